@@ -1,0 +1,41 @@
+#include <cinttypes>
+#include <cstdio>
+
+#include "cli/Commands.h"
+#include "cli/SourceSpec.h"
+#include "platform/PlatformError.h"
+#include "scan/EngineFactory.h"
+
+namespace salvora::cli {
+
+int RunProbe(const Args& args) {
+  if (args.size() != 1 || args[0] == "--help" || args[0] == "-h") {
+    std::fprintf(args.size() == 1 ? stdout : stderr,
+                 "usage: salvora-cli probe SOURCE\n"
+                 "  SOURCE: an image path, or disk:N[:START:COUNT]\n"
+                 "Prints what the start of the source holds and which engine a scan would use.\n");
+    return args.size() == 1 ? kExitOk : kExitBadInput;
+  }
+  std::string error;
+  auto spec = ParseSourceSpec(args[0], error);
+  if (!spec || spec->kind == SourceSpec::Kind::Volume) {
+    std::fprintf(stderr, "salvora-cli: %s\n", spec ? "probe takes an image path or disk:N[:START:COUNT]" : error.c_str());
+    return kExitBadInput;
+  }
+  auto& factory = EngineFactory::Instance();
+  ProbeResult probe = spec->kind == SourceSpec::Kind::Image
+                          ? factory.ProbeImage(spec->path)
+                          : factory.ProbeDisk(spec->number, spec->start);
+  if (probe.error != 0) {
+    std::fprintf(stderr, "salvora-cli: cannot read %s: %s\n", args[0].c_str(),
+                 platform::ErrorText(probe.error).c_str());
+    return kExitBadInput;
+  }
+  const char* fast = EngineFactory::EngineNameFor(probe.kind, false);
+  std::printf("source: %s\nfile system: %s\nsector size: %d\nfast engine: %s\nadvanced engine: %s\n",
+              args[0].c_str(), SourceKindName(probe.kind), probe.sectorSize, fast ? fast : "none",
+              EngineFactory::EngineNameFor(probe.kind, true));
+  return kExitOk;
+}
+
+}  // namespace salvora::cli

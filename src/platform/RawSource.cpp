@@ -1,0 +1,94 @@
+#include "platform/RawSource.h"
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <linux/hdreg.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/PlatformError.h"
+
+namespace salvora::platform {
+
+FileSource::~FileSource() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+int FileSource::Open(const std::string& path) {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) return LastError();
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode)) {
+    int code = S_ISDIR(st.st_mode) ? FromErrno(EISDIR) : LastError();
+    ::close(fd_);
+    fd_ = -1;
+    return code;
+  }
+  return 0;
+}
+
+long long FileSource::ReadAt(void* buffer, size_t length, uint64_t offset, int* error) {
+  for (;;) {
+    ssize_t got = ::pread(fd_, buffer, length, static_cast<off_t>(offset));
+    if (got >= 0) return got;
+    if (errno == EINTR) continue;
+    if (error) *error = LastError();
+    return -1;
+  }
+}
+
+bool FileSource::IsBlockDevice() const {
+  struct stat st {};
+  return fd_ >= 0 && ::fstat(fd_, &st) == 0 && S_ISBLK(st.st_mode);
+}
+
+long long FileSource::ByteLength(int* error) {
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0) {
+    if (error) *error = LastError();
+    return -1;
+  }
+  if (S_ISBLK(st.st_mode)) {
+    uint64_t bytes = 0;
+    if (::ioctl(fd_, BLKGETSIZE64, &bytes) != 0) {
+      if (error) *error = LastError();
+      return -1;
+    }
+    return static_cast<long long>(bytes);
+  }
+  return static_cast<long long>(st.st_size);
+}
+
+int FileSource::QueryGeometry(DiskGeometry& geometry) {
+  geometry = DiskGeometry{};
+  int error = 0;
+  if (IsBlockDevice()) {
+    int sectorSize = 0;
+    if (::ioctl(fd_, BLKSSZGET, &sectorSize) == 0 && sectorSize > 0)
+      geometry.bytesPerSector = static_cast<uint32_t>(sectorSize);
+    struct hd_geometry hd {};
+    if (::ioctl(fd_, HDIO_GETGEO, &hd) == 0 && hd.heads != 0 && hd.sectors != 0) {
+      geometry.tracksPerCylinder = hd.heads;
+      geometry.sectorsPerTrack = hd.sectors;
+    }
+  }
+  long long bytes = ByteLength(&error);
+  if (bytes < 0) return error;
+  uint64_t perCylinder = uint64_t(geometry.tracksPerCylinder) * geometry.sectorsPerTrack;
+  geometry.cylinders = uint64_t(bytes) / geometry.bytesPerSector / perCylinder;
+  return 0;
+}
+
+long long MemorySource::ReadAt(void* buffer, size_t length, uint64_t offset, int*) {
+  if (offset >= bytes_.size()) return 0;
+  size_t n = std::min<uint64_t>(length, bytes_.size() - offset);
+  std::memcpy(buffer, bytes_.data() + offset, n);
+  return static_cast<long long>(n);
+}
+
+}  // namespace salvora::platform

@@ -1,0 +1,126 @@
+#include "scan/EngineFactory.h"
+
+#include <vector>
+
+#include "fat/FatBootSector.h"
+#include "ntfs/NtfsBootSector.h"
+#include "platform/DiskMap.h"
+#include "platform/RawSource.h"
+#include "platform/VolumeFlush.h"
+#include "scan/CFastExtRecovery.h"
+#include "scan/ExtSuperblock.h"
+
+namespace salvora {
+namespace {
+
+// Reads exactly the probe area at offset; false when the read fails or comes up short.
+bool ReadProbe(platform::FileSource& source, uint64_t offset, std::vector<uint8_t>& probe, int& error) {
+  probe.assign(EngineFactory::kProbeBytes, 0);
+  size_t done = 0;
+  while (done < probe.size()) {
+    long long got = source.ReadAt(probe.data() + done, probe.size() - done, offset + done, &error);
+    if (got <= 0) {
+      if (error == 0) error = kReadFault;
+      return false;
+    }
+    done += size_t(got);
+  }
+  return true;
+}
+
+}  // namespace
+
+const char* SourceKindName(SourceKind kind) {
+  switch (kind) {
+    case SourceKind::Ntfs: return "NTFS";
+    case SourceKind::Fat: return "FAT";
+    case SourceKind::Ext: return "ext";
+    case SourceKind::Unknown: break;
+  }
+  return "unknown";
+}
+
+EngineFactory& EngineFactory::Instance() {
+  static EngineFactory factory;
+  return factory;
+}
+
+SourceKind EngineFactory::Classify(ByteView probe) {
+  if (IsNtfsBootSector(probe)) return SourceKind::Ntfs;
+  if (IsFatBootSector(probe)) return SourceKind::Fat;
+  if (IsExtSuperblock(probe)) return SourceKind::Ext;
+  return SourceKind::Unknown;
+}
+
+const char* EngineFactory::EngineNameFor(SourceKind kind, bool advanced) {
+  if (advanced) return "CProfessionalRecovery";
+  switch (kind) {
+    case SourceKind::Ntfs: return "CFastNtfsRecovery";
+    case SourceKind::Fat: return "CFastFatRecovery";
+    case SourceKind::Ext: return "CFastExtRecovery";
+    case SourceKind::Unknown: break;
+  }
+  return nullptr;
+}
+
+// The creation table. Engines not built yet give no engine.
+std::unique_ptr<IFileRecoveryParse> EngineFactory::CreateEngine(SourceKind kind, bool advanced) {
+  if (advanced) return nullptr;
+  switch (kind) {
+    case SourceKind::Ext: return std::make_unique<CFastExtRecovery>();
+    case SourceKind::Ntfs:
+    case SourceKind::Fat:
+    case SourceKind::Unknown: break;
+  }
+  return nullptr;
+}
+
+ProbeResult EngineFactory::ProbeDisk(int diskNumber, uint64_t startSector) {
+  ProbeResult result;
+  std::string path;
+  if ((result.error = platform::DiskDevicePath(diskNumber, path)) != 0) return result;
+  platform::FileSource source;
+  if ((result.error = source.Open(path)) != 0) return result;
+  platform::FlushPartition(path, startSector);
+  platform::DiskGeometry geometry;
+  if (source.QueryGeometry(geometry) == 0) result.sectorSize = int(geometry.bytesPerSector);
+  std::vector<uint8_t> probe;
+  if (startSector > UINT64_MAX / uint64_t(result.sectorSize)) {
+    result.error = kInvalidParameter;
+    return result;
+  }
+  if (!ReadProbe(source, startSector * uint64_t(result.sectorSize), probe, result.error)) return result;
+  result.kind = Classify(ByteView(probe.data(), probe.size()));
+  return result;
+}
+
+ProbeResult EngineFactory::ProbeImage(const std::string& path) {
+  ProbeResult result;
+  platform::FileSource source;
+  if ((result.error = source.Open(path)) != 0) return result;
+  std::vector<uint8_t> probe;
+  if (!ReadProbe(source, 0, probe, result.error)) return result;
+  result.kind = Classify(ByteView(probe.data(), probe.size()));
+  return result;
+}
+
+std::unique_ptr<IFileRecoveryParse> EngineFactory::CreateForDisk(int diskNumber, uint64_t startSector,
+                                                                 uint64_t sectorCount,
+                                                                 char16_t driveLetter, bool advanced) {
+  ProbeResult probe = ProbeDisk(diskNumber, startSector);
+  if (probe.error != 0) return nullptr;
+  auto engine = CreateEngine(probe.kind, advanced);
+  if (engine) engine->OpenDiskPartition(diskNumber, startSector, sectorCount, driveLetter);
+  return engine;
+}
+
+std::unique_ptr<IFileRecoveryParse> EngineFactory::CreateForImage(const std::string& path,
+                                                                  char16_t driveLetter, bool advanced) {
+  ProbeResult probe = ProbeImage(path);
+  if (probe.error != 0) return nullptr;
+  auto engine = CreateEngine(probe.kind, advanced);
+  if (engine) engine->OpenImageFile(path, driveLetter);
+  return engine;
+}
+
+}  // namespace salvora

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/ByteView.h"
+#include "scan/IFileRecoveryParse.h"
+
+namespace salvora {
+
+// What the first 16 KiB of a source hold.
+enum class SourceKind { Ntfs, Fat, Ext, Unknown };
+
+const char* SourceKindName(SourceKind kind);
+
+// The result of probing a source, for callers that want to know what was recognised.
+struct ProbeResult {
+  int error = 0;            // 0, or why the probe read failed
+  SourceKind kind = SourceKind::Unknown;
+  int sectorSize = 512;     // of the disk (images: 512)
+};
+
+// Picks and opens the engine for a source. Process-wide; engines it returns belong to the caller.
+class EngineFactory {
+ public:
+  static constexpr size_t kProbeBytes = 16384;
+
+  static EngineFactory& Instance();
+
+  std::unique_ptr<IFileRecoveryParse> CreateForDisk(int diskNumber, uint64_t startSector,
+                                                    uint64_t sectorCount, char16_t driveLetter,
+                                                    bool advanced);
+  std::unique_ptr<IFileRecoveryParse> CreateForImage(const std::string& path, char16_t driveLetter,
+                                                     bool advanced);
+
+  // Reads and classifies the probe area without creating an engine.
+  ProbeResult ProbeDisk(int diskNumber, uint64_t startSector);
+  ProbeResult ProbeImage(const std::string& path);
+
+  // First match wins: NTFS, FAT, ext, unknown.
+  static SourceKind Classify(ByteView probe);
+  // The class name of the engine the creation table gives, or nullptr for none.
+  static const char* EngineNameFor(SourceKind kind, bool advanced);
+
+ private:
+  EngineFactory() = default;
+  static std::unique_ptr<IFileRecoveryParse> CreateEngine(SourceKind kind, bool advanced);
+};
+
+}  // namespace salvora
