@@ -48,6 +48,18 @@ std::map<int, std::string> ParseDiskMap(const char* text) {
   return map;
 }
 
+// Disk families whose drive letters count like numbers: sdz comes before sdaa.
+bool LetterRunLess(const std::string& a, const std::string& b) {
+  for (const char* family : {"xvd", "sd", "hd", "vd"}) {
+    std::string f(family);
+    if (a.rfind(f, 0) == 0 && b.rfind(f, 0) == 0) {
+      if (a.size() != b.size()) return a.size() < b.size();
+      break;
+    }
+  }
+  return a < b;
+}
+
 }  // namespace
 
 bool NaturalLess(const std::string& a, const std::string& b) {
@@ -66,8 +78,7 @@ bool NaturalLess(const std::string& a, const std::string& b) {
     } else if (da != db) {
       return da;
     } else if (ta != tb) {
-      if (ta.size() != tb.size()) return ta.size() < tb.size();
-      return ta < tb;
+      return LetterRunLess(ta, tb);
     }
     i = ei;
     j = ej;
