@@ -18,6 +18,8 @@ packages=(
   sleuthkit testdisk foremost
   # tools used by tests and benchmarks
   xxd python3 xvfb xauth mplayer
+  # fuzzing (clang 16: clang 14 cannot compile libstdc++ 12 range views)
+  clang-16 libclang-rt-16-dev
 )
 
 missing=()

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang and runs each for a bounded time (default 30 s), seeded
+# from the fixtures, the shared real images and the kept regression inputs under fuzz/corpus/.
+# Fails on any crash, leak or sanitizer report. Usage: scripts/fuzz.sh [SECONDS] [TARGET...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-30}
+shift || true
+root=$PWD
+shared=$(cd "$root/.." && pwd)/shared/testdata
+fixtures=$root/build/default/fixtures
+[ -d "$fixtures" ] || bash tests/fixtures/make-all.sh "$fixtures" >/dev/null
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j 2
+targets=("$@")
+if [ ${#targets[@]} -eq 0 ]; then
+  for f in fuzz/fuzz_*.cpp; do targets+=("$(basename "$f" .cpp)"); done
+fi
+failed=0
+for t in "${targets[@]}"; do
+  work=build/fuzz/run/$t
+  rm -rf "$work"; mkdir -p "$work/corpus" "$work/artifacts"
+  [ -d "fuzz/corpus/$t" ] && cp -r "fuzz/corpus/$t/." "$work/corpus/"
+  [ -f "fuzz/seeds/$t.sh" ] && bash "fuzz/seeds/$t.sh" "$work/corpus" "$fixtures" "$shared"
+  echo "== $t ($seconds s)"
+  if ! ASAN_OPTIONS=detect_leaks=1 "build/fuzz/fuzz/$t" -max_total_time="$seconds" -max_len=65536 \
+       -rss_limit_mb=2048 -artifact_prefix="$work/artifacts/" "$work/corpus" > "$work/log" 2>&1; then
+    echo "FINDING in $t:"; tail -n 40 "$work/log"; failed=1
+  else
+    grep -E '^#[0-9]+.*DONE' "$work/log" | tail -n 1 || tail -n 1 "$work/log"
+  fi
+done
+exit $failed
