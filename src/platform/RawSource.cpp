@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -29,10 +30,21 @@ int FileSource::Open(const std::string& path) {
     fd_ = -1;
     return code;
   }
+  faults_ = FaultPlanFor(path);
   return 0;
 }
 
 long long FileSource::ReadAt(void* buffer, size_t length, uint64_t offset, int* error) {
+  if (faults_) {
+    if (faults_->maxReadBytes) length = std::min(length, faults_->maxReadBytes);
+    for (auto [bad, end] : faults_->badRanges) {
+      if (offset >= bad && offset < end) {
+        if (error) *error = FromErrno(EIO);
+        return -1;
+      }
+      if (offset < bad && offset + length > bad) length = size_t(bad - offset);
+    }
+  }
   for (;;) {
     ssize_t got = ::pread(fd_, buffer, length, static_cast<off_t>(offset));
     if (got >= 0) return got;

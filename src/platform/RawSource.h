@@ -3,8 +3,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/FaultInjection.h"
 
 // A readable byte source: a block device, an image file, or memory (tests, fuzzing). Reads are
 // positioned, so no seek state is shared.
@@ -28,7 +31,7 @@ struct DiskGeometry {
   uint32_t bytesPerSector = 512;
 };
 
-// A source opened from a path, always read-only.
+// A source opened from a path, always read-only. Every source of the engines is opened here.
 class FileSource : public RawSource {
  public:
   ~FileSource() override;
@@ -44,6 +47,7 @@ class FileSource : public RawSource {
 
  private:
   int fd_ = -1;
+  std::optional<FaultPlan> faults_;  // simulated bad stretches (tests only)
 };
 
 // A source held in memory, for tests and fuzzing.

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "platform/ErrorCodes.h"
+#include "platform/FaultInjection.h"
 #include "platform/PlatformError.h"
 #include "support/TestSupport.h"
 
@@ -137,6 +138,50 @@ TEST(SectorReader, FileSourceIsOpenedReadOnly) {
   ASSERT_EQ(file.Open(image), 0);
   EXPECT_EQ(::write(file.fd(), "x", 1), -1) << "the descriptor must not be writable";
   EXPECT_EQ(test::Sha256File(image), before);
+}
+
+}  // namespace
+}  // namespace salvora
+
+namespace salvora {
+namespace {
+
+TEST(SectorReader, BadStretchesOfADyingCardGiveReadFaultsWithTheGoodPrefix) {
+  TempDir dir;
+  std::string image = MakeImage(dir, 100 * 512);
+  platform::SetFaultPlan(image, {{{40 * 512, 42 * 512}}, 0});
+  SectorReader reader;
+  ASSERT_EQ(reader.OpenFile(image), 0);
+  std::vector<uint8_t> buf(20 * 512);
+  uint32_t got = 0;
+  EXPECT_EQ(reader.ReadSectors(buf.data(), 20, 30, 512, got), kReadFault);
+  EXPECT_EQ(got, 10u) << "the sectors before the bad stretch arrive";
+  EXPECT_EQ(buf[9 * 512], uint8_t(39));
+  EXPECT_EQ(reader.ReadSectors(buf.data(), 10, 50, 512, got), 0) << "the rest of the card reads";
+  EXPECT_EQ(reader.ReadSectors(buf.data(), 1, 41, 512, got), kReadFault);
+  EXPECT_EQ(got, 0u);
+  platform::ClearFaultPlans();
+
+  ::setenv("SALVORA_FAULTS", (image + "=0-512").c_str(), 1);
+  SectorReader fromEnv;
+  ASSERT_EQ(fromEnv.OpenFile(image), 0);
+  EXPECT_EQ(fromEnv.ReadSectors(buf.data(), 1, 0, 512, got), kReadFault);
+  EXPECT_EQ(fromEnv.ReadSectors(buf.data(), 1, 1, 512, got), 0);
+  ::unsetenv("SALVORA_FAULTS");
+}
+
+TEST(SectorReader, ShortReadsAreFollowedByTheNextPiece) {
+  TempDir dir;
+  std::string image = MakeImage(dir, 300 * 512);
+  platform::SetFaultPlan(image, {{}, 1000});
+  SectorReader reader;
+  ASSERT_EQ(reader.OpenFile(image), 0);
+  std::vector<uint8_t> buf(200 * 512);
+  uint32_t got = 0;
+  EXPECT_EQ(reader.ReadSectors(buf.data(), 200, 0, 512, got), 0);
+  EXPECT_EQ(got, 200u);
+  EXPECT_EQ(buf[199 * 512], uint8_t(199));
+  platform::ClearFaultPlans();
 }
 
 }  // namespace
