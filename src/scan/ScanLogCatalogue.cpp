@@ -1,0 +1,296 @@
+#include "scan/ScanLogCatalogue.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "platform/AppDataDir.h"
+#include "platform/Clock.h"
+#include "platform/FileIo.h"
+#include "platform/PlatformError.h"
+#include "platform/TextEncoding.h"
+#include "scan/FoundFileStore.h"
+#include "scan/SourceIdentity.h"
+
+namespace salvora {
+namespace fs = std::filesystem;
+namespace {
+
+// More entries than any real catalogue holds; a larger file is read only this far.
+constexpr uint64_t kMaxEntries = 65536;
+
+std::string WithSlash(std::string folder) {
+  if (folder.empty() || folder.back() != '/') folder += '/';
+  return folder;
+}
+
+std::string WithoutSlash(std::string folder) {
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  return folder;
+}
+
+bool SameFolder(const std::string& a, const std::string& b) {
+  return platform::ToLowerAscii(WithSlash(a)) == platform::ToLowerAscii(WithSlash(b));
+}
+
+bool EndsWith(const std::string& text, std::string_view tail) {
+  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// The canonical absolute form of an image path, so that "card.img" and "./card.img" are one source.
+std::string CanonicalImagePath(const std::string& path) {
+  if (path.empty()) return path;
+  if (char* real = ::realpath(path.c_str(), nullptr)) {
+    std::string out(real);
+    std::free(real);
+    return out;
+  }
+  std::error_code ec;
+  fs::path absolute = fs::absolute(path, ec);
+  return ec ? path : absolute.lexically_normal().string();
+}
+
+// The image's last-write time as FILETIME ticks; false when it cannot be read.
+bool ImageWriteTime(const std::string& path, uint64_t& time) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return false;
+  time = platform::UnixToFileTime(st.st_mtim.tv_sec) + uint64_t(st.st_mtim.tv_nsec) / 100;
+  return true;
+}
+
+}  // namespace
+
+std::string ScanLogFolder() { return platform::AppDataDir() + "/SalvoraData/ScanLog"; }
+
+ScanLogCatalogue& ScanLogCatalogue::Instance() {
+  static std::mutex mutex;
+  static std::unique_ptr<ScanLogCatalogue> instance;
+  std::lock_guard<std::mutex> lock(mutex);
+  std::string folder = ScanLogFolder();
+  if (!instance) {
+    instance = std::make_unique<ScanLogCatalogue>(folder);
+  } else if (instance->folder_ != WithoutSlash(folder)) {
+    instance->folder_ = WithoutSlash(folder);
+    instance->Reload();
+  }
+  return *instance;
+}
+
+ScanLogCatalogue::ScanLogCatalogue(std::string folder) : folder_(WithoutSlash(std::move(folder))) {
+  ReadConfig();
+}
+
+void ScanLogCatalogue::Reload() { ReadConfig(); }
+
+void ScanLogCatalogue::ReadConfig() {
+  counter_ = 0;
+  entries_.clear();
+  found_ = false;
+  foundFolder_.clear();
+  const std::string config = folder_ + "/" + kConfigName;
+  const std::string temp = folder_ + "/" + kConfigTempName;
+  std::error_code ec;
+  bool haveConfig = fs::exists(config, ec);
+  if (fs::exists(temp, ec)) {
+    // Without config the rewrite had finished writing the new file; with it, the new file may be
+    // incomplete and config is the one to trust.
+    if (!haveConfig)
+      fs::rename(temp, config, ec);
+    else
+      fs::remove(temp, ec);
+  }
+  std::string bytes;
+  if (platform::ReadWholeFile(config, bytes, 8 + kMaxEntries * ScanSessionEntry::kSize) != 0) return;
+  if (bytes.size() < 8) return;
+  for (int i = 7; i >= 0; --i) counter_ = (counter_ << 8) | uint8_t(bytes[size_t(i)]);
+  size_t count = (bytes.size() - 8) / ScanSessionEntry::kSize;
+  entries_.resize(count);
+  for (size_t i = 0; i < count; ++i)
+    std::memcpy(entries_[i].bytes(), bytes.data() + 8 + i * ScanSessionEntry::kSize,
+                ScanSessionEntry::kSize);
+}
+
+int ScanLogCatalogue::WriteConfig() {
+  if (int rc = platform::MakeFolders(folder_); rc != 0) return rc;
+  platform::ReplacingFileWriter writer(folder_ + "/" + kConfigName, folder_ + "/" + kConfigTempName);
+  if (int rc = writer.Open(); rc != 0) return rc;
+  uint8_t head[8];
+  for (int i = 0; i < 8; ++i) head[i] = uint8_t(counter_ >> (8 * i));
+  if (int rc = writer.Write(head, sizeof head); rc != 0) return rc;
+  if (!entries_.empty()) {
+    int rc = writer.Write(entries_.data(), entries_.size() * ScanSessionEntry::kSize);
+    if (rc != 0) return rc;
+  }
+  return writer.Commit();
+}
+
+std::string ScanLogCatalogue::SessionFolder() const {
+  if (found_) return foundFolder_;
+  return folder_ + "/" + std::to_string(counter_) + "/";
+}
+
+void ScanLogCatalogue::NewSession() {
+  ++counter_;
+  found_ = false;
+  foundFolder_.clear();
+  RemoveSession(SessionFolder());
+}
+
+void ScanLogCatalogue::UndoNewSession() {
+  if (counter_ > 0) --counter_;
+}
+
+bool ScanLogCatalogue::IsOwnSessionFolder(const std::string& folder) const {
+  std::string path = WithoutSlash(folder);
+  std::string base = folder_ + "/";
+  if (path.size() <= base.size() || path.compare(0, base.size(), base) != 0) return false;
+  std::string name = path.substr(base.size());
+  return std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+int ScanLogCatalogue::RemoveSession(const std::string& sessionFolder) {
+  int rc = 0;
+  auto it = std::find_if(entries_.begin(), entries_.end(), [&](const ScanSessionEntry& e) {
+    return SameFolder(e.SessionFolder(), sessionFolder);
+  });
+  if (it != entries_.end()) {
+    entries_.erase(it);
+    // Kept on disk at once: an entry whose folder is gone must not be offered again next time.
+    rc = WriteConfig();
+  }
+  if (found_ && SameFolder(foundFolder_, sessionFolder)) {
+    found_ = false;
+    foundFolder_.clear();
+  }
+  // The folder name may come from a damaged or hostile config: only session folders of this
+  // scan-log folder are ever deleted.
+  if (!IsOwnSessionFolder(sessionFolder)) return rc;
+  std::error_code ec;
+  std::string path = WithoutSlash(sessionFolder);
+  if (fs::exists(fs::symlink_status(path, ec))) {
+    fs::remove_all(path, ec);
+    if (ec && rc == 0) rc = platform::FromErrno(ec.value());
+  }
+  return rc;
+}
+
+int ScanLogCatalogue::FindEntry(bool image, int disk, uint64_t start, uint64_t count,
+                                const std::string& path) const {
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    const ScanSessionEntry& e = entries_[i];
+    if (image) {
+      if (e.ImagePath() == path) return int(i);
+    } else if (e.ImagePath().empty() && e.DiskNumber() == uint32_t(disk) &&
+               e.PartitionStart() == start && e.PartitionSectors() == count) {
+      return int(i);
+    }
+  }
+  return -1;
+}
+
+int ScanLogCatalogue::LookupPartition(char16_t, int disk, uint64_t start, uint64_t count,
+                                      ScanSessionEntry& out) {
+  found_ = false;
+  foundFolder_.clear();
+  int index = FindEntry(false, disk, start, count, {});
+  if (index < 0) return 0;
+  ScanSessionEntry entry = entries_[size_t(index)];
+  if (!IsOwnSessionFolder(entry.SessionFolder())) {
+    RemoveSession(entry.SessionFolder());
+    return 0;
+  }
+  if (IdentifyPartitionSource(disk, start, count) != entry.FreeBytes()) {
+    RemoveSession(entry.SessionFolder());
+    return 0;
+  }
+  found_ = true;
+  foundFolder_ = WithSlash(entry.SessionFolder());
+  out = entry;
+  return 1;
+}
+
+int ScanLogCatalogue::LookupImage(const std::string& imagePath, ScanSessionEntry& out) {
+  found_ = false;
+  foundFolder_.clear();
+  std::string path = CanonicalImagePath(imagePath);
+  int index = FindEntry(true, 0, 0, 0, path);
+  if (index < 0) return 0;
+  uint64_t time = 0;
+  // An image that cannot be looked at now (an unplugged drive) keeps its saved scan.
+  if (!ImageWriteTime(path, time)) return 0;
+  ScanSessionEntry entry = entries_[size_t(index)];
+  if (!IsOwnSessionFolder(entry.SessionFolder()) || entry.ImageWriteTime() != time) {
+    RemoveSession(entry.SessionFolder());
+    return 0;
+  }
+  found_ = true;
+  foundFolder_ = WithSlash(entry.SessionFolder());
+  out = entry;
+  return 1;
+}
+
+int ScanLogCatalogue::SaveProgress(char16_t, int disk, uint64_t start, uint64_t count,
+                                   const ResumePosition& resume, const std::string& sessionFolder,
+                                   const std::string& imagePath) {
+  const bool image = !imagePath.empty();
+  const std::string path = image ? CanonicalImagePath(imagePath) : std::string();
+  const std::string folder = WithSlash(sessionFolder);
+  uint64_t freeBytes = 0, time = 0;
+  if (image) {
+    if (!ImageWriteTime(path, time)) return platform::LastError();
+  } else {
+    freeBytes = IdentifyPartitionSource(disk, start, count);
+  }
+
+  int index = FindEntry(image, disk, start, count, path);
+  if (index >= 0 && SameFolder(entries_[size_t(index)].SessionFolder(), folder)) {
+    // The scan being saved is this entry's: its logs stay, whatever changed on the source
+    // during the scan, and the entry describes the source as it is now.
+    ScanSessionEntry& entry = entries_[size_t(index)];
+    entry.SetResume(resume);
+    entry.SetFreeBytes(freeBytes);
+    entry.SetImageWriteTime(time);
+    return WriteConfig();
+  }
+  if (index >= 0) RemoveSession(entries_[size_t(index)].SessionFolder());
+
+  ScanSessionEntry entry;
+  entry.SetDiskNumber(image ? ScanSessionEntry::kImageDiskNumber : uint32_t(disk));
+  entry.SetPartitionStart(start);
+  entry.SetPartitionSectors(count);
+  entry.SetResume(resume);
+  entry.SetFreeBytes(freeBytes);
+  entry.SetImageWriteTime(time);
+  if (!entry.SetSessionFolder(folder)) return kInvalidParameter;
+  if (image && !entry.SetImagePath(path)) return kInvalidParameter;
+  entries_.push_back(entry);
+  return WriteConfig();
+}
+
+int ScanLogCatalogue::FindLog(const std::string& sessionFolder, const std::string& prefix,
+                              std::string& name) {
+  name.clear();
+  DIR* dir = ::opendir(sessionFolder.c_str());
+  if (!dir) return platform::LastError();
+  std::string best;
+  while (const dirent* entry = ::readdir(dir)) {
+    std::string candidate = entry->d_name;
+    if (candidate.empty() || candidate[0] == '.') continue;
+    if (candidate.find(prefix) == std::string::npos) continue;
+    // The companions share the record file's name; only the record file opens a log.
+    if (EndsWith(candidate, FoundFileStore::kRelationSuffix) ||
+        EndsWith(candidate, FoundFileStore::kFolderInfoSuffix))
+      continue;
+    if (best.empty() || candidate < best) best = candidate;
+  }
+  ::closedir(dir);
+  name = best;
+  return 0;
+}
+
+}  // namespace salvora
