@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "carving/TypeCode.h"
+#include "storage/SectorReader.h"
+
+// Format recognition over the format table. Everything here shares MeasureContext::Instance():
+// one scan at a time, on one thread.
+namespace salvora {
+
+// Longest carved-file name IdentifyAndMeasure produces.
+inline constexpr size_t kCarvedNameMax = 259;
+
+// Type code of the first table row whose extension equals the given one (ASCII case ignored), or
+// kTypeNone.
+TypeCode TypeCodeOf(std::string_view extension);
+
+// The first answer other than kTypeNone of the testers in table order, or kTypeNone. Testers that
+// read further sectors use MeasureContext's reader and sector under test as they stand.
+TypeCode IdentifySector(const uint8_t* bytes, int length);
+
+// The same answer, computed by running every row's tester in order without dispatching on the
+// first bytes. IdentifySector must always agree with it; tests and the fuzz target check that.
+TypeCode IdentifySectorInTableOrder(const uint8_t* bytes, int length);
+
+// True for a sector of file-system metadata: an NTFS file record, index block or log restart
+// page, an NTFS $STA stream, a FAT/NTFS/exFAT boot sector, or a FAT directory sector.
+bool IsMetadataSector(const uint8_t* bytes, int length);
+
+// Recognises a carvable file starting in this sector and measures it. On 0, name is
+// "<start sector>.<extension>", typeCode the canonical row's code and size the size rule's answer.
+// 87: nothing carvable starts here; -9527: the progress callback cancelled during measuring.
+int IdentifyAndMeasure(const uint8_t* bytes, int length, uint64_t sectorAddress, uint64_t processed,
+                       uint64_t total, int remainingSeconds, uint64_t foundCount,
+                       SectorReader* reader, int sectorSize, std::string& name, TypeCode& typeCode,
+                       uint64_t& size);
+
+// 1 when the bytes (the first sector of a file, at sectorAddress on the reader's source) start a
+// file of the format its extension promises, or when the extension is not in the table; else 0.
+int CheckSignature(const uint8_t* bytes, int length, std::string_view extension,
+                   SectorReader* reader, int sectorSize, uint64_t sectorAddress);
+
+}  // namespace salvora
