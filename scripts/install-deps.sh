@@ -13,7 +13,8 @@ packages=(
   dosfstools mtools ntfs-3g e2fsprogs fdisk attr util-linux
   # fixtures: real media and documents
   imagemagick ffmpeg libimage-exiftool-perl sqlite3 gcab p7zip-full zip gzip
-  fonts-liberation fonts-freefont-ttf mingw-w64
+  fonts-liberation fonts-freefont-ttf fonts-dejavu-core mingw-w64
+  libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui
   # oracles
   sleuthkit testdisk foremost
   # tools used by tests and benchmarks
