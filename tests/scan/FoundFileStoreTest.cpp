@@ -216,5 +216,85 @@ TEST_F(FoundFileStoreTest, FullPathClimbsFolderInfoAndNamesLostFolders) {
   EXPECT_EQ(path, "");
 }
 
+TEST_F(FoundFileStoreTest, SearchTestsLowerCaseExtensionsAsSubstringsOfTheText) {
+  FoundFileStore store;
+  ASSERT_EQ(store.OpenLogIn(folder_, "log"), 0);
+  Add(store, 2, 0, 1, "B.JPG", false);
+  Add(store, 2, 0, 2, "a.pg", false);      // "pg" occurs in "*.jpg|"
+  Add(store, 2, 0, 3, "noext", false);     // never found
+  Add(store, 2, 0, 4, "dir.jpg", true);    // folders are not searched
+  Add(store, 2, 0, 5, "song.mp3", false);
+  Add(store, 2, 0, 6, "trail.", false);
+  std::vector<FoundFileRecord> out;
+  EXPECT_EQ(store.SearchByExtension(PictureExtensions, out), 1);
+  EXPECT_EQ(Names(out), (std::vector<std::string>{"a.pg", "B.JPG"}));
+  out.clear();
+  EXPECT_EQ(store.SearchByExtension(AudioExtensions, out), 1);
+  EXPECT_EQ(Names(out), (std::vector<std::string>{"song.mp3"}));
+  out.clear();
+  EXPECT_EQ(store.SearchByExtension("*.JPG|", out), 1);  // the text is not lower-cased
+  EXPECT_TRUE(out.empty());
+  FoundFileStore closed;
+  EXPECT_EQ(closed.SearchByExtension(PictureExtensions, out), 0);
+}
+
+struct Progress {
+  std::vector<int> percents;
+  int stopAfter = 1000;
+};
+
+int OnSearch(void* user, int percent, int zero) {
+  auto* p = static_cast<Progress*>(user);
+  EXPECT_EQ(zero, 0);
+  p->percents.push_back(percent);
+  return int(p->percents.size()) >= p->stopAfter ? 1 : 0;
+}
+
+TEST_F(FoundFileStoreTest, SearchReportsProgressPerPieceAndStopsWhenAsked) {
+  FoundFileStore store;
+  ASSERT_EQ(store.OpenLogIn(folder_, "log"), 0);
+  for (int i = 0; i < 500; ++i) Add(store, 2, 0, 1000 + i, "p" + std::to_string(i) + ".png", false);
+  Progress progress;
+  store.SetSearchCallback(OnSearch, &progress);
+  std::vector<FoundFileRecord> out;
+  EXPECT_EQ(store.SearchByExtension("*.png|", out), 1);
+  EXPECT_EQ(progress.percents, (std::vector<int>{40, 80, 100}));  // pieces of 200 records
+  EXPECT_EQ(out.size(), 500u);
+  progress = Progress{{}, 1};
+  out.clear();
+  EXPECT_EQ(store.SearchByExtension("*.png|", out), 1);
+  EXPECT_EQ(out.size(), 200u);
+}
+
+TEST_F(FoundFileStoreTest, FindFolderRecordPrefersTheFirstFolderWithTheId) {
+  FoundFileStore store;
+  ASSERT_EQ(store.OpenLogIn(folder_, "log"), 0);
+  Add(store, 2, 0, 9, "file9", false);
+  Add(store, 2, 0, 9, "dir9", true);
+  Add(store, 2, 0, 8, "file8", false);
+  FoundFileRecord r;
+  EXPECT_EQ(store.FindFolderRecord(9, r), 0);
+  EXPECT_EQ(r.Name(), "dir9");
+  EXPECT_EQ(store.FindFolderRecord(8, r), kInvalidParameter);
+  EXPECT_EQ(r.Name(), "file8");  // the non-folder match is still copied out
+  Add(store, 2, 0, 8, "dir8", true);  // a new record makes earlier answers stale
+  EXPECT_EQ(store.FindFolderRecord(8, r), 0);
+  EXPECT_EQ(r.Name(), "dir8");
+}
+
+TEST_F(FoundFileStoreTest, PathIsLimitedToMaxCharsOnACharacterBoundary) {
+  FoundFileStore store;
+  ASSERT_EQ(store.OpenLogIn(folder_, "log"), 0);
+  Add(store, 2, 0, 10, "\xc3\xa9t\xc3\xa9", true);  // "été"
+  uint32_t file = Add(store, 10, 1, 11, "x.txt", false);
+  FoundFileRecord r;
+  ASSERT_EQ(store.ReadRecord(file, r), 0);
+  std::string path;
+  store.GetFullPath(r, path, 260);
+  EXPECT_EQ(path, "\xc3\xa9t\xc3\xa9\\");
+  store.GetFullPath(r, path, 2);
+  EXPECT_EQ(path, "\xc3\xa9t");
+}
+
 }  // namespace
 }  // namespace salvora
