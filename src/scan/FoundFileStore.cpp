@@ -168,6 +168,7 @@ void FoundFileStore::ClearState() {
   readBlock_.reset();
   readBlockIndex_ = -1;
   readBlockBytes_ = 0;
+  lastReadNumber_ = 0;
   folderLookups_.clear();
   folderLookupsAt_ = 0;
 }
@@ -283,8 +284,20 @@ int FoundFileStore::ReadRecord(uint32_t number, FoundFileRecord& out) {
 
 int FoundFileStore::ReadCached(uint32_t number, FoundFileRecord& out) {
   if (number == 0 || number > TotalRecords()) return kReadFault;
-  int64_t block = int64_t(number - 1) / int64_t(kBufferRecords);
+  const int64_t block = int64_t(number - 1) / int64_t(kBufferRecords);
+  const size_t offset = size_t((number - 1) % kBufferRecords) * kRecordSize;
+  const bool sequential = number == lastReadNumber_ + 1;
+  lastReadNumber_ = number;
+  if (block != readBlockIndex_ && !sequential) {
+    // A jump: read just this record, so scattered reads cost 346 bytes each, not a block.
+    int error = 0;
+    long long got = platform::ReadUpTo(recordFd_, out.bytes(), kRecordSize,
+                                       uint64_t(number - 1) * kRecordSize, &error);
+    if (got < 0) return error;
+    return got == static_cast<long long>(kRecordSize) ? 0 : kReadFault;
+  }
   if (block != readBlockIndex_) {
+    // Records read one after the other come from one read per 200 records.
     if (!readBlock_) {
       readBlock_.reset(new (std::nothrow) uint8_t[kBufferBytes]);
       if (!readBlock_) return kOutOfMemory;
@@ -299,7 +312,6 @@ int FoundFileStore::ReadCached(uint32_t number, FoundFileRecord& out) {
     readBlockIndex_ = block;
     readBlockBytes_ = size_t(got);
   }
-  size_t offset = size_t((number - 1) % kBufferRecords) * kRecordSize;
   if (offset + kRecordSize > readBlockBytes_) return kReadFault;
   std::memcpy(out.bytes(), readBlock_.get() + offset, kRecordSize);
   return 0;

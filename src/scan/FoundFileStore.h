@@ -149,6 +149,7 @@ class FoundFileStore {
   std::unique_ptr<uint8_t[]> readBlock_;
   int64_t readBlockIndex_ = -1;
   size_t readBlockBytes_ = 0;
+  uint32_t lastReadNumber_ = 0;
 
   // Folder-record lookups by id, valid while no record is appended.
   struct FolderLookup {
