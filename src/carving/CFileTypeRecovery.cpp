@@ -1,0 +1,280 @@
+#include "carving/CFileTypeRecovery.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "carving/SectorRunCopy.h"
+#include "carving/SignatureScanner.h"
+#include "carving/TypeCode.h"
+#include "platform/ErrorCodes.h"
+#include "platform/FileIo.h"
+#include "platform/PlatformError.h"
+#include "scan/ExtensionLists.h"
+#include "scan/ScanLogCatalogue.h"
+#include "scan/ScanLogName.h"
+
+namespace salvora {
+namespace {
+
+constexpr uint32_t kNoClusterSize = 0xFFFFFFFFu;
+constexpr size_t kMaxPath = 260;
+constexpr char kPictureTemp[] = "tmp.jpg";
+constexpr char kMediaTemp[] = "tmp.avi";
+
+// Formats whose size comes from their own header: a wrong declared size must not hide the files
+// behind it, so the sweep moves on by one sector whatever the size says. The codes without a size
+// rule are listed too, although they never reach the point of being recorded.
+bool SkipsOneSector(TypeCode code) {
+  switch (code) {
+    case kTypeWav: case kTypeAvi: case kTypeWmv: case kTypeSwf: case kTypeBmp: case kTypeIco:
+    case kTypeDoc: case kTypeOle: case kTypeXls: case kTypePpt: case kTypeCab: case kTypeTtf:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The folder part of a path ("" when it has none).
+std::string ParentFolder(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  return slash == std::string::npos || slash == 0 ? std::string() : path.substr(0, slash);
+}
+
+int Percent(uint64_t part, uint64_t whole) { return whole ? int(part * 100 / whole) : 100; }
+
+// The preview file for a record's name: audio and video play from "tmp.avi", pictures show from
+// "tmp.jpg"; other files have none.
+const char* PreviewTempName(std::string_view recordName) {
+  const std::string extension = LowerExtensionOf(recordName);
+  if (ExtensionInList(extension, AudioExtensions) || ExtensionInList(extension, VideoExtensions))
+    return kMediaTemp;
+  if (ExtensionInList(extension, PictureExtensions)) return kPictureTemp;
+  return nullptr;
+}
+
+}  // namespace
+
+CFileTypeRecovery::CFileTypeRecovery() = default;
+
+CFileTypeRecovery::~CFileTypeRecovery() {
+  store_.reset();
+  reader_.Close();
+}
+
+int CFileTypeRecovery::NewStore(const std::string& name) {
+  store_.reset();
+  store_ = std::make_unique<FoundFileStore>();
+  return store_->OpenLog(name);
+}
+
+int CFileTypeRecovery::OpenImageFile(const std::string& path, char16_t driveLetter) {
+  store_.reset();
+  driveLetter_ = driveLetter;
+  const int rc = reader_.OpenFile(path);
+  NewStore(MakeScanLogName(kFileTypeLogPrefix, 0));
+  return rc;
+}
+
+int CFileTypeRecovery::OpenDiskPartition(int diskNumber, uint64_t startSector,
+                                         uint64_t sectorCount, char16_t driveLetter) {
+  store_.reset();
+  driveLetter_ = driveLetter;
+  windowStart_ = startSector;
+  windowLength_ = sectorCount;
+  const int rc = reader_.OpenDisk(diskNumber);
+  NewStore(MakeScanLogName(kFileTypeLogPrefix, startSector));
+  return rc;
+}
+
+int CFileTypeRecovery::AttachDisk(const std::string& logName, char16_t driveLetter,
+                                  int diskNumber, int sectorSize) {
+  driveLetter_ = driveLetter;
+  sectorSize_ = sectorSize;
+  const int rc = reader_.OpenDisk(diskNumber);
+  NewStore(logName);
+  return rc;
+}
+
+int CFileTypeRecovery::AttachImage(const std::string& logName, char16_t driveLetter,
+                                   const std::string& imagePath, int sectorSize) {
+  driveLetter_ = driveLetter;
+  sectorSize_ = sectorSize;
+  const int rc = reader_.OpenFile(imagePath);
+  NewStore(logName);
+  return rc;
+}
+
+int CFileTypeRecovery::SetScanCallbacks(ScanProgressCallback scan,
+                                        RecoveryProgressCallback recovery, void* userData,
+                                        int mode) {
+  scanCallback_ = scan;
+  recoveryCallback_ = recovery;
+  callbackContext_ = userData;
+  mode_ = mode;
+  MeasureContext& context = MeasureContext::Instance();
+  context.scanCallback = scan;
+  context.recoveryCallback = recovery;
+  context.callbackContext = userData;
+  context.mode = mode;
+  return 0;
+}
+
+int CFileTypeRecovery::ListChildren(const FoundFileRecord* folder, int depth,
+                                    std::vector<FoundFileRecord>& children) {
+  if (!store_) return 0;
+  store_->Flush();
+  // Carved files have no folders: only the root has children.
+  if (!IsRoot(folder, depth)) return 0;
+  return store_->ListChildren(0, children);
+}
+
+int CFileTypeRecovery::CountFiles(const FoundFileRecord* folder, int depth, int& count) {
+  if (!store_) return 0;
+  store_->Flush();
+  if (!IsRoot(folder, depth)) {
+    count = 0;
+    return 0;
+  }
+  return store_->CountFiles(0, count);
+}
+
+uint64_t CFileTypeRecovery::GetFoundCount() { return store_ ? store_->Count() : 0; }
+
+int CFileTypeRecovery::SetSearchCallback(SearchProgressCallback callback, void* userData) {
+  searchCallback_ = callback;
+  searchUserData_ = userData;
+  return store_ ? store_->SetSearchCallback(callback, userData) : kInvalidParameter;
+}
+
+int CFileTypeRecovery::SearchByExtension(const std::string& text,
+                                         std::vector<FoundFileRecord>& found) {
+  return store_ ? store_->SearchByExtension(text, found) : 0;
+}
+
+int CFileTypeRecovery::CarveAt(const uint8_t* sector, int sectorSize, uint64_t sectorAddress,
+                               uint64_t processed, uint64_t total, int remainingSeconds,
+                               SectorReader* reader, int readerSectorSize, uint64_t& skip,
+                               uint64_t& found) {
+  sectorSize_ = sectorSize;
+  std::string name;
+  TypeCode code = kTypeNone;
+  uint64_t size = 0;
+  const int rc = IdentifyAndMeasure(sector, sectorSize, sectorAddress, processed, total,
+                                    remainingSeconds, found, reader, readerSectorSize, name, code,
+                                    size);
+  if (rc != 0) return rc;
+  if (!store_) return kInvalidParameter;
+
+  uint32_t number = 0;
+  FoundFileRecord* record = store_->AppendRecord(number);
+  if (!record) return store_->LastWriteError() ? store_->LastWriteError() : kInvalidParameter;
+  record->SetDriveLetter(uint16_t(driveLetter_));
+  record->SetEngineKind(uint32_t(EngineKind::FileType));
+  record->SetContentCheck(1);
+  record->SetRecordNumber(number);
+  record->SetClusterSize(kNoClusterSize);
+  record->SetFileSize(size);
+  record->SetEntrySector(sectorAddress);
+  record->SetName(name);
+  store_->AddRelation(0, 0, number, 0, nullptr);
+
+  if (SkipsOneSector(code) || sectorSize <= 0) {
+    skip = 1;
+  } else {
+    const uint64_t sectors = (size + uint64_t(sectorSize) - 1) / uint64_t(sectorSize);
+    skip = sectors > 0 ? sectors : 1;  // never let the sweep stand still
+  }
+  ++found;
+  return 0;
+}
+
+int CFileTypeRecovery::RecoverFile(const FoundFileRecord* record, const std::string& destination,
+                                   int /*baseSeparatorCount*/) {
+  const std::string folder = ParentFolder(destination);
+  if (!folder.empty()) {
+    if (int rc = platform::MakeFolders(folder); rc != 0 && !platform::IsAlreadyExists(rc)) return rc;
+  }
+  if (!record) return kInvalidParameter;
+  // A destination that exists already is replaced whole: stale bytes of a longer file would
+  // otherwise survive behind the recovered ones.
+  const int fd = ::open(destination.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return platform::LastError();
+
+  const uint64_t size = record->FileSize();
+  uint64_t written = 0;
+  int result = CopySectorRun(reader_, sectorSize_, record->EntrySector(), size,
+                             [&](const uint8_t* data, size_t length) {
+                               if (int rc = platform::WriteAllAt(fd, data, length, written); rc != 0)
+                                 return rc;
+                               written += length;
+                               if (recoveryCallback_)
+                                 return recoveryCallback_(callbackContext_, Percent(written, size),
+                                                          100, 0, destination.c_str());
+                               return 0;
+                             });
+  if (result > 0 && recoveryCallback_)
+    recoveryCallback_(callbackContext_, 100, 100, result, destination.c_str());
+  ::close(fd);
+  return result;
+}
+
+int CFileTypeRecovery::ReadForPreview(const FoundFileRecord* record, std::string& tempPath,
+                                      uint8_t* buffer, int& size, PreviewProgressCallback callback,
+                                      void* userData) {
+  int result = 0;
+  int fd = -1;
+  std::string path;
+  uint64_t copied = 0;
+  if (!record) {
+    result = kInvalidParameter;
+  } else {
+    const char* tempName = PreviewTempName(record->Name());
+    if (tempName) {
+      const std::string folder = ScanLogFolder();
+      const std::string candidate = folder + "/" + tempName;
+      const int made = platform::MakeFolders(folder);
+      if (candidate.size() < kMaxPath && (made == 0 || platform::IsAlreadyExists(made)))
+        path = candidate;
+    }
+    const uint64_t fileSize = record->FileSize();
+    if (!path.empty()) {
+      tempPath = path;
+      ::unlink(path.c_str());
+      fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+      if (fd < 0) result = platform::LastError();
+    }
+    if (result == 0 && fd >= 0) {
+      uint64_t written = 0;
+      result = CopySectorRun(reader_, sectorSize_, record->EntrySector(), fileSize,
+                             [&](const uint8_t* data, size_t length) {
+                               if (int rc = platform::WriteAllAt(fd, data, length, written); rc != 0)
+                                 return rc;
+                               written += length;
+                               return callback ? callback(userData, Percent(written, fileSize), 0) : 0;
+                             });
+    } else if (result == 0) {
+      // Not a picture, audio or video: as much of the file's head as the caller's buffer holds.
+      const uint64_t room = buffer && size > 0 ? uint64_t(size) : 0;
+      const uint64_t length = std::min(fileSize, room);
+      result = CopySectorRun(reader_, sectorSize_, record->EntrySector(), length,
+                             [&](const uint8_t* data, size_t piece) {
+                               std::memcpy(buffer + copied, data, piece);
+                               copied += piece;
+                               return callback ? callback(userData, Percent(copied, length), 0) : 0;
+                             });
+    }
+  }
+  if (result > 0 && callback) callback(userData, 100, result);
+  if (fd >= 0) {
+    ::close(fd);
+    if (result != 0) ::unlink(path.c_str());
+  }
+  size = int(copied);
+  return result;
+}
+
+}  // namespace salvora

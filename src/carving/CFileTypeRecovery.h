@@ -1,0 +1,85 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "carving/MeasureContext.h"
+#include "scan/FoundFileStore.h"
+#include "scan/IFileRecoveryParse.h"
+#include "storage/SectorReader.h"
+
+namespace salvora {
+
+// The carving engine: it finds files by their content. It walks nothing by itself; the advanced
+// scan hands it every sector that no file-system engine claimed, through CarveAt, and it records
+// each file that starts there, named after its start sector ("1953.jpg"), directly under the root.
+class CFileTypeRecovery : public IFileRecoveryParse {
+ public:
+  CFileTypeRecovery();
+  ~CFileTypeRecovery() override;
+  CFileTypeRecovery(const CFileTypeRecovery&) = delete;
+  CFileTypeRecovery& operator=(const CFileTypeRecovery&) = delete;
+
+  int OpenImageFile(const std::string& path, char16_t driveLetter) override;
+  int OpenDiskPartition(int diskNumber, uint64_t startSector, uint64_t sectorCount,
+                        char16_t driveLetter) override;
+  int SetScanCallbacks(ScanProgressCallback scan, RecoveryProgressCallback recovery,
+                       void* userData, int mode) override;
+  int Scan(const char*) override { return 0; }
+  int ListChildren(const FoundFileRecord* folder, int depth,
+                   std::vector<FoundFileRecord>& children) override;
+  int CountFiles(const FoundFileRecord* folder, int depth, int& count) override;
+  uint64_t GetFoundCount() override;
+  int GetFullPath(const FoundFileRecord*, std::string&, int) override { return 0; }
+  int RecoverFile(const FoundFileRecord* record, const std::string& destination,
+                  int baseSeparatorCount) override;
+  int NextUnusedRange(uint64_t&, uint64_t&) override { return 0; }
+  int SetSearchCallback(SearchProgressCallback callback, void* userData) override;
+  int SearchByExtension(const std::string& text, std::vector<FoundFileRecord>& found) override;
+  int BuildUsageBitmap() override { return 0; }
+  int ReadForPreview(const FoundFileRecord* record, std::string& tempPath, uint8_t* buffer,
+                     int& size, PreviewProgressCallback callback, void* userData) override;
+
+  // Binds the engine to physical disk N and a scan log named by the coordinator (a resumed scan
+  // passes the saved log's name). Returns the result of opening the disk.
+  int AttachDisk(const std::string& logName, char16_t driveLetter, int diskNumber, int sectorSize);
+  // The same for an image file.
+  int AttachImage(const std::string& logName, char16_t driveLetter, const std::string& imagePath,
+                  int sectorSize);
+
+  // Offers one sector (absolute address in the source) to the format recognition. When a carvable
+  // file starts there it is measured through reader and recorded, skip is set to the sectors the
+  // sweep should move on by and found grows by one; 0 is returned. 87: nothing carvable starts
+  // here; -9527: the user cancelled while a long file was measured. The caller presets skip to 1.
+  int CarveAt(const uint8_t* sector, int sectorSize, uint64_t sectorAddress, uint64_t processed,
+              uint64_t total, int remainingSeconds, SectorReader* reader, int readerSectorSize,
+              uint64_t& skip, uint64_t& found);
+
+  int SectorSize() const { return sectorSize_; }
+  char16_t DriveLetter() const { return driveLetter_; }
+  FoundFileStore* Store() { return store_.get(); }
+  SectorReader& Reader() { return reader_; }
+
+ private:
+  // Replaces the store by a new one bound to the log `name`; the log's open result.
+  int NewStore(const std::string& name);
+  bool IsRoot(const FoundFileRecord* folder, int depth) const { return !folder && depth == 0; }
+
+  char16_t driveLetter_ = 0;
+  uint64_t windowStart_ = 0;
+  uint64_t windowLength_ = 0;
+  int sectorSize_ = 512;
+  SectorReader reader_;
+  WorkBufferLease workBuffer_;
+  std::unique_ptr<FoundFileStore> store_;
+  int mode_ = 0;
+  ScanProgressCallback scanCallback_ = nullptr;
+  RecoveryProgressCallback recoveryCallback_ = nullptr;
+  SearchProgressCallback searchCallback_ = nullptr;
+  void* searchUserData_ = nullptr;
+  void* callbackContext_ = nullptr;
+};
+
+}  // namespace salvora
