@@ -1,6 +1,7 @@
 #include "carving/SizeRules.h"
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 
 #include "carving/DeclaredSizes.h"
@@ -101,49 +102,67 @@ class ApeTagSearch : public EndSearch {
   }
 };
 
-// Standard MIDI: the header chunk and as many track chunks as the header counts. The walk starts
-// with the first track, which the tester found at offset 14 of the first sector, so that every
-// track, including a file's only one, is counted.
+// Standard MIDI: the header chunk and as many track chunks as the header counts. The chunks are
+// walked by their declared lengths from the first track, which the tester found at offset 14 of
+// the first sector, so that every track is counted (a file's only track too) and a chunk header
+// that straddles two pieces is still read.
 class MidiTrackSearch : public EndSearch {
  public:
   static constexpr uint64_t kHeaderChunk = 14;
-  explicit MidiTrackSearch(const uint8_t* first, size_t length)
+  static constexpr size_t kChunkHeader = 8;
+
+  MidiTrackSearch(const uint8_t* first, size_t length)
       : tracks_(int(ByteView(first, length).U16Be(10))) {
-    Walk(first, length, size_t(kHeaderChunk));
+    Feed(first, length, 0);
   }
   bool Done() const { return done_; }
-  uint64_t Length() const { return length_; }
+  uint64_t End() const { return next_; }
 
   bool OnPiece(const uint8_t* piece, size_t length, uint64_t base, bool stopFound,
                uint64_t& size) override {
-    if (!done_) Walk(piece, length, 0);
+    Feed(piece, length, base);
     if (!done_) return false;
     const uint64_t reached = stopFound ? size : base + length;
-    if (length_ > reached && !stopFound) return false;  // the last track goes on in later pieces
-    size = std::min(length_, reached);
+    if (next_ > reached && !stopFound) return false;  // the last track goes on in later pieces
+    size = std::min(next_, reached);
     return true;
   }
   void Finish(uint64_t& size) override {
-    if (done_ && length_ < size) size = length_;
+    if (done_ && next_ < size) size = next_;
   }
 
  private:
-  void Walk(const uint8_t* bytes, size_t length, size_t from) {
-    ByteView view(bytes, length);
-    for (size_t at = FindPattern(bytes, length, kMidiTrack, from); at != std::string_view::npos;
-         at = FindPattern(bytes, length, kMidiTrack, at + kMidiTrack.size())) {
-      --tracks_;
-      if (!view.Has(at + kMidiTrack.size(), 4)) return;
-      length_ += uint64_t(view.U32Be(at + kMidiTrack.size())) + 8;
-      if (tracks_ <= 0) {
-        done_ = true;
+  // Reads the chunk headers that lie in bytes [base, base + length) of the file.
+  void Feed(const uint8_t* bytes, size_t length, uint64_t base) {
+    const uint64_t end = base + length;
+    while (!done_ && (carried_ > 0 || next_ < end)) {
+      uint8_t header[kChunkHeader];
+      if (carried_ > 0) {  // the header began at the end of the previous bytes
+        const size_t rest = kChunkHeader - carried_;
+        if (length < rest) return;
+        std::memcpy(header, carry_, carried_);
+        std::memcpy(header + carried_, bytes, rest);
+        carried_ = 0;
+      } else if (next_ < base) {
+        return;  // bytes were skipped: the walk cannot go on
+      } else if (next_ + kChunkHeader > end) {
+        carried_ = size_t(end - next_);
+        std::memcpy(carry_, bytes + (next_ - base), carried_);
         return;
+      } else {
+        std::memcpy(header, bytes + (next_ - base), kChunkHeader);
       }
+      ByteView view(header, kChunkHeader);
+      if (view.Equals(0, kMidiTrack)) --tracks_;
+      next_ += kChunkHeader + view.U32Be(4);
+      if (tracks_ <= 0) done_ = true;
     }
   }
 
   int tracks_;
-  uint64_t length_ = kHeaderChunk;
+  uint64_t next_ = kHeaderChunk;  // file offset of the next chunk header
+  uint8_t carry_[kChunkHeader] = {};
+  size_t carried_ = 0;
   bool done_ = false;
 };
 
@@ -266,7 +285,7 @@ uint64_t SizeMidiTracks(const uint8_t* bytes, int length) {
   const size_t n = Length(bytes, length);
   MidiTrackSearch search(bytes, n);
   // A file whose tracks all end within its first sector needs no reading ahead.
-  if (search.Done() && search.Length() <= n) return search.Length();
+  if (search.Done() && search.End() <= n) return search.End();
   return ScanSizeRule(kMidiLimit, search);
 }
 
