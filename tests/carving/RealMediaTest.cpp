@@ -49,8 +49,12 @@ const MediaCase kCases[] = {
     {"sample.xls", "xls", kTypeFla, "ppt"},       {"sample.ppt", "ppt", kTypeFla, "doc"},
     {"sample.doc", "fla", kTypeFla, "docx"},      {"sample.docx", "docx", kTypeDocx, "xlsx"},
     {"sample.xlsx", "xlsx", kTypeXlsx, "pptx"},   {"sample.pptx", "pptx", kTypePptx, "docx"},
-    {"sample.docx", "zip", kTypeDocx, "xlsx"},
+    {"sample.docx", "zip", kTypeDocx, "xlsx"},    {"sample-fast.gz", "gzip", kTypeGz, "7z"},
 };
+
+// Files the same tools write in forms the testers refuse.
+const char* const kRefused[] = {"refused-v5.bmp", "refused-v6.swf", "refused-ffmpeg.mp2",
+                                "refused-ffmpeg.m2ts", "refused-default.gz"};
 
 std::string MediaPath(const std::string& file) {
   return std::string(SALVORA_FIXTURE_DIR) + "/media/" + file;
@@ -99,6 +103,18 @@ std::string CaseName(const ::testing::TestParamInfo<MediaCase>& info) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, RealMedia, ::testing::ValuesIn(kCases), CaseName);
+
+TEST(RealMediaRefused, ToolDefaultsThatTheTestersDoNotAccept) {
+  for (const char* file : kRefused) {
+    const std::string path = MediaPath(file);
+    if (!std::filesystem::exists(path)) continue;
+    test::PlantedMedium medium(64);
+    medium.Plant(kAt, test::ReadFileBytes(path));
+    SectorReader& reader = medium.Reader();
+    test::AimContextAt(&reader, kAt);
+    EXPECT_EQ(IdentifySector(medium.SectorAt(kAt), 512), kTypeNone) << file;
+  }
+}
 
 // DejaVu Sans puts its first table elsewhere than the TrueType test expects; Liberation and
 // FreeFont pass. The rule is kept as it stands.

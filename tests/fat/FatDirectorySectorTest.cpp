@@ -281,5 +281,43 @@ TEST_P(RealFatFolders, FolderSectorsPassAndOthersDoNot) {
 INSTANTIATE_TEST_SUITE_P(Images, RealFatFolders,
                          ::testing::Values("fatdirs-fat16.img", "fatdirs-fat32.img"));
 
+// Folders of images from the shared collection: every used root-folder sector passes.
+TEST(SharedFatImages, RootFolderSectorsPass) {
+  test::TempDir dir;
+  for (const char* name : {"dfir_ntfs/fat12.raw.gz", "dfir_ntfs/fat16.raw.gz"}) {
+    const std::string path = test::GunzipSharedImage(name, dir.path());
+    if (path.empty()) GTEST_SKIP() << "shared images not here";
+    auto image = test::ReadFileBytes(path);
+    FatBootSector boot(ByteView(image.data(), image.size()));
+    ASSERT_TRUE(boot.IsFat()) << name;
+    const size_t bps = boot.BytesPerSector();
+    const size_t root = boot.ReservedSectors() + size_t(boot.NumberOfFats()) * boot.FatSize();
+    int used = 0;
+    for (size_t s = root; s < root + boot.RootDirSectors(); ++s) {
+      const uint8_t* p = image.data() + s * bps;
+      if (p[0] == 0) continue;
+      ++used;
+      EXPECT_TRUE(IsFatDirectorySector(p, bps)) << name << " sector " << s;
+    }
+    EXPECT_GT(used, 0) << name;
+  }
+  const std::string sector = test::SharedTestData("dfir_ntfs/fat_dir_alfn_dsfn.bin");
+  if (!sector.empty()) {
+    auto bytes = test::ReadFileBytes(sector);
+    EXPECT_TRUE(IsFatDirectorySector(bytes.data(), 512));
+  }
+}
+
+// A long name of more than 18 pieces (over 234 characters) makes its sector fail: the sequence
+// limit of the plausibility test is kept as it stands.
+TEST(SharedFatImages, VeryLongNamesExceedTheSequenceLimit) {
+  const std::string path = test::SharedTestData("dfir_ntfs/fat32_dirent_verylong.bin");
+  if (path.empty()) GTEST_SKIP() << "shared images not here";
+  auto bytes = test::ReadFileBytes(path);
+  ASSERT_GE(bytes.size(), 512u);
+  EXPECT_GT(bytes[0] & 0x3F, 18);
+  EXPECT_FALSE(IsFatDirectorySector(bytes.data(), 512));
+}
+
 }  // namespace
 }  // namespace salvora
