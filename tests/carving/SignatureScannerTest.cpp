@@ -273,8 +273,10 @@ TEST_F(SignatureScanner, StrictFlagFollowsTheLastMeasurement) {
   EXPECT_EQ(ts.code, kTypeTs);
   EXPECT_EQ(ts.name, "20.ts");
   EXPECT_TRUE(c.strictTransportStream);
-  // In strict mode the next packet start right after a stream is a continuation.
-  EXPECT_EQ(Measure(medium, 20).rc, kOk);  // still a start: sector 19 holds no packets
+  // The measured stream's sectors are now known: in strict mode its start is no new file.
+  EXPECT_FALSE(c.TransportStreamExtents.empty());
+  EXPECT_EQ(Measure(medium, 20).rc, kInvalidParameter);
+  EXPECT_TRUE(c.strictTransportStream);
   SectorReader& reader = medium.Reader();
   EXPECT_EQ(CheckSignature(medium.SectorAt(20), 512, "ts", &reader, 512, 20), 1);
   EXPECT_FALSE(c.strictTransportStream);
