@@ -24,6 +24,9 @@
 //   store_->GetFullPath(*record, path, maxChars);  store_->SearchByExtension(text, out);
 //   GetFoundCount() = store_->Count() (records appended since this store was opened).
 //
+// Flush rewrites the whole relation text when it changed, so call it at the end of a scan (the
+// destructor and every query do it too), not after each record.
+//
 // Files, in the session folder, for a log NAME: NAME (records, record k at (k - 1) x 346),
 // NAME_Relation (text " | key - [n,n,...]" per key in key order) and NAME_DirInfo (FolderInfo
 // entries). Records go out through a 200-record buffer; the relation map and the folder list live
