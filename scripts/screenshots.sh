@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Pictures of every page of the desktop program and of each window and message-box kind, with a
+# fixture card image loaded, into docs/screenshots/. Runs under Xvfb when it is installed (real
+# X11 rendering), else on Qt's offscreen platform.
+#   scripts/screenshots.sh [BUILD_DIR]
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${1:-$root/build/default}"
+out="$root/docs/screenshots"
+tool="$build/tests/app/app_screenshots"
+
+cmake --build "$build" -j2 --target app_screenshots
+image="$build/fixtures/fat32.img"
+if [ ! -f "$image" ]; then
+  bash "$root/tests/fixtures/make-all.sh" "$build/fixtures"
+fi
+mkdir -p "$out"
+rm -f "$out"/*.png
+if command -v xvfb-run >/dev/null 2>&1; then
+  QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x800x24" "$tool" "$out" "$image"
+else
+  QT_QPA_PLATFORM=offscreen "$tool" "$out" "$image"
+fi 2>&1 | grep -v propagateSizeHints
+ls "$out"

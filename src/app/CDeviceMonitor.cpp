@@ -1,0 +1,42 @@
+#include "app/CDeviceMonitor.h"
+
+#include <libudev.h>
+
+#include <QSocketNotifier>
+#include <cstring>
+
+namespace salvora::app {
+
+CDeviceMonitor::CDeviceMonitor(QObject* parent) : QObject(parent) {
+  udev_ = udev_new();
+  if (!udev_) return;
+  monitor_ = udev_monitor_new_from_netlink(udev_, "udev");
+  if (!monitor_) return;
+  // Disks and their partitions; USB devices without a disk do not change the disk list.
+  if (udev_monitor_filter_add_match_subsystem_devtype(monitor_, "block", nullptr) < 0 ||
+      udev_monitor_enable_receiving(monitor_) < 0) {
+    return;
+  }
+  const int fd = udev_monitor_get_fd(monitor_);
+  if (fd < 0) return;
+  notifier_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+  connect(notifier_, &QSocketNotifier::activated, this, &CDeviceMonitor::OnReadable);
+}
+
+CDeviceMonitor::~CDeviceMonitor() {
+  delete notifier_;
+  if (monitor_) udev_monitor_unref(monitor_);
+  if (udev_) udev_unref(udev_);
+}
+
+void CDeviceMonitor::OnReadable() {
+  udev_device* device = udev_monitor_receive_device(monitor_);
+  if (!device) return;
+  const char* action = udev_device_get_action(device);
+  if (action && std::strcmp(action, "add") == 0) emit deviceChanged(0x8000);
+  else if (action && std::strcmp(action, "remove") == 0) emit deviceChanged(0x8004);
+  else if (action && std::strcmp(action, "change") == 0) emit deviceChanged(0x8000);  // media inserted in a reader
+  udev_device_unref(device);
+}
+
+}  // namespace salvora::app

@@ -1,0 +1,726 @@
+#include "app/CMainWnd.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QSignalBlocker>
+#include <QStackedWidget>
+#include <QTimer>
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "app/AppPaths.h"
+#include "app/CDeviceMonitor.h"
+#include "app/CLikeItWnd.h"
+#include "app/CMessageBox.h"
+#include "app/LanguageCatalog.h"
+#include "app/MessageFormat.h"
+#include "app/SizeText.h"
+#include "platform/TextEncoding.h"
+#include "ui/CDiskListUI.h"
+#include "ui/CListExUI.h"
+#include "ui/CMenuUI.h"
+#include "ui/CRichEditUI.h"
+#include "ui/CTreeUI.h"
+#include "ui/ModalSeam.h"
+#include "ui/SkinImage.h"
+
+namespace salvora::app {
+
+namespace {
+
+using ui::CDiskListUI;
+
+const char* const kTypeGroups[] = {"FileTypePhoto", "FileTypeAudio", "FileTypeVideo"};
+const char* const kTypeNodes[] = {"NodePhoto", "NodeAudio", "NodeVideo"};
+const char* const kTypeNodeTexts[] = {"MSG0807", "MSG0808", "MSG0809"};
+const char* const kGroupOptions[] = {"OptPhotoFile", "OptAudioFile", "OptVideoFile"};
+
+const char kImageGroupName[] = "ImageFile";
+const char kImageGroupText[] = "Image File";
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+// Extensions that the tree counts under another one's node.
+std::string MergedExtension(const std::string& ext) {
+  if (ext == "jpeg") return "jpg";
+  if (ext == "tiff") return "tif";
+  if (ext == "scr") return "pcx";
+  if (ext == "midi") return "mid";
+  if (ext == "m4p") return "m4a";
+  return ext;
+}
+
+std::string ExtensionOf(std::string_view name) {
+  const size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos) return {};
+  return platform::ToLowerAscii(name.substr(dot + 1));
+}
+
+}  // namespace
+
+CMainWnd::CMainWnd(std::unique_ptr<IDiskSource> disks, std::unique_ptr<IScanRunner> runner)
+    : ui::CWindowUI(nullptr), disks_(std::move(disks)), runner_(std::move(runner)) {
+  setWindowFlags(Qt::Window | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+  LoadSkin(QStringLiteral("skin.xml"));
+  setWindowTitle(QStringLiteral("Salvora"));
+  setWindowIcon(QIcon(ui::SkinImagePath(QStringLiteral("logo.png"))));
+}
+
+CMainWnd::~CMainWnd() {
+  // Engines go before the list that names them.
+  for (auto& [tag, row] : rows_) row->engine.reset();
+}
+
+QString CMainWnd::Msg(const char* id) const { return Q(LanguageCatalog::Instance().Message(id)); }
+
+CDiskListUI* CMainWnd::DiskList() const { return Find<CDiskListUI>(QStringLiteral("DiskList")); }
+
+DiskRow* CMainWnd::RowOf(const QTreeWidgetItem* item) const {
+  if (!item) return nullptr;
+  const auto it = rows_.find(CDiskListUI::Tag(item));
+  return it == rows_.end() ? nullptr : it->second.get();
+}
+
+void CMainWnd::PostMessage(int message) {
+  QTimer::singleShot(0, this, [this, message] { HandleMessage(message); });
+}
+
+void CMainWnd::HandleMessage(int message) {
+  switch (message) {
+    case kMsgScanDone: StartTypeSearch(); break;
+    case kMsgSearchDone: OnSearchDone(); break;
+    case kMsgLanguage: OnLanguageChanged(); break;
+    case kMsgHelp: case kMsgFaq: case kMsgAbout: case kMsgSupport: OpenWebPage(message); break;
+    default: break;
+  }
+}
+
+// ---- notifications ----
+
+void CMainWnd::Notify(ui::TNotifyUI& msg) {
+  const QString& name = msg.senderName;
+  if (msg.type == u"windowinit") {
+    InitWindow();
+  } else if (msg.type == u"click") {
+    if (name == u"BtnRecoverMode" || name == u"BtnCreateImageMode") {
+      SetMode(name == u"BtnRecoverMode" ? kRecoveryMode : kImageMode);
+      ApplyModeToDiskList();
+      ShowPage(kScanPage);
+    } else if (name == u"BtnScan") {
+      OnScan();
+    } else if (name == u"BtnAdvanceScan") {
+      ShowPage(kFileTypePage);
+    } else if (name == u"BtnLoadImage") {
+      OnLoadImage();
+    } else if (name == u"BtnCreateImage") {
+      OnCreateImage();
+    } else if (name == u"BtnPrev") {
+      OnPrev();
+    } else if (name == u"BtnNext") {
+      OnNext();
+    } else if (name == u"BtnAssist") {
+      OnAssistMenu();
+    } else if (name == u"BtnLikeIt") {
+      OnLikeIt();
+    } else if (name == u"BtnPhoto" || name == u"BtnAudio" || name == u"BtnVideo") {
+      const char* option = name == u"BtnPhoto" ? "OptPhotoFile" : name == u"BtnAudio" ? "OptAudioFile" : "OptVideoFile";
+      if (auto* box = Find<QAbstractButton>(QString::fromLatin1(option))) box->setChecked(!box->isChecked());
+    }
+  } else if (msg.type == u"selectchanged") {
+    if (msg.wParam && name == u"TabScan") ShowPage(kScanPage);
+    else if (msg.wParam && name == u"TabFileType") ShowPage(kFileTypePage);
+    else if (msg.wParam && name == u"TabRecover") ShowPage(kRecoverPage);
+    for (int g = 0; g < 3; ++g) {
+      if (name == QLatin1String(kGroupOptions[g])) SetGroupTicked(kTypeGroups[g], msg.wParam != 0);
+    }
+  } else if (msg.type == u"itemselect") {
+    if (name == u"DiskList") OnDiskRowSelected(DiskList()->currentItem());
+  } else if (msg.type == u"itemactivate") {
+    if (name == u"DiskList") {
+      QTreeWidgetItem* item = DiskList()->currentItem();
+      const auto kind = CDiskListUI::Kind(item);
+      if (kind == CDiskListUI::kDiskRow || kind == CDiskListUI::kGroupRow) DiskList()->ToggleExpand(item);
+      else if (mode_ == kRecoveryMode) OnScan();
+    }
+  } else if (msg.type == u"onhot") {
+    if (name == u"BtnRecoverMode") SetText("TxtMainInfo", Msg("MSG0101"));
+    else if (name == u"BtnCreateImageMode") SetText("TxtMainInfo", Msg("MSG0102"));
+  } else if (msg.type == u"timer") {
+    if (name == u"PartitionListBar") OnDeviceTimer(msg.wParam);
+  }
+}
+
+void CMainWnd::closeEvent(QCloseEvent* event) {
+  QDialog::closeEvent(event);
+  event->accept();
+}
+
+// ---- initialisation and texts ----
+
+void CMainWnd::InitWindow() {
+  deviceMonitor_ = new CDeviceMonitor(this);
+  connect(deviceMonitor_, &CDeviceMonitor::deviceChanged, this, &CMainWnd::OnDeviceChange);
+  ApplyTexts();
+  FillDiskList();
+  PrepareFileTypePage();
+  SetEnabled("BtnScan", false);
+  SetEnabled("BtnAdvanceScan", false);
+  SetEnabled("TabFileType", false);
+  SetEnabled("TabRecover", false);
+  SetEnabled("BtnRecover", false);
+  ShowPage(kStartPage);
+}
+
+void CMainWnd::ApplyTexts() {
+  LanguageCatalog& catalog = LanguageCatalog::Instance();
+  ApplySection(catalog.Section("MainWnd"));
+  SetText("LblProductName", Msg("MSG1209"));
+  if (auto* tree = Find<ui::CTreeUI>(QStringLiteral("TypeTree"))) {
+    for (int g = 0; g < 3; ++g) {
+      if (QTreeWidgetItem* node = tree->FindNode(QString::fromLatin1(kTypeNodes[g]))) node->setText(0, Msg(kTypeNodeTexts[g]));
+    }
+  }
+}
+
+void CMainWnd::SetShown(const char* name, bool shown) {
+  if (QWidget* control = FindControl(QString::fromLatin1(name))) control->setVisible(shown);
+}
+
+void CMainWnd::SetEnabled(const char* name, bool enabled) {
+  if (QWidget* control = FindControl(QString::fromLatin1(name))) control->setEnabled(enabled);
+}
+
+void CMainWnd::SetText(const char* name, const QString& text) {
+  SetControlText(FindControl(QString::fromLatin1(name)), text);
+}
+
+void CMainWnd::SetTxt1Colour(const QString& argb) {
+  if (QWidget* txt = FindControl(QStringLiteral("Txt1"))) {
+    const QString rgb = argb.size() == 9 ? QStringLiteral("#") + argb.mid(3) : argb;
+    txt->setStyleSheet(QStringLiteral("color: %1;").arg(rgb));
+  }
+}
+
+void CMainWnd::ShowPage(int page) {
+  page_ = page;
+  if (auto* pages = Find<QStackedWidget>(QStringLiteral("TabPage"))) pages->setCurrentIndex(page);
+  const bool start = page == kStartPage;
+  for (const char* name : {"ToolBar2", "ToolBar3", "ToolBtn", "Txt1", "Txt2", "SubBar2"}) SetShown(name, !start);
+  SetShown("SubBar1", start);
+  const char* tab = page == kScanPage ? "TabScan" : page == kFileTypePage ? "TabFileType" : page == kRecoverPage ? "TabRecover" : nullptr;
+  if (tab) {
+    if (auto* option = Find<QAbstractButton>(QString::fromLatin1(tab))) {
+      const QSignalBlocker block(option);
+      option->setEnabled(true);
+      option->setChecked(true);
+    }
+  }
+  switch (page) {
+    case kScanPage:
+      SetShown("SelectedFileInfo", false);
+      SetTxt1Colour(QStringLiteral("#FF0089BE"));
+      if (mode_ == kRecoveryMode) {
+        SetText("TabScan", Msg("MSG0503"));
+        SetText("Txt1", Msg("MSG0501"));
+        SetText("Txt2", Msg("MSG0502"));
+        for (const char* b : {"BtnLoadImage", "BtnAdvanceScan", "BtnScan"}) SetShown(b, true);
+        for (const char* b : {"BtnCreateImage", "BtnRecover"}) SetShown(b, false);
+      } else {
+        SetText("TabScan", Msg("MSG0213"));
+        SetText("Txt1", Msg("MSG0211"));
+        SetText("Txt2", Msg("MSG0212"));
+        SetShown("BtnCreateImage", true);
+        for (const char* b : {"BtnLoadImage", "BtnAdvanceScan", "BtnScan", "BtnRecover"}) SetShown(b, false);
+      }
+      break;
+    case kFileTypePage:
+      SetShown("SelectedFileInfo", false);
+      SetShown("BtnScan", true);
+      for (const char* b : {"BtnAdvanceScan", "BtnLoadImage", "BtnRecover", "BtnCreateImage"}) SetShown(b, false);
+      SetTxt1Colour(QStringLiteral("#FFE47100"));
+      SetText("Txt1", Msg("MSG0601"));
+      SetText("Txt2", Msg("MSG0602"));
+      break;
+    case kRecoverPage: {
+      for (const char* b : {"BtnScan", "BtnAdvanceScan", "BtnLoadImage", "BtnCreateImage"}) SetShown(b, false);
+      SetShown("BtnRecover", true);
+      SetShown("SelectedFileInfo", true);
+      SetTxt1Colour(QStringLiteral("#FF316D1E"));
+      SetText("Txt1", Msg("MSG0801"));
+      const QString count = FormatMessageText(QStringLiteral("{f 7}{c #316D1E}%d{/c}{/f}"),
+                                              {QVariant::fromValue<qulonglong>(found_.size())});
+      SetText("Txt2", FormatMessageText(Msg("MSG0802"), {count}));
+      // Nothing is ticked yet: the selection status of an empty selection.
+      SetEnabled("BtnRecover", false);
+      SetText("SelectedFileInfo", Msg("MSG0803"));
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void CMainWnd::SetMode(int mode) { mode_ = mode; }
+
+void CMainWnd::ApplyModeToDiskList() {
+  CDiskListUI* list = DiskList();
+  if (!list) return;
+  if (QTreeWidgetItem* group = list->FindGroup(QString::fromLatin1(kImageGroupName))) group->setHidden(mode_ == kImageMode);
+  // The first volume of a removable disk, else the first row under the first disk.
+  for (int i = 0; i < list->topLevelItemCount(); ++i) {
+    QTreeWidgetItem* disk = list->topLevelItem(i);
+    const DiskRow* row = RowOf(disk);
+    if (CDiskListUI::Kind(disk) != CDiskListUI::kDiskRow || !row || !row->removable) continue;
+    for (int c = 0; c < disk->childCount(); ++c) {
+      if (CDiskListUI::Kind(disk->child(c)) == CDiskListUI::kVolumeRow) {
+        disk->setExpanded(true);
+        list->setCurrentItem(disk->child(c));
+        return;
+      }
+    }
+  }
+  QList<QTreeWidgetItem*> visible;
+  for (QTreeWidgetItem* item : list->AllRows()) {
+    if (!item->isHidden() && !(item->parent() && item->parent()->isHidden())) visible.append(item);
+  }
+  if (visible.size() > 1 && CDiskListUI::Kind(visible[1]) != CDiskListUI::kGroupRow) {
+    if (visible[1]->parent()) visible[1]->parent()->setExpanded(true);
+    list->setCurrentItem(visible[1]);
+  }
+}
+
+// ---- disk list ----
+
+QString CMainWnd::EntryText(const DiskSourceEntry& entry) {
+  if (entry.HasLetter()) return FormatMessageText(QStringLiteral("%c:\\ %s"), {QChar(entry.letter), Q(entry.label)});
+  return FormatMessageText(QStringLiteral("%d:\\ %s"), {static_cast<int>(entry.letter), Q(entry.label)});
+}
+
+QString CMainWnd::DiskRowText(const DiskRow& row) const {
+  return FormatMessageText(QStringLiteral("%s %d"),
+                           {Msg(row.removable ? "MSG0202" : "MSG0201"), static_cast<int>(row.entry.diskNumber) + 1});
+}
+
+QTreeWidgetItem* CMainWnd::NewRowItem(QTreeWidgetItem* parent, std::unique_ptr<DiskRow> row, const QStringList& cells,
+                                      int usage, const QString& image, int insertAt) {
+  CDiskListUI* list = DiskList();
+  const quint64 tag = nextTag_++;
+  CDiskListUI::RowKind kind = CDiskListUI::kVolumeRow;
+  switch (row->kind) {
+    case DiskRow::kDisk: kind = CDiskListUI::kDiskRow; break;
+    case DiskRow::kGap: kind = CDiskListUI::kGapRow; break;
+    case DiskRow::kImage: kind = CDiskListUI::kImageRow; break;
+    default: break;
+  }
+  rows_[tag] = std::move(row);
+  QTreeWidgetItem* item = list->AddRow(parent, kind, cells, usage, tag, image);
+  if (!parent && insertAt >= 0 && insertAt < list->topLevelItemCount() - 1) {
+    list->takeTopLevelItem(list->indexOfTopLevelItem(item));
+    list->insertTopLevelItem(insertAt, item);
+  }
+  return item;
+}
+
+QTreeWidgetItem* CMainWnd::AddDiskRows(uint32_t disk, const std::vector<DiskSourceEntry>& entries) {
+  CDiskListUI* list = DiskList();
+  auto diskRow = std::make_unique<DiskRow>();
+  diskRow->kind = DiskRow::kDisk;
+  diskRow->entry.diskNumber = disk;
+  diskRow->removable = disks_->IsRemovableDisk(disk);
+  const QString text = DiskRowText(*diskRow);
+  const QString icon = diskRow->removable ? QStringLiteral("file='DiskIcon/usb.png'") : QStringLiteral("file='DiskIcon/hdd.png'");
+  // Disks come before the image group.
+  int insertAt = -1;
+  if (QTreeWidgetItem* group = list->FindGroup(QString::fromLatin1(kImageGroupName))) insertAt = list->indexOfTopLevelItem(group);
+  QTreeWidgetItem* diskItem = NewRowItem(nullptr, std::move(diskRow), {text}, -1, icon, insertAt);
+  for (const DiskSourceEntry& entry : entries) {
+    if (entry.diskNumber != disk) continue;
+    auto row = std::make_unique<DiskRow>();
+    row->kind = entry.IsGap() ? DiskRow::kGap : DiskRow::kVolume;
+    row->entry = entry;
+    const int usage = entry.totalBytes ? static_cast<int>(entry.usedBytes * 100 / entry.totalBytes) : 0;
+    const QString image = row->kind == DiskRow::kGap ? QStringLiteral("file='DiskIcon/gap.png'") : QStringLiteral("file='DiskIcon/volume.png'");
+    NewRowItem(diskItem, std::move(row),
+               {EntryText(entry), Q(entry.fileSystem), Q(FormatSize(static_cast<int64_t>(entry.totalBytes)))}, usage, image);
+  }
+  diskItem->setExpanded(true);
+  return diskItem;
+}
+
+void CMainWnd::FillDiskList() {
+  CDiskListUI* list = DiskList();
+  if (!list) return;
+  entries_.clear();
+  disks_->ListAll(entries_);
+  std::vector<uint32_t> seen;
+  for (const DiskSourceEntry& entry : entries_) {
+    if (std::find(seen.begin(), seen.end(), entry.diskNumber) != seen.end()) continue;
+    seen.push_back(entry.diskNumber);
+    AddDiskRows(entry.diskNumber, entries_);
+  }
+}
+
+QTreeWidgetItem* CMainWnd::AddImageRow(const QString& path) {
+  CDiskListUI* list = DiskList();
+  QTreeWidgetItem* group = list->FindGroup(QString::fromLatin1(kImageGroupName));
+  if (!group) {
+    group = list->AddRow(nullptr, CDiskListUI::kGroupRow, {QString::fromLatin1(kImageGroupText)}, -1, 0,
+                         QStringLiteral("file='DiskIcon/image.png'"));
+    group->setData(0, CDiskListUI::kNameRole, QString::fromLatin1(kImageGroupName));
+  }
+  auto row = std::make_unique<DiskRow>();
+  row->kind = DiskRow::kImage;
+  row->imagePath = path.toStdString();
+  row->imageSize = static_cast<uint64_t>(QFileInfo(path).size());
+  row->imageLetter = static_cast<char16_t>(++imageLetter_);
+  const QString size = Q(FormatSize(static_cast<int64_t>(row->imageSize)));
+  QTreeWidgetItem* item = NewRowItem(group, std::move(row), {QFileInfo(path).fileName(), QString(), size}, -1,
+                                     QStringLiteral("file='DiskIcon/image.png'"));
+  group->setExpanded(true);
+  return item;
+}
+
+void CMainWnd::RemoveRowItem(QTreeWidgetItem* item) {
+  if (!item) return;
+  while (item->childCount() > 0) RemoveRowItem(item->child(0));
+  rows_.erase(CDiskListUI::Tag(item));  // destroys the row's engine
+  delete item;
+}
+
+void CMainWnd::ClearPanel() {
+  for (const char* label : {"Label1", "Label2", "Label3", "Label4", "Label5", "Label6"}) SetText(label, QString());
+}
+
+void CMainWnd::OnDiskRowSelected(QTreeWidgetItem* item) {
+  const DiskRow* row = RowOf(item);
+  const auto kind = CDiskListUI::Kind(item);
+  if (!row || kind == CDiskListUI::kDiskRow || kind == CDiskListUI::kGroupRow) {
+    ClearPanel();
+    return;
+  }
+  if (row->kind == DiskRow::kImage) {
+    SetText("Label1", FormatMessageText(QStringLiteral("%s %s"), {Msg("MSG0209"), Q(row->imagePath)}));
+    SetText("Label2", FormatMessageText(QStringLiteral("%s %s"),
+                                        {Msg("MSG0210"), Q(FormatSize(static_cast<int64_t>(row->imageSize)))}));
+    for (const char* label : {"Label3", "Label4", "Label5", "Label6"}) SetText(label, QString());
+  } else {
+    const DiskSourceEntry& e = row->entry;
+    if (e.HasLetter()) SetText("Label1", FormatMessageText(QStringLiteral("%s %c"), {Msg("MSG0203"), QChar(e.letter)}));
+    else SetText("Label1", FormatMessageText(QStringLiteral("%s %d"), {Msg("MSG0203"), static_cast<int>(e.letter)}));
+    SetText("Label2", e.label.empty() ? Msg("MSG0204") : FormatMessageText(QStringLiteral("%s %s"), {Msg("MSG0204"), Q(e.label)}));
+    SetText("Label3", FormatMessageText(QStringLiteral("%s %s"), {Msg("MSG0205"), Q(e.fileSystem)}));
+    SetText("Label4", FormatMessageText(QStringLiteral("%s %s"), {Msg("MSG0206"), Q(FormatSize(static_cast<int64_t>(e.totalBytes)))}));
+    SetText("Label5", FormatMessageText(QStringLiteral("%s %s"), {Msg("MSG0207"), Q(FormatSize(static_cast<int64_t>(e.usedBytes)))}));
+    SetText("Label6", FormatMessageText(QStringLiteral("%s %s"), {Msg("MSG0208"), Q(FormatSize(static_cast<int64_t>(e.freeBytes)))}));
+  }
+  rowSelected_ = true;
+  SetEnabled("BtnAdvanceScan", true);
+  SetEnabled("BtnScan", true);
+  SetEnabled("TabFileType", true);
+}
+
+// ---- devices ----
+
+void CMainWnd::OnDeviceChange(int event) {
+  QWidget* bar = FindControl(QStringLiteral("PartitionListBar"));
+  if (event == kDeviceArrival) SetTimer(bar, 0, kDeviceTimerMs);
+  else if (event == kDeviceRemoveComplete) SetTimer(bar, 1, kDeviceTimerMs);
+}
+
+void CMainWnd::OnDeviceTimer(int id) {
+  KillTimer(FindControl(QStringLiteral("PartitionListBar")), id);
+  if (id == 0) AddArrivedDisks();
+  else if (id == 1) RemoveGoneEntries();
+}
+
+void CMainWnd::AddArrivedDisks() {
+  std::vector<DiskSourceEntry> now;
+  if (!disks_->ListAll(now)) return;  // a failed refresh leaves the list as it was
+  std::set<uint32_t> listed;
+  for (const auto& [tag, row] : rows_) {
+    if (row->kind == DiskRow::kDisk) listed.insert(row->entry.diskNumber);
+  }
+  std::vector<uint32_t> added;
+  for (const DiskSourceEntry& entry : now) {
+    if (listed.count(entry.diskNumber) || std::find(added.begin(), added.end(), entry.diskNumber) != added.end()) continue;
+    added.push_back(entry.diskNumber);
+    QTreeWidgetItem* disk = AddDiskRows(entry.diskNumber, now);
+    const DiskRow* row = RowOf(disk);
+    if (row && row->removable && !scanning_) {
+      for (int c = 0; c < disk->childCount(); ++c) {
+        if (CDiskListUI::Kind(disk->child(c)) == CDiskListUI::kVolumeRow) {
+          DiskList()->setCurrentItem(disk->child(c));
+          break;
+        }
+      }
+    }
+  }
+  entries_ = now;
+}
+
+void CMainWnd::RemoveGoneEntries() {
+  std::vector<DiskSourceEntry> removed;
+  disks_->FindRemoved(entries_, removed);
+  if (removed.empty()) return;
+  CDiskListUI* list = DiskList();
+  for (QTreeWidgetItem* item : list->AllRows()) {
+    const DiskRow* row = RowOf(item);
+    if (!row || (row->kind != DiskRow::kVolume && row->kind != DiskRow::kGap)) continue;
+    for (const DiskSourceEntry& gone : removed) {
+      if (gone.diskNumber == row->entry.diskNumber && gone.start == row->entry.start) {
+        RemoveRowItem(item);
+        break;
+      }
+    }
+  }
+  // A disk whose rows are all gone goes too.
+  for (int i = list->topLevelItemCount() - 1; i >= 0; --i) {
+    QTreeWidgetItem* top = list->topLevelItem(i);
+    if (CDiskListUI::Kind(top) == CDiskListUI::kDiskRow && top->childCount() == 0) RemoveRowItem(top);
+  }
+  std::vector<DiskSourceEntry> kept;
+  for (const DiskSourceEntry& e : entries_) {
+    const bool gone = std::any_of(removed.begin(), removed.end(), [&](const DiskSourceEntry& r) {
+      return r.diskNumber == e.diskNumber && r.start == e.start;
+    });
+    if (!gone) kept.push_back(e);
+  }
+  entries_ = kept;
+}
+
+// ---- commands ----
+
+void CMainWnd::OnScan() {
+  CDiskListUI* list = DiskList();
+  QTreeWidgetItem* item = list ? list->currentItem() : nullptr;
+  DiskRow* row = RowOf(item);
+  if (!item || !row || !rowSelected_) {
+    CMessageBox::Show(this, CMessageBox::kInformation, Msg("MSG0505"), 400, 160);
+    return;
+  }
+  scanFromFileTypePage_ = page_ == kFileTypePage;
+  for (quint64 tag : lastSources_) {
+    if (auto it = rows_.find(tag); it != rows_.end()) it->second->engine.reset();
+  }
+  lastSources_.clear();
+  std::vector<DiskRow*> sources;
+  if (row->kind == DiskRow::kDisk) {
+    for (int c = 0; c < item->childCount(); ++c) {
+      if (DiskRow* child = RowOf(item->child(c))) {
+        sources.push_back(child);
+        lastSources_.push_back(CDiskListUI::Tag(item->child(c)));
+      }
+    }
+  } else {
+    sources.push_back(row);
+    lastSources_.push_back(CDiskListUI::Tag(item));
+  }
+  scanning_ = true;
+  const int result = runner_->RunScan(*this, sources);
+  scanning_ = false;
+  if (result == 3) CMessageBox::Show(this, CMessageBox::kWarning, Msg("MSG0504"), 300, 160);
+}
+
+void CMainWnd::StartTypeSearch() {
+  const bool anyEngine = std::any_of(rows_.begin(), rows_.end(), [](const auto& r) { return r.second->engine != nullptr; });
+  if (!anyEngine) return;
+  found_.clear();
+  std::vector<DiskRow*> sources;
+  QTreeWidgetItem* item = DiskList()->currentItem();
+  if (DiskRow* row = RowOf(item)) {
+    if (row->kind == DiskRow::kDisk) {
+      for (int c = 0; c < item->childCount(); ++c) {
+        DiskRow* child = RowOf(item->child(c));
+        if (child && child->engine) sources.push_back(child);
+      }
+    } else if (row->engine) {
+      sources.push_back(row);
+    }
+  }
+  runner_->RunSearch(*this, sources, ExtensionText(), found_);
+}
+
+void CMainWnd::OnSearchDone() {
+  if (auto* files = Find<ui::CListExUI>(QStringLiteral("FileList"))) files->clear();
+  if (auto* preview = Find<ui::CRichEditUI>(QStringLiteral("PreviewEdit"))) preview->ClearAll();
+  BuildTypeTree();
+  SetEnabled("TabRecover", true);
+  ShowPage(kRecoverPage);
+}
+
+void CMainWnd::OnLoadImage() {
+  const QString path = ui::ChooseOpenFile(this, QString(), QStringLiteral("Image Files (*.img);;All Files(*.*)"));
+  if (path.isEmpty()) return;
+  QTreeWidgetItem* item = AddImageRow(path);
+  DiskList()->setCurrentItem(item);
+}
+
+void CMainWnd::OnCreateImage() {
+  QTreeWidgetItem* item = DiskList()->currentItem();
+  if (!item || !RowOf(item) || !rowSelected_) {
+    CMessageBox::Show(this, CMessageBox::kInformation, Msg("MSG0216"), 400, 160);
+    return;
+  }
+  // Image creation itself comes with the image writer.
+}
+
+void CMainWnd::OnPrev() {
+  switch (page_) {
+    case kRecoverPage: ShowPage(scanFromFileTypePage_ ? kFileTypePage : kScanPage); break;
+    case kFileTypePage: ShowPage(kScanPage); break;
+    case kScanPage: ShowPage(kStartPage); break;
+    default: break;
+  }
+}
+
+void CMainWnd::OnNext() {
+  switch (page_) {
+    case kStartPage: ShowPage(kScanPage); break;
+    case kScanPage: {
+      QWidget* scan = FindControl(QStringLiteral("BtnScan"));
+      if (scan && scan->isEnabled()) ShowPage(kFileTypePage);
+      else CMessageBox::Show(this, CMessageBox::kInformation, QStringLiteral("Please select disk media for next step!"), 300, 160);
+      break;
+    }
+    case kFileTypePage: ShowPage(kRecoverPage); break;
+    default: break;
+  }
+}
+
+void CMainWnd::OnAssistMenu() {
+  LanguageCatalog& catalog = LanguageCatalog::Instance();
+  auto text = [&](const char* key) { return Q(catalog.Text("MenuWnd", key)); };
+  const QList<ui::MenuItem> items = {
+      {QStringLiteral("item_help"), text("item_help"), QStringLiteral("file='Menu/help.png'")},
+      {QStringLiteral("item_faq"), text("item_faq"), QStringLiteral("file='Menu/faq.png'")},
+      {QStringLiteral("item_language"), text("item_language"), QStringLiteral("file='Menu/language.png'")},
+      {QStringLiteral("item_about"), text("item_about"), QStringLiteral("file='Menu/about.png'")},
+      {QStringLiteral("item_support"), text("item_support"), QStringLiteral("file='Menu/support.png'")},
+      {},
+      {QStringLiteral("item_exit"), text("item_exit"), QStringLiteral("file='Menu/exit.png'")},
+  };
+  QWidget* button = FindControl(QStringLiteral("BtnAssist"));
+  const QPoint at = button ? button->mapToGlobal(QPoint(0, button->height())) : QCursor::pos();
+  const QString chosen = ui::PopupMenu(this, at, items);
+  if (chosen == u"item_help") PostMessage(kMsgHelp);
+  else if (chosen == u"item_faq") PostMessage(kMsgFaq);
+  else if (chosen == u"item_about") PostMessage(kMsgAbout);
+  else if (chosen == u"item_support") PostMessage(kMsgSupport);
+  else if (chosen == u"item_language") OnLanguageMenu();
+  else if (chosen == u"item_exit") close();
+}
+
+void CMainWnd::OnLanguageMenu() {
+  LanguageCatalog& catalog = LanguageCatalog::Instance();
+  QList<ui::MenuItem> items;
+  for (const auto& [name, display] : catalog.Languages()) {
+    const QString mark = name == catalog.CurrentLanguage() ? QStringLiteral("file='point.png' source='0,0,16,16' dest='0,4,16,20'") : QString();
+    items.append({Q(name), Q(display), mark});
+  }
+  if (items.isEmpty()) return;
+  QWidget* button = FindControl(QStringLiteral("BtnAssist"));
+  const QPoint at = button ? button->mapToGlobal(QPoint(0, button->height())) : QCursor::pos();
+  const QString chosen = ui::PopupMenu(this, at, items);
+  if (chosen.isEmpty()) return;
+  if (catalog.SetLanguage(chosen.toStdString())) PostMessage(kMsgLanguage);
+}
+
+void CMainWnd::OnLikeIt() {
+  CLikeItWnd like(this);
+  like.ShowModal(380, 230);
+}
+
+void CMainWnd::OpenWebPage(int message) {
+  const char* page = message == kMsgFaq ? "faq.html" : message == kMsgAbout ? "about.html" : "help.html";
+  ui::OpenDocument(QString::fromStdString(ModuleFolder() + "help/" + page));
+}
+
+void CMainWnd::OnLanguageChanged() {
+  ApplyTexts();
+  // Disk rows carry catalogue texts too.
+  if (CDiskListUI* list = DiskList()) {
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+      QTreeWidgetItem* top = list->topLevelItem(i);
+      if (const DiskRow* row = RowOf(top); row && row->kind == DiskRow::kDisk) top->setText(0, DiskRowText(*row));
+    }
+  }
+  ShowPage(page_);
+  if (CDiskListUI* list = DiskList(); list && list->currentItem()) OnDiskRowSelected(list->currentItem());
+}
+
+// ---- file types ----
+
+QList<QCheckBox*> CMainWnd::TypeOptions(const char* group) const {
+  QList<QCheckBox*> options;
+  if (QWidget* box = FindControl(QString::fromLatin1(group))) {
+    for (QCheckBox* option : box->findChildren<QCheckBox*>()) {
+      if (option->property("userdata").isValid()) options.append(option);
+    }
+  }
+  return options;
+}
+
+void CMainWnd::PrepareFileTypePage() {
+  for (const char* group : kTypeGroups) {
+    for (QCheckBox* option : TypeOptions(group)) {
+      const QString image = option->property("image").toString();
+      if (!image.isEmpty()) option->setIcon(QIcon(ui::RenderSkinImage(image)));
+      option->setChecked(true);
+    }
+  }
+  for (const char* name : kGroupOptions) {
+    if (auto* option = Find<QAbstractButton>(QString::fromLatin1(name))) {
+      const QSignalBlocker block(option);
+      option->setChecked(true);
+    }
+  }
+}
+
+void CMainWnd::SetGroupTicked(const char* group, bool ticked) {
+  for (QCheckBox* option : TypeOptions(group)) option->setChecked(ticked);
+}
+
+std::string CMainWnd::ExtensionText() const {
+  std::map<std::string, QCheckBox*> ticked;
+  for (const char* group : kTypeGroups) {
+    for (QCheckBox* option : TypeOptions(group)) {
+      if (option->isChecked()) ticked[option->property("userdata").toString().toStdString()] = option;
+    }
+  }
+  std::string text;
+  for (const auto& [key, option] : ticked) text += (text.empty() ? "*." : "|*.") + key;
+  return text;
+}
+
+void CMainWnd::BuildTypeTree() {
+  auto* tree = Find<ui::CTreeUI>(QStringLiteral("TypeTree"));
+  if (!tree) return;
+  std::map<std::string, int> counts;
+  for (const FoundFileRecord& record : found_) {
+    if (!record.IsFolder()) ++counts[MergedExtension(ExtensionOf(record.Name()))];
+  }
+  for (int g = 0; g < 3; ++g) {
+    QTreeWidgetItem* node = tree->FindNode(QString::fromLatin1(kTypeNodes[g]));
+    if (!node) continue;
+    tree->RemoveChildren(node);
+    node->setHidden(true);
+    node->setText(0, Msg(kTypeNodeTexts[g]));
+    for (QCheckBox* option : TypeOptions(kTypeGroups[g])) {
+      if (!option->isChecked()) continue;
+      const QStringList keys = option->property("userdata").toString().split(u'|');
+      const auto it = counts.find(keys.first().toStdString());
+      if (it == counts.end()) continue;
+      const QString label = option->text().section(QStringLiteral(" ("), 0, 0);
+      const QString image = option->property("image").toString().section(u' ', 0, 0);
+      tree->AddNode(node, keys.first(), FormatMessageText(QStringLiteral("%s (%d)"), {label, it->second}), image);
+      node->setHidden(false);
+    }
+    node->setExpanded(true);
+  }
+}
+
+}  // namespace salvora::app

@@ -1,0 +1,141 @@
+#pragma once
+
+#include <QString>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/DiskRow.h"
+#include "app/DiskSource.h"
+#include "app/IScanRunner.h"
+#include "scan/FoundFileRecord.h"
+#include "ui/CWindowUI.h"
+
+class QCheckBox;
+class QTreeWidgetItem;
+
+namespace salvora::ui {
+class CDiskListUI;
+}
+
+namespace salvora::app {
+
+class CDeviceMonitor;
+
+// The program's one top-level window: the start page (recovery or image mode), the scan page
+// with the disk list, the file-type page and the recover page.
+class CMainWnd : public ui::CWindowUI {
+  Q_OBJECT
+
+ public:
+  // The window's own messages (the numbers of the user messages they stand for).
+  static constexpr int kMsgScanDone = 1025;
+  static constexpr int kMsgSearchDone = 1026;
+  static constexpr int kMsgPreview = 1027;
+  static constexpr int kMsgLanguage = 1030;
+  static constexpr int kMsgHelp = 1124;
+  static constexpr int kMsgFaq = 1125;
+  static constexpr int kMsgAbout = 1128;
+  static constexpr int kMsgSupport = 1129;
+
+  static constexpr int kDeviceArrival = 0x8000;
+  static constexpr int kDeviceRemoveComplete = 0x8004;
+  static constexpr int kDeviceTimerMs = 5000;
+
+  enum Page { kStartPage = 0, kScanPage = 1, kFileTypePage = 2, kRecoverPage = 3 };
+  enum Mode { kRecoveryMode = 0, kImageMode = 1 };
+
+  explicit CMainWnd(std::unique_ptr<IDiskSource> disks = MakeSystemDiskSource(),
+                    std::unique_ptr<IScanRunner> runner = std::make_unique<CImmediateScanRunner>());
+  ~CMainWnd() override;
+
+  // Queues a message for the window, as a worker posts one.
+  void PostMessage(int message);
+  void HandleMessage(int message);
+  // A device notification of the system (arrival or removal complete).
+  void OnDeviceChange(int event);
+
+  // Adds an image file under the "ImageFile" group and returns its row.
+  QTreeWidgetItem* AddImageRow(const QString& path);
+
+  int Mode() const { return mode_; }
+  int CurrentPage() const { return page_; }
+  bool RowSelected() const { return rowSelected_; }
+  bool Scanning() const { return scanning_; }
+  ui::CDiskListUI* DiskList() const;
+  DiskRow* RowOf(const QTreeWidgetItem* item) const;
+  const std::vector<FoundFileRecord>& FoundRecords() const { return found_; }
+  std::vector<FoundFileRecord>& FoundRecords() { return found_; }
+  // The extension text the search gets from the ticked file-type options.
+  std::string ExtensionText() const;
+  int LastImageLetter() const { return imageLetter_; }
+
+ protected:
+  void Notify(ui::TNotifyUI& msg) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  QString Msg(const char* id) const;
+  void InitWindow();
+  void ApplyTexts();
+  void ShowPage(int page);
+  void SetShown(const char* name, bool shown);
+  void SetEnabled(const char* name, bool enabled);
+  void SetText(const char* name, const QString& text);
+  void SetTxt1Colour(const QString& argb);
+  void SetMode(int mode);
+  void ApplyModeToDiskList();
+
+  // Disk list.
+  void FillDiskList();
+  QTreeWidgetItem* AddDiskRows(uint32_t disk, const std::vector<DiskSourceEntry>& entries);
+  QString DiskRowText(const DiskRow& row) const;
+  static QString EntryText(const DiskSourceEntry& entry);
+  QTreeWidgetItem* NewRowItem(QTreeWidgetItem* parent, std::unique_ptr<DiskRow> row, const QStringList& cells,
+                              int usage, const QString& image, int insertAt = -1);
+  void RemoveRowItem(QTreeWidgetItem* item);
+  void OnDiskRowSelected(QTreeWidgetItem* item);
+  void ClearPanel();
+  void OnDeviceTimer(int id);
+  void AddArrivedDisks();
+  void RemoveGoneEntries();
+
+  // Commands.
+  void OnScan();
+  void StartTypeSearch();
+  void OnSearchDone();
+  void OnLoadImage();
+  void OnCreateImage();
+  void OnPrev();
+  void OnNext();
+  void OnAssistMenu();
+  void OnLanguageMenu();
+  void OnLikeIt();
+  void OpenWebPage(int message);
+  void OnLanguageChanged();
+
+  // File-type page.
+  void PrepareFileTypePage();
+  QList<QCheckBox*> TypeOptions(const char* group) const;
+  void SetGroupTicked(const char* group, bool ticked);
+  void BuildTypeTree();
+
+  std::unique_ptr<IDiskSource> disks_;
+  std::unique_ptr<IScanRunner> runner_;
+  CDeviceMonitor* deviceMonitor_ = nullptr;
+
+  int mode_ = kRecoveryMode;
+  int page_ = kStartPage;
+  bool rowSelected_ = false;
+  bool scanning_ = false;
+  bool scanFromFileTypePage_ = false;
+  std::vector<DiskSourceEntry> entries_;
+  std::map<quint64, std::unique_ptr<DiskRow>> rows_;
+  quint64 nextTag_ = 1;
+  std::vector<quint64> lastSources_;
+  int imageLetter_ = 1000;
+  std::vector<FoundFileRecord> found_;
+};
+
+}  // namespace salvora::app

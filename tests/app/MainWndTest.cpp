@@ -1,0 +1,362 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QFile>
+#include <QStackedWidget>
+#include <QTest>
+#include <fstream>
+
+#include "AppTestSupport.h"
+#include "app/CMainWnd.h"
+#include "app/IniFile.h"
+#include "app/LanguageCatalog.h"
+#include "ui/CDiskListUI.h"
+#include "ui/CTreeUI.h"
+
+using namespace salvora;
+using app::CMainWnd;
+using test::Msg;
+using test::Shown;
+using test::Text;
+using ui::CDiskListUI;
+
+namespace {
+
+class MainWndTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // Disk 0: a fixed disk with C: and a numbered free stretch; disk 1: a card with E:.
+    entries = {test::Volume(0, u'C', 2048, "NTFS", "System", 256ull << 30, 100ull << 30),
+               test::Gap(0, 2, 536872960, 1536),
+               test::Volume(1, u'E', 8192, "FAT32", "CARD", 1536ull * 1024 * 1024, 512ull * 1024 * 1024)};
+    removable = {1};
+  }
+
+  std::unique_ptr<CMainWnd> Open() {
+    auto window = std::make_unique<CMainWnd>(std::make_unique<test::FakeDiskSource>(&entries, &removable),
+                                             std::make_unique<test::FakeScanRunner>(&scans, &toFind, &scanResult, &searchText));
+    window->ShowWindow(800, 500);
+    test::Settle();
+    return window;
+  }
+
+  QTreeWidgetItem* RowWithText(CMainWnd& w, const QString& text) {
+    for (QTreeWidgetItem* item : w.DiskList()->AllRows()) {
+      if (item->text(0) == text) return item;
+    }
+    return nullptr;
+  }
+
+  std::string MakeImage(const std::string& name, size_t bytes) {
+    const std::string path = images.File(name);
+    std::ofstream(path, std::ios::binary) << std::string(bytes, '\0');
+    return path;
+  }
+
+  test::ScopedModuleFolder module;
+  test::ScopedDataDir data;
+  test::TempDir images;
+  test::RecordingAnswerer answerer;
+  std::vector<app::DiskSourceEntry> entries;
+  std::vector<uint32_t> removable;
+  std::vector<std::vector<std::u16string>> scans;
+  std::vector<FoundFileRecord> toFind;
+  int scanResult = 1;
+  std::string searchText;
+};
+
+FoundFileRecord Record(const std::string& name, bool folder = false) {
+  FoundFileRecord r;
+  r.SetName(name);
+  r.SetFolder(folder);
+  return r;
+}
+
+}  // namespace
+
+TEST_F(MainWndTest, StartPageShowsModesAndHints) {
+  auto w = Open();
+  EXPECT_EQ(w->windowTitle(), QStringLiteral("Salvora"));
+  EXPECT_EQ(w->CurrentPage(), CMainWnd::kStartPage);
+  EXPECT_EQ(w->Find<QStackedWidget>(QStringLiteral("TabPage"))->currentIndex(), 0);
+  for (const char* hidden : {"ToolBar2", "ToolBar3", "ToolBtn", "Txt1", "Txt2", "SubBar2"}) EXPECT_FALSE(Shown(*w, hidden)) << hidden;
+  EXPECT_TRUE(Shown(*w, "SubBar1"));
+  EXPECT_EQ(Text(*w, "LblProductName"), Msg("MSG1209"));
+  EXPECT_EQ(Text(*w, "BtnRecoverMode"), QStringLiteral("Recover Files"));
+  w->SendNotify(QStringLiteral("onhot"), w->FindControl(QStringLiteral("BtnCreateImageMode")));
+  EXPECT_EQ(Text(*w, "TxtMainInfo"), Msg("MSG0102"));
+  w->SendNotify(QStringLiteral("onhot"), w->FindControl(QStringLiteral("BtnRecoverMode")));
+  EXPECT_EQ(Text(*w, "TxtMainInfo"), Msg("MSG0101"));
+}
+
+TEST_F(MainWndTest, PageFlowInRecoveryMode) {
+  auto w = Open();
+  test::Click(*w, "BtnRecoverMode");
+  EXPECT_EQ(w->Mode(), CMainWnd::kRecoveryMode);
+  EXPECT_EQ(w->CurrentPage(), CMainWnd::kScanPage);
+  EXPECT_EQ(Text(*w, "TabScan"), Msg("MSG0503"));
+  EXPECT_EQ(Text(*w, "Txt1"), Msg("MSG0501"));
+  EXPECT_EQ(Text(*w, "Txt2"), Msg("MSG0502"));
+  EXPECT_TRUE(Shown(*w, "BtnLoadImage"));
+  EXPECT_TRUE(Shown(*w, "BtnAdvanceScan"));
+  EXPECT_FALSE(Shown(*w, "BtnCreateImage"));
+  EXPECT_FALSE(Shown(*w, "SelectedFileInfo"));
+  EXPECT_FALSE(Shown(*w, "SubBar1"));
+  // The card's volume was chosen for the user, which allows the next step.
+  ASSERT_NE(w->DiskList()->currentItem(), nullptr);
+  EXPECT_EQ(w->RowOf(w->DiskList()->currentItem())->entry.letter, u'E');
+  EXPECT_TRUE(w->RowSelected());
+  test::Click(*w, "BtnNext");
+  EXPECT_EQ(w->CurrentPage(), CMainWnd::kFileTypePage);
+  EXPECT_EQ(Text(*w, "Txt1"), Msg("MSG0601"));
+  EXPECT_TRUE(Shown(*w, "BtnScan"));
+  EXPECT_FALSE(Shown(*w, "BtnAdvanceScan"));
+  EXPECT_FALSE(Shown(*w, "BtnLoadImage"));
+  test::Click(*w, "BtnPrev");
+  EXPECT_EQ(w->CurrentPage(), CMainWnd::kScanPage);
+  test::Click(*w, "BtnPrev");
+  EXPECT_EQ(w->CurrentPage(), CMainWnd::kStartPage);
+  EXPECT_TRUE(answerer.windows.empty());
+}
+
+TEST_F(MainWndTest, PageFlowInImageMode) {
+  auto w = Open();
+  test::Click(*w, "BtnCreateImageMode");
+  EXPECT_EQ(w->Mode(), CMainWnd::kImageMode);
+  EXPECT_EQ(w->CurrentPage(), CMainWnd::kScanPage);
+  EXPECT_EQ(Text(*w, "Txt1"), Msg("MSG0211"));
+  EXPECT_EQ(Text(*w, "Txt2"), Msg("MSG0212"));
+  EXPECT_EQ(Text(*w, "TabScan"), Msg("MSG0213"));
+  EXPECT_TRUE(Shown(*w, "BtnCreateImage"));
+  for (const char* hidden : {"BtnLoadImage", "BtnAdvanceScan", "BtnScan", "BtnRecover"}) EXPECT_FALSE(Shown(*w, hidden)) << hidden;
+  // Double-clicking a volume in image mode does not scan.
+  w->SendNotify(QStringLiteral("itemactivate"), w->DiskList());
+  EXPECT_TRUE(scans.empty());
+}
+
+TEST_F(MainWndTest, PanelOfVolumeRows) {
+  auto w = Open();
+  test::Click(*w, "BtnRecoverMode");
+  w->DiskList()->setCurrentItem(RowWithText(*w, QStringLiteral("C:\\ System")));
+  EXPECT_EQ(Text(*w, "Label1"), Msg("MSG0203") + QStringLiteral(" C"));
+  EXPECT_EQ(Text(*w, "Label2"), Msg("MSG0204") + QStringLiteral(" System"));
+  EXPECT_EQ(Text(*w, "Label3"), Msg("MSG0205") + QStringLiteral(" NTFS"));
+  EXPECT_EQ(Text(*w, "Label4"), Msg("MSG0206") + QStringLiteral(" 256.00 GB"));
+  EXPECT_EQ(Text(*w, "Label5"), Msg("MSG0207") + QStringLiteral(" 100.00 GB"));
+  EXPECT_EQ(Text(*w, "Label6"), Msg("MSG0208") + QStringLiteral(" 156.00 GB"));
+  // A numbered free stretch: its number, and the label caption alone.
+  w->DiskList()->setCurrentItem(RowWithText(*w, QStringLiteral("2:\\ ")));
+  EXPECT_EQ(Text(*w, "Label1"), Msg("MSG0203") + QStringLiteral(" 2"));
+  EXPECT_EQ(Text(*w, "Label2"), Msg("MSG0204"));
+  EXPECT_EQ(Text(*w, "Label4"), Msg("MSG0206") + QStringLiteral(" 1.50 KB"));
+  // A disk row shows nothing.
+  w->DiskList()->setCurrentItem(w->DiskList()->topLevelItem(0));
+  EXPECT_EQ(Text(*w, "Label1"), QString());
+  EXPECT_EQ(w->DiskList()->topLevelItem(0)->text(0), Msg("MSG0201") + QStringLiteral(" 1"));
+  EXPECT_EQ(w->DiskList()->topLevelItem(1)->text(0), Msg("MSG0202") + QStringLiteral(" 2"));
+}
+
+TEST_F(MainWndTest, PanelOfImageRowsAndTheLetterCounter) {
+  auto w = Open();
+  test::Click(*w, "BtnRecoverMode");
+  const std::string first = MakeImage("card.img", 1024 * 1024);
+  answerer.openFiles = {QString::fromStdString(first), QString::fromStdString(MakeImage("second.img", 1023))};
+  test::Click(*w, "BtnLoadImage");
+  EXPECT_EQ(answerer.filters.value(0), QStringLiteral("Image Files (*.img);;All Files(*.*)"));
+  QTreeWidgetItem* row = w->DiskList()->currentItem();
+  ASSERT_NE(row, nullptr);
+  EXPECT_EQ(row->text(0), QStringLiteral("card.img"));
+  EXPECT_EQ(row->text(2), QStringLiteral("1.00 MB"));
+  EXPECT_EQ(row->parent()->text(0), QStringLiteral("Image File"));
+  EXPECT_EQ(Text(*w, "Label1"), Msg("MSG0209") + u' ' + QString::fromStdString(first));
+  EXPECT_EQ(Text(*w, "Label2"), Msg("MSG0210") + QStringLiteral(" 1.00 MB"));
+  for (const char* empty : {"Label3", "Label4", "Label5", "Label6"}) EXPECT_EQ(Text(*w, empty), QString()) << empty;
+  EXPECT_EQ(w->RowOf(row)->Letter(), char16_t(1001));
+  test::Click(*w, "BtnLoadImage");
+  EXPECT_EQ(w->RowOf(w->DiskList()->currentItem())->Letter(), char16_t(1002));
+  EXPECT_EQ(w->DiskList()->currentItem()->text(2), QStringLiteral("1023 Bytes"));
+  // A cancelled dialog adds nothing.
+  test::Click(*w, "BtnLoadImage");
+  EXPECT_EQ(w->LastImageLetter(), 1002);
+}
+
+TEST_F(MainWndTest, ImageRowsAreHiddenInImageModeAndShownAgain) {
+  auto w = Open();
+  test::Click(*w, "BtnRecoverMode");
+  answerer.openFiles = {QString::fromStdString(MakeImage("card.img", 4096))};
+  test::Click(*w, "BtnLoadImage");
+  QTreeWidgetItem* group = w->DiskList()->FindGroup(QStringLiteral("ImageFile"));
+  ASSERT_NE(group, nullptr);
+  test::Click(*w, "BtnPrev");
+  test::Click(*w, "BtnCreateImageMode");
+  EXPECT_TRUE(group->isHidden());
+  EXPECT_NE(CDiskListUI::Kind(w->DiskList()->currentItem()), CDiskListUI::kImageRow);
+  test::Click(*w, "BtnPrev");
+  test::Click(*w, "BtnRecoverMode");
+  EXPECT_FALSE(group->isHidden());
+  EXPECT_EQ(group->childCount(), 1);
+}
+
+TEST_F(MainWndTest, ScanWithoutASourceAsksForOne) {
+  auto w = Open();
+  test::Click(*w, "BtnRecoverMode");
+  answerer.openFiles = {QString::fromStdString(MakeImage("card.img", 4096))};
+  test::Click(*w, "BtnLoadImage");
+  // The image group itself is no source.
+  w->DiskList()->setCurrentItem(w->DiskList()->FindGroup(QStringLiteral("ImageFile")));
+  test::Click(*w, "BtnScan");
+  ASSERT_EQ(answerer.windows.size(), 1u);
+  EXPECT_EQ(answerer.windows[0].skin, QStringLiteral("MessageBox_Information.xml"));
+  EXPECT_EQ(answerer.windows[0].message, Msg("MSG0505"));
+  EXPECT_EQ(answerer.windows[0].title, Msg("MSG0403"));
+  EXPECT_EQ(answerer.windows[0].width, 400);
+  EXPECT_EQ(answerer.windows[0].height, 160);
+  EXPECT_TRUE(scans.empty());
+}
+
+TEST_F(MainWndTest, NextWithoutASelectionAsksForDiskMedia) {
+  entries.clear();  // nothing to select
+  auto w = Open();
+  test::Click(*w, "BtnRecoverMode");
+  EXPECT_FALSE(w->FindControl(QStringLiteral("BtnScan"))->isEnabled());
+  test::Click(*w, "BtnNext");
+  EXPECT_EQ(w->CurrentPage(), CMainWnd::kScanPage);
+  ASSERT_EQ(answerer.windows.size(), 1u);
+  EXPECT_EQ(answerer.windows[0].message, QStringLiteral("Please select disk media for next step!"));
+  EXPECT_EQ(answerer.windows[0].skin, QStringLiteral("MessageBox_Information.xml"));
+  EXPECT_EQ(answerer.windows[0].width, 300);
+  EXPECT_EQ(answerer.windows[0].height, 160);
+}
+
+TEST_F(MainWndTest, ScanOfADiskRowScansEveryChildThenSearchesAndShowsResults) {
+  toFind = {Record("a.jpg"), Record("b.JPEG"), Record("c.png"), Record("song.mp3"), Record("DCIM", true)};
+  auto w = Open();
+  test::Click(*w, "BtnRecoverMode");
+  w->DiskList()->setCurrentItem(w->DiskList()->topLevelItem(0));
+  test::Click(*w, "BtnAdvanceScan");
+  test::Click(*w, "BtnScan");
+  test::Settle();
+  ASSERT_EQ(scans.size(), 1u);
+  EXPECT_EQ(scans[0], (std::vector<std::u16string>{u"C", std::u16string(1, char16_t(2))}));
+  EXPECT_EQ(w->CurrentPage(), CMainWnd::kRecoverPage);
+  EXPECT_TRUE(w->FindControl(QStringLiteral("TabRecover"))->isEnabled());
+  EXPECT_EQ(Text(*w, "Txt1"), Msg("MSG0801"));
+  EXPECT_TRUE(Text(*w, "Txt2").contains(QStringLiteral("{f 7}{c #316D1E}5{/c}{/f}")));
+  EXPECT_EQ(Text(*w, "SelectedFileInfo"), Msg("MSG0803"));
+  EXPECT_FALSE(w->FindControl(QStringLiteral("BtnRecover"))->isEnabled());
+  auto* tree = w->Find<ui::CTreeUI>(QStringLiteral("TypeTree"));
+  QTreeWidgetItem* photo = tree->FindNode(QStringLiteral("NodePhoto"));
+  EXPECT_FALSE(photo->isHidden());
+  EXPECT_EQ(photo->text(0), Msg("MSG0807"));
+  ASSERT_NE(tree->FindNode(QStringLiteral("jpg")), nullptr);
+  EXPECT_EQ(tree->FindNode(QStringLiteral("jpg"))->text(0), QStringLiteral("JPG/JPEG (2)"));
+  EXPECT_EQ(tree->FindNode(QStringLiteral("mp3"))->text(0), QStringLiteral("MP3 (1)"));
+  EXPECT_TRUE(tree->FindNode(QStringLiteral("NodeVideo"))->isHidden());
+  // Back goes to the file-type page, where the scan started.
+  test::Click(*w, "BtnPrev");
+  EXPECT_EQ(w->CurrentPage(), CMainWnd::kFileTypePage);
+}
+
+TEST_F(MainWndTest, ExtensionTextFollowsTheTickedOptionsInKeyOrder) {
+  auto w = Open();
+  test::Click(*w, "BtnRecoverMode");
+  test::Click(*w, "BtnAdvanceScan");
+  EXPECT_EQ(w->ExtensionText().rfind("*.", 0), 0u);
+  w->Find<QCheckBox>(QStringLiteral("OptAudioFile"))->setChecked(false);
+  w->Find<QCheckBox>(QStringLiteral("OptVideoFile"))->setChecked(false);
+  for (QCheckBox* option : w->FindControl(QStringLiteral("FileTypePhoto"))->findChildren<QCheckBox*>()) {
+    const QString key = option->property("userdata").toString();
+    option->setChecked(key == u"jpg|jpeg" || key == u"bmp" || key == u"tif|tiff");
+  }
+  EXPECT_EQ(w->ExtensionText(), "*.bmp|*.jpg|jpeg|*.tif|tiff");
+  test::Click(*w, "BtnPhoto");  // unticks the photo group
+  EXPECT_EQ(w->ExtensionText(), "");
+}
+
+TEST_F(MainWndTest, FailedEngineCreationWarns) {
+  scanResult = 3;
+  auto w = Open();
+  test::Click(*w, "BtnRecoverMode");
+  w->SendNotify(QStringLiteral("itemactivate"), w->DiskList());  // double-click acts as BtnScan
+  test::Settle();
+  ASSERT_EQ(scans.size(), 1u);
+  ASSERT_EQ(answerer.windows.size(), 1u);
+  EXPECT_EQ(answerer.windows[0].skin, QStringLiteral("MessageBox_Warning.xml"));
+  EXPECT_EQ(answerer.windows[0].message, Msg("MSG0504"));
+  EXPECT_EQ(answerer.windows[0].width, 300);
+  EXPECT_EQ(w->CurrentPage(), CMainWnd::kScanPage);
+}
+
+TEST_F(MainWndTest, DevicesArrivingAndLeavingRefreshTheListAfterTheTimer) {
+  entries = {test::Volume(0, u'C', 2048, "NTFS", "System", 1ull << 30, 1ull << 29)};
+  auto w = Open();
+  test::Click(*w, "BtnRecoverMode");
+  QWidget* bar = w->FindControl(QStringLiteral("PartitionListBar"));
+  entries.push_back(test::Volume(3, u'F', 2048, "FAT32", "NEWCARD", 1ull << 30, 0));
+  removable = {3};
+  w->OnDeviceChange(CMainWnd::kDeviceArrival);
+  EXPECT_TRUE(w->IsTimerActive(bar, 0));
+  EXPECT_EQ(w->DiskList()->topLevelItemCount(), 1);  // nothing before the timer
+  w->SendNotify(QStringLiteral("timer"), bar, 0);
+  EXPECT_FALSE(w->IsTimerActive(bar, 0));
+  ASSERT_EQ(w->DiskList()->topLevelItemCount(), 2);
+  EXPECT_EQ(w->RowOf(w->DiskList()->currentItem())->entry.letter, u'F');
+  // The card goes away.
+  entries.pop_back();
+  w->OnDeviceChange(CMainWnd::kDeviceRemoveComplete);
+  EXPECT_TRUE(w->IsTimerActive(bar, 1));
+  w->SendNotify(QStringLiteral("timer"), bar, 1);
+  EXPECT_EQ(w->DiskList()->topLevelItemCount(), 1);
+  EXPECT_EQ(RowWithText(*w, QStringLiteral("F:\\ NEWCARD")), nullptr);
+}
+
+TEST_F(MainWndTest, SwitchingLanguageReappliesTexts) {
+  auto w = Open();
+  test::Click(*w, "BtnRecoverMode");
+  w->DiskList()->setCurrentItem(RowWithText(*w, QStringLiteral("C:\\ System")));
+  answerer.menuChoices = {QStringLiteral("item_language"), QStringLiteral("German")};
+  test::Click(*w, "BtnAssist");
+  test::Settle();
+  ASSERT_EQ(answerer.menus.size(), 2);
+  EXPECT_EQ(answerer.menus[0][0].name, QStringLiteral("item_help"));
+  EXPECT_EQ(answerer.menus[0][0].text, QStringLiteral("Help"));
+  // The current language carries the mark.
+  EXPECT_EQ(answerer.menus[1][0].name, QStringLiteral("English"));
+  EXPECT_FALSE(answerer.menus[1][0].image.isEmpty());
+  EXPECT_TRUE(answerer.menus[1][1].image.isEmpty());
+  EXPECT_EQ(answerer.menus[1][1].text, QStringLiteral("Deutsch"));
+  EXPECT_EQ(app::LanguageCatalog::Instance().CurrentLanguage(), "German");
+  EXPECT_EQ(app::IniFile::ReadString(module.Folder() + "config.ini", "DefaultLanguage", "Default", ""), "German");
+  EXPECT_EQ(Text(*w, "Txt1"), QStringLiteral("Wählen Sie den Ort der verlorenen Dateien"));
+  EXPECT_EQ(Text(*w, "BtnScan"), QStringLiteral("Suchen"));
+  EXPECT_EQ(Text(*w, "LblProductName"), QStringLiteral("Salvora Datenrettung"));
+  EXPECT_EQ(Text(*w, "Label3"), QStringLiteral("Dateisystem: NTFS"));
+  EXPECT_EQ(w->DiskList()->topLevelItem(0)->text(0), QStringLiteral("Festplatte 1"));
+}
+
+TEST_F(MainWndTest, AssistMenuOpensPagesAndExits) {
+  QStringList opened;
+  ui::SetDocumentOpener([&opened](const QString& page) { opened.append(page); });
+  auto w = Open();
+  answerer.menuChoices = {QStringLiteral("item_faq"), QStringLiteral("item_support"), QStringLiteral("item_exit")};
+  test::Click(*w, "BtnAssist");
+  test::Settle();
+  test::Click(*w, "BtnAssist");
+  test::Settle();
+  ASSERT_EQ(opened.size(), 2);
+  EXPECT_TRUE(opened[0].endsWith(QStringLiteral("help/faq.html")));
+  EXPECT_TRUE(opened[1].endsWith(QStringLiteral("help/help.html")));
+  EXPECT_TRUE(QFile::exists(opened[0]));
+  test::Click(*w, "BtnAssist");
+  test::Settle();
+  EXPECT_FALSE(w->isVisible());
+  ui::SetDocumentOpener(nullptr);
+}
+
+TEST_F(MainWndTest, LikeItOpensItsWindow) {
+  auto w = Open();
+  test::Click(*w, "BtnLikeIt");
+  ASSERT_EQ(answerer.windows.size(), 1u);
+  EXPECT_EQ(answerer.windows[0].skin, QStringLiteral("LikeItWnd.xml"));
+  EXPECT_FALSE(answerer.windows[0].message.isEmpty());
+}

@@ -1,0 +1,128 @@
+// Saves a picture of every page of the main window and of each window and message-box kind,
+// the way a user first sees them: screenshots DIR [IMAGE]
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <cstdio>
+
+#include "app/AppPaths.h"
+#include "app/CLikeItWnd.h"
+#include "app/CMainWnd.h"
+#include "app/CMessageBox.h"
+#include "app/LanguageCatalog.h"
+#include "app/Startup.h"
+#include "ui/CDiskListUI.h"
+#include "ui/ModalSeam.h"
+
+using namespace salvora;
+
+namespace {
+
+QString g_dir;
+
+void Save(QWidget& widget, const QString& name) {
+  QTest::qWait(150);
+  const QPixmap picture = widget.grab();
+  const QString path = g_dir + u'/' + name + QStringLiteral(".png");
+  std::printf("%s %s\n", qPrintable(path), picture.save(path) ? "saved" : "FAILED");
+}
+
+// Answers every modal window by taking its picture first.
+class Photographer : public ui::IModalAnswerer {
+ public:
+  QString nextName;
+  QString menuChoice;
+  int AnswerModal(ui::CWindowUI& window) override {
+    Save(window, nextName.isEmpty() ? window.SkinName().section(u'.', 0, 0) : nextName);
+    nextName.clear();
+    return 1;
+  }
+  QString AnswerOpenFile(const QString&, const QString&) override { return image; }
+  QString AnswerSaveFile(const QString&, const QString&, const QString&) override { return {}; }
+  QString AnswerFolder(const QString&) override { return {}; }
+  QString AnswerMenu(const QList<ui::MenuItem>&) override { return {}; }
+  QString image;
+};
+
+// Fixed disks for the picture when the machine's own discovery is not at hand.
+class SampleDisks : public app::IDiskSource {
+ public:
+  int ListAll(std::vector<app::DiskSourceEntry>& entries) override {
+    entries.clear();
+    app::DiskSourceEntry system{char16_t(1), 0x07, 0, 1, 256ull << 30, 180ull << 30, 76ull << 30, 2048, 536870912, "NTFS", "/", "System"};
+    app::DiskSourceEntry card{char16_t(2), 0x0B, 1, 1, 32010928128ull, 4510928128ull, 27500000000ull, 8192, 62521344, "FAT32", "/media/card", "CANON_DC"};
+    app::DiskSourceEntry gap{char16_t(3), 0, 1, 0xFFFFFFFFu, 1048576000ull, 0, 1048576000ull, 62529536, 2048000, "", "", ""};
+    entries = {system, card, gap};
+    return 1;
+  }
+  bool IsRemovableDisk(uint32_t disk) override { return disk == 1; }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s DIR [IMAGE]\n", argv[0]);
+    return 2;
+  }
+  g_dir = QString::fromLocal8Bit(argv[1]);
+  QDir().mkpath(g_dir);
+  app::ApplySkinStyle(app);
+  Photographer photographer;
+  if (argc > 2) photographer.image = QString::fromLocal8Bit(argv[2]);
+  ui::SetModalAnswerer(&photographer);
+
+  app::CMainWnd window(std::make_unique<SampleDisks>());
+  window.ShowWindow(800, 500);
+  QTest::qWait(300);
+  Save(window, QStringLiteral("page0-start"));
+
+  QTest::mouseMove(window.FindControl(QStringLiteral("BtnRecoverMode")));
+  window.SendNotify(QStringLiteral("onhot"), window.FindControl(QStringLiteral("BtnRecoverMode")));
+  Save(window, QStringLiteral("page0-start-hint"));
+
+  window.SendNotify(QStringLiteral("click"), window.FindControl(QStringLiteral("BtnRecoverMode")));
+  if (!photographer.image.isEmpty()) window.SendNotify(QStringLiteral("click"), window.FindControl(QStringLiteral("BtnLoadImage")));
+  Save(window, QStringLiteral("page1-scan-recovery-mode"));
+
+  window.SendNotify(QStringLiteral("click"), window.FindControl(QStringLiteral("BtnAdvanceScan")));
+  Save(window, QStringLiteral("page2-file-types"));
+
+  window.PostMessage(app::CMainWnd::kMsgSearchDone);
+  QTest::qWait(100);
+  Save(window, QStringLiteral("page3-recover"));
+
+  window.SendNotify(QStringLiteral("click"), window.FindControl(QStringLiteral("BtnPrev")));
+  window.SendNotify(QStringLiteral("click"), window.FindControl(QStringLiteral("BtnPrev")));
+  window.SendNotify(QStringLiteral("click"), window.FindControl(QStringLiteral("BtnPrev")));
+  window.SendNotify(QStringLiteral("click"), window.FindControl(QStringLiteral("BtnCreateImageMode")));
+  Save(window, QStringLiteral("page1-scan-image-mode"));
+
+  auto& catalog = app::LanguageCatalog::Instance();
+  const char* kinds[] = {"error", "confirm", "information", "warning", "question"};
+  const char* texts[] = {"MSG0217", "MSG0805", "MSG0505", "MSG0504", "MSG0709"};
+  for (int kind = 0; kind < 5; ++kind) {
+    photographer.nextName = QStringLiteral("box-%1").arg(QLatin1String(kinds[kind]));
+    app::CMessageBox::Show(&window, kind, QString::fromStdString(catalog.Message(texts[kind])), 400, 160);
+  }
+  photographer.nextName = QStringLiteral("window-likeit");
+  app::CLikeItWnd like(&window);
+  like.ShowModal(380, 230);
+
+  // The other windows' skins as they load, before their own windows fill them.
+  for (const char* skin : {"ScanProcessWnd.xml", "SearchProcessWnd.xml", "RecoverProcessWnd.xml", "PreviewProcessWnd.xml",
+                           "PreviewWnd.xml", "CreateImageProcessWnd.xml"}) {
+    ui::CWindowUI popup(&window);
+    popup.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    popup.LoadSkin(QString::fromLatin1(skin));
+    photographer.nextName = QStringLiteral("skin-") + QString::fromLatin1(skin).section(u'.', 0, 0);
+    popup.ShowModal(420, 240);
+  }
+  ui::SetModalAnswerer(nullptr);
+  return 0;
+}
