@@ -5,6 +5,7 @@
 #include <climits>
 
 #include "platform/AppDataDir.h"
+#include "scan/ScanLogCatalogue.h"
 
 namespace salvora::app {
 
@@ -30,6 +31,6 @@ const std::string& ModuleFolder() {
 
 std::string AppDataFolder() { return platform::AppDataDir() + "/SalvoraData"; }
 
-std::string ScanLogFolder() { return AppDataFolder() + "/ScanLog"; }
+std::string ScanLogFolder() { return salvora::ScanLogFolder(); }
 
 }  // namespace salvora::app
