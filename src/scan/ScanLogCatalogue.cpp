@@ -135,9 +135,15 @@ std::string ScanLogCatalogue::SessionFolder() const {
 }
 
 void ScanLogCatalogue::NewSession() {
-  ++counter_;
   found_ = false;
   foundFolder_.clear();
+  // A counter behind the entries (a damaged or older config) must not hand out, and so empty,
+  // the folder of a scan that can still be continued.
+  do {
+    ++counter_;
+  } while (std::any_of(entries_.begin(), entries_.end(), [&](const ScanSessionEntry& e) {
+    return SameFolder(e.SessionFolder(), SessionFolder());
+  }));
   RemoveSession(SessionFolder());
 }
 

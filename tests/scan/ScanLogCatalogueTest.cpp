@@ -71,6 +71,27 @@ TEST_F(ScanLogCatalogueTest, NewSessionStartsFromAnEmptyFolder) {
   EXPECT_FALSE(fs::exists(Session(1)));
 }
 
+TEST_F(ScanLogCatalogueTest, NewSessionNeverEmptiesTheFolderOfASavedScan) {
+  Touch(data_.path() + "/a.img");
+  {
+    ScanLogCatalogue catalogue(folder_);
+    catalogue.NewSession();
+    catalogue.NewSession();
+    fs::create_directories(Session(2));
+    Touch(Session(2) + "Pro_Fat_0_20261279 5");
+    ASSERT_EQ(catalogue.SaveProgress(0, 128, 0, 1, Position(1), Session(2), data_.path() + "/a.img"), 0);
+  }
+  // A config whose counter went back to 1 (written by an older run, say).
+  auto bytes = test::ReadFileBytes(folder_ + "/config");
+  bytes[0] = 1;
+  test::WriteFileBytes(folder_ + "/config", bytes);
+  ScanLogCatalogue catalogue(folder_);
+  catalogue.NewSession();
+  EXPECT_EQ(catalogue.SessionFolder(), Session(3));
+  EXPECT_TRUE(fs::exists(Session(2) + "Pro_Fat_0_20261279 5"));
+  EXPECT_EQ(catalogue.Entries().size(), 1u);
+}
+
 TEST_F(ScanLogCatalogueTest, ImageScanIsSavedAndFoundAgainByAnyPathToTheImage) {
   std::string image = data_.path() + "/card.img";
   Touch(image, std::string(4096, 'a'));
