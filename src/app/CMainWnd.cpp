@@ -86,7 +86,8 @@ DiskRow* CMainWnd::RowOf(const QTreeWidgetItem* item) const {
 }
 
 void CMainWnd::PostMessage(int message) {
-  QTimer::singleShot(0, this, [this, message] { HandleMessage(message); });
+  // Workers post from their own threads; the message is handled on the interface thread.
+  QMetaObject::invokeMethod(this, [this, message] { HandleMessage(message); }, Qt::QueuedConnection);
 }
 
 void CMainWnd::HandleMessage(int message) {

@@ -50,7 +50,7 @@ class CMainWnd : public ui::CWindowUI {
                     std::unique_ptr<IScanRunner> runner = std::make_unique<CImmediateScanRunner>());
   ~CMainWnd() override;
 
-  // Queues a message for the window, as a worker posts one.
+  // Queues a message for the window, as a worker posts one; callable from any thread.
   void PostMessage(int message);
   void HandleMessage(int message);
   // A device notification of the system (arrival or removal complete).

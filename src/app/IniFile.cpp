@@ -20,6 +20,11 @@ std::string Trim(const std::string& text) {
   return text.substr(first, last - first + 1);
 }
 
+std::string TrimLeft(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \t");
+  return first == std::string::npos ? std::string() : text.substr(first);
+}
+
 std::vector<std::string> ReadLines(const std::string& path) {
   std::vector<std::string> lines;
   std::ifstream in(path, std::ios::binary);
@@ -57,7 +62,7 @@ void IniFile::SplitLine(const std::string& line, std::string& key, std::string& 
     return;
   }
   key = Trim(line.substr(0, eq));
-  value = Trim(line.substr(eq + 1));
+  value = TrimLeft(line.substr(eq + 1));
 }
 
 std::vector<std::string> IniFile::SectionNames(const std::string& path) {
@@ -79,7 +84,8 @@ std::vector<std::string> IniFile::SectionLines(const std::string& path, const st
       inside = SameName(name, section);
       continue;
     }
-    if (inside && IsContent(trimmed)) result.push_back(trimmed);
+    // Trailing blanks belong to the text ("Time left: " runs into the duration after it).
+    if (inside && IsContent(trimmed)) result.push_back(TrimLeft(line));
   }
   return result;
 }
@@ -89,7 +95,7 @@ std::string IniFile::ReadString(const std::string& path, const std::string& sect
   for (const std::string& line : SectionLines(path, section)) {
     std::string k, v;
     SplitLine(line, k, v);
-    if (line.find('=') != std::string::npos && SameName(k, key)) return v;
+    if (line.find('=') != std::string::npos && SameName(k, key)) return Trim(v);
   }
   return fallback;
 }

@@ -11,7 +11,7 @@ namespace salvora::app {
 class IniFile {
  public:
   static std::vector<std::string> SectionNames(const std::string& path);
-  // The section's lines as written (trimmed), in file order.
+  // The section's lines as written (leading blanks removed), in file order.
   static std::vector<std::string> SectionLines(const std::string& path, const std::string& section);
   // The value of key (compared ignoring ASCII case), or fallback.
   static std::string ReadString(const std::string& path, const std::string& section,
@@ -21,8 +21,8 @@ class IniFile {
   static bool WriteString(const std::string& path, const std::string& section,
                           const std::string& key, const std::string& value);
 
-  // Splits a line at its first '=' into trimmed key and value; a line without '=' is its own
-  // key and value.
+  // Splits a line at its first '=' into the trimmed key and the value without leading blanks
+  // (trailing ones are part of the text); a line without '=' is its own key and value.
   static void SplitLine(const std::string& line, std::string& key, std::string& value);
 };
 

@@ -360,3 +360,21 @@ TEST_F(MainWndTest, LikeItOpensItsWindow) {
   EXPECT_EQ(answerer.windows[0].skin, QStringLiteral("LikeItWnd.xml"));
   EXPECT_FALSE(answerer.windows[0].message.isEmpty());
 }
+
+TEST_F(MainWndTest, ScanningARealImageThroughTheFactoryEndsOnTheRecoverPageOrWarns) {
+  // The window with the machine's engines: the result depends on which engines the build has.
+  auto w = std::make_unique<CMainWnd>(std::make_unique<test::FakeDiskSource>(&entries, &removable));
+  w->ShowWindow(800, 500);
+  test::Settle();
+  test::Click(*w, "BtnRecoverMode");
+  answerer.openFiles = {QString::fromStdString(test::FixturePath("fat32.img"))};
+  test::Click(*w, "BtnLoadImage");
+  test::Click(*w, "BtnScan");
+  test::Settle();
+  if (answerer.windows.empty()) {
+    EXPECT_EQ(w->CurrentPage(), CMainWnd::kRecoverPage);
+  } else {
+    EXPECT_EQ(answerer.windows[0].message, Msg("MSG0504"));
+    EXPECT_EQ(w->CurrentPage(), CMainWnd::kScanPage);
+  }
+}

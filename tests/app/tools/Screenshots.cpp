@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
+#include <QProgressBar>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -14,6 +15,7 @@
 #include "app/CMainWnd.h"
 #include "app/CMessageBox.h"
 #include "app/LanguageCatalog.h"
+#include "app/MessageFormat.h"
 #include "app/Startup.h"
 #include "ui/CDiskListUI.h"
 #include "ui/ModalSeam.h"
@@ -114,14 +116,46 @@ int main(int argc, char** argv) {
   app::CLikeItWnd like(&window);
   like.ShowModal(380, 230);
 
-  // The other windows' skins as they load, before their own windows fill them.
-  for (const char* skin : {"ScanProcessWnd.xml", "SearchProcessWnd.xml", "RecoverProcessWnd.xml", "PreviewProcessWnd.xml",
-                           "PreviewWnd.xml", "CreateImageProcessWnd.xml"}) {
+  // The other windows' skins with their catalogue texts and sample progress, as their windows
+  // will fill them.
+  auto M = [&catalog](const char* id) { return QString::fromStdString(catalog.Message(id)); };
+  using app::FormatMessageText;
+  struct Sample {
+    const char* skin;
+    const char* section;
+    int progress;
+    QList<QPair<QString, QString>> texts;
+  };
+  const QList<Sample> samples = {
+      {"ScanProcessWnd.xml", "ScanWnd", 42,
+       {{"stage", FormatMessageText(M("MSG0701"), {QChar(u'E')})}, {"percent", FormatMessageText("%s %d%%", {M("MSG0704"), 42})},
+        {"time", M("MSG0708") + QStringLiteral("2 Min 5 Sec")},
+        {"sectors", FormatMessageText("%s %I64u / %I64u", {M("MSG0706"), 26259963, 62521344})},
+        {"totalfile", FormatMessageText("%s %I64u", {M("MSG0707"), 318})}}},
+      {"SearchProcessWnd.xml", "SearchProcessWnd", 67,
+       {{"stage", FormatMessageText(M("MSG1203"), {QStringLiteral("card.img")})}, {"percent", FormatMessageText("%s %d%%", {M("MSG1204"), 67})}}},
+      {"RecoverProcessWnd.xml", "RecoverProcessWnd", 30,
+       {{"current", QStringLiteral("/media/backup/photo/IMG_0042.JPG")},
+        {"recovered", FormatMessageText(M("MSG1102"), {12, 40, 11, 1})}, {"percent", FormatMessageText("%s %d%%", {M("MSG1101"), 30})}}},
+      {"PreviewProcessWnd.xml", "PreviewProcessWnd", 55,
+       {{"FileName", QStringLiteral("IMG_0042.JPG")}, {"stage", M("MSG0902") + QStringLiteral(" IMG_0042.JPG")},
+        {"percent", FormatMessageText("%s %d%%", {M("MSG0901"), 55})}}},
+      {"PreviewWnd.xml", "PreviewWnd", 0, {{"FileName", QStringLiteral("IMG_0042.JPG")}}},
+      {"CreateImageProcessWnd.xml", "CreateImageWnd", 12,
+       {{"stage", M("MSG0302") + QStringLiteral(" /media/backup/2 (FAT32, 29.81 GB).img")},
+        {"percent", FormatMessageText("%s %d%%", {M("MSG0301"), 12})}, {"time", M("MSG0304")},
+        {"sectors", FormatMessageText("%s %I64u / %I64u", {M("MSG0303"), 7502561, 62521344})}}},
+  };
+  for (const Sample& sample : samples) {
     ui::CWindowUI popup(&window);
     popup.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-    popup.LoadSkin(QString::fromLatin1(skin));
-    photographer.nextName = QStringLiteral("skin-") + QString::fromLatin1(skin).section(u'.', 0, 0);
-    popup.ShowModal(420, 240);
+    popup.LoadSkin(QString::fromLatin1(sample.skin));
+    popup.ApplySection(catalog.Section(sample.section));
+    for (const auto& [control, text] : sample.texts) ui::CWindowUI::SetControlText(popup.FindControl(control), text);
+    if (auto* bar = popup.Find<QProgressBar>(QStringLiteral("progress"))) bar->setValue(sample.progress);
+    photographer.nextName = QStringLiteral("skin-") + QString::fromLatin1(sample.skin).section(u'.', 0, 0);
+    popup.ShowModal(QString::fromLatin1(sample.skin) == u"RecoverProcessWnd.xml" ? 500 : 370,
+                    QString::fromLatin1(sample.skin) == u"PreviewWnd.xml" ? 320 : 240);
   }
   ui::SetModalAnswerer(nullptr);
   return 0;
