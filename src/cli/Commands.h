@@ -15,5 +15,7 @@ inline constexpr int kExitCancelled = 130;
 using Args = std::vector<std::string>;
 
 int RunProbe(const Args& args);
+int RunSources(const Args& args);
+int RunImage(const Args& args);
 
 }  // namespace salvora::cli

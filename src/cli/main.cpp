@@ -14,6 +14,8 @@ struct Command {
 
 constexpr Command kCommands[] = {
     {"probe", salvora::cli::RunProbe, "tell what a source holds and which engine scans it"},
+    {"sources", salvora::cli::RunSources, "list the disks, volumes and free stretches to scan"},
+    {"image", salvora::cli::RunImage, "copy a disk, volume or stretch sector by sector into an image"},
 };
 
 void PrintUsage(FILE* out) {

@@ -1,0 +1,192 @@
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <string>
+
+#include "cli/Commands.h"
+#include "cli/SourceSpec.h"
+#include "platform/DiskMap.h"
+#include "platform/ErrorCodes.h"
+#include "platform/PlatformError.h"
+#include "platform/RawSource.h"
+#include "storage/DiskEnumerator.h"
+#include "storage/FormatText.h"
+#include "storage/ImageDestination.h"
+#include "storage/ImageWriter.h"
+
+namespace salvora::cli {
+namespace {
+
+std::atomic<bool> g_interrupted{false};
+
+void OnInterrupt(int) { g_interrupted = true; }
+
+// The progress line: one updating line on a terminal, a plain line every 10 % otherwise.
+struct Progress {
+  bool terminal = false;
+  int lastPercent = -1;
+  int lastSeconds = -2;
+  uint64_t lastSectors = 0;
+  uint64_t totalSectors = 0;
+};
+
+int OnProgress(void* context, int percent, uint64_t done, uint64_t total, int secondsLeft) {
+  auto& p = *static_cast<Progress*>(context);
+  if (g_interrupted) return kScanCancelled;
+  p.lastSectors = done;
+  p.totalSectors = total;
+  std::string left = secondsLeft < 0 ? "estimating time left" : FormatDuration(secondsLeft) + " left";
+  if (p.terminal) {
+    if (percent != p.lastPercent || secondsLeft != p.lastSeconds || done == total)
+      std::fprintf(stderr, "\r%3d%%  %llu / %llu sectors  %s\033[K", percent, (unsigned long long)done,
+                   (unsigned long long)total, left.c_str());
+  } else if (p.lastPercent < 0 || percent / 10 != p.lastPercent / 10 || done == total) {
+    std::fprintf(stderr, "%3d%%  %llu / %llu sectors  %s\n", percent, (unsigned long long)done,
+                 (unsigned long long)total, left.c_str());
+  }
+  p.lastPercent = percent;
+  p.lastSeconds = secondsLeft;
+  return 0;
+}
+
+int Usage(bool asked) {
+  std::fprintf(asked ? stdout : stderr,
+               "usage: salvora-cli image SOURCE OUT.img [--overwrite]\n"
+               "  SOURCE: volume:K (as 'sources' numbers it), disk:N (the whole disk) or\n"
+               "          disk:N:START:COUNT (COUNT sectors from START)\n"
+               "Copies the source sector by sector into OUT.img. A destination on the source, on a\n"
+               "FAT volume too small for the file, or without room is refused; an existing file is\n"
+               "kept unless --overwrite is given. Ctrl-C stops the copy; the part copied stays.\n");
+  return asked ? kExitOk : kExitBadInput;
+}
+
+// Resolves the source into the entry that describes it; false with a message when it cannot.
+bool ResolveSource(const SourceSpec& spec, const std::string& text, VolumeEntry& entry) {
+  if (spec.kind == SourceSpec::Kind::Image) {
+    std::fprintf(stderr, "salvora-cli image: '%s' is a file; image copies volume:K, disk:N or "
+                         "disk:N:START:COUNT (copy a file with cp)\n", text.c_str());
+    return false;
+  }
+  if (spec.kind == SourceSpec::Kind::Volume) {
+    DiskEnumerator enumerator;
+    enumerator.Refresh();
+    for (VolumeEntry e; enumerator.NextEntry(e);)
+      if (e.Number() == spec.number) {
+        entry = e;
+        return true;
+      }
+    std::fprintf(stderr, "salvora-cli image: no source volume:%d (see salvora-cli sources)\n", spec.number);
+    return false;
+  }
+  std::string path;
+  if (platform::DiskDevicePath(spec.number, path) != 0) {
+    std::fprintf(stderr, "salvora-cli image: no disk %d (see salvora-cli sources)\n", spec.number);
+    return false;
+  }
+  platform::FileSource disk;
+  platform::DiskGeometry geometry;
+  if (int rc = disk.Open(path); rc != 0 || (rc = disk.QueryGeometry(geometry)) != 0) {
+    std::fprintf(stderr, "salvora-cli image: cannot open %s: %s\n", path.c_str(), platform::ErrorText(rc).c_str());
+    return false;
+  }
+  int error = 0;
+  uint64_t sectors = uint64_t(std::max(0LL, disk.ByteLength(&error))) / geometry.bytesPerSector;
+  entry = VolumeEntry{};
+  entry.diskNumber = uint32_t(spec.number);
+  entry.diskPath = path;
+  entry.bytesPerSector = geometry.bytesPerSector;
+  if (spec.kind == SourceSpec::Kind::Disk) {
+    entry.kind = VolumeEntry::Kind::WholeDisk;
+    entry.length = sectors;
+  } else {
+    if (spec.start > sectors || spec.count > sectors - spec.start) {
+      std::fprintf(stderr, "salvora-cli image: sectors %llu+%llu lie past the end of disk %d (%llu sectors)\n",
+                   (unsigned long long)spec.start, (unsigned long long)spec.count, spec.number,
+                   (unsigned long long)sectors);
+      return false;
+    }
+    entry.kind = VolumeEntry::Kind::Gap;
+    entry.start = spec.start;
+    entry.length = spec.count;
+  }
+  entry.totalBytes = entry.length * entry.bytesPerSector;
+  return true;
+}
+
+}  // namespace
+
+int RunImage(const Args& args) {
+  std::vector<std::string> positional;
+  bool overwrite = false;
+  for (const auto& a : args) {
+    if (a == "--help" || a == "-h") return Usage(true);
+    if (a == "--overwrite")
+      overwrite = true;
+    else if (a.rfind("--", 0) == 0)
+      return std::fprintf(stderr, "salvora-cli image: unknown option '%s'\n", a.c_str()), kExitBadInput;
+    else
+      positional.push_back(a);
+  }
+  if (positional.size() != 2) return Usage(false);
+  std::string error;
+  auto spec = ParseSourceSpec(positional[0], error);
+  if (!spec) return std::fprintf(stderr, "salvora-cli image: %s\n", error.c_str()), kExitBadInput;
+  VolumeEntry entry;
+  if (!ResolveSource(*spec, positional[0], entry)) return kExitBadInput;
+  const std::string& out = positional[1];
+
+  struct stat st {};
+  if (!overwrite && ::stat(out.c_str(), &st) == 0) {
+    std::fprintf(stderr, "salvora-cli image: %s exists; give --overwrite to replace it\n", out.c_str());
+    return kExitBadInput;
+  }
+  const uint64_t imageBytes = entry.length * entry.bytesPerSector;
+  DestinationVerdict verdict = CheckImageDestination(GatherDestinationFacts(out, entry), imageBytes);
+  if (verdict != DestinationVerdict::Accepted) {
+    std::fprintf(stderr, "salvora-cli image: cannot write %s (%s): %s\n", out.c_str(),
+                 FormatSize(int64_t(imageBytes)).c_str(), VerdictText(verdict));
+    return kExitBadInput;
+  }
+
+  std::fprintf(stderr, "imaging %s sectors %llu+%llu (%s) into %s\n", entry.diskPath.c_str(),
+               (unsigned long long)entry.start, (unsigned long long)entry.length,
+               FormatSize(int64_t(imageBytes)).c_str(), out.c_str());
+  Progress progress;
+  progress.terminal = ::isatty(STDERR_FILENO) == 1;
+  g_interrupted = false;
+  struct sigaction action {}, previous {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGINT, &action, &previous);
+  ImageWriter writer;
+  int rc = writer.CreateImage(int(entry.diskNumber), entry.start,
+                              entry.kind == VolumeEntry::Kind::WholeDisk ? 0 : entry.length, out, OnProgress,
+                              &progress);
+  ::sigaction(SIGINT, &previous, nullptr);
+  if (progress.terminal && progress.lastPercent >= 0) std::fprintf(stderr, "\n");
+  if (rc == kScanCancelled) {
+    std::fprintf(stderr, "salvora-cli image: cancelled; %s holds only the first %llu of %llu sectors\n",
+                 out.c_str(), (unsigned long long)progress.lastSectors, (unsigned long long)entry.length);
+    return kExitCancelled;
+  }
+  if (rc != 0 && progress.lastPercent < 0) {
+    std::fprintf(stderr, "salvora-cli image: cannot copy %s into %s: %s\n", entry.diskPath.c_str(), out.c_str(),
+                 platform::ErrorText(rc).c_str());
+    return kExitBadInput;
+  }
+  if (rc != 0) {
+    std::fprintf(stderr, "salvora-cli image: failed after %llu of %llu sectors: %s; %s is incomplete\n",
+                 (unsigned long long)progress.lastSectors, (unsigned long long)entry.length,
+                 platform::ErrorText(rc).c_str(), out.c_str());
+    return kExitPartial;
+  }
+  std::printf("%s: %llu sectors of %u bytes (%s)\n", out.c_str(), (unsigned long long)entry.length,
+              entry.bytesPerSector, FormatSize(int64_t(imageBytes)).c_str());
+  return kExitOk;
+}
+
+}  // namespace salvora::cli
