@@ -1,13 +1,13 @@
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <string>
 
 #include "cli/Commands.h"
+#include "cli/Interrupt.h"
+#include "cli/ProgressLine.h"
 #include "cli/SourceSpec.h"
 #include "platform/DiskMap.h"
 #include "platform/ErrorCodes.h"
@@ -21,35 +21,22 @@
 namespace salvora::cli {
 namespace {
 
-std::atomic<bool> g_interrupted{false};
-
-void OnInterrupt(int) { g_interrupted = true; }
-
-// The progress line: one updating line on a terminal, a plain line every 10 % otherwise.
 struct Progress {
-  bool terminal = false;
-  int lastPercent = -1;
-  int lastSeconds = -2;
+  ProgressLine line;
   uint64_t lastSectors = 0;
-  uint64_t totalSectors = 0;
+  bool started = false;
 };
 
 int OnProgress(void* context, int percent, uint64_t done, uint64_t total, int secondsLeft) {
   auto& p = *static_cast<Progress*>(context);
-  if (g_interrupted) return kScanCancelled;
+  if (Interrupted()) return kScanCancelled;
   p.lastSectors = done;
-  p.totalSectors = total;
-  std::string left = secondsLeft < 0 ? "estimating time left" : FormatDuration(secondsLeft) + " left";
-  if (p.terminal) {
-    if (percent != p.lastPercent || secondsLeft != p.lastSeconds || done == total)
-      std::fprintf(stderr, "\r%3d%%  %llu / %llu sectors  %s\033[K", percent, (unsigned long long)done,
-                   (unsigned long long)total, left.c_str());
-  } else if (p.lastPercent < 0 || percent / 10 != p.lastPercent / 10 || done == total) {
-    std::fprintf(stderr, "%3d%%  %llu / %llu sectors  %s\n", percent, (unsigned long long)done,
-                 (unsigned long long)total, left.c_str());
-  }
-  p.lastPercent = percent;
-  p.lastSeconds = secondsLeft;
+  p.started = true;
+  char text[160];
+  std::snprintf(text, sizeof text, "%3d%%  %llu / %llu sectors  %s", percent, (unsigned long long)done,
+                (unsigned long long)total,
+                secondsLeft < 0 ? "estimating time left" : (FormatDuration(secondsLeft) + " left").c_str());
+  p.line.Update(percent, text);
   return 0;
 }
 
@@ -156,24 +143,19 @@ int RunImage(const Args& args) {
                (unsigned long long)entry.start, (unsigned long long)entry.length,
                FormatSize(int64_t(imageBytes)).c_str(), out.c_str());
   Progress progress;
-  progress.terminal = ::isatty(STDERR_FILENO) == 1;
-  g_interrupted = false;
-  struct sigaction action {}, previous {};
-  action.sa_handler = OnInterrupt;
-  sigemptyset(&action.sa_mask);
-  ::sigaction(SIGINT, &action, &previous);
+  ResetInterrupt();
+  InstallInterruptHandler();
   ImageWriter writer;
   int rc = writer.CreateImage(int(entry.diskNumber), entry.start,
                               entry.kind == VolumeEntry::Kind::WholeDisk ? 0 : entry.length, out, OnProgress,
                               &progress);
-  ::sigaction(SIGINT, &previous, nullptr);
-  if (progress.terminal && progress.lastPercent >= 0) std::fprintf(stderr, "\n");
+  progress.line.Finish();
   if (rc == kScanCancelled) {
     std::fprintf(stderr, "salvora-cli image: cancelled; %s holds only the first %llu of %llu sectors\n",
                  out.c_str(), (unsigned long long)progress.lastSectors, (unsigned long long)entry.length);
     return kExitCancelled;
   }
-  if (rc != 0 && progress.lastPercent < 0) {
+  if (rc != 0 && !progress.started) {
     std::fprintf(stderr, "salvora-cli image: cannot copy %s into %s: %s\n", entry.diskPath.c_str(), out.c_str(),
                  platform::ErrorText(rc).c_str());
     return kExitBadInput;
