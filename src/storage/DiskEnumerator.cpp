@@ -142,7 +142,9 @@ void DiskEnumerator::AddVolumes(const DiskFacts& facts, std::vector<VolumeEntry>
       c.size512 = sp.size512;
       it = candidates.insert(candidates.end(), c);
     }
-    it->devicePath = roots_.dev + "/" + sp.name;
+    // Without udev the kernel's partitions may have no node; then the disk is read at the offset.
+    std::error_code ec;
+    if (fs::exists(roots_.dev + "/" + sp.name, ec)) it->devicePath = roots_.dev + "/" + sp.name;
     it->major = sp.major;
     it->minor = sp.minor;
     it->hasDeviceNumber = sp.major != 0 || sp.minor != 0;

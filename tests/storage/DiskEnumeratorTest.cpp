@@ -76,7 +76,7 @@ TEST_F(DiskEnumeratorTree, VolumeAt2048GivesNoLeadingGapAndBlankDiskIsWhole) {
   tree.AddKernelPartition("sdb", 1, 2048, 50000, 17);
   // A partition only the kernel lists, with no type and no file system: not a volume; its
   // space falls into the trailing gap.
-  tree.AddKernelPartition("sdb", 2, 60000, 20000, 18);
+  tree.AddKernelPartition("sdb", 2, 60000, 20000, 18, /*withNode=*/false);
   std::string mount = tree.Folder("media/card");
   tree.AddMount(17, mount, "vfat", tree.dev() + "/sdb1");
   tree.AddDisk("sdc", 50000, 32, false, "usb");
@@ -113,7 +113,7 @@ TEST_F(DiskEnumeratorTree, VolumeAt2048GivesNoLeadingGapAndBlankDiskIsWhole) {
 TEST_F(DiskEnumeratorTree, FileSystemsNameAndTypeTheVolumes) {
   tree.AddImageDisk("sdb", test::FixturePath("mbr-disk.img"), 16);
   tree.AddKernelPartition("sdb", 1, 2048, 131072, 17);
-  tree.AddKernelPartition("sdb", 2, 133120, 96256, 18);
+  tree.AddKernelPartition("sdb", 2, 133120, 96256, 18, /*withNode=*/false);
   DiskEnumerator enumerator(tree.Roots());
   ASSERT_EQ(enumerator.Refresh(), 1);
   auto list = ListOf(enumerator);
@@ -124,6 +124,8 @@ TEST_F(DiskEnumeratorTree, FileSystemsNameAndTypeTheVolumes) {
   ExpectEntry(list[1], Kind::Volume, 133120, 96256, 2, 0x07);
   EXPECT_EQ(list[1].fileSystemName, "NTFS");
   EXPECT_EQ(list[1].label, "PART2");
+  EXPECT_EQ(list[0].devicePath, tree.dev() + "/sdb1");
+  EXPECT_TRUE(list[1].devicePath.empty()) << "the kernel made no node for it";
   // Not mounted: the capacity is the partition's and nothing is known free.
   EXPECT_EQ(list[1].totalBytes, 96256u * 512);
   EXPECT_EQ(list[1].freeBytes, 0u);

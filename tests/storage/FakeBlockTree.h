@@ -79,8 +79,10 @@ class FakeBlockTree {
     std::filesystem::remove_all(sys() + "/block/" + name);
     std::filesystem::remove(dev() + "/" + name);
   }
-  // A partition the kernel exposes (sysfs only; no node in the fake /dev).
-  void AddKernelPartition(const std::string& disk, int number, uint64_t start, uint64_t size, unsigned minor) {
+  // A partition the kernel exposes; withNode also puts an (empty) node into the fake /dev.
+  void AddKernelPartition(const std::string& disk, int number, uint64_t start, uint64_t size, unsigned minor,
+                          bool withNode = true) {
+    if (withNode) std::ofstream(dev() + "/" + disk + std::to_string(number));
     std::string dir = sys() + "/block/" + disk + "/" + disk + std::to_string(number);
     std::filesystem::create_directories(dir);
     Write(dir + "/partition", std::to_string(number));
@@ -105,10 +107,10 @@ class FakeBlockTree {
   }
   // Copies the bytes of an image into the disk at a sector.
   void Place(const std::string& disk, uint64_t sector, const std::string& image) {
-    auto bytes = ReadFileBytes(image);
+    std::ifstream in(image, std::ios::binary);
     std::fstream f(dev() + "/" + disk, std::ios::in | std::ios::out | std::ios::binary);
     f.seekp(std::streamoff(sector * 512));
-    f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    f << in.rdbuf();
   }
   void AddMount(unsigned minor, const std::string& mountPoint, const std::string& fsType, const std::string& source) {
     std::ofstream out(mountInfo(), std::ios::app);

@@ -16,6 +16,13 @@
 namespace salvora {
 namespace {
 
+// sha256 by the system tool: these images are large and the tests run under sanitizers too.
+inline std::string ToolSha256(const std::string& path) {
+  std::string out;
+  salvora::test::RunCommand("sha256sum '" + path + "'", &out);
+  return out.substr(0, 64);
+}
+
 using test::LoopDevice;
 
 struct UnsetDiskMap {
@@ -97,15 +104,15 @@ TEST(LoopDevice, ImageOfTheDeviceIsByteIdentical) {
   test::TempDir dir;
   std::string image = dir.File("disk.img");
   std::filesystem::copy_file(test::FixturePath("mbr-disk.img"), image);
-  std::string before = test::Sha256File(image);
+  std::string before = ToolSha256(image);
   LoopDevice loop(image, "-P");
   REQUIRE_LOOP(loop);
   auto entries = EntriesOf(loop.Device());
   ASSERT_FALSE(entries.empty());
   ImageWriter writer;
   ASSERT_EQ(writer.CreateImage(int(entries[0].diskNumber), 0, 0, dir.File("copy.img"), nullptr, nullptr), 0);
-  EXPECT_EQ(test::Sha256File(dir.File("copy.img")), before);
-  EXPECT_EQ(test::Sha256File(image), before);
+  EXPECT_EQ(ToolSha256(dir.File("copy.img")), before);
+  EXPECT_EQ(ToolSha256(image), before);
 }
 
 TEST(LoopDevice, DestinationOnTheImagedDiskIsRefused) {
