@@ -155,5 +155,31 @@ TEST(LoopDevice, DestinationOnTheImagedDiskIsRefused) {
   EXPECT_EQ(CheckImageDestination(facts, 1024), DestinationVerdict::OnSource);
 }
 
+TEST(LoopDevice, FuseMountIsFollowedToItsDevice) {
+  if (!test::HaveTool("ntfs-3g")) GTEST_SKIP() << "ntfs-3g missing";
+  UnsetDiskMap unset;
+  test::TempDir dir;
+  std::string image = dir.File("disk.img");
+  std::filesystem::copy_file(test::FixturePath("mbr-disk.img"), image);
+  LoopDevice whole(image, "-P");
+  REQUIRE_LOOP(whole);
+  // The NTFS partition at sector 133120, mounted through FUSE (an anonymous device number).
+  LoopDevice partition(whole.Device(), "-o " + std::to_string(133120ull * 512));
+  REQUIRE_LOOP(partition);
+  std::string mountPoint = dir.File("mnt");
+  std::filesystem::create_directory(mountPoint);
+  test::ScopedMount mount(partition.Device(), mountPoint, "-t ntfs-3g");
+  if (!mount.Mounted()) GTEST_SKIP() << "cannot mount with ntfs-3g here";
+
+  auto entries = EntriesOf(whole.Device());
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_FALSE(SameDevice(mountPoint + "/copy.img", entries[0])) << "FAT32 partition";
+  EXPECT_TRUE(SameDevice(mountPoint + "/copy.img", entries[1])) << "NTFS partition";
+  std::string name;
+  DiskEnumerator enumerator;
+  EXPECT_EQ(enumerator.QueryFileSystemName(mountPoint + "/copy.img", name), 0);
+  EXPECT_EQ(name, "NTFS");
+}
+
 }  // namespace
 }  // namespace salvora
