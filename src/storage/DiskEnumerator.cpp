@@ -84,7 +84,14 @@ struct DiskEnumerator::DiskFacts {
 };
 
 DiskEnumerator::DiskEnumerator(DiscoveryRoots roots, EntryNumbering* numbering)
-    : roots_(std::move(roots)), numbering_(numbering ? numbering : &ownNumbering_) {
+    : roots_(std::move(roots)), numbering_(numbering) {
+  // The machine's own tree shares one numbering per process, so a fresh enumerator (made on every
+  // device change) keeps the numbers rows already have; other trees (tests) number on their own.
+  const DiscoveryRoots machine;
+  if (!numbering_)
+    numbering_ = roots_.sysfs == machine.sysfs && roots_.dev == machine.dev && roots_.mountInfo == machine.mountInfo
+                     ? &EntryNumbering::Shared()
+                     : &ownNumbering_;
   cursorDisk_ = map_.end();
 }
 

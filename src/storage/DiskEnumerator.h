@@ -25,6 +25,8 @@ struct DiscoveryRoots {
 // mountinfo and sizes of mounted volumes from statvfs. Discovery only reads.
 class DiskEnumerator {
  public:
+  // Without a numbering, the machine's tree uses EntryNumbering::Shared() and any other tree a
+  // numbering of this enumerator's own.
   explicit DiskEnumerator(DiscoveryRoots roots = {}, EntryNumbering* numbering = nullptr);
 
   // Rebuilds the map. 1 on success; 0 when there is no block-device tree to read (map empty).
