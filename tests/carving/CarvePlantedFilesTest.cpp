@@ -60,8 +60,8 @@ const Format kFormats[] = {
 // index chunk, and its MPEG streams no end code; those rules are tested on files with that
 // trailer appended. The MPEG rule is tried on a program stream (end code B9) and on a video
 // elementary stream (m1v, sequence end code B7).
-Bytes Sample(const std::string& ext) {
-  Bytes b = test::MediaSample(ext);
+Bytes Sample(const std::string& ext, const std::string& set = "") {
+  Bytes b = set.empty() ? test::MediaSample(ext) : test::SampleFrom(set, ext);
   if (b.empty()) return b;
   if (ext == "mp4") {
     const std::string trailer = "freeIsoMedia File Produced with Salvora tests";
@@ -154,15 +154,17 @@ class CarvePlantedFiles : public ::testing::Test {
 
 TEST_F(CarvePlantedFiles, EveryCarvableFormatFollowedByAnotherFile) {
   int tested = 0;
+  for (const char* set : test::kSampleSets)
   for (const Format& f : kFormats) {
-    SCOPED_TRACE(f.sample);
-    Bytes original = Sample(f.sample);
+    SCOPED_TRACE(std::string(set) + "/" + f.sample);
+    Bytes original = Sample(f.sample, set);
+    if (original.empty() && std::string(set) == "media") continue;  // the carve set has them all
     ASSERT_FALSE(original.empty()) << "missing sample." << f.sample;
     test::PlantedImage image;
     image.Random(8);
     const uint64_t at = image.Plant(f.sample, original).sector;
     const std::string next = std::string(f.sample) == "jpg" ? "png" : "jpg";
-    image.Plant(next, Sample(next));
+    image.Plant(next, Sample(next, set));
     image.Random(8);
     Open(image);
 
@@ -182,7 +184,9 @@ TEST_F(CarvePlantedFiles, EveryCarvableFormatFollowedByAnotherFile) {
     EXPECT_EQ(test::Sha256File(path_), sha_);
     ++tested;
   }
-  EXPECT_EQ(tested, 28);  // the 27 carvable formats, mpeg in both of its forms
+  // The 27 carvable formats, mpeg in both of its forms, from the carve set, and the 27 of the
+  // media set.
+  EXPECT_EQ(tested, 28 + 27);
 }
 
 TEST_F(CarvePlantedFiles, SweepFindsEveryPlantedFileAmongRandomBytes) {
@@ -268,6 +272,47 @@ TEST_F(CarvePlantedFiles, TransportStreamExtentHidesItsOwnPackets) {
   ASSERT_EQ(extents.size(), 1u);
   EXPECT_EQ(extents[0].first, at);
   EXPECT_EQ(extents[0].last, at + (ts.size() + 511) / 512 - 1);
+}
+
+// Cancels once a measurement has read past a given sector count.
+struct CancelPast {
+  uint64_t processed;
+  int calls = 0;
+};
+int CancelWhenPast(void* user, int, int, int, uint64_t processed, uint64_t, uint64_t, int) {
+  auto* c = static_cast<CancelPast*>(user);
+  ++c->calls;
+  return processed > c->processed ? kScanCancelled : 0;
+}
+
+TEST_F(CarvePlantedFiles, CancelWhileMeasuringStopsTheSweepAtThatFile) {
+  test::PlantedImage image;
+  image.Random(4);
+  const uint64_t png = image.Plant("png", Sample("png")).sector;
+  image.Random(200);
+  // A JPEG without its end: measuring it reads ahead over many pieces of random bytes.
+  const Bytes jpeg = Sample("jpg");
+  Bytes head(jpeg.begin(), jpeg.begin() + 16);
+  const uint64_t jpg = image.Plant("jpg", head).sector;
+  image.Random(1000);
+  Open(image);
+  CancelPast cancel{jpg + 200};
+  engine_.SetScanCallbacks(&CancelWhenPast, nullptr, &cancel, 90);
+  const int ss = image.SectorSize();
+  SectorSweep sweep(reader_, ss);
+  uint64_t found = 0;
+  const int rc = sweep.Run(0, image.Sectors(), 0,
+                           [&](const uint8_t* sector, size_t, uint64_t address, uint64_t& skip) {
+                             return engine_.CarveAt(sector, ss, address, sweep.Swept(),
+                                                    image.Sectors(), -1, &reader_, ss, skip, found);
+                           });
+  engine_.SetScanCallbacks(nullptr, nullptr, nullptr, 0);
+  EXPECT_EQ(rc, kScanCancelled);
+  EXPECT_EQ(sweep.Offset(), jpg);  // a resumed sweep starts with the cancelled file
+  EXPECT_EQ(found, 1u);
+  auto records = RecordsBySector();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records.begin()->first, png);
 }
 
 }  // namespace

@@ -6,11 +6,21 @@
 
 namespace salvora::test {
 
+std::vector<uint8_t> SampleFrom(const std::string& set, const std::string& ext) {
+  std::string name = "sample." + ext;
+  if (set == "media") {
+    if (ext == "mpeg") name = "sample.mpg";
+    if (ext == "tif") name = "sample-ii.tif";
+    if (ext == "fla") name = "sample.doc";
+  }
+  std::string path = std::string(SALVORA_FIXTURE_DIR) + "/" + set + "/" + name;
+  return std::filesystem::exists(path) ? ReadFileBytes(path) : std::vector<uint8_t>{};
+}
+
 std::vector<uint8_t> MediaSample(const std::string& ext) {
-  // The classification fixtures' media when present, else the carving script's own.
-  for (const char* folder : {"media", "carve"}) {
-    std::string path = std::string(SALVORA_FIXTURE_DIR) + "/" + folder + "/sample." + ext;
-    if (std::filesystem::exists(path)) return ReadFileBytes(path);
+  for (const char* set : kSampleSets) {
+    auto bytes = SampleFrom(set, ext);
+    if (!bytes.empty()) return bytes;
   }
   return {};
 }

@@ -9,7 +9,15 @@
 // its last sector, with other files and random bytes between them.
 namespace salvora::test {
 
-// A real sample file of a format (sample.<ext> of the media fixtures), or empty when missing.
+// The two sets of real sample files: "media" from the classification fixtures (small files) and
+// "carve" from the carving fixtures (files of several pieces, so that reading ahead is exercised).
+inline const char* const kSampleSets[] = {"carve", "media"};
+
+// A real sample file of a format from one set, or empty when that set has none. The media set
+// names some formats differently: its MPEG program stream is sample.mpg, its TIFF sample-ii.tif,
+// and its compound document (carved as fla) sample.doc.
+std::vector<uint8_t> SampleFrom(const std::string& set, const std::string& ext);
+// From the carve set, else the media set.
 std::vector<uint8_t> MediaSample(const std::string& ext);
 
 struct PlantedFile {
