@@ -185,8 +185,9 @@ TEST_F(CarvePlantedFiles, EveryCarvableFormatFollowedByAnotherFile) {
     ++tested;
   }
   // The 27 carvable formats, mpeg in both of its forms, from the carve set, and the 27 of the
-  // media set.
-  EXPECT_EQ(tested, 28 + 27);
+  // media set when that was built.
+  const bool media = !test::SampleFrom("media", "jpg").empty();
+  EXPECT_EQ(tested, 28 + (media ? 27 : 0));
 }
 
 TEST_F(CarvePlantedFiles, SweepFindsEveryPlantedFileAmongRandomBytes) {
