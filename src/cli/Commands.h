@@ -17,5 +17,7 @@ using Args = std::vector<std::string>;
 int RunProbe(const Args& args);
 int RunSources(const Args& args);
 int RunImage(const Args& args);
+int RunScan(const Args& args);
+int RunRecover(const Args& args);
 
 }  // namespace salvora::cli

@@ -16,6 +16,8 @@ constexpr Command kCommands[] = {
     {"probe", salvora::cli::RunProbe, "tell what a source holds and which engine scans it"},
     {"sources", salvora::cli::RunSources, "list the disks, volumes and free stretches to scan"},
     {"image", salvora::cli::RunImage, "copy a disk, volume or stretch sector by sector into an image"},
+    {"scan", salvora::cli::RunScan, "list the deleted files and folders a scan finds"},
+    {"recover", salvora::cli::RunRecover, "scan a source and write what it finds into a folder"},
 };
 
 void PrintUsage(FILE* out) {

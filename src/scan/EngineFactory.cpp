@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "fat/CFastFatRecovery.h"
 #include "fat/FatBootSector.h"
 #include "ntfs/NtfsBootSector.h"
 #include "platform/DiskMap.h"
@@ -68,8 +69,8 @@ std::unique_ptr<IFileRecoveryParse> EngineFactory::CreateEngine(SourceKind kind,
   if (advanced) return nullptr;
   switch (kind) {
     case SourceKind::Ext: return std::make_unique<CFastExtRecovery>();
+    case SourceKind::Fat: return std::make_unique<CFastFatRecovery>();
     case SourceKind::Ntfs:
-    case SourceKind::Fat:
     case SourceKind::Unknown: break;
   }
   return nullptr;

@@ -1,0 +1,146 @@
+#include "fat/CFastFatRecovery.h"
+
+#include <algorithm>
+
+#include "fat/FatDirEntry.h"
+#include "platform/ErrorCodes.h"
+#include "scan/RelationKey.h"
+
+namespace salvora {
+
+CFastFatRecovery::CFastFatRecovery() = default;
+CFastFatRecovery::~CFastFatRecovery() = default;
+
+int CFastFatRecovery::OpenImageFile(const std::string& path, char16_t driveLetter) {
+  if (open_) return 0;
+  auto reader = std::make_unique<SectorReader>();
+  if (int rc = reader->OpenFile(path); rc != 0) return openError_ = rc;
+  return OpenReader(std::move(reader), 0, 0, driveLetter, true);
+}
+
+int CFastFatRecovery::OpenDiskPartition(int diskNumber, uint64_t startSector, uint64_t sectorCount,
+                                        char16_t driveLetter) {
+  if (open_) return 0;
+  auto reader = std::make_unique<SectorReader>();
+  if (int rc = reader->OpenDisk(diskNumber); rc != 0) return openError_ = rc;
+  return OpenReader(std::move(reader), startSector, sectorCount, driveLetter, sectorCount == 0);
+}
+
+int CFastFatRecovery::OpenSource(std::unique_ptr<platform::RawSource> source, char16_t driveLetter) {
+  if (open_) return 0;
+  int error = 0;
+  long long bytes = source ? source->ByteLength(&error) : -1;
+  if (bytes < 0) return openError_ = (error ? error : kInvalidParameter);
+  auto reader = std::make_unique<SectorReader>();
+  reader->Attach(std::move(source), uint64_t(bytes) / 512);
+  return OpenReader(std::move(reader), 0, 0, driveLetter, true);
+}
+
+uint64_t CFastFatRecovery::SourceSectors() const {
+  const uint64_t bytes = reader_->TotalSectors() * uint64_t(reader_->DeviceSectorSize());
+  return bytes / geometry_.sectorSize;
+}
+
+int CFastFatRecovery::OpenReader(std::unique_ptr<SectorReader> reader, uint64_t start, uint64_t count,
+                                 char16_t letter, bool countFromSource) {
+  reader_ = std::move(reader);
+  partitionStart_ = start;
+  driveLetter_ = letter;
+  geometry_.sectorSize = uint32_t(reader_->DeviceSectorSize());
+  if (int rc = ReadBootAndGeometry(); rc != 0) {
+    reader_.reset();
+    return openError_ = rc;
+  }
+  const uint64_t available = SourceSectors() > start ? SourceSectors() - start : 0;
+  partitionSectors_ = countFromSource ? available : count;
+  // The first table window, clipped to what the source holds.
+  const uint64_t tableStart = partitionStart_ + geometry_.reservedSectors;
+  const uint64_t readable = SourceSectors() > tableStart ? SourceSectors() - tableStart : 0;
+  table_.Load(reader_.get(), tableStart, geometry_.sectorSize, geometry_.entryBits, readable,
+              geometry_.MaxCluster());
+  open_ = true;
+  return openError_ = 0;
+}
+
+int CFastFatRecovery::ReadBootAndGeometry() {
+  const uint32_t deviceSector = geometry_.sectorSize ? geometry_.sectorSize : 512;
+  const uint32_t count = std::max<uint32_t>(1, kBootBytes / deviceSector);
+  boot_.assign(size_t(count) * deviceSector, 0);
+  uint32_t got = 0;
+  int rc = reader_->ReadSectors(boot_.data(), count, partitionStart_, int(deviceSector), got);
+  if (rc != 0 || size_t(got) * deviceSector < kBootBytes) return rc != 0 ? rc : kReadFault;
+  boot_.resize(kBootBytes);
+  auto geometry = FatGeometry::FromBootSector(ByteView(boot_.data(), boot_.size()));
+  if (!geometry) return kInvalidParameter;
+  geometry_ = *geometry;
+  return 0;
+}
+
+int CFastFatRecovery::ReadSectors(uint8_t* buffer, uint32_t count, uint64_t sector, uint32_t& got) {
+  got = 0;
+  if (!reader_) return kInvalidParameter;
+  return reader_->ReadSectors(buffer, count, sector, int(geometry_.sectorSize), got);
+}
+
+uint64_t CFastFatRecovery::ClusterSector(uint32_t c) const {
+  if (c == 0 && !geometry_.fat32) return partitionStart_ + geometry_.RootStart();
+  if (c < 2) return UINT64_MAX;
+  return partitionStart_ + geometry_.dataStart + uint64_t(c - 2) * geometry_.sectorsPerCluster;
+}
+
+int CFastFatRecovery::SetScanCallbacks(ScanProgressCallback scan, RecoveryProgressCallback recovery,
+                                       void* userData, int progressWeight) {
+  scanCallback_ = scan;
+  recoveryCallback_ = recovery;
+  userData_ = userData;
+  progressWeight_ = progressWeight;
+  return 0;
+}
+
+int CFastFatRecovery::ListChildren(const FoundFileRecord* folder, int depth,
+                                   std::vector<FoundFileRecord>& children) {
+  if ((!folder && depth != 0) || depth < 0) return kInvalidParameter;
+  if (!store_) return 0;
+  return store_->ListChildren(MakeRelationKey(uint32_t(depth), folder ? folder->ObjectId() : RootId()),
+                              children);
+}
+
+int CFastFatRecovery::CountFiles(const FoundFileRecord* folder, int depth, int& count) {
+  count = 0;
+  if ((!folder && depth != 0) || depth < 0) return kInvalidParameter;
+  if (!store_) return 0;
+  return store_->CountFiles(MakeRelationKey(uint32_t(depth), folder ? folder->ObjectId() : RootId()),
+                            count);
+}
+
+uint64_t CFastFatRecovery::GetFoundCount() { return store_ ? store_->Count() : 0; }
+
+int CFastFatRecovery::GetFullPath(const FoundFileRecord* record, std::string& path, int maxChars) {
+  path.clear();
+  if (!record) return kInvalidParameter;
+  return store_ ? store_->GetFullPath(*record, path, maxChars) : 0;
+}
+
+int CFastFatRecovery::SetSearchCallback(SearchProgressCallback callback, void* userData) {
+  searchCallback_ = callback;
+  searchUserData_ = userData;
+  if (store_) store_->SetSearchCallback(callback, userData);
+  return 0;
+}
+
+int CFastFatRecovery::SearchByExtension(const std::string& text, std::vector<FoundFileRecord>& found) {
+  return store_ ? store_->SearchByExtension(text, found) : 0;
+}
+
+int CFastFatRecovery::BuildUsageBitmap() {
+  if (!open_) return 1;
+  bitmap_.Build(table_, geometry_.clusterCount);
+  return 0;
+}
+
+int CFastFatRecovery::NextUnusedRange(uint64_t& startSector, uint64_t& lengthSectors) {
+  return bitmap_.NextUnusedRange(startSector, lengthSectors, partitionSectors_, geometry_.dataStart,
+                                 geometry_.sectorsPerCluster);
+}
+
+}  // namespace salvora

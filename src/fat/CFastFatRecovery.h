@@ -1,0 +1,144 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "fat/FatGeometry.h"
+#include "fat/FatTable.h"
+#include "fat/FatUsageBitmap.h"
+#include "platform/ErrorCodes.h"
+#include "platform/RawSource.h"
+#include "scan/FoundFileStore.h"
+#include "scan/IFileRecoveryParse.h"
+#include "storage/SectorReader.h"
+
+namespace salvora {
+
+class FatDirEntry;
+
+// The quick engine for FAT12/16/32 volumes: walks the folder tree breadth-first from the root
+// through the allocation table and records every deleted file, every file inside a deleted
+// folder and the folders leading to them. It also recovers and previews what it found and maps
+// the allocated clusters for the advanced scan.
+class CFastFatRecovery : public IFileRecoveryParse {
+ public:
+  static constexpr uint32_t kBootBytes = 4096;
+  static constexpr uint32_t kMaxClusterBytes = 104857600;
+  static constexpr uint32_t kFolderLevelBytes = 4096;
+  static constexpr uint32_t kHighWordProbes = 256;
+  static constexpr uint64_t kReportIntervalMs = 5000;
+
+  CFastFatRecovery();
+  ~CFastFatRecovery() override;
+
+  int OpenImageFile(const std::string& path, char16_t driveLetter) override;
+  int OpenDiskPartition(int diskNumber, uint64_t startSector, uint64_t sectorCount,
+                        char16_t driveLetter) override;
+  int SetScanCallbacks(ScanProgressCallback scan, RecoveryProgressCallback recovery, void* userData,
+                       int progressWeight) override;
+  int Scan(const char* savedScanName) override;
+  int ListChildren(const FoundFileRecord* folder, int depth,
+                   std::vector<FoundFileRecord>& children) override;
+  int CountFiles(const FoundFileRecord* folder, int depth, int& count) override;
+  uint64_t GetFoundCount() override;
+  int GetFullPath(const FoundFileRecord* record, std::string& path, int maxChars) override;
+  int RecoverFile(const FoundFileRecord* record, const std::string& destination,
+                  int baseSeparatorCount) override;
+  int NextUnusedRange(uint64_t& startSector, uint64_t& lengthSectors) override;
+  int SetSearchCallback(SearchProgressCallback callback, void* userData) override;
+  int SearchByExtension(const std::string& text, std::vector<FoundFileRecord>& found) override;
+  int BuildUsageBitmap() override;
+  int ReadForPreview(const FoundFileRecord* record, std::string& tempPath, uint8_t* buffer,
+                     int& size, PreviewProgressCallback callback, void* userData) override;
+
+  // Opens an already opened source (memory images in tests) as a volume starting at sector 0.
+  int OpenSource(std::unique_ptr<platform::RawSource> source, char16_t driveLetter);
+
+  bool IsOpen() const { return open_; }
+  const FatGeometry& Geometry() const { return geometry_; }
+  uint64_t PartitionStart() const { return partitionStart_; }
+  uint64_t PartitionSectors() const { return partitionSectors_; }
+  FoundFileStore* Store() { return store_.get(); }
+  // The root folder's id in relation keys: FAT32's root cluster, 0 for the fixed root.
+  uint32_t RootId() const { return geometry_.rootCluster; }
+
+  // Absolute first sector of cluster c; cluster 0 names the fixed root on FAT12/16.
+  uint64_t ClusterSector(uint32_t c) const;
+  int FatEntry(uint32_t c, uint32_t& value) { return table_.Entry(c, value); }
+  int NextCluster(uint32_t c, uint32_t& next) { return table_.Next(c, next); }
+  // Depth of folder f below the root, climbing ".." entries.
+  int FolderLevel(uint32_t f, uint32_t& level);
+  // The high cluster half of a deleted FAT32 entry whose high half reads 0.
+  uint16_t ProbeHighWord(uint16_t low, bool folder, const std::string& extension);
+  const FatUsageBitmap& UsageBitmap() const { return bitmap_; }
+
+ private:
+  struct ProgressSink;
+  struct QueuedFolder {
+    FoundFileRecord record;
+    std::string path;
+  };
+
+  int OpenReader(std::unique_ptr<SectorReader> reader, uint64_t start, uint64_t count,
+                 char16_t letter, bool countFromSource);
+  int ReadBootAndGeometry();
+  int ReadSectors(uint8_t* buffer, uint32_t count, uint64_t sector, uint32_t& got);
+  uint64_t SourceSectors() const;
+
+  // Scan steps.
+  int DirectoryWalk(uint32_t cluster);
+  void RecordFolderEntry(const FatDirEntry& e, const std::string& name, uint32_t ownId,
+                         bool folderDeleted);
+  int RecordFileEntry(const FatDirEntry& e, const std::string& name, uint32_t ownId,
+                      uint64_t entrySector);
+  void NoteFoldersToWrite(uint32_t ownId);
+  uint32_t EntryCluster(const FatDirEntry& e, bool folder, const std::string& name);
+  uint32_t ContentCheck(uint32_t firstCluster, const std::string& name);
+  void FillCommon(FoundFileRecord& r, const FatDirEntry& e, uint32_t cluster) const;
+  int WriteFolderRecords();
+  int Report(int percent, int remaining);
+
+  // Recovery steps.
+  int CopyChain(const FoundFileRecord& record, class OutputFile* file, uint8_t* buffer,
+                uint64_t bufferSize, uint64_t& copied, const ProgressSink& progress);
+  int RecoverOneFile(const FoundFileRecord& record, const std::string& destination);
+  int RecoverFolder(const FoundFileRecord& record, const std::string& destination, int base);
+
+  std::unique_ptr<SectorReader> reader_;
+  bool open_ = false;
+  uint64_t partitionStart_ = 0;
+  uint64_t partitionSectors_ = 0;
+  char16_t driveLetter_ = 0;
+  std::vector<uint8_t> boot_;
+  FatGeometry geometry_;
+  FatTable table_;
+  FatUsageBitmap bitmap_;
+  bool bitmapBuilt_ = false;
+
+  std::unique_ptr<FoundFileStore> store_;
+  std::deque<uint32_t> pendingFolders_;
+  std::unordered_set<uint32_t> walked_;
+  std::map<uint32_t, FoundFileRecord> folderMap_;
+  std::vector<uint32_t> foldersToWrite_;
+  std::unordered_set<uint32_t> foldersToWriteSet_;
+
+  ScanProgressCallback scanCallback_ = nullptr;
+  RecoveryProgressCallback recoveryCallback_ = nullptr;
+  void* userData_ = nullptr;
+  int progressWeight_ = 100;
+  SearchProgressCallback searchCallback_ = nullptr;
+  void* searchUserData_ = nullptr;
+  int openError_ = kInvalidParameter;
+  std::map<uint32_t, uint32_t> levelCache_;
+  uint64_t lastReportMs_ = 0;
+  int stepCounter_ = 1;
+  int countdown_ = 100;
+  int weight9Counter_ = 20;
+};
+
+}  // namespace salvora

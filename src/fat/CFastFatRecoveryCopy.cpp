@@ -1,0 +1,175 @@
+// Reading file data of the fast FAT engine: recovery of files and folders, and preview.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+
+#include "fat/CFastFatRecovery.h"
+#include "output/OutputFiles.h"
+#include "output/RecoveredName.h"
+#include "output/UniquePath.h"
+#include "scan/ExtensionLists.h"
+#include "scan/ScanLogCatalogue.h"
+
+namespace salvora {
+
+// Where copy progress goes: the recovery callback (with the output path) or the preview one.
+struct CFastFatRecovery::ProgressSink {
+  RecoveryProgressCallback recovery = nullptr;
+  PreviewProgressCallback preview = nullptr;
+  void* userData = nullptr;
+  const std::string* path = nullptr;
+
+  int operator()(int percent, int error) const {
+    if (recovery) return recovery(userData, percent, 100, error, path ? path->c_str() : "");
+    if (preview) return preview(userData, percent, error);
+    return 0;
+  }
+};
+
+namespace {
+
+constexpr int kMaxRecoveryDepth = 256;
+
+}  // namespace
+
+int CFastFatRecovery::CopyChain(const FoundFileRecord& record, OutputFile* file, uint8_t* buffer,
+                                uint64_t bufferSize, uint64_t& copied, const ProgressSink& progress) {
+  copied = 0;
+  const uint32_t clusterBytes = record.ClusterSize();
+  const uint32_t ss = geometry_.sectorSize;
+  if (clusterBytes > kMaxClusterBytes) return kWriteFault;
+  if (clusterBytes < ss || clusterBytes % ss != 0) return kInvalidParameter;
+  const uint32_t sectorsPerCluster = clusterBytes / ss;
+  const uint64_t total = file ? record.FileSize() : std::min<uint64_t>(record.FileSize(), bufferSize);
+  if (total == 0) return progress(100, 0);
+
+  std::vector<uint8_t> cluster(clusterBytes);
+  uint64_t remaining = total;
+  uint32_t c = record.ObjectId();
+  int result = 0;
+  while (remaining > 0) {
+    uint64_t sector;
+    if (c == 0 && !geometry_.fat32) sector = record.PartitionStart() + record.DataAreaStart() - geometry_.rootSectors;
+    else if (c < 2) { result = kReadFault; break; }
+    else sector = record.PartitionStart() + record.DataAreaStart() + uint64_t(c - 2) * sectorsPerCluster;
+    uint32_t got = 0;
+    int rc = ReadSectors(cluster.data(), sectorsPerCluster, sector, got);
+    if (got == 0) {
+      result = rc ? rc : kReadFault;
+      break;
+    }
+    const uint64_t n = std::min<uint64_t>(uint64_t(got) * ss, remaining);
+    if (file) {
+      if ((result = file->Write(cluster.data(), size_t(n))) != 0) break;
+    } else {
+      std::memcpy(buffer + copied, cluster.data(), size_t(n));
+    }
+    copied += n;
+    remaining -= n;
+    if (int stop = progress(int((total - remaining) * 100 / total), 0); stop != 0) return stop;
+    if (remaining == 0) break;
+    uint32_t next = 0;
+    if ((result = NextCluster(c, next)) != 0) break;
+    // The chain ended early (the clusters after a fragment belong to other files): what was
+    // copied is all that can be recovered; the file is done.
+    if (next == 0) return progress(100, 0);
+    c = next;
+  }
+  if (result > 0) progress(100, result);
+  return result;
+}
+
+int CFastFatRecovery::RecoverOneFile(const FoundFileRecord& record, const std::string& destination) {
+  ProgressSink progress{recoveryCallback_, nullptr, userData_, &destination};
+  OutputFile out;
+  int rc = CreateParentFolders(destination);
+  if (rc == 0) rc = out.Create(destination);
+  if (rc != 0) {
+    progress(100, rc);
+    return rc;
+  }
+  uint64_t copied = 0;
+  rc = CopyChain(record, &out, nullptr, 0, copied, progress);
+  int closed = out.Close();
+  if (rc == 0 && closed != 0) {
+    progress(100, closed);
+    rc = closed;
+  }
+  return rc;
+}
+
+int CFastFatRecovery::RecoverFolder(const FoundFileRecord& record, const std::string& destination,
+                                    int base) {
+  if (int rc = CreateFolders(destination); rc != 0) return rc;
+  std::deque<QueuedFolder> queue{{record, destination}};
+  int result = 0;
+  while (!queue.empty()) {
+    QueuedFolder folder = std::move(queue.front());
+    queue.pop_front();
+    const int depth = CountSeparators(folder.path) - base;
+    if (depth < 0 || depth > kMaxRecoveryDepth) continue;
+    std::vector<FoundFileRecord> children;
+    if (int rc = ListChildren(&folder.record, depth, children); rc != 0 && result == 0) result = rc;
+    for (const auto& child : children) {
+      // Several deleted versions of one name are common: each child gets a name of its own.
+      std::string path = MakeUniquePath(folder.path + "/" + SanitiseRecoveredName(child.Name()));
+      if (path.empty()) continue;
+      if (child.IsFolder()) {
+        if (CreateFolders(path) == 0) queue.push_back({child, path});
+        continue;
+      }
+      int rc = RecoverOneFile(child, path);
+      if (rc == kScanCancelled) return rc;
+      if (rc != 0 && result == 0) result = rc;
+    }
+  }
+  return result;
+}
+
+int CFastFatRecovery::RecoverFile(const FoundFileRecord* record, const std::string& destination,
+                                  int baseSeparatorCount) {
+  if (!record) return kInvalidParameter;
+  if (!open_) return openError_;
+  if (record->IsFolder()) return RecoverFolder(*record, destination, baseSeparatorCount);
+  return RecoverOneFile(*record, destination);
+}
+
+int CFastFatRecovery::ReadForPreview(const FoundFileRecord* record, std::string& tempPath,
+                                     uint8_t* buffer, int& size, PreviewProgressCallback callback,
+                                     void* userData) {
+  if (!record) return kInvalidParameter;
+  if (!open_) return openError_;
+  const std::string extension = LowerExtensionOf(record->Name());
+  const char* tempName = nullptr;
+  if (ExtensionInList(extension, AudioExtensions) || ExtensionInList(extension, VideoExtensions))
+    tempName = "tmp.avi";
+  else if (ExtensionInList(extension, PictureExtensions))
+    tempName = "tmp.jpg";
+  ProgressSink progress{nullptr, callback, userData, nullptr};
+  uint64_t copied = 0;
+  if (!tempName) {
+    if (!buffer || size <= 0) {
+      size = 0;
+      return 0;
+    }
+    int rc = CopyChain(*record, nullptr, buffer, uint64_t(size), copied, progress);
+    size = int(copied);
+    return rc;
+  }
+  size = 0;
+  const std::string folder = ScanLogFolder();
+  if (int rc = CreateFolders(folder); rc != 0) return rc;
+  tempPath = folder + (folder.empty() || folder.back() == '/' ? "" : "/") + tempName;
+  ::unlink(tempPath.c_str());
+  OutputFile out;
+  if (int rc = out.Create(tempPath); rc != 0) return rc;
+  int rc = CopyChain(*record, &out, nullptr, 0, copied, progress);
+  int closed = out.Close();
+  if (rc == 0) rc = closed;
+  if (rc != 0) ::unlink(tempPath.c_str());
+  return rc;
+}
+
+}  // namespace salvora

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+
+#include "fat/FatDirEntry.h"
+
+// Names of found FAT entries, in the records' 8-bit encoding (UTF-8).
+namespace salvora {
+
+// The 8.3 name of a file: base name, then "." and the extension when it has one; A-Z lower-cased;
+// code page 437 decoded. A deleted entry's first byte (0xE5) shows as "!".
+std::string FatShortFileName(const FatDirEntry& entry);
+// A folder's short name: the base name only, as above.
+std::string FatShortFolderName(const FatDirEntry& entry);
+
+// Collects the long-name parts that precede an 8.3 entry. Parts are prepended as they come
+// (sequence numbers and checksums are not compared), into room for 260 UTF-16 units.
+class FatLongNameCollector {
+ public:
+  static constexpr size_t kCapacity = 260;
+  static constexpr size_t kUnitsPerPart = 13;
+
+  // false when the name no longer fits: the folder's walk ends there.
+  bool Prepend(const FatDirEntry& part);
+  bool HasName() const { return pending_; }
+  void Clear();
+  // The collected name up to its terminating 0, as UTF-8 of at most 259 bytes.
+  std::string Name() const;
+
+ private:
+  std::array<char16_t, kCapacity + 1> units_{};
+  size_t position_ = kCapacity;
+  bool pending_ = false;
+};
+
+}  // namespace salvora

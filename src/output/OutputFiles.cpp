@@ -1,0 +1,65 @@
+#include "output/OutputFiles.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/PlatformError.h"
+
+namespace salvora {
+
+int CreateFolders(const std::string& path) {
+  if (path.empty()) return 0;
+  for (size_t pos = 1; pos <= path.size(); ++pos) {
+    if (pos != path.size() && path[pos] != '/') continue;
+    std::string part = path.substr(0, pos);
+    if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return platform::LastError();
+  }
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return platform::LastError();
+  return S_ISDIR(st.st_mode) ? 0 : platform::FromErrno(ENOTDIR);
+}
+
+std::string ParentOf(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return "";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+int CreateParentFolders(const std::string& filePath) { return CreateFolders(ParentOf(filePath)); }
+
+int CountSeparators(const std::string& path) {
+  int n = 0;
+  for (char c : path) n += (c == '/' || c == '\\');
+  return n;
+}
+
+int OutputFile::Create(const std::string& path) {
+  Close();
+  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  return fd_ < 0 ? platform::LastError() : 0;
+}
+
+int OutputFile::Write(const uint8_t* data, size_t length) {
+  size_t done = 0;
+  while (done < length) {
+    ssize_t n = ::write(fd_, data + done, length - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return platform::LastError();
+    }
+    if (n == 0) return platform::FromErrno(EIO);
+    done += size_t(n);
+  }
+  return 0;
+}
+
+int OutputFile::Close() {
+  if (fd_ < 0) return 0;
+  int rc = ::close(fd_) == 0 ? 0 : platform::LastError();
+  fd_ = -1;
+  return rc;
+}
+
+}  // namespace salvora
