@@ -53,9 +53,11 @@ int CFastFatRecovery::OpenReader(std::unique_ptr<SectorReader> reader, uint64_t 
   }
   const uint64_t available = SourceSectors() > start ? SourceSectors() - start : 0;
   partitionSectors_ = countFromSource ? available : count;
-  // The first table window, clipped to what the source holds.
+  // The first table window, clipped to the first table and to what the source holds: past them
+  // lie the second table and the root folder, never entries.
   const uint64_t tableStart = partitionStart_ + geometry_.reservedSectors;
-  const uint64_t readable = SourceSectors() > tableStart ? SourceSectors() - tableStart : 0;
+  const uint64_t readable = std::min<uint64_t>(
+      SourceSectors() > tableStart ? SourceSectors() - tableStart : 0, geometry_.fatSectors);
   table_.Load(reader_.get(), tableStart, geometry_.sectorSize, geometry_.entryBits, readable,
               geometry_.MaxCluster());
   open_ = true;

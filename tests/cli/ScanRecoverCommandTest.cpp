@@ -1,0 +1,69 @@
+// salvora-cli scan --fast and recover --fast on a fixture volume.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/TestSupport.h"
+
+namespace salvora {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Cli(const std::string& dataDir, const std::string& args) {
+  return "SALVORA_DATA_DIR='" + dataDir + "' '" + test::CliPath() + "' " + args;
+}
+
+TEST(ScanCommand, PrintsTheFoundTree) {
+  test::TempDir data;
+  std::string out;
+  const std::string image = test::FixturePath("fat16-del.img");
+  ASSERT_EQ(test::RunCommand(Cli(data.path(), "scan --fast '" + image + "' 2>/dev/null"), &out), 0);
+  EXPECT_NE(out.find("d deleted ok             0"), std::string::npos) << out;
+  EXPECT_NE(out.find("  /!hotos/\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("f deleted ok         11988  "), std::string::npos) << out;
+  EXPECT_NE(out.find("  /dcim/100cam/Long Holiday Picture.jpg\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("# 12 files in 6 folders"), std::string::npos) << out;
+  // A second scan in the same minute starts a fresh log: nothing is listed twice.
+  std::string again;
+  ASSERT_EQ(test::RunCommand(Cli(data.path(), "scan --fast '" + image + "' 2>/dev/null"), &again), 0);
+  EXPECT_EQ(again, out);
+}
+
+TEST(ScanCommand, RefusesWhatItCannotScan) {
+  test::TempDir data;
+  EXPECT_EQ(test::RunCommand(Cli(data.path(), "scan --fast '" + test::FixturePath("zero.img") + "' 2>/dev/null")), 2);
+  EXPECT_EQ(test::RunCommand(Cli(data.path(), "scan --fast /nonexistent.img 2>/dev/null")), 2);
+  EXPECT_EQ(test::RunCommand(Cli(data.path(), "scan 2>/dev/null")), 2);
+  EXPECT_EQ(test::RunCommand(Cli(data.path(), "recover --fast x.img 2>/dev/null")), 2);
+}
+
+TEST(RecoverCommand, WritesEveryFileIntoItsCategoryWithUniqueNames) {
+  test::TempDir data, dest;
+  std::string out;
+  const std::string image = test::FixturePath("fat32-del.img");
+  const std::string before = test::Sha256File(image);
+  ASSERT_EQ(test::RunCommand(Cli(data.path(), "recover --fast '" + image + "' --to '" + dest.path() + "/' 2>/dev/null"), &out), 0) << out;
+  EXPECT_NE(out.find("# 12 written, 0 failed"), std::string::npos) << out;
+  EXPECT_EQ(test::Sha256File(dest.File("photo/!hoto1.jpg")), test::Sha256File(test::FixturePath("fat-src/logo.jpg")));
+  EXPECT_EQ(test::Sha256File(dest.File("photo/a.jpg")), test::Sha256File(test::FixturePath("fat-src/logo.jpg")));
+  EXPECT_EQ(test::Sha256File(dest.File("photo/!mg_0002.png")), test::Sha256File(test::FixturePath("fat-src/netscape.png")));
+  EXPECT_TRUE(fs::exists(dest.File("document/!ame.txt")));
+  EXPECT_TRUE(fs::exists(dest.File("document/!ame(1).txt")));
+  EXPECT_TRUE(fs::exists(dest.File("others/!mpty.dat")));
+  EXPECT_NE(out.find("ok /!hotos/sub/c.txt -> " + dest.path() + "/document/c.txt\n"), std::string::npos) << out;
+  // A second run into the same folder adds numbered names and replaces nothing.
+  ASSERT_EQ(test::RunCommand(Cli(data.path(), "recover --fast '" + image + "' --to '" + dest.path() + "' >/dev/null 2>&1")), 0);
+  EXPECT_TRUE(fs::exists(dest.File("photo/!hoto1(1).jpg")));
+  EXPECT_EQ(test::Sha256File(image), before);
+}
+
+TEST(RecoverCommand, ReportsAShortRecovery) {
+  test::TempDir data, dest;
+  std::string out;
+  ASSERT_EQ(test::RunCommand(Cli(data.path(), "recover --fast '" + test::FixturePath("fat16-frag.img") + "' --to '" + dest.path() + "' 2>/dev/null"), &out), 0);
+  EXPECT_NE(out.find("short (4096 of 108894 bytes) /!.txt"), std::string::npos) << out;
+}
+
+}  // namespace
+}  // namespace salvora
