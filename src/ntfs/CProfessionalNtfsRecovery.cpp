@@ -1,0 +1,421 @@
+#include "ntfs/CProfessionalNtfsRecovery.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "ntfs/AttributeWalk.h"
+#include "ntfs/ClusterEstimate.h"
+#include "ntfs/FileRecord.h"
+#include "ntfs/NtfsBootSector.h"
+#include "platform/DiskMap.h"
+#include "platform/TextEncoding.h"
+#include "scan/ScanLogName.h"
+
+namespace salvora {
+namespace {
+
+constexpr size_t kBootBytes = 4096;
+constexpr int kImageSectorSize = 512;
+// A parent chain longer than this is garbage that happens to look like folders.
+constexpr uint32_t kMaxChainDepth = 4096;
+
+bool IsMftName(const std::string& name) { return platform::ToLowerAscii(name) == "$mft"; }
+
+// The header checks every record must pass before its attributes are walked.
+bool HeaderSound(const FileRecordHeader& h, size_t recordSize) {
+  return h.BytesInUse() <= recordSize && h.FirstAttributeOffset() <= recordSize &&
+         h.FirstAttributeOffset() <= h.BytesInUse();
+}
+
+}  // namespace
+
+CProfessionalNtfsRecovery::CProfessionalNtfsRecovery()
+    : record_(kRecordBuffer, 0), parent_(kRecordBuffer, 0) {}
+
+CProfessionalNtfsRecovery::~CProfessionalNtfsRecovery() = default;
+
+int CProfessionalNtfsRecovery::OpenImageFile(const std::string& path, char16_t driveLetter) {
+  return Open(path, -1, 0, 0, true, driveLetter);
+}
+
+int CProfessionalNtfsRecovery::OpenDiskPartition(int diskNumber, uint64_t startSector,
+                                                 uint64_t sectorCount, char16_t driveLetter) {
+  std::string path;
+  int rc = platform::DiskDevicePath(diskNumber, path);
+  if (rc != 0) return rc;
+  return Open(path, diskNumber, startSector, sectorCount, false, driveLetter);
+}
+
+int CProfessionalNtfsRecovery::Open(const std::string& path, int diskNumber, uint64_t startSector,
+                                    uint64_t sectorCount, bool image, char16_t driveLetter) {
+  opened_ = false;
+  reader_.Close();
+  mftMap_.Clear();
+  raw_ = platform::FileSource();
+  int rc = raw_.Open(path);
+  if (rc != 0) return rc;
+  // The sector size is the medium's, never the boot sector's: the boot sector may be another
+  // volume's, or garbage.
+  int bytesPerSector = kImageSectorSize;
+  if (image) {
+    int error = 0;
+    long long bytes = raw_.ByteLength(&error);
+    if (bytes < 0) return error;
+    volumeStart_ = 0;
+    totalSectors_ = uint64_t(bytes) / uint64_t(bytesPerSector);
+  } else {
+    platform::DiskGeometry geometry;
+    if (raw_.QueryGeometry(geometry) == 0 && geometry.bytesPerSector != 0)
+      bytesPerSector = int(geometry.bytesPerSector);
+    volumeStart_ = startSector;
+    totalSectors_ = sectorCount;
+  }
+  if (bytesPerSector < 512 || bytesPerSector > int(kRecordBuffer) ||
+      (bytesPerSector & (bytesPerSector - 1)) != 0)
+    return kInvalidParameter;
+  driveLetter_ = driveLetter;
+  helper_.SetSectorSize(bytesPerSector);
+  clusterEstimate_ = GuessClusterSectors(totalSectors_, bytesPerSector);
+
+  rc = image ? reader_.OpenFile(path) : reader_.OpenDisk(diskNumber);
+  if (rc != 0) return rc;
+  if (volumeStart_ > UINT64_MAX / uint64_t(bytesPerSector)) return kInvalidParameter;
+  std::vector<uint8_t> boot(kBootBytes, 0);
+  int error = 0;
+  long long got = raw_.ReadAt(boot.data(), boot.size(), volumeStart_ * uint64_t(bytesPerSector), &error);
+  if (got < 0) return error;
+  if (size_t(got) < boot.size()) return kReadFault;
+  opened_ = true;
+  NtfsBootSector bs(ByteView(boot.data(), boot.size()));
+  if (IsNtfsBootSector(ByteView(boot.data(), 512))) {
+    uint64_t spc = bs.SectorsPerCluster();
+    if (bs.MftCluster() <= (UINT64_MAX - volumeStart_) / spc) {
+      uint64_t m = volumeStart_ + bs.MftCluster() * spc;
+      RunList runs;
+      GetAttributeRuns(m, kAttrData, runs);
+      mftMap_.Set(m, std::move(runs));
+    }
+  }
+  return 0;
+}
+
+int CProfessionalNtfsRecovery::SetScanCallbacks(ScanProgressCallback scan,
+                                                RecoveryProgressCallback recovery, void* userData,
+                                                int progressWeight) {
+  scanCallback_ = scan;
+  recoveryCallback_ = recovery;
+  userData_ = userData;
+  progressWeight_ = progressWeight;
+  return 0;
+}
+
+int CProfessionalNtfsRecovery::Scan(const char*) { return 0; }
+
+int CProfessionalNtfsRecovery::BeginScan(const std::string& scanLogName) {
+  folders_.clear();
+  folderIndex_.clear();
+  store_ = std::make_unique<FoundFileStore>();
+  if (searchCallback_) store_->SetSearchCallback(searchCallback_, searchUserData_);
+  if (!scanLogName.empty()) return store_->OpenLog(scanLogName);
+  return store_->OpenLog(MakeScanLogName(kProNtfsLogPrefix, volumeStart_));
+}
+
+int CProfessionalNtfsRecovery::OnFileRecord(const uint8_t* record, size_t length,
+                                            uint64_t absoluteSector) {
+  if (record == nullptr || length < size_t(helper_.RecordSize())) return kInvalidParameter;
+  if (FileRecordHeader(ByteView(record, length)).IsDirectory()) return 0;
+  // Only the record itself is interpreted; the rest of the buffer is zeros, whatever lay there.
+  std::fill(record_.begin(), record_.end(), 0);
+  std::memcpy(record_.data(), record, size_t(helper_.RecordSize()));
+  return ProcessFoundRecord(record_.data(), absoluteSector, Pass::File, 0);
+}
+
+int CProfessionalNtfsRecovery::ProcessFoundRecord(uint8_t* data, uint64_t s, Pass pass, uint32_t p) {
+  const size_t recordSize = size_t(helper_.RecordSize());
+  ByteView record(data, recordSize);
+  FileRecordHeader header(record);
+  if (pass == Pass::File && header.IsDirectory()) return 0;
+  const bool lost = pass == Pass::Folder && !header.IsDirectory();
+  if (!header.HasMagic()) {
+    if (lost) AddLostFolder(p);
+    return kNotFileRecordMagic;
+  }
+  helper_.ApplyFixup(data, recordSize);
+  if (!HeaderSound(header, recordSize)) return kInvalidParameter;
+  FileRecordSummary summary;
+  if (!SummarizeFileRecord(record, header.BytesInUse(), summary)) return kInvalidParameter;
+  if (!summary.hasFileName) return 0;
+  const uint32_t own = header.RecordNumber();
+  if (lost) {
+    AddLostFolder(p != 0 ? p : own);
+    return 0;
+  }
+  if (own == 0 && IsMftName(summary.firstName.Name())) {
+    RunList runs;
+    GetAttributeRuns(s, kAttrData, runs);
+    mftMap_.Set(s, std::move(runs));
+  }
+  if (own <= kLastSystemRecord) return 0;
+
+  FoundFileRecord entry = BuildFoundRecord(summary, pass);
+  InferClusterSize(data);
+  entry.SetClusterSize(AllocationUnit());
+  entry.SetObjectId(own);
+  entry.SetEntrySector(s);
+  MftLayout layout;
+  uint64_t volumeStart = mftMap_.VolumeStartForRecord(s, own, clusterEstimate_,
+                                                      uint32_t(helper_.SectorsPerRecord()),
+                                                      volumeStart_, layout);
+  entry.SetPartitionStart(volumeStart);
+  const uint32_t parent = summary.firstName.ParentRecord();
+  uint32_t depth = 0;
+  WalkParentChain(parent, volumeStart, clusterEstimate_, layout, depth);
+  if (pass == Pass::File) {
+    if (summary.hasData) entry.SetFileSize(summary.dataSize);
+    entry.SetContentCheck(uint32_t(CheckFileContent(entry)));
+  } else if (own != p) {
+    // The record at the folder's place is another directory: the files that name the folder
+    // still need a place in the tree.
+    AddLostFolder(p);
+  }
+  return StoreRecord(entry, parent, depth, pass == Pass::Folder);
+}
+
+int CProfessionalNtfsRecovery::InferClusterSize(uint8_t* data) {
+  const size_t recordSize = size_t(helper_.RecordSize());
+  ByteView record(data, recordSize);
+  if (!FileRecordHeader(record).HasMagic()) return kInvalidParameter;
+  helper_.ApplyFixup(data, recordSize);
+  uint32_t spc = 0;
+  int rc = InferClusterSectors(record, helper_, spc);
+  if (rc == 0 && spc != 0) clusterEstimate_ = spc;
+  return rc;
+}
+
+FoundFileRecord CProfessionalNtfsRecovery::BuildFoundRecord(const FileRecordSummary& summary,
+                                                            Pass pass) const {
+  FoundFileRecord r;
+  r.SetFolder(pass == Pass::Folder);
+  r.SetContentCheck(1);
+  r.SetCreationTime(summary.firstName.CreationTime());
+  r.SetWriteTime(summary.firstName.ModificationTime());
+  r.SetAccessTime(summary.firstName.AccessTime());
+  r.SetFileSize(summary.firstName.RealSize());
+  r.SetEngineKind(uint32_t(EngineKind::DeepNtfs));
+  r.SetDriveLetter(driveLetter_);
+  r.SetDataAreaStart(0);
+  r.SetName(summary.name);
+  return r;
+}
+
+void CProfessionalNtfsRecovery::AddLostFolder(uint32_t k) {
+  FoundFileRecord r;
+  r.SetFolder(true);
+  r.SetContentCheck(1);
+  r.SetObjectId(k);
+  r.SetName("LostFolder" + std::to_string(k));
+  r.SetEngineKind(uint32_t(EngineKind::DeepNtfs));
+  r.SetDriveLetter(driveLetter_);
+  r.SetClusterSize(AllocationUnit());
+  StoreRecord(r, kRootRecord, 0, true);
+}
+
+int CProfessionalNtfsRecovery::StoreRecord(const FoundFileRecord& record, uint32_t parent,
+                                           uint32_t depth, bool folder) {
+  if (!store_) return kInvalidParameter;
+  uint32_t number = 0;
+  FoundFileRecord* slot = store_->AppendRecord(number);
+  if (slot == nullptr) return store_->LastWriteError();
+  std::memcpy(slot->bytes(), record.bytes(), FoundFileRecord::kSize);
+  slot->SetRecordNumber(number);
+  std::string name(record.Name());
+  store_->AddRelation(parent, depth, number, record.ObjectId(), folder ? name.c_str() : nullptr);
+  return 0;
+}
+
+void CProfessionalNtfsRecovery::NoteFolder(uint32_t p, uint64_t volumeStart, uint32_t spc,
+                                           const MftLayout& layout) {
+  if (folderIndex_.count(p)) return;
+  folderIndex_[p] = folders_.size();
+  folders_.push_back(FolderRef{p, spc, volumeStart, layout});
+}
+
+uint64_t CProfessionalNtfsRecovery::LocateFolder(const FolderRef& ref) const {
+  return LocateRecord(ref.layout, ref.volumeStart, ref.sectorsPerCluster,
+                      uint32_t(helper_.SectorsPerRecord()), ref.record);
+}
+
+// Climbs from a parent folder towards the root under one file-table context, noting every folder
+// met; depth counts them. Stops at a record that is not that folder's directory record.
+int CProfessionalNtfsRecovery::WalkParentChain(uint32_t p, uint64_t volumeStart, uint32_t spc,
+                                               const MftLayout& layout, uint32_t& depth) {
+  std::unordered_set<uint32_t> visited;
+  const size_t recordSize = size_t(helper_.RecordSize());
+  while (p != kRootRecord && depth < kMaxChainDepth) {
+    visited.insert(p);
+    NoteFolder(p, volumeStart, spc, layout);
+    ++depth;
+    uint64_t sector = LocateRecord(layout, volumeStart, spc, uint32_t(helper_.SectorsPerRecord()), p);
+    int rc = ReadRecord(sector, parent_);
+    if (rc != 0) return rc;
+    ByteView record(parent_.data(), recordSize);
+    FileRecordHeader header(record);
+    if (!header.HasMagic()) return kNotFileRecordMagic;
+    helper_.ApplyFixup(parent_.data(), recordSize);
+    if (!header.IsDirectory() || header.RecordNumber() != p) return 0;
+    if (!HeaderSound(header, recordSize) || header.FirstAttributeOffset() >= recordSize)
+      return kInvalidParameter;
+    AttributeHeader name{ByteView()};
+    if (!FindAttribute(record, header.BytesInUse(), kAttrFileName, name)) return 0;
+    uint32_t q = FileNameAttribute(name.view()).ParentRecord();
+    if (visited.count(q)) return 0;
+    p = q;
+  }
+  return 0;
+}
+
+int CProfessionalNtfsRecovery::FolderPass() {
+  int result = 0;
+  int readError = 0;
+  std::vector<uint8_t> buffer(kRecordBuffer, 0);
+  // The list grows while the pass runs: folders met above a folder are read too.
+  for (size_t i = 0; i < folders_.size(); ++i) {
+    FolderRef ref = folders_[i];
+    uint64_t sector = LocateFolder(ref);
+    int rc = ReadRecord(sector, buffer);
+    if (rc != 0) {
+      // One unreadable folder must not cost the folders after it.
+      if (readError == 0) readError = rc;
+      continue;
+    }
+    result = ProcessFoundRecord(buffer.data(), sector, Pass::Folder, ref.record);
+  }
+  return readError != 0 ? readError : result;
+}
+
+int CProfessionalNtfsRecovery::ReadRecord(uint64_t sector, std::vector<uint8_t>& buffer) {
+  buffer.assign(kRecordBuffer, 0);
+  if (!reader_.IsOpen()) return kReadFault;
+  const int bps = helper_.BytesPerSector();
+  uint32_t got = 0;
+  int rc = reader_.ReadSectors(buffer.data(), uint32_t(kRecordBuffer / size_t(bps)), sector, bps, got);
+  if (rc == 0) return 0;
+  // A record near the end of the source: the record alone is enough.
+  std::fill(buffer.begin(), buffer.end(), 0);
+  got = 0;
+  return reader_.ReadSectors(buffer.data(), uint32_t(helper_.SectorsPerRecord()), sector, bps, got);
+}
+
+int CProfessionalNtfsRecovery::LoadRecord(uint64_t sector, std::vector<uint8_t>& buffer) {
+  int rc = ReadRecord(sector, buffer);
+  if (rc != 0) return rc;
+  if (!FileRecordHeader(ByteView(buffer.data(), buffer.size())).HasMagic()) return kNotFileRecordMagic;
+  helper_.ApplyFixup(buffer.data(), size_t(helper_.RecordSize()));
+  return 0;
+}
+
+int CProfessionalNtfsRecovery::GetAttributeRuns(uint64_t absoluteSector, uint32_t type, RunList& runs) {
+  std::vector<uint8_t> buffer;
+  int rc = LoadRecord(absoluteSector, buffer);
+  if (rc != 0) return rc;
+  ByteView record(buffer.data(), size_t(helper_.RecordSize()));
+  int result = kNoAttribute;
+  WalkAttributes(record, record.size(), [&](const AttributeHeader& a, size_t) {
+    if (a.Type() == type) {
+      if (a.IsNonResident()) helper_.DecodeRunList(a.view(), runs);
+      result = 0;
+      return false;
+    }
+    if (a.Type() == kAttrAttributeList) {
+      // The list names records of a file table this engine may not know: not followed.
+      result = kInvalidParameter;
+      return false;
+    }
+    return true;
+  });
+  return result;
+}
+
+int CProfessionalNtfsRecovery::ReadResidentData(uint64_t sector, uint8_t* out, size_t outSize,
+                                                int& length) {
+  std::vector<uint8_t> buffer;
+  if (LoadRecord(sector, buffer) != 0) return kNotResidentData;
+  const size_t recordSize = size_t(helper_.RecordSize());
+  ByteView record(buffer.data(), recordSize);
+  if (FileRecordHeader(record).FirstAttributeOffset() >= recordSize) return kNotResidentData;
+  AttributeHeader data{ByteView()};
+  if (!FindAttribute(record, recordSize, kAttrData, data) || data.IsNonResident())
+    return kNotResidentData;
+  if (data.ValueOffset() > data.Length()) return kNotResidentData;
+  size_t n = data.Length() - data.ValueOffset();
+  if (n >= recordSize || n > outSize) return kInvalidParameter;
+  std::memcpy(out, data.view().data() + data.ValueOffset(), n);
+  length = int(n);
+  return 0;
+}
+
+int CProfessionalNtfsRecovery::GetDataRuns(uint64_t sector, RunList& runs) {
+  std::vector<uint8_t> buffer;
+  int rc = LoadRecord(sector, buffer);
+  if (rc != 0) return rc;
+  const size_t recordSize = size_t(helper_.RecordSize());
+  ByteView record(buffer.data(), recordSize);
+  if (FileRecordHeader(record).FirstAttributeOffset() >= recordSize) return kInvalidParameter;
+  int result = kNoAttribute;
+  WalkAttributes(record, recordSize, [&](const AttributeHeader& a, size_t) {
+    if (a.Type() == kAttrAttributeList) return false;
+    if (a.Type() != kAttrData) return true;
+    if (a.IsNonResident()) helper_.DecodeRunList(a.view(), runs);
+    result = 0;
+    return false;
+  });
+  return result;
+}
+
+RelationKey CProfessionalNtfsRecovery::KeyFor(const FoundFileRecord* folder, int depth,
+                                              uint32_t rootId) const {
+  return MakeRelationKey(uint32_t(depth), folder ? folder->ObjectId() : rootId);
+}
+
+int CProfessionalNtfsRecovery::ListChildren(const FoundFileRecord* folder, int depth,
+                                            std::vector<FoundFileRecord>& children) {
+  if (folder == nullptr && depth != 0) return kInvalidParameter;
+  if (!store_) return 0;
+  store_->Flush();
+  return store_->ListChildren(KeyFor(folder, depth, 0), children);
+}
+
+int CProfessionalNtfsRecovery::CountFiles(const FoundFileRecord* folder, int depth, int& count) {
+  count = 0;
+  if (folder == nullptr && depth != 0) return kInvalidParameter;
+  if (!store_) return 0;
+  store_->Flush();
+  return store_->CountFiles(KeyFor(folder, depth, kRootRecord), count);
+}
+
+uint64_t CProfessionalNtfsRecovery::GetFoundCount() { return store_ ? store_->Count() : 0; }
+
+int CProfessionalNtfsRecovery::GetFullPath(const FoundFileRecord* record, std::string& path,
+                                           int maxChars) {
+  path.clear();
+  if (!store_ || record == nullptr) return kInvalidParameter;
+  return store_->GetFullPath(*record, path, maxChars);
+}
+
+int CProfessionalNtfsRecovery::SetSearchCallback(SearchProgressCallback callback, void* userData) {
+  searchCallback_ = callback;
+  searchUserData_ = userData;
+  if (!store_) return kInvalidParameter;
+  return store_->SetSearchCallback(callback, userData);
+}
+
+int CProfessionalNtfsRecovery::SearchByExtension(const std::string& text,
+                                                 std::vector<FoundFileRecord>& found) {
+  if (!store_) return 0;
+  return store_->SearchByExtension(text, found);
+}
+
+int CProfessionalNtfsRecovery::NextUnusedRange(uint64_t&, uint64_t&) { return 0; }
+int CProfessionalNtfsRecovery::BuildUsageBitmap() { return 0; }
+
+}  // namespace salvora

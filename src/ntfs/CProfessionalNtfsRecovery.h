@@ -1,0 +1,155 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "ntfs/DataRun.h"
+#include "ntfs/FileRecordSummary.h"
+#include "ntfs/MftMap.h"
+#include "ntfs/NtfsRecordHelper.h"
+#include "platform/RawSource.h"
+#include "scan/FoundFileStore.h"
+#include "scan/IFileRecoveryParse.h"
+#include "storage/SectorReader.h"
+
+namespace salvora {
+
+// The deep NTFS engine of the advanced scan. It is handed every FILE record that the sweep meets
+// anywhere on the source and reports every record that is not a directory, deleted or in use.
+// Parent folders are found through the file tables ($MFT records) met so far, or by taking the
+// table to be contiguous; so folder trees come back even from volumes formatted over, or whose
+// boot sector or file table is gone. It never writes to the source.
+class CProfessionalNtfsRecovery : public IFileRecoveryParse {
+ public:
+  static constexpr uint32_t kRootRecord = 5;
+  static constexpr uint32_t kLastSystemRecord = 11;
+  static constexpr size_t kRecordBuffer = 8192;
+  static constexpr uint32_t kInitialClusterEstimate = 8;
+  // Results of the record lookups besides 0, 87 and the reader's errors.
+  static constexpr int kNotFileRecordMagic = -1;
+  static constexpr int kNoAttribute = -100;
+  static constexpr int kNotResidentData = -101;
+
+  enum class Pass { File, Folder };
+
+  // One folder to be read in the folder pass, with the file-table context of its first reference
+  // (the sweep may meet records of several volumes).
+  struct FolderRef {
+    uint32_t record = 0;
+    uint32_t sectorsPerCluster = 0;
+    uint64_t volumeStart = 0;
+    MftLayout layout;
+  };
+
+  CProfessionalNtfsRecovery();
+  ~CProfessionalNtfsRecovery() override;
+
+  int OpenImageFile(const std::string& path, char16_t driveLetter) override;
+  int OpenDiskPartition(int diskNumber, uint64_t startSector, uint64_t sectorCount,
+                        char16_t driveLetter) override;
+  int SetScanCallbacks(ScanProgressCallback scan, RecoveryProgressCallback recovery, void* userData,
+                       int progressWeight) override;
+  // The coordinator drives the scan through BeginScan, OnFileRecord and FolderPass.
+  int Scan(const char* savedScanName) override;
+  int ListChildren(const FoundFileRecord* folder, int depth,
+                   std::vector<FoundFileRecord>& children) override;
+  int CountFiles(const FoundFileRecord* folder, int depth, int& count) override;
+  uint64_t GetFoundCount() override;
+  int GetFullPath(const FoundFileRecord* record, std::string& path, int maxChars) override;
+  int RecoverFile(const FoundFileRecord* record, const std::string& destination,
+                  int baseSeparatorCount) override;
+  int NextUnusedRange(uint64_t& startSector, uint64_t& lengthSectors) override;
+  int SetSearchCallback(SearchProgressCallback callback, void* userData) override;
+  int SearchByExtension(const std::string& text, std::vector<FoundFileRecord>& found) override;
+  int BuildUsageBitmap() override;
+  int ReadForPreview(const FoundFileRecord* record, std::string& tempPath, uint8_t* buffer, int& size,
+                     PreviewProgressCallback callback, void* userData) override;
+
+  // Empty: a new "Pro_Ntfs_" scan log; otherwise reopens that saved log.
+  int BeginScan(const std::string& scanLogName);
+  // One FILE record found at absoluteSector; length bytes are readable at record.
+  int OnFileRecord(const uint8_t* record, size_t length, uint64_t absoluteSector);
+  // Adds the folders that the found files refer to.
+  int FolderPass();
+  // Appends the runs of the first attribute of type in the FILE record at absoluteSector.
+  // 0, a read error, -1 (no "FILE"), -100 (no such attribute), 87 (an attribute list comes first).
+  int GetAttributeRuns(uint64_t absoluteSector, uint32_t type, RunList& runs);
+
+  // Handles one record (kRecordBuffer bytes, fixed up in place) found at sector s; p is the folder
+  // number it was read for in the folder pass.
+  int ProcessFoundRecord(uint8_t* record, uint64_t s, Pass pass, uint32_t p);
+  // Replaces the cluster estimate by what the record's $DATA implies, when it implies anything.
+  int InferClusterSize(uint8_t* record);
+  // 1 when the file's first data is plausible for its extension or cannot be checked, else 0.
+  int CheckFileContent(const FoundFileRecord& entry);
+
+  uint32_t ClusterEstimate() const { return clusterEstimate_; }
+  void SetClusterEstimate(uint32_t spc) { clusterEstimate_ = spc; }
+  int BytesPerSector() const { return helper_.BytesPerSector(); }
+  uint64_t VolumeStart() const { return volumeStart_; }
+  uint64_t TotalSectors() const { return totalSectors_; }
+  const MftMap& Tables() const { return mftMap_; }
+  MftMap& Tables() { return mftMap_; }
+  const std::vector<FolderRef>& Folders() const { return folders_; }
+  FoundFileStore* Store() { return store_.get(); }
+
+  // Variants of the record lookups for a found record: the record at its entry sector, walked
+  // within one record. -101 (not resident or no $DATA), 87, 0.
+  int ReadResidentData(uint64_t sector, uint8_t* out, size_t outSize, int& length);
+  // The runs of $DATA: 0, -1, -100 (none, or an attribute list first), 87, a read error.
+  int GetDataRuns(uint64_t sector, RunList& runs);
+
+ private:
+  int Open(const std::string& path, int diskNumber, uint64_t startSector, uint64_t sectorCount,
+           bool image, char16_t driveLetter);
+  // Reads kRecordBuffer bytes at sector; 0 or the reader's error.
+  int ReadRecord(uint64_t sector, std::vector<uint8_t>& buffer);
+  // Reads and fixes up the record at sector. 0, -1 or a read error.
+  int LoadRecord(uint64_t sector, std::vector<uint8_t>& buffer);
+  int WalkParentChain(uint32_t p, uint64_t volumeStart, uint32_t spc, const MftLayout& layout,
+                      uint32_t& depth);
+  void NoteFolder(uint32_t p, uint64_t volumeStart, uint32_t spc, const MftLayout& layout);
+  uint64_t LocateFolder(const FolderRef& ref) const;
+  FoundFileRecord BuildFoundRecord(const FileRecordSummary& summary, Pass pass) const;
+  void AddLostFolder(uint32_t k);
+  int StoreRecord(const FoundFileRecord& record, uint32_t parent, uint32_t depth, bool folder);
+  RelationKey KeyFor(const FoundFileRecord* folder, int depth, uint32_t rootId) const;
+  uint32_t AllocationUnit() const { return clusterEstimate_ * uint32_t(helper_.BytesPerSector()); }
+
+  platform::FileSource raw_;
+  SectorReader reader_;
+  NtfsRecordHelper helper_;
+  bool opened_ = false;
+  uint64_t volumeStart_ = 0;
+  uint64_t totalSectors_ = 0;
+  char16_t driveLetter_ = 0;
+  uint32_t clusterEstimate_ = kInitialClusterEstimate;
+
+  MftMap mftMap_;
+  std::vector<FolderRef> folders_;
+  std::unordered_map<uint32_t, size_t> folderIndex_;
+  std::unique_ptr<FoundFileStore> store_;
+  std::vector<uint8_t> record_;  // the record being processed
+  std::vector<uint8_t> parent_;  // a parent read while climbing a chain
+
+  struct QueuedFolder {
+    FoundFileRecord record;
+    std::string path;
+  };
+  std::deque<QueuedFolder> queue_;
+  std::string currentPath_;
+
+  ScanProgressCallback scanCallback_ = nullptr;
+  RecoveryProgressCallback recoveryCallback_ = nullptr;
+  void* userData_ = nullptr;
+  int progressWeight_ = 100;
+  SearchProgressCallback searchCallback_ = nullptr;
+  void* searchUserData_ = nullptr;
+};
+
+}  // namespace salvora

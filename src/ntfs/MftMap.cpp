@@ -1,0 +1,77 @@
+#include "ntfs/MftMap.h"
+
+namespace salvora {
+namespace {
+
+// Sectors from the volume start to the first cluster of runs; false when that cluster is not on
+// the medium (a sparse or negative start), so the table cannot be placed.
+bool FirstClusterSectors(const RunList& runs, uint32_t spc, uint64_t& sectors) {
+  if (runs.empty() || runs[0].sparse || runs[0].delta < 0) return false;
+  sectors = uint64_t(runs[0].delta) * spc;
+  return true;
+}
+
+}  // namespace
+
+uint64_t LocateRecord(const MftLayout& layout, uint64_t volumeStart, uint32_t spc,
+                      uint32_t sectorsPerRecord, uint64_t n) {
+  uint64_t target = n * sectorsPerRecord;
+  if (layout.contiguous) return layout.contiguousStart + target;
+  uint64_t runStart = 0;
+  int64_t cluster = 0;
+  for (const auto& run : layout.runs) {
+    cluster += run.delta;
+    uint64_t length = run.length * spc;
+    if (target >= runStart && target - runStart < length) {
+      if (run.sparse || cluster < 0) return volumeStart;
+      return volumeStart + uint64_t(cluster) * spc + (target - runStart);
+    }
+    runStart += length;
+  }
+  return volumeStart;
+}
+
+uint64_t MftMap::FindTableForRecord(uint64_t k, uint64_t s, uint32_t spc, uint32_t sectorsPerRecord,
+                                    RunList& layout) const {
+  const uint64_t target = k * sectorsPerRecord;
+  for (const auto& [m, runs] : tables_) {
+    uint64_t firstSectors = 0;
+    // A table whose record 0 would lie before its own volume start is not a table of this medium.
+    if (!FirstClusterSectors(runs, spc, firstSectors) || firstSectors > m) continue;
+    const uint64_t volumeStart = m - firstSectors;
+    uint64_t runStart = 0;
+    int64_t cluster = 0;
+    for (const auto& run : runs) {
+      cluster += run.delta;
+      uint64_t length = run.length * spc;
+      if (target >= runStart && target - runStart < length) {
+        if (!run.sparse && cluster >= 0 &&
+            volumeStart + uint64_t(cluster) * spc + (target - runStart) == s) {
+          layout = runs;
+          return m;
+        }
+        break;
+      }
+      runStart += length;
+    }
+  }
+  return 0;
+}
+
+uint64_t MftMap::VolumeStartForRecord(uint64_t s, uint64_t k, uint32_t spc, uint32_t sectorsPerRecord,
+                                      uint64_t defaultStart, MftLayout& layout) const {
+  layout = MftLayout();
+  uint64_t m = FindTableForRecord(k, s, spc, sectorsPerRecord, layout.runs);
+  if (m != 0) {
+    uint64_t firstSectors = 0;
+    FirstClusterSectors(layout.runs, spc, firstSectors);
+    return firstSectors != 0 ? m - firstSectors : defaultStart;
+  }
+  // No known table holds the record: take the table to be contiguous up to it. A record number
+  // too large for its sector leaves no layout, so its relatives are looked for nowhere.
+  uint64_t offset = k * sectorsPerRecord;
+  if (offset <= s) layout = MftLayout::Contiguous(s - offset);
+  return defaultStart;
+}
+
+}  // namespace salvora
