@@ -91,6 +91,10 @@ int CFastFatRecovery::DirectoryWalk(uint32_t cluster) {
   std::vector<uint8_t> buffer(bufferBytes);
   FatLongNameCollector longName;
   std::unordered_set<uint32_t> chain{c};
+  // A folder reached through its parent must open with "." and "..". So must a cluster reached
+  // only by assuming that a freed chain goes on in the next free cluster; a cluster linked by the
+  // allocation table belongs to the folder whatever it holds.
+  bool mustOpenWithDots = isKnown && c != geometry_.rootCluster && !fixedRoot;
 
   for (;;) {
     uint64_t sector = ClusterSector(c);
@@ -98,8 +102,7 @@ int CFastFatRecovery::DirectoryWalk(uint32_t cluster) {
     int rc = ReadSectors(buffer.data(), uint32_t(bufferBytes / ss), sector, got);
     if (rc != 0 && got == 0) return rc;
     ByteView view(buffer.data(), size_t(got) * ss);
-    // Every cluster of a folder reached through its parent must open with "." and "..".
-    if (isKnown && c != geometry_.rootCluster && !fixedRoot && !StartsOwnFolderCluster(view)) return 0;
+    if (mustOpenWithDots && !StartsOwnFolderCluster(view)) return 0;
     const size_t entries = view.size() / FatDirEntry::kSize;
     for (size_t i = 0; i < entries; ++i) {
       if (i > 0 && (i * FatDirEntry::kSize) % ss == 0) ++sector;
@@ -126,9 +129,11 @@ int CFastFatRecovery::DirectoryWalk(uint32_t cluster) {
       longName.Clear();
     }
     if (fixedRoot) return 0;
-    uint32_t next = 0;
+    uint32_t entry = 0, next = 0;
+    if (int rc2 = FatEntry(c, entry); rc2 != 0) return rc2;
     if (int rc2 = NextCluster(c, next); rc2 != 0) return rc2;
     if (next == 0 || next == c || !chain.insert(next).second) return 0;
+    mustOpenWithDots = entry == 0;
     c = next;
   }
 }

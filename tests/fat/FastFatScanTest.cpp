@@ -119,12 +119,13 @@ TEST(FastFatScan, ClearedHighClusterWordIsProbed) {
   EXPECT_EQ(scan.engine.ProbeHighWord(low, false, ""), 0);  // no extension: not probed
 }
 
-TEST(FastFatScan, OnlyTheFirstClusterOfALiveFolderIsExamined) {
+TEST(FastFatScan, LiveFolderChainsAreFollowedPastTheFirstCluster) {
   ScannedImage scan(FixturePath("fat16-bigdir.img"));
   ASSERT_EQ(scan.scanResult, 0);
   EXPECT_NE(scan.Find("/many/!irst.txt"), nullptr);
-  // LATE.TXT's entry lies in the folder's second cluster, which does not open with "." and "..".
-  EXPECT_EQ(scan.Find("/many/!ate.txt"), nullptr);
+  // LATE.TXT's entry lies in the folder's second cluster, linked by the allocation table although
+  // it does not open with "." and "..".
+  EXPECT_NE(scan.Find("/many/!ate.txt"), nullptr);
 }
 
 TEST(FastFatScan, FolderLevelsFollowTheDotDotChain) {
