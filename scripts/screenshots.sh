@@ -14,6 +14,8 @@ image="$build/fixtures/fat32.img"
 if [ ! -f "$image" ]; then
   bash "$root/tests/fixtures/make-all.sh" "$build/fixtures"
 fi
+# The fixture disk (FAT32 and NTFS volumes) stands in for the machine's disks.
+export SALVORA_DISK_MAP="0=$build/fixtures/mbr-disk.img"
 mkdir -p "$out"
 rm -f "$out"/*.png
 if command -v xvfb-run >/dev/null 2>&1; then

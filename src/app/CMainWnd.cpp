@@ -18,8 +18,9 @@
 #include "app/CMessageBox.h"
 #include "app/LanguageCatalog.h"
 #include "app/MessageFormat.h"
-#include "app/SizeText.h"
 #include "platform/TextEncoding.h"
+#include "storage/DisplayNames.h"
+#include "storage/FormatText.h"
 #include "ui/CDiskListUI.h"
 #include "ui/CListExUI.h"
 #include "ui/CMenuUI.h"
@@ -297,7 +298,7 @@ void CMainWnd::ApplyModeToDiskList() {
 // ---- disk list ----
 
 QString CMainWnd::EntryText(const DiskSourceEntry& entry) {
-  if (entry.HasLetter()) return FormatMessageText(QStringLiteral("%c:\\ %s"), {QChar(entry.letter), Q(entry.label)});
+  if (entry.lettered) return FormatMessageText(QStringLiteral("%c:\\ %s"), {QChar(entry.letter), Q(entry.label)});
   return FormatMessageText(QStringLiteral("%d:\\ %s"), {static_cast<int>(entry.letter), Q(entry.label)});
 }
 
@@ -341,12 +342,12 @@ QTreeWidgetItem* CMainWnd::AddDiskRows(uint32_t disk, const std::vector<DiskSour
   for (const DiskSourceEntry& entry : entries) {
     if (entry.diskNumber != disk) continue;
     auto row = std::make_unique<DiskRow>();
-    row->kind = entry.IsGap() ? DiskRow::kGap : DiskRow::kVolume;
+    row->kind = entry.kind != VolumeEntry::Kind::Volume ? DiskRow::kGap : DiskRow::kVolume;
     row->entry = entry;
     const int usage = entry.totalBytes ? static_cast<int>(entry.usedBytes * 100 / entry.totalBytes) : 0;
     const QString image = row->kind == DiskRow::kGap ? QStringLiteral("file='DiskIcon/gap.png'") : QStringLiteral("file='DiskIcon/volume.png'");
     NewRowItem(diskItem, std::move(row),
-               {EntryText(entry), Q(entry.fileSystem), Q(FormatSize(static_cast<int64_t>(entry.totalBytes)))}, usage, image);
+               {EntryText(entry), Q(entry.fileSystemName), Q(FormatSize(static_cast<int64_t>(entry.totalBytes)))}, usage, image);
   }
   diskItem->setExpanded(true);
   return diskItem;
@@ -410,10 +411,10 @@ void CMainWnd::OnDiskRowSelected(QTreeWidgetItem* item) {
     for (const char* label : {"Label3", "Label4", "Label5", "Label6"}) SetText(label, QString());
   } else {
     const DiskSourceEntry& e = row->entry;
-    if (e.HasLetter()) SetText("Label1", FormatMessageText(QStringLiteral("%s %c"), {Msg("MSG0203"), QChar(e.letter)}));
+    if (e.lettered) SetText("Label1", FormatMessageText(QStringLiteral("%s %c"), {Msg("MSG0203"), QChar(e.letter)}));
     else SetText("Label1", FormatMessageText(QStringLiteral("%s %d"), {Msg("MSG0203"), static_cast<int>(e.letter)}));
     SetText("Label2", e.label.empty() ? Msg("MSG0204") : FormatMessageText(QStringLiteral("%s %s"), {Msg("MSG0204"), Q(e.label)}));
-    SetText("Label3", FormatMessageText(QStringLiteral("%s %s"), {Msg("MSG0205"), Q(e.fileSystem)}));
+    SetText("Label3", FormatMessageText(QStringLiteral("%s %s"), {Msg("MSG0205"), Q(e.fileSystemName)}));
     SetText("Label4", FormatMessageText(QStringLiteral("%s %s"), {Msg("MSG0206"), Q(FormatSize(static_cast<int64_t>(e.totalBytes)))}));
     SetText("Label5", FormatMessageText(QStringLiteral("%s %s"), {Msg("MSG0207"), Q(FormatSize(static_cast<int64_t>(e.usedBytes)))}));
     SetText("Label6", FormatMessageText(QStringLiteral("%s %s"), {Msg("MSG0208"), Q(FormatSize(static_cast<int64_t>(e.freeBytes)))}));

@@ -1,5 +1,7 @@
 #include "app/DiskSource.h"
 
+#include "storage/DiskEnumerator.h"
+
 namespace salvora::app {
 
 void IDiskSource::FindRemoved(const std::vector<DiskSourceEntry>& old, std::vector<DiskSourceEntry>& removed) {
@@ -19,19 +21,27 @@ void IDiskSource::FindRemoved(const std::vector<DiskSourceEntry>& old, std::vect
 
 namespace {
 
-// Until disk discovery is part of the build the machine shows no disks; image files can still
-// be loaded and scanned.
-class NoDiskSource : public IDiskSource {
+// The machine's disks as disk discovery finds them; a fresh enumerator for every refresh.
+class SystemDiskSource : public IDiskSource {
  public:
   int ListAll(std::vector<DiskSourceEntry>& entries) override {
-    entries.clear();
-    return 1;
+    DiskEnumerator enumerator;
+    const int ok = enumerator.Refresh();
+    enumerator.ListAll(entries);
+    return ok;
   }
-  bool IsRemovableDisk(uint32_t) override { return false; }
+  bool IsRemovableDisk(uint32_t diskNumber) override {
+    DiskEnumerator enumerator;
+    return enumerator.IsRemovableDisk(static_cast<int>(diskNumber));
+  }
+  void FindRemoved(const std::vector<DiskSourceEntry>& old, std::vector<DiskSourceEntry>& removed) override {
+    DiskEnumerator enumerator;
+    enumerator.FindRemoved(old, removed);
+  }
 };
 
 }  // namespace
 
-std::unique_ptr<IDiskSource> MakeSystemDiskSource() { return std::make_unique<NoDiskSource>(); }
+std::unique_ptr<IDiskSource> MakeSystemDiskSource() { return std::make_unique<SystemDiskSource>(); }
 
 }  // namespace salvora::app

@@ -5,26 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "storage/VolumeEntry.h"
+
 namespace salvora::app {
 
 // One scan source as the disk list shows it: a volume, a free stretch or a whole blank disk.
-struct DiskSourceEntry {
-  char16_t letter = u'*';        // drive letter, or the running number of an entry without one
-  uint8_t type = 0;              // partition / file-system type code, 0 for gaps and whole disks
-  uint32_t diskNumber = 0xFFFFFFFFu;
-  uint32_t partitionNumber = 0xFFFFFFFFu;
-  uint64_t totalBytes = 0;
-  uint64_t usedBytes = 0;
-  uint64_t freeBytes = 0;
-  uint64_t start = 0;            // first sector on the disk
-  uint64_t length = 0;           // sectors
-  std::string fileSystem;        // UTF-8
-  std::string rootPath;
-  std::string label;
-
-  bool HasLetter() const { return (letter >= u'A' && letter <= u'Z') || (letter >= u'a' && letter <= u'z'); }
-  bool IsGap() const { return type == 0 && fileSystem.empty(); }
-};
+using DiskSourceEntry = VolumeEntry;
 
 // Where the main window gets its scan sources from (the disk discovery of the machine).
 class IDiskSource {

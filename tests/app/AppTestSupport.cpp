@@ -84,7 +84,9 @@ app::DiskSourceEntry Volume(uint32_t disk, char16_t letter, uint64_t start, cons
   e.freeBytes = total - used;
   e.start = start;
   e.length = total / 512;
-  e.fileSystem = fs;
+  e.fileSystemName = fs;
+  e.lettered = true;
+  e.kind = VolumeEntry::Kind::Volume;
   e.label = label;
   return e;
 }
@@ -92,6 +94,7 @@ app::DiskSourceEntry Volume(uint32_t disk, char16_t letter, uint64_t start, cons
 app::DiskSourceEntry Gap(uint32_t disk, char16_t number, uint64_t start, uint64_t bytes) {
   app::DiskSourceEntry e;
   e.letter = number;
+  e.kind = VolumeEntry::Kind::Gap;
   e.diskNumber = disk;
   e.start = start;
   e.length = bytes / 512;

@@ -50,15 +50,29 @@ class Photographer : public ui::IModalAnswerer {
   QString image;
 };
 
-// Fixed disks for the picture when the machine's own discovery is not at hand.
+// Fixed disks for the picture when no disk map names the disks to show.
 class SampleDisks : public app::IDiskSource {
  public:
   int ListAll(std::vector<app::DiskSourceEntry>& entries) override {
-    entries.clear();
-    app::DiskSourceEntry system{char16_t(1), 0x07, 0, 1, 256ull << 30, 180ull << 30, 76ull << 30, 2048, 536870912, "NTFS", "/", "System"};
-    app::DiskSourceEntry card{char16_t(2), 0x0B, 1, 1, 32010928128ull, 4510928128ull, 27500000000ull, 8192, 62521344, "FAT32", "/media/card", "CANON_DC"};
-    app::DiskSourceEntry gap{char16_t(3), 0, 1, 0xFFFFFFFFu, 1048576000ull, 0, 1048576000ull, 62529536, 2048000, "", "", ""};
-    entries = {system, card, gap};
+    auto entry = [](int number, uint32_t disk, uint64_t total, uint64_t used, uint64_t start, const char* fs,
+                    const char* label, VolumeEntry::Kind kind) {
+      VolumeEntry e;
+      e.letter = char16_t(number);
+      e.diskNumber = disk;
+      e.totalBytes = total;
+      e.usedBytes = used;
+      e.freeBytes = total - used;
+      e.start = start;
+      e.length = total / 512;
+      e.fileSystemName = fs;
+      e.label = label;
+      e.kind = kind;
+      e.type = kind == VolumeEntry::Kind::Volume ? 0x07 : 0;
+      return e;
+    };
+    entries = {entry(1, 0, 256ull << 30, 180ull << 30, 2048, "NTFS", "System", VolumeEntry::Kind::Volume),
+               entry(2, 1, 32010928128ull, 4510928128ull, 8192, "FAT32", "CANON_DC", VolumeEntry::Kind::Volume),
+               entry(3, 1, 1048576000ull, 0, 62529536, "", "", VolumeEntry::Kind::Gap)};
     return 1;
   }
   bool IsRemovableDisk(uint32_t disk) override { return disk == 1; }
@@ -79,7 +93,10 @@ int main(int argc, char** argv) {
   if (argc > 2) photographer.image = QString::fromLocal8Bit(argv[2]);
   ui::SetModalAnswerer(&photographer);
 
-  app::CMainWnd window(std::make_unique<SampleDisks>());
+  // With SALVORA_DISK_MAP the disk list is the real discovery of the mapped images.
+  std::unique_ptr<app::IDiskSource> disks =
+      qEnvironmentVariableIsEmpty("SALVORA_DISK_MAP") ? std::unique_ptr<app::IDiskSource>(new SampleDisks) : app::MakeSystemDiskSource();
+  app::CMainWnd window(std::move(disks));
   window.ShowWindow(800, 500);
   QTest::qWait(300);
   Save(window, QStringLiteral("page0-start"));
