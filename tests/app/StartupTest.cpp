@@ -43,6 +43,7 @@ TEST(FileIconFor, FollowsTheCategoryOrderWithDocumentsBeforeVideo) {
   EXPECT_EQ(app::FileIconFor("mp4", true), "video.png");
   EXPECT_EQ(app::FileIconFor("7z", false), "zip_error.png");
   EXPECT_EQ(app::FileIconFor("qqq", true), "default.png");
+  EXPECT_EQ(app::FileIconFor("", true), "default.png");
   for (const char* ext : {"folder", "exe", "jpg", "mp3", "pdf", "mp4", "zip", "qqq"}) {
     for (bool good : {true, false}) {
       const QString icon = QStringLiteral("FileIcon/") + QString::fromStdString(app::FileIconFor(ext, good));
