@@ -1,0 +1,66 @@
+// Every carved-file size rule on arbitrary media. The input's first byte picks the sector size
+// (512 or 4,096) and the rule; the rest is the medium, whose first sector is the candidate file's.
+// The rules are called directly, so each one meets first sectors its tester would never pass,
+// and they read ahead through random pieces, truncated sources and hostile lengths.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "carving/MeasureContext.h"
+#include "carving/SizeRules.h"
+#include "platform/RawSource.h"
+#include "storage/SectorReader.h"
+
+namespace {
+using namespace salvora;
+
+const SizeRule kRules[] = {
+    SizeBmpLength,        SizeWaveRiffLength, SizeAviRiffLength,  SizeFlashHeader,
+    SizeAsfFileProperties, SizeIconDirectory, SizeNextStop128MiB, SizeNextStop256MiB,
+    SizeNextStop6GiB,     SizeNextStop64GiB,  SizeJpegEndMarker,  SizeGifTrailer,
+    SizePngEndChunk,      SizeMpegEndCode,    SizeRealMediaIndex, SizeMediaTrailerText,
+    SizeId3v1Tag,         SizeApeTag,         SizeMidiTracks,     SizeTransportStream,
+};
+
+int NoCancel(void*, int, int, int, uint64_t, uint64_t, uint64_t, int) { return 0; }
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 1) return 0;
+  const uint8_t control = data[0];
+  const int sectorSize = (control & 0x80) ? 4096 : 512;
+  const SizeRule rule = kRules[(control & 0x7F) % (sizeof kRules / sizeof kRules[0])];
+  std::vector<uint8_t> medium(data + 1, data + size);
+  // The reader may claim more sectors than the medium holds: reads past it fail part-way.
+  const uint64_t sectors = medium.size() / size_t(sectorSize) + ((control & 0x40) ? 3 : 0);
+  medium.resize(std::max<size_t>(medium.size(), size_t(sectorSize)), 0);
+  const std::vector<uint8_t> first(medium.begin(), medium.begin() + sectorSize);
+
+  WorkBufferLease lease;
+  SectorReader reader;
+  reader.Attach(std::make_unique<platform::MemorySource>(medium), sectors);
+  MeasureContext& c = MeasureContext::Instance();
+  c.reader = &reader;
+  c.sectorSize = sectorSize;
+  c.startSector = c.sectorUnderTest = 0;
+  c.processed = 0;
+  c.total = sectors;
+  c.strictTransportStream = rule == SizeTransportStream;
+  c.bdavInProgress = false;
+  c.TransportStreamExtents.clear();
+  c.scanCallback = &NoCancel;
+  c.lastCallbackAnswer = 0;
+  const uint64_t measured = rule(first.data(), sectorSize);
+  c.scanCallback = nullptr;
+  // A file measured by reading ahead never ends more than a tag's length past the last sector
+  // the source claims (an APE footer counts its 32 bytes from where it starts); sizes read from
+  // a header are trusted up to their caps.
+  const bool declared = rule == SizeBmpLength || rule == SizeWaveRiffLength ||
+                        rule == SizeAviRiffLength || rule == SizeFlashHeader ||
+                        rule == SizeAsfFileProperties || rule == SizeIconDirectory;
+  if (!declared && measured > (std::max<uint64_t>(sectors, 1) + 1) * uint64_t(sectorSize)) std::abort();
+  return 0;
+}
