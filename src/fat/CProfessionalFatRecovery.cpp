@@ -1,0 +1,159 @@
+#include "fat/CProfessionalFatRecovery.h"
+
+#include "fat/FatBootSector.h"
+#include "platform/ErrorCodes.h"
+#include "scan/RelationKey.h"
+#include "scan/ScanLogName.h"
+
+// Opening, the store-backed slots and the start of a scan. Sector handling and the final pass live
+// in CProfessionalFatRecoveryScan.cpp, recovery and preview in CProfessionalFatRecoveryRecover.cpp.
+namespace salvora {
+
+CProfessionalFatRecovery::CProfessionalFatRecovery() = default;
+CProfessionalFatRecovery::~CProfessionalFatRecovery() = default;
+
+int CProfessionalFatRecovery::OpenReader(std::unique_ptr<SectorReader> reader, uint64_t start,
+                                         uint64_t length, char16_t letter) {
+  reader_ = std::move(reader);
+  windowStart_ = start;
+  windowLength_ = length;
+  driveLetter_ = letter;
+  open_ = true;
+  return kOk;
+}
+
+int CProfessionalFatRecovery::OpenImageFile(const std::string& path, char16_t driveLetter) {
+  if (open_) return kOk;
+  auto reader = std::make_unique<SectorReader>();
+  int rc = reader->OpenFile(path);
+  if (rc != kOk) return rc;
+  sectorSize_ = 512;
+  const uint64_t total = reader->TotalSectors();
+  return OpenReader(std::move(reader), 0, total, driveLetter);
+}
+
+int CProfessionalFatRecovery::OpenDiskPartition(int diskNumber, uint64_t startSector,
+                                                uint64_t /*sectorCount*/, char16_t driveLetter) {
+  if (open_) return kOk;
+  auto reader = std::make_unique<SectorReader>();
+  int rc = reader->OpenDisk(diskNumber);
+  if (rc != kOk) return rc;
+  // The window's length is the whole disk: it only bounds the high-word trials, and folders of a
+  // lost volume may lie beyond the partition the user picked.
+  sectorSize_ = uint32_t(reader->DeviceSectorSize());
+  diskNumber_ = diskNumber;
+  const uint64_t total = reader->TotalSectors();
+  return OpenReader(std::move(reader), startSector, total, driveLetter);
+}
+
+int CProfessionalFatRecovery::OpenSource(std::unique_ptr<platform::RawSource> source,
+                                         char16_t driveLetter, uint64_t start, uint64_t length) {
+  if (open_) return kOk;
+  if (!source) return kInvalidParameter;
+  int error = 0;
+  const long long bytes = source->ByteLength(&error);
+  if (bytes < 0) return error;
+  auto reader = std::make_unique<SectorReader>();
+  const uint64_t total = uint64_t(bytes) / 512;
+  reader->Attach(std::move(source), total);
+  sectorSize_ = 512;
+  if (length == 0) length = total > start ? total - start : 0;
+  return OpenReader(std::move(reader), start, length, driveLetter);
+}
+
+int CProfessionalFatRecovery::SetScanCallbacks(ScanProgressCallback scan,
+                                               RecoveryProgressCallback recovery, void* userData,
+                                               int progressWeight) {
+  scanCallback_ = scan;
+  recoveryCallback_ = recovery;
+  userData_ = userData;
+  progressWeight_ = progressWeight;
+  return kOk;
+}
+
+int CProfessionalFatRecovery::Scan(const char* /*savedScanName*/) { return kOk; }
+
+int CProfessionalFatRecovery::ListChildren(const FoundFileRecord* folder, int depth,
+                                           std::vector<FoundFileRecord>& children) {
+  if (!folder && depth != 0) return kInvalidParameter;
+  if (!store_) return kOk;
+  return store_->ListChildren(MakeRelationKey(uint32_t(depth), folder ? folder->ObjectId() : 0),
+                              children);
+}
+
+int CProfessionalFatRecovery::CountFiles(const FoundFileRecord* folder, int depth, int& count) {
+  count = 0;
+  if (!folder && depth != 0) return kInvalidParameter;
+  if (!store_) return kOk;
+  return store_->CountFiles(MakeRelationKey(uint32_t(depth), folder ? folder->ObjectId() : 0),
+                            count);
+}
+
+uint64_t CProfessionalFatRecovery::GetFoundCount() { return store_ ? store_->Count() : 0; }
+
+int CProfessionalFatRecovery::GetFullPath(const FoundFileRecord* record, std::string& path,
+                                          int maxChars) {
+  path.clear();
+  if (!record) return kInvalidParameter;
+  if (!store_) return kOk;
+  return store_->GetFullPath(*record, path, maxChars);
+}
+
+int CProfessionalFatRecovery::NextUnusedRange(uint64_t&, uint64_t&) { return kOk; }
+int CProfessionalFatRecovery::BuildUsageBitmap() { return kOk; }
+
+int CProfessionalFatRecovery::SetSearchCallback(SearchProgressCallback callback, void* userData) {
+  if (store_) store_->SetSearchCallback(callback, userData);
+  searchCallback_ = callback;
+  searchUserData_ = userData;
+  return kOk;
+}
+
+int CProfessionalFatRecovery::SearchByExtension(const std::string& text,
+                                                std::vector<FoundFileRecord>& found) {
+  if (!store_) return 0;
+  return store_->SearchByExtension(text, found);
+}
+
+void CProfessionalFatRecovery::ResetScanState() {
+  geometries_.clear();
+  anchors_.clear();
+  knownDirs_.clear();
+  folderEntries_.clear();
+  pendingFiles_.clear();
+  keptSectors_.clear();
+  openFragments_.clear();
+  last_ = Placement{};
+  heads_.clear();
+  depths_.clear();
+  rootCluster_ = 0;
+  bootGeometry_ = false;
+}
+
+int CProfessionalFatRecovery::BeginProScan(const std::string& scanLogName) {
+  ResetScanState();
+  store_ = std::make_unique<FoundFileStore>();
+  if (searchCallback_) store_->SetSearchCallback(searchCallback_, searchUserData_);
+  const std::string name =
+      scanLogName.empty() ? MakeScanLogName(kProFatLogPrefix, windowStart_) : scanLogName;
+  return store_->OpenLog(name);
+}
+
+int CProfessionalFatRecovery::ReadBootArea() {
+  if (!reader_) return kInvalidParameter;
+  const uint32_t count = kBootAreaBytes / sectorSize_ ? kBootAreaBytes / sectorSize_ : 1;
+  std::vector<uint8_t> boot(size_t(count) * sectorSize_);
+  uint32_t got = 0;
+  int rc = reader_->ReadSectors(boot.data(), count, windowStart_, int(sectorSize_), got);
+  if (rc != kOk) return rc;
+  uint32_t rootCluster = 0;
+  auto g = GeometryFromBootArea(ByteView(boot.data(), boot.size()), windowStart_, sectorSize_,
+                                rootCluster);
+  if (!g) return kOk;
+  AddGeometry(*g);
+  rootCluster_ = rootCluster;
+  bootGeometry_ = true;
+  return kOk;
+}
+
+}  // namespace salvora

@@ -1,0 +1,190 @@
+// Reading file data of the deep FAT engine: files are taken as contiguous clusters from their
+// first cluster, since no allocation table can be trusted; folders are recovered with their
+// subtree, and files previewed.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+
+#include "fat/CProfessionalFatRecovery.h"
+#include "output/OutputFiles.h"
+#include "output/RecoveredName.h"
+#include "output/UniquePath.h"
+#include "scan/ExtensionLists.h"
+#include "scan/ScanLogCatalogue.h"
+
+namespace salvora {
+
+// Where copy progress goes: the recovery callback (with the output path) or the preview one.
+struct CProfessionalFatRecovery::ProgressSink {
+  RecoveryProgressCallback recovery = nullptr;
+  PreviewProgressCallback preview = nullptr;
+  void* userData = nullptr;
+  const std::string* path = nullptr;
+
+  int operator()(int percent, int error) const {
+    if (recovery) return recovery(userData, percent, 100, error, path ? path->c_str() : "");
+    if (preview) return preview(userData, percent, error);
+    return 0;
+  }
+};
+
+namespace {
+
+constexpr int kMaxRecoveryDepth = 256;
+
+}  // namespace
+
+int CProfessionalFatRecovery::CopyContiguous(const FoundFileRecord& r, OutputFile* file,
+                                             uint8_t* buffer, uint64_t bufferSize,
+                                             uint64_t& copied, const ProgressSink& progress) {
+  copied = 0;
+  if (!reader_) return kReadFault;
+  const uint32_t clusterBytes = r.ClusterSize();
+  const uint32_t ss = sectorSize_;
+  if (clusterBytes > kMaxClusterBytes) return kWriteFault;
+  if (clusterBytes < ss || clusterBytes % ss != 0) return kInvalidParameter;
+  const uint32_t spc = clusterBytes / ss;
+  const uint64_t total = file ? r.FileSize() : std::min<uint64_t>(r.FileSize(), bufferSize);
+  if (total == 0) return progress(100, 0);
+
+  std::vector<uint8_t> cluster(clusterBytes);
+  uint64_t remaining = total;
+  uint64_t c = r.ObjectId();
+  const uint64_t dataStart = r.PartitionStart() + r.DataAreaStart();
+  int result = 0;
+  while (remaining > 0) {
+    uint64_t sector;
+    if (c < 2) {
+      sector = dataStart >= DeepFatGeometry::kGuessedRootSectors
+                   ? dataStart - DeepFatGeometry::kGuessedRootSectors
+                   : 0;
+    } else {
+      sector = dataStart + (c - 2) * spc;
+    }
+    // Only the sectors still owed are read, so a file ending near the source's end is whole.
+    const uint32_t want = uint32_t(std::min<uint64_t>(spc, (remaining + ss - 1) / ss));
+    uint32_t got = 0;
+    reader_->ReadSectors(cluster.data(), want, sector, int(ss), got);
+    if (got == 0) {
+      result = kReadFault;
+      break;
+    }
+    const uint64_t n = std::min<uint64_t>(uint64_t(got) * ss, remaining);
+    if (file) {
+      if ((result = file->Write(cluster.data(), size_t(n))) != 0) break;
+    } else {
+      std::memcpy(buffer + copied, cluster.data(), size_t(n));
+    }
+    copied += n;
+    remaining -= n;
+    if (int stop = progress(int((total - remaining) * 100 / total), 0); stop != 0) return stop;
+    if (got < want && remaining > 0) {
+      result = kReadFault;
+      break;
+    }
+    if (c < 2) c = 2;  // the fixed root is followed by cluster 2
+    else ++c;
+  }
+  if (result > 0) progress(100, result);
+  return result;
+}
+
+int CProfessionalFatRecovery::RecoverOneFile(const FoundFileRecord& r,
+                                             const std::string& destination) {
+  ProgressSink progress{recoveryCallback_, nullptr, userData_, &destination};
+  OutputFile out;
+  int rc = CreateParentFolders(destination);
+  if (rc == 0) rc = out.Create(destination);
+  if (rc != 0) {
+    progress(100, rc);
+    return rc;
+  }
+  uint64_t copied = 0;
+  rc = CopyContiguous(r, &out, nullptr, 0, copied, progress);
+  int closed = out.Close();
+  if (rc == 0 && closed != 0) {
+    progress(100, closed);
+    rc = closed;
+  }
+  return rc;
+}
+
+int CProfessionalFatRecovery::RecoverFolder(const FoundFileRecord& r,
+                                            const std::string& destination, int base) {
+  if (int rc = CreateFolders(destination); rc != 0) return rc;
+  struct Queued {
+    FoundFileRecord record;
+    std::string path;
+  };
+  std::deque<Queued> queue{{r, destination}};
+  int result = 0;
+  while (!queue.empty()) {
+    Queued folder = std::move(queue.front());
+    queue.pop_front();
+    const int depth = CountSeparators(folder.path) - base;
+    if (depth < 0 || depth > kMaxRecoveryDepth) continue;
+    std::vector<FoundFileRecord> children;
+    if (int rc = ListChildren(&folder.record, depth, children); rc != 0 && result == 0) result = rc;
+    for (const auto& child : children) {
+      // Several deleted versions of one name are common: each child gets a name of its own, and a
+      // subfolder is filled at the path actually made for it.
+      std::string path = MakeUniquePath(folder.path + "/" + SanitiseRecoveredName(child.Name()));
+      if (path.empty()) continue;
+      if (child.IsFolder()) {
+        if (CreateFolders(path) == 0) queue.push_back({child, path});
+        continue;
+      }
+      int rc = RecoverOneFile(child, path);
+      if (rc == kScanCancelled) return rc;
+      if (rc != 0 && result == 0) result = rc;
+    }
+  }
+  return result;
+}
+
+int CProfessionalFatRecovery::RecoverFile(const FoundFileRecord* record,
+                                          const std::string& destination,
+                                          int baseSeparatorCount) {
+  if (!record) return kInvalidParameter;
+  if (record->IsFolder()) return RecoverFolder(*record, destination, baseSeparatorCount);
+  return RecoverOneFile(*record, destination);
+}
+
+int CProfessionalFatRecovery::ReadForPreview(const FoundFileRecord* record, std::string& tempPath,
+                                             uint8_t* buffer, int& size,
+                                             PreviewProgressCallback callback, void* userData) {
+  if (!record) return kInvalidParameter;
+  const std::string extension = LowerExtensionOf(record->Name());
+  const char* tempName = nullptr;
+  if (ExtensionInList(extension, AudioExtensions) || ExtensionInList(extension, VideoExtensions))
+    tempName = "tmp.avi";
+  else if (ExtensionInList(extension, PictureExtensions))
+    tempName = "tmp.jpg";
+  ProgressSink progress{nullptr, callback, userData, nullptr};
+  uint64_t copied = 0;
+  if (!tempName) {
+    if (!buffer || size <= 0) {
+      size = 0;
+      return 0;
+    }
+    int rc = CopyContiguous(*record, nullptr, buffer, uint64_t(size), copied, progress);
+    size = int(copied);
+    return rc;
+  }
+  size = 0;
+  const std::string folder = ScanLogFolder();
+  if (int rc = CreateFolders(folder); rc != 0) return rc;
+  tempPath = folder + (folder.empty() || folder.back() == '/' ? "" : "/") + tempName;
+  ::unlink(tempPath.c_str());
+  OutputFile out;
+  if (int rc = out.Create(tempPath); rc != 0) return rc;
+  int rc = CopyContiguous(*record, &out, nullptr, 0, copied, progress);
+  int closed = out.Close();
+  if (rc == 0) rc = closed;
+  if (rc != 0) ::unlink(tempPath.c_str());
+  return rc;
+}
+
+}  // namespace salvora
