@@ -75,6 +75,7 @@ int CProfessionalNtfsRecovery::Open(const std::string& path, int diskNumber, uin
     return kInvalidParameter;
   driveLetter_ = driveLetter;
   helper_.SetSectorSize(bytesPerSector);
+  data_.SetSectorSize(bytesPerSector);
   clusterEstimate_ = GuessClusterSectors(totalSectors_, bytesPerSector);
 
   rc = image ? reader_.OpenFile(path) : reader_.OpenDisk(diskNumber);
@@ -154,6 +155,8 @@ int CProfessionalNtfsRecovery::ProcessFoundRecord(uint8_t* data, uint64_t s, Pas
     RunList runs;
     GetAttributeRuns(s, kAttrData, runs);
     mftMap_.Set(s, std::move(runs));
+    // No record tells the cluster size more surely than the file table's own.
+    InferClusterSize(data);
   }
   if (own <= kLastSystemRecord) return 0;
 
@@ -284,8 +287,9 @@ int CProfessionalNtfsRecovery::FolderPass() {
     uint64_t sector = LocateFolder(ref);
     int rc = ReadRecord(sector, buffer);
     if (rc != 0) {
-      // One unreadable folder must not cost the folders after it.
+      // One unreadable folder must not cost the folders after it, nor hide the files below it.
       if (readError == 0) readError = rc;
+      AddLostFolder(ref.record);
       continue;
     }
     result = ProcessFoundRecord(buffer.data(), sector, Pass::Folder, ref.record);

@@ -11,6 +11,7 @@
 #include "ntfs/DataRun.h"
 #include "ntfs/FileRecordSummary.h"
 #include "ntfs/MftMap.h"
+#include "ntfs/NtfsFileData.h"
 #include "ntfs/NtfsRecordHelper.h"
 #include "platform/RawSource.h"
 #include "scan/FoundFileStore.h"
@@ -24,7 +25,7 @@ namespace salvora {
 // Parent folders are found through the file tables ($MFT records) met so far, or by taking the
 // table to be contiguous; so folder trees come back even from volumes formatted over, or whose
 // boot sector or file table is gone. It never writes to the source.
-class CProfessionalNtfsRecovery : public IFileRecoveryParse {
+class CProfessionalNtfsRecovery : public IFileRecoveryParse, public INtfsRecordLookups {
  public:
   static constexpr uint32_t kRootRecord = 5;
   static constexpr uint32_t kLastSystemRecord = 11;
@@ -100,9 +101,9 @@ class CProfessionalNtfsRecovery : public IFileRecoveryParse {
 
   // Variants of the record lookups for a found record: the record at its entry sector, walked
   // within one record. -101 (not resident or no $DATA), 87, 0.
-  int ReadResidentData(uint64_t sector, uint8_t* out, size_t outSize, int& length);
+  int ReadResidentData(uint64_t sector, uint8_t* out, size_t outSize, int& length) override;
   // The runs of $DATA: 0, -1, -100 (none, or an attribute list first), 87, a read error.
-  int GetDataRuns(uint64_t sector, RunList& runs);
+  int GetDataRuns(uint64_t sector, RunList& runs) override;
 
  private:
   int Open(const std::string& path, int diskNumber, uint64_t startSector, uint64_t sectorCount,
@@ -137,12 +138,7 @@ class CProfessionalNtfsRecovery : public IFileRecoveryParse {
   std::vector<uint8_t> record_;  // the record being processed
   std::vector<uint8_t> parent_;  // a parent read while climbing a chain
 
-  struct QueuedFolder {
-    FoundFileRecord record;
-    std::string path;
-  };
-  std::deque<QueuedFolder> queue_;
-  std::string currentPath_;
+  NtfsFileData data_{reader_, *this, *this};
 
   ScanProgressCallback scanCallback_ = nullptr;
   RecoveryProgressCallback recoveryCallback_ = nullptr;

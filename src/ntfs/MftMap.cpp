@@ -70,7 +70,15 @@ uint64_t MftMap::VolumeStartForRecord(uint64_t s, uint64_t k, uint32_t spc, uint
   // No known table holds the record: take the table to be contiguous up to it. A record number
   // too large for its sector leaves no layout, so its relatives are looked for nowhere.
   uint64_t offset = k * sectorsPerRecord;
-  if (offset <= s) layout = MftLayout::Contiguous(s - offset);
+  if (offset > s) return defaultStart;
+  layout = MftLayout::Contiguous(s - offset);
+  // A known $MFT record right where that table would begin is this table's record 0: the table
+  // has grown past the runs it knows (as after a quick format), and its volume start holds.
+  auto table = tables_.find(s - offset);
+  uint64_t firstSectors = 0;
+  if (table != tables_.end() && FirstClusterSectors(table->second, spc, firstSectors) &&
+      firstSectors != 0 && firstSectors <= table->first)
+    return table->first - firstSectors;
   return defaultStart;
 }
 

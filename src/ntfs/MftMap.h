@@ -40,8 +40,9 @@ class MftMap {
                               RunList& layout) const;
 
   // The volume start of record k found at sector s, and the layout that places its relatives:
-  // the mapped table that holds it, else a contiguous table ending at s. defaultStart is used when
-  // the table's own first cluster does not tell the volume start.
+  // the mapped table that holds it, else a contiguous table ending at s (whose volume start is a
+  // mapped table's when that table's record 0 lies where the contiguous one begins). defaultStart
+  // is used when no table's first cluster tells the volume start.
   uint64_t VolumeStartForRecord(uint64_t s, uint64_t k, uint32_t spc, uint32_t sectorsPerRecord,
                                 uint64_t defaultStart, MftLayout& layout) const;
 

@@ -193,3 +193,114 @@ TEST(DeepNtfsScan, SlotsWithoutAStoreAnswerQuietly) {
 
 }  // namespace
 }  // namespace salvora
+
+namespace salvora {
+namespace {
+
+using test::DeepScan;
+using test::RecordBuilder;
+
+// A deep engine opened on a blank 4 MiB image, with a scan log, fed records by hand.
+struct HandFed {
+  test::TempDir dir;
+  DeepScan scan;
+  static std::string Blank(const test::TempDir& dir) {
+    std::string path = dir.File("blank.img");
+    test::WriteFileBytes(path, std::vector<uint8_t>(4 << 20, 0));
+    return path;
+  }
+  HandFed() : scan(Blank(dir), false) {}
+  int Feed(std::vector<uint8_t> record, uint64_t sector) {
+    return scan.engine->OnFileRecord(record.data(), record.size(), sector);
+  }
+};
+
+TEST(DeepNtfsHostile, DamagedRecordsAreDroppedAndTheNextOneStillCounts) {
+  HandFed fed;
+  auto good = RecordBuilder(40, 0).FileName("ok.txt", 5).ResidentData("fine").Build();
+  // First-attribute offset past the bytes in use, and past the record.
+  auto r = good;
+  StoreLe16(&r[0x14], 0x3F0);
+  EXPECT_EQ(fed.Feed(r, 100), kInvalidParameter);
+  StoreLe16(&r[0x14], 0xFFF0);
+  EXPECT_EQ(fed.Feed(r, 100), kInvalidParameter);
+  // Bytes in use beyond the record.
+  r = good;
+  StoreLe32(&r[0x18], 5000);
+  EXPECT_EQ(fed.Feed(r, 100), kInvalidParameter);
+  // Torn: the second stride belongs to some other write; the attribute walk runs into it.
+  r = good;
+  auto bigName = RecordBuilder(41, 0).FileName(std::string(200, 'n'), 5).Build();
+  std::copy(bigName.begin() + 512, bigName.end(), r.begin() + 512);
+  StoreLe32(&r[0x18], 1000);
+  StoreLe32(&r[0x38 + 4], 0x7F0);  // the first attribute's length leaves the record
+  EXPECT_EQ(fed.Feed(r, 100), kInvalidParameter);
+  // An attribute length of 0, and a name longer than its attribute.
+  r = good;
+  StoreLe32(&r[0x38 + 4], 0);
+  EXPECT_NE(fed.Feed(r, 100), 0);
+  r = good;
+  r[0x38 + 0x58] = 250;
+  EXPECT_EQ(fed.Feed(r, 100), kInvalidParameter);
+  // No magic at all, and a buffer shorter than a record.
+  r = good;
+  r[0] = 'B';
+  EXPECT_EQ(fed.Feed(r, 100), -1);
+  EXPECT_EQ(fed.scan.engine->OnFileRecord(good.data(), 512, 100), kInvalidParameter);
+  EXPECT_EQ(fed.scan.engine->GetFoundCount(), 0u);
+  EXPECT_EQ(fed.Feed(good, 100), 0);
+  EXPECT_EQ(fed.scan.engine->GetFoundCount(), 1u);
+}
+
+TEST(DeepNtfsHostile, ParentChainsIntoGarbageEndAndTheFileStaysReachable) {
+  HandFed fed;
+  // Parents far beyond the source, a parent whose record is zeros, and one that cycles.
+  EXPECT_EQ(fed.Feed(RecordBuilder(40, 0).FileName("far.txt", 0x7FFFFFFF).ResidentData("a").Build(), 200), 0);
+  EXPECT_EQ(fed.Feed(RecordBuilder(50, 0).FileName("zero.txt", 60).ResidentData("b").Build(), 300), 0);
+  EXPECT_EQ(fed.Feed(RecordBuilder(70, 0).FileName("loop.txt", 71).ResidentData("c").Build(), 400), 0);
+  // The contiguous table of record 70 at sector 400 starts at 260: 71 and 72 point at each other.
+  auto a = RecordBuilder(71, 3).FileName("L1", 72).Build();
+  auto b = RecordBuilder(72, 3).FileName("L2", 71).Build();
+  {
+    std::vector<uint8_t> image = test::ReadFileBytes(fed.dir.File("blank.img"));
+    std::copy(a.begin(), a.end(), image.begin() + (260 + 142) * 512);
+    std::copy(b.begin(), b.end(), image.begin() + (260 + 144) * 512);
+    test::WriteFileBytes(fed.dir.File("blank.img"), image);
+  }
+  EXPECT_EQ(fed.Feed(RecordBuilder(70, 0).FileName("loop2.txt", 71).ResidentData("d").Build(), 400), 0);
+  fed.scan.engine->FolderPass();
+  fed.scan.Collect();
+  for (const char* lost : {"LostFolder2147483647", "LostFolder60"})
+    EXPECT_EQ(fed.scan.Named(lost, true).size(), 1u) << lost;
+  EXPECT_EQ(fed.scan.PathOf(*fed.scan.Named("far.txt", false)[0]), "LostFolder2147483647\\");
+  EXPECT_EQ(fed.scan.PathOf(*fed.scan.Named("zero.txt", false)[0]), "LostFolder60\\");
+  EXPECT_EQ(fed.scan.Named("L1", true).size(), 1u);
+  EXPECT_EQ(fed.scan.Named("L2", true).size(), 1u);
+}
+
+TEST(DeepNtfsHostile, AFolderOfTwoVolumesIsReadInTheFirstContext) {
+  HandFed fed;
+  fed.Feed(RecordBuilder(40, 0).FileName("one.txt", 30).ResidentData("1").Build(), 1000);
+  fed.Feed(RecordBuilder(40, 0).FileName("two.txt", 30).ResidentData("2").Build(), 3000);
+  ASSERT_EQ(fed.scan.engine->Folders().size(), 1u);
+  EXPECT_EQ(fed.scan.engine->Folders()[0].layout.contiguousStart, 1000u - 80);
+}
+
+TEST(DeepNtfsHostile, GetAttributeRunsStopsAtAnAttributeList) {
+  HandFed fed;
+  std::vector<uint8_t> image(4 << 20, 0);
+  auto listed = RecordBuilder(40, 0).FileName("l.bin", 5).AttributeList().NonResidentData({0x11, 4, 0x20}, 16384, 100).Build();
+  auto plain = RecordBuilder(41, 0).FileName("p.bin", 5).NonResidentData({0x11, 4, 0x20}, 16384, 100).Build();
+  std::copy(listed.begin(), listed.end(), image.begin() + 100 * 512);
+  std::copy(plain.begin(), plain.end(), image.begin() + 102 * 512);
+  test::WriteFileBytes(fed.dir.File("blank.img"), image);
+  RunList runs;
+  EXPECT_EQ(fed.scan.engine->GetAttributeRuns(100, 0x80, runs), kInvalidParameter);
+  EXPECT_EQ(fed.scan.engine->GetAttributeRuns(102, 0x80, runs), 0);
+  EXPECT_EQ(runs, (RunList{{4, 0x20, false}}));
+  EXPECT_EQ(fed.scan.engine->GetAttributeRuns(102, 0xA0, runs), -100);
+  EXPECT_EQ(fed.scan.engine->GetAttributeRuns(104, 0x80, runs), -1);
+}
+
+}  // namespace
+}  // namespace salvora
