@@ -159,6 +159,12 @@ int CProfessionalNtfsRecovery::ProcessFoundRecord(uint8_t* data, uint64_t s, Pas
     InferClusterSize(data);
   }
   if (own <= kLastSystemRecord) return 0;
+  if (pass == Pass::Folder && own != p && folderIndex_.count(own) != 0) {
+    // Another folder of the list sits here (a wrong table guess): it is added in its own turn,
+    // and the files that name this one still need a place in the tree.
+    AddLostFolder(p);
+    return 0;
+  }
 
   FoundFileRecord entry = BuildFoundRecord(summary, pass);
   InferClusterSize(data);

@@ -278,6 +278,24 @@ TEST(DeepNtfsHostile, ParentChainsIntoGarbageEndAndTheFileStaysReachable) {
   EXPECT_EQ(fed.scan.Named("L2", true).size(), 1u);
 }
 
+TEST(DeepNtfsHostile, AParentRecordOfAnotherNumberEndsTheChain) {
+  HandFed fed;
+  std::vector<uint8_t> image(4 << 20, 0);
+  auto other = RecordBuilder(33, 3).FileName("Other", 5).Build();
+  std::copy(other.begin(), other.end(), image.begin() + (1000 - 80 + 60) * 512);
+  test::WriteFileBytes(fed.dir.File("blank.img"), image);
+  EXPECT_EQ(fed.Feed(RecordBuilder(40, 0).FileName("f.txt", 30).ResidentData("f").Build(), 1000), 0);
+  ASSERT_EQ(fed.scan.engine->Folders().size(), 1u);
+  fed.scan.engine->FolderPass();
+  fed.scan.Collect();
+  auto others = fed.scan.Named("Other", true);
+  ASSERT_EQ(others.size(), 1u);
+  EXPECT_EQ(others[0]->ObjectId(), 33u);
+  EXPECT_EQ(others[0]->EntrySector(), 1000u - 80 + 60);
+  // The file stays reachable under a lost folder of the number it named.
+  EXPECT_EQ(fed.scan.PathOf(*fed.scan.Named("f.txt", false)[0]), "LostFolder30\\");
+}
+
 TEST(DeepNtfsHostile, AFolderOfTwoVolumesIsReadInTheFirstContext) {
   HandFed fed;
   fed.Feed(RecordBuilder(40, 0).FileName("one.txt", 30).ResidentData("1").Build(), 1000);
