@@ -181,5 +181,26 @@ TEST(LoopDevice, FuseMountIsFollowedToItsDevice) {
   EXPECT_EQ(name, "NTFS");
 }
 
+TEST(LoopDevice, FourKiBSectorDiskCountsInItsOwnSectors) {
+  if (!test::HaveTool("sfdisk")) GTEST_SKIP() << "sfdisk missing";
+  UnsetDiskMap unset;
+  test::TempDir dir;
+  std::string image = dir.File("disk4k.img");
+  ASSERT_EQ(test::RunCommand("truncate -s 64M '" + image + "'"), 0);
+  LoopDevice loop(image, "-b 4096");
+  REQUIRE_LOOP(loop);
+  ASSERT_EQ(test::RunCommand("printf 'label: dos\\nstart=256, size=4096, type=7\\nstart=8192, size=4096, type=c\\n' | "
+                             "sfdisk -q " + loop.Device() + " >/dev/null 2>&1; sfdisk --dump " + loop.Device() +
+                             " | grep -q 'start= *8192'"), 0);
+  auto entries = EntriesOf(loop.Device());
+  ASSERT_EQ(entries.size(), 2u);
+  for (const auto& e : entries) EXPECT_EQ(e.bytesPerSector, 4096u);
+  EXPECT_EQ(entries[0].start, 256u);
+  EXPECT_EQ(entries[0].length, 4096u);
+  EXPECT_EQ(entries[0].totalBytes, 16u << 20);
+  EXPECT_EQ(entries[1].start, 8192u);
+  EXPECT_EQ(entries[1].type, 0x0C);
+}
+
 }  // namespace
 }  // namespace salvora
