@@ -76,6 +76,7 @@ int CProfessionalNtfsRecovery::Open(const std::string& path, int diskNumber, uin
   driveLetter_ = driveLetter;
   helper_.SetSectorSize(bytesPerSector);
   data_.SetSectorSize(bytesPerSector);
+  parentCache_.Reset(size_t(helper_.RecordSize()));
   clusterEstimate_ = GuessClusterSectors(totalSectors_, bytesPerSector);
 
   rc = image ? reader_.OpenFile(path) : reader_.OpenDisk(diskNumber);
@@ -113,6 +114,7 @@ int CProfessionalNtfsRecovery::SetScanCallbacks(ScanProgressCallback scan,
 int CProfessionalNtfsRecovery::Scan(const char*) { return 0; }
 
 int CProfessionalNtfsRecovery::BeginScan(const std::string& scanLogName) {
+  parentCache_.Reset(size_t(helper_.RecordSize()));
   folders_.clear();
   folderIndex_.clear();
   store_ = std::make_unique<FoundFileStore>();
@@ -265,7 +267,7 @@ int CProfessionalNtfsRecovery::WalkParentChain(uint32_t p, uint64_t volumeStart,
     NoteFolder(p, volumeStart, spc, layout);
     ++depth;
     uint64_t sector = LocateRecord(layout, volumeStart, spc, uint32_t(helper_.SectorsPerRecord()), p);
-    int rc = ReadRecord(sector, parent_);
+    int rc = ReadParentRecord(sector, parent_);
     if (rc != 0) return rc;
     ByteView record(parent_.data(), recordSize);
     FileRecordHeader header(record);
@@ -291,7 +293,7 @@ int CProfessionalNtfsRecovery::FolderPass() {
   for (size_t i = 0; i < folders_.size(); ++i) {
     FolderRef ref = folders_[i];
     uint64_t sector = LocateFolder(ref);
-    int rc = ReadRecord(sector, buffer);
+    int rc = ReadParentRecord(sector, buffer);
     if (rc != 0) {
       // One unreadable folder must not cost the folders after it, nor hide the files below it.
       if (readError == 0) readError = rc;
@@ -314,6 +316,15 @@ int CProfessionalNtfsRecovery::ReadRecord(uint64_t sector, std::vector<uint8_t>&
   std::fill(buffer.begin(), buffer.end(), 0);
   got = 0;
   return reader_.ReadSectors(buffer.data(), uint32_t(helper_.SectorsPerRecord()), sector, bps, got);
+}
+
+int CProfessionalNtfsRecovery::ReadParentRecord(uint64_t sector, std::vector<uint8_t>& buffer) {
+  if (!parentCacheEnabled_) return ReadRecord(sector, buffer);
+  buffer.assign(kRecordBuffer, 0);
+  if (parentCache_.Get(sector, buffer.data())) return 0;
+  int rc = ReadRecord(sector, buffer);
+  if (rc == 0) parentCache_.Put(sector, buffer.data());
+  return rc;
 }
 
 int CProfessionalNtfsRecovery::LoadRecord(uint64_t sector, std::vector<uint8_t>& buffer) {

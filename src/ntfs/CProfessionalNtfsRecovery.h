@@ -13,6 +13,7 @@
 #include "ntfs/MftMap.h"
 #include "ntfs/NtfsFileData.h"
 #include "ntfs/NtfsRecordHelper.h"
+#include "ntfs/RecordCache.h"
 #include "platform/RawSource.h"
 #include "scan/FoundFileStore.h"
 #include "scan/IFileRecoveryParse.h"
@@ -31,6 +32,8 @@ class CProfessionalNtfsRecovery : public IFileRecoveryParse, public INtfsRecordL
   static constexpr uint32_t kLastSystemRecord = 11;
   static constexpr size_t kRecordBuffer = 8192;
   static constexpr uint32_t kInitialClusterEstimate = 8;
+  // Parent records kept for the files that follow (4 MiB of 1 KiB records).
+  static constexpr size_t kParentCacheRecords = 4096;
   // Results of the record lookups besides 0, 87 and the reader's errors.
   static constexpr int kNotFileRecordMagic = -1;
   static constexpr int kNoAttribute = -100;
@@ -97,6 +100,7 @@ class CProfessionalNtfsRecovery : public IFileRecoveryParse, public INtfsRecordL
   const MftMap& Tables() const { return mftMap_; }
   MftMap& Tables() { return mftMap_; }
   const std::vector<FolderRef>& Folders() const { return folders_; }
+  void SetParentCacheEnabled(bool enabled) { parentCacheEnabled_ = enabled; }
   FoundFileStore* Store() { return store_.get(); }
 
   // Variants of the record lookups for a found record: the record at its entry sector, walked
@@ -110,6 +114,8 @@ class CProfessionalNtfsRecovery : public IFileRecoveryParse, public INtfsRecordL
            bool image, char16_t driveLetter);
   // Reads kRecordBuffer bytes at sector; 0 or the reader's error.
   int ReadRecord(uint64_t sector, std::vector<uint8_t>& buffer);
+  // ReadRecord through the parent cache (only the record itself is filled in).
+  int ReadParentRecord(uint64_t sector, std::vector<uint8_t>& buffer);
   // Reads and fixes up the record at sector. 0, -1 or a read error.
   int LoadRecord(uint64_t sector, std::vector<uint8_t>& buffer);
   int WalkParentChain(uint32_t p, uint64_t volumeStart, uint32_t spc, const MftLayout& layout,
@@ -126,6 +132,7 @@ class CProfessionalNtfsRecovery : public IFileRecoveryParse, public INtfsRecordL
   SectorReader reader_;
   NtfsRecordHelper helper_;
   bool opened_ = false;
+  bool parentCacheEnabled_ = true;
   uint64_t volumeStart_ = 0;
   uint64_t totalSectors_ = 0;
   char16_t driveLetter_ = 0;
@@ -137,6 +144,7 @@ class CProfessionalNtfsRecovery : public IFileRecoveryParse, public INtfsRecordL
   std::unique_ptr<FoundFileStore> store_;
   std::vector<uint8_t> record_;  // the record being processed
   std::vector<uint8_t> parent_;  // a parent read while climbing a chain
+  RecordCache parentCache_{kParentCacheRecords, 1024};
 
   NtfsFileData data_{reader_, *this, *this};
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <cstring>
 #include <map>
 
 #include "DeepNtfsSupport.h"
@@ -78,6 +79,20 @@ TEST(DeepNtfsFormatted, OldFilesComeBackWithTheirFoldersAfterAQuickFormat) {
   ExpectRecoversByteIdentical(scan, {"annual.bin", "q1.txt", "deep.txt", "pic1.jpg", "pic2.jpg",
                                      "clip.bin", "new.txt"});
   EXPECT_EQ(test::Sha256File(image), before);
+}
+
+TEST(DeepNtfsFormatted, TheParentCacheChangesNoResult) {
+  std::string image = test::FixturePath("deepntfs-disk.img");
+  DeepScan cached(image);
+  DeepScan uncached(image, false);
+  uncached.engine->SetParentCacheEnabled(false);
+  uncached.Sweep(image);
+  ASSERT_EQ(cached.records.size(), uncached.records.size());
+  for (size_t i = 0; i < cached.records.size(); ++i)
+    EXPECT_EQ(0, std::memcmp(cached.records[i].bytes(), uncached.records[i].bytes(), FoundFileRecord::kSize))
+        << cached.records[i].Name();
+  EXPECT_EQ(cached.recordResults, uncached.recordResults);
+  EXPECT_EQ(cached.folderResult, uncached.folderResult);
 }
 
 TEST(DeepNtfsFormatted, FolderRecoveryWritesTheWholeOldTree) {

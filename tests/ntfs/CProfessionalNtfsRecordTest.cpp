@@ -254,10 +254,6 @@ TEST(DeepNtfsHostile, DamagedRecordsAreDroppedAndTheNextOneStillCounts) {
 
 TEST(DeepNtfsHostile, ParentChainsIntoGarbageEndAndTheFileStaysReachable) {
   HandFed fed;
-  // Parents far beyond the source, a parent whose record is zeros, and one that cycles.
-  EXPECT_EQ(fed.Feed(RecordBuilder(40, 0).FileName("far.txt", 0x7FFFFFFF).ResidentData("a").Build(), 200), 0);
-  EXPECT_EQ(fed.Feed(RecordBuilder(50, 0).FileName("zero.txt", 60).ResidentData("b").Build(), 300), 0);
-  EXPECT_EQ(fed.Feed(RecordBuilder(70, 0).FileName("loop.txt", 71).ResidentData("c").Build(), 400), 0);
   // The contiguous table of record 70 at sector 400 starts at 260: 71 and 72 point at each other.
   auto a = RecordBuilder(71, 3).FileName("L1", 72).Build();
   auto b = RecordBuilder(72, 3).FileName("L2", 71).Build();
@@ -267,6 +263,9 @@ TEST(DeepNtfsHostile, ParentChainsIntoGarbageEndAndTheFileStaysReachable) {
     std::copy(b.begin(), b.end(), image.begin() + (260 + 144) * 512);
     test::WriteFileBytes(fed.dir.File("blank.img"), image);
   }
+  // Parents far beyond the source, a parent whose record is zeros, and one that cycles.
+  EXPECT_EQ(fed.Feed(RecordBuilder(40, 0).FileName("far.txt", 0x7FFFFFFF).ResidentData("a").Build(), 200), 0);
+  EXPECT_EQ(fed.Feed(RecordBuilder(50, 0).FileName("zero.txt", 60).ResidentData("b").Build(), 300), 0);
   EXPECT_EQ(fed.Feed(RecordBuilder(70, 0).FileName("loop2.txt", 71).ResidentData("d").Build(), 400), 0);
   fed.scan.engine->FolderPass();
   fed.scan.Collect();
