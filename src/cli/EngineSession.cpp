@@ -1,26 +1,59 @@
 #include "cli/EngineSession.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <iostream>
 
 #include "cli/Commands.h"
 #include "cli/Interrupt.h"
 #include "cli/ProgressLine.h"
+#include "cli/ResumeState.h"
 #include "platform/Clock.h"
+#include "platform/DiskMap.h"
 #include "platform/PlatformError.h"
 #include "scan/EngineFactory.h"
 #include "scan/ScanLogCatalogue.h"
+#include "storage/DiskEnumerator.h"
 
 namespace salvora::cli {
 namespace {
 
 constexpr int kMaxDepth = 256;
+// The first image's letter, as the desktop program's image rows count them.
+constexpr char16_t kImageLetter = 1001;
 
-int ScanProgress(void* userData, int percent, int, int remaining, uint64_t, uint64_t, uint64_t, int) {
-  auto* line = static_cast<ProgressLine*>(userData);
-  line->Update(percent, "scanning: " + std::to_string(percent) + "%, time left " + FormatSecondsLeft(remaining));
+struct ScanProgressState {
+  ProgressLine line;
+  std::string label;
+};
+
+int ScanProgress(void* userData, int percent, int, int remaining, uint64_t current, uint64_t total,
+                 uint64_t found, int) {
+  auto* state = static_cast<ScanProgressState*>(userData);
+  std::string text = "scanning " + state->label + ": " + std::to_string(percent) + "%";
+  if (total != 0) text += "  " + std::to_string(current) + " / " + std::to_string(total) + " sectors";
+  if (found != 0) text += "  " + std::to_string(found) + " found";
+  text += "  " + FormatSecondsLeft(remaining) + " left";
+  state->line.Update(percent, text);
   return Interrupted() ? ScanCancelled : 0;
+}
+
+// Asks on the terminal whether to go on with the unfinished scan; without one, starts afresh.
+bool AskResume(const std::string& label) {
+  if (!::isatty(STDIN_FILENO) || !::isatty(STDERR_FILENO)) return false;
+  std::fprintf(stderr, "An unfinished scan of %s was found. Resume it? [Y/n] ", label.c_str());
+  std::string answer;
+  if (!std::getline(std::cin, answer)) return false;
+  return answer.empty() || answer[0] == 'y' || answer[0] == 'Y';
+}
+
+std::string SlashPath(std::string path) {
+  std::replace(path.begin(), path.end(), '\\', '/');
+  while (!path.empty() && path.front() == '/') path.erase(path.begin());
+  return path;
 }
 
 }  // namespace
@@ -28,52 +61,149 @@ int ScanProgress(void* userData, int percent, int, int remaining, uint64_t, uint
 bool EngineSession::Open(const std::string& text, bool fast, std::string& error) {
   auto spec = ParseSourceSpec(text, error);
   if (!spec) return false;
-  auto& factory = EngineFactory::Instance();
-  switch (spec->kind) {
-    case SourceSpec::Kind::Image: engine_ = factory.CreateForImage(spec->path, 0, !fast); break;
-    case SourceSpec::Kind::Disk: engine_ = factory.CreateForDisk(spec->number, 0, 0, 0, !fast); break;
-    case SourceSpec::Kind::DiskRange:
-      engine_ = factory.CreateForDisk(spec->number, spec->start, spec->count, 0, !fast);
-      break;
-    case SourceSpec::Kind::Volume:
-      error = "volume sources are not supported yet; name the disk and its range (disk:N:START:COUNT)";
-      return false;
+  if (spec->kind == SourceSpec::Kind::Image)
+    return AddSource(text, kImageLetter, *spec, fast, error);
+  if (spec->kind == SourceSpec::Kind::DiskRange) return AddSource(text, 0, *spec, fast, error);
+
+  // volume:K and disk:N come from the machine's own list of sources.
+  DiskEnumerator enumerator;
+  enumerator.Refresh();
+  std::vector<VolumeEntry> entries;
+  for (const auto& [disk, list] : enumerator.Map())
+    for (const auto& e : list)
+      if (spec->kind == SourceSpec::Kind::Volume ? e.Number() == spec->number : int(disk) == spec->number)
+        entries.push_back(e);
+  if (entries.empty()) {
+    error = "no source " + text + " (see salvora-cli sources)";
+    return false;
   }
-  if (!engine_) {
-    error = "cannot " + std::string(fast ? "fast-" : "") + "scan " + text +
-            ": the source cannot be read or holds no file system this scan knows";
+  std::string lastError;
+  for (const auto& e : entries) {
+    SourceSpec part;
+    part.kind = SourceSpec::Kind::DiskRange;
+    part.number = int(e.diskNumber);
+    part.start = e.start;
+    part.count = e.length;
+    std::string partError;
+    if (!AddSource("volume:" + std::to_string(e.Number()), char16_t(e.Number()), part, fast, partError)) {
+      // A disk's free stretches often hold nothing a fast scan reads: go on with the rest.
+      if (entries.size() > 1) std::fprintf(stderr, "salvora-cli: skipped %s\n", partError.c_str());
+      lastError = partError;
+    }
+  }
+  if (sources_.empty()) {
+    error = lastError;
     return false;
   }
   return true;
 }
 
-int EngineSession::Scan() {
-  InstallInterruptHandler();
-  ScanLogCatalogue::Instance().NewSession();
-  ProgressLine line;
-  engine_->SetScanCallbacks(ScanProgress, nullptr, &line, 100);
-  int rc = engine_->Scan(nullptr);
-  line.Finish();
-  return rc;
+bool EngineSession::AddSource(std::string label, char16_t letter, const SourceSpec& spec, bool fast,
+                              std::string& error) {
+  auto& factory = EngineFactory::Instance();
+  ScanSource source;
+  source.label = std::move(label);
+  source.letter = letter;
+  ProbeResult probe;
+  if (spec.kind == SourceSpec::Kind::Image) {
+    probe = factory.ProbeImage(spec.path);
+    if (probe.error == 0) source.engine = factory.CreateForImage(spec.path, letter, !fast);
+  } else {
+    probe = factory.ProbeDisk(spec.number, spec.start);
+    source.onDevice = true;
+    platform::DiskDevicePath(spec.number, source.span.diskPath);
+    source.span.startByte = spec.start * uint64_t(probe.sectorSize);
+    source.span.lengthBytes = spec.count * uint64_t(probe.sectorSize);
+    if (probe.error == 0) source.engine = factory.CreateForDisk(spec.number, spec.start, spec.count, letter, !fast);
+  }
+  if (probe.error != 0) {
+    error = "cannot read " + source.label + ": " + platform::ErrorText(probe.error);
+    return false;
+  }
+  if (!source.engine) {
+    error = fast ? "cannot fast-scan " + source.label + ": it holds no file system the fast scan knows"
+                 : "cannot scan " + source.label +
+                       ": the advanced scan is not part of this build yet (use --fast)";
+    return false;
+  }
+  sources_.push_back(std::move(source));
+  return true;
 }
 
-int EngineSession::Walk(std::vector<FoundItem>& items) { return WalkFolder(nullptr, 0, "/", items); }
+int EngineSession::Scan(ResumeMode resume) {
+  InstallInterruptHandler();
+  ScanLogCatalogue::Instance().NewSession();
+  for (auto& source : sources_) {
+    std::string savedName;
+    bool resumeIt = false;
+    if (HasResumeState(*source.engine, savedName)) {
+      resumeIt = resume == ResumeMode::Resume || (resume == ResumeMode::Ask && AskResume(source.label));
+      if (!resumeIt) DiscardResumeState(*source.engine);
+    } else if (resume == ResumeMode::Resume) {
+      std::fprintf(stderr, "salvora-cli: no unfinished scan of %s; scanning afresh\n", source.label.c_str());
+    }
+    ScanProgressState state;
+    state.label = source.label;
+    source.engine->SetScanCallbacks(ScanProgress, nullptr, &state, 100);
+    int rc = source.engine->Scan(resumeIt ? savedName.c_str() : nullptr);
+    state.line.Finish();
+    source.engine->SetScanCallbacks(nullptr, nullptr, nullptr, 100);
+    if (rc != 0) return rc;
+  }
+  return 0;
+}
 
-int EngineSession::WalkFolder(const FoundFileRecord* folder, int depth, const std::string& prefix,
-                              std::vector<FoundItem>& items) {
+int EngineSession::Walk(std::vector<FoundItem>& items) {
+  int result = 0;
+  for (size_t i = 0; i < sources_.size(); ++i) {
+    int rc = WalkFolder(i, nullptr, 0, "/", items);
+    if (result == 0) result = rc;
+  }
+  return result;
+}
+
+int EngineSession::WalkFolder(size_t source, const FoundFileRecord* folder, int depth,
+                              const std::string& prefix, std::vector<FoundItem>& items) {
   if (depth > kMaxDepth) return 0;
   std::vector<FoundFileRecord> children;
-  int result = engine_->ListChildren(folder, depth, children);
+  int result = sources_[source].engine->ListChildren(folder, depth, children);
   for (const auto& child : children) {
     std::string path = prefix + std::string(child.Name()) + (child.IsFolder() ? "/" : "");
-    items.push_back({child, path, depth});
+    items.push_back({child, path, depth, source});
     if (child.IsFolder()) {
       FoundFileRecord copy = child;
-      int rc = WalkFolder(&copy, depth + 1, path, items);
+      int rc = WalkFolder(source, &copy, depth + 1, path, items);
       if (result == 0) result = rc;
     }
   }
   return result;
+}
+
+int EngineSession::Search(const std::string& text, std::vector<FoundItem>& items) {
+  for (size_t i = 0; i < sources_.size(); ++i) {
+    std::vector<FoundFileRecord> found;
+    // The search answers 1 when it ran and 0 when there was no record file to search: neither
+    // is a failure of the listing.
+    sources_[i].engine->SearchByExtension(text, found);
+    for (const auto& record : found) {
+      std::string folder;
+      if (sources_[i].engine->GetFullPath(&record, folder, 4096) != 0) folder.clear();
+      items.push_back({record, "/" + SlashPath(folder) + std::string(record.Name()), 0, i});
+    }
+  }
+  return 0;
+}
+
+const ScanSource* EngineSession::SourceHolding(const std::string& path) const {
+  for (const auto& source : sources_)
+    if (source.onDevice && !source.span.diskPath.empty() && platform::SameDevice(path, source.span))
+      return &source;
+  return nullptr;
+}
+
+uint64_t SelectionKey(const FoundFileRecord& record) {
+  return uint64_t(record.DriveLetter()) << 48 | uint64_t(record.EngineKind() & 0xFFFFu) << 32 |
+         record.RecordNumber();
 }
 
 std::string FormatRecordTime(uint64_t fileTime) {

@@ -7,42 +7,63 @@
 
 #include "cli/Commands.h"
 #include "cli/SourceSpec.h"
+#include "platform/SameDevice.h"
 #include "scan/IFileRecoveryParse.h"
 
-// What the scan and recover commands share: opening the engine the factory picks for a source,
-// scanning it in a session of its own with progress on stderr, and walking the found tree.
+// What the scan and recover commands share: opening the engines the factory picks for a source
+// (one for an image, a volume or a stretch; one per volume and gap for a whole disk), scanning
+// each in a session of its own with progress on stderr, and walking the found trees.
 namespace salvora::cli {
 
 struct FoundItem {
   FoundFileRecord record;
   std::string path;   // "/" joined names from the top; folders end with "/"
   int depth = 0;      // of the record's folder level (0 = top)
+  size_t source = 0;  // index into EngineSession::sources()
+};
+
+// Whether to go on with an interrupted advanced scan.
+enum class ResumeMode { Ask, Resume, Fresh };
+
+struct ScanSource {
+  std::string label;         // what the user named, or "volume:K" of a disk's part
+  char16_t letter = 0;       // the records' source letter
+  bool onDevice = false;     // a disk or a stretch of one (an image file is not)
+  platform::SourceSpan span;  // for the destination check
+  std::unique_ptr<IFileRecoveryParse> engine;
 };
 
 class EngineSession {
  public:
-  // Opens the engine for text (an image path or disk:N[:START:COUNT]). false with a message.
+  // Opens the engines for text. false with a one-line message.
   bool Open(const std::string& text, bool fast, std::string& error);
-  // Runs Scan(null) in a new session folder. 0, -9527 (Ctrl-C) or the engine's error.
-  int Scan();
-  // Every record below the root, as the browser lists them (folders first met, then their
-  // children), in depth-first order. 0 or the first listing error (what was listed stays).
+  // Scans every source in turn, in a new session folder. 0, -9527 (Ctrl-C) or the first error.
+  int Scan(ResumeMode resume);
+  // Every record below each root, as the browser lists them, depth-first, source by source.
+  // 0 or the first listing error (what was listed stays).
   int Walk(std::vector<FoundItem>& items);
+  // Records whose extension occurs in text, from every source, with their folder paths.
+  int Search(const std::string& text, std::vector<FoundItem>& items);
 
-  IFileRecoveryParse& engine() { return *engine_; }
+  std::vector<ScanSource>& sources() { return sources_; }
+  // The source whose medium holds path, or nullptr.
+  const ScanSource* SourceHolding(const std::string& path) const;
 
  private:
-  int WalkFolder(const FoundFileRecord* folder, int depth, const std::string& prefix,
+  bool AddSource(std::string label, char16_t letter, const SourceSpec& spec, bool fast, std::string& error);
+  int WalkFolder(size_t source, const FoundFileRecord* folder, int depth, const std::string& prefix,
                  std::vector<FoundItem>& items);
 
-  std::unique_ptr<IFileRecoveryParse> engine_;
+  std::vector<ScanSource> sources_;
 };
 
 // FILETIME as "YYYY-MM-DD HH:MM:SS" as it stands (FAT keeps local time), "-" for 0.
 std::string FormatRecordTime(uint64_t fileTime);
-// Splits "--fast SOURCE [--to DIR]"-style arguments: options with values go to the map.
+// Splits arguments into positionals and options; options with values take the next argument.
 bool ParseOptions(const Args& args, const std::vector<std::string>& flags,
                   const std::vector<std::string>& valued, std::vector<std::string>& positional,
                   std::vector<std::pair<std::string, std::string>>& options, std::string& error);
+// The 64-bit key the recovery selection is ordered by: source letter, engine, record number.
+uint64_t SelectionKey(const FoundFileRecord& record);
 
 }  // namespace salvora::cli

@@ -1,14 +1,20 @@
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cinttypes>
 #include <cstdio>
+#include <map>
 
 #include "cli/Commands.h"
 #include "cli/EngineSession.h"
 #include "cli/Interrupt.h"
+#include "cli/RecordFacts.h"
+#include "cli/RunOptions.h"
+#include "output/DfxmlReport.h"
 #include "output/FileCategory.h"
 #include "output/OutputFiles.h"
 #include "output/RecoveredName.h"
+#include "output/Sha256.h"
 #include "output/UniquePath.h"
 #include "platform/PlatformError.h"
 
@@ -16,30 +22,72 @@ namespace salvora::cli {
 namespace {
 
 const char kUsage[] =
-    "usage: salvora-cli recover --fast SOURCE --to DIR\n"
-    "  SOURCE: an image path, or disk:N[:START:COUNT]\n"
-    "Scans SOURCE and writes every found file into DIR/<category>/ (photo, audio, video,\n"
-    "document, archive, others) under a name that never replaces an existing file, printing one\n"
-    "line per file: ok, short (the data ran out before the recorded size) or FAILED.\n";
+    "usage: salvora-cli recover SOURCE --to DIR [--fast] [--resume|--fresh] [--types ...]\n"
+    "                           [--ext LIST] [--only-deleted] [--report FILE] [--force]\n"
+    "  SOURCE: an image path, volume:K, disk:N or disk:N:START:COUNT (see salvora-cli scan --help)\n"
+    "  --to DIR        where to write; each file lands in DIR/<category>/ (photo, audio, video,\n"
+    "                  document, archive, others) under a name that never replaces another\n"
+    "  --fast          read only the file system's own records (otherwise the advanced scan)\n"
+    "  --resume/--fresh as for scan\n"
+    "  --types LIST    only files of these kinds (photo,audio,video,all), as the file-type page\n"
+    "  --ext LIST      only files with these extensions (jpg,png)\n"
+    "  --only-deleted  leave out files that still exist on the source\n"
+    "  --report FILE   write a DFXML report of the recovered files (names, sizes, sha256)\n"
+    "  --force         write even when DIR is on the scanned source (this can overwrite the very\n"
+    "                  files being recovered)\n"
+    "Prints one line per file: 'Success' or the error, then the counts.\n"
+    "Exit codes: 0 all written, 1 some failed, 2 bad arguments, source or destination, 130 cancelled.\n";
 
-// The result of the file being written, as the engine reports it.
-struct FileOutcome {
-  int error = 0;
-  bool finished = false;
+// The counts of the run, kept by the recovery-progress callback as each file finishes.
+struct RunCounts {
+  int total = 0;
+  int finished = 0;
+  int failed = 0;
+  bool fileFinished = false;
+  int fileError = 0;
 };
 
-int RecoveryProgress(void* userData, int percent, int, int error, const char*) {
-  auto* outcome = static_cast<FileOutcome*>(userData);
-  if (percent >= 100) {
-    outcome->finished = true;
-    if (error != 0) outcome->error = error;
+int RecoveryProgress(void* userData, int percent, int hundred, int error, const char*) {
+  auto* counts = static_cast<RunCounts*>(userData);
+  if (Interrupted()) return ScanCancelled;
+  if (percent * hundred / 100 == 100 && !counts->fileFinished) {
+    counts->fileFinished = true;
+    counts->fileError = error;
+    ++counts->finished;
+    if (error != 0) ++counts->failed;
   }
-  return Interrupted() ? ScanCancelled : 0;
+  return 0;
 }
 
 uint64_t SizeOf(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 ? uint64_t(st.st_size) : 0;
+}
+
+std::string CommandLine(const Args& args) {
+  std::string text = "salvora-cli recover";
+  for (const auto& a : args) text += " " + a;
+  return text;
+}
+
+// The files the run writes, in selection-key order: what the browser lists (pictures that
+// failed the content check stay out), or what the type search finds.
+int Select(EngineSession& session, const RunOptions& options, std::map<uint64_t, FoundItem>& selection) {
+  std::vector<FoundItem> items;
+  int rc = options.searchText.empty() ? session.Walk(items) : session.Search(options.searchText, items);
+  for (auto& item : items) {
+    const FoundFileRecord& r = item.record;
+    if (r.IsFolder() || (options.onlyDeleted && !r.IsDeleted())) continue;
+    if (r.ContentCheck() == 0 && CategoryOf(r.Name()) == "photo") continue;
+    selection.emplace(SelectionKey(r), std::move(item));
+  }
+  return rc;
+}
+
+// The line of the counts at the end of a run: finished, total, recovered, failed.
+void PrintCounts(const RunCounts& counts) {
+  std::printf("Finished %d of %d files: %d recovered, %d failed\n", counts.finished, counts.total,
+              counts.finished - counts.failed, counts.failed);
 }
 
 }  // namespace
@@ -49,73 +97,119 @@ int RunRecover(const Args& args) {
     std::fputs(kUsage, stdout);
     return kExitOk;
   }
-  std::vector<std::string> positional;
-  std::vector<std::pair<std::string, std::string>> options;
-  std::string error, destination;
-  bool fast = false;
-  bool parsed = ParseOptions(args, {"--fast"}, {"--to"}, positional, options, error);
-  for (const auto& [name, value] : options) {
-    if (name == "--fast") fast = true;
-    if (name == "--to") destination = value;
-  }
-  if (!parsed || positional.size() != 1 || destination.empty()) {
-    std::fprintf(stderr, "salvora-cli: %s\n%s",
-                 !error.empty() ? error.c_str() : "recover takes one SOURCE and --to DIR", kUsage);
+  RunOptions options;
+  std::string error;
+  if (!ParseRunOptions(args, true, options, error)) {
+    std::fprintf(stderr, "salvora-cli: %s (see salvora-cli recover --help)\n", error.c_str());
     return kExitBadInput;
   }
+  std::string destination = options.destination;
   while (destination.size() > 1 && destination.back() == '/') destination.pop_back();
   if (int rc = CreateFolders(destination); rc != 0) {
-    std::fprintf(stderr, "salvora-cli: cannot create %s: %s\n", destination.c_str(),
-                 platform::ErrorText(rc).c_str());
+    std::fprintf(stderr, "salvora-cli: cannot create %s: %s\n", destination.c_str(), platform::ErrorText(rc).c_str());
+    return kExitBadInput;
+  }
+  if (::access(destination.c_str(), W_OK | X_OK) != 0) {
+    std::fprintf(stderr, "salvora-cli: cannot write into %s: %s\n", destination.c_str(),
+                 platform::ErrorText(platform::LastError()).c_str());
     return kExitBadInput;
   }
   EngineSession session;
-  if (!session.Open(positional[0], fast, error)) {
+  if (!session.Open(options.source, options.fast, error)) {
     std::fprintf(stderr, "salvora-cli: %s\n", error.c_str());
     return kExitBadInput;
   }
-  int rc = session.Scan();
-  if (rc == ScanCancelled) return kExitCancelled;
+  if (const ScanSource* source = session.SourceHolding(destination); source && !options.force) {
+    std::fprintf(stderr, "salvora-cli: %s is on the scanned source %s; writing there may overwrite the "
+                         "files you want back (choose another folder, or --force)\n",
+                 destination.c_str(), source->label.c_str());
+    return kExitBadInput;
+  }
+  int rc = session.Scan(options.resume);
+  if (rc == ScanCancelled) {
+    std::fprintf(stderr, "salvora-cli: scan cancelled; nothing was written\n");
+    return kExitCancelled;
+  }
   if (rc != 0) {
     std::fprintf(stderr, "salvora-cli: scan failed: %s\n", platform::ErrorText(rc).c_str());
     return kExitBadInput;
   }
-  std::vector<FoundItem> items;
-  int walk = session.Walk(items);
+  std::map<uint64_t, FoundItem> selection;
+  const int listing = Select(session, options, selection);
 
-  size_t written = 0, failed = 0;
+  DfxmlReport report(options.source, CommandLine(args));
+  RunCounts counts;
+  counts.total = int(selection.size());
   const int baseSeparators = CountSeparators(destination);
-  for (const auto& item : items) {
-    if (item.record.IsFolder()) continue;
+  bool cancelled = false;
+  for (const auto& [key, item] : selection) {
+    IFileRecoveryParse& engine = *session.sources()[item.source].engine;
     const std::string name = SanitiseRecoveredName(item.record.Name());
-    const std::string target =
-        MakeUniquePath(destination + "/" + CategoryOf(name) + "/" + name);
-    FileOutcome outcome;
-    session.engine().SetScanCallbacks(nullptr, RecoveryProgress, &outcome, 100);
-    int result = target.empty() ? kInvalidParameter
-                                : session.engine().RecoverFile(&item.record, target, baseSeparators);
-    if (result == ScanCancelled) {
-      std::printf("cancelled %s\n", item.path.c_str());
-      std::printf("# %zu written, %zu failed, cancelled\n", written, failed);
-      return kExitCancelled;
+    const std::string target = MakeUniquePath(destination + "/" + CategoryOf(name) + "/" + name);
+    counts.fileFinished = false;
+    counts.fileError = 0;
+    if (int refused = engine.SetScanCallbacks(nullptr, RecoveryProgress, &counts, 100); refused != 0) {
+      std::fprintf(stderr, "salvora-cli: the engine refused the recovery: %s\n", platform::ErrorText(refused).c_str());
+      break;
     }
-    if (result == 0 && outcome.error != 0) result = outcome.error;
+    int result = target.empty() ? kInvalidParameter : engine.RecoverFile(&item.record, target, baseSeparators);
+    if (result == ScanCancelled) {
+      cancelled = true;
+      break;
+    }
+    // An engine that fails without reporting the end of the file still counts it.
+    if (!counts.fileFinished) {
+      ++counts.finished;
+      if (result != 0) ++counts.failed;
+    } else if (result == 0) {
+      result = counts.fileError;
+    } else if (counts.fileError == 0) {
+      ++counts.failed;
+    }
     if (result != 0) {
-      ++failed;
-      std::printf("FAILED (%s) %s\n", platform::ErrorText(result).c_str(), item.path.c_str());
+      std::printf("%s: %s\n", item.path.c_str(), platform::ErrorText(result).c_str());
       continue;
     }
-    ++written;
     const uint64_t size = SizeOf(target);
     if (size < item.record.FileSize())
-      std::printf("short (%" PRIu64 " of %" PRIu64 " bytes) %s -> %s\n", size, item.record.FileSize(),
-                  item.path.c_str(), target.c_str());
+      std::printf("%s -> %s: Success (short: %" PRIu64 " of %" PRIu64 " bytes)\n", item.path.c_str(),
+                  target.c_str(), size, item.record.FileSize());
     else
-      std::printf("ok %s -> %s\n", item.path.c_str(), target.c_str());
+      std::printf("%s -> %s: Success\n", item.path.c_str(), target.c_str());
+    if (!options.reportPath.empty()) {
+      DfxmlReport::FileObject file;
+      file.filename = item.path;
+      file.outputPath = target;
+      file.filesize = size;
+      file.deleted = item.record.IsDeleted();
+      file.writeTime = item.record.WriteTime();
+      file.creationTime = item.record.CreationTime();
+      file.accessTime = item.record.AccessTime();
+      file.sha256 = Sha256OfFile(target);
+      file.engine = EngineNameOf(item.record);
+      uint64_t sector = 0;
+      // Only a file in one piece has a known run: its clusters follow its first one.
+      if (FirstDataSector(item.record, sector) && size > 0 && size <= item.record.ClusterSize())
+        file.byteRuns.push_back({0, sector * 512, size});
+      report.Add(std::move(file));
+    }
   }
-  std::printf("# %zu written, %zu failed\n", written, failed);
-  if (walk != 0) std::fprintf(stderr, "salvora-cli: listing incomplete: %s\n", platform::ErrorText(walk).c_str());
-  return failed != 0 || walk != 0 ? kExitPartial : kExitOk;
+  for (auto& source : session.sources()) source.engine->SetScanCallbacks(nullptr, nullptr, nullptr, 100);
+  PrintCounts(counts);
+  int exitCode = cancelled ? kExitCancelled : counts.failed != 0 || listing != 0 ? kExitPartial : kExitOk;
+  if (cancelled)
+    std::fprintf(stderr, "salvora-cli: recovery cancelled; the %d files written to %s stay there\n",
+                 counts.finished - counts.failed, destination.c_str());
+  if (listing != 0)
+    std::fprintf(stderr, "salvora-cli: listing incomplete: %s\n", platform::ErrorText(listing).c_str());
+  if (!options.reportPath.empty()) {
+    if (int written = report.WriteTo(options.reportPath); written != 0) {
+      std::fprintf(stderr, "salvora-cli: cannot write the report %s: %s\n", options.reportPath.c_str(),
+                   platform::ErrorText(written).c_str());
+      if (exitCode == kExitOk) exitCode = kExitPartial;
+    }
+  }
+  return exitCode;
 }
 
 }  // namespace salvora::cli

@@ -1,19 +1,33 @@
 #include <cinttypes>
+#include <cstdint>
 #include <cstdio>
 
 #include "cli/Commands.h"
 #include "cli/EngineSession.h"
+#include "cli/JsonText.h"
+#include "cli/RecordFacts.h"
+#include "cli/RunOptions.h"
+#include "output/DfxmlReport.h"
 #include "platform/PlatformError.h"
 
 namespace salvora::cli {
 namespace {
 
 const char kUsage[] =
-    "usage: salvora-cli scan --fast SOURCE\n"
-    "  SOURCE: an image path, or disk:N[:START:COUNT]\n"
-    "Scans the file system's own records and prints what was found, one line each:\n"
-    "  type (d folder, f file), deleted or live, content check (ok, or bad when the first\n"
-    "  sector does not match the extension), size, written, created and accessed times, path.\n";
+    "usage: salvora-cli scan SOURCE [--fast] [--resume|--fresh] [--types photo,audio,video,all]\n"
+    "                        [--ext LIST] [--tree|--json]\n"
+    "  SOURCE: an image path, volume:K (as 'sources' numbers it), disk:N (every volume and\n"
+    "          free stretch of disk N in turn) or disk:N:START:COUNT (a stretch of sectors)\n"
+    "  --fast      read only the file system's own records (otherwise the advanced scan)\n"
+    "  --resume    go on with an unfinished advanced scan; --fresh starts again (default: ask\n"
+    "              on a terminal, start afresh otherwise)\n"
+    "  --types     list only the files of these kinds, as the file-type page chooses them\n"
+    "  --ext       list only files with these extensions (jpg,png)\n"
+    "  --tree      one line per folder and file (default): type (d folder, f file), deleted or\n"
+    "              live, content check (ok, or bad when the first sector does not match the\n"
+    "              extension), size, written, created and accessed times, path\n"
+    "  --json      one object per record instead\n"
+    "Exit codes: 0 done, 1 listing incomplete, 2 bad arguments or source, 130 cancelled.\n";
 
 void PrintItem(const FoundItem& item) {
   const FoundFileRecord& r = item.record;
@@ -23,27 +37,44 @@ void PrintItem(const FoundItem& item) {
               FormatRecordTime(r.AccessTime()).c_str(), item.path.c_str());
 }
 
+std::string JsonTime(uint64_t fileTime) {
+  return fileTime == 0 ? "null" : JsonString(DfxmlReport::IsoTime(fileTime));
+}
+
+void PrintJsonItem(const FoundItem& item, const std::string& source, bool first) {
+  const FoundFileRecord& r = item.record;
+  uint64_t sector = 0;
+  std::string firstSector = FirstDataSector(r, sector) ? std::to_string(sector) : "null";
+  std::printf("%s\n  {\"path\": %s, \"name\": %s, \"folder\": %s, \"size\": %" PRIu64
+              ", \"written\": %s, \"created\": %s, \"accessed\": %s, \"engine\": %s, \"deleted\": %s, "
+              "\"contentCheck\": %s, \"firstSector\": %s, \"entrySector\": %" PRIu64 ", \"source\": %s}",
+              first ? "" : ",", JsonString(item.path).c_str(), JsonString(std::string(r.Name())).c_str(),
+              r.IsFolder() ? "true" : "false", r.FileSize(), JsonTime(r.WriteTime()).c_str(),
+              JsonTime(r.CreationTime()).c_str(), JsonTime(r.AccessTime()).c_str(),
+              JsonString(EngineNameOf(r)).c_str(), r.IsDeleted() ? "true" : "false",
+              r.ContentCheck() ? "true" : "false", firstSector.c_str(), r.EntrySector(),
+              JsonString(source).c_str());
+}
+
 }  // namespace
 
 int RunScan(const Args& args) {
-  std::vector<std::string> positional;
-  std::vector<std::pair<std::string, std::string>> options;
-  std::string error;
   if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
     std::fputs(kUsage, stdout);
     return kExitOk;
   }
-  if (!ParseOptions(args, {"--fast"}, {}, positional, options, error) || positional.size() != 1) {
-    std::fprintf(stderr, "salvora-cli: %s\n%s", error.empty() ? "scan takes one SOURCE" : error.c_str(), kUsage);
+  RunOptions options;
+  std::string error;
+  if (!ParseRunOptions(args, false, options, error)) {
+    std::fprintf(stderr, "salvora-cli: %s (see salvora-cli scan --help)\n", error.c_str());
     return kExitBadInput;
   }
-  const bool fast = !options.empty();
   EngineSession session;
-  if (!session.Open(positional[0], fast, error)) {
+  if (!session.Open(options.source, options.fast, error)) {
     std::fprintf(stderr, "salvora-cli: %s\n", error.c_str());
     return kExitBadInput;
   }
-  int rc = session.Scan();
+  int rc = session.Scan(options.resume);
   if (rc == ScanCancelled) {
     std::fprintf(stderr, "salvora-cli: scan cancelled; what was found so far is listed\n");
   } else if (rc != 0) {
@@ -51,16 +82,28 @@ int RunScan(const Args& args) {
     return kExitBadInput;
   }
   std::vector<FoundItem> items;
-  int walk = session.Walk(items);
+  int listing = options.searchText.empty() ? session.Walk(items) : session.Search(options.searchText, items);
   size_t files = 0, folders = 0;
-  std::printf("# type state   chk         size  written              created              accessed             path\n");
-  for (const auto& item : items) {
-    PrintItem(item);
-    (item.record.IsFolder() ? folders : files)++;
+  if (options.json) {
+    std::printf("[");
+    for (size_t i = 0; i < items.size(); ++i)
+      PrintJsonItem(items[i], session.sources()[items[i].source].label, i == 0);
+    std::printf("%s]\n", items.empty() ? "" : "\n");
+  } else {
+    std::printf("# type state   chk         size  written              created              accessed             path\n");
+    size_t heading = SIZE_MAX;
+    for (const auto& item : items) {
+      if (session.sources().size() > 1 && item.source != heading) {
+        heading = item.source;
+        std::printf("# %s\n", session.sources()[item.source].label.c_str());
+      }
+      PrintItem(item);
+    }
   }
-  std::printf("# %zu files in %zu folders\n", files, folders);
-  if (walk != 0) {
-    std::fprintf(stderr, "salvora-cli: listing incomplete: %s\n", platform::ErrorText(walk).c_str());
+  for (const auto& item : items) (item.record.IsFolder() ? folders : files)++;
+  if (!options.json) std::printf("# %zu files in %zu folders\n", files, folders);
+  if (listing != 0) {
+    std::fprintf(stderr, "salvora-cli: listing incomplete: %s\n", platform::ErrorText(listing).c_str());
     return kExitPartial;
   }
   return rc == ScanCancelled ? kExitCancelled : kExitOk;

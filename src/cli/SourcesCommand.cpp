@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli/Commands.h"
+#include "cli/JsonText.h"
 #include "platform/PlatformError.h"
 #include "storage/DiskEnumerator.h"
 #include "storage/DisplayNames.h"
@@ -23,28 +24,6 @@ const char* KindName(VolumeEntry::Kind kind) {
     case VolumeEntry::Kind::WholeDisk: return "disk";
   }
   return "volume";
-}
-
-std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\t': out += "\\t"; break;
-      case '\r': out += "\\r"; break;
-      default:
-        if (c < 0x20) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", c);
-          out += buf;
-        } else {
-          out += char(c);
-        }
-    }
-  }
-  return out + "\"";
 }
 
 void PrintJson(DiskEnumerator& enumerator) {

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+#include "cli/Commands.h"
+#include "cli/EngineSession.h"
+
+// The options scan and recover share, parsed and checked once.
+namespace salvora::cli {
+
+struct RunOptions {
+  std::string source;
+  bool fast = false;
+  ResumeMode resume = ResumeMode::Ask;
+  std::string searchText;  // extension text of --types or --ext; empty: every record listed
+  bool json = false;       // scan
+  std::string destination; // recover: --to
+  bool onlyDeleted = false;
+  std::string reportPath;
+  bool force = false;
+};
+
+// Parses the arguments of scan (recover false) or recover. false with a one-line reason.
+bool ParseRunOptions(const Args& args, bool recover, RunOptions& options, std::string& error);
+
+}  // namespace salvora::cli
