@@ -10,7 +10,7 @@ out="$root/docs/screenshots"
 tool="$build/tests/app/app_screenshots"
 
 cmake --build "$build" -j2 --target app_screenshots
-image="$build/fixtures/fat32.img"
+image="$build/fixtures/card.img"
 if [ ! -f "$image" ]; then
   bash "$root/tests/fixtures/make-all.sh" "$build/fixtures"
 fi

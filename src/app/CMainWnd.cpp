@@ -14,6 +14,8 @@
 
 #include "app/AppPaths.h"
 #include "app/CDeviceMonitor.h"
+#include "app/CFoundFileBrowser.h"
+#include "app/CRecoverProcessWnd.h"
 #include "app/CLikeItWnd.h"
 #include "app/CMessageBox.h"
 #include "app/LanguageCatalog.h"
@@ -44,22 +46,6 @@ const char kImageGroupName[] = "ImageFile";
 const char kImageGroupText[] = "Image File";
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
-
-// Extensions that the tree counts under another one's node.
-std::string MergedExtension(const std::string& ext) {
-  if (ext == "jpeg") return "jpg";
-  if (ext == "tiff") return "tif";
-  if (ext == "scr") return "pcx";
-  if (ext == "midi") return "mid";
-  if (ext == "m4p") return "m4a";
-  return ext;
-}
-
-std::string ExtensionOf(std::string_view name) {
-  const size_t dot = name.rfind('.');
-  if (dot == std::string_view::npos) return {};
-  return platform::ToLowerAscii(name.substr(dot + 1));
-}
 
 }  // namespace
 
@@ -128,6 +114,10 @@ void CMainWnd::Notify(ui::TNotifyUI& msg) {
       OnAssistMenu();
     } else if (name == u"BtnLikeIt") {
       OnLikeIt();
+    } else if (name == u"BtnRecover") {
+      OnRecover();
+    } else if (name == u"ChkSelAll") {
+      if (browser_) browser_->OnSelectAllClicked();
     } else if (name == u"BtnPhoto" || name == u"BtnAudio" || name == u"BtnVideo") {
       const char* option = name == u"BtnPhoto" ? "OptPhotoFile" : name == u"BtnAudio" ? "OptAudioFile" : "OptVideoFile";
       if (auto* box = Find<QAbstractButton>(QString::fromLatin1(option))) box->setChecked(!box->isChecked());
@@ -141,6 +131,13 @@ void CMainWnd::Notify(ui::TNotifyUI& msg) {
     }
   } else if (msg.type == u"itemselect") {
     if (name == u"DiskList") OnDiskRowSelected(DiskList()->currentItem());
+    else if (name == u"TypeTree" && browser_) browser_->ListNode(Find<ui::CTreeUI>(name)->currentItem());
+  } else if (msg.type == u"checkboxselectchanged") {
+    if (name == u"TypeTree" && browser_) browser_->OnNodeCheck(msg.data.toString(), msg.wParam);
+  } else if (msg.type == u"list_check_click") {
+    if (name == u"FileList" && browser_) browser_->OnRowCheck(msg.wParam, msg.lParam != 0);
+  } else if (msg.type == u"headerclick") {
+    if (name == u"FileList" && browser_ && msg.data.toString() != u"CheckAll") browser_->OnHeaderClick(msg.wParam);
   } else if (msg.type == u"itemactivate") {
     if (name == u"DiskList") {
       QTreeWidgetItem* item = DiskList()->currentItem();
@@ -169,6 +166,10 @@ void CMainWnd::InitWindow() {
   ApplyTexts();
   FillDiskList();
   PrepareFileTypePage();
+  browser_ = new CFoundFileBrowser(Find<ui::CTreeUI>(QStringLiteral("TypeTree")), Find<ui::CListExUI>(QStringLiteral("FileList")),
+                                   Find<QAbstractButton>(QStringLiteral("ChkSelAll")), FindControl(QStringLiteral("SelectedFileInfo")),
+                                   FindControl(QStringLiteral("BtnRecover")), found_,
+                                   [this](const FoundFileRecord& record) { return PathOfRecord(record); }, this);
   SetEnabled("BtnScan", false);
   SetEnabled("BtnAdvanceScan", false);
   SetEnabled("TabFileType", false);
@@ -256,9 +257,7 @@ void CMainWnd::ShowPage(int page) {
       const QString count = FormatMessageText(QStringLiteral("{f 7}{c #316D1E}%d{/c}{/f}"),
                                               {QVariant::fromValue<qulonglong>(found_.size())});
       SetText("Txt2", FormatMessageText(Msg("MSG0802"), {count}));
-      // Nothing is ticked yet: the selection status of an empty selection.
-      SetEnabled("BtnRecover", false);
-      SetText("SelectedFileInfo", Msg("MSG0803"));
+      if (browser_) browser_->UpdateStatus();
       break;
     }
     default:
@@ -550,6 +549,7 @@ void CMainWnd::OnSearchDone() {
   if (auto* files = Find<ui::CListExUI>(QStringLiteral("FileList"))) files->clear();
   if (auto* preview = Find<ui::CRichEditUI>(QStringLiteral("PreviewEdit"))) preview->ClearAll();
   BuildTypeTree();
+  if (browser_) browser_->Reset();
   SetEnabled("TabRecover", true);
   ShowPage(kRecoverPage);
 }
@@ -703,7 +703,7 @@ void CMainWnd::BuildTypeTree() {
   if (!tree) return;
   std::map<std::string, int> counts;
   for (const FoundFileRecord& record : found_) {
-    if (!record.IsFolder()) ++counts[MergedExtension(ExtensionOf(record.Name()))];
+    if (!record.IsFolder()) ++counts[CFoundFileBrowser::GroupOf(record)];
   }
   for (int g = 0; g < 3; ++g) {
     QTreeWidgetItem* node = tree->FindNode(QString::fromLatin1(kTypeNodes[g]));
@@ -723,6 +723,46 @@ void CMainWnd::BuildTypeTree() {
     }
     node->setExpanded(true);
   }
+}
+
+// ---- recover page ----
+
+std::string CMainWnd::PathOfRecord(const FoundFileRecord& record) const {
+  for (const auto& [tag, row] : rows_) {
+    if (row->engine && row->Letter() == record.DriveLetter()) {
+      std::string path;
+      if (row->engine->GetFullPath(&record, path, 260) == 0) return path;
+      return {};
+    }
+  }
+  return {};
+}
+
+bool CMainWnd::DestinationOnScannedSource(const std::string& folder) const {
+  // Writing onto a scanned volume may overwrite the very clusters still to be recovered.
+  for (const auto& [tag, row] : rows_) {
+    if (!row->engine || row->kind == DiskRow::kImage) continue;
+    if (SameDevice(folder.empty() ? std::string("/") : folder, row->entry)) return true;
+  }
+  return false;
+}
+
+void CMainWnd::OnRecover() {
+  if (!browser_ || browser_->SelectedRecords().empty()) return;
+  std::string folder = ui::ChooseFolder(this, QString::fromLatin1(kRecoveryFolderTitle)).toStdString();
+  if (folder.empty()) return;
+  if (folder.back() == '/' || folder.back() == '\\') folder.pop_back();
+  recoveryFolder_ = folder;
+  if (DestinationOnScannedSource(folder) &&
+      CMessageBox::Show(this, CMessageBox::kConfirm, Msg("MSG0805"), 450, 160) != 1) {
+    return;
+  }
+  std::vector<CRecoverProcessWnd::Source> sources;
+  for (const auto& [tag, row] : rows_) {
+    if (row->engine) sources.push_back({row->Letter(), row->engine.get()});
+  }
+  CRecoverProcessWnd window(this, sources, browser_->SelectedRecords(), folder);
+  window.ShowModal(CRecoverProcessWnd::kWidth, CRecoverProcessWnd::kHeight);
 }
 
 }  // namespace salvora::app

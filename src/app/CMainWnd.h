@@ -22,6 +22,7 @@ class CDiskListUI;
 namespace salvora::app {
 
 class CDeviceMonitor;
+class CFoundFileBrowser;
 
 // The program's one top-level window: the start page (recovery or image mode), the scan page
 // with the disk list, the file-type page and the recover page.
@@ -47,7 +48,7 @@ class CMainWnd : public ui::CWindowUI {
   enum Mode { kRecoveryMode = 0, kImageMode = 1 };
 
   explicit CMainWnd(std::unique_ptr<IDiskSource> disks = MakeSystemDiskSource(),
-                    std::unique_ptr<IScanRunner> runner = std::make_unique<CImmediateScanRunner>());
+                    std::unique_ptr<IScanRunner> runner = std::make_unique<CProcessScanRunner>());
   ~CMainWnd() override;
 
   // Queues a message for the window, as a worker posts one; callable from any thread.
@@ -70,6 +71,10 @@ class CMainWnd : public ui::CWindowUI {
   // The extension text the search gets from the ticked file-type options.
   std::string ExtensionText() const;
   int LastImageLetter() const { return imageLetter_; }
+  CFoundFileBrowser* Browser() const { return browser_; }
+  // The folder the last recovery run wrote into.
+  const std::string& RecoveryFolder() const { return recoveryFolder_; }
+  static constexpr char kRecoveryFolderTitle[] = "Select location for recovery";
 
  protected:
   void Notify(ui::TNotifyUI& msg) override;
@@ -121,6 +126,11 @@ class CMainWnd : public ui::CWindowUI {
   void SetGroupTicked(const char* group, bool ticked);
   void BuildTypeTree();
 
+  // Recover page.
+  void OnRecover();
+  std::string PathOfRecord(const FoundFileRecord& record) const;
+  bool DestinationOnScannedSource(const std::string& folder) const;
+
   std::unique_ptr<IDiskSource> disks_;
   std::unique_ptr<IScanRunner> runner_;
   CDeviceMonitor* deviceMonitor_ = nullptr;
@@ -136,6 +146,8 @@ class CMainWnd : public ui::CWindowUI {
   std::vector<quint64> lastSources_;
   int imageLetter_ = 1000;
   std::vector<FoundFileRecord> found_;
+  CFoundFileBrowser* browser_ = nullptr;
+  std::string recoveryFolder_;
 };
 
 }  // namespace salvora::app

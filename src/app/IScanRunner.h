@@ -24,8 +24,9 @@ class IScanRunner {
                         std::vector<FoundFileRecord>& found) = 0;
 };
 
-// Scans and searches on the interface thread without a progress window.
-class CImmediateScanRunner : public IScanRunner {
+// Runs the scan behind CScanProcessWnd and the search behind CSearchProcessWnd, each modal with
+// its worker thread.
+class CProcessScanRunner : public IScanRunner {
  public:
   int RunScan(CMainWnd& owner, const std::vector<DiskRow*>& sources) override;
   int RunSearch(CMainWnd& owner, const std::vector<DiskRow*>& sources, const std::string& extensions,

@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTest>
 #include <filesystem>
 
@@ -21,6 +22,9 @@ int RecordingAnswerer::AnswerModal(ui::CWindowUI& window) {
   seen.width = window.width();
   seen.height = window.height();
   windows.push_back(seen);
+  if (seen.skin.endsWith(QStringLiteral("ProcessWnd.xml"))) {
+    return progressAnswer ? progressAnswer(window) : ui::IModalAnswerer::kRunModalLoop;
+  }
   if (results.empty()) return 1;
   const int r = results.front();
   results.pop_front();
@@ -132,6 +136,17 @@ void Settle() {
   for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
   QTest::qWait(10);
   for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+}
+
+bool WaitUntil(const std::function<bool()>& pred, int ms) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!pred()) {
+    if (timer.elapsed() > ms) return pred();
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QTest::qWait(2);
+  }
+  return true;
 }
 
 }  // namespace salvora::test

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,9 @@ class RecordingAnswerer : public ui::IModalAnswerer {
 
   std::vector<SeenWindow> windows;
   std::deque<int> results;        // answers in order; 1 when empty
+  // Progress windows (skins ending in ProcessWnd.xml) run their own loop, closed by their
+  // worker, unless this answers them; they take nothing from results.
+  std::function<int(ui::CWindowUI&)> progressAnswer;
   std::deque<QString> openFiles;
   std::deque<QString> folders;
   std::deque<QString> menuChoices;
@@ -121,5 +125,7 @@ QString Msg(const char* id);
 void Click(ui::CWindowUI& window, const char* control);
 // Lets queued messages and timers of zero delay run.
 void Settle();
+// Processes events until pred holds or ms pass; pred's last value.
+bool WaitUntil(const std::function<bool()>& pred, int ms = 10000);
 
 }  // namespace salvora::test

@@ -361,8 +361,7 @@ TEST_F(MainWndTest, LikeItOpensItsWindow) {
   EXPECT_FALSE(answerer.windows[0].message.isEmpty());
 }
 
-TEST_F(MainWndTest, ScanningARealImageThroughTheFactoryEndsOnTheRecoverPageOrWarns) {
-  // The window with the machine's engines: the result depends on which engines the build has.
+TEST_F(MainWndTest, ScanningARealImageRunsTheScanAndSearchWindowsAndEndsOnTheRecoverPage) {
   auto w = std::make_unique<CMainWnd>(std::make_unique<test::FakeDiskSource>(&entries, &removable));
   w->ShowWindow(800, 500);
   test::Settle();
@@ -370,11 +369,10 @@ TEST_F(MainWndTest, ScanningARealImageThroughTheFactoryEndsOnTheRecoverPageOrWar
   answerer.openFiles = {QString::fromStdString(test::FixturePath("fat32.img"))};
   test::Click(*w, "BtnLoadImage");
   test::Click(*w, "BtnScan");
-  test::Settle();
-  if (answerer.windows.empty()) {
-    EXPECT_EQ(w->CurrentPage(), CMainWnd::kRecoverPage);
-  } else {
-    EXPECT_EQ(answerer.windows[0].message, Msg("MSG0504"));
-    EXPECT_EQ(w->CurrentPage(), CMainWnd::kScanPage);
-  }
+  ASSERT_TRUE(test::WaitUntil([&] { return w->CurrentPage() == CMainWnd::kRecoverPage; }));
+  ASSERT_EQ(answerer.windows.size(), 2u);
+  EXPECT_EQ(answerer.windows[0].skin, QStringLiteral("ScanProcessWnd.xml"));
+  EXPECT_EQ(answerer.windows[0].width, 350);
+  EXPECT_EQ(answerer.windows[1].skin, QStringLiteral("SearchProcessWnd.xml"));
+  EXPECT_EQ(answerer.windows[1].width, 370);
 }

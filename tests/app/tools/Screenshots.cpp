@@ -5,6 +5,7 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -39,15 +40,32 @@ class Photographer : public ui::IModalAnswerer {
   QString nextName;
   QString menuChoice;
   int AnswerModal(ui::CWindowUI& window) override {
-    Save(window, nextName.isEmpty() ? window.SkinName().section(u'.', 0, 0) : nextName);
+    const QString skin = window.SkinName();
+    if (running && skin == u"RecoverProcessWnd.xml") {
+      // The run's end with its detail list open.
+      QWidget* finish = window.FindControl(QStringLiteral("FinishBtn"));
+      for (int i = 0; i < 500 && finish && !finish->isVisibleTo(&window); ++i) QTest::qWait(20);
+      window.SendNotify(QStringLiteral("click"), window.FindControl(QStringLiteral("DetailBtn")));
+      Save(window, QStringLiteral("window-recover-details"));
+      return 1;
+    }
+    if (running && skin.endsWith(QStringLiteral("ProcessWnd.xml"))) {
+      // Scan and search windows as they run; their workers close them.
+      QTest::qWait(30);
+      Save(window, QStringLiteral("window-") + skin.section(u'.', 0, 0));
+      return window.isVisible() ? kRunModalLoop : window.result();
+    }
+    Save(window, nextName.isEmpty() ? skin.section(u'.', 0, 0) : nextName);
     nextName.clear();
     return 1;
   }
   QString AnswerOpenFile(const QString&, const QString&) override { return image; }
   QString AnswerSaveFile(const QString&, const QString&, const QString&) override { return {}; }
-  QString AnswerFolder(const QString&) override { return {}; }
+  QString AnswerFolder(const QString&) override { return folder; }
   QString AnswerMenu(const QList<ui::MenuItem>&) override { return {}; }
   QString image;
+  QString folder;
+  bool running = false;  // progress windows run their work
 };
 
 // Fixed disks for the picture when no disk map names the disks to show.
@@ -112,9 +130,28 @@ int main(int argc, char** argv) {
   window.SendNotify(QStringLiteral("click"), window.FindControl(QStringLiteral("BtnAdvanceScan")));
   Save(window, QStringLiteral("page2-file-types"));
 
-  window.PostMessage(app::CMainWnd::kMsgSearchDone);
-  QTest::qWait(100);
-  Save(window, QStringLiteral("page3-recover"));
+  if (!photographer.image.isEmpty()) {
+    // A real scan and search of the image, then the browser with a node listed and ticked, and
+    // the recovery of the ticked files into a temporary folder.
+    photographer.running = true;
+    window.SendNotify(QStringLiteral("click"), window.FindControl(QStringLiteral("BtnScan")));
+    for (int i = 0; i < 500 && window.CurrentPage() != app::CMainWnd::kRecoverPage; ++i) QTest::qWait(20);
+    Save(window, QStringLiteral("page3-recover"));
+    if (auto* tree = window.Find<QTreeWidget>(QStringLiteral("TypeTree"))) {
+      const QList<QTreeWidgetItem*> jpg = tree->findItems(QStringLiteral("JPG"), Qt::MatchStartsWith | Qt::MatchRecursive);
+      if (!jpg.isEmpty()) tree->setCurrentItem(jpg.first());
+      if (tree->topLevelItemCount() > 0) tree->topLevelItem(0)->setCheckState(0, Qt::Checked);
+    }
+    Save(window, QStringLiteral("page3-recover-filled"));
+    QTemporaryDir target;
+    photographer.folder = target.path();
+    window.SendNotify(QStringLiteral("click"), window.FindControl(QStringLiteral("BtnRecover")));
+    photographer.running = false;
+  } else {
+    window.PostMessage(app::CMainWnd::kMsgSearchDone);
+    QTest::qWait(100);
+    Save(window, QStringLiteral("page3-recover"));
+  }
 
   window.SendNotify(QStringLiteral("click"), window.FindControl(QStringLiteral("BtnPrev")));
   window.SendNotify(QStringLiteral("click"), window.FindControl(QStringLiteral("BtnPrev")));

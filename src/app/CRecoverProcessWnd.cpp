@@ -1,0 +1,212 @@
+#include "app/CRecoverProcessWnd.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QProgressBar>
+#include <QTreeWidgetItem>
+
+#include "app/CMainWnd.h"
+#include "app/MessageFormat.h"
+#include "output/FileCategory.h"
+#include "output/OutputFiles.h"
+#include "output/RecoveredName.h"
+#include "output/UniquePath.h"
+#include "platform/PlatformError.h"
+#include "ui/CListExUI.h"
+#include "ui/ModalSeam.h"
+
+namespace salvora::app {
+
+ProgressState& CRecoverProcessWnd::SharedState() {
+  static ProgressState state;
+  return state;
+}
+
+CRecoverProcessWnd::CRecoverProcessWnd(CMainWnd* owner, std::vector<Source> sources, Selection selection,
+                                       std::string destination)
+    : CPopUpWnd(owner, QStringLiteral("RecoverProcessWnd.xml"), "RecoverProcessWnd", SharedState()),
+      sources_(std::move(sources)),
+      selection_(std::move(selection)),
+      destination_(std::move(destination)) {
+  setMinimumSize(kWidth, kHeight);
+}
+
+void CRecoverProcessWnd::SetSingleItem(const FoundFileRecord& record) {
+  single_ = true;
+  singleRecord_ = record;
+}
+
+std::string CRecoverProcessWnd::DestinationOf(const std::string& folder, const FoundFileRecord& record) {
+  const std::string name = SanitiseRecoveredName(record.Name());
+  return MakeUniquePath(folder + "/" + CategoryOf(name) + "/" + name);
+}
+
+void CRecoverProcessWnd::OnInitWindow() {
+  SetShown("FinishBtn", false);
+  SetShown("DetailList", false);
+  if (auto* bar = Find<QProgressBar>(QStringLiteral("progress"))) bar->setRange(0, 100);
+  if (auto* list = Find<ui::CListExUI>(QStringLiteral("DetailList"))) {
+    list->setTextElideMode(Qt::ElideRight);
+    list->setColumnHidden(0, true);
+  }
+}
+
+void CRecoverProcessWnd::Notify(ui::TNotifyUI& msg) {
+  if (msg.type == u"click") {
+    if (msg.senderName == u"OpenBtn") {
+      ui::OpenDocument(QString::fromStdString(destination_.empty() ? std::string("/") : destination_));
+      return;
+    }
+    if (msg.senderName == u"FinishBtn") {
+      Close(1);
+      return;
+    }
+    if (msg.senderName == u"DetailBtn") {
+      ToggleDetails();
+      return;
+    }
+  }
+  CPopUpWnd::Notify(msg);
+}
+
+void CRecoverProcessWnd::ToggleDetails() {
+  QWidget* list = FindControl(QStringLiteral("DetailList"));
+  if (!list) return;
+  const bool show = list->isHidden();
+  list->setVisible(show);
+  if (show) resize(kWidth + kDetailGrowWidth, kHeight + kDetailGrowHeight);
+  else resize(kWidth, kHeight);
+}
+
+void CRecoverProcessWnd::OnCancel() {
+  if (over_) {
+    Close(1);
+    return;
+  }
+  if (AskCancel("MSG1103")) Close(2);
+}
+
+IFileRecoveryParse* CRecoverProcessWnd::EngineFor(const FoundFileRecord& record) const {
+  for (const Source& source : sources_) {
+    if (source.letter == record.DriveLetter()) return source.engine;
+  }
+  return nullptr;
+}
+
+void CRecoverProcessWnd::AddDetailRow(const QString& path, const QString& status, bool failed) {
+  Post([this, path, status, failed] {
+    auto* list = Find<ui::CListExUI>(QStringLiteral("DetailList"));
+    if (!list) return;
+    QTreeWidgetItem* row = list->AddRow({path, status}, false);
+    row->setTextAlignment(2, Qt::AlignCenter);
+    row->setToolTip(1, path);
+    if (failed) {
+      // Failures go to the top, in red, where they are seen first.
+      list->takeTopLevelItem(list->indexOfTopLevelItem(row));
+      list->insertTopLevelItem(0, row);
+      for (int c = 1; c < 3; ++c) row->setForeground(c, QBrush(QColor(0xFF, 0x00, 0x00)));
+    }
+  });
+}
+
+void CRecoverProcessWnd::ShowProgress(int percent, const QString& path) {
+  const uint32_t finished = finished_;
+  const uint32_t total = total_;
+  const uint32_t failed = failed_;
+  PostLatest([this, percent, path, finished, total, failed] {
+    if (auto* bar = Find<QProgressBar>(QStringLiteral("progress"))) bar->setValue(percent);
+    SetText("current", path);
+    SetText("percent", FormatMessageText(QStringLiteral("%s %d%%"), {Msg("MSG1101"), percent}));
+    SetText("recovered", FormatMessageText(Msg("MSG1102"), {finished, total, finished - failed, failed}));
+  });
+}
+
+void CRecoverProcessWnd::CountFinished(const std::string& path, int error) {
+  const QString shown = QString::fromStdString(path);
+  if (error != 0) {
+    AddDetailRow(shown, QString::fromStdString(platform::ErrorText(error)), true);
+    ++failed_;
+  } else {
+    AddDetailRow(shown, QStringLiteral("Success"), false);
+  }
+  ++finished_;
+}
+
+int CRecoverProcessWnd::RecoveryProgress(void* userData, int percent, int hundred, int errorCode, const char* path) {
+  auto* self = static_cast<CRecoverProcessWnd*>(userData);
+  std::lock_guard<std::mutex> hold(self->State().lock);
+  if (self->State().cancel) return ScanCancelled;
+  const int shown = percent * hundred / 100;
+  const std::string where = path ? path : "";
+  if (shown == 100) {
+    self->reported_ = true;
+    self->CountFinished(where, errorCode);
+  }
+  self->ShowProgress(shown, QString::fromStdString(where));
+  return 0;
+}
+
+int CRecoverProcessWnd::RecoverOne(const FoundFileRecord& record) {
+  const std::string destination = DestinationOf(destination_, record);
+  IFileRecoveryParse* engine = EngineFor(record);
+  if (!engine || destination.empty()) {
+    std::lock_guard<std::mutex> hold(State().lock);
+    const std::string shown = destination.empty() ? std::string(record.Name()) : destination;
+    const QString why = engine ? QString::fromStdString(platform::ErrorText(kInvalidParameter))
+                               : Msg("MSG1104");
+    AddDetailRow(QString::fromStdString(shown), why, true);
+    ++failed_;
+    ++finished_;
+    ShowProgress(100, QString::fromStdString(shown));
+    return 0;
+  }
+  if (engine->SetScanCallbacks(nullptr, &CRecoverProcessWnd::RecoveryProgress, this, 100) != 0) return 1;
+  {
+    std::lock_guard<std::mutex> hold(State().lock);
+    reported_ = false;
+  }
+  int result = 0;
+  try {
+    result = engine->RecoverFile(&record, destination, CountSeparators(destination_));
+  } catch (...) {
+    result = kWriteFault;
+  }
+  if (result == ScanCancelled) return ScanCancelled;
+  std::lock_guard<std::mutex> hold(State().lock);
+  if (!reported_) {
+    // The engine ended without a final report (it failed before writing, or it threw): the item
+    // still counts, so the totals add up.
+    if (result != 0) CountFinished(destination, result);
+    else ++finished_;
+    ShowProgress(100, QString::fromStdString(destination));
+  }
+  return 0;
+}
+
+void CRecoverProcessWnd::Work() {
+  std::vector<const FoundFileRecord*> items;
+  if (single_) {
+    if (!singleRecord_) return;
+    items.push_back(&*singleRecord_);
+  } else {
+    for (const auto& [key, record] : selection_) items.push_back(&record);
+  }
+  {
+    std::lock_guard<std::mutex> hold(State().lock);
+    total_ = static_cast<uint32_t>(items.size());
+    finished_ = 0;
+    failed_ = 0;
+  }
+  for (const FoundFileRecord* record : items) {
+    if (State().cancel) return;
+    const int result = RecoverOne(*record);
+    if (result != 0) return;
+  }
+  Post([this] {
+    over_ = true;
+    SetShown("FinishBtn", true);
+    SetShown("CancelBtn", false);
+  });
+}
+
+}  // namespace salvora::app

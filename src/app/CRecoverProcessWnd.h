@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/CPopUpWnd.h"
+#include "scan/FoundFileRecord.h"
+#include "scan/IFileRecoveryParse.h"
+
+namespace salvora::app {
+
+// Writes the ticked records through the engines that found them into category folders under the
+// destination, on its worker: the current file, the counts, a detail list with failures first
+// (red, with the system's text for the error), the destination folder on request, cancel.
+class CRecoverProcessWnd : public CPopUpWnd {
+  Q_OBJECT
+
+ public:
+  static constexpr int kWidth = 500;
+  static constexpr int kHeight = 240;
+  static constexpr int kDetailGrowWidth = 150;
+  static constexpr int kDetailGrowHeight = 300;
+
+  // A scanned source: the letter its records carry and its engine.
+  struct Source {
+    char16_t letter = 0;
+    IFileRecoveryParse* engine = nullptr;
+  };
+  using Selection = std::map<uint64_t, FoundFileRecord>;
+
+  CRecoverProcessWnd(CMainWnd* owner, std::vector<Source> sources, Selection selection, std::string destination);
+
+  // Single-item mode: recovers this record only.
+  void SetSingleItem(const FoundFileRecord& record);
+
+  static ProgressState& SharedState();
+  // destination folder / category / safe name, made unique.
+  static std::string DestinationOf(const std::string& folder, const FoundFileRecord& record);
+
+  uint32_t Total() const { return total_; }
+  uint32_t Finished() const { return finished_; }
+  uint32_t Failed() const { return failed_; }
+
+ protected:
+  void Notify(ui::TNotifyUI& msg) override;
+  void OnInitWindow() override;
+  void Work() override;
+  void OnCancel() override;
+
+ private:
+  static int RecoveryProgress(void* userData, int percent, int hundred, int errorCode, const char* path);
+  // 0 to go on, -9527 when the run was cancelled, 1 when the engine refused its callbacks.
+  int RecoverOne(const FoundFileRecord& record);
+  void CountFinished(const std::string& path, int error);
+  void AddDetailRow(const QString& path, const QString& status, bool failed);
+  void ShowProgress(int percent, const QString& path);
+  void ToggleDetails();
+  IFileRecoveryParse* EngineFor(const FoundFileRecord& record) const;
+
+  std::vector<Source> sources_;
+  Selection selection_;
+  std::string destination_;
+  bool single_ = false;
+  std::optional<FoundFileRecord> singleRecord_;
+
+  // Written under the window's lock.
+  uint32_t total_ = 0;
+  uint32_t finished_ = 0;
+  uint32_t failed_ = 0;
+  bool reported_ = false;  // the current item's end came through the callback
+  bool over_ = false;      // interface thread: the run finished and FinishBtn shows
+};
+
+}  // namespace salvora::app

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/CPopUpWnd.h"
+#include "scan/FoundFileRecord.h"
+
+namespace salvora::app {
+
+struct DiskRow;
+
+// Collects the found files whose extension is in the search text from each source's engine on
+// its worker; closes with 1 and sends 1026 to the main window.
+class CSearchProcessWnd : public CPopUpWnd {
+  Q_OBJECT
+
+ public:
+  static constexpr int kWidth = 370;
+  static constexpr int kHeight = 220;
+
+  CSearchProcessWnd(CMainWnd* owner, std::vector<DiskRow*> sources, std::string extensions,
+                    std::vector<FoundFileRecord>& found);
+
+  static ProgressState& SharedState();
+
+ protected:
+  void OnInitWindow() override;
+  void Work() override;
+  void OnCancel() override;
+
+ private:
+  static int SearchProgress(void* userData, int percent, int zero);
+  QString StageText(const DiskRow& row, size_t index) const;
+
+  std::vector<DiskRow*> sources_;
+  std::string extensions_;
+  std::vector<FoundFileRecord>& found_;
+};
+
+}  // namespace salvora::app

@@ -1,0 +1,271 @@
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QTest>
+#include <QThread>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "AppTestSupport.h"
+#include "app/AppPaths.h"
+#include "app/CMainWnd.h"
+#include "app/MessageFormat.h"
+#include "storage/FormatText.h"
+#include "app/CScanProcessWnd.h"
+#include "app/CSearchProcessWnd.h"
+#include "app/DiskRow.h"
+#include "app/LanguageCatalog.h"
+#include "app/ScanEngines.h"
+#include "ui/CDiskListUI.h"
+
+using namespace salvora;
+using app::CMainWnd;
+using test::Msg;
+
+namespace {
+
+// What one source's scan does: how many progress reports (each finds a record), and at which
+// report the user presses cancel (-1: never).
+struct Script {
+  int reports = 3;
+  int cancelAt = -1;
+  int weight = 100;
+  int secondsLeft = 30;
+  uint64_t total = 1000;
+};
+
+struct Journal {
+  std::map<char16_t, int> scans;        // letter -> Scan calls
+  std::set<char16_t> cancelled;         // sources whose scan was cancelled
+  std::vector<char16_t> discarded;      // saved scans dropped
+  std::vector<QString> stages;          // the stage text seen at each scan
+  std::vector<QString> times;
+  std::vector<bool> sectorsShown;
+};
+
+// An engine that reports progress as scripted and finds one record per report.
+class ScriptedEngine : public IFileRecoveryParse {
+ public:
+  ScriptedEngine(char16_t letter, Script script, Journal& journal) : letter_(letter), script_(script), journal_(journal) {}
+  int OpenImageFile(const std::string&, char16_t) override { return 0; }
+  int OpenDiskPartition(int, uint64_t, uint64_t, char16_t) override { return 0; }
+  int SetScanCallbacks(ScanProgressCallback scan, RecoveryProgressCallback, void* user, int) override {
+    scan_ = scan;
+    user_ = user;
+    return 0;
+  }
+  int Scan(const char*) override {
+    ++journal_.scans[letter_];
+    auto* window = static_cast<app::CScanProcessWnd*>(user_);
+    for (int i = 0; i < script_.reports; ++i) {
+      if (i == script_.cancelAt) {
+        QMetaObject::invokeMethod(window, [window] { test::Click(*window, "cancelbtn"); }, Qt::QueuedConnection);
+        // The user answers; every report from now on is refused.
+        for (int wait = 0; wait < 5000; ++wait) {
+          if (Report(i) == ScanCancelled) {
+            journal_.cancelled.insert(letter_);
+            return ScanCancelled;
+          }
+          QThread::msleep(2);
+        }
+        return 1;
+      }
+      if (int rc = Report(i); rc != 0) return rc;
+      found_.push_back(Make(i));
+    }
+    // Let the window show the last report before the next source.
+    QThread::msleep(20);
+    QMetaObject::invokeMethod(window, [this, window] {
+      journal_.stages.push_back(test::Text(*window, "stage"));
+      journal_.times.push_back(test::Text(*window, "time"));
+      journal_.sectorsShown.push_back(test::Shown(*window, "sectors"));
+    }, Qt::BlockingQueuedConnection);
+    return 0;
+  }
+  int ListChildren(const FoundFileRecord*, int, std::vector<FoundFileRecord>&) override { return 0; }
+  int CountFiles(const FoundFileRecord*, int, int& count) override { count = 0; return 0; }
+  uint64_t GetFoundCount() override { return found_.size(); }
+  int GetFullPath(const FoundFileRecord*, std::string& path, int) override { path = "DCIM\\"; return 0; }
+  int RecoverFile(const FoundFileRecord*, const std::string&, int) override { return 0; }
+  int NextUnusedRange(uint64_t&, uint64_t&) override { return 1; }
+  int SetSearchCallback(SearchProgressCallback cb, void* user) override {
+    search_ = cb;
+    searchUser_ = user;
+    return 0;
+  }
+  int SearchByExtension(const std::string&, std::vector<FoundFileRecord>& found) override {
+    if (search_ && search_(searchUser_, 100, 0) != 0) return ScanCancelled;
+    found.insert(found.end(), found_.begin(), found_.end());
+    return 0;
+  }
+  int BuildUsageBitmap() override { return 87; }
+  int ReadForPreview(const FoundFileRecord*, std::string&, uint8_t*, int& size, PreviewProgressCallback, void*) override {
+    size = 0;
+    return 87;
+  }
+  char16_t Letter() const { return letter_; }
+
+ private:
+  int Report(int i) {
+    return scan_(user_, (i + 1) * 100 / script_.reports, script_.weight, script_.secondsLeft,
+                 uint64_t(i + 1) * 100, script_.total, found_.size(), 0);
+  }
+  FoundFileRecord Make(int i) const {
+    FoundFileRecord r;
+    r.SetDriveLetter(letter_);
+    r.SetRecordNumber(uint32_t(i));
+    r.SetName(std::string(1, char(letter_)) + std::to_string(i) + ".jpg");
+    r.SetFileSize(1000);
+    return r;
+  }
+
+  char16_t letter_;
+  Script script_;
+  Journal& journal_;
+  ScanProgressCallback scan_ = nullptr;
+  void* user_ = nullptr;
+  SearchProgressCallback search_ = nullptr;
+  void* searchUser_ = nullptr;
+  std::vector<FoundFileRecord> found_;
+};
+
+class ProgressWindowsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved = app::ScanEngines::Current();
+    entries = {test::Volume(1, u'E', 2048, "FAT32", "A", 64ull << 20, 1ull << 20),
+               test::Volume(1, u'F', 200000, "FAT32", "B", 64ull << 20, 1ull << 20),
+               test::Volume(1, u'G', 400000, "FAT32", "C", 64ull << 20, 1ull << 20)};
+    removable = {1};
+    app::ScanEngines& engines = app::ScanEngines::Current();
+    engines.create = [this](const app::DiskRow& row, int) -> std::unique_ptr<IFileRecoveryParse> {
+      if (noEngineFor.count(row.Letter())) return nullptr;
+      return std::make_unique<ScriptedEngine>(row.Letter(), scripts[row.Letter()], journal);
+    };
+    engines.hasSavedScan = [this](IFileRecoveryParse& e) {
+      return journal.cancelled.count(static_cast<ScriptedEngine&>(e).Letter()) != 0;
+    };
+    engines.discardSavedScan = [this](IFileRecoveryParse& e) {
+      journal.discarded.push_back(static_cast<ScriptedEngine&>(e).Letter());
+    };
+  }
+  void TearDown() override { app::ScanEngines::Current() = saved; }
+
+  std::unique_ptr<CMainWnd> Open() {
+    auto w = std::make_unique<CMainWnd>(std::make_unique<test::FakeDiskSource>(&entries, &removable));
+    w->ShowWindow(800, 500);
+    test::Settle();
+    test::Click(*w, "BtnRecoverMode");
+    return w;
+  }
+  QTreeWidgetItem* Row(CMainWnd& w, char16_t letter) {
+    for (QTreeWidgetItem* item : w.DiskList()->AllRows()) {
+      const app::DiskRow* row = w.RowOf(item);
+      if (row && row->kind != app::DiskRow::kDisk && row->Letter() == letter) return item;
+    }
+    return nullptr;
+  }
+  void Scan(CMainWnd& w, QTreeWidgetItem* item) {
+    if (w.CurrentPage() == CMainWnd::kRecoverPage) test::Click(w, "BtnPrev");
+    w.DiskList()->setCurrentItem(item);
+    test::Click(w, "BtnScan");
+    ASSERT_TRUE(test::WaitUntil([&] { return w.CurrentPage() == CMainWnd::kRecoverPage; }));
+  }
+
+  test::ScopedModuleFolder module;
+  test::ScopedDataDir data;
+  test::RecordingAnswerer answerer;
+  app::ScanEngines saved;
+  std::vector<app::DiskSourceEntry> entries;
+  std::vector<uint32_t> removable;
+  std::map<char16_t, Script> scripts;
+  std::set<char16_t> noEngineFor;
+  Journal journal;
+};
+
+std::vector<QString> Messages(const test::RecordingAnswerer& a) {
+  std::vector<QString> out;
+  for (const auto& w : a.windows) {
+    if (!w.message.isEmpty()) out.push_back(w.message);
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST_F(ProgressWindowsTest, CancelDuringTheSecondOfThreeSourcesKeepsWhatWasFoundAndAsksToResumeLater) {
+  scripts[u'E'] = {3, -1};
+  scripts[u'F'] = {5, 2};
+  scripts[u'G'] = {3, -1};
+  answerer.results = {1};  // yes, stop the scan
+  auto w = Open();
+  Scan(*w, w->DiskList()->topLevelItem(0));
+  EXPECT_EQ(journal.scans[u'E'], 1);
+  EXPECT_EQ(journal.scans[u'F'], 1);
+  EXPECT_EQ(journal.scans.count(u'G'), 0u) << "the third source is never scanned";
+  EXPECT_EQ(w->RowOf(Row(*w, u'G'))->engine, nullptr);
+  // E's three records and the two F found before the cancel.
+  EXPECT_EQ(w->FoundRecords().size(), 5u);
+  const std::vector<QString> asked = Messages(answerer);
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0], Msg("MSG0709"));
+  EXPECT_EQ(answerer.windows[0].skin, QStringLiteral("ScanProcessWnd.xml"));
+
+  // The same source again: the saved scan is offered; "no" drops it and scans afresh.
+  app::ScanEngines::Current().engineMode = 1;
+  scripts[u'F'] = {3, -1};
+  answerer.windows.clear();
+  answerer.results = {2};
+  Scan(*w, Row(*w, u'F'));
+  ASSERT_FALSE(Messages(answerer).empty());
+  EXPECT_EQ(Messages(answerer)[0], Msg("MSG1206"));
+  EXPECT_EQ(answerer.windows[1].width, 350);
+  EXPECT_EQ(journal.discarded, std::vector<char16_t>{u'F'});
+  EXPECT_EQ(journal.scans[u'F'], 2);
+  EXPECT_EQ(w->FoundRecords().size(), 3u);
+}
+
+TEST_F(ProgressWindowsTest, ResumeAnsweredYesKeepsTheSavedScan) {
+  journal.cancelled.insert(u'E');
+  app::ScanEngines::Current().engineMode = 1;
+  answerer.results = {1};
+  auto w = Open();
+  Scan(*w, Row(*w, u'E'));
+  EXPECT_EQ(Messages(answerer), std::vector<QString>{Msg("MSG1206")});
+  EXPECT_TRUE(journal.discarded.empty());
+}
+
+TEST_F(ProgressWindowsTest, StageTimeAndSectorTexts) {
+  scripts[u'E'] = {2, -1, 9, 40, 1000};     // the fast part: estimating
+  scripts[u'F'] = {2, -1, 90, 75, 1000};    // the deep part: time left
+  scripts[u'G'] = {2, -1, 100, -1, 0};      // no total: no sectors or count
+  auto w = Open();
+  Scan(*w, w->DiskList()->topLevelItem(0));
+  ASSERT_EQ(journal.stages.size(), 3u);
+  EXPECT_EQ(journal.stages[0], app::FormatMessageText(Msg("MSG0701"), {QStringLiteral("E")}));
+  EXPECT_EQ(journal.times[0], Msg("MSG0705"));
+  EXPECT_EQ(journal.times[1], Msg("MSG0708") + QString::fromStdString(FormatDuration(75)));
+  EXPECT_TRUE(journal.times[2].isEmpty());
+  EXPECT_TRUE(journal.sectorsShown[0]);
+  EXPECT_FALSE(journal.sectorsShown[2]);
+  EXPECT_TRUE(std::filesystem::exists(app::AppDataFolder() + "/Used"));
+}
+
+TEST_F(ProgressWindowsTest, NoEngineClosesWithThreeAndWarns) {
+  noEngineFor = {u'E'};
+  auto w = Open();
+  w->DiskList()->setCurrentItem(Row(*w, u'E'));
+  test::Click(*w, "BtnScan");
+  test::Settle();
+  EXPECT_EQ(w->CurrentPage(), CMainWnd::kScanPage);
+  EXPECT_EQ(Messages(answerer), std::vector<QString>{Msg("MSG0504")});
+}
+
+TEST_F(ProgressWindowsTest, TimeTextFollowsWeightAndEstimate) {
+  EXPECT_EQ(app::CScanProcessWnd::TimeText(9, 100), Msg("MSG0705"));
+  EXPECT_EQ(app::CScanProcessWnd::TimeText(90, -1), Msg("MSG0705"));
+  EXPECT_EQ(app::CScanProcessWnd::TimeText(90, 3600),
+            Msg("MSG0708") + QString::fromStdString(FormatDuration(3600)));
+}

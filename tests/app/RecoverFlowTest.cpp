@@ -1,0 +1,201 @@
+#include <gtest/gtest.h>
+
+#include <QTreeWidgetItem>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "AppTestSupport.h"
+#include "app/CFoundFileBrowser.h"
+#include "app/CMainWnd.h"
+#include "app/CRecoverProcessWnd.h"
+#include "app/MessageFormat.h"
+#include "app/ScanEngines.h"
+#include "storage/FormatText.h"
+#include "ui/CListExUI.h"
+#include "ui/CTreeUI.h"
+
+using namespace salvora;
+using app::CMainWnd;
+using test::Msg;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct DetailRow {
+  QString path;
+  QString status;
+  bool red = false;
+};
+
+// The whole road on the camera card: load the image, scan, search, browse, tick, recover.
+class RecoverFlowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved = app::ScanEngines::Current();
+    app::ScanEngines::Current() = app::ScanEngines::Defaults();
+    card = test::FixturePath("card.img");
+    cardHash = test::Sha256File(card);
+    // The recovery window is answered once its run is over: its detail list is kept, then Finish.
+    answerer.progressAnswer = [this](ui::CWindowUI& window) {
+      if (window.SkinName() != u"RecoverProcessWnd.xml") return ui::IModalAnswerer::kRunModalLoop;
+      EXPECT_TRUE(test::WaitUntil([&] { return test::Shown(window, "FinishBtn"); }));
+      EXPECT_FALSE(test::Shown(window, "CancelBtn"));
+      EXPECT_FALSE(test::Shown(window, "DetailList"));
+      test::Click(window, "DetailBtn");
+      EXPECT_TRUE(test::Shown(window, "DetailList"));
+      EXPECT_EQ(window.width(), 650);
+      EXPECT_EQ(window.height(), 540);
+      auto* list = window.Find<ui::CListExUI>(QStringLiteral("DetailList"));
+      for (int r = 0; r < list->RowCount(); ++r) {
+        QTreeWidgetItem* row = list->Row(r);
+        details.push_back({row->text(1), row->text(2), row->foreground(1).color() == QColor(0xFF, 0, 0)});
+      }
+      recoveredText = test::Text(window, "recovered");
+      test::Click(window, "FinishBtn");
+      return window.result();
+    };
+  }
+  void TearDown() override {
+    app::ScanEngines::Current() = saved;
+    EXPECT_EQ(test::Sha256File(card), cardHash) << "the source is only read";
+  }
+
+  std::unique_ptr<CMainWnd> ScanCard() {
+    auto w = std::make_unique<CMainWnd>(std::make_unique<test::FakeDiskSource>(&entries, &removable));
+    w->ShowWindow(900, 600);
+    test::Settle();
+    test::Click(*w, "BtnRecoverMode");
+    answerer.openFiles = {QString::fromStdString(card)};
+    test::Click(*w, "BtnLoadImage");
+    test::Click(*w, "BtnScan");
+    EXPECT_TRUE(test::WaitUntil([&] { return w->CurrentPage() == CMainWnd::kRecoverPage; }));
+    return w;
+  }
+  ui::CTreeUI* Tree(CMainWnd& w) { return w.Find<ui::CTreeUI>(QStringLiteral("TypeTree")); }
+  void Tick(CMainWnd& w, const char* node) {
+    Tree(w)->FindNode(QString::fromLatin1(node))->setCheckState(0, Qt::Checked);
+    test::Settle();
+  }
+  static std::vector<std::string> HashesIn(const std::string& folder) {
+    std::vector<std::string> out;
+    for (const auto& e : fs::directory_iterator(folder)) out.push_back(test::Sha256File(e.path().string()));
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+  std::string Source(const char* name) { return test::FixturePath(std::string("card-src/") + name); }
+
+  test::ScopedModuleFolder module;
+  test::ScopedDataDir data;
+  test::TempDir out;
+  test::RecordingAnswerer answerer;
+  app::ScanEngines saved;
+  std::vector<app::DiskSourceEntry> entries;
+  std::vector<uint32_t> removable;
+  std::string card;
+  std::string cardHash;
+  std::vector<DetailRow> details;
+  QString recoveredText;
+};
+
+}  // namespace
+
+TEST_F(RecoverFlowTest, CardPhotosArriveInThePhotoFolderWithUniqueNamesAndTheirOriginalBytes) {
+  auto w = ScanCard();
+  ui::CTreeUI* tree = Tree(*w);
+  ASSERT_NE(tree->FindNode(QStringLiteral("jpg")), nullptr);
+  EXPECT_EQ(tree->FindNode(QStringLiteral("jpg"))->text(0), QStringLiteral("JPG/JPEG (3)"));
+  ASSERT_NE(tree->FindNode(QStringLiteral("mp3")), nullptr);
+  EXPECT_EQ(tree->FindNode(QStringLiteral("mp3"))->text(0), QStringLiteral("MP3 (1)"));
+  ASSERT_NE(tree->FindNode(QStringLiteral("wav")), nullptr);
+  ASSERT_NE(tree->FindNode(QStringLiteral("avi")), nullptr);
+  EXPECT_FALSE(tree->FindNode(QStringLiteral("NodeAudio"))->isHidden());
+  EXPECT_FALSE(tree->FindNode(QStringLiteral("NodeVideo"))->isHidden());
+
+  Tick(*w, "NodePhoto");
+  const uint64_t photoBytes = fs::file_size(Source("dsc1a.jpg")) + fs::file_size(Source("dsc1b.jpg")) +
+                              fs::file_size(Source("dsc2.jpg"));
+  EXPECT_EQ(test::Text(*w, "SelectedFileInfo"),
+            app::FormatMessageText(Msg("MSG0804"), {QString::fromStdString(FormatSize(int64_t(photoBytes))), 3}));
+
+  answerer.folders = {QString::fromStdString(out.path() + "/")};
+  test::Click(*w, "BtnRecover");
+  test::Settle();
+  EXPECT_EQ(w->RecoveryFolder(), out.path()) << "the trailing separator is removed";
+  const std::string photo = out.path() + "/photo";
+  ASSERT_TRUE(fs::is_directory(photo));
+  // Deleted short names keep their deleted mark in the first character; the two DSC_0001.JPG of
+  // different folders share one name, so the second gets (1).
+  std::set<std::string> names;
+  for (const auto& e : fs::directory_iterator(photo)) names.insert(e.path().filename().string());
+  EXPECT_EQ(names, (std::set<std::string>{"!sc_0001.jpg", "!sc_0001(1).jpg", "!sc_0002.jpg"}));
+  std::vector<std::string> expected = {test::Sha256File(Source("dsc1a.jpg")), test::Sha256File(Source("dsc1b.jpg")),
+                                       test::Sha256File(Source("dsc2.jpg"))};
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(HashesIn(photo), expected);
+  ASSERT_EQ(details.size(), 3u);
+  for (const DetailRow& row : details) {
+    EXPECT_EQ(row.status, QStringLiteral("Success"));
+    EXPECT_FALSE(row.red);
+    EXPECT_TRUE(row.path.startsWith(QString::fromStdString(photo)));
+  }
+  EXPECT_EQ(recoveredText, app::FormatMessageText(Msg("MSG1102"), {3, 3, 3, 0}));
+  const auto seen = std::find_if(answerer.windows.begin(), answerer.windows.end(),
+                                 [](const test::SeenWindow& s) { return s.skin == u"RecoverProcessWnd.xml"; });
+  ASSERT_NE(seen, answerer.windows.end());
+  EXPECT_EQ(seen->width, 500);
+  EXPECT_EQ(seen->height, 240);
+}
+
+TEST_F(RecoverFlowTest, AFailedItemIsListedFirstInRedAndTheRunGoesOn) {
+  auto w = ScanCard();
+  Tick(*w, "NodePhoto");
+  Tick(*w, "NodeAudio");
+  // "photo" exists as a file, so no photo can be written; the sounds still are.
+  std::ofstream(out.path() + "/photo") << "in the way";
+  answerer.folders = {QString::fromStdString(out.path())};
+  test::Click(*w, "BtnRecover");
+  test::Settle();
+  ASSERT_EQ(details.size(), 5u);
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_TRUE(details[i].red) << i;
+    EXPECT_NE(details[i].status, QStringLiteral("Success"));
+    EXPECT_FALSE(details[i].status.isEmpty());
+  }
+  for (size_t i = 3; i < 5; ++i) {
+    EXPECT_EQ(details[i].status, QStringLiteral("Success")) << i;
+    EXPECT_FALSE(details[i].red);
+  }
+  EXPECT_EQ(recoveredText, app::FormatMessageText(Msg("MSG1102"), {5, 5, 2, 3}));
+  std::vector<std::string> sounds = {test::Sha256File(Source("song.mp3")), test::Sha256File(Source("voice.wav"))};
+  std::sort(sounds.begin(), sounds.end());
+  EXPECT_EQ(HashesIn(out.path() + "/audio"), sounds);
+}
+
+TEST_F(RecoverFlowTest, CancelledFolderPickerRecoversNothing) {
+  auto w = ScanCard();
+  Tick(*w, "NodeVideo");
+  answerer.folders = {QString()};
+  test::Click(*w, "BtnRecover");
+  test::Settle();
+  EXPECT_TRUE(details.empty());
+  EXPECT_TRUE(fs::is_empty(out.path()));
+}
+
+TEST(RecoverDestination, CategoryFolderSafeNameAndUniquePath) {
+  test::TempDir dir;
+  FoundFileRecord r;
+  r.SetName("song.ra");
+  EXPECT_EQ(app::CRecoverProcessWnd::DestinationOf(dir.path(), r), dir.path() + "/photo/song.ra");
+  r.SetName("README");
+  EXPECT_EQ(app::CRecoverProcessWnd::DestinationOf(dir.path(), r), dir.path() + "/others/README");
+  r.SetName("..");
+  const std::string escaped = app::CRecoverProcessWnd::DestinationOf(dir.path(), r);
+  EXPECT_EQ(escaped.find("/../"), std::string::npos);
+  EXPECT_EQ(escaped.rfind(dir.path() + "/", 0), 0u);
+  fs::create_directories(dir.path() + "/photo");
+  std::ofstream(dir.path() + "/photo/IMG.JPG") << "x";
+  r.SetName("IMG.JPG");
+  EXPECT_EQ(app::CRecoverProcessWnd::DestinationOf(dir.path(), r), dir.path() + "/photo/IMG(1).JPG");
+}
