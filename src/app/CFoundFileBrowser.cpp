@@ -152,6 +152,11 @@ void CFoundFileBrowser::AddRows(size_t count) {
 
 void CFoundFileBrowser::FinishListing() { AddRows(pending_.size()); }
 
+void CFoundFileBrowser::StopListing() {
+  ++generation_;
+  pending_.resize(next_);
+}
+
 void CFoundFileBrowser::OnRowCheck(int row, bool ticked) {
   if (!list_) return;
   QTreeWidgetItem* item = list_->Row(row);
@@ -197,7 +202,11 @@ void CFoundFileBrowser::OnNodeCheck(const QString& nodeName, int state) {
 
 void CFoundFileBrowser::OnSelectAllClicked() {
   auto* box = qobject_cast<QCheckBox*>(selectAll_);
-  if (!box || !listed_ || !tree_) return;
+  if (!box || !tree_) return;
+  if (!listed_) {
+    SetSelectAll(Qt::Unchecked);
+    return;
+  }
   Qt::CheckState state = box->checkState();
   if (state == Qt::PartiallyChecked) state = Qt::Checked;
   SetSelectAll(state);

@@ -60,6 +60,8 @@ class CFoundFileBrowser : public QObject {
   void OnHeaderClick(int column);
   // Adds every row that is still waiting to be listed.
   void FinishListing();
+  // Lists no more rows (the engines are about to be used by a worker or replaced).
+  void StopListing();
 
   const Selection& SelectedRecords() const { return selection_; }
   QTreeWidgetItem* ListedNode() const { return listed_; }

@@ -520,6 +520,8 @@ void CMainWnd::OnScan() {
     sources.push_back(row);
     lastSources_.push_back(CDiskListUI::Tag(item));
   }
+  // The list reads paths through the engines that the scan replaces.
+  if (browser_) browser_->StopListing();
   scanning_ = true;
   const int result = runner_->RunScan(*this, sources);
   scanning_ = false;
@@ -529,7 +531,9 @@ void CMainWnd::OnScan() {
 void CMainWnd::StartTypeSearch() {
   const bool anyEngine = std::any_of(rows_.begin(), rows_.end(), [](const auto& r) { return r.second->engine != nullptr; });
   if (!anyEngine) return;
+  // The search worker refills the records the list and the selection point into.
   found_.clear();
+  if (browser_) browser_->Reset();
   std::vector<DiskRow*> sources;
   QTreeWidgetItem* item = DiskList()->currentItem();
   if (DiskRow* row = RowOf(item)) {
@@ -757,6 +761,8 @@ void CMainWnd::OnRecover() {
       CMessageBox::Show(this, CMessageBox::kConfirm, Msg("MSG0805"), 450, 160) != 1) {
     return;
   }
+  // The engines belong to the recovery worker while it runs.
+  browser_->FinishListing();
   std::vector<CRecoverProcessWnd::Source> sources;
   for (const auto& [tag, row] : rows_) {
     if (row->engine) sources.push_back({row->Letter(), row->engine.get()});

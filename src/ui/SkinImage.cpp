@@ -1,6 +1,7 @@
 #include "ui/SkinImage.h"
 
 #include <QPainter>
+#include <QPixmapCache>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -89,8 +90,15 @@ QPixmap RenderSkinImage(const ImageDescriptor& image) {
 }
 
 QPixmap RenderSkinImage(const QString& descriptor) {
+  // Lists draw the same few images on every row: each descriptor is rendered once.
+  QPixmap cached;
+  const QString key = QStringLiteral("skinimage:") + descriptor;
+  if (QPixmapCache::find(key, &cached)) return cached;
   const auto image = ParseImageDescriptor(descriptor);
-  return image ? RenderSkinImage(*image) : QPixmap();
+  if (!image) return QPixmap();
+  cached = RenderSkinImage(*image);
+  QPixmapCache::insert(key, cached);
+  return cached;
 }
 
 QString BorderImageStyle(const ImageDescriptor& image) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QThread>
 #include <QTreeWidgetItem>
 #include <algorithm>
 #include <filesystem>
@@ -198,4 +199,105 @@ TEST(RecoverDestination, CategoryFolderSafeNameAndUniquePath) {
   std::ofstream(dir.path() + "/photo/IMG.JPG") << "x";
   r.SetName("IMG.JPG");
   EXPECT_EQ(app::CRecoverProcessWnd::DestinationOf(dir.path(), r), dir.path() + "/photo/IMG(1).JPG");
+}
+
+namespace {
+
+// Reports each item's progress in steps; at the given item the user presses cancel.
+class SlowRecoveryEngine : public IFileRecoveryParse {
+ public:
+  explicit SlowRecoveryEngine(int cancelAt) : cancelAt_(cancelAt) {}
+  int OpenImageFile(const std::string&, char16_t) override { return 0; }
+  int OpenDiskPartition(int, uint64_t, uint64_t, char16_t) override { return 0; }
+  int SetScanCallbacks(ScanProgressCallback, RecoveryProgressCallback cb, void* user, int) override {
+    cb_ = cb;
+    user_ = user;
+    return 0;
+  }
+  int Scan(const char*) override { return 0; }
+  int ListChildren(const FoundFileRecord*, int, std::vector<FoundFileRecord>&) override { return 0; }
+  int CountFiles(const FoundFileRecord*, int, int& count) override { count = 0; return 0; }
+  uint64_t GetFoundCount() override { return 0; }
+  int GetFullPath(const FoundFileRecord*, std::string& path, int) override { path.clear(); return 0; }
+  int RecoverFile(const FoundFileRecord*, const std::string& destination, int) override {
+    if (calls_++ == cancelAt_) {
+      auto* window = static_cast<app::CRecoverProcessWnd*>(user_);
+      QMetaObject::invokeMethod(window, [window] { test::Click(*window, "CancelBtn"); }, Qt::QueuedConnection);
+      for (int i = 0; i < 5000; ++i) {
+        if (cb_(user_, 50, 100, 0, destination.c_str()) == ScanCancelled) return ScanCancelled;
+        QThread::msleep(2);
+      }
+    }
+    fs::create_directories(fs::path(destination).parent_path());
+    std::ofstream(destination) << "data";
+    return cb_(user_, 100, 100, 0, destination.c_str());
+  }
+  int NextUnusedRange(uint64_t&, uint64_t&) override { return 1; }
+  int SetSearchCallback(SearchProgressCallback, void*) override { return 0; }
+  int SearchByExtension(const std::string&, std::vector<FoundFileRecord>&) override { return 0; }
+  int BuildUsageBitmap() override { return 87; }
+  int ReadForPreview(const FoundFileRecord*, std::string&, uint8_t*, int& size, PreviewProgressCallback, void*) override {
+    size = 0;
+    return 87;
+  }
+
+ private:
+  int cancelAt_;
+  int calls_ = 0;
+  RecoveryProgressCallback cb_ = nullptr;
+  void* user_ = nullptr;
+};
+
+app::CRecoverProcessWnd::Selection ThreeRecords(char16_t letter) {
+  app::CRecoverProcessWnd::Selection selection;
+  for (uint32_t i = 0; i < 3; ++i) {
+    FoundFileRecord r;
+    r.SetDriveLetter(letter);
+    r.SetRecordNumber(i);
+    r.SetName("f" + std::to_string(i) + ".txt");
+    selection[app::CFoundFileBrowser::KeyOf(r)] = r;
+  }
+  return selection;
+}
+
+}  // namespace
+
+TEST(RecoverProcessWnd, CancelStopsTheRunAndKeepsWhatWasWritten) {
+  test::ScopedModuleFolder module;
+  test::TempDir dir;
+  test::RecordingAnswerer answerer;
+  answerer.results = {1};  // yes, stop
+  SlowRecoveryEngine engine(1);
+  app::CRecoverProcessWnd window(nullptr, {{u'E', &engine}}, ThreeRecords(u'E'), dir.path());
+  EXPECT_EQ(window.ShowModal(app::CRecoverProcessWnd::kWidth, app::CRecoverProcessWnd::kHeight), 2);
+  ASSERT_EQ(answerer.windows.size(), 2u);
+  EXPECT_EQ(answerer.windows[1].message, Msg("MSG1103"));
+  EXPECT_EQ(answerer.windows[1].width, 350);
+  EXPECT_TRUE(fs::exists(dir.path() + "/document/f0.txt"));
+  EXPECT_FALSE(fs::exists(dir.path() + "/document/f2.txt"));
+  EXPECT_EQ(window.Finished(), 1u);
+}
+
+TEST(RecoverProcessWnd, ItemsWithoutAnEngineFailAndCancelAfterTheEndClosesWithoutAsking) {
+  test::ScopedModuleFolder module;
+  test::TempDir dir;
+  test::RecordingAnswerer answerer;
+  SlowRecoveryEngine engine(-1);
+  app::CRecoverProcessWnd::Selection selection = ThreeRecords(u'E');
+  for (const auto& [key, record] : ThreeRecords(u'G')) selection[key] = record;
+  answerer.progressAnswer = [&](ui::CWindowUI& w) {
+    EXPECT_TRUE(test::WaitUntil([&] { return test::Shown(w, "FinishBtn"); }));
+    test::Click(w, "closebtn");
+    return w.result();
+  };
+  app::CRecoverProcessWnd window(nullptr, {{u'E', &engine}}, selection, dir.path());
+  EXPECT_EQ(window.ShowModal(app::CRecoverProcessWnd::kWidth, app::CRecoverProcessWnd::kHeight), 1);
+  EXPECT_EQ(answerer.windows.size(), 1u) << "no question once the run is over";
+  EXPECT_EQ(window.Total(), 6u);
+  EXPECT_EQ(window.Finished(), 6u);
+  EXPECT_EQ(window.Failed(), 3u);
+  auto* list = window.Find<ui::CListExUI>(QStringLiteral("DetailList"));
+  ASSERT_EQ(list->RowCount(), 6);
+  EXPECT_EQ(list->Row(0)->text(2), Msg("MSG1104"));
+  EXPECT_EQ(list->Row(5)->text(2), QStringLiteral("Success"));
 }
