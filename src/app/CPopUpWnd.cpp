@@ -63,7 +63,11 @@ bool CPopUpWnd::AskCancel(const char* messageId) {
   }
   state_.cancel = true;
   hold.unlock();
-  while (!state_.done) QThread::msleep(50);
+  // The worker may be about to ask the interface thread something; posted calls still run.
+  while (!state_.done) {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    QThread::msleep(50);
+  }
   return true;
 }
 

@@ -105,7 +105,7 @@ void CScanProcessWnd::Finish(int result, bool notify) {
 
 void CScanProcessWnd::Work() {
   ScanEngines& engines = ScanEngines::Current();
-  for (size_t i = 0; i < sources_.size(); ++i) {
+  for (size_t i = 0; i < sources_.size() && !State().cancel; ++i) {
     DiskRow& row = *sources_[i];
     const QString stage = StageText(row, i);
     Post([this, stage] { SetText("stage", stage); });
@@ -116,7 +116,7 @@ void CScanProcessWnd::Work() {
       Finish(3, false);
       return;
     }
-    if (engineMode_ == 1 && engines.hasSavedScan && engines.hasSavedScan(*row.engine)) {
+    if (engineMode_ == 1 && !State().cancel && engines.hasSavedScan && engines.hasSavedScan(*row.engine)) {
       if (!AskResume() && engines.discardSavedScan) engines.discardSavedScan(*row.engine);
     }
     row.engine->SetScanCallbacks(&CScanProcessWnd::ScanProgress, nullptr, this, 100);
