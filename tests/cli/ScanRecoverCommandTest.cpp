@@ -35,6 +35,9 @@ TEST(ScanCommand, RefusesWhatItCannotScan) {
   EXPECT_EQ(test::RunCommand(Cli(data.path(), "scan --fast '" + test::FixturePath("zero.img") + "' 2>/dev/null")), 2);
   EXPECT_EQ(test::RunCommand(Cli(data.path(), "scan --fast /nonexistent.img 2>/dev/null")), 2);
   EXPECT_EQ(test::RunCommand(Cli(data.path(), "scan 2>/dev/null")), 2);
+  std::string err;
+  EXPECT_EQ(test::RunCommand(Cli(data.path(), "scan --fast volume:9999 2>&1"), &err), 2);
+  EXPECT_NE(err.find("no source volume:9999"), std::string::npos) << err;
   EXPECT_EQ(test::RunCommand(Cli(data.path(), "recover --fast x.img 2>/dev/null")), 2);
 }
 
@@ -63,6 +66,27 @@ TEST(RecoverCommand, ReportsAShortRecovery) {
   std::string out;
   ASSERT_EQ(test::RunCommand(Cli(data.path(), "recover --fast '" + test::FixturePath("fat16-frag.img") + "' --to '" + dest.path() + "' 2>/dev/null"), &out), 0);
   EXPECT_NE(out.find("Success (short: 4096 of 108894 bytes)"), std::string::npos) << out;
+}
+
+}  // namespace
+}  // namespace salvora
+
+namespace salvora {
+namespace {
+
+TEST(RecoverCommand, PartitionOfADiskThroughTheDiskMap) {
+  // fat16-del.img placed at sector 2048 of a disk image: every read is offset by the start.
+  test::TempDir data, dest, disk;
+  const std::string image = disk.File("disk.img");
+  ASSERT_EQ(test::RunCommand("dd if=/dev/zero of='" + image + "' bs=512 count=2048 status=none && cat '" +
+                             test::FixturePath("fat16-del.img") + "' >> '" + image + "'"), 0);
+  std::string out;
+  const std::string cmd = "SALVORA_DISK_MAP=0='" + image + "' " +
+                          Cli(data.path(), "recover --fast disk:0:2048:65536 --to '" + dest.path() + "' 2>/dev/null");
+  ASSERT_EQ(test::RunCommand(cmd, &out), 0) << out;
+  EXPECT_NE(out.find("# 12 written, 0 failed"), std::string::npos) << out;
+  EXPECT_EQ(test::Sha256File(dest.File("photo/name with spaces.jpg")),
+            test::Sha256File(test::FixturePath("fat-src/rose.jpg")));
 }
 
 }  // namespace
