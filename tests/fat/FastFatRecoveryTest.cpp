@@ -159,7 +159,7 @@ TEST(FastFatRecovery, HostileNamesStayInsideTheDestination) {
     f.write(evil, sizeof evil);
   }
   ScannedImage scan(image);
-  const test::FoundItem* found = nullptr;
+  const test::FastFatItem* found = nullptr;
   for (const auto& item : scan.items)
     if (item.path.find("with spaces.jpg") != std::string::npos) found = &item;
   ASSERT_NE(found, nullptr);

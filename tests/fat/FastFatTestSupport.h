@@ -11,14 +11,14 @@
 // Scanning fixture images with the fast FAT engine and walking what it found, for the tests.
 namespace salvora::test {
 
-struct FoundItem {
+struct FastFatItem {
   FoundFileRecord record;
   std::string path;  // "/" joined from the top; folders end with "/"
   int depth = 0;
 };
 
 inline void CollectTree(IFileRecoveryParse& engine, const FoundFileRecord* folder, int depth,
-                        const std::string& prefix, std::vector<FoundItem>& out) {
+                        const std::string& prefix, std::vector<FastFatItem>& out) {
   std::vector<FoundFileRecord> children;
   EXPECT_EQ(engine.ListChildren(folder, depth, children), 0);
   for (const auto& child : children) {
@@ -28,8 +28,8 @@ inline void CollectTree(IFileRecoveryParse& engine, const FoundFileRecord* folde
   }
 }
 
-inline std::vector<FoundItem> CollectTree(IFileRecoveryParse& engine) {
-  std::vector<FoundItem> out;
+inline std::vector<FastFatItem> CollectTree(IFileRecoveryParse& engine) {
+  std::vector<FastFatItem> out;
   CollectTree(engine, nullptr, 0, "/", out);
   return out;
 }
@@ -48,13 +48,13 @@ class ScannedImage {
     for (const auto& item : items) paths.push_back(item.path);
     return paths;
   }
-  const FoundItem* Find(const std::string& path) const {
+  const FastFatItem* Find(const std::string& path) const {
     for (const auto& item : items)
       if (item.path == path) return &item;
     return nullptr;
   }
-  std::vector<const FoundItem*> FindAll(const std::string& path) const {
-    std::vector<const FoundItem*> found;
+  std::vector<const FastFatItem*> FindAll(const std::string& path) const {
+    std::vector<const FastFatItem*> found;
     for (const auto& item : items)
       if (item.path == path) found.push_back(&item);
     return found;
@@ -64,7 +64,7 @@ class ScannedImage {
   CFastFatRecovery engine;
   int openResult = -1;
   int scanResult = -1;
-  std::vector<FoundItem> items;
+  std::vector<FastFatItem> items;
 
  private:
   std::string image_;

@@ -59,7 +59,7 @@ void CrossCheck(const std::string& image, const std::set<std::string>& notFoundB
   if (!test::HaveTool("fls")) GTEST_SKIP() << "fls (sleuthkit) is not installed";
   test::ScannedImage scan(image);
   ASSERT_EQ(scan.scanResult, 0);
-  std::multimap<std::string, const test::FoundItem*> ours;
+  std::multimap<std::string, const test::FastFatItem*> ours;
   for (const auto& item : scan.items) {
     std::string path = item.path.substr(1);
     if (path.back() == '/') path.pop_back();
