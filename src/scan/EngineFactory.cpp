@@ -9,6 +9,7 @@
 #include "platform/RawSource.h"
 #include "platform/VolumeFlush.h"
 #include "scan/CFastExtRecovery.h"
+#include "scan/CProfessionalRecovery.h"
 #include "scan/ExtSuperblock.h"
 
 namespace salvora {
@@ -66,7 +67,7 @@ const char* EngineFactory::EngineNameFor(SourceKind kind, bool advanced) {
 
 // The creation table. Engines not built yet give no engine.
 std::unique_ptr<IFileRecoveryParse> EngineFactory::CreateEngine(SourceKind kind, bool advanced) {
-  if (advanced) return nullptr;
+  if (advanced) return std::make_unique<CProfessionalRecovery>();
   switch (kind) {
     case SourceKind::Ext: return std::make_unique<CFastExtRecovery>();
     case SourceKind::Fat: return std::make_unique<CFastFatRecovery>();

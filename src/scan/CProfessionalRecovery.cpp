@@ -1,0 +1,363 @@
+#include "scan/CProfessionalRecovery.h"
+
+#include "carving/MeasureContext.h"
+#include "fat/FatBootSector.h"
+#include "ntfs/NtfsBootSector.h"
+#include "platform/Clock.h"
+#include "platform/ErrorCodes.h"
+#include "scan/EngineFactory.h"
+#include "scan/RecordOrder.h"
+#include "scan/ScanLogCatalogue.h"
+#include "scan/ScanLogName.h"
+#include "scan/SectorSweep.h"
+#include "fat/FatDirectorySector.h"
+#include "ntfs/FileRecord.h"
+
+namespace salvora {
+namespace {
+
+// The sector size an image's own boot sector declares (a 4,096-byte-sector NTFS image works in
+// 4,096-byte sectors); 512 when it has none.
+int ImageSectorSize(SectorReader& reader) {
+  uint8_t boot[512];
+  uint32_t got = 0;
+  if (reader.ReadSectors(boot, 1, 0, 512, got) != 0 || got != 1) return 512;
+  ByteView view(boot, sizeof boot);
+  uint16_t declared = 0;
+  if (IsNtfsBootSector(view))
+    declared = NtfsBootSector(view).BytesPerSector();
+  else if (IsFatBootSector(view))
+    declared = FatBootSector(view).BytesPerSector();
+  return declared >= 512 && declared <= 4096 && (declared & (declared - 1)) == 0 ? declared : 512;
+}
+
+}  // namespace
+
+CProfessionalRecovery::CProfessionalRecovery() = default;
+
+CProfessionalRecovery::~CProfessionalRecovery() {
+  // The fast engine goes first, then the members in reverse order of declaration.
+  fast_.reset();
+}
+
+int CProfessionalRecovery::OpenImageFile(const std::string& path, char16_t driveLetter) {
+  letter_ = driveLetter;
+  if (int rc = reader_.OpenFile(path); rc != 0) return rc;
+  diskNumber_ = int(kImageDiskNumber);
+  start_ = 0;
+  sectorSize_ = ImageSectorSize(reader_);
+  count_ = reader_.TotalSectors() * 512 / uint64_t(sectorSize_);
+  imagePath_ = path;
+  resumeEntry_ = ScanSessionEntry{};
+  resume_ = ScanLogCatalogue::Instance().LookupImage(path, resumeEntry_) == 1;
+  deepFat_.OpenImageFile(path, driveLetter);
+  int rc = deepNtfs_.OpenImageFile(path, driveLetter);
+  fast_ = EngineFactory::Instance().CreateForImage(path, driveLetter, false);
+  return rc;
+}
+
+int CProfessionalRecovery::OpenDiskPartition(int diskNumber, uint64_t startSector,
+                                             uint64_t sectorCount, char16_t driveLetter) {
+  diskNumber_ = diskNumber;
+  start_ = startSector;
+  count_ = sectorCount;
+  letter_ = driveLetter;
+  imagePath_.clear();
+  if (int rc = reader_.OpenDisk(diskNumber); rc != 0) return rc;
+  sectorSize_ = reader_.DeviceSectorSize();
+  resumeEntry_ = ScanSessionEntry{};
+  resume_ = ScanLogCatalogue::Instance().LookupPartition(driveLetter, diskNumber, startSector,
+                                                         sectorCount, resumeEntry_) == 1;
+  deepFat_.OpenDiskPartition(diskNumber, startSector, sectorCount, driveLetter);
+  int rc = deepNtfs_.OpenDiskPartition(diskNumber, startSector, sectorCount, driveLetter);
+  fast_ = EngineFactory::Instance().CreateForDisk(diskNumber, startSector, sectorCount, driveLetter,
+                                                  false);
+  return rc;
+}
+
+int CProfessionalRecovery::SetScanCallbacks(ScanProgressCallback scan,
+                                            RecoveryProgressCallback recovery, void* userData,
+                                            int) {
+  scanCallback_ = scan;
+  recoveryCallback_ = recovery;
+  userData_ = userData;
+  if (fast_) fast_->SetScanCallbacks(scan, recovery, userData, kFastWeight);
+  deepFat_.SetScanCallbacks(scan, recovery, userData, kDeepWeight);
+  deepNtfs_.SetScanCallbacks(scan, recovery, userData, kDeepWeight);
+  carving_.SetScanCallbacks(scan, recovery, userData, kDeepWeight);
+  return 0;
+}
+
+void CProfessionalRecovery::DiscardResumeState() {
+  if (!resume_) return;
+  resume_ = false;
+  ScanLogCatalogue::Instance().RemoveSession(resumeEntry_.SessionFolder());
+  ScanLogCatalogue::Instance().Reload();
+  resumeEntry_ = ScanSessionEntry{};
+}
+
+int CProfessionalRecovery::RunFastScan(bool& mapUsable) {
+  mapUsable = false;
+  if (!fast_) return 0;
+  fast_->SetScanCallbacks(scanCallback_, nullptr, userData_, kFastWeight);
+  mapUsable = fast_->BuildUsageBitmap() == 0;
+  if (resume_) {
+    std::string name;
+    ScanLogCatalogue::Instance().FindLog(sessionFolder_, kFastLogPrefix, name);
+    return fast_->Scan(name.c_str());
+  }
+  return fast_->Scan(nullptr);
+}
+
+int CProfessionalRecovery::BindDeepEngines() {
+  auto& catalogue = ScanLogCatalogue::Instance();
+  if (resume_) {
+    std::string carved, fat, ntfs;
+    catalogue.FindLog(sessionFolder_, kFileTypeLogPrefix, carved);
+    catalogue.FindLog(sessionFolder_, kProFatLogPrefix, fat);
+    catalogue.FindLog(sessionFolder_, kProNtfsLogPrefix, ntfs);
+    if (imagePath_.empty())
+      carving_.AttachDisk(carved, letter_, diskNumber_, sectorSize_);
+    else
+      carving_.AttachImage(carved, letter_, imagePath_, sectorSize_);
+    deepFat_.BeginProScan(fat);
+    deepNtfs_.BeginScan(ntfs);
+  } else {
+    if (imagePath_.empty())
+      carving_.OpenDiskPartition(diskNumber_, start_, count_, letter_);
+    else
+      carving_.OpenImageFile(imagePath_, letter_);
+    deepFat_.BeginProScan("");
+    deepNtfs_.BeginScan("");
+  }
+  deepFat_.ReadBootArea();
+  MeasureContext::Instance().TransportStreamExtents.clear();
+  started_ = true;
+  return 0;
+}
+
+uint64_t CProfessionalRecovery::PlanTotal(bool mapUsable) {
+  if (!mapUsable) return count_;
+  uint64_t total = 0, position = 0, length = 1;
+  for (;;) {
+    length = 1;
+    fast_->NextUnusedRange(position, length);
+    if (length == 0) break;
+    total += length;
+    position += length;
+  }
+  return total;
+}
+
+CProfessionalRecovery::Range CProfessionalRecovery::FirstRange(bool mapUsable) {
+  if (!mapUsable) return {0, count_};
+  Range r;
+  r.length = 1;
+  fast_->NextUnusedRange(r.start, r.length);
+  return r;
+}
+
+CProfessionalRecovery::Range CProfessionalRecovery::NextRange(const Range& current, bool mapUsable) {
+  if (!mapUsable) return {current.start + current.length, 0};
+  Range r{current.start + current.length, 1};
+  fast_->NextUnusedRange(r.start, r.length);
+  return r;
+}
+
+int CProfessionalRecovery::ProcessSector(const uint8_t* sector, size_t bytesLeft, uint64_t address,
+                                         uint64_t& skip) {
+  try {
+    const int recordSize = sectorSize_ <= 512 ? 2 * sectorSize_ : sectorSize_;
+    if (IsFileRecord(ByteView(sector, bytesLeft), recordSize)) {
+      if (bytesLeft >= size_t(recordSize)) return deepNtfs_.OnFileRecord(sector, bytesLeft, address);
+      // A record split by the end of the chunk is read afresh.
+      uint32_t sectors = uint32_t(8192 / sectorSize_), got = 0;
+      recordBuffer_.assign(8192, 0);
+      reader_.ReadSectors(recordBuffer_.data(), sectors, address, sectorSize_, got);
+      if (got == 0) return kReadFault;
+      return deepNtfs_.OnFileRecord(recordBuffer_.data(), size_t(got) * sectorSize_, address);
+    }
+    if (IsSubdirectoryStart(sector, size_t(sectorSize_))) return deepFat_.TakeSubdirectoryStart(sector, address);
+    if (IsFatDirectorySector(sector, size_t(sectorSize_))) return deepFat_.TakeDirectorySector(sector, address);
+    uint64_t found = GetFoundCount() + foundBase_;
+    return carving_.CarveAt(sector, sectorSize_, address, position_.totalSwept, total_,
+                            remainingSeconds_, &reader_, sectorSize_, skip, found);
+  } catch (...) {
+    // A failure inside one engine must not end the scan: the sector is passed over.
+    skip = 1;
+    return 0;
+  }
+}
+
+int CProfessionalRecovery::ReportProgress() {
+  uint64_t now = platform::TickMs();
+  const uint64_t swept = position_.totalSwept;
+  if (now - lastEstimateMs_ > 4999) {
+    uint64_t elapsed = std::max<uint64_t>(1, (now - sweepStartMs_) / 1000);
+    uint64_t rate = std::max<uint64_t>(1, swept * uint64_t(sectorSize_) / elapsed);
+    uint64_t left = total_ > swept ? total_ - swept : 0;
+    remainingSeconds_ = int(std::min<uint64_t>(left * uint64_t(sectorSize_) / rate, INT32_MAX));
+    lastEstimateMs_ = now;
+  }
+  if (!scanCallback_) return 0;
+  lastReportedFound_ = GetFoundCount() + foundBase_;
+  int percent = total_ ? int(swept * 100 / total_) + 10 : 110;
+  return scanCallback_(userData_, percent, kDeepWeight, remainingSeconds_, swept, total_,
+                       lastReportedFound_, 0);
+}
+
+int CProfessionalRecovery::Sweep(bool mapUsable) {
+  total_ = PlanTotal(mapUsable);
+  Range range = FirstRange(mapUsable);
+  uint64_t offset = 0;
+  position_ = ResumePosition{};
+  foundBase_ = 0;
+  if (resume_) {
+    ResumePosition saved = resumeEntry_.Resume();
+    range = {saved.rangeStart, saved.rangeLength};
+    offset = saved.rangeSwept;
+    position_.totalSwept = saved.totalSwept;
+    foundBase_ = saved.foundBefore;
+  }
+  lastReportedFound_ = foundBase_;
+  remainingSeconds_ = -1;
+  sweepStartMs_ = lastEstimateMs_ = platform::TickMs();
+
+  SectorSweep sweep(reader_, sectorSize_);
+  sweep.SetSwept(position_.totalSwept);
+  auto handler = [this](const uint8_t* sector, size_t bytesLeft, uint64_t address, uint64_t& skip) {
+    return ProcessSector(sector, bytesLeft, address, skip);
+  };
+  auto observer = [this](uint64_t swept) {
+    position_.totalSwept = swept;
+    return ReportProgress();
+  };
+  int result = 0;
+  for (;;) {
+    position_.rangeStart = range.start;
+    position_.rangeLength = range.length;
+    position_.rangeSwept = offset;
+    if (range.length == 0) break;
+    result = sweep.Run(start_ + range.start, range.length, offset, handler, observer);
+    position_.rangeSwept = std::min(sweep.Offset(), range.length);
+    position_.totalSwept = sweep.Swept();
+    if (result != 0) break;
+    offset = 0;
+    range = NextRange(range, mapUsable);
+  }
+  return result;
+}
+
+int CProfessionalRecovery::Scan(const char*) {
+  auto& catalogue = ScanLogCatalogue::Instance();
+  started_ = false;
+  if (!resume_) catalogue.NewSession();
+  sessionFolder_ = resume_ ? resumeEntry_.SessionFolder() : catalogue.SessionFolder();
+
+  bool mapUsable = false;
+  int result = RunFastScan(mapUsable);
+  if (result == 0) {
+    BindDeepEngines();
+    result = Sweep(mapUsable);
+    int finish = deepFat_.FinishProScan();
+    int pass = deepNtfs_.FolderPass();
+    (void)finish;
+    (void)pass;
+    if (result == 0 && scanCallback_) scanCallback_(userData_, 100, 100, 0, 0, 0, 0, 0);
+  }
+
+  if (started_ || resume_) {
+    position_.foundBefore = GetFoundCount() + foundBase_;
+    catalogue.SaveProgress(letter_, imagePath_.empty() ? diskNumber_ : int(kImageDiskNumber), start_,
+                           count_, position_, sessionFolder_, imagePath_);
+  } else {
+    catalogue.UndoNewSession();
+  }
+  return result;
+}
+
+IFileRecoveryParse* CProfessionalRecovery::EngineFor(const FoundFileRecord& record) {
+  switch (static_cast<EngineKind>(record.EngineKind())) {
+    case EngineKind::FastNtfs:
+    case EngineKind::FastFat: return fast_.get();
+    case EngineKind::DeepNtfs: return &deepNtfs_;
+    case EngineKind::DeepFat: return &deepFat_;
+    case EngineKind::FileType: return &carving_;
+  }
+  return nullptr;
+}
+
+int CProfessionalRecovery::ListChildren(const FoundFileRecord* folder, int depth,
+                                        std::vector<FoundFileRecord>& children) {
+  if (!folder && depth != 0) return kInvalidParameter;
+  if (!folder) {
+    if (fast_) fast_->ListChildren(nullptr, 0, children);
+    deepFat_.ListChildren(nullptr, 0, children);
+    deepNtfs_.ListChildren(nullptr, 0, children);
+    carving_.ListChildren(nullptr, 0, children);
+    SortRecords(children);
+    return 0;
+  }
+  IFileRecoveryParse* engine = EngineFor(*folder);
+  if (!engine || folder->EngineKind() == uint32_t(EngineKind::FileType)) return 0;
+  int rc = engine->ListChildren(folder, depth, children);
+  SortRecords(children);
+  return rc;
+}
+
+int CProfessionalRecovery::CountFiles(const FoundFileRecord* folder, int depth, int& count) {
+  if (!folder && depth != 0) return kInvalidParameter;
+  if (!folder) {
+    count = 0;
+    for (IFileRecoveryParse* engine :
+         {fast_.get(), static_cast<IFileRecoveryParse*>(&deepFat_),
+          static_cast<IFileRecoveryParse*>(&deepNtfs_), static_cast<IFileRecoveryParse*>(&carving_)}) {
+      int part = 0;
+      if (engine && engine->CountFiles(nullptr, 0, part) == 0) count += part;
+    }
+    return 0;
+  }
+  IFileRecoveryParse* engine = EngineFor(*folder);
+  if (!engine || folder->EngineKind() == uint32_t(EngineKind::FileType)) return 0;
+  return engine->CountFiles(folder, depth, count);
+}
+
+uint64_t CProfessionalRecovery::GetFoundCount() {
+  return (fast_ ? fast_->GetFoundCount() : 0) + deepFat_.GetFoundCount() +
+         deepNtfs_.GetFoundCount() + carving_.GetFoundCount();
+}
+
+int CProfessionalRecovery::GetFullPath(const FoundFileRecord* record, std::string& path,
+                                       int maxChars) {
+  if (!record) return kInvalidParameter;
+  IFileRecoveryParse* engine = EngineFor(*record);
+  if (!engine || record->EngineKind() == uint32_t(EngineKind::FileType)) return 0;
+  return engine->GetFullPath(record, path, maxChars);
+}
+
+int CProfessionalRecovery::RecoverFile(const FoundFileRecord* record, const std::string& destination,
+                                       int baseSeparatorCount) {
+  if (!record) return kInvalidParameter;
+  IFileRecoveryParse* engine = EngineFor(*record);
+  return engine ? engine->RecoverFile(record, destination, baseSeparatorCount) : 0;
+}
+
+int CProfessionalRecovery::ReadForPreview(const FoundFileRecord* record, std::string& tempPath,
+                                          uint8_t* buffer, int& size, PreviewProgressCallback callback,
+                                          void* userData) {
+  if (!record) return kInvalidParameter;
+  IFileRecoveryParse* engine = EngineFor(*record);
+  return engine ? engine->ReadForPreview(record, tempPath, buffer, size, callback, userData) : 0;
+}
+
+int CProfessionalRecovery::SetSearchCallback(SearchProgressCallback callback, void* userData) {
+  searchCallback_ = callback;
+  searchUserData_ = userData;
+  if (fast_) fast_->SetSearchCallback(callback, userData);
+  deepFat_.SetSearchCallback(callback, userData);
+  deepNtfs_.SetSearchCallback(callback, userData);
+  carving_.SetSearchCallback(callback, userData);
+  return 0;
+}
+
+}  // namespace salvora

@@ -1,0 +1,120 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "carving/CFileTypeRecovery.h"
+#include "fat/CProfessionalFatRecovery.h"
+#include "ntfs/CProfessionalNtfsRecovery.h"
+#include "scan/IFileRecoveryParse.h"
+#include "scan/ScanSessionEntry.h"
+#include "storage/SectorReader.h"
+
+namespace salvora {
+
+// The advanced scan: the fast engine of the volume's file system first, then a sweep of the free
+// space (all of it without a usable allocation map) in 64 KiB reads, handing every sector to the
+// deep NTFS engine (FILE records), the deep FAT engine (directory sectors) or carving. Its records
+// come from the four engines' stores; per-record operations go back to the engine named by the
+// record's kind. A cancelled or interrupted sweep is saved in the catalogue and can be resumed.
+class CProfessionalRecovery : public IFileRecoveryParse {
+ public:
+  static constexpr uint32_t kImageDiskNumber = 128;
+  static constexpr int kDeepWeight = 90;
+  static constexpr int kFastWeight = 9;
+
+  CProfessionalRecovery();
+  ~CProfessionalRecovery() override;
+  CProfessionalRecovery(const CProfessionalRecovery&) = delete;
+  CProfessionalRecovery& operator=(const CProfessionalRecovery&) = delete;
+
+  int OpenImageFile(const std::string& path, char16_t driveLetter) override;
+  int OpenDiskPartition(int diskNumber, uint64_t startSector, uint64_t sectorCount,
+                        char16_t driveLetter) override;
+  int SetScanCallbacks(ScanProgressCallback scan, RecoveryProgressCallback recovery, void* userData,
+                       int progressWeight) override;
+  int Scan(const char* savedScanName) override;
+  int ListChildren(const FoundFileRecord* folder, int depth,
+                   std::vector<FoundFileRecord>& children) override;
+  int CountFiles(const FoundFileRecord* folder, int depth, int& count) override;
+  uint64_t GetFoundCount() override;
+  int GetFullPath(const FoundFileRecord* record, std::string& path, int maxChars) override;
+  int RecoverFile(const FoundFileRecord* record, const std::string& destination,
+                  int baseSeparatorCount) override;
+  int NextUnusedRange(uint64_t&, uint64_t&) override { return 0; }
+  int SetSearchCallback(SearchProgressCallback callback, void* userData) override;
+  int SearchByExtension(const std::string& text, std::vector<FoundFileRecord>& found) override;
+  int BuildUsageBitmap() override { return 0; }
+  int ReadForPreview(const FoundFileRecord* record, std::string& tempPath, uint8_t* buffer,
+                     int& size, PreviewProgressCallback callback, void* userData) override;
+
+  // An interrupted scan of this source was found when it was opened.
+  bool HasResumeState() const { return resume_; }
+  // Forgets that scan and deletes its session.
+  void DiscardResumeState();
+
+  // What the scan is working with (for the user interface and tests).
+  int SectorSize() const { return sectorSize_; }
+  IFileRecoveryParse* FastEngine() { return fast_.get(); }
+  const ResumePosition& LastPosition() const { return position_; }
+  bool ScanStarted() const { return started_; }
+  const std::string& SessionFolderUsed() const { return sessionFolder_; }
+
+ private:
+  struct Range {
+    uint64_t start = 0;   // relative to the partition
+    uint64_t length = 0;
+  };
+
+  // The engine that produced a record, by its kind; nullptr for none.
+  IFileRecoveryParse* EngineFor(const FoundFileRecord& record);
+  int RunFastScan(bool& mapUsable);
+  int BindDeepEngines();
+  uint64_t PlanTotal(bool mapUsable);
+  Range FirstRange(bool mapUsable);
+  Range NextRange(const Range& current, bool mapUsable);
+  int Sweep(bool mapUsable);
+  int ProcessSector(const uint8_t* sector, size_t bytesLeft, uint64_t address, uint64_t& skip);
+  int ReportProgress();
+  void SaveResumePosition();
+  // Absolute first data sector of a file-system record, or false when it has none.
+  bool FirstDataSector(const FoundFileRecord& record, uint64_t& sector);
+
+  int diskNumber_ = -1;
+  uint64_t start_ = 0;
+  uint64_t count_ = 0;
+  char16_t letter_ = 0;
+  std::string imagePath_;
+  int sectorSize_ = 512;
+  SectorReader reader_;
+  CProfessionalFatRecovery deepFat_;
+  CProfessionalNtfsRecovery deepNtfs_;
+  CFileTypeRecovery carving_;
+  std::unique_ptr<IFileRecoveryParse> fast_;
+
+  ScanProgressCallback scanCallback_ = nullptr;
+  RecoveryProgressCallback recoveryCallback_ = nullptr;
+  void* userData_ = nullptr;
+  SearchProgressCallback searchCallback_ = nullptr;
+  void* searchUserData_ = nullptr;
+
+  bool resume_ = false;
+  ScanSessionEntry resumeEntry_;
+  bool started_ = false;
+  std::string sessionFolder_;
+
+  // Sweep state.
+  ResumePosition position_;
+  uint64_t total_ = 0;
+  uint64_t foundBase_ = 0;
+  uint64_t lastReportedFound_ = 0;
+  int remainingSeconds_ = -1;
+  uint64_t sweepStartMs_ = 0;
+  uint64_t lastEstimateMs_ = 0;
+  uint64_t carvedFound_ = 0;
+  std::vector<uint8_t> recordBuffer_;
+};
+
+}  // namespace salvora
