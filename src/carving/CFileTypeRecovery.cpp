@@ -60,7 +60,21 @@ const char* PreviewTempName(std::string_view recordName) {
 
 CFileTypeRecovery::CFileTypeRecovery() = default;
 
+void CFileTypeRecovery::InstallCallbacks() {
+  MeasureContext& context = MeasureContext::Instance();
+  context.scanCallback = scanCallback_;
+  context.recoveryCallback = recoveryCallback_;
+  context.callbackContext = callbackContext_;
+  context.mode = mode_;
+}
+
 CFileTypeRecovery::~CFileTypeRecovery() {
+  MeasureContext& context = MeasureContext::Instance();
+  if (context.scanCallback == scanCallback_ && context.callbackContext == callbackContext_) {
+    context.scanCallback = nullptr;
+    context.recoveryCallback = nullptr;
+    context.callbackContext = nullptr;
+  }
   store_.reset();
   reader_.Close();
 }
@@ -115,11 +129,7 @@ int CFileTypeRecovery::SetScanCallbacks(ScanProgressCallback scan,
   recoveryCallback_ = recovery;
   callbackContext_ = userData;
   mode_ = mode;
-  MeasureContext& context = MeasureContext::Instance();
-  context.scanCallback = scan;
-  context.recoveryCallback = recovery;
-  context.callbackContext = userData;
-  context.mode = mode;
+  InstallCallbacks();
   return 0;
 }
 
@@ -160,6 +170,9 @@ int CFileTypeRecovery::CarveAt(const uint8_t* sector, int sectorSize, uint64_t s
                                SectorReader* reader, int readerSectorSize, uint64_t& skip,
                                uint64_t& found) {
   sectorSize_ = sectorSize;
+  // The measuring context is shared by the process: make sure it reports to this scan's
+  // callbacks, not to those of an engine that set them earlier and may be gone.
+  InstallCallbacks();
   std::string name;
   TypeCode code = kTypeNone;
   uint64_t size = 0;

@@ -65,6 +65,8 @@ class CFileTypeRecovery : public IFileRecoveryParse {
  private:
   // Replaces the store by a new one bound to the log `name`; the log's open result.
   int NewStore(const std::string& name);
+  // Points the shared measuring context at this engine's callbacks.
+  void InstallCallbacks();
   bool IsRoot(const FoundFileRecord* folder, int depth) const { return !folder && depth == 0; }
 
   char16_t driveLetter_ = 0;
