@@ -1,6 +1,7 @@
 #include "app/ScanEngines.h"
 
 #include "app/DiskRow.h"
+#include "scan/CProfessionalRecovery.h"
 #include "scan/EngineFactory.h"
 
 namespace salvora::app {
@@ -13,8 +14,15 @@ ScanEngines ScanEngines::Defaults() {
     return factory.CreateForDisk(static_cast<int>(row.entry.diskNumber), row.entry.start, row.entry.length,
                                  row.Letter(), mode == 1);
   };
-  engines.hasSavedScan = [](IFileRecoveryParse&) { return false; };
-  engines.discardSavedScan = [](IFileRecoveryParse&) {};
+  // The main window always asks for the advanced scan; only it keeps a saved scan to resume.
+  engines.engineMode = 1;
+  engines.hasSavedScan = [](IFileRecoveryParse& engine) {
+    auto* pro = dynamic_cast<CProfessionalRecovery*>(&engine);
+    return pro && pro->HasResumeState();
+  };
+  engines.discardSavedScan = [](IFileRecoveryParse& engine) {
+    if (auto* pro = dynamic_cast<CProfessionalRecovery*>(&engine)) pro->DiscardResumeState();
+  };
   return engines;
 }
 

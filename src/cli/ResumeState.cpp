@@ -1,13 +1,18 @@
 #include "cli/ResumeState.h"
 
+#include "scan/CProfessionalRecovery.h"
+
 namespace salvora::cli {
 
-// The coordinator keeps the resume state; until it is part of the build no engine has any.
-bool HasResumeState(IFileRecoveryParse&, std::string& savedScanName) {
+// Only the advanced scan keeps a resume state; it finds it when the source is opened.
+bool HasResumeState(IFileRecoveryParse& engine, std::string& savedScanName) {
   savedScanName.clear();
-  return false;
+  auto* pro = dynamic_cast<CProfessionalRecovery*>(&engine);
+  return pro && pro->HasResumeState();
 }
 
-void DiscardResumeState(IFileRecoveryParse&) {}
+void DiscardResumeState(IFileRecoveryParse& engine) {
+  if (auto* pro = dynamic_cast<CProfessionalRecovery*>(&engine)) pro->DiscardResumeState();
+}
 
 }  // namespace salvora::cli
