@@ -8,6 +8,7 @@
 #include "cli/Commands.h"
 #include "cli/Interrupt.h"
 #include "cli/ProgressLine.h"
+#include "cli/SourceEntry.h"
 #include "cli/SourceSpec.h"
 #include "platform/DiskMap.h"
 #include "platform/ErrorCodes.h"
@@ -51,59 +52,6 @@ int Usage(bool asked) {
   return asked ? kExitOk : kExitBadInput;
 }
 
-// Resolves the source into the entry that describes it; false with a message when it cannot.
-bool ResolveSource(const SourceSpec& spec, const std::string& text, VolumeEntry& entry) {
-  if (spec.kind == SourceSpec::Kind::Image) {
-    std::fprintf(stderr, "salvora-cli image: '%s' is a file; image copies volume:K, disk:N or "
-                         "disk:N:START:COUNT (copy a file with cp)\n", text.c_str());
-    return false;
-  }
-  if (spec.kind == SourceSpec::Kind::Volume) {
-    DiskEnumerator enumerator;
-    enumerator.Refresh();
-    for (VolumeEntry e; enumerator.NextEntry(e);)
-      if (e.Number() == spec.number) {
-        entry = e;
-        return true;
-      }
-    std::fprintf(stderr, "salvora-cli image: no source volume:%d (see salvora-cli sources)\n", spec.number);
-    return false;
-  }
-  std::string path;
-  if (platform::DiskDevicePath(spec.number, path) != 0) {
-    std::fprintf(stderr, "salvora-cli image: no disk %d (see salvora-cli sources)\n", spec.number);
-    return false;
-  }
-  platform::FileSource disk;
-  platform::DiskGeometry geometry;
-  if (int rc = disk.Open(path); rc != 0 || (rc = disk.QueryGeometry(geometry)) != 0) {
-    std::fprintf(stderr, "salvora-cli image: cannot open %s: %s\n", path.c_str(), platform::ErrorText(rc).c_str());
-    return false;
-  }
-  int error = 0;
-  uint64_t sectors = uint64_t(std::max(0LL, disk.ByteLength(&error))) / geometry.bytesPerSector;
-  entry = VolumeEntry{};
-  entry.diskNumber = uint32_t(spec.number);
-  entry.diskPath = path;
-  entry.bytesPerSector = geometry.bytesPerSector;
-  if (spec.kind == SourceSpec::Kind::Disk) {
-    entry.kind = VolumeEntry::Kind::WholeDisk;
-    entry.length = sectors;
-  } else {
-    if (spec.start > sectors || spec.count > sectors - spec.start) {
-      std::fprintf(stderr, "salvora-cli image: sectors %llu+%llu lie past the end of disk %d (%llu sectors)\n",
-                   (unsigned long long)spec.start, (unsigned long long)spec.count, spec.number,
-                   (unsigned long long)sectors);
-      return false;
-    }
-    entry.kind = VolumeEntry::Kind::Gap;
-    entry.start = spec.start;
-    entry.length = spec.count;
-  }
-  entry.totalBytes = entry.length * entry.bytesPerSector;
-  return true;
-}
-
 }  // namespace
 
 int RunImage(const Args& args) {
@@ -122,8 +70,14 @@ int RunImage(const Args& args) {
   std::string error;
   auto spec = ParseSourceSpec(positional[0], error);
   if (!spec) return std::fprintf(stderr, "salvora-cli image: %s\n", error.c_str()), kExitBadInput;
+  if (spec->kind == SourceSpec::Kind::Image) {
+    std::fprintf(stderr, "salvora-cli image: '%s' is a file; image copies volume:K, disk:N or "
+                         "disk:N:START:COUNT (copy a file with cp)\n", positional[0].c_str());
+    return kExitBadInput;
+  }
   VolumeEntry entry;
-  if (!ResolveSource(*spec, positional[0], entry)) return kExitBadInput;
+  if (!ResolveSourceEntry(*spec, entry, error))
+    return std::fprintf(stderr, "salvora-cli image: %s\n", error.c_str()), kExitBadInput;
   const std::string& out = positional[1];
 
   struct stat st {};

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "storage/LoopDevice.h"
 #include "support/TestSupport.h"
 
 // The sources and image commands of the real binary, on a partitioned image mapped as disk 0.
@@ -20,7 +21,7 @@ std::string Cli() { return "'" + test::CliPath() + "'"; }
 
 std::string MapDisk(const std::string& image) { return "SALVORA_DISK_MAP='0=" + image + "' "; }
 
-// Runs a command and returns its exit status with its output (which RunCommand appends).
+// Runs a command and returns its exit status with its output (RunCommand appends to it).
 int RunFor(const std::string& command, std::string& output) {
   output.clear();
   return test::RunCommand(command, &output);
@@ -94,6 +95,27 @@ TEST(ImageCommand, InterruptStopsCleanly) {
   RunFor("cat '" + err + "'", text);
   EXPECT_NE(text.find("cancelled"), std::string::npos) << text;
   EXPECT_LT(std::filesystem::file_size(dir.File("out.img")), 8ull << 30);
+}
+
+TEST(RecoverCommand, RefusesADestinationOnTheSourceUnlessForced) {
+  if (!test::HaveTool("mke2fs")) GTEST_SKIP() << "mke2fs missing";
+  test::TempDir dir;
+  std::string image = dir.File("card.img");
+  ASSERT_EQ(test::RunCommand("truncate -s 16M '" + image + "' && mke2fs -q -F -t ext4 '" + image + "' >/dev/null 2>&1"), 0);
+  test::LoopDevice loop(image, "");
+  if (!loop.Available()) GTEST_SKIP() << "loop devices are not available here: " << loop.Why();
+  std::string mountPoint = dir.File("mnt");
+  std::filesystem::create_directory(mountPoint);
+  test::ScopedMount mount(loop.Device(), mountPoint);
+  if (!mount.Mounted()) GTEST_SKIP() << "cannot mount ext4 here";
+  test::ScopedDataDir data;
+  std::string err;
+  // The mounted loop device itself is the source disk.
+  const std::string recover = MapDisk(loop.Device()) + Cli() + " recover --fast disk:0 --to ";
+  EXPECT_EQ(RunFor(recover + "'" + mountPoint + "/out' 2>&1", err), 2);
+  EXPECT_NE(err.find("--force"), std::string::npos) << err;
+  EXPECT_EQ(RunFor(recover + "'" + mountPoint + "/out' --force 2>&1", err), 0) << err;
+  EXPECT_EQ(RunFor(recover + "'" + dir.File("out") + "' 2>&1", err), 0) << err;
 }
 
 }  // namespace

@@ -1,0 +1,66 @@
+#include "cli/SourceEntry.h"
+
+#include <algorithm>
+
+#include "platform/DiskMap.h"
+#include "platform/PlatformError.h"
+#include "platform/RawSource.h"
+#include "storage/DiskEnumerator.h"
+
+namespace salvora::cli {
+
+bool ResolveSourceEntry(const SourceSpec& spec, VolumeEntry& entry, std::string& error) {
+  entry = VolumeEntry{};
+  if (spec.kind == SourceSpec::Kind::Image) {
+    entry.kind = VolumeEntry::Kind::WholeDisk;
+    entry.diskPath = spec.path;
+    return true;
+  }
+  if (spec.kind == SourceSpec::Kind::Volume) {
+    DiskEnumerator enumerator;
+    enumerator.Refresh();
+    for (VolumeEntry e; enumerator.NextEntry(e);)
+      if (e.Number() == spec.number) {
+        entry = e;
+        return true;
+      }
+    error = "no source volume:" + std::to_string(spec.number) + " (see salvora-cli sources)";
+    return false;
+  }
+  std::string path;
+  if (platform::DiskDevicePath(spec.number, path) != 0) {
+    error = "no disk " + std::to_string(spec.number) + " (see salvora-cli sources)";
+    return false;
+  }
+  platform::FileSource disk;
+  platform::DiskGeometry geometry;
+  int rc = disk.Open(path);
+  if (rc == 0) rc = disk.QueryGeometry(geometry);
+  if (rc != 0) {
+    error = "cannot open " + path + ": " + platform::ErrorText(rc);
+    return false;
+  }
+  int lengthError = 0;
+  const uint64_t sectors = uint64_t(std::max(0LL, disk.ByteLength(&lengthError))) / geometry.bytesPerSector;
+  entry.diskNumber = uint32_t(spec.number);
+  entry.diskPath = path;
+  entry.bytesPerSector = geometry.bytesPerSector;
+  if (spec.kind == SourceSpec::Kind::Disk) {
+    entry.kind = VolumeEntry::Kind::WholeDisk;
+    entry.length = sectors;
+  } else {
+    if (spec.start > sectors || spec.count > sectors - spec.start) {
+      error = "sectors " + std::to_string(spec.start) + "+" + std::to_string(spec.count) +
+              " lie past the end of disk " + std::to_string(spec.number) + " (" + std::to_string(sectors) +
+              " sectors)";
+      return false;
+    }
+    entry.kind = VolumeEntry::Kind::Gap;
+    entry.start = spec.start;
+    entry.length = spec.count;
+  }
+  entry.totalBytes = entry.length * entry.bytesPerSector;
+  return true;
+}
+
+}  // namespace salvora::cli
