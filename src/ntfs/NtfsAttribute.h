@@ -73,6 +73,7 @@ class AttributeListEntry {
 
   uint32_t Type() const { return e_.U32(0x00); }
   uint16_t Length() const { return e_.U16(0x04); }
+  uint8_t NameLength() const { return e_.U8(0x06); }
   // The 48-bit number of the record holding the attribute.
   uint64_t RecordNumber() const { return e_.U64(0x10) & 0xFFFFFFFFFFFFull; }
 

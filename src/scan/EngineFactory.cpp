@@ -4,6 +4,7 @@
 
 #include "fat/CFastFatRecovery.h"
 #include "fat/FatBootSector.h"
+#include "ntfs/CFastNtfsRecovery.h"
 #include "ntfs/NtfsBootSector.h"
 #include "platform/DiskMap.h"
 #include "platform/RawSource.h"
@@ -71,7 +72,7 @@ std::unique_ptr<IFileRecoveryParse> EngineFactory::CreateEngine(SourceKind kind,
   switch (kind) {
     case SourceKind::Ext: return std::make_unique<CFastExtRecovery>();
     case SourceKind::Fat: return std::make_unique<CFastFatRecovery>();
-    case SourceKind::Ntfs:
+    case SourceKind::Ntfs: return std::make_unique<CFastNtfsRecovery>();
     case SourceKind::Unknown: break;
   }
   return nullptr;

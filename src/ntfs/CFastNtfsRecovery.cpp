@@ -1,0 +1,344 @@
+#include "ntfs/CFastNtfsRecovery.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "carving/SignatureScanner.h"
+#include "ntfs/AttributeWalk.h"
+#include "ntfs/FileRecord.h"
+#include "platform/Clock.h"
+#include "platform/DiskMap.h"
+#include "scan/ScanLogName.h"
+
+namespace salvora {
+namespace {
+
+constexpr size_t kBootBytes = 4096;
+constexpr size_t kMftChunkRecords = 1024;
+
+// The text after the last '.' of name; false when there is none.
+bool ExtensionOf(std::string_view name, std::string& extension) {
+  size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos) return false;
+  extension = std::string(name.substr(dot + 1));
+  return true;
+}
+
+}  // namespace
+
+CFastNtfsRecovery::~CFastNtfsRecovery() = default;
+
+int CFastNtfsRecovery::OpenImageFile(const std::string& path, char16_t driveLetter) {
+  return Open(path, -1, 0, 0, true, driveLetter);
+}
+
+int CFastNtfsRecovery::OpenDiskPartition(int diskNumber, uint64_t startSector, uint64_t sectorCount,
+                                         char16_t driveLetter) {
+  std::string path;
+  int rc = platform::DiskDevicePath(diskNumber, path);
+  if (rc != 0) return rc;
+  return Open(path, diskNumber, startSector, sectorCount, false, driveLetter);
+}
+
+int CFastNtfsRecovery::Open(const std::string& path, int diskNumber, uint64_t startSector,
+                            uint64_t sectorCount, bool image, char16_t driveLetter) {
+  opened_ = false;
+  reader_.Close();
+  raw_ = platform::FileSource();
+  int rc = raw_.Open(path);
+  if (rc != 0) return rc;
+  uint64_t deviceSectorSize = 512;
+  long long fileBytes = 0;
+  if (image) {
+    int error = 0;
+    fileBytes = raw_.ByteLength(&error);
+    if (fileBytes < 0) return error;
+  } else {
+    platform::DiskGeometry geometry;
+    if (raw_.QueryGeometry(geometry) == 0 && geometry.bytesPerSector != 0)
+      deviceSectorSize = geometry.bytesPerSector;
+  }
+  if (startSector > UINT64_MAX / deviceSectorSize) return kInvalidParameter;
+  std::vector<uint8_t> boot(kBootBytes, 0);
+  int error = 0;
+  long long got = raw_.ReadAt(boot.data(), boot.size(), startSector * deviceSectorSize, &error);
+  if (got < 0) return error;
+  if (size_t(got) < boot.size()) return kReadFault;
+
+  NtfsGeometry g;
+  if (!NtfsGeometry::FromBootSector(ByteView(boot.data(), boot.size()), startSector, g))
+    return kInvalidParameter;
+  g.totalSectors = image ? uint64_t(fileBytes) / uint64_t(g.bytesPerSector) : sectorCount;
+  driveLetter_ = driveLetter;
+  chunk_.assign(size_t(g.recordSize) * kMftChunkRecords, 0);
+
+  rc = image ? reader_.OpenFile(path) : reader_.OpenDisk(diskNumber);
+  if (rc != 0) return rc;
+  mft_.Attach(&reader_, g);
+  opened_ = true;
+  mft_.LoadMftRuns();  // an MFT that cannot be read leaves no runs: the scan then finds nothing
+  return 0;
+}
+
+int CFastNtfsRecovery::SetScanCallbacks(ScanProgressCallback scan, RecoveryProgressCallback recovery,
+                                        void* userData, int progressWeight) {
+  scanCallback_ = scan;
+  recoveryCallback_ = recovery;
+  userData_ = userData;
+  progressWeight_ = progressWeight;
+  return 0;
+}
+
+int CFastNtfsRecovery::Scan(const char* savedScanName) {
+  folderList_.clear();
+  folderSet_.clear();
+  store_ = std::make_unique<FoundFileStore>();
+  if (searchCallback_) store_->SetSearchCallback(searchCallback_, searchUserData_);
+  if (savedScanName != nullptr) return store_->OpenLog(savedScanName);
+  int rc = store_->OpenLog(MakeScanLogName(kFastLogPrefix, Geometry().volumeStart));
+  if (rc != 0) return rc;  // nothing found could be kept
+  if (!opened_) return kInvalidParameter;
+  rc = WalkMft();
+  if (rc != 0) return rc;
+  RunFolderPass();
+  if (scanCallback_) return ReportScanProgress(100);
+  return 0;
+}
+
+int CFastNtfsRecovery::ReportScanProgress(int percent) {
+  return scanCallback_(userData_, percent, progressWeight_, remainingSeconds_, 0, 0, 0, 0);
+}
+
+void CFastNtfsRecovery::UpdateEstimate(uint64_t processedSectors, uint64_t totalSectors) {
+  uint64_t now = platform::TickMs();
+  if (now - lastEstimateMs_ < kEstimateIntervalMs || progressWeight_ != 100) return;
+  uint64_t elapsed = (now - scanStartMs_) / 1000;
+  uint64_t bytesPerSector = uint64_t(Geometry().bytesPerSector);
+  uint64_t rate = elapsed == 0 ? 0 : processedSectors * bytesPerSector / elapsed;
+  if (rate == 0) rate = 1;
+  remainingSeconds_ = int((totalSectors - processedSectors) * bytesPerSector / rate);
+  lastEstimateMs_ = now;
+}
+
+int CFastNtfsRecovery::WalkMft() {
+  const NtfsGeometry& g = Geometry();
+  const uint64_t spc = uint64_t(g.sectorsPerCluster);
+  const uint64_t bps = uint64_t(g.bytesPerSector);
+  uint64_t total = 0;
+  for (const auto& run : mft_.MftRuns()) total += run.length * spc;
+  scanStartMs_ = lastEstimateMs_ = platform::TickMs();
+  remainingSeconds_ = -1;
+  uint64_t processed = 0;
+  uint64_t recordNumber = 0;
+  int64_t cluster = 0;
+  for (const auto& run : mft_.MftRuns()) {
+    cluster += run.delta;
+    uint64_t runSectors = run.length * spc;
+    uint64_t offset = 0;
+    while (offset < runSectors) {
+      uint64_t stepSectors = std::min<uint64_t>(chunk_.size() / bps, runSectors - offset);
+      if (!run.sparse && cluster >= 0) {
+        uint32_t got = 0;
+        uint64_t first = g.volumeStart + uint64_t(cluster) * spc + offset;
+        int rc = reader_.ReadSectors(chunk_.data(), uint32_t(stepSectors), first, g.bytesPerSector, got);
+        if (rc != 0) return rc;
+        uint64_t records = got / uint64_t(g.sectorsPerRecord);
+        for (uint64_t i = 0; i < records; ++i)
+          ProcessFileRecord(chunk_.data() + i * uint64_t(g.recordSize), Pass::File,
+                            uint32_t(recordNumber + i));
+      }
+      recordNumber += stepSectors / uint64_t(g.sectorsPerRecord);
+      offset += stepSectors;
+      processed += stepSectors;
+      UpdateEstimate(processed, total);
+      if (scanCallback_) {
+        int rc = ReportScanProgress(int(processed * 100 / total));
+        if (rc != 0) return rc;
+      }
+    }
+  }
+  return 0;
+}
+
+void CFastNtfsRecovery::RunFolderPass() {
+  std::vector<uint8_t> buffer(NtfsMft::kRecordBuffer);
+  for (size_t i = 0; i < folderList_.size(); ++i) {
+    uint32_t n = folderList_[i];
+    if (mft_.ReadMftRecord(n, buffer.data()) == 0) ProcessFileRecord(buffer.data(), Pass::Folder, n);
+  }
+}
+
+int CFastNtfsRecovery::ProcessFileRecord(uint8_t* data, Pass pass, uint32_t n) {
+  const NtfsGeometry& g = Geometry();
+  ByteView record(data, size_t(g.recordSize));
+  FileRecordHeader header(record);
+  if (pass == Pass::File && header.Flags() != 0) return 0;
+  bool lost = pass == Pass::Folder && !header.IsDirectory();
+  if (!header.HasMagic()) {
+    if (lost) AddLostFolder(n, true);
+    return kNotFileRecord;
+  }
+  mft_.Helper().ApplyFixup(data, size_t(g.recordSize));
+  FileRecordSummary summary;
+  if (!SummarizeFileRecord(record, std::min<size_t>(header.BytesInUse(), record.size()), summary))
+    return kNotFileRecord;
+  if (!summary.hasFileName) return 0;
+  if (lost) {
+    AddLostFolder(n, false);
+    return 0;
+  }
+  if (n <= kLastSystemRecord) return 0;
+
+  FoundFileRecord entry = BuildFoundRecord(summary, pass);
+  entry.SetClusterSize(g.ClusterSize());
+  entry.SetObjectId(n);
+  entry.SetEntrySector(mft_.MftRecordToSector(n));
+  entry.SetPartitionStart(g.volumeStart);
+  uint32_t parent = summary.firstName.ParentRecord();
+  uint32_t depth = 0;
+  WalkParentChain(parent, depth);
+  if (pass == Pass::File) {
+    entry.SetContentCheck(uint32_t(CheckFileContent(entry)));
+    if (summary.hasData) entry.SetFileSize(summary.dataSize);
+  }
+  StoreRecord(entry, parent, depth, pass == Pass::Folder);
+  return 0;
+}
+
+FoundFileRecord CFastNtfsRecovery::BuildFoundRecord(const FileRecordSummary& summary, Pass pass) const {
+  FoundFileRecord r;
+  r.SetFolder(pass == Pass::Folder);
+  r.SetCreationTime(summary.firstName.CreationTime());
+  r.SetWriteTime(summary.firstName.ModificationTime());
+  r.SetAccessTime(summary.firstName.AccessTime());
+  r.SetFileSize(summary.firstName.RealSize());
+  r.SetEngineKind(uint32_t(EngineKind::FastNtfs));
+  r.SetDriveLetter(driveLetter_);
+  r.SetClusterSize(kLostFolderClusterSize);
+  r.SetDataAreaStart(0);
+  r.SetName(summary.name);
+  return r;
+}
+
+int CFastNtfsRecovery::StoreRecord(const FoundFileRecord& record, uint32_t parent, uint32_t depth,
+                                   bool folder) {
+  if (!store_) return kInvalidParameter;
+  uint32_t number = 0;
+  FoundFileRecord* slot = store_->AppendRecord(number);
+  if (slot == nullptr) return store_->LastWriteError();
+  std::memcpy(slot->bytes(), record.bytes(), FoundFileRecord::kSize);
+  slot->SetRecordNumber(number);
+  std::string name(record.Name());
+  store_->AddRelation(parent, depth, number, record.ObjectId(), folder ? name.c_str() : nullptr);
+  return 0;
+}
+
+void CFastNtfsRecovery::AddLostFolder(uint32_t k, bool unreadable) {
+  FoundFileRecord r;
+  r.SetFolder(true);
+  r.SetObjectId(k);
+  r.SetName("LostFolder" + std::to_string(k));
+  r.SetEngineKind(uint32_t(EngineKind::FastNtfs));
+  r.SetDriveLetter(driveLetter_);
+  r.SetClusterSize(kLostFolderClusterSize);
+  if (unreadable) r.SetContentCheck(1);
+  StoreRecord(r, kRootRecord, 0, true);
+}
+
+void CFastNtfsRecovery::NoteFolder(uint32_t n) {
+  if (folderSet_.insert(n).second) folderList_.push_back(n);
+}
+
+// Climbs from a parent folder towards the root, noting every folder met; depth counts them. The
+// visited set ends cycles of parent references.
+void CFastNtfsRecovery::WalkParentChain(uint32_t parent, uint32_t& depth) {
+  std::unordered_set<uint32_t> visited;
+  std::vector<uint8_t> buffer(NtfsMft::kRecordBuffer);
+  const NtfsGeometry& g = Geometry();
+  uint32_t p = parent;
+  while (p != kRootRecord) {
+    visited.insert(p);
+    NoteFolder(p);
+    ++depth;
+    if (mft_.ReadMftRecord(p, buffer.data()) != 0) return;
+    ByteView record(buffer.data(), size_t(g.recordSize));
+    FileRecordHeader header(record);
+    if (!header.HasMagic()) return;
+    mft_.Helper().ApplyFixup(buffer.data(), size_t(g.recordSize));
+    if (!header.IsDirectory()) return;
+    AttributeHeader name{ByteView()};
+    if (!FindAttribute(record, std::min<size_t>(header.BytesInUse(), record.size()), kAttrFileName, name))
+      return;
+    uint32_t q = FileNameAttribute(name.view()).ParentRecord();
+    if (visited.count(q)) return;
+    p = q;
+  }
+}
+
+int CFastNtfsRecovery::CheckFileContent(const FoundFileRecord& entry) {
+  const NtfsGeometry& g = Geometry();
+  std::vector<uint8_t> buffer(4096, 0);
+  int length = 0;
+  std::string extension;
+  int r = mft_.ReadResidentData(entry.EntrySector(), buffer.data(), buffer.size(), length);
+  if (r == 0) {
+    if (length == 0) return 0;
+    if (!ExtensionOf(entry.Name(), extension)) return 1;
+    return CheckSignature(buffer.data(), length, extension, &reader_, g.bytesPerSector, 0) ? 1 : 0;
+  }
+  if (r != kNotResident) return 1;
+  RunList runs;
+  if (mft_.GetAttributeRuns(entry.EntrySector(), kAttrData, runs) != 0 || runs.empty()) return 1;
+  // A file that starts with a hole has no first sector to look at.
+  if (runs[0].sparse || runs[0].delta <= 0) return 1;
+  uint64_t first = uint64_t(runs[0].delta) * entry.ClusterSize() / uint64_t(g.bytesPerSector) +
+                   entry.PartitionStart();
+  if (!ExtensionOf(entry.Name(), extension)) return 1;
+  uint32_t got = 0;
+  if (reader_.ReadSectors(buffer.data(), 1, first, g.bytesPerSector, got) != 0 || got == 0) return 1;
+  return CheckSignature(buffer.data(), g.bytesPerSector, extension, &reader_, g.bytesPerSector, first)
+             ? 1
+             : 0;
+}
+
+RelationKey CFastNtfsRecovery::KeyFor(const FoundFileRecord* folder, int depth) const {
+  uint32_t id = folder && folder->ObjectId() != 0 ? folder->ObjectId() : kRootRecord;
+  return MakeRelationKey(uint32_t(depth), id);
+}
+
+int CFastNtfsRecovery::ListChildren(const FoundFileRecord* folder, int depth,
+                                    std::vector<FoundFileRecord>& children) {
+  if (folder == nullptr && depth != 0) return kInvalidParameter;
+  if (!store_) return 0;
+  store_->Flush();
+  return store_->ListChildren(KeyFor(folder, depth), children);
+}
+
+int CFastNtfsRecovery::CountFiles(const FoundFileRecord* folder, int depth, int& count) {
+  count = 0;
+  if (folder == nullptr && depth != 0) return kInvalidParameter;
+  if (!store_) return 0;
+  store_->Flush();
+  return store_->CountFiles(KeyFor(folder, depth), count);
+}
+
+uint64_t CFastNtfsRecovery::GetFoundCount() { return store_ ? store_->Count() : 0; }
+
+int CFastNtfsRecovery::GetFullPath(const FoundFileRecord* record, std::string& path, int maxChars) {
+  path.clear();
+  if (!store_ || record == nullptr) return kInvalidParameter;
+  return store_->GetFullPath(*record, path, maxChars);
+}
+
+int CFastNtfsRecovery::SetSearchCallback(SearchProgressCallback callback, void* userData) {
+  searchCallback_ = callback;
+  searchUserData_ = userData;
+  return store_ ? store_->SetSearchCallback(callback, userData) : 0;
+}
+
+int CFastNtfsRecovery::SearchByExtension(const std::string& text, std::vector<FoundFileRecord>& found) {
+  if (!store_) return 0;
+  return store_->SearchByExtension(text, found);
+}
+
+}  // namespace salvora

@@ -1,0 +1,127 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "ntfs/FileRecordSummary.h"
+#include "ntfs/NtfsGeometry.h"
+#include "ntfs/NtfsMft.h"
+#include "platform/RawSource.h"
+#include "scan/FoundFileStore.h"
+#include "scan/IFileRecoveryParse.h"
+#include "storage/SectorReader.h"
+
+namespace salvora {
+
+// The fast NTFS engine: reads the master file table from end to end and reports every FILE record
+// that is neither in use nor a directory, with the chain of folders above it; recovers, previews
+// and maps the free clusters of the volume. It never writes to the source.
+class CFastNtfsRecovery : public IFileRecoveryParse {
+ public:
+  static constexpr uint32_t kRootRecord = 5;
+  static constexpr uint32_t kLastSystemRecord = 11;
+  static constexpr uint32_t kBitmapRecord = 6;
+  static constexpr uint32_t kLostFolderClusterSize = 0xFFFFFFFF;
+  static constexpr size_t kDataChunk = 65536;
+  static constexpr uint64_t kEstimateIntervalMs = 5000;
+
+  enum class Pass { File, Folder };
+
+  CFastNtfsRecovery() = default;
+  ~CFastNtfsRecovery() override;
+
+  int OpenImageFile(const std::string& path, char16_t driveLetter) override;
+  int OpenDiskPartition(int diskNumber, uint64_t startSector, uint64_t sectorCount,
+                        char16_t driveLetter) override;
+  int SetScanCallbacks(ScanProgressCallback scan, RecoveryProgressCallback recovery, void* userData,
+                       int progressWeight) override;
+  int Scan(const char* savedScanName) override;
+  int ListChildren(const FoundFileRecord* folder, int depth,
+                   std::vector<FoundFileRecord>& children) override;
+  int CountFiles(const FoundFileRecord* folder, int depth, int& count) override;
+  uint64_t GetFoundCount() override;
+  int GetFullPath(const FoundFileRecord* record, std::string& path, int maxChars) override;
+  int RecoverFile(const FoundFileRecord* record, const std::string& destination,
+                  int baseSeparatorCount) override;
+  int NextUnusedRange(uint64_t& startSector, uint64_t& lengthSectors) override;
+  int SetSearchCallback(SearchProgressCallback callback, void* userData) override;
+  int SearchByExtension(const std::string& text, std::vector<FoundFileRecord>& found) override;
+  int BuildUsageBitmap() override;
+  int ReadForPreview(const FoundFileRecord* record, std::string& tempPath, uint8_t* buffer, int& size,
+                     PreviewProgressCallback callback, void* userData) override;
+
+  // Handles one MFT record (the view holds the record) in the file or the folder pass; n is its
+  // record number. -1 for a sector without a FILE record or a malformed record, else 0.
+  int ProcessFileRecord(uint8_t* record, Pass pass, uint32_t n);
+  // 1 when the file's first data is plausible for its extension or cannot be checked, else 0.
+  int CheckFileContent(const FoundFileRecord& entry);
+  // Writes one file, or creates one folder and queues it.
+  int RecoverItem(const FoundFileRecord& record, const std::string& path);
+
+  const NtfsGeometry& Geometry() const { return mft_.Geometry(); }
+  NtfsMft& Mft() { return mft_; }
+  const std::vector<uint32_t>& FolderList() const { return folderList_; }
+  uint64_t UsageBitmapLength() const { return bitmapLength_; }
+  FoundFileStore* Store() { return store_.get(); }
+
+ private:
+  struct QueuedFolder {
+    FoundFileRecord record;
+    std::string path;
+  };
+  // What a data copy does with each piece; a nonzero result ends the copy.
+  using PieceSink = int (*)(void* context, const uint8_t* data, size_t length, uint64_t done,
+                            uint64_t total);
+
+  int Open(const std::string& path, int diskNumber, uint64_t startSector, uint64_t sectorCount,
+           bool image, char16_t driveLetter);
+  int WalkMft();
+  void RunFolderPass();
+  int ReportScanProgress(int percent);
+  void UpdateEstimate(uint64_t processedSectors, uint64_t totalSectors);
+  void WalkParentChain(uint32_t parent, uint32_t& depth);
+  void NoteFolder(uint32_t n);
+  FoundFileRecord BuildFoundRecord(const FileRecordSummary& summary, Pass pass) const;
+  void AddLostFolder(uint32_t k, bool unreadable);
+  int StoreRecord(const FoundFileRecord& record, uint32_t parent, uint32_t depth, bool folder);
+  RelationKey KeyFor(const FoundFileRecord* folder, int depth) const;
+
+  // Copies the data of a non-resident file, total bytes at most, in 64 KiB pieces.
+  // Sparse runs give zeros; the copy ends once total bytes have been handed to the sink.
+  int CopyRuns(const FoundFileRecord& record, const RunList& runs, uint64_t total, PieceSink sink,
+               void* context);
+  int CallRecoveryCallback(int percent, int result, const std::string& path);
+
+  platform::FileSource raw_;
+  SectorReader reader_;
+  NtfsMft mft_;
+  char16_t driveLetter_ = 0;
+  bool opened_ = false;
+
+  std::unique_ptr<FoundFileStore> store_;
+  std::vector<uint32_t> folderList_;
+  std::unordered_set<uint32_t> folderSet_;
+  std::vector<uint8_t> chunk_;
+  std::vector<uint8_t> bitmap_;
+  uint64_t bitmapLength_ = 0;  // bytes of bitmap_ that hold the volume's bitmap
+
+  std::deque<QueuedFolder> queue_;
+  std::string currentPath_;
+
+  ScanProgressCallback scanCallback_ = nullptr;
+  RecoveryProgressCallback recoveryCallback_ = nullptr;
+  void* userData_ = nullptr;
+  int progressWeight_ = 100;
+  SearchProgressCallback searchCallback_ = nullptr;
+  void* searchUserData_ = nullptr;
+
+  uint64_t scanStartMs_ = 0;
+  uint64_t lastEstimateMs_ = 0;
+  int remainingSeconds_ = -1;
+};
+
+}  // namespace salvora

@@ -1,0 +1,204 @@
+#include "ntfs/NtfsMft.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "ntfs/AttributeWalk.h"
+#include "ntfs/FileRecord.h"
+#include "platform/ErrorCodes.h"
+
+namespace salvora {
+namespace {
+
+// An $ATTRIBUTE_LIST value is at most 256 KiB; a run list promising more is not believed.
+constexpr uint64_t kMaxAttributeList = 256 * 1024;
+
+// The first unnamed attribute of type in a fixed-up record.
+bool FindUnnamed(ByteView record, uint32_t type, AttributeHeader& found) {
+  bool hit = false;
+  WalkAttributes(record, record.size(), [&](const AttributeHeader& a, size_t) {
+    if (a.Type() != type || !a.IsUnnamed()) return true;
+    found = a;
+    hit = true;
+    return false;
+  });
+  return hit;
+}
+
+}  // namespace
+
+void AppendExtent(RunList& runs, const RunList& extent) {
+  int64_t current = 0;
+  for (const auto& run : runs) current += run.delta;
+  bool rebased = false;
+  for (DataRun run : extent) {
+    if (!rebased && !run.sparse) {
+      run.delta -= current;
+      rebased = true;
+    }
+    runs.push_back(run);
+  }
+}
+
+void NtfsMft::Attach(SectorReader* reader, const NtfsGeometry& geometry) {
+  reader_ = reader;
+  g_ = geometry;
+  helper_.SetSectorSize(geometry.bytesPerSector);
+  mftRuns_.clear();
+}
+
+int NtfsMft::LoadMftRuns() {
+  mftRuns_.clear();
+  RunList runs;
+  int rc = GetAttributeRuns(g_.mftStart, kAttrData, runs);
+  mftRuns_ = std::move(runs);
+  return rc;
+}
+
+uint64_t NtfsMft::RecordToSector(const RunList& runs, const NtfsGeometry& g, uint64_t n) {
+  uint64_t spc = uint64_t(g.sectorsPerCluster);
+  uint64_t target = n * uint64_t(g.sectorsPerRecord);
+  uint64_t runStart = 0;
+  int64_t cluster = 0;
+  for (const auto& run : runs) {
+    cluster += run.delta;
+    uint64_t runLength = run.length * spc;
+    if (target >= runStart && target - runStart < runLength) {
+      if (run.sparse || cluster < 0) return g.volumeStart;
+      return g.volumeStart + uint64_t(cluster) * spc + (target - runStart);
+    }
+    runStart += runLength;
+  }
+  return g.volumeStart;
+}
+
+uint64_t NtfsMft::RecordCount() const {
+  uint64_t sectors = 0;
+  for (const auto& run : mftRuns_) sectors += run.length * uint64_t(g_.sectorsPerCluster);
+  return sectors / uint64_t(g_.sectorsPerRecord);
+}
+
+int NtfsMft::ReadRecordAt(uint64_t sector, uint8_t* buffer) const {
+  if (reader_ == nullptr) return kReadFault;
+  uint32_t count = uint32_t(kRecordBuffer / size_t(g_.bytesPerSector));
+  uint32_t got = 0;
+  int rc = reader_->ReadSectors(buffer, count, sector, g_.bytesPerSector, got);
+  if (rc == 0) return 0;
+  // A record near the end of the source: the record alone is enough.
+  std::memset(buffer, 0, kRecordBuffer);
+  got = 0;
+  rc = reader_->ReadSectors(buffer, uint32_t(g_.sectorsPerRecord), sector, g_.bytesPerSector, got);
+  return rc;
+}
+
+int NtfsMft::LoadRecord(uint64_t sector, std::vector<uint8_t>& buffer) {
+  buffer.assign(kRecordBuffer, 0);
+  int rc = ReadRecordAt(sector, buffer.data());
+  if (rc != 0) return rc;
+  if (!FileRecordHeader(ByteView(buffer.data(), buffer.size())).HasMagic()) return kNotFileRecord;
+  helper_.ApplyFixup(buffer.data(), size_t(g_.recordSize));
+  return 0;
+}
+
+int NtfsMft::GetAttributeRuns(uint64_t sector, uint32_t type, RunList& runs) {
+  return GetAttributeRuns(sector, type, runs, true);
+}
+
+int NtfsMft::GetAttributeRuns(uint64_t sector, uint32_t type, RunList& runs, bool followLists) {
+  std::vector<uint8_t> buffer;
+  int rc = LoadRecord(sector, buffer);
+  if (rc != 0) return rc;
+  ByteView record(buffer.data(), size_t(g_.recordSize));
+  AttributeHeader found{ByteView()};
+  if (FindUnnamed(record, type, found)) {
+    if (found.IsNonResident()) helper_.DecodeRunList(found.view(), runs);
+    return 0;
+  }
+  AttributeHeader list{ByteView()};
+  // Extension records carry no attribute lists of their own: following one from there would let
+  // a list that names its own record (or record 0 while its runs are being found) loop.
+  if (!followLists || !FindAttribute(record, record.size(), kAttrAttributeList, list))
+    return kNoSuchAttribute;
+  FollowAttributeList(list, type, runs);
+  return 0;
+}
+
+int NtfsMft::FollowAttributeList(const AttributeHeader& list, uint32_t type, RunList& runs) {
+  if (!list.IsNonResident()) {
+    size_t length = list.Length();
+    if (length <= 0x18) return 0;
+    return FollowListEntries(list.view().Sub(0x18, length - 0x18), type, runs);
+  }
+  RunList listRuns;
+  helper_.DecodeRunList(list.view(), listRuns);
+  uint64_t wanted = std::min<uint64_t>(list.RealSize(), kMaxAttributeList);
+  std::vector<uint8_t> value;
+  int64_t cluster = 0;
+  uint64_t spc = uint64_t(g_.sectorsPerCluster);
+  for (const auto& run : listRuns) {
+    cluster += run.delta;
+    if (value.size() >= wanted) break;
+    uint64_t bytes = std::min<uint64_t>(run.length * g_.ClusterSize(), wanted - value.size());
+    size_t at = value.size();
+    value.resize(at + size_t(bytes), 0);
+    if (run.sparse || cluster < 0) continue;
+    uint32_t sectors = uint32_t((bytes + uint64_t(g_.bytesPerSector) - 1) / uint64_t(g_.bytesPerSector));
+    std::vector<uint8_t> piece(size_t(sectors) * size_t(g_.bytesPerSector), 0);
+    uint32_t got = 0;
+    reader_->ReadSectors(piece.data(), sectors, g_.volumeStart + uint64_t(cluster) * spc,
+                         g_.bytesPerSector, got);
+    std::memcpy(value.data() + at, piece.data(), size_t(bytes));
+  }
+  return FollowListEntries(ByteView(value.data(), value.size()), type, runs);
+}
+
+// Every unnamed entry of the type, in list order (which is the order of the extents).
+int NtfsMft::FollowListEntries(ByteView entries, uint32_t type, RunList& runs) {
+  size_t pos = 0;
+  int rc = 0;
+  while (pos + 0x18 <= entries.size()) {
+    AttributeListEntry entry(entries.Sub(pos, entries.size() - pos));
+    if (entry.Type() == 0 || entry.Type() == kAttrEnd || entry.Length() < 0x18) break;
+    if (entry.Type() == type && entry.NameLength() == 0) {
+      RunList extent;
+      int one = GetAttributeRuns(ExtensionRecordSector(entry.RecordNumber()), type, extent, false);
+      if (one == 0) AppendExtent(runs, extent);
+      else rc = one;
+    }
+    pos += entry.Length();
+  }
+  return rc;
+}
+
+uint64_t NtfsMft::ExtensionRecordSector(uint64_t n) const {
+  if (!mftRuns_.empty()) return MftRecordToSector(n);
+  // Record 0's own runs are being found: its extension records lie in the MFT's first extent.
+  return g_.mftStart + n * uint64_t(g_.sectorsPerRecord);
+}
+
+int NtfsMft::ReadResidentData(uint64_t sector, uint8_t* out, size_t outSize, int& length) {
+  std::vector<uint8_t> buffer;
+  if (LoadRecord(sector, buffer) != 0) return kNotResident;
+  ByteView record(buffer.data(), size_t(g_.recordSize));
+  AttributeHeader data{ByteView()};
+  if (!FindUnnamed(record, kAttrData, data) || data.IsNonResident()) return kNotResident;
+  if (data.ValueOffset() > data.Length()) return kNotResident;
+  size_t n = data.Length() - data.ValueOffset();
+  if (n >= size_t(g_.recordSize) || n > outSize) return kInvalidParameter;
+  std::memcpy(out, data.view().data() + data.ValueOffset(), n);
+  length = int(n);
+  return 0;
+}
+
+int NtfsMft::ReadDataSize(uint64_t sector, uint64_t& size) {
+  std::vector<uint8_t> buffer;
+  int rc = LoadRecord(sector, buffer);
+  if (rc != 0) return rc;
+  ByteView record(buffer.data(), size_t(g_.recordSize));
+  AttributeHeader data{ByteView()};
+  if (!FindUnnamed(record, kAttrData, data)) return kInvalidParameter;
+  size = data.IsNonResident() ? data.RealSize() : data.ValueLength();
+  return 0;
+}
+
+}  // namespace salvora
