@@ -18,6 +18,8 @@
 #include "app/CRecoverProcessWnd.h"
 #include "app/CLikeItWnd.h"
 #include "app/CMessageBox.h"
+#include "app/CPlayerLauncher.h"
+#include "app/CPreviewWnd.h"
 #include "app/LanguageCatalog.h"
 #include "app/MessageFormat.h"
 #include "platform/TextEncoding.h"
@@ -58,6 +60,8 @@ CMainWnd::CMainWnd(std::unique_ptr<IDiskSource> disks, std::unique_ptr<IScanRunn
 }
 
 CMainWnd::~CMainWnd() {
+  // The players are the window's children; they are ended, not left to die with it.
+  CPlayerLauncher::EndAll();
   // Engines go before the list that names them.
   for (auto& [tag, row] : rows_) row->engine.reset();
 }
@@ -132,6 +136,7 @@ void CMainWnd::Notify(ui::TNotifyUI& msg) {
   } else if (msg.type == u"itemselect") {
     if (name == u"DiskList") OnDiskRowSelected(DiskList()->currentItem());
     else if (name == u"TypeTree" && browser_) browser_->ListNode(Find<ui::CTreeUI>(name)->currentItem());
+    else if (name == u"FileList") OnFileRowSelected(Find<ui::CListExUI>(name)->currentItem());
   } else if (msg.type == u"checkboxselectchanged") {
     if (name == u"TypeTree" && browser_) browser_->OnNodeCheck(msg.data.toString(), msg.wParam);
   } else if (msg.type == u"list_check_click") {
@@ -139,6 +144,7 @@ void CMainWnd::Notify(ui::TNotifyUI& msg) {
   } else if (msg.type == u"headerclick") {
     if (name == u"FileList" && browser_ && msg.data.toString() != u"CheckAll") browser_->OnHeaderClick(msg.wParam);
   } else if (msg.type == u"itemactivate") {
+    if (name == u"FileList") OnFileRowActivated();
     if (name == u"DiskList") {
       QTreeWidgetItem* item = DiskList()->currentItem();
       const auto kind = CDiskListUI::Kind(item);
@@ -563,15 +569,6 @@ void CMainWnd::OnLoadImage() {
   if (path.isEmpty()) return;
   QTreeWidgetItem* item = AddImageRow(path);
   DiskList()->setCurrentItem(item);
-}
-
-void CMainWnd::OnCreateImage() {
-  QTreeWidgetItem* item = DiskList()->currentItem();
-  if (!item || !RowOf(item) || !rowSelected_) {
-    CMessageBox::Show(this, CMessageBox::kInformation, Msg("MSG0216"), 400, 160);
-    return;
-  }
-  // Image creation itself comes with the image writer.
 }
 
 void CMainWnd::OnPrev() {

@@ -23,6 +23,8 @@ namespace salvora::app {
 
 class CDeviceMonitor;
 class CFoundFileBrowser;
+class CPlayerLauncher;
+class CPreviewWnd;
 
 // The program's one top-level window: the start page (recovery or image mode), the scan page
 // with the disk list, the file-type page and the recover page.
@@ -76,6 +78,23 @@ class CMainWnd : public ui::CWindowUI {
   const std::string& RecoveryFolder() const { return recoveryFolder_; }
   static constexpr char kRecoveryFolderTitle[] = "Select location for recovery";
 
+  // Preview: the records of the file list's rows, in row order; the engine of a record's source.
+  std::vector<FoundFileRecord> ListedRecords() const;
+  IFileRecoveryParse* EngineFor(const FoundFileRecord& record) const;
+  // Previews a record into receiver behind the preview progress window; its result (1, 2).
+  int RunPreview(const FoundFileRecord& record, CPreviewWnd* receiver, int height);
+  // A file-list row chosen: the picture into PreviewEdit, audio and video to their player.
+  void PreviewRecord(const FoundFileRecord& record);
+  // Message 1027: the viewer for a picture, the player for audio and video.
+  void PostPreview(CPreviewWnd* viewer);
+  CPreviewWnd* LastPreview() const { return preview_.get(); }
+  // Recovers one record (the viewer's RecoveryBtn), in a recovery window of this height.
+  static constexpr int kSingleRecoveryHeight = 200;
+  void RecoverRecord(const FoundFileRecord& record);
+  // Where Player and Player1 are looked for (the program's folder unless set).
+  void SetPlayerFolder(const QString& folder) { playerFolder_ = folder; }
+  QString PlayerFolder() const;
+
  protected:
   void Notify(ui::TNotifyUI& msg) override;
   void closeEvent(QCloseEvent* event) override;
@@ -112,6 +131,15 @@ class CMainWnd : public ui::CWindowUI {
   void OnSearchDone();
   void OnLoadImage();
   void OnCreateImage();
+  struct ImageSource {
+    DiskSourceEntry entry;  // the entry copied; kind WholeDisk for a whole disk
+    int diskNumber = -1;    // a whole disk's number, -1 for an entry
+    uint64_t bytes = 0;
+    QString suggested;
+  };
+  bool ImageSourceOf(QTreeWidgetItem* item, ImageSource& source);
+  // The save dialog until a destination passes the checks; empty when cancelled.
+  QString ChooseImageDestination(const ImageSource& source);
   void OnPrev();
   void OnNext();
   void OnAssistMenu();
@@ -119,6 +147,12 @@ class CMainWnd : public ui::CWindowUI {
   void OnLikeIt();
   void OpenWebPage(int message);
   void OnLanguageChanged();
+
+  // Preview.
+  void OnFileRowSelected(QTreeWidgetItem* item);
+  void OnFileRowActivated();
+  void OnPreviewMessage(CPreviewWnd* viewer);
+  CPlayerLauncher* Play(const CPreviewWnd& preview);
 
   // File-type page.
   void PrepareFileTypePage();
@@ -148,6 +182,8 @@ class CMainWnd : public ui::CWindowUI {
   std::vector<FoundFileRecord> found_;
   CFoundFileBrowser* browser_ = nullptr;
   std::string recoveryFolder_;
+  std::unique_ptr<CPreviewWnd> preview_;  // the last finished preview
+  QString playerFolder_;
 };
 
 }  // namespace salvora::app

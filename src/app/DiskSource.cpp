@@ -19,6 +19,15 @@ void IDiskSource::FindRemoved(const std::vector<DiskSourceEntry>& old, std::vect
   }
 }
 
+int IDiskSource::QueryDiskLength(uint32_t diskNumber, uint64_t& bytes) {
+  DiskEnumerator enumerator;
+  return enumerator.QueryDiskLength(static_cast<int>(diskNumber), bytes);
+}
+
+DestinationFacts IDiskSource::DestinationFactsFor(const std::string& path, const DiskSourceEntry& source) {
+  return GatherDestinationFacts(path, source);
+}
+
 namespace {
 
 // The machine's disks as disk discovery finds them; a fresh enumerator for every refresh.

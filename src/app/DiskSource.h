@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "storage/ImageDestination.h"
 #include "storage/VolumeEntry.h"
 
 namespace salvora::app {
@@ -23,6 +24,11 @@ class IDiskSource {
   // Discovers afresh and reports the entries of old that are gone (no entry of the same disk
   // number and start sector any more).
   virtual void FindRemoved(const std::vector<DiskSourceEntry>& old, std::vector<DiskSourceEntry>& removed);
+  // The byte length of a whole disk; 0 or a platform error.
+  virtual int QueryDiskLength(uint32_t diskNumber, uint64_t& bytes);
+  // What the image command needs to know about a destination path for an image of source
+  // (a whole-disk source is an entry of kind WholeDisk).
+  virtual DestinationFacts DestinationFactsFor(const std::string& path, const DiskSourceEntry& source);
 };
 
 // The machine's disks.

@@ -38,7 +38,11 @@ class RecordingAnswerer : public ui::IModalAnswerer {
     filters.append(filter);
     return Next(openFiles);
   }
-  QString AnswerSaveFile(const QString&, const QString&, const QString&) override { return {}; }
+  QString AnswerSaveFile(const QString&, const QString& filter, const QString& suggested) override {
+    saveFilters.append(filter);
+    saveSuggestions.append(suggested);
+    return Next(saveFiles);
+  }
   QString AnswerFolder(const QString&) override { return Next(folders); }
   QString AnswerMenu(const QList<ui::MenuItem>& items) override {
     menus.append(items);
@@ -52,6 +56,9 @@ class RecordingAnswerer : public ui::IModalAnswerer {
   std::function<int(ui::CWindowUI&)> progressAnswer;
   std::deque<QString> openFiles;
   std::deque<QString> folders;
+  std::deque<QString> saveFiles;
+  QStringList saveFilters;
+  QStringList saveSuggestions;
   std::deque<QString> menuChoices;
   QStringList filters;
   QList<QList<ui::MenuItem>> menus;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
+#include <QPainter>
 #include <QProgressBar>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -14,7 +15,10 @@
 #include "app/AppPaths.h"
 #include "app/CLikeItWnd.h"
 #include "app/CMainWnd.h"
+#include "app/CCreateImageProcessWnd.h"
 #include "app/CMessageBox.h"
+#include "app/CPreviewWnd.h"
+#include "ui/CRichEditUI.h"
 #include "app/LanguageCatalog.h"
 #include "app/MessageFormat.h"
 #include "app/Startup.h"
@@ -95,6 +99,45 @@ class SampleDisks : public app::IDiskSource {
   }
   bool IsRemovableDisk(uint32_t disk) override { return disk == 1; }
 };
+
+// The image window copying the first entry of disk 0, the preview pane with a picture and the
+// picture viewer.
+void ShootImageAndPreview(app::CMainWnd& window, Photographer& photographer) {
+  const QString folder = QDir::tempPath() + QStringLiteral("/salvora-shots");
+  QDir().mkpath(folder);
+  std::vector<app::DiskSourceEntry> entries;
+  app::MakeSystemDiskSource()->ListAll(entries);
+  if (!entries.empty()) {
+    photographer.nextName = QStringLiteral("window-create-image");
+    app::CCreateImageProcessWnd image(&window, (folder + QStringLiteral("/card.img")).toStdString(), {entries.front()}, -1);
+    image.ShowModal(app::CCreateImageProcessWnd::kWidth, app::CCreateImageProcessWnd::kHeight);
+  }
+  QImage picture(320, 200, QImage::Format_RGB32);
+  QPainter painter(&picture);
+  QLinearGradient sky(0, 0, 0, 200);
+  sky.setColorAt(0, QColor(90, 150, 220));
+  sky.setColorAt(1, QColor(250, 220, 160));
+  painter.fillRect(picture.rect(), sky);
+  painter.setBrush(QColor(60, 110, 60));
+  painter.drawEllipse(QPoint(80, 230), 200, 90);
+  painter.end();
+  const QString path = folder + QStringLiteral("/tmp.jpg");
+  picture.save(path, "JPG");
+  window.SendNotify(QStringLiteral("click"), window.FindControl(QStringLiteral("BtnRecoverMode")));
+  window.PostMessage(app::CMainWnd::kMsgSearchDone);
+  QTest::qWait(100);
+  if (auto* pane = window.Find<ui::CRichEditUI>(QStringLiteral("PreviewEdit"))) {
+    pane->ClearAll();
+    pane->InsertPicture(path, QString::fromStdString(app::LanguageCatalog::Instance().Message("MSG0905")));
+  }
+  Save(window, QStringLiteral("page3-preview-pane"));
+  FoundFileRecord record{};
+  record.SetName("IMG_0042.JPG");
+  app::CPreviewWnd viewer(&window);
+  viewer.SetResult(record, path.toStdString(), {}, false, false);
+  photographer.nextName = QStringLiteral("window-picture-viewer");
+  viewer.ShowModal(app::CPreviewWnd::kWidth, app::CPreviewWnd::kHeight);
+}
 
 }  // namespace
 
@@ -211,6 +254,7 @@ int main(int argc, char** argv) {
     popup.ShowModal(QString::fromLatin1(sample.skin) == u"RecoverProcessWnd.xml" ? 500 : 370,
                     QString::fromLatin1(sample.skin) == u"PreviewWnd.xml" ? 320 : 240);
   }
+  ShootImageAndPreview(window, photographer);
   ui::SetModalAnswerer(nullptr);
   return 0;
 }

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QString>
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/DiskSource.h"
+#include "ui/CWindowUI.h"
+
+namespace salvora::app {
+
+// The modal progress window of an image copy: its worker runs the image writer over one disk
+// entry (or a whole disk) into the destination file and closes the window with 1 (finished),
+// 2 (cancelled) or 3 (failed). The partial image of a cancelled or failed copy stays on disk.
+class CCreateImageProcessWnd : public ui::CWindowUI {
+  Q_OBJECT
+
+ public:
+  static constexpr int kWidth = 450;
+  static constexpr int kHeight = 270;
+  enum Result { kFinished = 1, kCancelled = 2, kFailed = 3 };
+
+  // source holds the one entry to copy, or is empty and diskNumber names the whole disk.
+  CCreateImageProcessWnd(QWidget* owner, std::string destination, std::vector<DiskSourceEntry> source,
+                         int diskNumber);
+  ~CCreateImageProcessWnd() override;
+
+  // The writer's result once the worker has finished (0, -9527, 30 or a platform error).
+  int WriterResult() const { return writerResult_; }
+
+ protected:
+  void Notify(ui::TNotifyUI& msg) override;
+  // Escape asks the cancel question like the buttons.
+  void reject() override { OnCancel(); }
+
+ private:
+  // What the worker and the interface thread share; one image window is open at a time.
+  struct State {
+    std::mutex lock;
+    std::atomic<bool> cancel{false};
+    std::atomic<bool> done{false};
+  };
+  static State& Shared();
+  static int OnProgress(void* context, int percent, uint64_t sectorsDone, uint64_t totalSectors, int secondsLeft);
+
+  void StartWorker();
+  void Work();
+  void OnCancel();
+  QString Msg(const char* id) const;
+  void SetText(const char* name, const QString& text);
+
+  std::string destination_;
+  std::vector<DiskSourceEntry> source_;
+  int diskNumber_;
+  std::thread worker_;
+  std::atomic<int> writerResult_{0};
+};
+
+}  // namespace salvora::app

@@ -1,0 +1,77 @@
+// The main window's create-image command: source, destination checks and the copy window.
+#include <QThread>
+#include <QTreeWidgetItem>
+
+#include "app/CCreateImageProcessWnd.h"
+#include "app/CMainWnd.h"
+#include "app/CMessageBox.h"
+#include "platform/DiskMap.h"
+#include "storage/DisplayNames.h"
+#include "storage/ImageDestination.h"
+#include "ui/CDiskListUI.h"
+#include "ui/ModalSeam.h"
+
+namespace salvora::app {
+
+bool CMainWnd::ImageSourceOf(QTreeWidgetItem* item, ImageSource& source) {
+  const DiskRow* row = RowOf(item);
+  if (!row || row->kind == DiskRow::kImage) return false;
+  source = ImageSource{};
+  if (row->kind == DiskRow::kDisk) {
+    source.diskNumber = static_cast<int>(row->entry.diskNumber);
+    source.entry.kind = VolumeEntry::Kind::WholeDisk;
+    source.entry.diskNumber = row->entry.diskNumber;
+    platform::DiskDevicePath(source.diskNumber, source.entry.diskPath);
+    if (disks_->QueryDiskLength(row->entry.diskNumber, source.bytes) != 0) source.bytes = 0;
+    source.suggested = QString::fromStdString(SuggestedDiskImageName(row->entry.diskNumber));
+  } else {
+    source.entry = row->entry;
+    source.bytes = row->entry.totalBytes;
+    source.suggested = QString::fromStdString(SuggestedImageName(row->entry));
+  }
+  return true;
+}
+
+QString CMainWnd::ChooseImageDestination(const ImageSource& source) {
+  for (;;) {
+    const QString path = ui::ChooseSaveFile(this, QString(), QStringLiteral("Image Files (*.img)"), source.suggested,
+                                            QStringLiteral("img"));
+    if (path.isEmpty()) return {};
+    const DestinationFacts facts = disks_->DestinationFactsFor(path.toStdString(), source.entry);
+    const DestinationVerdict verdict = CheckImageDestination(facts, source.bytes);
+    if (verdict == DestinationVerdict::Accepted) return path;
+    CMessageBox::Show(this, CMessageBox::kInformation, Msg(VerdictMessageId(verdict)), 300, 160);
+  }
+}
+
+void CMainWnd::OnCreateImage() {
+  QTreeWidgetItem* item = DiskList()->currentItem();
+  ImageSource source;
+  if (!item || !rowSelected_ || !ImageSourceOf(item, source)) {
+    CMessageBox::Show(this, CMessageBox::kInformation, Msg("MSG0216"), 400, 160);
+    return;
+  }
+  const QString path = ChooseImageDestination(source);
+  if (path.isEmpty()) return;
+  std::vector<DiskSourceEntry> entry;
+  if (source.diskNumber < 0) entry.push_back(source.entry);
+  CCreateImageProcessWnd window(this, path.toStdString(), entry, source.diskNumber);
+  const int result = window.ShowModal(CCreateImageProcessWnd::kWidth, CCreateImageProcessWnd::kHeight);
+  if (result == CCreateImageProcessWnd::kFailed) {
+    QThread::msleep(100);
+    CMessageBox::Show(this, CMessageBox::kInformation, Msg("MSG0217"), 300, 160);
+  }
+  // Offering to load the image is for a finished copy only: a cancelled or failed one is a
+  // partial image that would scan as a damaged medium.
+  if (result != CCreateImageProcessWnd::kFinished) return;
+  if (CMessageBox::Show(this, CMessageBox::kQuestion, Msg("MSG0214"), 400, 160) != 1) return;
+  SetMode(kRecoveryMode);
+  ApplyModeToDiskList();
+  ShowPage(kScanPage);
+  QTreeWidgetItem* imageRow = AddImageRow(path);
+  DiskList()->setCurrentItem(imageRow);
+  OnDiskRowSelected(imageRow);
+  ShowPage(kFileTypePage);
+}
+
+}  // namespace salvora::app

@@ -1,0 +1,113 @@
+// The main window's preview path: the file list's selection, the preview pane, the picture
+// viewer (message 1027) and the players.
+#include <QPointer>
+#include <QTreeWidgetItem>
+
+#include "app/AppPaths.h"
+#include "app/CMainWnd.h"
+#include "app/CMessageBox.h"
+#include "app/CRecoverProcessWnd.h"
+#include "app/CPlayerLauncher.h"
+#include "app/CPreviewProcessWnd.h"
+#include "app/CPreviewWnd.h"
+#include "app/LanguageCatalog.h"
+#include "ui/CListExUI.h"
+#include "ui/ModalSeam.h"
+#include "ui/CRichEditUI.h"
+
+namespace salvora::app {
+
+QString CMainWnd::PlayerFolder() const {
+  return playerFolder_.isEmpty() ? QString::fromStdString(ModuleFolder()) : playerFolder_;
+}
+
+std::vector<FoundFileRecord> CMainWnd::ListedRecords() const {
+  std::vector<FoundFileRecord> records;
+  auto* list = Find<ui::CListExUI>(QStringLiteral("FileList"));
+  if (!list) return records;
+  for (int i = 0; i < list->RowCount(); ++i) {
+    const quint64 index = list->Row(i)->data(0, ui::CListExUI::kTagRole).toULongLong();
+    if (index < found_.size()) records.push_back(found_[index]);
+  }
+  return records;
+}
+
+IFileRecoveryParse* CMainWnd::EngineFor(const FoundFileRecord& record) const {
+  for (const auto& [tag, row] : rows_) {
+    if (row->engine && row->Letter() == record.DriveLetter()) return row->engine.get();
+  }
+  return nullptr;
+}
+
+int CMainWnd::RunPreview(const FoundFileRecord& record, CPreviewWnd* receiver, int height) {
+  // Over the viewer when it pages, over the main window otherwise.
+  QWidget* owner = receiver->isVisible() ? static_cast<QWidget*>(receiver) : this;
+  CPreviewProcessWnd progress(owner, record, receiver, EngineFor(record));
+  return progress.ShowModal(CPreviewProcessWnd::kWidth, height);
+}
+
+void CMainWnd::OnFileRowSelected(QTreeWidgetItem* item) {
+  if (!item) return;
+  const quint64 index = item->data(0, ui::CListExUI::kTagRole).toULongLong();
+  if (index >= found_.size()) return;
+  PreviewRecord(found_[index]);
+}
+
+void CMainWnd::PreviewRecord(const FoundFileRecord& record) {
+  auto* pane = Find<ui::CRichEditUI>(QStringLiteral("PreviewEdit"));
+  if (!pane) return;
+  pane->ClearAll();
+  if (record.IsFolder()) {
+    pane->SetMarkup(Msg("MSG0904"));
+    return;
+  }
+  auto viewer = std::make_unique<CPreviewWnd>(this);
+  if (RunPreview(record, viewer.get(), CPreviewProcessWnd::kHeight) != 1) return;
+  preview_ = std::move(viewer);
+  if (preview_->Media() && !preview_->Path().empty()) {
+    Play(*preview_);
+  } else if (!preview_->Path().empty()) {
+    pane->InsertPicture(QString::fromStdString(preview_->Path()), Msg("MSG0905"));
+  }
+}
+
+void CMainWnd::OnFileRowActivated() {
+  if (preview_ && !preview_->Media() && !preview_->Path().empty()) PostPreview(preview_.get());
+}
+
+void CMainWnd::PostPreview(CPreviewWnd* viewer) {
+  QPointer<CPreviewWnd> target(viewer);
+  QMetaObject::invokeMethod(this, [this, target] { if (target) OnPreviewMessage(target); }, Qt::QueuedConnection);
+}
+
+void CMainWnd::OnPreviewMessage(CPreviewWnd* viewer) {
+  if (!viewer->Media() || viewer->Path().empty()) viewer->ShowModal(CPreviewWnd::kWidth, CPreviewWnd::kHeight);
+  else Play(*viewer);
+}
+
+CPlayerLauncher* CMainWnd::Play(const CPreviewWnd& preview) {
+  const QString path = QString::fromStdString(preview.Path());
+  if (preview.Audio()) return CPlayerLauncher::Start(this, PlayerFolder(), QString::fromLatin1(CPlayerLauncher::kAudioPlayer), {path});
+  return CPlayerLauncher::Start(this, PlayerFolder(), QString::fromLatin1(CPlayerLauncher::kVideoPlayer),
+                                CPlayerLauncher::VideoArguments(path));
+}
+
+void CMainWnd::RecoverRecord(const FoundFileRecord& record) {
+  std::string folder = ui::ChooseFolder(this, QString::fromLatin1(kRecoveryFolderTitle)).toStdString();
+  if (folder.empty()) return;
+  if (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
+  recoveryFolder_ = folder;
+  if (DestinationOnScannedSource(folder) &&
+      CMessageBox::Show(this, CMessageBox::kConfirm, Msg("MSG0805"), 450, 160) != 1) {
+    return;
+  }
+  std::vector<CRecoverProcessWnd::Source> sources;
+  for (const auto& [tag, row] : rows_) {
+    if (row->engine) sources.push_back({row->Letter(), row->engine.get()});
+  }
+  CRecoverProcessWnd window(this, sources, {}, folder);
+  window.SetSingleItem(record);
+  window.ShowModal(CRecoverProcessWnd::kWidth, kSingleRecoveryHeight);
+}
+
+}  // namespace salvora::app

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class QProcess;
+class QWidget;
+
+namespace salvora::app {
+
+// Starts a preview player beside the program and watches its output: a player that is playing
+// prints its status with a '%'; one that ends without having printed any gets MSG1207. The
+// process is registered so that the next preview and the program's exit end it.
+class CPlayerLauncher : public QObject {
+  Q_OBJECT
+
+ public:
+  static constexpr const char* kVideoPlayer = "Player";
+  static constexpr const char* kAudioPlayer = "Player1";
+
+  // The video player's command line after the program: the fixed options and the file.
+  static QStringList VideoArguments(const QString& path);
+
+  // Starts folder/program with arguments; the launcher deletes itself once the player ends.
+  static CPlayerLauncher* Start(QWidget* owner, const QString& folder, const QString& program,
+                                const QStringList& arguments);
+
+  // Ends every running player; those ended here show no message.
+  static int EndAll();
+
+  QProcess* Process() const { return process_; }
+  bool Playing() const { return playing_; }
+
+ signals:
+  // The player ended (or failed to start) without showing that it played.
+  void silent();
+
+ private:
+  CPlayerLauncher(QWidget* owner, QProcess* process);
+  void OnOutput();
+  void OnEnded();
+
+  QWidget* owner_;
+  QProcess* process_;
+  bool playing_ = false;
+  bool ended_ = false;
+};
+
+}  // namespace salvora::app

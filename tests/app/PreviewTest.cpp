@@ -1,0 +1,294 @@
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QProcess>
+#include <QTest>
+#include <QTextDocument>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "AppTestSupport.h"
+#include "app/CMainWnd.h"
+#include "app/CPlayerLauncher.h"
+#include "app/CPreviewWnd.h"
+#include "ui/CDiskListUI.h"
+#include "ui/CListExUI.h"
+#include "ui/CRichEditUI.h"
+
+using namespace salvora;
+using app::CMainWnd;
+using test::Msg;
+
+namespace {
+
+// Writes what a real engine would: a decodable JPEG for "*.jpg", junk for "bad.jpg", and some
+// bytes for audio and video, all into the folder the test names.
+class PreviewEngine : public IFileRecoveryParse {
+ public:
+  explicit PreviewEngine(std::string folder) : folder_(std::move(folder)) {}
+  int OpenImageFile(const std::string&, char16_t) override { return 0; }
+  int OpenDiskPartition(int, uint64_t, uint64_t, char16_t) override { return 0; }
+  int SetScanCallbacks(ScanProgressCallback, RecoveryProgressCallback, void*, int) override { return 0; }
+  int Scan(const char*) override { return 0; }
+  int ListChildren(const FoundFileRecord*, int, std::vector<FoundFileRecord>&) override { return 0; }
+  int CountFiles(const FoundFileRecord*, int, int& count) override { count = 0; return 0; }
+  uint64_t GetFoundCount() override { return 0; }
+  int GetFullPath(const FoundFileRecord*, std::string& path, int) override { path.clear(); return 0; }
+  int RecoverFile(const FoundFileRecord* record, const std::string& destination, int) override {
+    recovered.push_back(destination);
+    std::ofstream(destination) << record->Name();
+    return 0;
+  }
+  int NextUnusedRange(uint64_t&, uint64_t&) override { return 1; }
+  int SetSearchCallback(SearchProgressCallback, void*) override { return 0; }
+  int SearchByExtension(const std::string&, std::vector<FoundFileRecord>&) override { return 0; }
+  int BuildUsageBitmap() override { return 87; }
+  int ReadForPreview(const FoundFileRecord* record, std::string& tempPath, uint8_t*, int& size,
+                     PreviewProgressCallback callback, void* user) override {
+    const std::string name(record->Name());
+    reads.push_back(name);
+    if (beforeWrite) beforeWrite(name);
+    size = 0;
+    const bool picture = name.size() > 4 && name.substr(name.size() - 4) == ".jpg";
+    tempPath = folder_ + (picture ? "/tmp.jpg" : "/tmp.avi");
+    if (name == "bad.jpg") {
+      std::ofstream(tempPath) << "not a picture";
+    } else if (picture) {
+      QImage image(40 + int(reads.size()), 30, QImage::Format_RGB32);
+      image.fill(Qt::red);
+      image.save(QString::fromStdString(tempPath), "JPG");
+    } else {
+      std::ofstream(tempPath) << "RIFF....AVI ";
+    }
+    if (callback) callback(user, 100, 0);
+    return 0;
+  }
+
+  std::vector<std::string> reads;
+  std::vector<std::string> recovered;
+  std::function<void(const std::string&)> beforeWrite;
+
+ private:
+  std::string folder_;
+};
+
+// Progress windows run their loop; the viewer is handed to the test while it is open.
+class PreviewAnswerer : public test::RecordingAnswerer {
+ public:
+  int AnswerModal(ui::CWindowUI& window) override {
+    if (window.SkinName() == u"PreviewProcessWnd.xml") {
+      progressSizes.push_back({window.width(), window.height()});
+      return ui::IModalAnswerer::kRunModalLoop;
+    }
+    if (window.SkinName() == u"PreviewWnd.xml") {
+      ++viewers;
+      if (inViewer) inViewer(static_cast<app::CPreviewWnd&>(window));
+      return 2;
+    }
+    return RecordingAnswerer::AnswerModal(window);
+  }
+  std::vector<std::pair<int, int>> progressSizes;
+  int viewers = 0;
+  std::function<void(app::CPreviewWnd&)> inViewer;
+};
+
+FoundFileRecord Record(const char* name, bool folder = false) {
+  FoundFileRecord r{};
+  r.SetDriveLetter(u'E');
+  r.SetName(name);
+  r.SetFolder(folder);
+  return r;
+}
+
+class PreviewTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    entries = {test::Volume(0, u'E', 2048, "FAT32", "CARD", 64ull << 20, 1ull << 20)};
+  }
+  void TearDown() override { app::CPlayerLauncher::EndAll(); }
+
+  std::unique_ptr<CMainWnd> Open(const std::vector<FoundFileRecord>& records) {
+    auto w = std::make_unique<CMainWnd>(std::make_unique<test::FakeDiskSource>(&entries, &removable));
+    w->ShowWindow(800, 500);
+    test::Settle();
+    auto owned = std::make_unique<PreviewEngine>(dir.path());
+    engine = owned.get();
+    w->RowOf(w->DiskList()->topLevelItem(0)->child(0))->engine = std::move(owned);
+    w->SetPlayerFolder(QString::fromStdString(dir.path()));
+    w->FoundRecords() = records;
+    auto* list = FileList(*w);
+    for (size_t i = 0; i < records.size(); ++i) list->AddRow({QString::fromStdString(std::string(records[i].Name()))}, false, {}, i);
+    return w;
+  }
+  static ui::CListExUI* FileList(const CMainWnd& w) { return w.Find<ui::CListExUI>(QStringLiteral("FileList")); }
+  static ui::CRichEditUI* Pane(const ui::CWindowUI& w) { return w.Find<ui::CRichEditUI>(QStringLiteral("PreviewEdit")); }
+  static void Select(CMainWnd& w, int row) {
+    FileList(w)->setCurrentItem(FileList(w)->Row(row));
+    test::Settle();
+  }
+  // A stand-in player: records its arguments and pid, then prints what it is told to.
+  void WritePlayer(const char* name, const std::string& body) {
+    const std::string path = dir.path() + "/" + name;
+    std::ofstream(path) << "#!/bin/sh\necho \"$$ $*\" >> " << dir.path() << "/" << name << ".log\n" << body << "\n";
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+  }
+  std::vector<std::string> PlayerLog(const char* name) const {
+    std::vector<std::string> lines;
+    std::ifstream in(dir.path() + "/" + name + ".log");
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+
+  test::ScopedModuleFolder module;
+  test::ScopedDataDir dataDir;
+  test::TempDir dir;
+  PreviewAnswerer answerer;
+  std::vector<app::DiskSourceEntry> entries;
+  std::vector<uint32_t> removable;
+  PreviewEngine* engine = nullptr;
+};
+
+TEST_F(PreviewTest, PictureRowShowsThePictureAndFolderRowTheFolderText) {
+  auto w = Open({Record("DCIM", true), Record("a.jpg")});
+  Select(*w, 1);
+  ASSERT_EQ(engine->reads, std::vector<std::string>{"a.jpg"});
+  ASSERT_EQ(answerer.progressSizes.size(), 1u);
+  EXPECT_EQ(answerer.progressSizes[0], std::make_pair(370, 220));
+  EXPECT_TRUE(Pane(*w)->toHtml().contains(QStringLiteral("<img"))) << Pane(*w)->toHtml().toStdString();
+  EXPECT_TRUE(Pane(*w)->toPlainText().contains(Msg("MSG0905")));
+  Select(*w, 0);
+  EXPECT_EQ(engine->reads.size(), 1u) << "a folder is not read";
+  EXPECT_EQ(Pane(*w)->toPlainText().trimmed(), Msg("MSG0904"));
+}
+
+TEST_F(PreviewTest, ViewerPagesThroughThePicturesWrappingAtTheEnds) {
+  auto w = Open({Record("a.jpg"), Record("song.mp3"), Record("DCIM", true), Record("b.jpg"), Record("c.jpg")});
+  Select(*w, 4);
+  std::vector<std::string> shown;
+  answerer.inViewer = [&](app::CPreviewWnd& viewer) {
+    EXPECT_TRUE(Pane(viewer)->toHtml().contains(QStringLiteral("<img")));
+    test::Click(viewer, "NextBtn");
+    test::Settle();
+    shown.emplace_back(viewer.Record().Name());
+    EXPECT_TRUE(Pane(viewer)->toHtml().contains(QStringLiteral("<img")));
+    test::Click(viewer, "PrevBtn");
+    test::Settle();
+    shown.emplace_back(viewer.Record().Name());
+    test::Click(viewer, "PrevBtn");
+    test::Settle();
+    shown.emplace_back(viewer.Record().Name());
+  };
+  w->SendNotify(QStringLiteral("itemactivate"), FileList(*w));
+  test::Settle();
+  EXPECT_EQ(answerer.viewers, 1);
+  EXPECT_EQ(shown, (std::vector<std::string>{"a.jpg", "c.jpg", "b.jpg"}));
+  // Paging from the viewer opens the progress window at its smaller height.
+  ASSERT_EQ(answerer.progressSizes.size(), 4u);
+  EXPECT_EQ(answerer.progressSizes[1], std::make_pair(370, 200));
+}
+
+TEST_F(PreviewTest, OnlyPictureOfTheListLeavesTheViewerUnchanged) {
+  auto w = Open({Record("a.jpg"), Record("notes.txt")});
+  Select(*w, 0);
+  answerer.inViewer = [&](app::CPreviewWnd& viewer) {
+    test::Click(viewer, "NextBtn");
+    test::Settle();
+    EXPECT_EQ(viewer.Record().Name(), "a.jpg");
+  };
+  w->SendNotify(QStringLiteral("itemactivate"), FileList(*w));
+  test::Settle();
+  EXPECT_EQ(answerer.viewers, 1);
+  EXPECT_EQ(engine->reads.size(), 1u);
+}
+
+TEST_F(PreviewTest, UndrawablePictureShowsTheCannotPreviewText) {
+  auto w = Open({Record("bad.jpg")});
+  Select(*w, 0);
+  QString text;
+  answerer.inViewer = [&](app::CPreviewWnd& viewer) { text = Pane(viewer)->toPlainText(); };
+  w->SendNotify(QStringLiteral("itemactivate"), FileList(*w));
+  test::Settle();
+  EXPECT_EQ(text, QString::fromLatin1(app::CPreviewWnd::kCannotPreview).replace(QStringLiteral("\r"), QString()));
+}
+
+TEST_F(PreviewTest, RecoveryButtonRecoversTheRecordOnShow) {
+  auto w = Open({Record("a.jpg")});
+  Select(*w, 0);
+  const std::string out = dir.path() + "/out";
+  std::filesystem::create_directories(out);
+  answerer.folders = {QString::fromStdString(out + "/")};
+  answerer.progressAnswer = [](ui::CWindowUI& window) {
+    EXPECT_EQ(window.SkinName(), QStringLiteral("RecoverProcessWnd.xml"));
+    EXPECT_EQ(window.height(), 200);
+    EXPECT_TRUE(test::WaitUntil([&] { return test::Shown(window, "FinishBtn"); }));
+    return 1;
+  };
+  answerer.inViewer = [&](app::CPreviewWnd& viewer) { test::Click(viewer, "RecoveryBtn"); };
+  w->SendNotify(QStringLiteral("itemactivate"), FileList(*w));
+  test::Settle();
+  ASSERT_EQ(engine->recovered.size(), 1u);
+  EXPECT_EQ(std::filesystem::path(engine->recovered[0]).filename(), "a.jpg");
+  EXPECT_EQ(std::filesystem::path(engine->recovered[0]).parent_path().parent_path(), out);
+}
+
+TEST_F(PreviewTest, SecondVideoEndsTheFirstPlayerBeforeItsFileIsWritten) {
+  WritePlayer("Player", "echo 'A:   0.1 V:   0.1 A-V:  0.000 ct:  0.000   1/  1 ??% ??% ??,?% 0 0'\nexec sleep 30");
+  auto w = Open({Record("one.avi"), Record("two.mp4")});
+  Select(*w, 0);
+  QTRY_COMPARE_WITH_TIMEOUT(PlayerLog("Player").size(), size_t(1), 5000);
+  const pid_t first = std::stoi(PlayerLog("Player")[0]);
+  bool firstRunning = true;
+  engine->beforeWrite = [&](const std::string&) { firstRunning = ::kill(first, 0) == 0; };
+  Select(*w, 1);
+  EXPECT_FALSE(firstRunning);
+  QTRY_COMPARE_WITH_TIMEOUT(PlayerLog("Player").size(), size_t(2), 5000);
+  // The player gets the fixed command line with the temporary file last.
+  const std::string line = PlayerLog("Player")[1];
+  EXPECT_NE(line.find("-aspect 16:9 -vo direct3d -lavdopts threads=4 -geometry 845:260 -x 326 -y 189 " + dir.path() +
+                      "/tmp.avi"),
+            std::string::npos)
+      << line;
+  test::Settle();
+  EXPECT_TRUE(answerer.windows.empty()) << "a playing player needs no message";
+}
+
+TEST_F(PreviewTest, PlayerThatPrintsNoPercentLeadsToTheMessage) {
+  WritePlayer("Player1", "echo 'cannot open audio device'");
+  auto w = Open({Record("song.mp3")});
+  Select(*w, 0);
+  QTRY_COMPARE_WITH_TIMEOUT(answerer.windows.size(), size_t(1), 5000);
+  EXPECT_EQ(answerer.windows[0].message, Msg("MSG1207"));
+  EXPECT_EQ(answerer.windows[0].width, 330);
+  EXPECT_EQ(answerer.windows[0].height, 150);
+  ASSERT_EQ(PlayerLog("Player1").size(), 1u);
+  EXPECT_NE(PlayerLog("Player1")[0].find(" " + dir.path() + "/tmp.avi"), std::string::npos);
+}
+
+TEST_F(PreviewTest, MissingPlayerLeadsToTheMessage) {
+  auto w = Open({Record("clip.avi")});
+  Select(*w, 0);
+  QTRY_COMPARE_WITH_TIMEOUT(answerer.windows.size(), size_t(1), 5000);
+  EXPECT_EQ(answerer.windows[0].message, Msg("MSG1207"));
+}
+
+// The shipped launchers hand mplayer the file with options it understands.
+TEST(PlayerLaunchers, MapTheCommandLineOntoMplayer) {
+  test::TempDir bin;
+  const std::string fake = bin.path() + "/mplayer";
+  std::ofstream(fake) << "#!/bin/sh\necho \"$*\"\n";
+  std::filesystem::permissions(fake, std::filesystem::perms::owner_all);
+  const std::string players = std::string(SALVORA_LANGUAGE_SOURCE) + "/../players/";
+  std::string out;
+  ASSERT_EQ(test::RunCommand("PATH=" + bin.path() + ":/usr/bin:/bin " + players +
+                                 "Player -aspect 16:9 -vo direct3d -lavdopts threads=4 -geometry 845:260 -x 326 -y 189 '/t/a b.avi'",
+                             &out),
+            0);
+  EXPECT_EQ(out, "-noconsolecontrols -aspect 16:9 -vo xv,gl,x11, -lavdopts threads=4 -geometry 845:260 -x 326 -y 189 /t/a b.avi\n");
+  out.clear();
+  ASSERT_EQ(test::RunCommand("PATH=" + bin.path() + ":/usr/bin:/bin " + players + "Player1 /t/song.mp3", &out), 0);
+  EXPECT_EQ(out, "-noconsolecontrols -novideo /t/song.mp3\n");
+}
+
+}  // namespace
