@@ -221,7 +221,6 @@ TEST_F(PreviewTest, RecoveryButtonRecoversTheRecordOnShow) {
   answerer.folders = {QString::fromStdString(out + "/")};
   answerer.progressAnswer = [](ui::CWindowUI& window) {
     EXPECT_EQ(window.SkinName(), QStringLiteral("RecoverProcessWnd.xml"));
-    EXPECT_EQ(window.height(), 200);
     EXPECT_TRUE(test::WaitUntil([&] { return test::Shown(window, "FinishBtn"); }));
     return 1;
   };
