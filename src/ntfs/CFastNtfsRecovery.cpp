@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "carving/SignatureScanner.h"
 #include "ntfs/AttributeWalk.h"
 #include "ntfs/FileRecord.h"
 #include "platform/Clock.h"
@@ -15,14 +14,6 @@ namespace {
 
 constexpr size_t kBootBytes = 4096;
 constexpr size_t kMftChunkRecords = 1024;
-
-// The text after the last '.' of name; false when there is none.
-bool ExtensionOf(std::string_view name, std::string& extension) {
-  size_t dot = name.rfind('.');
-  if (dot == std::string_view::npos) return false;
-  extension = std::string(name.substr(dot + 1));
-  return true;
-}
 
 }  // namespace
 
@@ -75,6 +66,7 @@ int CFastNtfsRecovery::Open(const std::string& path, int diskNumber, uint64_t st
   rc = image ? reader_.OpenFile(path) : reader_.OpenDisk(diskNumber);
   if (rc != 0) return rc;
   mft_.Attach(&reader_, g);
+  data_.SetSectorSize(g.bytesPerSector);
   opened_ = true;
   mft_.LoadMftRuns();  // an MFT that cannot be read leaves no runs: the scan then finds nothing
   return 0;
@@ -273,32 +265,6 @@ void CFastNtfsRecovery::WalkParentChain(uint32_t parent, uint32_t& depth) {
     if (visited.count(q)) return;
     p = q;
   }
-}
-
-int CFastNtfsRecovery::CheckFileContent(const FoundFileRecord& entry) {
-  const NtfsGeometry& g = Geometry();
-  std::vector<uint8_t> buffer(4096, 0);
-  int length = 0;
-  std::string extension;
-  int r = mft_.ReadResidentData(entry.EntrySector(), buffer.data(), buffer.size(), length);
-  if (r == 0) {
-    if (length == 0) return 0;
-    if (!ExtensionOf(entry.Name(), extension)) return 1;
-    return CheckSignature(buffer.data(), length, extension, &reader_, g.bytesPerSector, 0) ? 1 : 0;
-  }
-  if (r != kNotResident) return 1;
-  RunList runs;
-  if (mft_.GetAttributeRuns(entry.EntrySector(), kAttrData, runs) != 0 || runs.empty()) return 1;
-  // A file that starts with a hole has no first sector to look at.
-  if (runs[0].sparse || runs[0].delta <= 0) return 1;
-  uint64_t first = uint64_t(runs[0].delta) * entry.ClusterSize() / uint64_t(g.bytesPerSector) +
-                   entry.PartitionStart();
-  if (!ExtensionOf(entry.Name(), extension)) return 1;
-  uint32_t got = 0;
-  if (reader_.ReadSectors(buffer.data(), 1, first, g.bytesPerSector, got) != 0 || got == 0) return 1;
-  return CheckSignature(buffer.data(), g.bytesPerSector, extension, &reader_, g.bytesPerSector, first)
-             ? 1
-             : 0;
 }
 
 RelationKey CFastNtfsRecovery::KeyFor(const FoundFileRecord* folder, int depth) const {

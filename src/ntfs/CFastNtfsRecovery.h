@@ -9,6 +9,7 @@
 
 #include "ntfs/FileRecordSummary.h"
 #include "ntfs/NtfsGeometry.h"
+#include "ntfs/NtfsFileData.h"
 #include "ntfs/NtfsMft.h"
 #include "platform/RawSource.h"
 #include "scan/FoundFileStore.h"
@@ -20,7 +21,7 @@ namespace salvora {
 // The fast NTFS engine: reads the master file table from end to end and reports every FILE record
 // that is neither in use nor a directory, with the chain of folders above it; recovers, previews
 // and maps the free clusters of the volume. It never writes to the source.
-class CFastNtfsRecovery : public IFileRecoveryParse {
+class CFastNtfsRecovery : public IFileRecoveryParse, public INtfsRecordLookups {
  public:
   static constexpr uint32_t kRootRecord = 5;
   static constexpr uint32_t kLastSystemRecord = 11;
@@ -61,6 +62,9 @@ class CFastNtfsRecovery : public IFileRecoveryParse {
   int CheckFileContent(const FoundFileRecord& entry);
   // Writes one file, or creates one folder and queues it.
   int RecoverItem(const FoundFileRecord& record, const std::string& path);
+  // The data of a found record through the MFT (attribute lists followed).
+  int ReadResidentData(uint64_t sector, uint8_t* out, size_t outSize, int& length) override;
+  int GetDataRuns(uint64_t sector, RunList& runs) override;
 
   const NtfsGeometry& Geometry() const { return mft_.Geometry(); }
   NtfsMft& Mft() { return mft_; }
@@ -69,14 +73,6 @@ class CFastNtfsRecovery : public IFileRecoveryParse {
   FoundFileStore* Store() { return store_.get(); }
 
  private:
-  struct QueuedFolder {
-    FoundFileRecord record;
-    std::string path;
-  };
-  // What a data copy does with each piece; a nonzero result ends the copy.
-  using PieceSink = int (*)(void* context, const uint8_t* data, size_t length, uint64_t done,
-                            uint64_t total);
-
   int Open(const std::string& path, int diskNumber, uint64_t startSector, uint64_t sectorCount,
            bool image, char16_t driveLetter);
   int WalkMft();
@@ -90,15 +86,10 @@ class CFastNtfsRecovery : public IFileRecoveryParse {
   int StoreRecord(const FoundFileRecord& record, uint32_t parent, uint32_t depth, bool folder);
   RelationKey KeyFor(const FoundFileRecord* folder, int depth) const;
 
-  // Copies the data of a non-resident file, total bytes at most, in 64 KiB pieces.
-  // Sparse runs give zeros; the copy ends once total bytes have been handed to the sink.
-  int CopyRuns(const FoundFileRecord& record, const RunList& runs, uint64_t total, PieceSink sink,
-               void* context);
-  int CallRecoveryCallback(int percent, int result, const std::string& path);
-
   platform::FileSource raw_;
   SectorReader reader_;
   NtfsMft mft_;
+  NtfsFileData data_{reader_, *this, *this};
   char16_t driveLetter_ = 0;
   bool opened_ = false;
 
@@ -108,9 +99,6 @@ class CFastNtfsRecovery : public IFileRecoveryParse {
   std::vector<uint8_t> chunk_;
   std::vector<uint8_t> bitmap_;
   uint64_t bitmapLength_ = 0;  // bytes of bitmap_ that hold the volume's bitmap
-
-  std::deque<QueuedFolder> queue_;
-  std::string currentPath_;
 
   ScanProgressCallback scanCallback_ = nullptr;
   RecoveryProgressCallback recoveryCallback_ = nullptr;

@@ -1,247 +1,39 @@
-// Reading file data: recovery, preview, the content check and the usage bitmap of $Bitmap.
-#include <fcntl.h>
-#include <unistd.h>
-
+// Reading file data: recovery, preview and the content check through the shared NTFS data reader,
+// and the usage bitmap of $Bitmap.
 #include <algorithm>
-#include <cstring>
 
 #include "ntfs/CFastNtfsRecovery.h"
 #include "ntfs/NtfsUsageBitmap.h"
-#include "output/OutputFiles.h"
-#include "output/RecoveredName.h"
-#include "output/UniquePath.h"
-#include "platform/FileIo.h"
-#include "platform/PlatformError.h"
-#include "platform/TextEncoding.h"
-#include "scan/ExtensionLists.h"
-#include "scan/ScanLogCatalogue.h"
 
 namespace salvora {
-namespace {
 
-constexpr size_t kMaxPathChars = 260;
-
-struct FileSinkContext {
-  OutputFile* out;
-  RecoveryProgressCallback callback;
-  void* userData;
-  const std::string* path;
-};
-
-struct PreviewSinkContext {
-  int fd;                 // temp-file mode when >= 0
-  uint8_t* buffer;        // buffer mode
-  size_t size;
-  size_t copied;
-  PreviewProgressCallback callback;
-  void* userData;
-};
-
-int PreviewSink(void* context, const uint8_t* data, size_t length, uint64_t done, uint64_t total) {
-  auto* c = static_cast<PreviewSinkContext*>(context);
-  if (c->fd >= 0) {
-    size_t written = 0;
-    while (written < length) {
-      ssize_t n = ::write(c->fd, data + written, length - written);
-      if (n <= 0) return platform::LastError();
-      written += size_t(n);
-    }
-  } else {
-    size_t take = std::min(length, c->size - c->copied);
-    std::memcpy(c->buffer + c->copied, data, take);
-    c->copied += take;
-  }
-  return c->callback ? c->callback(c->userData, int(done * 100 / total), 0) : 0;
+int CFastNtfsRecovery::ReadResidentData(uint64_t sector, uint8_t* out, size_t outSize, int& length) {
+  return mft_.ReadResidentData(sector, out, outSize, length);
 }
 
-}  // namespace
-
-int CFastNtfsRecovery::CallRecoveryCallback(int percent, int result, const std::string& path) {
-  return recoveryCallback_ ? recoveryCallback_(userData_, percent, 100, result, path.c_str()) : 0;
+int CFastNtfsRecovery::GetDataRuns(uint64_t sector, RunList& runs) {
+  return mft_.GetAttributeRuns(sector, kAttrData, runs);
 }
 
-int CFastNtfsRecovery::CopyRuns(const FoundFileRecord& record, const RunList& runs, uint64_t total,
-                                PieceSink sink, void* context) {
-  if (total == 0) return 0;
-  const uint64_t bps = uint64_t(Geometry().bytesPerSector);
-  const uint64_t unit = record.ClusterSize();
-  std::vector<uint8_t> buffer(kDataChunk);
-  uint64_t remaining = total;
-  int64_t cluster = 0;
-  for (const auto& run : runs) {
-    cluster += run.delta;
-    uint64_t runBytes = run.length * unit;
-    uint64_t done = 0;  // sectors of this run already read
-    while (runBytes > 0 && remaining > 0) {
-      uint32_t sectors = uint32_t(std::min<uint64_t>(kDataChunk, runBytes) / bps);
-      if (sectors == 0) return kReadFault;
-      uint32_t got = sectors;
-      int rc = 0;
-      if (run.sparse) {
-        std::memset(buffer.data(), 0, size_t(sectors) * bps);
-      } else if (cluster < 0) {
-        return kReadFault;
-      } else {
-        uint64_t first = uint64_t(cluster) * unit / bps + record.PartitionStart() + done;
-        got = 0;
-        rc = reader_.ReadSectors(buffer.data(), sectors, first, int(bps), got);
-        if (got == 0) return rc != 0 ? rc : kReadFault;
-      }
-      uint64_t take = std::min<uint64_t>(uint64_t(got) * bps, remaining);
-      remaining -= take;
-      runBytes -= uint64_t(got) * bps;
-      done += got;
-      int result = sink(context, buffer.data(), size_t(take), total - remaining, total);
-      if (rc != 0) return rc;
-      if (result != 0) return result;
-    }
-    if (remaining == 0) return 0;
-  }
-  // The runs end before the recorded size: what was there has been written, but not the file.
-  return kReadFault;
+int CFastNtfsRecovery::CheckFileContent(const FoundFileRecord& entry) {
+  return data_.CheckFileContent(entry);
 }
 
 int CFastNtfsRecovery::RecoverFile(const FoundFileRecord* record, const std::string& destination,
                                    int baseSeparatorCount) {
-  if (record == nullptr) return kInvalidParameter;
-  if (!record->IsFolder()) {
-    std::string parent = ParentOf(destination);
-    if (!parent.empty()) {
-      int rc = CreateFolders(parent);
-      if (rc != 0) return rc;
-    }
-    return RecoverItem(*record, destination);
-  }
-  int rc = CreateFolders(destination);
-  if (rc != 0) return rc;
-  queue_.clear();
-  queue_.push_back({*record, destination});
-  currentPath_ = destination;
-  int result = 0;
-  while (!queue_.empty()) {
-    QueuedFolder folder = std::move(queue_.front());
-    queue_.pop_front();
-    currentPath_ = folder.path;
-    int depth = CountSeparators(currentPath_) - baseSeparatorCount;
-    std::vector<FoundFileRecord> children;
-    int listed = ListChildren(&folder.record, depth, children);
-    if (listed != 0) {
-      result = listed;
-      continue;
-    }
-    for (const auto& child : children) {
-      // Two deleted children of one folder may carry the same name: neither replaces the other.
-      std::string path = MakeUniquePath(currentPath_ + "/" + SanitiseRecoveredName(child.Name()));
-      if (path.empty()) {
-        result = platform::FromErrno(EEXIST);
-        continue;
-      }
-      result = RecoverItem(child, path);
-      if (result == kScanCancelled) return result;
-    }
-  }
-  return result;
+  data_.SetRecoveryCallback(recoveryCallback_, userData_);
+  return data_.RecoverFile(record, destination, baseSeparatorCount);
 }
 
 int CFastNtfsRecovery::RecoverItem(const FoundFileRecord& record, const std::string& path) {
-  if (record.IsFolder()) {
-    CreateFolders(path);
-    queue_.push_back({record, path});
-    return 0;
-  }
-  OutputFile out;
-  int result = out.Create(path);
-  if (result != 0) return result;
-  std::vector<uint8_t> buffer(kDataChunk);
-  int length = 0;
-  int r = mft_.ReadResidentData(record.EntrySector(), buffer.data(), buffer.size(), length);
-  if (r == 0) {
-    size_t n = std::min<size_t>(uint32_t(record.FileSize()), size_t(length));
-    result = out.Write(buffer.data(), n);
-    int cb = CallRecoveryCallback(100, result, path);
-    if (result == 0) result = cb;  // a cancel is honoured here too
-  } else if (r == kNotResident) {
-    RunList runs;
-    result = mft_.GetAttributeRuns(record.EntrySector(), kAttrData, runs);
-    if (result == 0) {
-      FileSinkContext context{&out, recoveryCallback_, userData_, &path};
-      auto sink = [](void* ctx, const uint8_t* data, size_t length, uint64_t done, uint64_t total) {
-        auto* c = static_cast<FileSinkContext*>(ctx);
-        int rc = c->out->Write(data, length);
-        if (rc != 0) return rc;
-        return c->callback ? c->callback(c->userData, int(done * 100 / total), 100, 0, c->path->c_str())
-                           : 0;
-      };
-      result = CopyRuns(record, runs, record.FileSize(), sink, &context);
-    }
-  } else {
-    result = r;
-  }
-  if (result > 0) CallRecoveryCallback(100, result, path);
-  int closed = out.Close();
-  return result != 0 ? result : closed;
+  data_.SetRecoveryCallback(recoveryCallback_, userData_);
+  return data_.RecoverItem(record, path);
 }
 
 int CFastNtfsRecovery::ReadForPreview(const FoundFileRecord* record, std::string& tempPath,
                                       uint8_t* buffer, int& size, PreviewProgressCallback callback,
                                       void* userData) {
-  tempPath.clear();
-  if (record == nullptr) return kInvalidParameter;
-  std::string extension = LowerExtensionOf(record->Name());
-  std::string temp;
-  if (!extension.empty()) {
-    const char* tempName = nullptr;
-    if (ExtensionInList(extension, AudioExtensions) || ExtensionInList(extension, VideoExtensions))
-      tempName = "tmp.avi";
-    else if (ExtensionInList(extension, PictureExtensions))
-      tempName = "tmp.jpg";
-    if (tempName != nullptr) {
-      std::string folder = ScanLogFolder();
-      if (!folder.empty() && folder.back() != '/') folder += '/';
-      if (platform::MakeFolders(folder) == 0) temp = folder + tempName;
-      if (temp.size() >= kMaxPathChars) temp.clear();
-    }
-  }
-  PreviewSinkContext context{-1, buffer, size_t(std::max(size, 0)), 0, callback, userData};
-  int result = 0;
-  if (!temp.empty()) {
-    ::unlink(temp.c_str());
-    context.fd = ::open(temp.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (context.fd < 0) {
-      size = 0;
-      return platform::LastError();
-    }
-    tempPath = temp;
-  }
-  std::vector<uint8_t> data(kDataChunk);
-  int length = 0;
-  int r = mft_.ReadResidentData(record->EntrySector(), data.data(), data.size(), length);
-  if (r == 0) {
-    size_t n = std::min<size_t>(uint32_t(record->FileSize()), size_t(length));
-    if (context.fd < 0) n = std::min(n, context.size);
-    result = n == 0 ? 0 : PreviewSink(&context, data.data(), n, 1, 1);
-    if (result == 0 && n == 0 && callback) result = callback(userData, 100, 0);
-  } else if (r == kNotResident) {
-    RunList runs;
-    result = mft_.GetAttributeRuns(record->EntrySector(), kAttrData, runs);
-    if (result == 0) {
-      uint64_t total = record->FileSize();
-      if (context.fd < 0) total = std::min<uint64_t>(total, context.size);
-      result = CopyRuns(*record, runs, total, PreviewSink, &context);
-    }
-  } else {
-    result = r;
-  }
-  if (result > 0 && callback) callback(userData, 100, result);
-  if (context.fd >= 0) {
-    if (::close(context.fd) != 0 && result == 0) result = platform::LastError();
-    if (result != 0) {
-      ::unlink(temp.c_str());
-      tempPath.clear();
-    }
-  }
-  size = int(context.copied);
-  return result;
+  return data_.ReadForPreview(record, tempPath, buffer, size, callback, userData);
 }
 
 int CFastNtfsRecovery::BuildUsageBitmap() {
