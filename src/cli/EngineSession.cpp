@@ -59,11 +59,11 @@ std::string SlashPath(std::string path) {
 }  // namespace
 
 bool EngineSession::Open(const std::string& text, bool fast, std::string& error) {
-  auto spec = ParseSourceSpec(text, error);
+  auto spec = ParseSourceArgument(text, error);
   if (!spec) return false;
-  if (spec->kind == SourceSpec::Kind::Image)
+  if (spec->kind == SourceArgument::Kind::Image)
     return AddSource(text, kImageLetter, *spec, fast, error);
-  if (spec->kind == SourceSpec::Kind::DiskRange) return AddSource(text, 0, *spec, fast, error);
+  if (spec->kind == SourceArgument::Kind::DiskRange) return AddSource(text, 0, *spec, fast, error);
 
   // volume:K and disk:N come from the machine's own list of sources.
   DiskEnumerator enumerator;
@@ -71,7 +71,7 @@ bool EngineSession::Open(const std::string& text, bool fast, std::string& error)
   std::vector<VolumeEntry> entries;
   for (const auto& [disk, list] : enumerator.Map())
     for (const auto& e : list)
-      if (spec->kind == SourceSpec::Kind::Volume ? e.Number() == spec->number : int(disk) == spec->number)
+      if (spec->kind == SourceArgument::Kind::Volume ? e.Number() == spec->number : int(disk) == spec->number)
         entries.push_back(e);
   if (entries.empty()) {
     error = "no source " + text + " (see salvora-cli sources)";
@@ -79,8 +79,8 @@ bool EngineSession::Open(const std::string& text, bool fast, std::string& error)
   }
   std::string lastError;
   for (const auto& e : entries) {
-    SourceSpec part;
-    part.kind = SourceSpec::Kind::DiskRange;
+    SourceArgument part;
+    part.kind = SourceArgument::Kind::DiskRange;
     part.number = int(e.diskNumber);
     part.start = e.start;
     part.count = e.length;
@@ -98,14 +98,14 @@ bool EngineSession::Open(const std::string& text, bool fast, std::string& error)
   return true;
 }
 
-bool EngineSession::AddSource(std::string label, char16_t letter, const SourceSpec& spec, bool fast,
+bool EngineSession::AddSource(std::string label, char16_t letter, const SourceArgument& spec, bool fast,
                               std::string& error) {
   auto& factory = EngineFactory::Instance();
   ScanSource source;
   source.label = std::move(label);
   source.letter = letter;
   ProbeResult probe;
-  if (spec.kind == SourceSpec::Kind::Image) {
+  if (spec.kind == SourceArgument::Kind::Image) {
     probe = factory.ProbeImage(spec.path);
     if (probe.error == 0) source.engine = factory.CreateForImage(spec.path, letter, !fast);
   } else {

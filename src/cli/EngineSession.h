@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cli/Commands.h"
-#include "cli/SourceSpec.h"
+#include "cli/SourceArgument.h"
 #include "platform/SameDevice.h"
 #include "scan/IFileRecoveryParse.h"
 
@@ -50,7 +50,7 @@ class EngineSession {
   const ScanSource* SourceHolding(const std::string& path) const;
 
  private:
-  bool AddSource(std::string label, char16_t letter, const SourceSpec& spec, bool fast, std::string& error);
+  bool AddSource(std::string label, char16_t letter, const SourceArgument& spec, bool fast, std::string& error);
   int WalkFolder(size_t source, const FoundFileRecord* folder, int depth, const std::string& prefix,
                  std::vector<FoundItem>& items);
 

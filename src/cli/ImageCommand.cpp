@@ -9,7 +9,7 @@
 #include "cli/Interrupt.h"
 #include "cli/ProgressLine.h"
 #include "cli/SourceEntry.h"
-#include "cli/SourceSpec.h"
+#include "cli/SourceArgument.h"
 #include "platform/DiskMap.h"
 #include "platform/ErrorCodes.h"
 #include "platform/PlatformError.h"
@@ -68,9 +68,9 @@ int RunImage(const Args& args) {
   }
   if (positional.size() != 2) return Usage(false);
   std::string error;
-  auto spec = ParseSourceSpec(positional[0], error);
+  auto spec = ParseSourceArgument(positional[0], error);
   if (!spec) return std::fprintf(stderr, "salvora-cli image: %s\n", error.c_str()), kExitBadInput;
-  if (spec->kind == SourceSpec::Kind::Image) {
+  if (spec->kind == SourceArgument::Kind::Image) {
     std::fprintf(stderr, "salvora-cli image: '%s' is a file; image copies volume:K, disk:N or "
                          "disk:N:START:COUNT (copy a file with cp)\n", positional[0].c_str());
     return kExitBadInput;

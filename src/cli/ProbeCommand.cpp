@@ -2,7 +2,7 @@
 #include <cstdio>
 
 #include "cli/Commands.h"
-#include "cli/SourceSpec.h"
+#include "cli/SourceArgument.h"
 #include "platform/PlatformError.h"
 #include "scan/EngineFactory.h"
 
@@ -17,13 +17,13 @@ int RunProbe(const Args& args) {
     return args.size() == 1 ? kExitOk : kExitBadInput;
   }
   std::string error;
-  auto spec = ParseSourceSpec(args[0], error);
-  if (!spec || spec->kind == SourceSpec::Kind::Volume) {
+  auto spec = ParseSourceArgument(args[0], error);
+  if (!spec || spec->kind == SourceArgument::Kind::Volume) {
     std::fprintf(stderr, "salvora-cli: %s\n", spec ? "probe takes an image path or disk:N[:START:COUNT]" : error.c_str());
     return kExitBadInput;
   }
   auto& factory = EngineFactory::Instance();
-  ProbeResult probe = spec->kind == SourceSpec::Kind::Image
+  ProbeResult probe = spec->kind == SourceArgument::Kind::Image
                           ? factory.ProbeImage(spec->path)
                           : factory.ProbeDisk(spec->number, spec->start);
   if (probe.error != 0) {

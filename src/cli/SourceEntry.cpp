@@ -9,14 +9,14 @@
 
 namespace salvora::cli {
 
-bool ResolveSourceEntry(const SourceSpec& spec, VolumeEntry& entry, std::string& error) {
+bool ResolveSourceEntry(const SourceArgument& spec, VolumeEntry& entry, std::string& error) {
   entry = VolumeEntry{};
-  if (spec.kind == SourceSpec::Kind::Image) {
+  if (spec.kind == SourceArgument::Kind::Image) {
     entry.kind = VolumeEntry::Kind::WholeDisk;
     entry.diskPath = spec.path;
     return true;
   }
-  if (spec.kind == SourceSpec::Kind::Volume) {
+  if (spec.kind == SourceArgument::Kind::Volume) {
     DiskEnumerator enumerator;
     enumerator.Refresh();
     for (VolumeEntry e; enumerator.NextEntry(e);)
@@ -45,7 +45,7 @@ bool ResolveSourceEntry(const SourceSpec& spec, VolumeEntry& entry, std::string&
   entry.diskNumber = uint32_t(spec.number);
   entry.diskPath = path;
   entry.bytesPerSector = geometry.bytesPerSector;
-  if (spec.kind == SourceSpec::Kind::Disk) {
+  if (spec.kind == SourceArgument::Kind::Disk) {
     entry.kind = VolumeEntry::Kind::WholeDisk;
     entry.length = sectors;
   } else {

@@ -7,7 +7,7 @@
 namespace salvora::cli {
 
 // A source named on the command line: an image path, volume:K, disk:N or disk:N:START:COUNT.
-struct SourceSpec {
+struct SourceArgument {
   enum class Kind { Image, Volume, Disk, DiskRange } kind = Kind::Image;
   std::string path;      // Image
   int number = -1;       // Volume K or Disk N
@@ -16,6 +16,6 @@ struct SourceSpec {
 };
 
 // Parses text; nullopt with a one-line reason in error when it is malformed.
-std::optional<SourceSpec> ParseSourceSpec(const std::string& text, std::string& error);
+std::optional<SourceArgument> ParseSourceArgument(const std::string& text, std::string& error);
 
 }  // namespace salvora::cli

@@ -1,4 +1,4 @@
-#include "cli/SourceSpec.h"
+#include "cli/SourceArgument.h"
 
 #include <charconv>
 #include <vector>
@@ -26,10 +26,10 @@ std::vector<std::string> Split(const std::string& text, char sep) {
 
 }  // namespace
 
-std::optional<SourceSpec> ParseSourceSpec(const std::string& text, std::string& error) {
-  SourceSpec spec;
+std::optional<SourceArgument> ParseSourceArgument(const std::string& text, std::string& error) {
+  SourceArgument spec;
   if (text.rfind("volume:", 0) == 0) {
-    spec.kind = SourceSpec::Kind::Volume;
+    spec.kind = SourceArgument::Kind::Volume;
     if (!ParseNumber(text.substr(7), spec.number) || spec.number < 0) {
       error = "bad volume number in '" + text + "' (expected volume:K)";
       return std::nullopt;
@@ -44,10 +44,10 @@ std::optional<SourceSpec> ParseSourceSpec(const std::string& text, std::string& 
       return std::nullopt;
     }
     if (parts.size() == 1) {
-      spec.kind = SourceSpec::Kind::Disk;
+      spec.kind = SourceArgument::Kind::Disk;
       return spec;
     }
-    spec.kind = SourceSpec::Kind::DiskRange;
+    spec.kind = SourceArgument::Kind::DiskRange;
     if (!ParseNumber(parts[1], spec.start) || !ParseNumber(parts[2], spec.count) || spec.count == 0) {
       error = "bad sector range in '" + text + "' (expected disk:N:START:COUNT, COUNT > 0)";
       return std::nullopt;
@@ -58,7 +58,7 @@ std::optional<SourceSpec> ParseSourceSpec(const std::string& text, std::string& 
     error = "empty source";
     return std::nullopt;
   }
-  spec.kind = SourceSpec::Kind::Image;
+  spec.kind = SourceArgument::Kind::Image;
   spec.path = text;
   return spec;
 }
