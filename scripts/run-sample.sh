@@ -10,7 +10,7 @@ cmake --build --preset default -j 2
 mkdir -p build
 bash scripts/make-sample-card.sh build/sample-card.img build/sample-originals
 status=0
-./build/default/src/salvora-cli recover build/sample-card.img --fast --to ./recovered || status=$?
+./build/default/src/salvora-cli recover build/sample-card.img --to ./recovered || status=$?
 echo
 echo "Recovered into ./recovered:"
 find ./recovered -type f | sort
