@@ -1,5 +1,7 @@
 #include "cli/EngineSession.h"
 
+#include "scan/CProfessionalRecovery.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -30,15 +32,34 @@ struct ScanProgressState {
   std::string label;
 };
 
-int ScanProgress(void* userData, int percent, int, int remaining, uint64_t current, uint64_t total,
-                 uint64_t found, int) {
+int ScanProgress(void* userData, int enginePercent, int weight, int remaining, uint64_t current,
+                 uint64_t total, uint64_t found, int) {
   auto* state = static_cast<ScanProgressState*>(userData);
+  // The engine's percent covers `weight` percent of the whole bar, as the desktop program shows it.
+  const int percent = enginePercent * weight / 100;
   std::string text = "scanning " + state->label + ": " + std::to_string(percent) + "%";
   if (total != 0) text += "  " + std::to_string(current) + " / " + std::to_string(total) + " sectors";
   if (found != 0) text += "  " + std::to_string(found) + " found";
   text += "  " + FormatSecondsLeft(remaining) + " left";
   state->line.Update(percent, text);
   return Interrupted() ? ScanCancelled : 0;
+}
+
+// Tells what a cancelled advanced scan kept for the next run.
+void ReportSavedScan(IFileRecoveryParse& engine, const std::string& label) {
+  auto* pro = dynamic_cast<CProfessionalRecovery*>(&engine);
+  if (!pro) return;
+  if (!pro->ScanStarted()) {
+    std::fprintf(stderr, "salvora-cli: cancelled during the file-system pass of %s; nothing was saved\n",
+                 label.c_str());
+    return;
+  }
+  const ResumePosition& at = pro->LastPosition();
+  std::fprintf(stderr,
+               "salvora-cli: saved the scan of %s at sector %llu (%llu sectors swept, %llu found); "
+               "run it again with --resume to continue\n",
+               label.c_str(), (unsigned long long)(at.rangeStart + at.rangeSwept),
+               (unsigned long long)at.totalSwept, (unsigned long long)at.foundBefore);
 }
 
 // Asks on the terminal whether to go on with the unfinished scan; without one, starts afresh.
@@ -148,6 +169,7 @@ int EngineSession::Scan(ResumeMode resume) {
     int rc = source.engine->Scan(resumeIt ? savedName.c_str() : nullptr);
     state.line.Finish();
     source.engine->SetScanCallbacks(nullptr, nullptr, nullptr, 100);
+    if (rc == ScanCancelled) ReportSavedScan(*source.engine, source.label);
     if (rc != 0) return rc;
   }
   return 0;

@@ -251,6 +251,15 @@ int CProfessionalRecovery::Sweep(bool mapUsable) {
 int CProfessionalRecovery::Scan(const char*) {
   auto& catalogue = ScanLogCatalogue::Instance();
   started_ = false;
+  if (resume_) {
+    // Whoever started this scan may have opened a new session since the source was opened; the
+    // engines must reopen their logs in the saved session's folder, so look it up again.
+    ScanSessionEntry again;
+    resume_ = (imagePath_.empty()
+                   ? catalogue.LookupPartition(letter_, diskNumber_, start_, count_, again)
+                   : catalogue.LookupImage(imagePath_, again)) == 1;
+    if (resume_) resumeEntry_ = again;
+  }
   if (!resume_) catalogue.NewSession();
   sessionFolder_ = resume_ ? resumeEntry_.SessionFolder() : catalogue.SessionFolder();
 
