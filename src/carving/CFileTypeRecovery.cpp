@@ -1,5 +1,7 @@
 #include "carving/CFileTypeRecovery.h"
 
+#include "output/PreviewFile.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -46,15 +48,6 @@ std::string ParentFolder(const std::string& path) {
 
 int Percent(uint64_t part, uint64_t whole) { return whole ? int(part * 100 / whole) : 100; }
 
-// The preview file for a record's name: audio and video play from "tmp.avi", pictures show from
-// "tmp.jpg"; other files have none.
-const char* PreviewTempName(std::string_view recordName) {
-  const std::string extension = LowerExtensionOf(recordName);
-  if (ExtensionInList(extension, AudioExtensions) || ExtensionInList(extension, VideoExtensions))
-    return kMediaTemp;
-  if (ExtensionInList(extension, PictureExtensions)) return kPictureTemp;
-  return nullptr;
-}
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 
 #include "fat/CFastFatRecovery.h"
 #include "output/OutputFiles.h"
+#include "output/PreviewFile.h"
 #include "output/RecoveredName.h"
 #include "output/UniquePath.h"
 #include "scan/ExtensionLists.h"
@@ -137,39 +138,15 @@ int CFastFatRecovery::RecoverFile(const FoundFileRecord* record, const std::stri
 }
 
 int CFastFatRecovery::ReadForPreview(const FoundFileRecord* record, std::string& tempPath,
-                                     uint8_t* buffer, int& size, PreviewProgressCallback callback,
-                                     void* userData) {
+                                     uint8_t* buffer, int& size,
+                                     PreviewProgressCallback callback, void* userData) {
   if (!record) return kInvalidParameter;
   if (!open_) return openError_;
-  const std::string extension = LowerExtensionOf(record->Name());
-  const char* tempName = nullptr;
-  if (ExtensionInList(extension, AudioExtensions) || ExtensionInList(extension, VideoExtensions))
-    tempName = "tmp.avi";
-  else if (ExtensionInList(extension, PictureExtensions))
-    tempName = "tmp.jpg";
   ProgressSink progress{nullptr, callback, userData, nullptr};
-  uint64_t copied = 0;
-  if (!tempName) {
-    if (!buffer || size <= 0) {
-      size = 0;
-      return 0;
-    }
-    int rc = CopyChain(*record, nullptr, buffer, uint64_t(size), copied, progress);
-    size = int(copied);
-    return rc;
-  }
-  size = 0;
-  const std::string folder = ScanLogFolder();
-  if (int rc = CreateFolders(folder); rc != 0) return rc;
-  tempPath = folder + (folder.empty() || folder.back() == '/' ? "" : "/") + tempName;
-  ::unlink(tempPath.c_str());
-  OutputFile out;
-  if (int rc = out.Create(tempPath); rc != 0) return rc;
-  int rc = CopyChain(*record, &out, nullptr, 0, copied, progress);
-  int closed = out.Close();
-  if (rc == 0) rc = closed;
-  if (rc != 0) ::unlink(tempPath.c_str());
-  return rc;
+  return PreparePreview(record->Name(), tempPath, buffer, size,
+                        [&](OutputFile* out, uint8_t* into, uint64_t limit, uint64_t& copied) {
+                          return CopyChain(*record, out, into, limit, copied, progress);
+                        });
 }
 
 }  // namespace salvora

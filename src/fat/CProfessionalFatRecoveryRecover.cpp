@@ -9,6 +9,7 @@
 
 #include "fat/CProfessionalFatRecovery.h"
 #include "output/OutputFiles.h"
+#include "output/PreviewFile.h"
 #include "output/RecoveredName.h"
 #include "output/UniquePath.h"
 #include "scan/ExtensionLists.h"
@@ -156,35 +157,11 @@ int CProfessionalFatRecovery::ReadForPreview(const FoundFileRecord* record, std:
                                              uint8_t* buffer, int& size,
                                              PreviewProgressCallback callback, void* userData) {
   if (!record) return kInvalidParameter;
-  const std::string extension = LowerExtensionOf(record->Name());
-  const char* tempName = nullptr;
-  if (ExtensionInList(extension, AudioExtensions) || ExtensionInList(extension, VideoExtensions))
-    tempName = "tmp.avi";
-  else if (ExtensionInList(extension, PictureExtensions))
-    tempName = "tmp.jpg";
   ProgressSink progress{nullptr, callback, userData, nullptr};
-  uint64_t copied = 0;
-  if (!tempName) {
-    if (!buffer || size <= 0) {
-      size = 0;
-      return 0;
-    }
-    int rc = CopyContiguous(*record, nullptr, buffer, uint64_t(size), copied, progress);
-    size = int(copied);
-    return rc;
-  }
-  size = 0;
-  const std::string folder = ScanLogFolder();
-  if (int rc = CreateFolders(folder); rc != 0) return rc;
-  tempPath = folder + (folder.empty() || folder.back() == '/' ? "" : "/") + tempName;
-  ::unlink(tempPath.c_str());
-  OutputFile out;
-  if (int rc = out.Create(tempPath); rc != 0) return rc;
-  int rc = CopyContiguous(*record, &out, nullptr, 0, copied, progress);
-  int closed = out.Close();
-  if (rc == 0) rc = closed;
-  if (rc != 0) ::unlink(tempPath.c_str());
-  return rc;
+  return PreparePreview(record->Name(), tempPath, buffer, size,
+                        [&](OutputFile* out, uint8_t* into, uint64_t limit, uint64_t& copied) {
+                          return CopyContiguous(*record, out, into, limit, copied, progress);
+                        });
 }
 
 }  // namespace salvora

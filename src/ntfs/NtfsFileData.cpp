@@ -1,5 +1,7 @@
 #include "ntfs/NtfsFileData.h"
 
+#include "output/PreviewFile.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -220,14 +222,10 @@ int NtfsFileData::ReadForPreview(const FoundFileRecord* record, std::string& tem
                                  int& size, PreviewProgressCallback callback, void* userData) {
   tempPath.clear();
   if (record == nullptr) return kInvalidParameter;
-  std::string extension = LowerExtensionOf(record->Name());
   std::string temp;
-  if (!extension.empty()) {
-    const char* tempName = nullptr;
-    if (ExtensionInList(extension, AudioExtensions) || ExtensionInList(extension, VideoExtensions))
-      tempName = "tmp.avi";
-    else if (ExtensionInList(extension, PictureExtensions))
-      tempName = "tmp.jpg";
+  {
+    const char* tempName = LowerExtensionOf(record->Name()).empty() ? nullptr
+                                                                     : PreviewTempName(record->Name());
     if (tempName != nullptr) {
       std::string folder = ScanLogFolder();
       if (!folder.empty() && folder.back() != '/') folder += '/';
