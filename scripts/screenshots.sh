@@ -16,6 +16,10 @@ if [ ! -f "$image" ]; then
 fi
 # The fixture disk (FAT32 and NTFS volumes) stands in for the machine's disks.
 export SALVORA_DISK_MAP="0=$build/fixtures/mbr-disk.img"
+# Scan logs go to a throw-away folder, so an earlier run's saved scan does not ask to be continued.
+data="$(mktemp -d)"
+trap 'rm -rf "$data"' EXIT
+export SALVORA_DATA_DIR="$data"
 mkdir -p "$out"
 rm -f "$out"/*.png
 if command -v xvfb-run >/dev/null 2>&1; then

@@ -6,6 +6,7 @@
 #include "app/CMainWnd.h"
 #include "app/CPreviewProcessWnd.h"
 #include "app/CategoryLists.h"
+#include "app/LanguageCatalog.h"
 #include "platform/TextEncoding.h"
 #include "ui/CRichEditUI.h"
 
@@ -30,6 +31,7 @@ bool SameRecord(const FoundFileRecord& a, const FoundFileRecord& b) { return std
 
 CPreviewWnd::CPreviewWnd(CMainWnd* owner) : ui::CWindowUI(owner), owner_(owner) {
   LoadSkin(QStringLiteral("PreviewWnd.xml"));
+  ApplySection(LanguageCatalog::Instance().Section("PreviewWnd"));
 }
 
 void CPreviewWnd::SetResult(const FoundFileRecord& record, const std::string& path, std::vector<uint8_t> data,

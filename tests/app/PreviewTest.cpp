@@ -13,6 +13,7 @@
 #include "app/CMainWnd.h"
 #include "app/CPlayerLauncher.h"
 #include "app/CPreviewWnd.h"
+#include "app/LanguageCatalog.h"
 #include "ui/CDiskListUI.h"
 #include "ui/CListExUI.h"
 #include "ui/CRichEditUI.h"
@@ -169,6 +170,11 @@ TEST_F(PreviewTest, ViewerPagesThroughThePicturesWrappingAtTheEnds) {
   std::vector<std::string> shown;
   answerer.inViewer = [&](app::CPreviewWnd& viewer) {
     EXPECT_TRUE(Pane(viewer)->toHtml().contains(QStringLiteral("<img")));
+    // The skin's placeholder texts are replaced by the language file's.
+    const auto section = app::LanguageCatalog::Instance().Section("PreviewWnd");
+    for (const char* name : {"title", "RecoveryBtn", "CancelBtn"}) {
+      EXPECT_EQ(test::Text(viewer, name), QString::fromStdString(section.at(name))) << name;
+    }
     test::Click(viewer, "NextBtn");
     test::Settle();
     shown.emplace_back(viewer.Record().Name());
