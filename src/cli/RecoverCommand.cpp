@@ -105,15 +105,6 @@ int RunRecover(const Args& args) {
   }
   std::string destination = options.destination;
   while (destination.size() > 1 && destination.back() == '/') destination.pop_back();
-  if (int rc = CreateFolders(destination); rc != 0) {
-    std::fprintf(stderr, "salvora-cli: cannot create %s: %s\n", destination.c_str(), platform::ErrorText(rc).c_str());
-    return kExitBadInput;
-  }
-  if (::access(destination.c_str(), W_OK | X_OK) != 0) {
-    std::fprintf(stderr, "salvora-cli: cannot write into %s: %s\n", destination.c_str(),
-                 platform::ErrorText(platform::LastError()).c_str());
-    return kExitBadInput;
-  }
   EngineSession session;
   if (!session.Open(options.source, options.fast, error)) {
     std::fprintf(stderr, "salvora-cli: %s\n", error.c_str());
@@ -123,6 +114,16 @@ int RunRecover(const Args& args) {
     std::fprintf(stderr, "salvora-cli: %s is on the scanned source %s; writing there may overwrite the "
                          "files you want back (choose another folder, or --force)\n",
                  destination.c_str(), source->label.c_str());
+    return kExitBadInput;
+  }
+  // Checked before DIR is created, so a refused DIR is never made on the medium being recovered.
+  if (int rc = CreateFolders(destination); rc != 0) {
+    std::fprintf(stderr, "salvora-cli: cannot create %s: %s\n", destination.c_str(), platform::ErrorText(rc).c_str());
+    return kExitBadInput;
+  }
+  if (::access(destination.c_str(), W_OK | X_OK) != 0) {
+    std::fprintf(stderr, "salvora-cli: cannot write into %s: %s\n", destination.c_str(),
+                 platform::ErrorText(platform::LastError()).c_str());
     return kExitBadInput;
   }
   int rc = session.Scan(options.resume);

@@ -65,13 +65,18 @@ class Resolver {
   }
 
  private:
-  // Anonymous device numbers (FUSE, ntfs-3g) lead to the mount's source device.
+  // Anonymous device numbers (FUSE, ntfs-3g) lead to the mount's source: a device, or an image
+  // file that may itself be the source or live on it.
   bool FuseSource(dev_t device, int depth) {
     for (const auto& m : mounts_) {
-      if (m.major != major(device) || m.minor != minor(device) || m.source.rfind("/dev/", 0) != 0) continue;
+      if (m.major != major(device) || m.minor != minor(device) || m.source.rfind('/', 0) != 0) continue;
       struct stat st {};
-      if (::stat(m.source.c_str(), &st) == 0 && S_ISBLK(st.st_mode) && st.st_rdev != device)
-        return LivesOn(st.st_rdev, depth + 1);
+      if (::stat(m.source.c_str(), &st) != 0) continue;
+      if (S_ISBLK(st.st_mode) && st.st_rdev != device) return LivesOn(st.st_rdev, depth + 1);
+      if (S_ISREG(st.st_mode)) {
+        if (source_.isFile && st.st_dev == source_.fileDevice && st.st_ino == source_.fileInode) return true;
+        if (st.st_dev != device) return LivesOn(st.st_dev, depth + 1);
+      }
     }
     return false;
   }

@@ -68,6 +68,27 @@ TEST(RecoverCommand, ReportsAShortRecovery) {
   EXPECT_NE(out.find("Success (short: 4096 of 108894 bytes)"), std::string::npos) << out;
 }
 
+// An ntfs-3g mount of the very image that is scanned as disk 0: the destination lives on the
+// source, so recovery is refused and not even the destination folder is made there.
+TEST(RecoverCommand, RefusesADestinationOnTheSourceWithoutCreatingIt) {
+  if (!test::HaveTool("ntfs-3g")) GTEST_SKIP() << "ntfs-3g missing";
+  test::TempDir data, work;
+  const std::string image = work.File("disk.img"), mount = work.File("mnt");
+  fs::copy_file(test::FixturePath("ntfs.img"), image);
+  fs::create_directories(mount);
+  if (test::RunCommand("ntfs-3g '" + image + "' '" + mount + "' 2>/dev/null") != 0) GTEST_SKIP() << "cannot mount";
+  struct Unmount {
+    std::string path;
+    ~Unmount() { test::RunCommand("umount '" + path + "' 2>/dev/null || fusermount -u '" + path + "'"); }
+  } unmount{mount};
+  std::string out;
+  const std::string cmd = "SALVORA_DISK_MAP=0='" + image + "' " +
+                          Cli(data.path(), "recover --fast disk:0 --to '" + mount + "/new/dir' 2>&1");
+  EXPECT_EQ(test::RunCommand(cmd, &out), 2) << out;
+  EXPECT_NE(out.find("is on the scanned source"), std::string::npos) << out;
+  EXPECT_FALSE(fs::exists(mount + "/new")) << "the refused destination was created on the source";
+}
+
 }  // namespace
 }  // namespace salvora
 

@@ -114,6 +114,7 @@ TEST(RecoverCommand, RefusesADestinationOnTheSourceUnlessForced) {
   const std::string recover = MapDisk(loop.Device()) + Cli() + " recover --fast disk:0 --to ";
   EXPECT_EQ(RunFor(recover + "'" + mountPoint + "/out' 2>&1", err), 2);
   EXPECT_NE(err.find("--force"), std::string::npos) << err;
+  EXPECT_FALSE(std::filesystem::exists(mountPoint + "/out")) << "the refused destination was made on the source";
   EXPECT_EQ(RunFor(recover + "'" + mountPoint + "/out' --force 2>&1", err), 0) << err;
   EXPECT_EQ(RunFor(recover + "'" + dir.File("out") + "' 2>&1", err), 0) << err;
 }
