@@ -135,8 +135,12 @@ std::string ScanLogCatalogue::SessionFolder() const {
 }
 
 void ScanLogCatalogue::NewSession() {
-  found_ = false;
-  foundFolder_.clear();
+  // Another process (the desktop program beside the command line) may have opened sessions
+  // since config was read: take its counter and entries first, and store the new number at once,
+  // so neither empties the other's running session.
+  const uint64_t own = counter_;
+  ReadConfig();
+  counter_ = std::max(counter_, own);
   // A counter behind the entries (a damaged or older config) must not hand out, and so empty,
   // the folder of a scan that can still be continued.
   do {
@@ -145,10 +149,22 @@ void ScanLogCatalogue::NewSession() {
     return SameFolder(e.SessionFolder(), SessionFolder());
   }));
   RemoveSession(SessionFolder());
+  WriteConfig();
 }
 
 void ScanLogCatalogue::UndoNewSession() {
-  if (counter_ > 0) --counter_;
+  if (counter_ == 0) return;
+  --counter_;
+  // Give the number back on disk too, unless another process has taken a later one meanwhile.
+  if (StoredCounter() == counter_ + 1) WriteConfig();
+}
+
+uint64_t ScanLogCatalogue::StoredCounter() const {
+  std::string bytes;
+  if (platform::ReadWholeFile(folder_ + "/" + kConfigName, bytes, 8) != 0 || bytes.size() < 8) return 0;
+  uint64_t counter = 0;
+  for (int i = 7; i >= 0; --i) counter = (counter << 8) | uint8_t(bytes[size_t(i)]);
+  return counter;
 }
 
 bool ScanLogCatalogue::IsOwnSessionFolder(const std::string& folder) const {

@@ -62,6 +62,7 @@ class ScanLogCatalogue {
  private:
   void ReadConfig();
   int WriteConfig();
+  uint64_t StoredCounter() const;
   int FindEntry(bool image, int disk, uint64_t start, uint64_t count, const std::string& path) const;
   bool IsOwnSessionFolder(const std::string& folder) const;
 

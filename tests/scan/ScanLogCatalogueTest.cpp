@@ -71,6 +71,31 @@ TEST_F(ScanLogCatalogueTest, NewSessionStartsFromAnEmptyFolder) {
   EXPECT_FALSE(fs::exists(Session(1)));
 }
 
+// Two catalogues on one folder stand for two programs running at once.
+TEST_F(ScanLogCatalogueTest, ProgramsRunningAtOnceNeverShareOrEmptyASession) {
+  ScanLogCatalogue first(folder_), second(folder_);
+  first.NewSession();
+  fs::create_directories(first.SessionFolder());
+  Touch(first.SessionFolder() + "Fast_0_20261279 5");
+  second.NewSession();
+  EXPECT_EQ(first.SessionFolder(), Session(1));
+  EXPECT_EQ(second.SessionFolder(), Session(2));
+  EXPECT_TRUE(fs::exists(Session(1) + "Fast_0_20261279 5"));
+  // A later program continues the numbering; a number given back is handed out again.
+  ScanLogCatalogue third(folder_);
+  third.NewSession();
+  EXPECT_EQ(third.SessionFolder(), Session(3));
+  third.UndoNewSession();
+  ScanLogCatalogue fourth(folder_);
+  fourth.NewSession();
+  EXPECT_EQ(fourth.SessionFolder(), Session(3));
+  // Giving a number back does not undo another program's later one.
+  second.UndoNewSession();
+  ScanLogCatalogue fifth(folder_);
+  fifth.NewSession();
+  EXPECT_EQ(fifth.SessionFolder(), Session(4));
+}
+
 TEST_F(ScanLogCatalogueTest, NewSessionNeverEmptiesTheFolderOfASavedScan) {
   Touch(data_.path() + "/a.img");
   {
