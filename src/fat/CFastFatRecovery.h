@@ -11,6 +11,7 @@
 #include "fat/FatGeometry.h"
 #include "fat/FatTable.h"
 #include "fat/FatUsageBitmap.h"
+#include "output/FolderRecovery.h"
 #include "platform/ErrorCodes.h"
 #include "platform/RawSource.h"
 #include "scan/FoundFileStore.h"
@@ -78,11 +79,6 @@ class CFastFatRecovery : public IFileRecoveryParse {
   const FatUsageBitmap& UsageBitmap() const { return bitmap_; }
 
  private:
-  struct ProgressSink;
-  struct QueuedFolder {
-    FoundFileRecord record;
-    std::string path;
-  };
 
   int OpenReader(std::unique_ptr<SectorReader> reader, uint64_t start, uint64_t count,
                  char16_t letter, bool countFromSource);
@@ -105,9 +101,8 @@ class CFastFatRecovery : public IFileRecoveryParse {
 
   // Recovery steps.
   int CopyChain(const FoundFileRecord& record, class OutputFile* file, uint8_t* buffer,
-                uint64_t bufferSize, uint64_t& copied, const ProgressSink& progress);
+                uint64_t bufferSize, uint64_t& copied, const CopyProgress& progress);
   int RecoverOneFile(const FoundFileRecord& record, const std::string& destination);
-  int RecoverFolder(const FoundFileRecord& record, const std::string& destination, int base);
 
   std::unique_ptr<SectorReader> reader_;
   bool open_ = false;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "fat/DeepFatGeometry.h"
+#include "output/FolderRecovery.h"
 #include "platform/RawSource.h"
 #include "scan/FoundFileRecord.h"
 #include "scan/FoundFileStore.h"
@@ -150,7 +151,6 @@ class CProfessionalFatRecovery : public IFileRecoveryParse {
     uint32_t cluster = 0;
     uint64_t firstSector = 0;
   };
-  struct ProgressSink;
 
   int OpenReader(std::unique_ptr<SectorReader> reader, uint64_t start, uint64_t length,
                  char16_t letter);
@@ -195,9 +195,8 @@ class CProfessionalFatRecovery : public IFileRecoveryParse {
 
   // Recovery.
   int CopyContiguous(const FoundFileRecord& r, class OutputFile* file, uint8_t* buffer,
-                     uint64_t bufferSize, uint64_t& copied, const ProgressSink& progress);
+                     uint64_t bufferSize, uint64_t& copied, const CopyProgress& progress);
   int RecoverOneFile(const FoundFileRecord& r, const std::string& destination);
-  int RecoverFolder(const FoundFileRecord& r, const std::string& destination, int base);
 
   std::unique_ptr<SectorReader> reader_;
   bool open_ = false;

@@ -5,41 +5,19 @@
 
 #include <algorithm>
 #include <cstring>
-#include <deque>
 
 #include "fat/CProfessionalFatRecovery.h"
+#include "output/FolderRecovery.h"
 #include "output/OutputFiles.h"
 #include "output/PreviewFile.h"
-#include "output/RecoveredName.h"
-#include "output/UniquePath.h"
 #include "scan/ExtensionLists.h"
 #include "scan/ScanLogCatalogue.h"
 
 namespace salvora {
 
-// Where copy progress goes: the recovery callback (with the output path) or the preview one.
-struct CProfessionalFatRecovery::ProgressSink {
-  RecoveryProgressCallback recovery = nullptr;
-  PreviewProgressCallback preview = nullptr;
-  void* userData = nullptr;
-  const std::string* path = nullptr;
-
-  int operator()(int percent, int error) const {
-    if (recovery) return recovery(userData, percent, 100, error, path ? path->c_str() : "");
-    if (preview) return preview(userData, percent, error);
-    return 0;
-  }
-};
-
-namespace {
-
-constexpr int kMaxRecoveryDepth = 256;
-
-}  // namespace
-
 int CProfessionalFatRecovery::CopyContiguous(const FoundFileRecord& r, OutputFile* file,
                                              uint8_t* buffer, uint64_t bufferSize,
-                                             uint64_t& copied, const ProgressSink& progress) {
+                                             uint64_t& copied, const CopyProgress& progress) {
   copied = 0;
   if (!reader_) return kReadFault;
   const uint32_t clusterBytes = r.ClusterSize();
@@ -94,62 +72,24 @@ int CProfessionalFatRecovery::CopyContiguous(const FoundFileRecord& r, OutputFil
 
 int CProfessionalFatRecovery::RecoverOneFile(const FoundFileRecord& r,
                                              const std::string& destination) {
-  ProgressSink progress{recoveryCallback_, nullptr, userData_, &destination};
-  OutputFile out;
-  int rc = CreateParentFolders(destination);
-  if (rc == 0) rc = out.Create(destination);
-  if (rc != 0) {
-    progress(100, rc);
-    return rc;
-  }
-  uint64_t copied = 0;
-  rc = CopyContiguous(r, &out, nullptr, 0, copied, progress);
-  int closed = out.Close();
-  if (rc == 0 && closed != 0) {
-    progress(100, closed);
-    rc = closed;
-  }
-  return rc;
-}
-
-int CProfessionalFatRecovery::RecoverFolder(const FoundFileRecord& r,
-                                            const std::string& destination, int base) {
-  if (int rc = CreateFolders(destination); rc != 0) return rc;
-  struct Queued {
-    FoundFileRecord record;
-    std::string path;
-  };
-  std::deque<Queued> queue{{r, destination}};
-  int result = 0;
-  while (!queue.empty()) {
-    Queued folder = std::move(queue.front());
-    queue.pop_front();
-    const int depth = CountSeparators(folder.path) - base;
-    if (depth < 0 || depth > kMaxRecoveryDepth) continue;
-    std::vector<FoundFileRecord> children;
-    if (int rc = ListChildren(&folder.record, depth, children); rc != 0 && result == 0) result = rc;
-    for (const auto& child : children) {
-      // Several deleted versions of one name are common: each child gets a name of its own, and a
-      // subfolder is filled at the path actually made for it.
-      std::string path = MakeUniquePath(folder.path + "/" + SanitiseRecoveredName(child.Name()));
-      if (path.empty()) continue;
-      if (child.IsFolder()) {
-        if (CreateFolders(path) == 0) queue.push_back({child, path});
-        continue;
-      }
-      int rc = RecoverOneFile(child, path);
-      if (rc == kScanCancelled) return rc;
-      if (rc != 0 && result == 0) result = rc;
-    }
-  }
-  return result;
+  const CopyProgress progress{recoveryCallback_, nullptr, userData_, &destination};
+  return RecoverIntoFile(destination, progress, [&](OutputFile& out) {
+    uint64_t copied = 0;
+    return CopyContiguous(r, &out, nullptr, 0, copied, progress);
+  });
 }
 
 int CProfessionalFatRecovery::RecoverFile(const FoundFileRecord* record,
                                           const std::string& destination,
                                           int baseSeparatorCount) {
   if (!record) return kInvalidParameter;
-  if (record->IsFolder()) return RecoverFolder(*record, destination, baseSeparatorCount);
+  if (record->IsFolder())
+    return RecoverFolderTree(
+        *record, destination, baseSeparatorCount,
+        [&](const FoundFileRecord& folder, int depth, std::vector<FoundFileRecord>& children) {
+          return ListChildren(&folder, depth, children);
+        },
+        [&](const FoundFileRecord& file, const std::string& path) { return RecoverOneFile(file, path); });
   return RecoverOneFile(*record, destination);
 }
 
@@ -157,7 +97,7 @@ int CProfessionalFatRecovery::ReadForPreview(const FoundFileRecord* record, std:
                                              uint8_t* buffer, int& size,
                                              PreviewProgressCallback callback, void* userData) {
   if (!record) return kInvalidParameter;
-  ProgressSink progress{nullptr, callback, userData, nullptr};
+  const CopyProgress progress{nullptr, callback, userData, nullptr};
   return PreparePreview(record->Name(), tempPath, buffer, size,
                         [&](OutputFile* out, uint8_t* into, uint64_t limit, uint64_t& copied) {
                           return CopyContiguous(*record, out, into, limit, copied, progress);
