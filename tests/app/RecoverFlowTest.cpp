@@ -15,6 +15,7 @@
 #include "app/ScanEngines.h"
 #include "storage/FormatText.h"
 #include "ui/CListExUI.h"
+#include "ui/CRichEditUI.h"
 #include "ui/CTreeUI.h"
 
 using namespace salvora;
@@ -147,6 +148,22 @@ TEST_F(RecoverFlowTest, CardPhotosArriveInThePhotoFolderWithUniqueNamesAndTheirO
   ASSERT_NE(seen, answerer.windows.end());
   EXPECT_EQ(seen->width, 500);
   EXPECT_EQ(seen->height, 240);
+}
+
+TEST_F(RecoverFlowTest, PreviewOfAFoundPhotoShowsItFromItsOriginalBytes) {
+  auto w = ScanCard();
+  Tree(*w)->setCurrentItem(Tree(*w)->FindNode(QStringLiteral("jpg")));
+  test::Settle();
+  auto* list = w->Find<ui::CListExUI>(QStringLiteral("FileList"));
+  ASSERT_GT(list->RowCount(), 0);
+  list->setCurrentItem(list->Row(0));
+  test::Settle();
+  auto* pane = w->Find<ui::CRichEditUI>(QStringLiteral("PreviewEdit"));
+  EXPECT_TRUE(pane->toHtml().contains(QStringLiteral("<img"))) << pane->toHtml().toStdString();
+  const std::string shown = test::Sha256File(data.path() + "/SalvoraData/ScanLog/tmp.jpg");
+  EXPECT_TRUE(shown == test::Sha256File(Source("dsc1a.jpg")) || shown == test::Sha256File(Source("dsc1b.jpg")) ||
+              shown == test::Sha256File(Source("dsc2.jpg")))
+      << "the preview is one of the card's photos, byte for byte";
 }
 
 TEST_F(RecoverFlowTest, AFailedItemIsListedFirstInRedAndTheRunGoesOn) {
