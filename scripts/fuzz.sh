@@ -8,8 +8,8 @@ seconds=${1:-30}
 shift || true
 root=$PWD
 shared=$(cd "$root/.." && pwd)/shared/testdata
-fixtures=$root/build/default/fixtures
-[ -d "$fixtures" ] || bash tests/fixtures/make-all.sh "$fixtures" >/dev/null
+fixtures=$root/build/fixtures
+bash tests/fixtures/make-all.sh "$fixtures" >/dev/null
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j 2
 targets=("$@")
