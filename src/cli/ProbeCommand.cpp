@@ -35,6 +35,9 @@ int RunProbe(const Args& args) {
   std::printf("source: %s\nfile system: %s\nsector size: %d\nfast engine: %s\nadvanced engine: %s\n",
               args[0].c_str(), SourceKindName(probe.kind), probe.sectorSize, fast ? fast : "none",
               EngineFactory::EngineNameFor(probe.kind, true));
+  if (probe.unreadableBytes != 0)
+    std::printf("unreadable: %zu of the first %zu bytes (taken as zeros)\n", probe.unreadableBytes,
+                EngineFactory::kProbeBytes);
   return kExitOk;
 }
 

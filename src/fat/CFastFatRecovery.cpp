@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "fat/FatBootSector.h"
 #include "fat/FatDirEntry.h"
 #include "platform/ErrorCodes.h"
 #include "scan/RelationKey.h"
@@ -58,6 +59,14 @@ int CFastFatRecovery::OpenReader(std::unique_ptr<SectorReader> reader, uint64_t 
   const uint64_t tableStart = partitionStart_ + geometry_.reservedSectors;
   const uint64_t readable = std::min<uint64_t>(
       SourceSectors() > tableStart ? SourceSectors() - tableStart : 0, geometry_.fatSectors);
+  // The second table, where there is one, stands in for unreadable sectors of the first.
+  const uint64_t mirrorStart = tableStart + geometry_.fatSectors;
+  const bool mirrored = FatBootSector(ByteView(boot_.data(), boot_.size())).NumberOfFats() >= 2;
+  table_.SetMirror(mirrorStart, mirrored ? std::min<uint64_t>(SourceSectors() > mirrorStart
+                                                                  ? SourceSectors() - mirrorStart
+                                                                  : 0,
+                                                              geometry_.fatSectors)
+                                         : 0);
   table_.Load(reader_.get(), tableStart, geometry_.sectorSize, geometry_.entryBits, readable,
               geometry_.MaxCluster());
   open_ = true;
@@ -70,7 +79,10 @@ int CFastFatRecovery::ReadBootAndGeometry() {
   boot_.assign(size_t(count) * deviceSector, 0);
   uint32_t got = 0;
   int rc = reader_->ReadSectors(boot_.data(), count, partitionStart_, int(deviceSector), got);
-  if (rc != 0 || size_t(got) * deviceSector < kBootBytes) return rc != 0 ? rc : kReadFault;
+  // Only the boot sector itself is needed: a bad sector in the reserved area or the table behind
+  // it must not make the whole volume unreadable (the rest of the buffer stays zero).
+  if (rc == kInvalidParameter || size_t(got) * deviceSector < 512)
+    return rc != 0 ? rc : kReadFault;
   boot_.resize(kBootBytes);
   auto geometry = FatGeometry::FromBootSector(ByteView(boot_.data(), boot_.size()));
   if (!geometry) return kInvalidParameter;

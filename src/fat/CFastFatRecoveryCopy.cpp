@@ -33,8 +33,10 @@ int CFastFatRecovery::CopyChain(const FoundFileRecord& record, OutputFile* file,
     if (c == 0 && !geometry_.fat32) sector = record.PartitionStart() + record.DataAreaStart() - geometry_.rootSectors;
     else if (c < 2) { result = kReadFault; break; }
     else sector = record.PartitionStart() + record.DataAreaStart() + uint64_t(c - 2) * sectorsPerCluster;
+    // Only the sectors still owed are read, so a file ending near the source's end is whole.
+    const uint32_t want = uint32_t(std::min<uint64_t>(sectorsPerCluster, (remaining + ss - 1) / ss));
     uint32_t got = 0;
-    int rc = ReadSectors(cluster.data(), sectorsPerCluster, sector, got);
+    int rc = ReadSectors(cluster.data(), want, sector, got);
     if (got == 0) {
       result = rc ? rc : kReadFault;
       break;
@@ -49,6 +51,11 @@ int CFastFatRecovery::CopyChain(const FoundFileRecord& record, OutputFile* file,
     remaining -= n;
     if (int stop = progress(int((total - remaining) * 100 / total), 0); stop != 0) return stop;
     if (remaining == 0) break;
+    // A cluster read only in part (a bad sector): what follows would land at the wrong offset.
+    if (got < want) {
+      result = rc ? rc : kReadFault;
+      break;
+    }
     uint32_t next = 0;
     if ((result = NextCluster(c, next)) != 0) break;
     // The chain ended early (the clusters after a fragment belong to other files): what was

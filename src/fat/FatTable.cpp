@@ -24,22 +24,37 @@ int FatTable::Load(SectorReader* reader, uint64_t tableStart, uint32_t sectorSiz
   uint64_t sectors = std::min<uint64_t>(kWindowBytes / sectorSize, readableSectors);
   if (sectors == 0) return kReadFault;
   window_.assign(size_t(sectors) * sectorSize, 0);
+  unreadable_ = UINT64_MAX;
   int rc = Reload(0);
-  if (rc != 0) window_.clear();
+  // Unreadable first sectors do not make the whole table unknown: entries further on are read
+  // when asked for. Only a table that cannot be read anywhere near its start has no window.
+  if (rc != 0 && rc != kReadFault) window_.clear();
   return rc;
+}
+
+int FatTable::ReadWindow(uint64_t index, uint32_t count, uint32_t& got) {
+  got = 0;
+  int rc = reader_->ReadSectors(window_.data(), count, tableStart_ + index, int(sectorSize_), got);
+  if (got > 0) return 0;
+  if (index < mirrorReadable_) {
+    const uint32_t mirrored = uint32_t(std::min<uint64_t>(count, mirrorReadable_ - index));
+    reader_->ReadSectors(window_.data(), mirrored, mirrorStart_ + index, int(sectorSize_), got);
+    if (got > 0) return 0;
+  }
+  return rc != 0 ? rc : kReadFault;
 }
 
 int FatTable::Reload(uint64_t byteOffset) {
   uint64_t index = byteOffset / sectorSize_;
   windowLength_ = 0;
-  if (index >= readableSectors_) return kReadFault;
+  if (index >= readableSectors_ || index == unreadable_) return kReadFault;
   uint32_t count = uint32_t(std::min<uint64_t>(window_.size() / sectorSize_, readableSectors_ - index));
   uint32_t got = 0;
-  int rc = reader_->ReadSectors(window_.data(), count, tableStart_ + index, int(sectorSize_), got);
+  int rc = ReadWindow(index, count, got);
   windowIndex_ = index;
   windowLength_ = got * sectorSize_;
-  if (got == 0) return rc != 0 ? rc : kReadFault;
-  return 0;
+  if (rc != 0) unreadable_ = index;
+  return rc;
 }
 
 int FatTable::Entry(uint32_t c, uint32_t& value) {

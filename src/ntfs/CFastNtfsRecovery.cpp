@@ -7,6 +7,7 @@
 #include "ntfs/FileRecord.h"
 #include "platform/Clock.h"
 #include "platform/DiskMap.h"
+#include "platform/SalvagingRead.h"
 #include "scan/ScanLogName.h"
 
 namespace salvora {
@@ -51,10 +52,11 @@ int CFastNtfsRecovery::Open(const std::string& path, int diskNumber, uint64_t st
   }
   if (startSector > UINT64_MAX / deviceSectorSize) return kInvalidParameter;
   std::vector<uint8_t> boot(kBootBytes, 0);
-  int error = 0;
-  long long got = raw_.ReadAt(boot.data(), boot.size(), startSector * deviceSectorSize, &error);
-  if (got < 0) return error;
-  if (size_t(got) < boot.size()) return kReadFault;
+  // The boot sector is what counts: bad sectors behind it in the boot area are read as zeros.
+  platform::SalvagedRead read = platform::ReadSalvaging(raw_, boot.data(), boot.size(),
+                                                        startSector * deviceSectorSize);
+  if (read.firstUnreadable < 512) return read.firstError;
+  if (read.bytes < boot.size()) return kReadFault;
 
   NtfsGeometry g;
   if (!NtfsGeometry::FromBootSector(ByteView(boot.data(), boot.size()), startSector, g))
@@ -84,6 +86,7 @@ int CFastNtfsRecovery::SetScanCallbacks(ScanProgressCallback scan, RecoveryProgr
 int CFastNtfsRecovery::Scan(const char* savedScanName) {
   folderList_.clear();
   folderSet_.clear();
+  unreadableRecords_ = 0;
   store_ = std::make_unique<FoundFileStore>();
   if (searchCallback_) store_->SetSearchCallback(searchCallback_, searchUserData_);
   if (savedScanName != nullptr) return store_->OpenLog(savedScanName);
@@ -133,11 +136,15 @@ int CFastNtfsRecovery::WalkMft() {
         uint32_t got = 0;
         uint64_t first = g.volumeStart + uint64_t(cluster) * spc + offset;
         int rc = reader_.ReadSectors(chunk_.data(), uint32_t(stepSectors), first, g.bytesPerSector, got);
-        if (rc != 0) return rc;
-        uint64_t records = got / uint64_t(g.sectorsPerRecord);
-        for (uint64_t i = 0; i < records; ++i)
+        if (rc == kInvalidParameter) return rc;
+        const uint64_t records = stepSectors / uint64_t(g.sectorsPerRecord);
+        const uint64_t whole = std::min<uint64_t>(got / uint64_t(g.sectorsPerRecord), records);
+        for (uint64_t i = 0; i < whole; ++i)
           ProcessFileRecord(chunk_.data() + i * uint64_t(g.recordSize), Pass::File,
                             uint32_t(recordNumber + i));
+        // Bad sectors in the table: every record behind them is tried on its own, and those that
+        // cannot be read are passed over, so one bad sector costs only the records it holds.
+        if (rc != 0) SalvageRecords(first, recordNumber, whole, records);
       }
       recordNumber += stepSectors / uint64_t(g.sectorsPerRecord);
       offset += stepSectors;
@@ -152,11 +159,29 @@ int CFastNtfsRecovery::WalkMft() {
   return 0;
 }
 
+void CFastNtfsRecovery::SalvageRecords(uint64_t firstSector, uint64_t firstNumber, uint64_t from,
+                                       uint64_t to) {
+  const NtfsGeometry& g = Geometry();
+  for (uint64_t i = from; i < to; ++i) {
+    uint8_t* record = chunk_.data() + i * uint64_t(g.recordSize);
+    uint32_t got = 0;
+    reader_.ReadSectors(record, uint32_t(g.sectorsPerRecord), firstSector + i * uint64_t(g.sectorsPerRecord),
+                        g.bytesPerSector, got);
+    if (got == uint32_t(g.sectorsPerRecord))
+      ProcessFileRecord(record, Pass::File, uint32_t(firstNumber + i));
+    else
+      ++unreadableRecords_;
+  }
+}
+
 void CFastNtfsRecovery::RunFolderPass() {
   std::vector<uint8_t> buffer(NtfsMft::kRecordBuffer);
   for (size_t i = 0; i < folderList_.size(); ++i) {
     uint32_t n = folderList_[i];
-    if (mft_.ReadMftRecord(n, buffer.data()) == 0) ProcessFileRecord(buffer.data(), Pass::Folder, n);
+    if (mft_.ReadMftRecord(n, buffer.data()) == 0)
+      ProcessFileRecord(buffer.data(), Pass::Folder, n);
+    else if (n > kLastSystemRecord)
+      AddLostFolder(n, true);  // its files stay reachable under a folder of its number
   }
 }
 

@@ -70,12 +70,16 @@ class CFastNtfsRecovery : public IFileRecoveryParse, public INtfsRecordLookups {
   NtfsMft& Mft() { return mft_; }
   const std::vector<uint32_t>& FolderList() const { return folderList_; }
   uint64_t UsageBitmapLength() const { return bitmapLength_; }
+  // Records of the last scan's table walk that could not be read (bad sectors).
+  uint64_t UnreadableRecords() const { return unreadableRecords_; }
   FoundFileStore* Store() { return store_.get(); }
 
  private:
   int Open(const std::string& path, int diskNumber, uint64_t startSector, uint64_t sectorCount,
            bool image, char16_t driveLetter);
   int WalkMft();
+  // Reads records from..to-1 of a table step one by one, after the step's read failed.
+  void SalvageRecords(uint64_t firstSector, uint64_t firstNumber, uint64_t from, uint64_t to);
   void RunFolderPass();
   int ReportScanProgress(int percent);
   void UpdateEstimate(uint64_t processedSectors, uint64_t totalSectors);
@@ -99,6 +103,7 @@ class CFastNtfsRecovery : public IFileRecoveryParse, public INtfsRecordLookups {
   std::vector<uint8_t> chunk_;
   std::vector<uint8_t> bitmap_;
   uint64_t bitmapLength_ = 0;  // bytes of bitmap_ that hold the volume's bitmap
+  uint64_t unreadableRecords_ = 0;
 
   ScanProgressCallback scanCallback_ = nullptr;
   RecoveryProgressCallback recoveryCallback_ = nullptr;

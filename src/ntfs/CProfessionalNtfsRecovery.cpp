@@ -8,6 +8,7 @@
 #include "ntfs/FileRecord.h"
 #include "ntfs/NtfsBootSector.h"
 #include "platform/DiskMap.h"
+#include "platform/SalvagingRead.h"
 #include "platform/TextEncoding.h"
 #include "scan/ScanLogName.h"
 
@@ -83,10 +84,10 @@ int CProfessionalNtfsRecovery::Open(const std::string& path, int diskNumber, uin
   if (rc != 0) return rc;
   if (volumeStart_ > UINT64_MAX / uint64_t(bytesPerSector)) return kInvalidParameter;
   std::vector<uint8_t> boot(kBootBytes, 0);
-  int error = 0;
-  long long got = raw_.ReadAt(boot.data(), boot.size(), volumeStart_ * uint64_t(bytesPerSector), &error);
-  if (got < 0) return error;
-  if (size_t(got) < boot.size()) return kReadFault;
+  // Unreadable sectors of the boot area read as zeros: the engine works without a boot sector.
+  platform::SalvagedRead read = platform::ReadSalvaging(raw_, boot.data(), boot.size(),
+                                                        volumeStart_ * uint64_t(bytesPerSector));
+  if (read.bytes < boot.size()) return read.firstError ? read.firstError : kReadFault;
   opened_ = true;
   NtfsBootSector bs(ByteView(boot.data(), boot.size()));
   if (IsNtfsBootSector(ByteView(boot.data(), 512))) {

@@ -19,6 +19,10 @@ bool NtfsGeometry::FromBootSector(ByteView boot, uint64_t volumeStart, NtfsGeome
   uint64_t mftCluster = bs.MftCluster();
   if (mftCluster > (UINT64_MAX - volumeStart) / uint64_t(spc)) return false;
   out.mftStart = volumeStart + mftCluster * uint64_t(spc);
+  const uint64_t mirrorCluster = bs.MftMirrorCluster();
+  out.mftMirrorStart = mirrorCluster != 0 && mirrorCluster <= (UINT64_MAX - volumeStart) / uint64_t(spc)
+                           ? volumeStart + mirrorCluster * uint64_t(spc)
+                           : 0;
   return true;
 }
 

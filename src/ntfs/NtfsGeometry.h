@@ -12,6 +12,7 @@ struct NtfsGeometry {
   uint64_t volumeStart = 0;
   uint64_t totalSectors = 0;
   uint64_t mftStart = 0;  // absolute sector of record 0
+  uint64_t mftMirrorStart = 0;  // absolute sector of the mirror's record 0; 0 when none
   int bytesPerSector = 512;
   int sectorsPerRecord = 2;
   int recordSize = 1024;

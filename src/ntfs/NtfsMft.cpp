@@ -51,6 +51,11 @@ int NtfsMft::LoadMftRuns() {
   mftRuns_.clear();
   RunList runs;
   int rc = GetAttributeRuns(g_.mftStart, kAttrData, runs);
+  // The table's own record on a bad sector: its copy in the mirror says where the table lies.
+  if (rc > 0 && g_.mftMirrorStart != 0) {
+    runs.clear();
+    rc = GetAttributeRuns(g_.mftMirrorStart, kAttrData, runs);
+  }
   mftRuns_ = std::move(runs);
   return rc;
 }

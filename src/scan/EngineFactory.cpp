@@ -8,6 +8,7 @@
 #include "ntfs/NtfsBootSector.h"
 #include "platform/DiskMap.h"
 #include "platform/RawSource.h"
+#include "platform/SalvagingRead.h"
 #include "platform/VolumeFlush.h"
 #include "scan/CFastExtRecovery.h"
 #include "scan/CProfessionalRecovery.h"
@@ -16,17 +17,21 @@
 namespace salvora {
 namespace {
 
-// Reads exactly the probe area at offset; false when the read fails or comes up short.
-bool ReadProbe(platform::FileSource& source, uint64_t offset, std::vector<uint8_t>& probe, int& error) {
+// Reads the probe area at offset. A stretch that cannot be read (a bad sector) stays zero and the
+// read goes on after it, so a bad sector beside the boot sector does not hide the volume. False
+// when the source ends inside the probe area or none of it could be read.
+bool ReadProbe(platform::FileSource& source, uint64_t offset, std::vector<uint8_t>& probe,
+               ProbeResult& result) {
   probe.assign(EngineFactory::kProbeBytes, 0);
-  size_t done = 0;
-  while (done < probe.size()) {
-    long long got = source.ReadAt(probe.data() + done, probe.size() - done, offset + done, &error);
-    if (got <= 0) {
-      if (error == 0) error = kReadFault;
-      return false;
-    }
-    done += size_t(got);
+  platform::SalvagedRead read = platform::ReadSalvaging(source, probe.data(), probe.size(), offset);
+  result.unreadableBytes = read.unreadable;
+  if (read.unreadable == probe.size()) {
+    result.error = read.firstError;
+    return false;
+  }
+  if (read.bytes < probe.size()) {
+    result.error = read.firstError ? read.firstError : kReadFault;
+    return false;
   }
   return true;
 }
@@ -92,7 +97,7 @@ ProbeResult EngineFactory::ProbeDisk(int diskNumber, uint64_t startSector) {
     result.error = kInvalidParameter;
     return result;
   }
-  if (!ReadProbe(source, startSector * uint64_t(result.sectorSize), probe, result.error)) return result;
+  if (!ReadProbe(source, startSector * uint64_t(result.sectorSize), probe, result)) return result;
   result.kind = Classify(ByteView(probe.data(), probe.size()));
   return result;
 }
@@ -102,7 +107,7 @@ ProbeResult EngineFactory::ProbeImage(const std::string& path) {
   platform::FileSource source;
   if ((result.error = source.Open(path)) != 0) return result;
   std::vector<uint8_t> probe;
-  if (!ReadProbe(source, 0, probe, result.error)) return result;
+  if (!ReadProbe(source, 0, probe, result)) return result;
   result.kind = Classify(ByteView(probe.data(), probe.size()));
   return result;
 }

@@ -19,6 +19,7 @@ struct ProbeResult {
   int error = 0;            // 0, or why the probe read failed
   SourceKind kind = SourceKind::Unknown;
   int sectorSize = 512;     // of the disk (images: 512)
+  size_t unreadableBytes = 0;  // of the probe area, read as zeros (bad sectors)
 };
 
 // Picks and opens the engine for a source. Process-wide; engines it returns belong to the caller.

@@ -42,12 +42,13 @@ class SectorSweep {
   // The result of the last handler call that was not a cancel.
   int LastResult() const { return lastResult_; }
   uint32_t ChunkSectors() const { return chunkSectors_; }
+  // Reads that stopped at an unreadable sector, over all runs.
+  uint64_t UnreadableReads() const { return unreadableReads_; }
 
  private:
-  // Offers the `got` sectors read at `first` to the handler; returns the sectors to move on
-  // beyond the n-sector chunk (negative after a cancel: back to the cancelled sector).
-  int64_t ProcessChunk(uint64_t first, uint32_t n, uint32_t got, const SectorHandler& handler,
-                       bool& cancelled);
+  // Offers the `got` sectors read at `first` to the handler; returns how far the handler took
+  // the sweep from `first` (at least got; after a cancel, the cancelled sector).
+  uint64_t ProcessChunk(uint64_t first, uint32_t got, const SectorHandler& handler, bool& cancelled);
 
   SectorReader& reader_;
   int sectorSize_;
@@ -56,6 +57,7 @@ class SectorSweep {
   uint64_t offset_ = 0;
   uint64_t swept_ = 0;
   int lastResult_ = 0;
+  uint64_t unreadableReads_ = 0;
 };
 
 }  // namespace salvora

@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
 #include "platform/ErrorCodes.h"
+#include "platform/FaultInjection.h"
 #include "platform/RawSource.h"
+#include "support/TestSupport.h"
 
 namespace salvora {
 namespace {
@@ -142,6 +145,40 @@ TEST(SectorSweep, RangePastTheSourceEndOffersOnlyWhatCouldBeRead) {
   ASSERT_EQ(seen.size(), 200u);
   EXPECT_EQ(seen.back(), 199u);
   EXPECT_EQ(sweep.Swept(), 400u);
+}
+
+TEST(SectorSweep, BadSectorsCostOnlyThemselvesAndLongStretchesFewReads) {
+  // A numbered image file with a lone bad sector in the middle of a chunk and a long bad stretch.
+  test::TempDir dir;
+  const std::string image = dir.File("bad.img");
+  std::vector<uint8_t> bytes(3000 * 512);
+  for (uint64_t s = 0; s < 3000; ++s)
+    for (int b = 0; b < 8; ++b) bytes[s * 512 + b] = uint8_t(s >> (8 * b));
+  test::WriteFileBytes(image, bytes);
+  platform::SetFaultPlan(image, {{{150 * 512, 151 * 512}, {1000 * 512, 2000 * 512}}, 0});
+  SectorReader reader;
+  ASSERT_EQ(reader.OpenFile(image), 0);
+  SectorSweep sweep(reader, 512);
+  std::vector<uint64_t> seen;
+  int rc = sweep.Run(0, 3000, 0, [&](const uint8_t* s, size_t, uint64_t a, uint64_t&) {
+    EXPECT_EQ(NumberOf(s), a);
+    seen.push_back(a);
+    return 0;
+  });
+  platform::ClearFaultPlans();
+  EXPECT_EQ(rc, 0);
+  EXPECT_EQ(sweep.Swept(), 3000u);
+  // Everything before and behind the lone bad sector of the chunk 128..255 is offered.
+  EXPECT_EQ(std::count(seen.begin(), seen.end(), 149u), 1);
+  EXPECT_EQ(std::count(seen.begin(), seen.end(), 150u), 0);
+  EXPECT_EQ(std::count(seen.begin(), seen.end(), 151u), 1);
+  EXPECT_EQ(std::count(seen.begin(), seen.end(), 999u), 1);
+  for (uint64_t a : seen) EXPECT_TRUE(a < 1000 || a >= 2000) << a;
+  // The steps over the long stretch grow to whole chunks: far fewer failing reads than sectors,
+  // and the sweep is back on the medium within a chunk of the stretch's end.
+  EXPECT_LT(sweep.UnreadableReads(), 30u);
+  EXPECT_LE(*std::find_if(seen.begin(), seen.end(), [](uint64_t a) { return a >= 2000; }), 2000u + 128);
+  EXPECT_EQ(seen.back(), 2999u);
 }
 
 }  // namespace
