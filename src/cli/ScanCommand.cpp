@@ -25,14 +25,14 @@ const char kUsage[] =
     "  --ext       list only files with these extensions (jpg,png)\n"
     "  --tree      one line per folder and file (default): type (d folder, f file), deleted or\n"
     "              live, content check (ok, or bad when the first sector does not match the\n"
-    "              extension), size, written, created and accessed times, path\n"
+    "              extension; - for folders), size, written, created and accessed times, path\n"
     "  --json      one object per record instead\n"
     "Exit codes: 0 done, 1 listing incomplete, 2 bad arguments or source, 130 cancelled.\n";
 
 void PrintItem(const FoundItem& item) {
   const FoundFileRecord& r = item.record;
   std::printf("%s %-7s %-3s %12" PRIu64 "  %-19s  %-19s  %-19s  %s\n", r.IsFolder() ? "d" : "f",
-              r.IsDeleted() ? "deleted" : "live", r.ContentCheck() ? "ok" : "bad", r.FileSize(),
+              r.IsDeleted() ? "deleted" : "live", r.IsFolder() ? "-" : r.ContentCheck() ? "ok" : "bad", r.FileSize(),
               FormatRecordTime(r.WriteTime()).c_str(), FormatRecordTime(r.CreationTime()).c_str(),
               FormatRecordTime(r.AccessTime()).c_str(), item.path.c_str());
 }
@@ -52,7 +52,7 @@ void PrintJsonItem(const FoundItem& item, const std::string& source, bool first)
               r.IsFolder() ? "true" : "false", r.FileSize(), JsonTime(r.WriteTime()).c_str(),
               JsonTime(r.CreationTime()).c_str(), JsonTime(r.AccessTime()).c_str(),
               JsonString(EngineNameOf(r)).c_str(), r.IsDeleted() ? "true" : "false",
-              r.ContentCheck() ? "true" : "false", firstSector.c_str(), r.EntrySector(),
+              r.IsFolder() ? "null" : r.ContentCheck() ? "true" : "false", firstSector.c_str(), r.EntrySector(),
               JsonString(source).c_str());
 }
 

@@ -207,6 +207,8 @@ int CFastNtfsRecovery::ProcessFileRecord(uint8_t* data, Pass pass, uint32_t n) {
   if (n <= kLastSystemRecord) return 0;
 
   FoundFileRecord entry = BuildFoundRecord(summary, pass);
+  // A record no longer in use is a deleted file or folder; listings and --only-deleted rely on it.
+  entry.SetDeleted(!header.IsInUse());
   entry.SetClusterSize(g.ClusterSize());
   entry.SetObjectId(n);
   entry.SetEntrySector(mft_.MftRecordToSector(n));

@@ -170,6 +170,8 @@ int CProfessionalNtfsRecovery::ProcessFoundRecord(uint8_t* data, uint64_t s, Pas
   }
 
   FoundFileRecord entry = BuildFoundRecord(summary, pass);
+  // A record no longer in use is a deleted file or folder; listings and --only-deleted rely on it.
+  entry.SetDeleted(!header.IsInUse());
   InferClusterSize(data);
   entry.SetClusterSize(AllocationUnit());
   entry.SetObjectId(own);

@@ -19,7 +19,7 @@ TEST(ScanCommand, PrintsTheFoundTree) {
   std::string out;
   const std::string image = test::FixturePath("fat16-del.img");
   ASSERT_EQ(test::RunCommand(Cli(data.path(), "scan --fast '" + image + "' 2>/dev/null"), &out), 0);
-  EXPECT_NE(out.find("d deleted ok             0"), std::string::npos) << out;
+  EXPECT_NE(out.find("d deleted -              0"), std::string::npos) << "folders have no content check\n" << out;
   EXPECT_NE(out.find("  /!hotos/\n"), std::string::npos) << out;
   EXPECT_NE(out.find("f deleted ok         11988  "), std::string::npos) << out;
   EXPECT_NE(out.find("  /dcim/100cam/Long Holiday Picture.jpg\n"), std::string::npos) << out;
@@ -28,6 +28,21 @@ TEST(ScanCommand, PrintsTheFoundTree) {
   std::string again;
   ASSERT_EQ(test::RunCommand(Cli(data.path(), "scan --fast '" + image + "' 2>/dev/null"), &again), 0);
   EXPECT_EQ(again, out);
+}
+
+TEST(ScanCommand, NtfsFindsSayWhetherTheyWereDeleted) {
+  test::TempDir data, dest;
+  std::string out;
+  const std::string image = test::FixturePath("ntfs-files.img");
+  ASSERT_EQ(test::RunCommand(Cli(data.path(), "scan --fast '" + image + "' 2>/dev/null"), &out), 0);
+  EXPECT_NE(out.find("f deleted ok          9022  "), std::string::npos) << out;
+  EXPECT_NE(out.find("  /Gone/inner.txt\n"), std::string::npos) << out;
+  // Every file the fast NTFS scan lists was deleted, so --only-deleted keeps them all.
+  ASSERT_EQ(test::RunCommand(Cli(data.path(), "recover --fast --only-deleted '" + image + "' --to '" + dest.path() +
+                                                  "' 2>/dev/null"),
+                             &out),
+            0);
+  EXPECT_NE(out.find("Finished 12 of 12 files"), std::string::npos) << out;
 }
 
 TEST(ScanCommand, RefusesWhatItCannotScan) {

@@ -43,7 +43,12 @@ TEST_F(NtfsFilesScan, FindsEveryDeletedFileWithItsSize) {
     EXPECT_EQ(r->EngineKind(), 0u);
     EXPECT_EQ(r->DriveLetter(), u'E');
     EXPECT_NE(r->WriteTime(), 0u);
+    EXPECT_TRUE(r->IsDeleted()) << name;
   }
+  ASSERT_FALSE(scan_->Folders("Gone").empty());
+  EXPECT_TRUE(scan_->Folders("Gone")[0]->IsDeleted());
+  ASSERT_FALSE(scan_->Folders("A").empty());
+  EXPECT_FALSE(scan_->Folders("A")[0]->IsDeleted()) << "a folder still in use is live";
   // Files in use, and the system files, are never reported.
   EXPECT_EQ(scan_->Folders("reuse.txt").size(), 0u);
   for (const auto& r : scan_->records) {

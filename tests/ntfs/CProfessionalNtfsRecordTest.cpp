@@ -131,6 +131,11 @@ TEST(DeepNtfsScan, ReportsFilesInUseOrDeletedAndRebuildsTheirFolders) {
   EXPECT_EQ(x.FileSize(), 5u);
   EXPECT_EQ(x.ClusterSize(), 8u * 512);  // the guess for a 4 MiB volume
   EXPECT_EQ(scan.PathOf(x), "A\\B\\");
+  // The record's in-use flag tells deleted finds from live ones.
+  EXPECT_TRUE(x.IsDeleted());
+  EXPECT_FALSE(scan.Named("y.txt", false)[0]->IsDeleted());
+  EXPECT_FALSE(scan.Named("A", true)[0]->IsDeleted());
+  EXPECT_TRUE(scan.Named("B", true)[0]->IsDeleted());
   ASSERT_EQ(scan.engine->Folders().size(), 2u);
   EXPECT_EQ(scan.engine->Folders()[0].record, 31u);
   EXPECT_TRUE(scan.engine->Folders()[0].layout.contiguous);
