@@ -19,11 +19,14 @@ int SectorSize() { return MeasureContext::Instance().sectorSize; }
 size_t Length(const uint8_t* bytes, int length) { return bytes && length > 0 ? size_t(length) : 0; }
 
 // JPEG: each piece's first FF D9, if it ends cleanly, is the latest candidate end; the file ends
-// there unless a stop sector came first.
+// there unless a stop sector came first. A marker past the stop sector belongs to the file that
+// starts there (another JPEG, typically): it must not replace the end found in an earlier piece.
 class JpegEndSearch : public EndSearch {
  public:
-  bool OnPiece(const uint8_t* piece, size_t length, uint64_t base, bool, uint64_t&) override {
-    if (auto end = FirstMarkerEnd(piece, length, kJpegEnd, SectorSize())) candidate_ = base + *end;
+  bool OnPiece(const uint8_t* piece, size_t length, uint64_t base, bool stopFound,
+               uint64_t& size) override {
+    auto end = FirstMarkerEnd(piece, length, kJpegEnd, SectorSize());
+    if (end && !(stopFound && base + *end > size)) candidate_ = base + *end;
     return false;
   }
   void Finish(uint64_t& size) override {

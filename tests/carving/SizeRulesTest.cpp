@@ -199,6 +199,16 @@ TEST_F(SizeRuleTest, JpegEndFoundInALaterPiece) {
   EXPECT_EQ(Measure(&SizeJpegEndMarker, image), 300u * 512 + 12);
 }
 
+TEST_F(SizeRuleTest, NextJpegInALaterPieceDoesNotReplaceTheEndAlreadyFound) {
+  // A small picture, zeros for many pieces, then the next picture: the first ends at its marker.
+  Bytes image(2000 * 512);
+  Put(image, 0, kJpegHead);
+  Put(image, 700, "\xFF\xD9");
+  Put(image, 1600 * 512, kJpegHead);
+  Put(image, 1601 * 512 + 100, "\xFF\xD9");
+  EXPECT_EQ(Measure(&SizeJpegEndMarker, image), 702u);
+}
+
 TEST_F(SizeRuleTest, PngAndGifTakeTheFirstCleanMarker) {
   Bytes png(200 * 512);
   Put(png, 0, kPngHead);
