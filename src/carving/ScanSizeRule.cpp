@@ -11,7 +11,10 @@ namespace {
 // Reports one piece to the scan-progress callback; its answer is kept in the context.
 int ReportPiece(MeasureContext& context, uint64_t sectorsRead) {
   if (!context.scanCallback) return 0;
-  const uint64_t processed = context.processed + sectorsRead;
+  // A file measured near the end of the sweep may read far past it (into allocated space, or a
+  // long file): the bar stops at its end rather than passing 100%.
+  uint64_t processed = context.processed + sectorsRead;
+  if (context.total != 0 && processed > context.total) processed = context.total;
   const int percent = context.total ? int(processed * 100 / context.total) + 10 : 10;
   int answer = context.scanCallback(context.callbackContext, percent, context.mode,
                                     context.remainingSeconds, processed, context.total,

@@ -76,7 +76,7 @@ class SizeRuleTest : public ::testing::Test {
     c.startSector = start;
     c.sectorUnderTest = start;
     c.processed = 1000;
-    c.total = 100000;
+    c.total = total_;
     c.remainingSeconds = 42;
     c.foundCount = 7;
     c.scanCallback = progress ? &OnProgress : nullptr;
@@ -87,6 +87,7 @@ class SizeRuleTest : public ::testing::Test {
     return rule(first_.data(), sectorSize);
   }
 
+  uint64_t total_ = 100000;  // sectors the sweep plans to cover
   WorkBufferLease lease_;
   SectorReader reader_;
   Bytes first_;
@@ -342,6 +343,17 @@ TEST_F(SizeRuleTest, ProgressOncePerPieceAndCancel) {
   stop.answer = 1;
   EXPECT_EQ(Measure(&SizeJpegEndMarker, image, 0, 512, &stop), 512u + 65536);
   EXPECT_EQ(MeasureContext::Instance().lastCallbackAnswer, 1);
+}
+
+TEST_F(SizeRuleTest, ReadingPastTheSweptTotalReportsNoMoreThanTheTotal) {
+  Bytes image(1000 * 512);
+  Put(image, 0, kJpegHead);
+  Put(image, 600 * 512, kPngHead);
+  total_ = 1200;  // the sweep is at sector 1000 of 1200; the file reads 640 sectors further
+  Progress progress;
+  EXPECT_EQ(Measure(&SizeJpegEndMarker, image, 0, 512, &progress), 600u * 512);
+  EXPECT_EQ(progress.lastProcessed, 1200u);
+  EXPECT_EQ(progress.lastPercent, 110);
 }
 
 TEST_F(SizeRuleTest, FileRunningIntoTheEndOfTheSourceKeepsItsLastSectors) {
