@@ -23,12 +23,19 @@ int CProfessionalFatRecovery::OpenReader(std::unique_ptr<SectorReader> reader, u
 }
 
 int CProfessionalFatRecovery::OpenImageFile(const std::string& path, char16_t driveLetter) {
+  return OpenImageFile(path, driveLetter, 512);
+}
+
+int CProfessionalFatRecovery::OpenImageFile(const std::string& path, char16_t driveLetter,
+                                            uint32_t sectorSize) {
   if (open_) return kOk;
+  if (sectorSize < 512 || sectorSize > 4096 || (sectorSize & (sectorSize - 1)) != 0)
+    return kInvalidParameter;
   auto reader = std::make_unique<SectorReader>();
   int rc = reader->OpenFile(path);
   if (rc != kOk) return rc;
-  sectorSize_ = 512;
-  const uint64_t total = reader->TotalSectors();
+  sectorSize_ = sectorSize;
+  const uint64_t total = reader->TotalSectors() * 512 / sectorSize;
   return OpenReader(std::move(reader), 0, total, driveLetter);
 }
 

@@ -51,6 +51,8 @@ class CProfessionalFatRecovery : public IFileRecoveryParse {
   ~CProfessionalFatRecovery() override;
 
   int OpenImageFile(const std::string& path, char16_t driveLetter) override;
+  // An image whose sector size is known from the boot sector the fast engine recognised.
+  int OpenImageFile(const std::string& path, char16_t driveLetter, uint32_t sectorSize);
   int OpenDiskPartition(int diskNumber, uint64_t startSector, uint64_t sectorCount,
                         char16_t driveLetter) override;
   int SetScanCallbacks(ScanProgressCallback scan, RecoveryProgressCallback recovery, void* userData,

@@ -16,7 +16,6 @@ namespace salvora {
 namespace {
 
 constexpr size_t kBootBytes = 4096;
-constexpr int kImageSectorSize = 512;
 // A parent chain longer than this is garbage that happens to look like folders.
 constexpr uint32_t kMaxChainDepth = 4096;
 
@@ -39,6 +38,11 @@ int CProfessionalNtfsRecovery::OpenImageFile(const std::string& path, char16_t d
   return Open(path, -1, 0, 0, true, driveLetter);
 }
 
+int CProfessionalNtfsRecovery::OpenImageFile(const std::string& path, char16_t driveLetter,
+                                             int sectorSize) {
+  return Open(path, -1, 0, 0, true, driveLetter, sectorSize);
+}
+
 int CProfessionalNtfsRecovery::OpenDiskPartition(int diskNumber, uint64_t startSector,
                                                  uint64_t sectorCount, char16_t driveLetter) {
   std::string path;
@@ -48,16 +52,17 @@ int CProfessionalNtfsRecovery::OpenDiskPartition(int diskNumber, uint64_t startS
 }
 
 int CProfessionalNtfsRecovery::Open(const std::string& path, int diskNumber, uint64_t startSector,
-                                    uint64_t sectorCount, bool image, char16_t driveLetter) {
+                                    uint64_t sectorCount, bool image, char16_t driveLetter,
+                                    int imageSectorSize) {
   opened_ = false;
   reader_.Close();
   mftMap_.Clear();
   raw_ = platform::FileSource();
   int rc = raw_.Open(path);
   if (rc != 0) return rc;
-  // The sector size is the medium's, never the boot sector's: the boot sector may be another
-  // volume's, or garbage.
-  int bytesPerSector = kImageSectorSize;
+  // The sector size is the medium's (or what the caller knows of an image), never a boot sector's
+  // found here: that may be another volume's, or garbage.
+  int bytesPerSector = image ? imageSectorSize : kImageSectorSize;
   if (image) {
     int error = 0;
     long long bytes = raw_.ByteLength(&error);

@@ -32,6 +32,7 @@ class CProfessionalNtfsRecovery : public IFileRecoveryParse, public INtfsRecordL
   static constexpr uint32_t kLastSystemRecord = 11;
   static constexpr size_t kRecordBuffer = 8192;
   static constexpr uint32_t kInitialClusterEstimate = 8;
+  static constexpr int kImageSectorSize = 512;
   // Parent records kept for the files that follow (4 MiB of 1 KiB records).
   static constexpr size_t kParentCacheRecords = 4096;
   // Results of the record lookups besides 0, 87 and the reader's errors.
@@ -53,7 +54,11 @@ class CProfessionalNtfsRecovery : public IFileRecoveryParse, public INtfsRecordL
   CProfessionalNtfsRecovery();
   ~CProfessionalNtfsRecovery() override;
 
+  // An image has 512-byte sectors unless the caller knows better (see below).
   int OpenImageFile(const std::string& path, char16_t driveLetter) override;
+  // An image whose sector size is known, from the boot sector that the fast engine recognised:
+  // a 4,096-byte-sector volume copied into a file keeps its 4,096-byte sectors and records.
+  int OpenImageFile(const std::string& path, char16_t driveLetter, int sectorSize);
   int OpenDiskPartition(int diskNumber, uint64_t startSector, uint64_t sectorCount,
                         char16_t driveLetter) override;
   int SetScanCallbacks(ScanProgressCallback scan, RecoveryProgressCallback recovery, void* userData,
@@ -110,8 +115,9 @@ class CProfessionalNtfsRecovery : public IFileRecoveryParse, public INtfsRecordL
   int GetDataRuns(uint64_t sector, RunList& runs) override;
 
  private:
+  // imageSectorSize: the sector size of an image (ignored for a disk, whose geometry tells).
   int Open(const std::string& path, int diskNumber, uint64_t startSector, uint64_t sectorCount,
-           bool image, char16_t driveLetter);
+           bool image, char16_t driveLetter, int imageSectorSize = kImageSectorSize);
   // Reads kRecordBuffer bytes at sector; 0 or the reader's error.
   int ReadRecord(uint64_t sector, std::vector<uint8_t>& buffer);
   // ReadRecord through the parent cache (only the record itself is filled in).

@@ -17,7 +17,7 @@ namespace salvora {
 namespace {
 
 // The sector size an image's own boot sector declares (a 4,096-byte-sector NTFS image works in
-// 4,096-byte sectors); 512 when it has none.
+// 4,096-byte sectors); 512 when it declares none that can be used.
 int ImageSectorSize(SectorReader& reader) {
   uint8_t boot[512];
   uint32_t got = 0;
@@ -45,15 +45,16 @@ int CProfessionalRecovery::OpenImageFile(const std::string& path, char16_t drive
   if (int rc = reader_.OpenFile(path); rc != 0) return rc;
   diskNumber_ = int(kImageDiskNumber);
   start_ = 0;
-  sectorSize_ = ImageSectorSize(reader_);
+  // The fast engine comes first here: only a boot sector it recognised may set the sector size
+  // in which every engine of this scan works.
+  fast_ = EngineFactory::Instance().CreateForImage(path, driveLetter, false);
+  sectorSize_ = fast_ ? ImageSectorSize(reader_) : 512;
   count_ = reader_.TotalSectors() * 512 / uint64_t(sectorSize_);
   imagePath_ = path;
   resumeEntry_ = ScanSessionEntry{};
   resume_ = ScanLogCatalogue::Instance().LookupImage(path, resumeEntry_) == 1;
-  deepFat_.OpenImageFile(path, driveLetter);
-  int rc = deepNtfs_.OpenImageFile(path, driveLetter);
-  fast_ = EngineFactory::Instance().CreateForImage(path, driveLetter, false);
-  return rc;
+  deepFat_.OpenImageFile(path, driveLetter, uint32_t(sectorSize_));
+  return deepNtfs_.OpenImageFile(path, driveLetter, sectorSize_);
 }
 
 int CProfessionalRecovery::OpenDiskPartition(int diskNumber, uint64_t startSector,

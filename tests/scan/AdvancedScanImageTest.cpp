@@ -1,0 +1,384 @@
+// The advanced scan on real file-system images: what each engine contributes, which stretches are
+// swept, the merged search, 4,096-byte-sector NTFS images, and resuming with file systems.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "scan/CProfessionalRecovery.h"
+#include "scan/EngineFactory.h"
+#include "scan/ScanLogCatalogue.h"
+#include "support/TestSupport.h"
+
+namespace salvora {
+namespace {
+
+using test::FixturePath;
+
+struct Found {
+  std::string path;  // "/" separated, folders end with "/"
+  FoundFileRecord record;
+};
+
+void WalkFolder(IFileRecoveryParse& engine, const FoundFileRecord* folder, int depth,
+                const std::string& prefix, std::vector<Found>& out) {
+  if (depth > 64) return;
+  std::vector<FoundFileRecord> children;
+  engine.ListChildren(folder, depth, children);
+  for (const auto& child : children) {
+    std::string path = prefix + std::string(child.Name()) + (child.IsFolder() ? "/" : "");
+    out.push_back({path, child});
+    if (child.IsFolder()) WalkFolder(engine, &child, depth + 1, path, out);
+  }
+}
+
+std::vector<Found> Walk(IFileRecoveryParse& engine) {
+  std::vector<Found> out;
+  WalkFolder(engine, nullptr, 0, "/", out);
+  return out;
+}
+
+const Found* FindPath(const std::vector<Found>& all, const std::string& path) {
+  for (const auto& f : all)
+    if (f.path == path) return &f;
+  return nullptr;
+}
+
+std::vector<const Found*> FindNamed(const std::vector<Found>& all, const std::string& name) {
+  std::vector<const Found*> out;
+  for (const auto& f : all)
+    if (!f.record.IsFolder() && f.record.Name() == name) out.push_back(&f);
+  return out;
+}
+
+// Where a FAT record's data starts, as the merged search computes it.
+uint64_t FatFirstSector(const FoundFileRecord& r, int sectorSize) {
+  return r.PartitionStart() + r.DataAreaStart() + (r.ObjectId() - 2) * (r.ClusterSize() / uint32_t(sectorSize));
+}
+
+struct SweepReport {
+  int percent, weight;
+  uint64_t current, total;
+};
+
+struct Recorder {
+  std::vector<SweepReport> reports;
+  int cancelAfter = -1;  // answer "cancelled" at this sweep report (1-based); -1 never
+  int sweepReports = 0;
+};
+
+int Record(void* user, int percent, int weight, int, uint64_t current, uint64_t total, uint64_t, int) {
+  auto* r = static_cast<Recorder*>(user);
+  r->reports.push_back({percent, weight, current, total});
+  if (weight == CProfessionalRecovery::kDeepWeight && percent != 100 &&
+      ++r->sweepReports == r->cancelAfter)
+    return ScanCancelled;
+  return 0;
+}
+
+// One advanced scan of an image through the factory, as the desktop program starts it.
+struct AdvancedScan {
+  std::unique_ptr<IFileRecoveryParse> engine;
+  CProfessionalRecovery* pro = nullptr;
+  Recorder recorder;
+  int result = -1;
+
+  explicit AdvancedScan(const std::string& image, int cancelAfter = -1) {
+    engine = EngineFactory::Instance().CreateForImage(image, u'F', true);
+    if (!engine) return;
+    pro = dynamic_cast<CProfessionalRecovery*>(engine.get());
+    recorder.cancelAfter = cancelAfter;
+    engine->SetScanCallbacks(&Record, nullptr, &recorder, 100);
+    result = engine->Scan(nullptr);
+  }
+};
+
+// Free ranges of the fast engine's map, partition-relative, as the sweep plans them.
+std::vector<std::pair<uint64_t, uint64_t>> FreeRanges(IFileRecoveryParse& fast) {
+  std::vector<std::pair<uint64_t, uint64_t>> ranges;
+  uint64_t position = 0;
+  for (;;) {
+    uint64_t length = 1;
+    fast.NextUnusedRange(position, length);
+    if (length == 0) break;
+    ranges.emplace_back(position, length);
+    position += length;
+  }
+  return ranges;
+}
+
+std::map<std::string, uint64_t> ReadManifest(const std::string& path) {
+  std::map<std::string, uint64_t> out;
+  std::ifstream in(path);
+  std::string name;
+  uint64_t sector = 0;
+  while (in >> name >> sector) {
+    out[name] = sector;
+    in.ignore(256, '\n');
+  }
+  return out;
+}
+
+class AdvancedScanImage : public ::testing::Test {
+ protected:
+  void SetUp() override { ScanLogCatalogue::Instance().Reload(); }
+  test::ScopedDataDir data_;
+  test::TempDir out_;
+};
+
+void ExpectRecovers(IFileRecoveryParse& engine, const FoundFileRecord& record,
+                    const std::string& original, const test::TempDir& out) {
+  std::string path = out.File("recovered-" + std::to_string(record.EngineKind()) + "-" +
+                              std::to_string(record.RecordNumber()));
+  ASSERT_EQ(engine.RecoverFile(&record, path, 0), 0) << record.Name();
+  EXPECT_EQ(test::Sha256File(path), test::Sha256File(original)) << record.Name();
+}
+
+TEST_F(AdvancedScanImage, FatCardListsDeletedLostAndCarvedFiles) {
+  const std::string image = FixturePath("sweep-card.img");
+  const std::string src = FixturePath("sweep-card-src/");
+  const std::string before = test::Sha256File(image);
+  AdvancedScan scan(image);
+  ASSERT_NE(scan.pro, nullptr);
+  ASSERT_EQ(scan.result, 0);
+  ASSERT_NE(scan.pro->FastEngine(), nullptr);
+  EXPECT_EQ(scan.pro->SectorSize(), 512);
+  auto all = Walk(*scan.engine);
+
+  // Deleted files in a folder that still exists: the fast FAT engine, with their folders.
+  const Found* deleted = FindPath(all, "/dcim/100cam/!mg_0002.jpg");
+  ASSERT_NE(deleted, nullptr) << "fast FAT find";
+  EXPECT_EQ(deleted->record.EngineKind(), uint32_t(EngineKind::FastFat));
+  EXPECT_TRUE(deleted->record.IsDeleted());
+  ExpectRecovers(*scan.engine, deleted->record, src + "IMG_0002.JPG", out_);
+  ASSERT_NE(FindPath(all, "/dcim/100cam/!vi_0003.thm"), nullptr);
+
+  // The folder whose parent's directory was overwritten: only the deep engine has it, lost.
+  std::vector<const Found*> lost;
+  for (const char* name : {"!each.jpg", "!unset over the bay.jpg", "!otes.txt"}) {
+    auto named = FindNamed(all, name);
+    ASSERT_EQ(named.size(), 1u) << name;
+    EXPECT_EQ(named[0]->record.EngineKind(), uint32_t(EngineKind::DeepFat)) << name;
+    EXPECT_NE(named[0]->path.find("/LostFolder"), std::string::npos) << named[0]->path;
+    lost.push_back(named[0]);
+  }
+  ExpectRecovers(*scan.engine, lost[1]->record, src + "Sunset over the bay.jpg", out_);
+
+  // Pictures that nothing points at any more: carving only, named by their sectors.
+  for (const auto& [name, sector] : ReadManifest(FixturePath("sweep-card.manifest"))) {
+    std::string carved = "/" + std::to_string(sector) + name.substr(name.rfind('.'));
+    const Found* f = FindPath(all, carved);
+    ASSERT_NE(f, nullptr) << carved;
+    EXPECT_EQ(f->record.EngineKind(), uint32_t(EngineKind::FileType));
+    ExpectRecovers(*scan.engine, f->record, src + name, out_);
+  }
+
+  // Only free space was swept: every carved file starts in a free range, and the live photo
+  // (allocated) was never offered to carving.
+  auto ranges = FreeRanges(*scan.pro->FastEngine());
+  uint64_t freeSectors = 0;
+  for (const auto& r : ranges) freeSectors += r.second;
+  EXPECT_EQ(scan.pro->LastPosition().totalSwept, freeSectors);
+  size_t carved = 0;
+  for (const auto& f : all) {
+    if (f.record.EngineKind() != uint32_t(EngineKind::FileType)) continue;
+    ++carved;
+    bool inside = false;
+    for (const auto& [start, length] : ranges)
+      inside = inside || (f.record.EntrySector() >= start && f.record.EntrySector() < start + length);
+    EXPECT_TRUE(inside) << f.path;
+  }
+  EXPECT_EQ(carved, 6u) << "four deleted pictures and the two lost ones";
+  EXPECT_EQ(scan.engine->GetFoundCount(), all.size());
+  EXPECT_EQ(test::Sha256File(image), before);
+}
+
+TEST_F(AdvancedScanImage, SearchListsAPictureThatTwoEnginesFoundOnce) {
+  AdvancedScan scan(FixturePath("sweep-card.img"));
+  ASSERT_EQ(scan.result, 0);
+  auto all = Walk(*scan.engine);
+  // The browser lists both finds: the FAT record and the carved file at the same sector.
+  const Found* jpg = FindPath(all, "/dcim/100cam/!mg_0002.jpg");
+  const Found* thm = FindPath(all, "/dcim/100cam/!vi_0003.thm");
+  ASSERT_TRUE(jpg && thm);
+  const uint64_t jpgSector = FatFirstSector(jpg->record, 512);
+  const uint64_t thmSector = FatFirstSector(thm->record, 512);
+  ASSERT_NE(FindPath(all, "/" + std::to_string(jpgSector) + ".jpg"), nullptr);
+  ASSERT_NE(FindPath(all, "/" + std::to_string(thmSector) + ".jpg"), nullptr);
+
+  std::vector<FoundFileRecord> found;
+  ASSERT_EQ(scan.engine->SearchByExtension("*.jpg|*.thm|*.png|", found), 0);
+  std::multiset<std::string> names;
+  for (const auto& r : found) names.insert(std::string(r.Name()));
+  EXPECT_EQ(names.count("!mg_0002.jpg"), 1u);
+  EXPECT_EQ(names.count("!vi_0003.thm"), 1u);
+  EXPECT_EQ(names.count(std::to_string(jpgSector) + ".jpg"), 0u) << "same sector, same extension";
+  EXPECT_EQ(names.count(std::to_string(thmSector) + ".jpg"), 0u) << "a thumbnail is a JPEG";
+  // The lost folder's pictures (deep FAT) hide their carved copies as well; the two pictures
+  // only carving found stay.
+  EXPECT_EQ(names.count("!each.jpg"), 1u);
+  EXPECT_EQ(names.count("!unset over the bay.jpg"), 1u);
+  for (const auto& [name, sector] : ReadManifest(FixturePath("sweep-card.manifest")))
+    EXPECT_EQ(names.count(std::to_string(sector) + name.substr(name.rfind('.'))), 1u) << name;
+  EXPECT_EQ(found.size(), 6u) << ::testing::PrintToString(names);
+}
+
+TEST_F(AdvancedScanImage, TwoFreeRangesOfAThousandAndFiveHundredSectors) {
+  AdvancedScan scan(FixturePath("sweep-tworanges.img"));
+  ASSERT_EQ(scan.result, 0);
+  ASSERT_NE(scan.pro->FastEngine(), nullptr);
+  auto ranges = FreeRanges(*scan.pro->FastEngine());
+  ASSERT_EQ(ranges.size(), 2u);
+  EXPECT_EQ(ranges[0].second, 1000u);
+  EXPECT_EQ(ranges[1].second, 500u);
+  EXPECT_EQ(scan.pro->LastPosition().totalSwept, 1500u);
+
+  std::vector<SweepReport> sweep;
+  for (const auto& r : scan.recorder.reports)
+    if (r.weight == CProfessionalRecovery::kDeepWeight) sweep.push_back(r);
+  ASSERT_GE(sweep.size(), 12u) << "one report per 64 KiB chunk";
+  // Measuring the carved picture reads ahead into the allocated clusters after it: those
+  // reports must not run past the total either.
+  for (const auto& r : sweep) {
+    EXPECT_EQ(r.total, 1500u);
+    EXPECT_LE(r.current, 1500u);
+    EXPECT_GE(r.percent, 10);
+    EXPECT_LE(r.percent, 110);
+  }
+  EXPECT_EQ(sweep.back().percent, 110);
+  ASSERT_FALSE(scan.recorder.reports.empty());
+  EXPECT_EQ(scan.recorder.reports.back().percent, 100);
+  EXPECT_EQ(scan.recorder.reports.back().weight, 100);
+
+  // The picture in free space is carved; the one inside allocated clusters is not looked at.
+  auto manifest = ReadManifest(FixturePath("sweep-tworanges.manifest"));
+  auto all = Walk(*scan.engine);
+  const Found* free = FindPath(all, "/" + std::to_string(manifest["free"]) + ".jpg");
+  ASSERT_NE(free, nullptr);
+  EXPECT_LT(free->record.FileSize(), 4096u);
+  EXPECT_EQ(FindPath(all, "/" + std::to_string(manifest["used"]) + ".jpg"), nullptr);
+}
+
+TEST_F(AdvancedScanImage, ExtVolumeIsSweptWholeAndItsPhotoCarved) {
+  const std::string image = FixturePath("sweep-ext.img");
+  AdvancedScan scan(image);
+  ASSERT_EQ(scan.result, 0);
+  ASSERT_NE(scan.pro->FastEngine(), nullptr);
+  EXPECT_NE(scan.pro->FastEngine()->BuildUsageBitmap(), 0);
+  EXPECT_EQ(scan.pro->LastPosition().totalSwept, 8u * 1024 * 1024 / 512);
+  const auto photo = test::ReadFileBytes(FixturePath("sweep-ext-photo.jpg"));
+  std::vector<const Found*> jpgs;
+  auto all = Walk(*scan.engine);
+  for (const auto& f : all)
+    if (f.record.EngineKind() == uint32_t(EngineKind::FileType) && f.record.FileSize() == photo.size())
+      jpgs.push_back(&f);
+  ASSERT_EQ(jpgs.size(), 1u);
+  ExpectRecovers(*scan.engine, jpgs[0]->record, FixturePath("sweep-ext-photo.jpg"), out_);
+  const auto& entries = ScanLogCatalogue::Instance().Entries();
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].DiskNumber(), 128u);
+}
+
+TEST_F(AdvancedScanImage, FatVolumeWithFourKibSectorsIsSweptInItsOwnSectors) {
+  const std::string src = FixturePath("sweep-card-src/");
+  AdvancedScan scan(FixturePath("sweep-fat4k.img"));
+  ASSERT_EQ(scan.result, 0);
+  EXPECT_EQ(scan.pro->SectorSize(), 4096);
+  auto all = Walk(*scan.engine);
+  const Found* fast = FindPath(all, "/dcim/!.jpg");
+  ASSERT_NE(fast, nullptr);
+  ExpectRecovers(*scan.engine, fast->record, src + "IMG_0002.JPG", out_);
+  auto deep = FindNamed(all, "!each.jpg");
+  ASSERT_EQ(deep.size(), 1u);
+  EXPECT_EQ(deep[0]->record.EngineKind(), uint32_t(EngineKind::DeepFat));
+  ExpectRecovers(*scan.engine, deep[0]->record, src + "BEACH.JPG", out_);
+  // Both pictures are carved too, at the sectors (of 4,096 bytes) where the FAT engines put them.
+  std::vector<FoundFileRecord> found;
+  ASSERT_EQ(scan.engine->SearchByExtension("*.jpg|", found), 0);
+  EXPECT_EQ(found.size(), 2u);
+  size_t carved = 0;
+  for (const auto& f : all) carved += f.record.EngineKind() == uint32_t(EngineKind::FileType) ? 1 : 0;
+  EXPECT_EQ(carved, 2u);
+}
+
+// NTFS volumes formatted over, with 512- and 4,096-byte sectors: the old tree comes back from the
+// records in the free space, in the image's own sector size.
+struct NtfsCase {
+  const char* image;
+  const char* sources;
+  int sectorSize;
+  std::map<std::string, std::string> files;  // found path -> original
+};
+
+void PrintTo(const NtfsCase& c, std::ostream* os) { *os << c.image; }
+
+class AdvancedScanNtfs : public AdvancedScanImage, public ::testing::WithParamInterface<NtfsCase> {};
+
+TEST_P(AdvancedScanNtfs, OldTreeFromTheFreeSpaceInTheImagesSectorSize) {
+  const NtfsCase& c = GetParam();
+  const std::string image = FixturePath(c.image);
+  const std::string before = test::Sha256File(image);
+  AdvancedScan scan(image);
+  ASSERT_NE(scan.pro, nullptr);
+  ASSERT_EQ(scan.result, 0);
+  ASSERT_NE(scan.pro->FastEngine(), nullptr);
+  EXPECT_EQ(scan.pro->SectorSize(), c.sectorSize);
+  auto all = Walk(*scan.engine);
+  for (const auto& [path, original] : c.files) {
+    const Found* f = FindPath(all, path);
+    ASSERT_NE(f, nullptr) << path << " among " << all.size() << " records";
+    if (f->record.EngineKind() == uint32_t(EngineKind::DeepNtfs)) {
+      EXPECT_EQ(f->record.PartitionStart(), 0u) << path;
+    }
+    ExpectRecovers(*scan.engine, f->record, FixturePath(std::string(c.sources) + "/" + original), out_);
+  }
+  for (const auto& f : all) EXPECT_EQ(f.path.find("LostFolder"), std::string::npos) << f.path;
+
+  // The sweep covered the free clusters, counted in the image's sectors.
+  uint64_t freeSectors = 0;
+  for (const auto& r : FreeRanges(*scan.pro->FastEngine())) freeSectors += r.second;
+  EXPECT_EQ(scan.pro->LastPosition().totalSwept, freeSectors);
+  const uint64_t imageSectors = test::ReadFileBytes(image).size() / uint64_t(c.sectorSize);
+  EXPECT_LT(freeSectors, imageSectors);
+
+  // pic1.jpg is found by the deep engine and by carving at the same sector: one in a search.
+  std::vector<FoundFileRecord> found;
+  ASSERT_EQ(scan.engine->SearchByExtension("*.jpg|", found), 0);
+  const uint64_t picture = test::ReadFileBytes(FixturePath(std::string(c.sources) + "/pic1.jpg")).size();
+  size_t pictures = 0;
+  for (const auto& r : found) pictures += r.FileSize() == picture ? 1 : 0;
+  EXPECT_EQ(pictures, 1u);
+  EXPECT_EQ(test::Sha256File(image), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sectors, AdvancedScanNtfs,
+    ::testing::Values(
+        NtfsCase{"deepntfs-formatted.img", "deepntfs-src", 512,
+                 {{"/Docs/Reports/2025/annual.bin", "annual.bin"},
+                  {"/Docs/Reports/2025/Old/Older/Oldest/deep.txt", "deep.txt"},
+                  {"/Photos/Trip/pic1.jpg", "pic1.jpg"},
+                  {"/Photos/Trip/Day2/clip.bin", "clip.bin"}}},
+        NtfsCase{"deepntfs4k-formatted.img", "deepntfs4k-src", 4096,
+                 {{"/Docs/Reports/annual.bin", "annual.bin"},
+                  {"/Docs/Reports/q1.txt", "q1.txt"},
+                  {"/Photos/Trip/pic1.jpg", "pic1.jpg"},
+                  {"/Photos/Trip/Day2/clip.bin", "clip.bin"}}}),
+    [](const auto& info) { return "Bytes" + std::to_string(info.param.sectorSize); });
+
+TEST_F(AdvancedScanImage, FastNtfsResultsOfAFourKibVolumeRecoverThroughTheCoordinator) {
+  AdvancedScan scan(FixturePath("ntfs-4k-files.img"));
+  ASSERT_EQ(scan.result, 0);
+  EXPECT_EQ(scan.pro->SectorSize(), 4096);
+  auto all = Walk(*scan.engine);
+  const Found* r = FindPath(all, "/Q/r.bin");
+  ASSERT_NE(r, nullptr);
+  EXPECT_EQ(r->record.EngineKind(), uint32_t(EngineKind::FastNtfs));
+  ExpectRecovers(*scan.engine, r->record, FixturePath("ntfs-4k-files.img-src/r.bin"), out_);
+  EXPECT_LE(scan.pro->LastPosition().totalSwept, 32u * 1024 * 1024 / 4096);
+}
+
+}  // namespace
+}  // namespace salvora
