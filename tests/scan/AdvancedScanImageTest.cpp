@@ -2,7 +2,9 @@
 // swept, the merged search, 4,096-byte-sector NTFS images, and resuming with file systems.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -67,15 +69,15 @@ struct Recorder {
   std::vector<SweepReport> reports;
   int cancelAfter = -1;  // answer "cancelled" at this sweep report (1-based); -1 never
   int sweepReports = 0;
+  uint64_t cancelAtSwept = 0;  // or at the first sweep report that has swept this far; 0 never
 };
 
 int Record(void* user, int percent, int weight, int, uint64_t current, uint64_t total, uint64_t, int) {
   auto* r = static_cast<Recorder*>(user);
   r->reports.push_back({percent, weight, current, total});
-  if (weight == CProfessionalRecovery::kDeepWeight && percent != 100 &&
-      ++r->sweepReports == r->cancelAfter)
-    return ScanCancelled;
-  return 0;
+  if (weight != CProfessionalRecovery::kDeepWeight || percent == 100) return 0;
+  if (++r->sweepReports == r->cancelAfter) return ScanCancelled;
+  return r->cancelAtSwept != 0 && current >= r->cancelAtSwept ? ScanCancelled : 0;
 }
 
 // One advanced scan of an image through the factory, as the desktop program starts it.
@@ -85,11 +87,12 @@ struct AdvancedScan {
   Recorder recorder;
   int result = -1;
 
-  explicit AdvancedScan(const std::string& image, int cancelAfter = -1) {
+  explicit AdvancedScan(const std::string& image, int cancelAfter = -1, uint64_t cancelAtSwept = 0) {
     engine = EngineFactory::Instance().CreateForImage(image, u'F', true);
     if (!engine) return;
     pro = dynamic_cast<CProfessionalRecovery*>(engine.get());
     recorder.cancelAfter = cancelAfter;
+    recorder.cancelAtSwept = cancelAtSwept;
     engine->SetScanCallbacks(&Record, nullptr, &recorder, 100);
     result = engine->Scan(nullptr);
   }
@@ -190,7 +193,7 @@ TEST_F(AdvancedScanImage, FatCardListsDeletedLostAndCarvedFiles) {
       inside = inside || (f.record.EntrySector() >= start && f.record.EntrySector() < start + length);
     EXPECT_TRUE(inside) << f.path;
   }
-  EXPECT_EQ(carved, 6u) << "four deleted pictures and the two lost ones";
+  EXPECT_EQ(carved, 7u) << "five deleted pictures and the two lost ones";
   EXPECT_EQ(scan.engine->GetFoundCount(), all.size());
   EXPECT_EQ(test::Sha256File(image), before);
 }
@@ -222,7 +225,10 @@ TEST_F(AdvancedScanImage, SearchListsAPictureThatTwoEnginesFoundOnce) {
   EXPECT_EQ(names.count("!unset over the bay.jpg"), 1u);
   for (const auto& [name, sector] : ReadManifest(FixturePath("sweep-card.manifest")))
     EXPECT_EQ(names.count(std::to_string(sector) + name.substr(name.rfind('.'))), 1u) << name;
-  EXPECT_EQ(found.size(), 6u) << ::testing::PrintToString(names);
+  // A picture that the fast and the deep FAT engine both found is listed by each: the search
+  // folds only carved files into the file systems' finds.
+  EXPECT_EQ(names.count("!arty.jpg"), 2u);
+  EXPECT_EQ(found.size(), 8u) << ::testing::PrintToString(names);
 }
 
 TEST_F(AdvancedScanImage, TwoFreeRangesOfAThousandAndFiveHundredSectors) {
@@ -379,6 +385,110 @@ TEST_F(AdvancedScanImage, FastNtfsResultsOfAFourKibVolumeRecoverThroughTheCoordi
   ExpectRecovers(*scan.engine, r->record, FixturePath("ntfs-4k-files.img-src/r.bin"), out_);
   EXPECT_LE(scan.pro->LastPosition().totalSwept, 32u * 1024 * 1024 / 4096);
 }
+
+}  // namespace
+}  // namespace salvora
+
+namespace salvora {
+namespace {
+
+std::multiset<std::string> Listing(const std::vector<Found>& all) {
+  std::multiset<std::string> out;
+  for (const auto& f : all)
+    out.insert(f.path + " " + std::to_string(f.record.FileSize()) + " k" + std::to_string(f.record.EngineKind()));
+  return out;
+}
+
+// Files by name and size, wherever they are filed.
+std::multiset<std::string> FileNames(const std::vector<Found>& all) {
+  std::multiset<std::string> out;
+  for (const auto& f : all)
+    if (!f.record.IsFolder()) out.insert(std::string(f.record.Name()) + " " + std::to_string(f.record.FileSize()));
+  return out;
+}
+
+size_t DeepRecords(const std::vector<Found>& all) {
+  size_t n = 0;
+  for (const auto& f : all)
+    n += f.record.EngineKind() == uint32_t(EngineKind::DeepFat) || f.record.EngineKind() == uint32_t(EngineKind::DeepNtfs);
+  return n;
+}
+
+class AdvancedScanResume : public AdvancedScanImage, public ::testing::WithParamInterface<const char*> {
+ protected:
+  void ForgetSavedScans() {
+    auto& catalogue = ScanLogCatalogue::Instance();
+    catalogue.Reload();
+    for (const auto& e : catalogue.Entries()) catalogue.RemoveSession(e.SessionFolder());
+    catalogue.Reload();
+  }
+};
+
+// Cancels the sweep at the first report that leaves some, but not all, of the deep engines'
+// records behind the cut, then resumes: what the cancelled scan listed is still listed, and
+// every file of an uninterrupted scan is there by name and size.
+TEST_P(AdvancedScanResume, EveryRecordFoundBeforeTheCancelIsListedAfterTheResume) {
+  const std::string image = FixturePath(GetParam());
+  std::vector<Found> whole;
+  {
+    AdvancedScan scan(image);
+    ASSERT_EQ(scan.result, 0);
+    whole = Walk(*scan.engine);
+  }
+  const size_t deepTotal = DeepRecords(whole);
+  ASSERT_GT(deepTotal, 2u);
+  // The latest cut that still leaves deep records after it: a folder met before it and files
+  // met after it, where the fixture allows.
+  int chosen = 0;
+  for (int k = 1; k < 200; ++k) {
+    ForgetSavedScans();
+    AdvancedScan scan(image, k);
+    ASSERT_EQ(scan.result, ScanCancelled) << "the sweep ended before the deep records were all found";
+    const size_t deep = DeepRecords(Walk(*scan.engine));
+    if (deep == deepTotal) break;
+    if (deep > 0) chosen = k;
+  }
+  ASSERT_GT(chosen, 0) << "no cut falls among the deep records";
+  ForgetSavedScans();
+  std::vector<Found> cut;
+  uint64_t at = 0;
+  {
+    AdvancedScan scan(image, chosen);
+    ASSERT_EQ(scan.result, ScanCancelled);
+    cut = Walk(*scan.engine);
+    at = scan.pro->LastPosition().rangeStart + scan.pro->LastPosition().rangeSwept;
+  }
+  ScanLogCatalogue::Instance().Reload();
+  AdvancedScan resumed(image);
+  ASSERT_TRUE(resumed.pro->HasResumeState());
+  ASSERT_EQ(resumed.result, 0);
+  auto after = Walk(*resumed.engine);
+
+  const auto cutListing = Listing(cut), afterListing = Listing(after), wholeListing = Listing(whole);
+  for (const auto& s : cutListing) EXPECT_GE(afterListing.count(s), cutListing.count(s)) << s;
+  const auto wholeFiles = FileNames(whole), afterFiles = FileNames(after);
+  for (const auto& s : wholeFiles) EXPECT_GE(afterFiles.count(s), wholeFiles.count(s)) << s;
+  // What the cut changed, for whoever reads the log.
+  std::ostringstream changes;
+  for (const auto& s : std::set<std::string>(afterListing.begin(), afterListing.end()))
+    if (wholeListing.count(s) < afterListing.count(s))
+      changes << "\n  after the resume " << afterListing.count(s) << "x, without the cut "
+              << wholeListing.count(s) << "x: " << s;
+  for (const auto& s : std::set<std::string>(wholeListing.begin(), wholeListing.end()))
+    if (afterListing.count(s) < wholeListing.count(s)) changes << "\n  only without the cut: " << s;
+  RecordProperty("cut", std::to_string(at));
+  std::cout << GetParam() << ": cut at sector " << at << ", " << cut.size() << " of " << whole.size()
+            << " records before it" << changes.str() << "\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(Images, AdvancedScanResume,
+                         ::testing::Values("sweep-card.img", "deepntfs4k-formatted.img"),
+                         [](const auto& info) {
+                           std::string name = info.param;
+                           name = name.substr(0, name.find('.'));
+                           name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
+                           return name;
+                         });
 
 }  // namespace
 }  // namespace salvora
