@@ -62,6 +62,19 @@ void ReportSavedScan(IFileRecoveryParse& engine, const std::string& label) {
                (unsigned long long)at.totalSwept, (unsigned long long)at.foundBefore);
 }
 
+// Tells where a resumed advanced scan goes on: where it was cancelled, or, after the program was
+// stopped without warning, its last checkpoint.
+void ReportResumePoint(IFileRecoveryParse& engine, const std::string& label) {
+  auto* pro = dynamic_cast<CProfessionalRecovery*>(&engine);
+  if (!pro) return;
+  const ResumePosition at = pro->ResumePoint();
+  std::fprintf(stderr,
+               "salvora-cli: continuing the scan of %s at sector %llu (%llu sectors swept, %llu found "
+               "before)\n",
+               label.c_str(), (unsigned long long)(at.rangeStart + at.rangeSwept),
+               (unsigned long long)at.totalSwept, (unsigned long long)at.foundBefore);
+}
+
 // Asks on the terminal whether to go on with the unfinished scan; without one, starts afresh.
 bool AskResume(const std::string& label) {
   if (!::isatty(STDIN_FILENO) || !::isatty(STDERR_FILENO)) return false;
@@ -159,7 +172,10 @@ int EngineSession::Scan(ResumeMode resume) {
     bool resumeIt = false;
     if (HasResumeState(*source.engine, savedName)) {
       resumeIt = resume == ResumeMode::Resume || (resume == ResumeMode::Ask && AskResume(source.label));
-      if (!resumeIt) DiscardResumeState(*source.engine);
+      if (resumeIt)
+        ReportResumePoint(*source.engine, source.label);
+      else
+        DiscardResumeState(*source.engine);
     } else if (resume == ResumeMode::Resume) {
       std::fprintf(stderr, "salvora-cli: no unfinished scan of %s; scanning afresh\n", source.label.c_str());
     }

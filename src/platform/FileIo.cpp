@@ -74,6 +74,14 @@ int MakeFolders(const std::string& path) {
   return 0;
 }
 
+int SyncPath(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return LastError();
+  int rc = ::fsync(fd) == 0 || errno == EINVAL ? 0 : LastError();
+  ::close(fd);
+  return rc;
+}
+
 std::string ReplacingTempPath(const std::string& path) {
   size_t slash = path.rfind('/');
   std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
@@ -104,6 +112,11 @@ int ReplacingFileWriter::Write(const void* data, size_t length) {
   int rc = WriteAllAt(fd_, data, length, written_);
   if (rc == 0) written_ += length;
   return rc;
+}
+
+int ReplacingFileWriter::Sync() {
+  if (fd_ < 0) return FromErrno(EBADF);
+  return ::fsync(fd_) == 0 || errno == EINVAL ? 0 : LastError();
 }
 
 int ReplacingFileWriter::Commit() {

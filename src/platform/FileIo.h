@@ -16,6 +16,8 @@ long long ReadUpTo(int fd, void* buffer, size_t length, uint64_t offset, int* er
 int ReadWholeFile(const std::string& path, std::string& out, uint64_t maxBytes = UINT64_MAX);
 // Creates a folder and its missing parents; an existing folder is success.
 int MakeFolders(const std::string& path);
+// Pushes a file's or a folder's contents (a folder: its names) to the medium.
+int SyncPath(const std::string& path);
 
 // Writes a file under a temporary name beside it (".NAME.tmp") and renames it over NAME on
 // Commit, so the file is always either the old or the new content. Abandoned when not committed.
@@ -29,6 +31,9 @@ class ReplacingFileWriter {
 
   int Open();
   int Write(const void* data, size_t length);
+  // Puts what was written on the medium, so that a power loss after Commit cannot leave the
+  // new name on an empty file.
+  int Sync();
   int Commit();
   const std::string& TempPath() const { return tempPath_; }
 

@@ -1,7 +1,9 @@
 #include "scan/CProfessionalRecovery.h"
 
 #include "carving/MeasureContext.h"
+#include "fat/CFastFatRecovery.h"
 #include "fat/FatBootSector.h"
+#include "ntfs/CFastNtfsRecovery.h"
 #include "ntfs/NtfsBootSector.h"
 #include "platform/Clock.h"
 #include "platform/ErrorCodes.h"
@@ -31,6 +33,9 @@ int ImageSectorSize(SectorReader& reader) {
   return declared >= 512 && declared <= 4096 && (declared & (declared - 1)) == 0 ? declared : 512;
 }
 
+// Thousands of small free ranges must not each cost a checkpoint.
+constexpr uint64_t kRangeEndCheckpointGapMs = 1000;
+
 }  // namespace
 
 CProfessionalRecovery::CProfessionalRecovery() = default;
@@ -53,6 +58,7 @@ int CProfessionalRecovery::OpenImageFile(const std::string& path, char16_t drive
   imagePath_ = path;
   resumeEntry_ = ScanSessionEntry{};
   resume_ = ScanLogCatalogue::Instance().LookupImage(path, resumeEntry_) == 1;
+  LoadCheckpoint();
   deepFat_.OpenImageFile(path, driveLetter, uint32_t(sectorSize_));
   return deepNtfs_.OpenImageFile(path, driveLetter, sectorSize_);
 }
@@ -69,6 +75,7 @@ int CProfessionalRecovery::OpenDiskPartition(int diskNumber, uint64_t startSecto
   resumeEntry_ = ScanSessionEntry{};
   resume_ = ScanLogCatalogue::Instance().LookupPartition(driveLetter, diskNumber, startSector,
                                                          sectorCount, resumeEntry_) == 1;
+  LoadCheckpoint();
   deepFat_.OpenDiskPartition(diskNumber, startSector, sectorCount, driveLetter);
   int rc = deepNtfs_.OpenDiskPartition(diskNumber, startSector, sectorCount, driveLetter);
   fast_ = EngineFactory::Instance().CreateForDisk(diskNumber, startSector, sectorCount, driveLetter,
@@ -95,6 +102,97 @@ void CProfessionalRecovery::DiscardResumeState() {
   ScanLogCatalogue::Instance().RemoveSession(resumeEntry_.SessionFolder());
   ScanLogCatalogue::Instance().Reload();
   resumeEntry_ = ScanSessionEntry{};
+  LoadCheckpoint();
+}
+
+void CProfessionalRecovery::LoadCheckpoint() {
+  haveCheckpoint_ = false;
+  checkpoint_ = ScanCheckpoint{};
+  if (!resume_) return;
+  ScanCheckpoint saved;
+  if (saved.Read(resumeEntry_.SessionFolder()) != 0) return;
+  // Written before the entry, and always with the log lengths of its own moment: when the two
+  // differ, the process was stopped between them and the checkpoint is the one that matches.
+  checkpoint_ = saved;
+  haveCheckpoint_ = true;
+  resumeEntry_.SetResume(saved.Position());
+}
+
+FoundFileStore* CProfessionalRecovery::StoreOf(ScanCheckpoint::Log log) {
+  FoundFileStore* store = nullptr;
+  switch (log) {
+    case ScanCheckpoint::kFastLog:
+      if (auto* fat = dynamic_cast<CFastFatRecovery*>(fast_.get())) store = fat->Store();
+      else if (auto* ntfs = dynamic_cast<CFastNtfsRecovery*>(fast_.get())) store = ntfs->Store();
+      break;
+    case ScanCheckpoint::kFileTypeLog: store = carving_.Store(); break;
+    case ScanCheckpoint::kProFatLog: store = deepFat_.Store(); break;
+    case ScanCheckpoint::kProNtfsLog: store = deepNtfs_.Store(); break;
+    case ScanCheckpoint::kLogCount: break;
+  }
+  return store && store->IsOpen() ? store : nullptr;
+}
+
+void CProfessionalRecovery::CutLogsBack() {
+  if (!haveCheckpoint_) return;
+  auto& catalogue = ScanLogCatalogue::Instance();
+  for (size_t i = 0; i < ScanCheckpoint::kLogCount; ++i) {
+    const auto log = ScanCheckpoint::Log(i);
+    const uint64_t records = checkpoint_.Records(log);
+    if (records == ScanCheckpoint::kNoLog) continue;
+    std::string name;
+    catalogue.FindLog(sessionFolder_, ScanCheckpoint::Prefix(log), name);
+    if (name.empty()) continue;
+    FoundFileStore store;
+    // A log that cannot be cut is still reopened: at worst some finds are listed twice.
+    if (store.OpenLogIn(sessionFolder_, name) == 0)
+      store.CutBack(uint32_t(std::min<uint64_t>(records, UINT32_MAX)));
+  }
+}
+
+int CProfessionalRecovery::WriteCheckpointFile() {
+  // Slots whose engine has no open log keep what the last checkpoint said about them.
+  ScanCheckpoint next = checkpoint_;
+  for (size_t i = 0; i < ScanCheckpoint::kLogCount; ++i) {
+    const auto log = ScanCheckpoint::Log(i);
+    if (FoundFileStore* store = StoreOf(log)) {
+      if (int rc = store->Sync(); rc != 0) return rc;
+      next.SetRecords(log, store->TotalRecords());
+    }
+  }
+  next.SetPosition(position_);
+  if (int rc = next.Write(sessionFolder_); rc != 0) return rc;
+  checkpoint_ = next;
+  haveCheckpoint_ = true;
+  ++checkpoints_;
+  return 0;
+}
+
+int CProfessionalRecovery::SaveCheckpoint(bool final) {
+  lastCheckpointMs_ = platform::TickMs();
+  // A resumed scan that ended before its sweep keeps the count it was saved with.
+  if (started_) position_.foundBefore = GetFoundCount() + foundBase_;
+  const int written = WriteCheckpointFile();
+  // Without its checkpoint a running sweep has nothing new to save; the end of a scan is still
+  // saved, and a resume then starts from the last checkpoint that was written, or from here.
+  if (written != 0 && !final) return written;
+  auto& catalogue = ScanLogCatalogue::Instance();
+  int rc = 0;
+  if (entrySaved_ && !final) {
+    rc = catalogue.UpdateResume(sessionFolder_, position_);
+  } else {
+    rc = catalogue.SaveProgress(letter_, imagePath_.empty() ? diskNumber_ : int(kImageDiskNumber),
+                                start_, count_, position_, sessionFolder_, imagePath_);
+    entrySaved_ = entrySaved_ || rc == 0;
+  }
+  return written != 0 ? written : rc;
+}
+
+void CProfessionalRecovery::CheckpointWhenDue(uint64_t gapMs) {
+  if (platform::TickMs() - lastCheckpointMs_ < gapMs) return;
+  // A checkpoint that cannot be written (a full data folder) does not stop the sweep; the scan
+  // can still be saved when it ends.
+  SaveCheckpoint(false);
 }
 
 int CProfessionalRecovery::RunFastScan(bool& mapUsable) {
@@ -229,10 +327,17 @@ int CProfessionalRecovery::Sweep(bool mapUsable) {
   auto handler = [this](const uint8_t* sector, size_t bytesLeft, uint64_t address, uint64_t& skip) {
     return ProcessSector(sector, bytesLeft, address, skip);
   };
-  auto observer = [this](uint64_t swept) {
+  auto observer = [this, &sweep, &range](uint64_t swept) {
     position_.totalSwept = swept;
+    position_.rangeSwept = std::min(sweep.Offset(), range.length);
+    CheckpointWhenDue(checkpointIntervalMs_);
     return ReportProgress();
   };
+  position_.rangeStart = range.start;
+  position_.rangeLength = range.length;
+  position_.rangeSwept = offset;
+  // What the file-system pass found is safe from here on.
+  SaveCheckpoint(false);
   int result = 0;
   for (;;) {
     position_.rangeStart = range.start;
@@ -244,7 +349,10 @@ int CProfessionalRecovery::Sweep(bool mapUsable) {
     position_.totalSwept = sweep.Swept();
     if (result != 0) break;
     offset = 0;
-    range = NextRange(range, mapUsable);
+    Range next = NextRange(range, mapUsable);
+    // The last range needs none: the scan is saved as it ends.
+    if (next.length != 0) CheckpointWhenDue(kRangeEndCheckpointGapMs);
+    range = next;
   }
   return result;
 }
@@ -252,6 +360,7 @@ int CProfessionalRecovery::Sweep(bool mapUsable) {
 int CProfessionalRecovery::Scan(const char*) {
   auto& catalogue = ScanLogCatalogue::Instance();
   started_ = false;
+  checkpoints_ = 0;
   if (resume_) {
     // Whoever started this scan may have opened a new session since the source was opened; the
     // engines must reopen their logs in the saved session's folder, so look it up again.
@@ -260,9 +369,15 @@ int CProfessionalRecovery::Scan(const char*) {
                    ? catalogue.LookupPartition(letter_, diskNumber_, start_, count_, again)
                    : catalogue.LookupImage(imagePath_, again)) == 1;
     if (resume_) resumeEntry_ = again;
+    LoadCheckpoint();
   }
   if (!resume_) catalogue.NewSession();
   sessionFolder_ = resume_ ? resumeEntry_.SessionFolder() : catalogue.SessionFolder();
+  entrySaved_ = resume_;
+  // A resumed scan that ends before its sweep keeps its saved position.
+  position_ = resume_ ? resumeEntry_.Resume() : ResumePosition{};
+  // Records written after the checkpoint would be found again by the sweep.
+  if (resume_) CutLogsBack();
 
   bool mapUsable = false;
   int result = RunFastScan(mapUsable);
@@ -277,9 +392,7 @@ int CProfessionalRecovery::Scan(const char*) {
   }
 
   if (started_ || resume_) {
-    position_.foundBefore = GetFoundCount() + foundBase_;
-    catalogue.SaveProgress(letter_, imagePath_.empty() ? diskNumber_ : int(kImageDiskNumber), start_,
-                           count_, position_, sessionFolder_, imagePath_);
+    SaveCheckpoint(true);
   } else {
     catalogue.UndoNewSession();
   }

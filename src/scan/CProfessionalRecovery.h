@@ -9,6 +9,7 @@
 #include "fat/CProfessionalFatRecovery.h"
 #include "ntfs/CProfessionalNtfsRecovery.h"
 #include "scan/IFileRecoveryParse.h"
+#include "scan/ScanCheckpoint.h"
 #include "scan/ScanSessionEntry.h"
 #include "storage/SectorReader.h"
 
@@ -19,6 +20,11 @@ namespace salvora {
 // deep NTFS engine (FILE records), the deep FAT engine (directory sectors) or carving. Its records
 // come from the four engines' stores; per-record operations go back to the engine named by the
 // record's kind. A cancelled or interrupted sweep is saved in the catalogue and can be resumed.
+//
+// While sweeping it makes checkpoints (when the sweep begins, every CheckpointIntervalMs() and at
+// the end of a free range at most once a second): the four logs are flushed to the medium, then
+// the position and the logs' lengths go into the session's checkpoint file and the catalogue, so
+// a killed process can be resumed. A resumed scan first cuts the logs back to the checkpoint.
 class CProfessionalRecovery : public IFileRecoveryParse {
  public:
   static constexpr uint32_t kImageDiskNumber = 128;
@@ -61,6 +67,11 @@ class CProfessionalRecovery : public IFileRecoveryParse {
   const ResumePosition& LastPosition() const { return position_; }
   bool ScanStarted() const { return started_; }
   const std::string& SessionFolderUsed() const { return sessionFolder_; }
+  // Where a resumed scan continues (the saved entry, or the session's checkpoint when it has a
+  // sound one); zeros without a resume state.
+  ResumePosition ResumePoint() const { return resumeEntry_.Resume(); }
+  // Checkpoints made by the last Scan, the final save included.
+  uint64_t CheckpointsMade() const { return checkpoints_; }
 
  private:
   struct Range {
@@ -78,7 +89,18 @@ class CProfessionalRecovery : public IFileRecoveryParse {
   int Sweep(bool mapUsable);
   int ProcessSector(const uint8_t* sector, size_t bytesLeft, uint64_t address, uint64_t& skip);
   int ReportProgress();
-  void SaveResumePosition();
+  // The resume entry's position replaced by the session checkpoint's, when there is a sound one.
+  void LoadCheckpoint();
+  // Cuts each log of the resumed session back to its length at the checkpoint.
+  void CutLogsBack();
+  // The store behind a log slot; nullptr when that engine has none open.
+  FoundFileStore* StoreOf(ScanCheckpoint::Log log);
+  // Makes the logs safe and saves the current position with them. The final save also
+  // re-describes the source in the catalogue; the checkpoints of a running sweep only move it.
+  int SaveCheckpoint(bool final);
+  // The logs flushed to the medium and the checkpoint file written; counted in checkpoints_.
+  int WriteCheckpointFile();
+  void CheckpointWhenDue(uint64_t gapMs);
   // Absolute first data sector of a file-system record, or false when it has none.
   bool FirstDataSector(const FoundFileRecord& record, uint64_t& sector);
 
@@ -104,6 +126,12 @@ class CProfessionalRecovery : public IFileRecoveryParse {
   ScanSessionEntry resumeEntry_;
   bool started_ = false;
   std::string sessionFolder_;
+  bool haveCheckpoint_ = false;
+  ScanCheckpoint checkpoint_;
+  bool entrySaved_ = false;
+  uint64_t checkpointIntervalMs_ = CheckpointIntervalMs();
+  uint64_t lastCheckpointMs_ = 0;
+  uint64_t checkpoints_ = 0;
 
   // Sweep state.
   ResumePosition position_;

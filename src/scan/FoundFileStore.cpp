@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <unordered_set>
@@ -241,6 +243,59 @@ int FoundFileStore::Flush() {
     foldersDirty_ = false;
   }
   return 0;
+}
+
+int FoundFileStore::Sync() {
+  if (!IsOpen()) return 0;
+  if (int rc = Flush(); rc != 0) return rc;
+  if (::fdatasync(recordFd_) != 0 && errno != EINVAL) return platform::LastError();
+  for (const std::string* path : {&relationPath_, &folderInfoPath_})
+    if (int rc = platform::SyncPath(*path); rc != 0) return rc;
+  return platform::SyncPath(folder_);
+}
+
+int FoundFileStore::CutBack(uint32_t records) {
+  if (!IsOpen()) return kInvalidParameter;
+  if (int rc = Flush(); rc != 0) return rc;
+  struct stat st {};
+  if (::fstat(recordFd_, &st) != 0) return platform::LastError();
+  // Never longer than the whole records on disk: a torn one at the end goes as well, and entries
+  // naming records that never reached the disk would file later records under the wrong folder.
+  const uint32_t limit = std::min(records, TotalRecords());
+  if (uint64_t(st.st_size) > uint64_t(limit) * kRecordSize &&
+      ::ftruncate(recordFd_, off_t(uint64_t(limit) * kRecordSize)) != 0)
+    return platform::LastError();
+  if (TotalRecords() > limit) {
+    if (baseRecords_ >= limit) {
+      baseRecords_ = limit;
+      count_ = 0;
+    } else {
+      count_ = limit - baseRecords_;
+    }
+    writtenRecords_ = count_;
+    bytesAppended_ = uint64_t(count_) * kRecordSize;
+  }
+  bool changed = false;
+  for (auto it = relations_.begin(); it != relations_.end();) {
+    changed |= std::erase_if(it->second, [&](uint32_t n) { return n > limit; }) > 0;
+    if (!it->second.empty()) {
+      ++it;
+      continue;
+    }
+    it = relations_.erase(it);
+    changed = true;
+  }
+  changed |= std::erase_if(folders_, [&](const FolderInfo& f) { return f.RecordNumber() > limit; }) > 0;
+  readBlockIndex_ = -1;
+  lastReadNumber_ = 0;
+  folderLookups_.clear();
+  if (!changed) return 0;
+  firstFolderById_.clear();
+  for (size_t i = 0; i < folders_.size(); ++i) firstFolderById_.try_emplace(folders_[i].FolderId(), i);
+  keyOfRecord_.clear();
+  keyIndexBuilt_ = false;
+  relationsDirty_ = foldersDirty_ = true;
+  return Flush();
 }
 
 int FoundFileStore::WriteRelationFile() {

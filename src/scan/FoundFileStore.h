@@ -82,6 +82,12 @@ class FoundFileStore {
 
   // Writes pending records, then the relation and folder-info files when they changed.
   int Flush();
+  // Flushes, then puts the three files on the medium (a checkpoint of the scan relies on them).
+  int Sync();
+  // Forgets every record after the first `records`: the record file is cut to that length and
+  // their relation and folder entries are dropped, so a scan resumed from an earlier point can
+  // find them again without listing them twice. A log already that short is left as it is.
+  int CutBack(uint32_t records);
 
   // Appends the listed children of key (0: the first map entry) and sorts the output. Pictures
   // that failed the content check are left out. 0, 30 (record past the end) or a platform error.

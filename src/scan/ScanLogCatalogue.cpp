@@ -126,7 +126,10 @@ int ScanLogCatalogue::WriteConfig() {
     int rc = writer.Write(entries_.data(), entries_.size() * ScanSessionEntry::kSize);
     if (rc != 0) return rc;
   }
-  return writer.Commit();
+  // A scan saved just before a power loss must still be found.
+  if (int rc = writer.Sync(); rc != 0) return rc;
+  if (int rc = writer.Commit(); rc != 0) return rc;
+  return platform::SyncPath(folder_);
 }
 
 std::string ScanLogCatalogue::SessionFolder() const {
@@ -291,6 +294,15 @@ int ScanLogCatalogue::SaveProgress(char16_t, int disk, uint64_t start, uint64_t 
   if (!entry.SetSessionFolder(folder)) return kInvalidParameter;
   if (image && !entry.SetImagePath(path)) return kInvalidParameter;
   entries_.push_back(entry);
+  return WriteConfig();
+}
+
+int ScanLogCatalogue::UpdateResume(const std::string& sessionFolder, const ResumePosition& resume) {
+  auto it = std::find_if(entries_.begin(), entries_.end(), [&](const ScanSessionEntry& e) {
+    return SameFolder(e.SessionFolder(), sessionFolder);
+  });
+  if (it == entries_.end()) return kInvalidParameter;
+  it->SetResume(resume);
   return WriteConfig();
 }
 

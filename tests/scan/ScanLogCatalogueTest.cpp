@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "platform/Clock.h"
+#include "platform/ErrorCodes.h"
 #include "scan/FoundFileStore.h"
 #include "scan/ScanLogName.h"
 #include "support/TestSupport.h"
@@ -218,6 +219,24 @@ TEST_F(ScanLogCatalogueTest, SavingTheRunningSessionKeepsItsLogsWhenTheSourceCha
   ScanSessionEntry entry;
   EXPECT_EQ(catalogue.LookupImage(image, entry), 1);
   EXPECT_EQ(entry.Resume().rangeStart, 2u);
+}
+
+TEST_F(ScanLogCatalogueTest, UpdateResumeMovesOnlyThePositionOfThatSession) {
+  std::string image = data_.path() + "/card.img";
+  Touch(image);
+  ScanLogCatalogue catalogue(folder_);
+  catalogue.NewSession();
+  ASSERT_EQ(catalogue.SaveProgress(0, 128, 0, 1, Position(1), Session(1), image), 0);
+  const uint64_t savedTime = catalogue.Entries()[0].ImageWriteTime();
+  EXPECT_EQ(catalogue.UpdateResume(Session(2), Position(9)), kInvalidParameter);
+  // The source is described as it was saved: a checkpoint never re-reads it.
+  fs::last_write_time(image, fs::last_write_time(image) + std::chrono::seconds(5));
+  ASSERT_EQ(catalogue.UpdateResume(Session(1), Position(3)), 0);
+  ScanLogCatalogue reread(folder_);
+  ASSERT_EQ(reread.Entries().size(), 1u);
+  EXPECT_EQ(reread.Entries()[0].Resume().rangeSwept, 5u);
+  EXPECT_EQ(reread.Entries()[0].ImageWriteTime(), savedTime);
+  EXPECT_EQ(reread.Counter(), 1u);
 }
 
 TEST_F(ScanLogCatalogueTest, LeftoverConfigTmpIsTakenAsTheCatalogue) {

@@ -1,0 +1,98 @@
+#include "scan/ScanCheckpoint.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+#include "platform/ErrorCodes.h"
+#include "platform/FileIo.h"
+#include "scan/ScanLogName.h"
+
+namespace salvora {
+namespace {
+
+constexpr char kMagic[8] = {'S', 'A', 'L', 'V', 'C', 'K', 'P', 'T'};
+constexpr uint64_t kDefaultIntervalMs = 30000;
+constexpr double kMinIntervalSeconds = 0.05;
+constexpr double kMaxIntervalSeconds = 86400;
+
+std::string InFolder(const std::string& folder, const char* name) {
+  return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+}  // namespace
+
+ScanCheckpoint::ScanCheckpoint() {
+  std::memcpy(magic_, kMagic, sizeof magic_);
+  version_.set(kVersion);
+  for (auto& r : records_) r.set(kNoLog);
+  checksum_.set(ComputeChecksum());
+}
+
+ResumePosition ScanCheckpoint::Position() const {
+  return {position_[0].get(), position_[1].get(), position_[2].get(), position_[3].get(),
+          position_[4].get()};
+}
+
+void ScanCheckpoint::SetPosition(const ResumePosition& p) {
+  position_[0].set(p.rangeStart);
+  position_[1].set(p.rangeLength);
+  position_[2].set(p.rangeSwept);
+  position_[3].set(p.totalSwept);
+  position_[4].set(p.foundBefore);
+}
+
+const char* ScanCheckpoint::Prefix(Log log) {
+  switch (log) {
+    case kFastLog: return kFastLogPrefix;
+    case kFileTypeLog: return kFileTypeLogPrefix;
+    case kProFatLog: return kProFatLogPrefix;
+    case kProNtfsLog: return kProNtfsLogPrefix;
+    case kLogCount: break;
+  }
+  return "";
+}
+
+uint64_t ScanCheckpoint::ComputeChecksum() const {
+  uint64_t hash = 14695981039346656037ull;
+  for (size_t i = 0; i < offsetof(ScanCheckpoint, checksum_); ++i)
+    hash = (hash ^ bytes()[i]) * 1099511628211ull;
+  return hash;
+}
+
+int ScanCheckpoint::Read(const std::string& sessionFolder) {
+  std::string data;
+  if (platform::ReadWholeFile(InFolder(sessionFolder, kFileName), data, kSize + 1) != 0)
+    return kInvalidParameter;
+  ScanCheckpoint read;
+  if (data.size() != kSize) return kInvalidParameter;
+  std::memcpy(read.bytes(), data.data(), kSize);
+  if (std::memcmp(read.magic_, kMagic, sizeof kMagic) != 0 || read.version_.get() != kVersion ||
+      read.checksum_.get() != read.ComputeChecksum())
+    return kInvalidParameter;
+  *this = read;
+  return 0;
+}
+
+int ScanCheckpoint::Write(const std::string& sessionFolder) {
+  checksum_.set(ComputeChecksum());
+  platform::ReplacingFileWriter writer(InFolder(sessionFolder, kFileName));
+  if (int rc = writer.Open(); rc != 0) return rc;
+  if (int rc = writer.Write(bytes(), kSize); rc != 0) return rc;
+  if (int rc = writer.Sync(); rc != 0) return rc;
+  if (int rc = writer.Commit(); rc != 0) return rc;
+  return platform::SyncPath(sessionFolder);
+}
+
+uint64_t CheckpointIntervalMs() {
+  const char* text = std::getenv("SALVORA_CHECKPOINT_SECONDS");
+  if (!text || !*text) return kDefaultIntervalMs;
+  char* end = nullptr;
+  const double seconds = std::strtod(text, &end);
+  // NaN fails both comparisons.
+  if (*end != '\0' || !(seconds >= kMinIntervalSeconds && seconds <= kMaxIntervalSeconds))
+    return kDefaultIntervalMs;
+  return uint64_t(seconds * 1000);
+}
+
+}  // namespace salvora

@@ -1,0 +1,99 @@
+#include "scan/ScanCheckpoint.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+
+#include "platform/ErrorCodes.h"
+#include "support/TestSupport.h"
+
+namespace salvora {
+namespace {
+
+TEST(ScanCheckpointTest, WrittenCheckpointReadsBackWithEveryField) {
+  test::TempDir dir;
+  ScanCheckpoint cp;
+  cp.SetPosition({100, 2000, 37, 5000, 12});
+  cp.SetRecords(ScanCheckpoint::kFileTypeLog, 345);
+  cp.SetRecords(ScanCheckpoint::kProFatLog, 0);
+  ASSERT_EQ(cp.Write(dir.path()), 0);
+  EXPECT_EQ(test::ReadFileBytes(dir.File("checkpoint")).size(), ScanCheckpoint::kSize);
+  // Nothing but the checkpoint itself is left in the folder.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+
+  ScanCheckpoint back;
+  ASSERT_EQ(back.Read(dir.path() + "/"), 0);
+  ResumePosition p = back.Position();
+  EXPECT_EQ(p.rangeStart, 100u);
+  EXPECT_EQ(p.rangeLength, 2000u);
+  EXPECT_EQ(p.rangeSwept, 37u);
+  EXPECT_EQ(p.totalSwept, 5000u);
+  EXPECT_EQ(p.foundBefore, 12u);
+  EXPECT_EQ(back.Records(ScanCheckpoint::kFastLog), ScanCheckpoint::kNoLog);
+  EXPECT_EQ(back.Records(ScanCheckpoint::kFileTypeLog), 345u);
+  EXPECT_EQ(back.Records(ScanCheckpoint::kProFatLog), 0u);
+  EXPECT_EQ(back.Records(ScanCheckpoint::kProNtfsLog), ScanCheckpoint::kNoLog);
+  EXPECT_STREQ(ScanCheckpoint::Prefix(ScanCheckpoint::kProNtfsLog), "Pro_Ntfs_");
+}
+
+TEST(ScanCheckpointTest, MissingShortOrDamagedFilesAreRefusedAndLeaveTheObject) {
+  test::TempDir dir;
+  ScanCheckpoint cp;
+  cp.SetRecords(ScanCheckpoint::kFastLog, 9);
+  EXPECT_EQ(cp.Read(dir.path()), kInvalidParameter);
+  EXPECT_EQ(cp.Records(ScanCheckpoint::kFastLog), 9u);
+
+  ScanCheckpoint written;
+  written.SetPosition({1, 2, 3, 4, 5});
+  ASSERT_EQ(written.Write(dir.path()), 0);
+  const auto good = test::ReadFileBytes(dir.File("checkpoint"));
+  auto refused = [&](std::vector<uint8_t> bytes) {
+    test::WriteFileBytes(dir.File("checkpoint"), bytes);
+    ScanCheckpoint read;
+    read.SetRecords(ScanCheckpoint::kFastLog, 9);
+    return read.Read(dir.path()) == kInvalidParameter && read.Records(ScanCheckpoint::kFastLog) == 9u;
+  };
+  EXPECT_TRUE(refused({}));
+  EXPECT_TRUE(refused({good.begin(), good.end() - 1}));
+  auto longer = good;
+  longer.push_back(0);
+  EXPECT_TRUE(refused(longer));
+  for (size_t at : {size_t(0), size_t(8), size_t(20), size_t(60), size_t(90)}) {
+    auto flipped = good;
+    flipped[at] ^= 0x10;
+    EXPECT_TRUE(refused(flipped)) << "byte " << at;
+  }
+  test::WriteFileBytes(dir.File("checkpoint"), good);
+  ScanCheckpoint read;
+  ASSERT_EQ(read.Read(dir.path()), 0);
+  EXPECT_EQ(read.Position().foundBefore, 5u);
+}
+
+TEST(ScanCheckpointTest, IntervalComesFromTheEnvironmentWithinBounds) {
+  const char* old = std::getenv("SALVORA_CHECKPOINT_SECONDS");
+  std::string saved = old ? old : "";
+  auto with = [](const char* value) {
+    if (value)
+      ::setenv("SALVORA_CHECKPOINT_SECONDS", value, 1);
+    else
+      ::unsetenv("SALVORA_CHECKPOINT_SECONDS");
+    return CheckpointIntervalMs();
+  };
+  EXPECT_EQ(with(nullptr), 30000u);
+  EXPECT_EQ(with("2"), 2000u);
+  EXPECT_EQ(with("0.25"), 250u);
+  EXPECT_EQ(with("0"), 30000u);
+  EXPECT_EQ(with("0.01"), 30000u);
+  EXPECT_EQ(with("nan"), 30000u);
+  EXPECT_EQ(with("-5"), 30000u);
+  EXPECT_EQ(with("3s"), 30000u);
+  EXPECT_EQ(with("99999999999999999999"), 30000u);
+  if (old)
+    ::setenv("SALVORA_CHECKPOINT_SECONDS", saved.c_str(), 1);
+  else
+    ::unsetenv("SALVORA_CHECKPOINT_SECONDS");
+}
+
+}  // namespace
+}  // namespace salvora
