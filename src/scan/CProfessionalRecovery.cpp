@@ -177,10 +177,10 @@ int CProfessionalRecovery::SaveCheckpoint(bool final) {
   // saved, and a resume then starts from the last checkpoint that was written, or from here.
   if (written != 0 && !final) return written;
   auto& catalogue = ScanLogCatalogue::Instance();
-  int rc = 0;
-  if (entrySaved_ && !final) {
-    rc = catalogue.UpdateResume(sessionFolder_, position_);
-  } else {
+  int rc = kInvalidParameter;
+  if (entrySaved_ && !final) rc = catalogue.UpdateResume(sessionFolder_, position_);
+  // The first save of a scan, its last one, and one whose entry another program dropped.
+  if (rc == kInvalidParameter) {
     rc = catalogue.SaveProgress(letter_, imagePath_.empty() ? diskNumber_ : int(kImageDiskNumber),
                                 start_, count_, position_, sessionFolder_, imagePath_);
     entrySaved_ = entrySaved_ || rc == 0;

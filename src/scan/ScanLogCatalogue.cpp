@@ -298,6 +298,15 @@ int ScanLogCatalogue::SaveProgress(char16_t, int disk, uint64_t start, uint64_t 
 }
 
 int ScanLogCatalogue::UpdateResume(const std::string& sessionFolder, const ResumePosition& resume) {
+  // Checkpoints come often: start from the file, so that scans another program saved or removed
+  // meanwhile are kept as it left them.
+  const uint64_t own = counter_;
+  const bool found = found_;
+  const std::string foundFolder = foundFolder_;
+  ReadConfig();
+  counter_ = std::max(counter_, own);
+  found_ = found;
+  foundFolder_ = foundFolder;
   auto it = std::find_if(entries_.begin(), entries_.end(), [&](const ScanSessionEntry& e) {
     return SameFolder(e.SessionFolder(), sessionFolder);
   });

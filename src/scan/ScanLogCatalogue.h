@@ -53,8 +53,9 @@ class ScanLogCatalogue {
                    const ResumePosition& resume, const std::string& sessionFolder,
                    const std::string& imagePath);
   // Replaces the resume values of the entry of sessionFolder and rewrites config, keeping what
-  // identifies the source as the entry was saved (the checkpoints of a running scan). 87 when
-  // the folder has no entry.
+  // identifies the source as the entry was saved (the checkpoints of a running scan). Entries are
+  // read from config first, so other programs' saved scans survive. 87 when the folder has no
+  // entry.
   int UpdateResume(const std::string& sessionFolder, const ResumePosition& resume);
   // Drops the entry of folder (case-insensitive) and deletes the folder with its contents. Only
   // folders directly inside Folder() are ever deleted.
