@@ -1,5 +1,7 @@
 #include "scan/CProfessionalRecovery.h"
 
+#include "scan/DeepSectorLog.h"
+
 #include "carving/MeasureContext.h"
 #include "fat/CFastFatRecovery.h"
 #include "fat/FatBootSector.h"
@@ -138,7 +140,7 @@ void CProfessionalRecovery::CutLogsBack() {
   auto& catalogue = ScanLogCatalogue::Instance();
   for (size_t i = 0; i < ScanCheckpoint::kLogCount; ++i) {
     const auto log = ScanCheckpoint::Log(i);
-    const uint64_t records = checkpoint_.Records(log);
+    const uint64_t records = checkpoint_.ResumeRecords(log);
     if (records == ScanCheckpoint::kNoLog) continue;
     std::string name;
     catalogue.FindLog(sessionFolder_, ScanCheckpoint::Prefix(log), name);
@@ -151,27 +153,53 @@ void CProfessionalRecovery::CutLogsBack() {
 }
 
 int CProfessionalRecovery::WriteCheckpointFile() {
+  // The sectors first: a checkpoint counts only entries already on the medium.
+  if (deepFinished_) {
+    pendingDeepSectors_.clear();
+    deepSectorsSaved_ = 0;
+  } else if (!pendingDeepSectors_.empty()) {
+    if (int rc = DeepSectorLog::Write(sessionFolder_, deepSectorsSaved_, pendingDeepSectors_); rc != 0)
+      return rc;
+    deepSectorsSaved_ += pendingDeepSectors_.size();
+    pendingDeepSectors_.clear();
+  }
   // Slots whose engine has no open log keep what the last checkpoint said about them.
   ScanCheckpoint next = checkpoint_;
   for (size_t i = 0; i < ScanCheckpoint::kLogCount; ++i) {
     const auto log = ScanCheckpoint::Log(i);
-    if (FoundFileStore* store = StoreOf(log)) {
-      if (int rc = store->Sync(); rc != 0) return rc;
-      next.SetRecords(log, store->TotalRecords());
-    }
+    FoundFileStore* store = StoreOf(log);
+    if (!store) continue;
+    if (int rc = store->Sync(); rc != 0) return rc;
+    next.SetRecords(log, store->TotalRecords());
+    const bool inMemory = !deepFinished_ && (log == ScanCheckpoint::kProFatLog ||
+                                             log == ScanCheckpoint::kProNtfsLog);
+    next.SetResumeRecords(log, inMemory ? deepLogStart_[log] : store->TotalRecords());
   }
+  next.SetDeepSectors(deepSectorsSaved_);
   next.SetPosition(position_);
   if (int rc = next.Write(sessionFolder_); rc != 0) return rc;
   checkpoint_ = next;
   haveCheckpoint_ = true;
   ++checkpoints_;
+  // Entries beyond the count are never read; this only gives the space back.
+  if (deepFinished_) DeepSectorLog::Clear(sessionFolder_);
   return 0;
+}
+
+// Finds the deep engines will make again from their sectors, when a resumed scan offers them.
+uint64_t CProfessionalRecovery::DeepFindsInMemory() {
+  if (deepFinished_) return 0;
+  uint64_t held = 0;
+  for (auto log : {ScanCheckpoint::kProFatLog, ScanCheckpoint::kProNtfsLog})
+    if (FoundFileStore* store = StoreOf(log))
+      held += store->TotalRecords() > deepLogStart_[log] ? store->TotalRecords() - deepLogStart_[log] : 0;
+  return held;
 }
 
 int CProfessionalRecovery::SaveCheckpoint(bool final) {
   lastCheckpointMs_ = platform::TickMs();
   // A resumed scan that ended before its sweep keeps the count it was saved with.
-  if (started_) position_.foundBefore = GetFoundCount() + foundBase_;
+  if (started_) position_.foundBefore = GetFoundCount() + foundBase_ - DeepFindsInMemory();
   const int written = WriteCheckpointFile();
   // Without its checkpoint a running sweep has nothing new to save; the end of a scan is still
   // saved, and a resume then starts from the last checkpoint that was written, or from here.
@@ -231,6 +259,9 @@ int CProfessionalRecovery::BindDeepEngines() {
   }
   deepFat_.ReadBootArea();
   MeasureContext::Instance().TransportStreamExtents.clear();
+  // Where the deep engines' memory begins: a resumed log has already been cut back to it.
+  for (auto log : {ScanCheckpoint::kProFatLog, ScanCheckpoint::kProNtfsLog})
+    if (FoundFileStore* store = StoreOf(log)) deepLogStart_[log] = store->TotalRecords();
   started_ = true;
   return 0;
 }
@@ -268,6 +299,7 @@ int CProfessionalRecovery::ProcessSector(const uint8_t* sector, size_t bytesLeft
   try {
     const int recordSize = sectorSize_ <= 512 ? 2 * sectorSize_ : sectorSize_;
     if (IsFileRecord(ByteView(sector, bytesLeft), recordSize)) {
+      pendingDeepSectors_.emplace_back(address, DeepSectorKind::kFileRecord);
       if (bytesLeft >= size_t(recordSize)) return deepNtfs_.OnFileRecord(sector, bytesLeft, address);
       // A record split by the end of the chunk is read afresh.
       uint32_t sectors = uint32_t(8192 / sectorSize_), got = 0;
@@ -276,8 +308,14 @@ int CProfessionalRecovery::ProcessSector(const uint8_t* sector, size_t bytesLeft
       if (got == 0) return kReadFault;
       return deepNtfs_.OnFileRecord(recordBuffer_.data(), size_t(got) * sectorSize_, address);
     }
-    if (IsSubdirectoryStart(sector, size_t(sectorSize_))) return deepFat_.TakeSubdirectoryStart(sector, address);
-    if (IsFatDirectorySector(sector, size_t(sectorSize_))) return deepFat_.TakeDirectorySector(sector, address);
+    if (IsSubdirectoryStart(sector, size_t(sectorSize_))) {
+      pendingDeepSectors_.emplace_back(address, DeepSectorKind::kSubdirectoryStart);
+      return deepFat_.TakeSubdirectoryStart(sector, address);
+    }
+    if (IsFatDirectorySector(sector, size_t(sectorSize_))) {
+      pendingDeepSectors_.emplace_back(address, DeepSectorKind::kDirectorySector);
+      return deepFat_.TakeDirectorySector(sector, address);
+    }
     uint64_t found = GetFoundCount() + foundBase_;
     return carving_.CarveAt(sector, sectorSize_, address, position_.totalSwept, total_,
                             remainingSeconds_, &reader_, sectorSize_, skip, found);
@@ -286,6 +324,47 @@ int CProfessionalRecovery::ProcessSector(const uint8_t* sector, size_t bytesLeft
     skip = 1;
     return 0;
   }
+}
+
+void CProfessionalRecovery::OfferAgain(const DeepSectorEntry& entry, std::vector<uint8_t>& buffer) {
+  const auto kind = DeepSectorKind(entry.Kind());
+  const uint32_t sectors =
+      kind == DeepSectorKind::kFileRecord ? std::max(1u, uint32_t(8192 / sectorSize_)) : 1;
+  buffer.assign(size_t(sectors) * size_t(sectorSize_), 0);
+  uint32_t got = 0;
+  reader_.ReadSectors(buffer.data(), sectors, entry.Sector(), sectorSize_, got);
+  if (got == 0) return;
+  try {
+    switch (kind) {
+      case DeepSectorKind::kFileRecord:
+        deepNtfs_.OnFileRecord(buffer.data(), size_t(got) * size_t(sectorSize_), entry.Sector());
+        break;
+      case DeepSectorKind::kSubdirectoryStart:
+        deepFat_.TakeSubdirectoryStart(buffer.data(), entry.Sector());
+        break;
+      case DeepSectorKind::kDirectorySector:
+        deepFat_.TakeDirectorySector(buffer.data(), entry.Sector());
+        break;
+    }
+  } catch (...) {
+    // As in the sweep: one sector's failure is passed over.
+  }
+}
+
+int CProfessionalRecovery::ReplayDeepSectors() {
+  std::vector<DeepSectorEntry> entries;
+  // A shorter log than the checkpoint says (a damaged folder) gives back what it holds.
+  DeepSectorLog::Read(sessionFolder_, checkpoint_.DeepSectors(), entries);
+  deepSectorsSaved_ = entries.size();
+  std::vector<uint8_t> buffer;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    // Long replays show the saved position and can be cancelled.
+    if (i % 1024 == 1023) {
+      if (int rc = ReportProgress(); rc != 0) return rc;
+    }
+    OfferAgain(entries[i], buffer);
+  }
+  return 0;
 }
 
 int CProfessionalRecovery::ReportProgress() {
@@ -321,6 +400,14 @@ int CProfessionalRecovery::Sweep(bool mapUsable) {
   lastReportedFound_ = foundBase_;
   remainingSeconds_ = -1;
   sweepStartMs_ = lastEstimateMs_ = platform::TickMs();
+  // After a kill the deep engines start from where their memory began, with the sectors they had
+  // taken before the checkpoint.
+  if (resume_ && haveCheckpoint_ && checkpoint_.DeepSectors() > 0) {
+    if (int rc = ReplayDeepSectors(); rc != 0) {
+      replayStopped_ = true;
+      return rc;
+    }
+  }
 
   SectorSweep sweep(reader_, sectorSize_);
   sweep.SetSwept(position_.totalSwept);
@@ -376,6 +463,12 @@ int CProfessionalRecovery::Scan(const char*) {
   entrySaved_ = resume_;
   // A resumed scan that ends before its sweep keeps its saved position.
   position_ = resume_ ? resumeEntry_.Resume() : ResumePosition{};
+  deepFinished_ = false;
+  replayStopped_ = false;
+  pendingDeepSectors_.clear();
+  deepSectorsSaved_ = haveCheckpoint_ ? checkpoint_.DeepSectors() : 0;
+  for (size_t i = 0; i < ScanCheckpoint::kLogCount; ++i)
+    deepLogStart_[i] = haveCheckpoint_ ? checkpoint_.ResumeRecords(ScanCheckpoint::Log(i)) : 0;
   // Records written after the checkpoint would be found again by the sweep.
   if (resume_) CutLogsBack();
 
@@ -384,10 +477,14 @@ int CProfessionalRecovery::Scan(const char*) {
   if (result == 0) {
     BindDeepEngines();
     result = Sweep(mapUsable);
+    // Stopped while the deep engines were being rebuilt: what they hold is not all they had, so
+    // nothing is written or saved, and the next resume rebuilds them again.
+    if (replayStopped_) return result;
     int finish = deepFat_.FinishProScan();
     int pass = deepNtfs_.FolderPass();
     (void)finish;
     (void)pass;
+    deepFinished_ = true;
     if (result == 0 && scanCallback_) scanCallback_(userData_, 100, 100, 0, 0, 0, 0, 0);
   }
 

@@ -8,6 +8,7 @@
 #include "carving/CFileTypeRecovery.h"
 #include "fat/CProfessionalFatRecovery.h"
 #include "ntfs/CProfessionalNtfsRecovery.h"
+#include "scan/DeepSectorLog.h"
 #include "scan/IFileRecoveryParse.h"
 #include "scan/ScanCheckpoint.h"
 #include "scan/ScanSessionEntry.h"
@@ -22,9 +23,10 @@ namespace salvora {
 // record's kind. A cancelled or interrupted sweep is saved in the catalogue and can be resumed.
 //
 // While sweeping it makes checkpoints (when the sweep begins, every CheckpointIntervalMs() and at
-// the end of a free range at most once a second): the four logs are flushed to the medium, then
-// the position and the logs' lengths go into the session's checkpoint file and the catalogue, so
-// a killed process can be resumed. A resumed scan first cuts the logs back to the checkpoint.
+// the end of a free range at most once a second): the sectors the deep engines took and the four
+// logs are flushed to the medium, then the position and the logs' lengths go into the session's
+// checkpoint file and the catalogue, so a killed process can be resumed. A resumed scan first
+// cuts the logs back (see ScanCheckpoint) and offers the deep engines their sectors again.
 class CProfessionalRecovery : public IFileRecoveryParse {
  public:
   static constexpr uint32_t kImageDiskNumber = 128;
@@ -101,6 +103,10 @@ class CProfessionalRecovery : public IFileRecoveryParse {
   // The logs flushed to the medium and the checkpoint file written; counted in checkpoints_.
   int WriteCheckpointFile();
   void CheckpointWhenDue(uint64_t gapMs);
+  uint64_t DeepFindsInMemory();
+  // Offers the deep engines the sectors they took before the checkpoint; 0 or the callback's stop.
+  int ReplayDeepSectors();
+  void OfferAgain(const DeepSectorEntry& entry, std::vector<uint8_t>& buffer);
   // Absolute first data sector of a file-system record, or false when it has none.
   bool FirstDataSector(const FoundFileRecord& record, uint64_t& sector);
 
@@ -132,6 +138,13 @@ class CProfessionalRecovery : public IFileRecoveryParse {
   uint64_t checkpointIntervalMs_ = CheckpointIntervalMs();
   uint64_t lastCheckpointMs_ = 0;
   uint64_t checkpoints_ = 0;
+  // The deep engines' sectors since their memory began: saved ones, and those since the last
+  // checkpoint; the length of each log when that memory began.
+  std::vector<DeepSectorEntry> pendingDeepSectors_;
+  uint64_t deepSectorsSaved_ = 0;
+  uint64_t deepLogStart_[ScanCheckpoint::kLogCount] = {};
+  bool deepFinished_ = false;
+  bool replayStopped_ = false;
 
   // Sweep state.
   ResumePosition position_;

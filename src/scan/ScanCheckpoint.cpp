@@ -26,6 +26,7 @@ ScanCheckpoint::ScanCheckpoint() {
   std::memcpy(magic_, kMagic, sizeof magic_);
   version_.set(kVersion);
   for (auto& r : records_) r.set(kNoLog);
+  for (auto& r : resumeRecords_) r.set(kNoLog);
   checksum_.set(ComputeChecksum());
 }
 

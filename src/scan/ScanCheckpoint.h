@@ -10,22 +10,30 @@
 namespace salvora {
 
 // Where a running advanced scan last made its logs safe, kept in the file "checkpoint" of its
-// session folder so that a killed process can be resumed: the sweep position and, for each of the
-// four logs, the whole records it held at that moment. A resumed scan cuts every record file back
-// to that length, so records found again after the position are not listed twice.
+// session folder so that a killed process can be resumed: the sweep position, for each of the
+// four logs the whole records it held at that moment and the length a resumed scan cuts it back
+// to, and how many entries of the session's DeepSectorLog the deep engines had taken.
 //
-// The file is written before the catalogue entry and always names a position together with the
-// record counts of that same moment, so it is the one to trust when the two differ.
+// Carving and the fast pass keep what they had written at the checkpoint. The deep engines hold
+// most of their finds in memory until the sweep ends, so their logs are cut back to where that
+// memory began and the sectors they took are offered to them again, in the same order, before
+// the sweep goes on: what they find is then what an uninterrupted sweep gives.
 //
-// 96 bytes, packed, little-endian:
-//   0  char[8] "SALVCKPT"     8  u32 version (1)       12 u32 zero
-//   16 u64 x 5 resume position (as ScanSessionEntry offsets 24..56)
-//   56 u64 x 4 whole records of the Fast_, File_Type_, Pro_Fat_ and Pro_Ntfs_ logs (all ones: no log)
-//   88 u64 FNV-1a of bytes 0..87
+// The file is written after the sector log and before the catalogue entry, and always names a
+// position together with the lengths of that same moment, so it is the one to trust when the
+// entry differs.
+//
+// 136 bytes, packed, little-endian:
+//   0   char[8] "SALVCKPT"     8  u32 version (2)       12 u32 zero
+//   16  u64 x 5 resume position (as ScanSessionEntry offsets 24..56)
+//   56  u64 x 4 whole records of the Fast_, File_Type_, Pro_Fat_ and Pro_Ntfs_ logs (all ones: no log)
+//   88  u64 x 4 the records each log is cut back to on resume (all ones: no log)
+//   120 u64 entries of the deep engines' sector log to offer again
+//   128 u64 FNV-1a of bytes 0..127
 class ScanCheckpoint {
  public:
-  static constexpr size_t kSize = 96;
-  static constexpr uint32_t kVersion = 1;
+  static constexpr size_t kSize = 136;
+  static constexpr uint32_t kVersion = 2;
   static constexpr char kFileName[] = "checkpoint";
   static constexpr uint64_t kNoLog = UINT64_MAX;
   enum Log : size_t { kFastLog, kFileTypeLog, kProFatLog, kProNtfsLog, kLogCount };
@@ -37,6 +45,12 @@ class ScanCheckpoint {
   // Whole records of a log at the checkpoint; kNoLog when the scan had no such log.
   uint64_t Records(Log log) const { return records_[log].get(); }
   void SetRecords(Log log, uint64_t records) { records_[log].set(records); }
+  // The records a resumed scan keeps of a log; kNoLog when the scan had no such log.
+  uint64_t ResumeRecords(Log log) const { return resumeRecords_[log].get(); }
+  void SetResumeRecords(Log log, uint64_t records) { resumeRecords_[log].set(records); }
+  // Entries of the deep engines' sector log taken before the checkpoint.
+  uint64_t DeepSectors() const { return deepSectors_.get(); }
+  void SetDeepSectors(uint64_t count) { deepSectors_.set(count); }
   // The scan-log prefix of a log slot.
   static const char* Prefix(Log log);
 
@@ -57,6 +71,8 @@ class ScanCheckpoint {
   Le32 zero_;
   Le64 position_[5];
   Le64 records_[kLogCount];
+  Le64 resumeRecords_[kLogCount];
+  Le64 deepSectors_;
   Le64 checksum_;
 };
 
@@ -65,7 +81,9 @@ struct ScanCheckpointLayout {
   static_assert(alignof(ScanCheckpoint) == 1);
   static_assert(offsetof(ScanCheckpoint, position_) == 16);
   static_assert(offsetof(ScanCheckpoint, records_) == 56);
-  static_assert(offsetof(ScanCheckpoint, checksum_) == 88);
+  static_assert(offsetof(ScanCheckpoint, resumeRecords_) == 88);
+  static_assert(offsetof(ScanCheckpoint, deepSectors_) == 120);
+  static_assert(offsetof(ScanCheckpoint, checksum_) == 128);
 };
 
 // How often a sweep makes a checkpoint: SALVORA_CHECKPOINT_SECONDS when it holds a number of

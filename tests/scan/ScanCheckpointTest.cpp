@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "platform/ErrorCodes.h"
+#include "scan/DeepSectorLog.h"
 #include "support/TestSupport.h"
 
 namespace salvora {
@@ -17,6 +18,9 @@ TEST(ScanCheckpointTest, WrittenCheckpointReadsBackWithEveryField) {
   cp.SetPosition({100, 2000, 37, 5000, 12});
   cp.SetRecords(ScanCheckpoint::kFileTypeLog, 345);
   cp.SetRecords(ScanCheckpoint::kProFatLog, 0);
+  cp.SetResumeRecords(ScanCheckpoint::kFileTypeLog, 345);
+  cp.SetResumeRecords(ScanCheckpoint::kProNtfsLog, 17);
+  cp.SetDeepSectors(4242);
   ASSERT_EQ(cp.Write(dir.path()), 0);
   EXPECT_EQ(test::ReadFileBytes(dir.File("checkpoint")).size(), ScanCheckpoint::kSize);
   // Nothing but the checkpoint itself is left in the folder.
@@ -34,6 +38,10 @@ TEST(ScanCheckpointTest, WrittenCheckpointReadsBackWithEveryField) {
   EXPECT_EQ(back.Records(ScanCheckpoint::kFileTypeLog), 345u);
   EXPECT_EQ(back.Records(ScanCheckpoint::kProFatLog), 0u);
   EXPECT_EQ(back.Records(ScanCheckpoint::kProNtfsLog), ScanCheckpoint::kNoLog);
+  EXPECT_EQ(back.ResumeRecords(ScanCheckpoint::kFastLog), ScanCheckpoint::kNoLog);
+  EXPECT_EQ(back.ResumeRecords(ScanCheckpoint::kFileTypeLog), 345u);
+  EXPECT_EQ(back.ResumeRecords(ScanCheckpoint::kProNtfsLog), 17u);
+  EXPECT_EQ(back.DeepSectors(), 4242u);
   EXPECT_STREQ(ScanCheckpoint::Prefix(ScanCheckpoint::kProNtfsLog), "Pro_Ntfs_");
 }
 
@@ -59,7 +67,7 @@ TEST(ScanCheckpointTest, MissingShortOrDamagedFilesAreRefusedAndLeaveTheObject) 
   auto longer = good;
   longer.push_back(0);
   EXPECT_TRUE(refused(longer));
-  for (size_t at : {size_t(0), size_t(8), size_t(20), size_t(60), size_t(90)}) {
+  for (size_t at : {size_t(0), size_t(8), size_t(20), size_t(60), size_t(100), size_t(124), size_t(130)}) {
     auto flipped = good;
     flipped[at] ^= 0x10;
     EXPECT_TRUE(refused(flipped)) << "byte " << at;
@@ -68,6 +76,36 @@ TEST(ScanCheckpointTest, MissingShortOrDamagedFilesAreRefusedAndLeaveTheObject) 
   ScanCheckpoint read;
   ASSERT_EQ(read.Read(dir.path()), 0);
   EXPECT_EQ(read.Position().foundBefore, 5u);
+}
+
+TEST(DeepSectorLogTest, EntriesAreReadBackUpToTheCountAndCleared) {
+  test::TempDir dir;
+  std::vector<DeepSectorEntry> first{{100, DeepSectorKind::kFileRecord}, {7, DeepSectorKind::kDirectorySector}};
+  std::vector<DeepSectorEntry> second{{1ull << 40, DeepSectorKind::kSubdirectoryStart}};
+  ASSERT_EQ(DeepSectorLog::Write(dir.path(), 0, first), 0);
+  ASSERT_EQ(DeepSectorLog::Write(dir.path(), 2, second), 0);
+  EXPECT_EQ(test::ReadFileBytes(dir.File("deep_sectors")).size(), 3 * DeepSectorEntry::kSize);
+
+  std::vector<DeepSectorEntry> read;
+  ASSERT_EQ(DeepSectorLog::Read(dir.path(), 3, read), 0);
+  ASSERT_EQ(read.size(), 3u);
+  EXPECT_EQ(read[0].Sector(), 100u);
+  EXPECT_EQ(read[0].Kind(), uint32_t(DeepSectorKind::kFileRecord));
+  EXPECT_EQ(read[1].Kind(), uint32_t(DeepSectorKind::kDirectorySector));
+  EXPECT_EQ(read[2].Sector(), 1ull << 40);
+  // Entries written after the checkpoint are not read; a log shorter than its count gives back
+  // what it holds.
+  ASSERT_EQ(DeepSectorLog::Read(dir.path(), 2, read), 0);
+  EXPECT_EQ(read.size(), 2u);
+  EXPECT_EQ(DeepSectorLog::Read(dir.path(), 9, read), kReadFault);
+  EXPECT_EQ(read.size(), 3u);
+
+  ASSERT_EQ(DeepSectorLog::Clear(dir.path()), 0);
+  EXPECT_EQ(DeepSectorLog::Read(dir.path(), 1, read), kReadFault);
+  EXPECT_TRUE(read.empty());
+  test::TempDir empty;
+  EXPECT_EQ(DeepSectorLog::Clear(empty.path()), 0);
+  EXPECT_NE(DeepSectorLog::Read(empty.path(), 1, read), 0);
 }
 
 TEST(ScanCheckpointTest, IntervalComesFromTheEnvironmentWithinBounds) {

@@ -1,0 +1,61 @@
+#include "scan/DeepSectorLog.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <new>
+
+#include "platform/ErrorCodes.h"
+#include "platform/FileIo.h"
+#include "platform/PlatformError.h"
+
+namespace salvora {
+namespace {
+
+std::string LogPath(const std::string& folder) {
+  return folder.empty() || folder.back() == '/' ? folder + DeepSectorLog::kFileName
+                                                : folder + "/" + DeepSectorLog::kFileName;
+}
+
+}  // namespace
+
+int DeepSectorLog::Write(const std::string& sessionFolder, uint64_t at,
+                         const std::vector<DeepSectorEntry>& entries) {
+  if (entries.empty()) return 0;
+  if (at > kMaxEntries) return kInvalidParameter;
+  int fd = ::open(LogPath(sessionFolder).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return platform::LastError();
+  int rc = platform::WriteAllAt(fd, entries.data(), entries.size() * DeepSectorEntry::kSize,
+                                at * DeepSectorEntry::kSize);
+  if (rc == 0 && ::fdatasync(fd) != 0 && errno != EINVAL) rc = platform::LastError();
+  ::close(fd);
+  return rc;
+}
+
+int DeepSectorLog::Read(const std::string& sessionFolder, uint64_t count,
+                        std::vector<DeepSectorEntry>& out) {
+  out.clear();
+  if (count == 0) return 0;
+  std::string bytes;
+  const uint64_t wanted = std::min(count, kMaxEntries);
+  if (int rc = platform::ReadWholeFile(LogPath(sessionFolder), bytes, wanted * DeepSectorEntry::kSize);
+      rc != 0)
+    return rc;
+  try {
+    out.resize(bytes.size() / DeepSectorEntry::kSize);
+  } catch (const std::bad_alloc&) {
+    return kOutOfMemory;
+  }
+  if (!out.empty()) std::memcpy(static_cast<void*>(out.data()), bytes.data(), out.size() * DeepSectorEntry::kSize);
+  return out.size() == count ? 0 : kReadFault;
+}
+
+int DeepSectorLog::Clear(const std::string& sessionFolder) {
+  if (::truncate(LogPath(sessionFolder).c_str(), 0) == 0 || errno == ENOENT) return 0;
+  return platform::LastError();
+}
+
+}  // namespace salvora
