@@ -141,9 +141,12 @@ int CProfessionalFatRecovery::BeginProScan(const std::string& scanLogName) {
   ResetScanState();
   store_ = std::make_unique<FoundFileStore>();
   if (searchCallback_) store_->SetSearchCallback(searchCallback_, searchUserData_);
-  const std::string name =
-      scanLogName.empty() ? MakeScanLogName(kProFatLogPrefix, windowStart_) : scanLogName;
-  return store_->OpenLog(name);
+  savedFolders_.clear();
+  if (scanLogName.empty()) return store_->OpenLog(MakeScanLogName(kProFatLogPrefix, windowStart_));
+  int rc = store_->OpenLog(scanLogName);
+  // After a resume the directories met again name folders written before the cut.
+  for (const FolderInfo& folder : store_->Folders()) savedFolders_.insert(folder.FolderId());
+  return rc;
 }
 
 int CProfessionalFatRecovery::ReadBootArea() {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "fat/DeepFatGeometry.h"
@@ -229,6 +230,8 @@ class CProfessionalFatRecovery : public IFileRecoveryParse {
   SearchProgressCallback searchCallback_ = nullptr;
   void* searchUserData_ = nullptr;
   std::unique_ptr<FoundFileStore> store_;
+  // Folders (by cluster) a resumed scan's log holds already: written before the cut, never twice.
+  std::unordered_set<uint32_t> savedFolders_;
 };
 
 }  // namespace salvora

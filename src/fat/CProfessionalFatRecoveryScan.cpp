@@ -566,6 +566,7 @@ void CProfessionalFatRecovery::InferRootCluster() {
 
 int CProfessionalFatRecovery::WriteFolder(const FoundFileRecord& image, bool fileUnder,
                                           uint32_t parent, int geometry) {
+  if (savedFolders_.count(image.ObjectId()) != 0) return kOk;
   // The depth needs reads; the store's slot is only valid until the next store call.
   const uint32_t depth = fileUnder ? DepthOf(parent, geometry) : 0;
   uint32_t number = 0;

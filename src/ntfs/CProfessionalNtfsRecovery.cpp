@@ -123,10 +123,14 @@ int CProfessionalNtfsRecovery::BeginScan(const std::string& scanLogName) {
   parentCache_.Reset(size_t(helper_.RecordSize()));
   folders_.clear();
   folderIndex_.clear();
+  savedFolders_.clear();
   store_ = std::make_unique<FoundFileStore>();
   if (searchCallback_) store_->SetSearchCallback(searchCallback_, searchUserData_);
-  if (!scanLogName.empty()) return store_->OpenLog(scanLogName);
-  return store_->OpenLog(MakeScanLogName(kProNtfsLogPrefix, volumeStart_));
+  if (scanLogName.empty()) return store_->OpenLog(MakeScanLogName(kProNtfsLogPrefix, volumeStart_));
+  int rc = store_->OpenLog(scanLogName);
+  // The folder pass after a resume meets the folders of the files found before it again.
+  for (const FolderInfo& folder : store_->Folders()) savedFolders_.insert(folder.FolderId());
+  return rc;
 }
 
 int CProfessionalNtfsRecovery::OnFileRecord(const uint8_t* record, size_t length,
@@ -242,6 +246,7 @@ void CProfessionalNtfsRecovery::AddLostFolder(uint32_t k) {
 int CProfessionalNtfsRecovery::StoreRecord(const FoundFileRecord& record, uint32_t parent,
                                            uint32_t depth, bool folder) {
   if (!store_) return kInvalidParameter;
+  if (folder && savedFolders_.count(record.ObjectId()) != 0) return 0;
   uint32_t number = 0;
   FoundFileRecord* slot = store_->AppendRecord(number);
   if (slot == nullptr) return store_->LastWriteError();

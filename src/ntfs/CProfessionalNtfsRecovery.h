@@ -147,6 +147,8 @@ class CProfessionalNtfsRecovery : public IFileRecoveryParse, public INtfsRecordL
   MftMap mftMap_;
   std::vector<FolderRef> folders_;
   std::unordered_map<uint32_t, size_t> folderIndex_;
+  // Folders a resumed scan's log holds already: written before the cut, never twice.
+  std::unordered_set<uint32_t> savedFolders_;
   std::unique_ptr<FoundFileStore> store_;
   std::vector<uint8_t> record_;  // the record being processed
   std::vector<uint8_t> parent_;  // a parent read while climbing a chain
