@@ -1,0 +1,169 @@
+// The advanced scan of an image as the desktop program runs it: fast pass, then the sweep of the
+// free space through the deep FAT, deep NTFS and carving engines, with the records on disk.
+//
+// Benchmark:  SALVORA_ADVANCED_IMAGE=/tmp/salvora-advanced-bench.img build/default/bench/bench_advanced_scan
+// Whole run:  build/default/bench/bench_advanced_scan --scan IMAGE [--recover-to DIR]
+//             (scan, then optionally recover every file found into DIR; prints one line of
+//             key=value facts: seconds, swept MiB and MiB/s, records found, peak resident memory;
+//             bench/compare-advanced-scan.sh times it against photorec)
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "scan/CProfessionalRecovery.h"
+#include "scan/EngineFactory.h"
+#include "scan/ScanLogCatalogue.h"
+
+namespace {
+using namespace salvora;
+namespace fs = std::filesystem;
+
+// Scan logs go to a scratch data folder unless the caller chose one.
+struct ScratchDataDir {
+  std::string dir;
+  ScratchDataDir() {
+    if (std::getenv("SALVORA_DATA_DIR")) return;
+    char pattern[] = "/tmp/salvora-bench-XXXXXX";
+    dir = ::mkdtemp(pattern);
+    ::setenv("SALVORA_DATA_DIR", dir.c_str(), 1);
+  }
+  ~ScratchDataDir() {
+    std::error_code ec;
+    if (!dir.empty()) fs::remove_all(dir, ec);
+  }
+};
+
+std::string ImagePath() {
+  const char* path = std::getenv("SALVORA_ADVANCED_IMAGE");
+  return path ? path : "/tmp/salvora-advanced-bench.img";
+}
+
+double PeakResidentMiB() {
+  struct rusage usage {};
+  ::getrusage(RUSAGE_SELF, &usage);
+  return double(usage.ru_maxrss) / 1024.0;  // kilobytes on Linux
+}
+
+struct ScanResult {
+  int rc = -1;
+  uint64_t sweptBytes = 0;
+  uint64_t found = 0;
+};
+
+ScanResult RunScan(std::unique_ptr<IFileRecoveryParse>& engine, const std::string& image) {
+  ScanResult result;
+  ScanLogCatalogue::Instance().Reload();
+  engine = EngineFactory::Instance().CreateForImage(image, u'F', true);
+  auto* pro = dynamic_cast<CProfessionalRecovery*>(engine.get());
+  if (!pro) return result;
+  // A saved scan of the same image is not continued: every run measures a whole scan.
+  if (pro->HasResumeState()) pro->DiscardResumeState();
+  result.rc = engine->Scan(nullptr);
+  result.sweptBytes = pro->LastPosition().totalSwept * uint64_t(pro->SectorSize());
+  result.found = engine->GetFoundCount();
+  return result;
+}
+
+// Writes every file below folder into outDir, named by engine and record number.
+void RecoverBelow(IFileRecoveryParse& engine, const FoundFileRecord* folder, int depth,
+                  const std::string& outDir, size_t& recovered, size_t& failed) {
+  if (depth > 256) return;
+  std::vector<FoundFileRecord> children;
+  engine.ListChildren(folder, depth, children);
+  for (const FoundFileRecord& child : children) {
+    if (child.IsFolder()) {
+      RecoverBelow(engine, &child, depth + 1, outDir, recovered, failed);
+      continue;
+    }
+    std::string name(child.Name());
+    std::string ext;
+    if (size_t dot = name.rfind('.'); dot != std::string::npos)
+      for (char c : name.substr(dot + 1))
+        if (std::isalnum(static_cast<unsigned char>(c))) ext += c;
+    // Carved files are named by their start sector, so the comparison can match them to the
+    // planted ones; the others by their record number.
+    const bool carved = child.EngineKind() == uint32_t(EngineKind::FileType);
+    const std::string path = outDir + "/" + std::to_string(child.EngineKind()) + "-" +
+                             std::to_string(carved ? child.EntrySector() : child.RecordNumber()) +
+                             (ext.empty() ? "" : "." + ext);
+    (engine.RecoverFile(&child, path, 0) == 0 ? recovered : failed)++;
+  }
+}
+
+int ScanAndReport(const std::string& image, const std::string& outDir) {
+  ScratchDataDir data;
+  const auto start = std::chrono::steady_clock::now();
+  std::unique_ptr<IFileRecoveryParse> engine;
+  ScanResult r = RunScan(engine, image);
+  const auto scanned = std::chrono::steady_clock::now();
+  if (r.rc != 0) {
+    std::fprintf(stderr, "advanced scan of %s failed: %d\n", image.c_str(), r.rc);
+    return 1;
+  }
+  const double scanPeak = PeakResidentMiB();
+  size_t recovered = 0, failed = 0;
+  if (!outDir.empty()) {
+    fs::create_directories(outDir);
+    RecoverBelow(*engine, nullptr, 0, outDir, recovered, failed);
+  }
+  const auto done = std::chrono::steady_clock::now();
+  const double scanSeconds = std::chrono::duration<double>(scanned - start).count();
+  const double totalSeconds = std::chrono::duration<double>(done - start).count();
+  const double sweptMiB = double(r.sweptBytes) / (1024.0 * 1024.0);
+  std::printf("scan_s=%.2f swept_MiB=%.1f swept_MiB_per_s=%.1f found=%llu scan_peak_rss_MiB=%.1f",
+              scanSeconds, sweptMiB, sweptMiB / scanSeconds, (unsigned long long)r.found, scanPeak);
+  if (!outDir.empty())
+    std::printf(" recovered=%zu failed=%zu total_s=%.2f peak_rss_MiB=%.1f", recovered, failed,
+                totalSeconds, PeakResidentMiB());
+  std::printf("\n");
+  return 0;
+}
+
+void BM_AdvancedScan(benchmark::State& state) {
+  const std::string image = ImagePath();
+  if (!fs::exists(image)) {
+    state.SkipWithError(("no image " + image + ": run bench/compare-advanced-scan.sh once").c_str());
+    return;
+  }
+  ScratchDataDir data;
+  uint64_t bytes = 0, found = 0;
+  for (auto _ : state) {
+    std::unique_ptr<IFileRecoveryParse> engine;
+    ScanResult r = RunScan(engine, image);
+    if (r.rc != 0) {
+      state.SkipWithError("scan failed");
+      return;
+    }
+    bytes += r.sweptBytes;
+    found = r.found;
+  }
+  state.SetBytesProcessed(int64_t(bytes));
+  state.counters["found"] = double(found);
+  state.counters["peak_rss_MiB"] = PeakResidentMiB();
+}
+BENCHMARK(BM_AdvancedScan)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string image, outDir;
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (std::strcmp(argv[i], "--scan") == 0) image = argv[i + 1];
+    if (std::strcmp(argv[i], "--recover-to") == 0) outDir = argv[i + 1];
+  }
+  if (!image.empty()) return ScanAndReport(image, outDir);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
