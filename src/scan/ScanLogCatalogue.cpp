@@ -83,11 +83,15 @@ ScanLogCatalogue& ScanLogCatalogue::Instance() {
 
 ScanLogCatalogue::ScanLogCatalogue(std::string folder) : folder_(WithoutSlash(std::move(folder))) {
   ReadConfig();
+  storedCounter_ = counter_;
 }
 
-void ScanLogCatalogue::Reload() { ReadConfig(); }
+void ScanLogCatalogue::Reload() {
+  ReadConfig();
+  storedCounter_ = counter_;
+}
 
-void ScanLogCatalogue::ReadConfig() {
+bool ScanLogCatalogue::ReadConfig(bool repair) {
   counter_ = 0;
   entries_.clear();
   found_ = false;
@@ -96,7 +100,8 @@ void ScanLogCatalogue::ReadConfig() {
   const std::string temp = folder_ + "/" + kConfigTempName;
   std::error_code ec;
   bool haveConfig = fs::exists(config, ec);
-  if (fs::exists(temp, ec)) {
+  // Only at start-up: later re-reads must not take away another program's rewrite in flight.
+  if (repair && fs::exists(temp, ec)) {
     // Without config the rewrite had finished writing the new file; with it, the new file may be
     // incomplete and config is the one to trust.
     if (!haveConfig)
@@ -105,14 +110,15 @@ void ScanLogCatalogue::ReadConfig() {
       fs::remove(temp, ec);
   }
   std::string bytes;
-  if (platform::ReadWholeFile(config, bytes, 8 + kMaxEntries * ScanSessionEntry::kSize) != 0) return;
-  if (bytes.size() < 8) return;
+  if (platform::ReadWholeFile(config, bytes, 8 + kMaxEntries * ScanSessionEntry::kSize) != 0) return false;
+  if (bytes.size() < 8) return false;
   for (int i = 7; i >= 0; --i) counter_ = (counter_ << 8) | uint8_t(bytes[size_t(i)]);
   size_t count = (bytes.size() - 8) / ScanSessionEntry::kSize;
   entries_.resize(count);
   for (size_t i = 0; i < count; ++i)
     std::memcpy(entries_[i].bytes(), bytes.data() + 8 + i * ScanSessionEntry::kSize,
                 ScanSessionEntry::kSize);
+  return true;
 }
 
 int ScanLogCatalogue::WriteConfig() {
@@ -120,7 +126,8 @@ int ScanLogCatalogue::WriteConfig() {
   platform::ReplacingFileWriter writer(folder_ + "/" + kConfigName, folder_ + "/" + kConfigTempName);
   if (int rc = writer.Open(); rc != 0) return rc;
   uint8_t head[8];
-  for (int i = 0; i < 8; ++i) head[i] = uint8_t(counter_ >> (8 * i));
+  const uint64_t counter = std::max(counter_, storedCounter_);
+  for (int i = 0; i < 8; ++i) head[i] = uint8_t(counter >> (8 * i));
   if (int rc = writer.Write(head, sizeof head); rc != 0) return rc;
   if (!entries_.empty()) {
     int rc = writer.Write(entries_.data(), entries_.size() * ScanSessionEntry::kSize);
@@ -141,9 +148,10 @@ void ScanLogCatalogue::NewSession() {
   // Another process (the desktop program beside the command line) may have opened sessions
   // since config was read: take its counter and entries first, and store the new number at once,
   // so neither empties the other's running session.
-  const uint64_t own = counter_;
-  ReadConfig();
-  counter_ = std::max(counter_, own);
+  TakeStoredConfig();
+  counter_ = std::max(counter_, storedCounter_);
+  found_ = false;
+  foundFolder_.clear();
   // A counter behind the entries (a damaged or older config) must not hand out, and so empty,
   // the folder of a scan that can still be continued.
   do {
@@ -159,7 +167,10 @@ void ScanLogCatalogue::UndoNewSession() {
   if (counter_ == 0) return;
   --counter_;
   // Give the number back on disk too, unless another process has taken a later one meanwhile.
-  if (StoredCounter() == counter_ + 1) WriteConfig();
+  if (StoredCounter() == counter_ + 1) {
+    storedCounter_ = counter_;
+    WriteConfig();
+  }
 }
 
 uint64_t ScanLogCatalogue::StoredCounter() const {
@@ -179,6 +190,7 @@ bool ScanLogCatalogue::IsOwnSessionFolder(const std::string& folder) const {
 }
 
 int ScanLogCatalogue::RemoveSession(const std::string& sessionFolder) {
+  TakeStoredConfig();
   int rc = 0;
   auto it = std::find_if(entries_.begin(), entries_.end(), [&](const ScanSessionEntry& e) {
     return SameFolder(e.SessionFolder(), sessionFolder);
@@ -272,6 +284,7 @@ int ScanLogCatalogue::SaveProgress(char16_t, int disk, uint64_t start, uint64_t 
     freeBytes = IdentifyPartitionSource(disk, start, count);
   }
 
+  TakeStoredConfig();
   int index = FindEntry(image, disk, start, count, path);
   if (index >= 0 && SameFolder(entries_[size_t(index)].SessionFolder(), folder)) {
     // The scan being saved is this entry's: its logs stay, whatever changed on the source
@@ -297,16 +310,25 @@ int ScanLogCatalogue::SaveProgress(char16_t, int disk, uint64_t start, uint64_t 
   return WriteConfig();
 }
 
-int ScanLogCatalogue::UpdateResume(const std::string& sessionFolder, const ResumePosition& resume) {
-  // Checkpoints come often: start from the file, so that scans another program saved or removed
-  // meanwhile are kept as it left them.
+void ScanLogCatalogue::TakeStoredConfig() {
+  // Another program may have saved or removed scans since config was read: every rewrite starts
+  // from the file, so their entries are kept as they left them.
   const uint64_t own = counter_;
   const bool found = found_;
   const std::string foundFolder = foundFolder_;
-  ReadConfig();
-  counter_ = std::max(counter_, own);
+  // A config that cannot be read now must not wipe the entries known here on the next rewrite.
+  std::vector<ScanSessionEntry> known = entries_;
+  if (!ReadConfig(false)) entries_ = std::move(known);
+  // The counter read is the highest number handed out anywhere; this program's own session keeps
+  // its number.
+  storedCounter_ = std::max(storedCounter_, counter_);
+  counter_ = own;
   found_ = found;
   foundFolder_ = foundFolder;
+}
+
+int ScanLogCatalogue::UpdateResume(const std::string& sessionFolder, const ResumePosition& resume) {
+  TakeStoredConfig();
   auto it = std::find_if(entries_.begin(), entries_.end(), [&](const ScanSessionEntry& e) {
     return SameFolder(e.SessionFolder(), sessionFolder);
   });

@@ -65,14 +65,16 @@ class ScanLogCatalogue {
   int FindLog(const std::string& sessionFolder, const std::string& prefix, std::string& name);
 
  private:
-  void ReadConfig();
+  bool ReadConfig(bool repair = true);
   int WriteConfig();
   uint64_t StoredCounter() const;
+  void TakeStoredConfig();
   int FindEntry(bool image, int disk, uint64_t start, uint64_t count, const std::string& path) const;
   bool IsOwnSessionFolder(const std::string& folder) const;
 
   std::string folder_;
   uint64_t counter_ = 0;
+  uint64_t storedCounter_ = 0;  // the highest session number config has held
   std::vector<ScanSessionEntry> entries_;
   bool found_ = false;
   std::string foundFolder_;

@@ -97,6 +97,23 @@ TEST_F(ScanLogCatalogueTest, ProgramsRunningAtOnceNeverShareOrEmptyASession) {
   EXPECT_EQ(fifth.SessionFolder(), Session(4));
 }
 
+TEST_F(ScanLogCatalogueTest, ScansSavedByTwoProgramsAtOnceAreBothKept) {
+  Touch(data_.path() + "/a.img");
+  Touch(data_.path() + "/b.img");
+  ScanLogCatalogue first(folder_), second(folder_);
+  first.NewSession();
+  second.NewSession();
+  ASSERT_EQ(first.SaveProgress(0, 128, 0, 1, Position(1), first.SessionFolder(), data_.path() + "/a.img"), 0);
+  ASSERT_EQ(second.SaveProgress(0, 128, 0, 1, Position(2), second.SessionFolder(), data_.path() + "/b.img"), 0);
+  EXPECT_EQ(ScanLogCatalogue(folder_).Entries().size(), 2u);
+  EXPECT_EQ(first.SessionFolder(), Session(1)) << "a program's running session keeps its number";
+  // Removing one program's scan leaves the other's.
+  ASSERT_EQ(first.RemoveSession(first.SessionFolder()), 0);
+  ScanLogCatalogue later(folder_);
+  ASSERT_EQ(later.Entries().size(), 1u);
+  EXPECT_EQ(later.Entries()[0].Resume().rangeStart, 2u);
+}
+
 TEST_F(ScanLogCatalogueTest, NewSessionNeverEmptiesTheFolderOfASavedScan) {
   Touch(data_.path() + "/a.img");
   {
