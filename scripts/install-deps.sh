@@ -18,7 +18,7 @@ packages=(
   # oracles
   sleuthkit testdisk foremost
   # tools used by tests and benchmarks
-  xxd python3 time xvfb xauth mplayer
+  xxd python3 time xvfb xauth mplayer strace
   # fuzzing (clang 16: clang 14 cannot compile libstdc++ 12 range views)
   clang-16 libclang-rt-16-dev
 )
