@@ -54,6 +54,13 @@ int CFastFatRecovery::OpenReader(std::unique_ptr<SectorReader> reader, uint64_t 
   }
   const uint64_t available = SourceSectors() > start ? SourceSectors() - start : 0;
   partitionSectors_ = countFromSource ? available : count;
+  // Clusters past the end of the volume cannot be read, nor can clusters whose numbers do not fit
+  // in a table entry: a boot sector that claims more (hostile, or an image cut short) must not
+  // size the usage map or let chains run there.
+  const uint64_t dataSectors = partitionSectors_ > geometry_.dataStart ? partitionSectors_ - geometry_.dataStart : 0;
+  const uint64_t addressable = geometry_.fat32 ? kMaxFat32Cluster - 1 : kMaxFat16Cluster - 1;
+  geometry_.clusterCount = uint32_t(std::min<uint64_t>(
+      {geometry_.clusterCount, dataSectors / geometry_.sectorsPerCluster, addressable}));
   // The first table window, clipped to the first table and to what the source holds: past them
   // lie the second table and the root folder, never entries.
   const uint64_t tableStart = partitionStart_ + geometry_.reservedSectors;

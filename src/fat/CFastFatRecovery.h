@@ -29,6 +29,9 @@ class FatDirEntry;
 class CFastFatRecovery : public IFileRecoveryParse {
  public:
   static constexpr uint32_t kBootBytes = 4096;
+  // The highest data cluster a table entry can name (the values above mark bad clusters and ends).
+  static constexpr uint32_t kMaxFat16Cluster = 0xFFF6;
+  static constexpr uint32_t kMaxFat32Cluster = 0x0FFFFFF6;
   static constexpr uint32_t kMaxClusterBytes = 104857600;
   static constexpr uint32_t kFolderLevelBytes = 4096;
   static constexpr uint32_t kHighWordProbes = 256;

@@ -155,7 +155,8 @@ int CProfessionalFatRecovery::ReadBootArea() {
   std::vector<uint8_t> boot(size_t(count) * sectorSize_);
   uint32_t got = 0;
   int rc = reader_->ReadSectors(boot.data(), count, windowStart_, int(sectorSize_), got);
-  if (rc != kOk) return rc;
+  // A bad sector behind the boot sector leaves zeros there; the boot sector alone is enough.
+  if (rc != kOk && (rc == kInvalidParameter || got == 0)) return rc;
   uint32_t rootCluster = 0;
   auto g = GeometryFromBootArea(ByteView(boot.data(), boot.size()), windowStart_, sectorSize_,
                                 rootCluster);

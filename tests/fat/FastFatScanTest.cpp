@@ -8,6 +8,7 @@
 #include "fat/FastFatTestSupport.h"
 #include "fat/FatTime.h"
 #include "platform/Clock.h"
+#include "platform/RawSource.h"
 #include "scan/EngineFactory.h"
 
 namespace salvora {
@@ -182,6 +183,26 @@ TEST(FastFatScan, UnopenableOrNonFatSourcesFailClearly) {
   EXPECT_EQ(zero.ListChildren(nullptr, 0, none), 0);
   EXPECT_EQ(zero.ListChildren(nullptr, 1, none), kInvalidParameter);
   EXPECT_TRUE(none.empty());
+}
+
+TEST(FastFatScan, BootSectorsClaimingHugeVolumesAreHeldToWhatTheSourceAndTheTableCanName) {
+  test::ScopedDataDir dataDir;
+  ScanLogCatalogue::Instance().Reload();
+  for (const char* fixture : {"fat16-del.img", "fat32-del.img"}) {
+    // The first 4 MiB of the volume, its boot sector claiming 4 G sectors.
+    auto bytes = test::ReadFileBytes(FixturePath(fixture));
+    bytes.resize(4u << 20);
+    bytes[19] = bytes[20] = 0;
+    bytes[32] = bytes[33] = bytes[34] = bytes[35] = 0xFF;
+    CFastFatRecovery engine;
+    ASSERT_EQ(engine.OpenSource(std::make_unique<platform::MemorySource>(bytes), u'E'), 0) << fixture;
+    const FatGeometry& g = engine.Geometry();
+    EXPECT_LE(uint64_t(g.clusterCount) * g.sectorsPerCluster + g.dataStart, bytes.size() / 512) << fixture;
+    EXPECT_EQ(engine.BuildUsageBitmap(), 0);
+    ScanLogCatalogue::Instance().NewSession();
+    EXPECT_EQ(engine.Scan(nullptr), 0) << fixture;
+    EXPECT_GT(engine.GetFoundCount(), 5u) << fixture;
+  }
 }
 
 // Real images made by others (shared test data). The expected entries come from The Sleuth Kit's
