@@ -1,40 +1,18 @@
 // The deep NTFS engine over an untrusted image: every FILE record the sweep meets goes to the
 // engine, parents are read wherever the records point, and each found file is previewed. All of
 // it must stay in bounds and finish.
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "ntfs/CProfessionalNtfsRecovery.h"
 #include "ntfs/FileRecord.h"
-#include "scan/ScanLogCatalogue.h"
 #include "scan/SectorSweep.h"
+#include "support/WorkDir.h"
 
 namespace {
-
-const std::string& WorkDir() {
-  // Never destroyed, so the clean-up at exit can still use it.
-  static const std::string& dir = *new std::string([] {
-    char shm[] = "/dev/shm/salvora-fuzz-deepntfs-XXXXXX";
-    char tmp[] = "/tmp/salvora-fuzz-deepntfs-XXXXXX";
-    const char* made = ::mkdtemp(shm);
-    if (!made) made = ::mkdtemp(tmp);
-    if (!made) ::abort();
-    ::setenv("SALVORA_DATA_DIR", (std::string(made) + "/data").c_str(), 1);
-    std::atexit([] {
-      std::error_code ec;
-      std::filesystem::remove_all(WorkDir(), ec);
-    });
-    return std::string(made);
-  }());
-  return dir;
-}
 
 // The engine and its store are gone before the session folder is removed.
 void Run(const std::string& image) {
@@ -67,11 +45,10 @@ void Run(const std::string& image) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace salvora;
   if (size < 1024 || size > (1u << 20)) return 0;
-  const std::string image = WorkDir() + "/image.img";
+  const std::string image = fuzz::WorkDir() + "/image.img";
   std::ofstream(image, std::ios::binary | std::ios::trunc)
       .write(reinterpret_cast<const char*>(data), std::streamsize(size));
-  ScanLogCatalogue::Instance().NewSession();
+  fuzz::ScopedSession session;
   Run(image);
-  ScanLogCatalogue::Instance().RemoveSession(ScanLogCatalogue::Instance().SessionFolder());
   return 0;
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for a bounded time (default 30 s), seeded
-# from the fixtures, the shared real images and the kept regression inputs under fuzz/corpus/.
+# from the fixtures, the shared real images and the kept regression inputs under
+# tests/fuzz/regressions/. A seed script may raise the input size limit with a "# max_len: N" line.
 # Fails on any crash, leak or sanitizer report. Usage: scripts/fuzz.sh [SECONDS] [TARGET...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,10 +21,12 @@ failed=0
 for t in "${targets[@]}"; do
   work=build/fuzz/run/$t
   rm -rf "$work"; mkdir -p "$work/corpus" "$work/artifacts"
-  [ -d "fuzz/corpus/$t" ] && cp -r "fuzz/corpus/$t/." "$work/corpus/"
+  [ -d "tests/fuzz/regressions/$t" ] && cp -r "tests/fuzz/regressions/$t/." "$work/corpus/"
+  maxlen=$(sed -n 's/^# max_len: \([0-9]*\)$/\1/p' "fuzz/seeds/$t.sh" 2>/dev/null || true)
+  maxlen=${maxlen:-65536}
   [ -f "fuzz/seeds/$t.sh" ] && bash "fuzz/seeds/$t.sh" "$work/corpus" "$fixtures" "$shared"
   echo "== $t ($seconds s)"
-  if ! ASAN_OPTIONS=detect_leaks=1 "build/fuzz/fuzz/$t" -max_total_time="$seconds" -max_len=65536 \
+  if ! ASAN_OPTIONS=detect_leaks=1 "build/fuzz/fuzz/$t" -max_total_time="$seconds" -max_len="$maxlen" \
        -rss_limit_mb=2048 -artifact_prefix="$work/artifacts/" "$work/corpus" > "$work/log" 2>&1; then
     echo "FINDING in $t:"; tail -n 40 "$work/log"; failed=1
   else
