@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "ScratchDataDir.h"
 #include "scan/CProfessionalRecovery.h"
 #include "scan/EngineFactory.h"
 #include "scan/ScanLogCatalogue.h"
@@ -28,20 +29,7 @@ namespace {
 using namespace salvora;
 namespace fs = std::filesystem;
 
-// Scan logs go to a scratch data folder unless the caller chose one.
-struct ScratchDataDir {
-  std::string dir;
-  ScratchDataDir() {
-    if (std::getenv("SALVORA_DATA_DIR")) return;
-    char pattern[] = "/tmp/salvora-bench-XXXXXX";
-    dir = ::mkdtemp(pattern);
-    ::setenv("SALVORA_DATA_DIR", dir.c_str(), 1);
-  }
-  ~ScratchDataDir() {
-    std::error_code ec;
-    if (!dir.empty()) fs::remove_all(dir, ec);
-  }
-};
+using bench::ScratchDataDir;
 
 std::string ImagePath() {
   const char* path = std::getenv("SALVORA_ADVANCED_IMAGE");

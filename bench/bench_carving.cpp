@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "ScratchDataDir.h"
 #include "carving/CFileTypeRecovery.h"
 #include "carving/MeasureContext.h"
 #include "platform/RawSource.h"
@@ -30,20 +31,7 @@ namespace fs = std::filesystem;
 
 constexpr int kSectorSize = 512;
 
-// Scan logs go to a scratch data folder unless the caller chose one.
-struct ScratchDataDir {
-  std::string dir;
-  ScratchDataDir() {
-    if (std::getenv("SALVORA_DATA_DIR")) return;
-    char pattern[] = "/tmp/salvora-bench-XXXXXX";
-    dir = ::mkdtemp(pattern);
-    ::setenv("SALVORA_DATA_DIR", dir.c_str(), 1);
-  }
-  ~ScratchDataDir() {
-    std::error_code ec;
-    if (!dir.empty()) fs::remove_all(dir, ec);
-  }
-};
+using bench::ScratchDataDir;
 
 std::string ImagePath() {
   const char* path = std::getenv("SALVORA_CARVE_IMAGE");
