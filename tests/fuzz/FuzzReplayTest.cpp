@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,8 @@ struct Target {
   const char* name;
   int (*entry)(const uint8_t*, size_t);
 };
+
+void PrintTo(const Target& target, std::ostream* out) { *out << target.name; }
 
 const Target kTargets[] = {
 #define SALVORA_FUZZ_TARGET(name) {#name, &name##_entry},
