@@ -112,7 +112,7 @@ TEST(FoundFileStoreCutBackTest, RecordsWithoutRelationsAreCutAndAShortLogIsKept)
   {
     FoundFileStore scratch;
     ASSERT_EQ(scratch.OpenLogIn(dir.path() + "/scratch/", kLog), 0);
-    Fill(scratch, 130);
+    Fill(scratch, 131);  // the half record is the first part of the 131st
     scratch.Close();
     auto bytes = test::ReadFileBytes(scratch.RecordPath());
     std::ofstream out(folder + kLog, std::ios::binary | std::ios::app);
