@@ -80,12 +80,10 @@ int CFastFatRecovery::RecoverFile(const FoundFileRecord* record, const std::stri
   if (!record) return kInvalidParameter;
   if (!open_) return openError_;
   if (record->IsFolder())
-    return RecoverFolderTree(
-        *record, destination, baseSeparatorCount,
-        [&](const FoundFileRecord& folder, int depth, std::vector<FoundFileRecord>& children) {
-          return ListChildren(&folder, depth, children);
-        },
-        [&](const FoundFileRecord& file, const std::string& path) { return RecoverOneFile(file, path); });
+    return RecoverFolderTree(*this, *record, destination, baseSeparatorCount,
+                             [&](const FoundFileRecord& file, const std::string& path) {
+                               return RecoverOneFile(file, path);
+                             });
   return RecoverOneFile(*record, destination);
 }
 

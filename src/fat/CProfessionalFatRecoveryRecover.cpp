@@ -84,12 +84,10 @@ int CProfessionalFatRecovery::RecoverFile(const FoundFileRecord* record,
                                           int baseSeparatorCount) {
   if (!record) return kInvalidParameter;
   if (record->IsFolder())
-    return RecoverFolderTree(
-        *record, destination, baseSeparatorCount,
-        [&](const FoundFileRecord& folder, int depth, std::vector<FoundFileRecord>& children) {
-          return ListChildren(&folder, depth, children);
-        },
-        [&](const FoundFileRecord& file, const std::string& path) { return RecoverOneFile(file, path); });
+    return RecoverFolderTree(*this, *record, destination, baseSeparatorCount,
+                             [&](const FoundFileRecord& file, const std::string& path) {
+                               return RecoverOneFile(file, path);
+                             });
   return RecoverOneFile(*record, destination);
 }
 

@@ -622,15 +622,9 @@ int CProfessionalFatRecovery::WriteFile(PendingFile& p, int geometry) {
   const uint32_t parent = ParentOrRoot(p.parent);
   const uint32_t depth = DepthOf(parent, geometry);
   const uint32_t check = ContentCheck(r.ObjectId(), name, geometry);
-  uint32_t number = 0;
-  FoundFileRecord* slot = store_->AppendRecord(number);
   p.done = true;
-  if (!slot) return store_->LastWriteError();
-  *slot = r;
-  slot->SetRecordNumber(number);
-  slot->SetContentCheck(check);
-  store_->AddRelation(parent, depth, number, r.ObjectId(), nullptr);
-  return kOk;
+  r.SetContentCheck(check);
+  return store_->StoreRecord(r, parent, depth, false);
 }
 
 int CProfessionalFatRecovery::WritePendingFiles() {

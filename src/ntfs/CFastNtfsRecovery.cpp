@@ -242,14 +242,7 @@ FoundFileRecord CFastNtfsRecovery::BuildFoundRecord(const FileRecordSummary& sum
 int CFastNtfsRecovery::StoreRecord(const FoundFileRecord& record, uint32_t parent, uint32_t depth,
                                    bool folder) {
   if (!store_) return kInvalidParameter;
-  uint32_t number = 0;
-  FoundFileRecord* slot = store_->AppendRecord(number);
-  if (slot == nullptr) return store_->LastWriteError();
-  std::memcpy(slot->bytes(), record.bytes(), FoundFileRecord::kSize);
-  slot->SetRecordNumber(number);
-  std::string name(record.Name());
-  store_->AddRelation(parent, depth, number, record.ObjectId(), folder ? name.c_str() : nullptr);
-  return 0;
+  return store_->StoreRecord(record, parent, depth, folder);
 }
 
 void CFastNtfsRecovery::AddLostFolder(uint32_t k, bool unreadable) {

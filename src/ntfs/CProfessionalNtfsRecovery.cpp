@@ -247,14 +247,7 @@ int CProfessionalNtfsRecovery::StoreRecord(const FoundFileRecord& record, uint32
                                            uint32_t depth, bool folder) {
   if (!store_) return kInvalidParameter;
   if (folder && savedFolders_.count(record.ObjectId()) != 0) return 0;
-  uint32_t number = 0;
-  FoundFileRecord* slot = store_->AppendRecord(number);
-  if (slot == nullptr) return store_->LastWriteError();
-  std::memcpy(slot->bytes(), record.bytes(), FoundFileRecord::kSize);
-  slot->SetRecordNumber(number);
-  std::string name(record.Name());
-  store_->AddRelation(parent, depth, number, record.ObjectId(), folder ? name.c_str() : nullptr);
-  return 0;
+  return store_->StoreRecord(record, parent, depth, folder);
 }
 
 void CProfessionalNtfsRecovery::NoteFolder(uint32_t p, uint64_t volumeStart, uint32_t spc,

@@ -70,4 +70,14 @@ int RecoverFolderTree(const FoundFileRecord& folder, const std::string& destinat
   return result;
 }
 
+int RecoverFolderTree(IFileRecoveryParse& engine, const FoundFileRecord& folder,
+                      const std::string& destination, int base, const RecoverFileStep& recover) {
+  return RecoverFolderTree(
+      folder, destination, base,
+      [&](const FoundFileRecord& f, int depth, std::vector<FoundFileRecord>& children) {
+        return engine.ListChildren(&f, depth, children);
+      },
+      recover);
+}
+
 }  // namespace salvora

@@ -37,5 +37,8 @@ using RecoverFileStep = std::function<int(const FoundFileRecord& file, const std
 // at once; folders more than 256 levels below base separators are left out (hostile loops).
 int RecoverFolderTree(const FoundFileRecord& folder, const std::string& destination, int base,
                       const ListChildrenStep& list, const RecoverFileStep& recover);
+// The same, listing the folders through the engine that found them.
+int RecoverFolderTree(IFileRecoveryParse& engine, const FoundFileRecord& folder,
+                      const std::string& destination, int base, const RecoverFileStep& recover);
 
 }  // namespace salvora

@@ -596,4 +596,16 @@ int FoundFileStore::SetSearchCallback(SearchProgressCallback callback, void* use
   return 0;
 }
 
+int FoundFileStore::StoreRecord(const FoundFileRecord& record, uint32_t parentId, uint32_t depth,
+                                bool folder) {
+  uint32_t number = 0;
+  FoundFileRecord* slot = AppendRecord(number);
+  if (slot == nullptr) return LastWriteError();
+  *slot = record;
+  slot->SetRecordNumber(number);
+  const std::string name(record.Name());
+  AddRelation(parentId, depth, number, record.ObjectId(), folder ? name.c_str() : nullptr);
+  return 0;
+}
+
 }  // namespace salvora

@@ -79,6 +79,9 @@ class FoundFileStore {
   // folder-info entry {ownId, recordNumber, name}.
   void AddRelation(uint32_t parentId, uint32_t depth, uint32_t recordNumber, uint32_t ownId,
                    const char* folderName);
+  // Appends a copy of record with its record number and files it under (depth, parentId) by its
+  // object id; a folder is filed with its name. 0, or the error of the failed write.
+  int StoreRecord(const FoundFileRecord& record, uint32_t parentId, uint32_t depth, bool folder);
 
   // Writes pending records, then the relation and folder-info files when they changed.
   int Flush();
