@@ -72,7 +72,7 @@ bool WantsDeviceHelper(const std::string& path) {
 std::string DeviceHelperPath() {
   if (const char* set = std::getenv("SALVORA_DEVICE_HELPER")) return IsExecutable(set) ? set : "";
   const std::string folder = ProgramFolder();
-  for (const std::string candidate : {folder + "../lib/salvora/salvora-open-device", folder + "salvora-open-device"})
+  for (const std::string& candidate : {folder + "../lib/salvora/salvora-open-device", folder + "salvora-open-device"})
     if (IsExecutable(candidate)) return candidate;
   return "";
 }
