@@ -77,6 +77,16 @@ std::string DeviceHelperPath() {
   return "";
 }
 
+std::string OpenErrorText(const std::string& path, int code) {
+  std::string text = ErrorText(code);
+  if ((code == FromErrno(EACCES) || code == FromErrno(EPERM)) && WantsDeviceHelper(path))
+    text += DeviceHelperPath().empty()
+                ? " (reading a device needs administrator rights: install the salvora package, whose "
+                  "helper asks for them through polkit, or run as root)"
+                : " (reading a device needs an administrator's authorisation, which was not given)";
+  return text;
+}
+
 int OpenThroughDeviceHelper(const std::string& path, int* fd) {
   static std::mutex lock;
   static std::map<std::string, int> granted;

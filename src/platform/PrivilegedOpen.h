@@ -13,6 +13,9 @@ bool WantsDeviceHelper(const std::string& path);
 // or the platform error for "permission denied" when the helper is missing or the user refused.
 // A device granted once is not asked for again by this process.
 int OpenThroughDeviceHelper(const std::string& path, int* fd);
+// The message for a failed open of path: the error and, when a user may not read a device, what
+// reading it needs.
+std::string OpenErrorText(const std::string& path, int code);
 // The helper program: $SALVORA_DEVICE_HELPER, else PREFIX/lib/salvora/ of an installed program,
 // else beside the program (a build tree). "" when there is none.
 std::string DeviceHelperPath();

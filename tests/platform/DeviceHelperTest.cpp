@@ -25,17 +25,17 @@ std::string HelperPath() {
 // Runs the helper with its standard output on a socket, as the program starts it; returns its exit
 // code and whether a descriptor arrived.
 int RunHelper(const std::vector<std::string>& args, bool* gotDescriptor) {
+  std::vector<std::string> words{HelperPath()};
+  words.insert(words.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
   int pair[2];
   EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
   pid_t child = ::fork();
   if (child == 0) {
     ::dup2(pair[1], STDOUT_FILENO);
     ::close(STDERR_FILENO);
-    std::vector<char*> argv{const_cast<char*>(HelperPath().c_str())};
-    static std::vector<std::string> keep;
-    keep = args;
-    for (auto& a : keep) argv.push_back(a.data());
-    argv.push_back(nullptr);
     ::execv(argv[0], argv.data());
     ::_exit(126);
   }
