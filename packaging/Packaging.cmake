@@ -16,6 +16,13 @@ foreach(page ${man_pages})
 endforeach()
 add_custom_target(man_pages ALL DEPENDS ${compressed_man_pages})
 install(FILES ${compressed_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+set(changelog ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
+add_custom_command(OUTPUT ${changelog}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
+  COMMAND gzip -9n -c ${packaging_dir}/changelog > ${changelog}
+  DEPENDS ${packaging_dir}/changelog VERBATIM)
+add_custom_target(package_changelog ALL DEPENDS ${changelog})
+install(FILES ${changelog} DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/salvora)
 
 install(FILES ${packaging_dir}/salvora.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_SOURCE_DIR}/skin/images/logo.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/64x64/apps
@@ -27,15 +34,20 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME salvora)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Salvora developers")
-set(CPACK_PACKAGE_CONTACT "Salvora developers <salvora@localhost.localdomain>")
+set(SALVORA_PACKAGE_MAINTAINER "Salvora developers <packages@salvora.invalid>" CACHE STRING
+    "The Maintainer field of the Debian package")
+set(CPACK_PACKAGE_CONTACT "${SALVORA_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "file recovery for camera cards, USB sticks and disks")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "file recovery for camera cards, USB sticks and disks
- Salvora reads the FAT, exFAT or NTFS metadata of a source to find deleted files with their names and
- folders, sweeps the free space for lost directory sectors, file records and files recognised by their
- content, and copies what the user picks into category folders. The scanned medium is only ever read.
- .
- The package holds the desktop program (salvora), the command line (salvora-cli) and a small helper
- that opens a device read-only for a user after polkit authorisation.")
+# The long description: lines of at most 80 characters, an empty line between paragraphs.
+set(CPACK_PACKAGE_DESCRIPTION "Salvora reads the FAT or NTFS metadata of a source to find deleted files
+with their names and folders, sweeps the free space for lost directory
+sectors, file records and files recognised by their content, and copies
+what the user picks into category folders. The scanned medium is only
+ever read.
+
+The package holds the desktop program (salvora), the command line
+(salvora-cli) and a small helper that opens a device read-only for a
+user after polkit authorisation.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
