@@ -81,6 +81,8 @@ class CProfessionalRecovery : public IFileRecoveryParse {
   static constexpr const char* kCarvedFolderName = "Carved files";
   // The engines that found the record's file or folder.
   EngineSet FoundBy(const FoundFileRecord& record);
+  // The result set of the last scan, built from the engines' logs on first use.
+  const ResultSet& Results();
 
  private:
   struct Range {
@@ -117,7 +119,6 @@ class CProfessionalRecovery : public IFileRecoveryParse {
   // Absolute first data sector of a file-system record, or false when it has none.
   bool FirstDataSector(const FoundFileRecord& record, uint64_t& sector);
   // The merged views (CProfessionalRecoveryResults.cpp).
-  const ResultSet& Results();
   int ListMerged(const FoundFileRecord* folder, int depth, std::vector<FoundFileRecord>& children);
   int CountMerged(const FoundFileRecord* folder, int depth, int& count);
   int FullPathMerged(const FoundFileRecord& record, std::string& path, int maxChars);
