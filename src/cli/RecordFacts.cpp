@@ -1,6 +1,6 @@
 #include "cli/RecordFacts.h"
 
-#include "scan/CProfessionalRecovery.h"
+#include "recovery/CProfessionalRecovery.h"
 #include "scan/EngineTypes.h"
 #include "scan/FoundFileIdentity.h"
 

@@ -4,7 +4,7 @@
 
 #include "platform/ErrorCodes.h"
 #include "platform/TextEncoding.h"
-#include "scan/CProfessionalRecovery.h"
+#include "recovery/CProfessionalRecovery.h"
 #include "scan/RecordOrder.h"
 
 namespace salvora {

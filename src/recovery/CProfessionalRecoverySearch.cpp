@@ -1,6 +1,6 @@
 // The merged type search of the advanced scan: one list over the four engines, each found file
 // once (see ResultSet).
-#include "scan/CProfessionalRecovery.h"
+#include "recovery/CProfessionalRecovery.h"
 #include "scan/RecordOrder.h"
 
 namespace salvora {
