@@ -160,5 +160,39 @@ TEST(OneResultSet, CarvedOnlyPicturesAndAPictureStoredAsDat) {
   EXPECT_EQ(got.count(test::Sha256File(work.File("KEEP.JPG"))), 1u) << out;
 }
 
+// Carved files that carry their own names and dates: a picture's Exif date and camera (and its
+// time), an MP3's artist and title, a movie's creation time. Two copies of one picture never
+// share a name.
+TEST(OneResultSet, CarvedFilesAreNamedFromTheirOwnMetadata) {
+  for (const char* tool : {"mkfs.fat", "convert", "exiftool", "ffmpeg"})
+    if (!test::HaveTool(tool)) GTEST_SKIP() << tool << " missing";
+  test::TempDir work, data;
+  ASSERT_EQ(test::RunCommand(
+                "cd '" + work.path() + "' && convert -size 100x80 plasma:fractal -seed 2 -quality 85 photo.jpg && "
+                "exiftool -q -overwrite_original '-DateTimeOriginal=2021:07:04 10:11:12' '-Model=TestCam 5' photo.jpg && "
+                "ffmpeg -loglevel error -f lavfi -i sine=duration=1 -metadata artist='The Band' "
+                "-metadata title='First Song' -id3v2_version 3 song.mp3 && "
+                "ffmpeg -loglevel error -f lavfi -i testsrc=duration=1:size=64x48:rate=5 -c:v mpeg4 "
+                "-metadata creation_time=2020-01-02T03:04:05Z -movflags +faststart clip.mp4 && "
+                "mkfs.fat -C -F 32 card.img 40960 >/dev/null && "
+                "dd if=photo.jpg of=card.img bs=512 seek=30000 conv=notrunc status=none && "
+                "dd if=photo.jpg of=card.img bs=512 seek=35000 conv=notrunc status=none && "
+                "dd if=song.mp3 of=card.img bs=512 seek=40000 conv=notrunc status=none && "
+                "dd if=clip.mp4 of=card.img bs=512 seek=50000 conv=notrunc status=none"), 0);
+  std::string out;
+  const std::string dest = work.File("out");
+  ASSERT_EQ(test::RunCommand(Cli(data.path(), "recover --fresh '" + work.File("card.img") + "' --to '" + dest +
+                                                  "' 2>/dev/null"), &out), 0) << out;
+  EXPECT_NE(out.find("Finished 4 of 4 files: 4 recovered"), std::string::npos) << out;
+  const std::string photo = test::Sha256File(work.File("photo.jpg"));
+  EXPECT_EQ(test::Sha256File(dest + "/photo/2021-07-04 10-11-12 TestCam 5.jpg"), photo) << out;
+  EXPECT_EQ(test::Sha256File(dest + "/photo/2021-07-04 10-11-12 TestCam 5(1).jpg"), photo) << out;
+  EXPECT_TRUE(fs::exists(dest + "/audio/The Band - First Song.mp3")) << out;
+  EXPECT_TRUE(fs::exists(dest + "/video/2020-01-02 03-04-05.mp4")) << out;
+  struct stat st {};
+  ASSERT_EQ(::stat((dest + "/photo/2021-07-04 10-11-12 TestCam 5.jpg").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mtime, 1625393472) << "the Exif DateTimeOriginal";
+}
+
 }  // namespace
 }  // namespace salvora
