@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "scan/ExtensionLists.h"
 
 namespace salvora {
 namespace {
@@ -18,9 +17,13 @@ bool IsFat(uint32_t kind) {
 // Up to four characters of the lower-case extension; longer ones differ in their first four
 // often enough for this comparison, which only ever confirms a match already made by sector.
 uint32_t ExtensionCode(std::string_view name) {
-  const std::string extension = LowerExtensionOf(name);
+  const size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos) return 0;
   uint32_t code = 0;
-  for (size_t i = 0; i < extension.size() && i < 4; ++i) code |= uint32_t(uint8_t(extension[i])) << (8 * i);
+  for (size_t i = 0; dot + 1 + i < name.size() && i < 4; ++i) {
+    const char c = name[dot + 1 + i];
+    code |= uint32_t(uint8_t(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c)) << (8 * i);
+  }
   return code;
 }
 
