@@ -25,19 +25,19 @@ const SizeRule kRules[] = {
     SizeNextStop6GiB,     SizeNextStop64GiB,  SizeJpegEndMarker,  SizeGifTrailer,
     SizePngEndChunk,      SizeMpegEndCode,    SizeRealMediaIndex, SizeMediaTrailerText,
     SizeId3v1Tag,         SizeApeTag,         SizeMidiTracks,     SizeTransportStream,
-    // Measured by structure first (control bytes 20 to 36).
+    // Measured by structure first (control bytes 20 to 37).
     SizeJpegSegments,     SizePngChunks,      SizeGifBlocks,      SizeTiffDirectories,
     SizeMp4Boxes,         SizeQuickTimeBoxes, SizeMp3Frames,      SizePhotoshopSections,
     SizeMatroskaSegment,  SizeFlashVideoTags, SizeMpegPacks,      SizeRealMediaChunks,
     SizeMxfPacks,         SizeZipEndRecord,   SizeGzipStream,     SizeSqlitePages,
-    SizePdfLastEof,
+    SizePdfLastEof,       SizeFlashMovie,
 };
 
 const StructureWalk kWalks[] = {
     WalkJpeg,     WalkPng,       WalkGif,        WalkTiff,        WalkIsoMedia,
     WalkZip,      WalkGzip,      WalkSqlite,     WalkMp3,         WalkPdf,
     WalkPhotoshop, WalkMatroska, WalkFlashVideo, WalkMpegProgram, WalkRealMedia,
-    WalkMxf,
+    WalkMxf,      WalkFlashMovie,
 };
 
 int NoCancel(void*, int, int, int, uint64_t, uint64_t, uint64_t, int) { return 0; }

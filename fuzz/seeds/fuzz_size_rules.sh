@@ -14,7 +14,7 @@ done
 # Control bytes of the structure rules (fuzz_size_rules.cpp), by extension.
 declare -A rule=([jpg]=20 [png]=21 [gif]=22 [tif]=23 [mp4]=24 [mov]=25 [3gp]=25 [mp3]=26 [psd]=27
                  [mkv]=28 [flv]=29 [mpeg]=30 [rm]=31 [mxf]=32 [zip]=33 [docx]=33 [gz]=34 [db]=35
-                 [pdf]=36)
+                 [pdf]=36 [swf]=37)
 for f in "$fixtures"/exactcarve/files/*; do
   [ -f "$f" ] || continue
   ext=${f##*.}
@@ -52,6 +52,7 @@ seed("rm-zero-chunk", 31, b".RMF" + struct.pack(">IH", 0, 0) + b"\0" * 600)
 seed("mxf-ber-past-end", 32, bytes.fromhex("060e2b34020501010d01020101020400") + b"\x88" + b"\xff" * 8)
 seed("psd-huge-rows", 27, b"8BPS\0\x01" + b"\0" * 6 + struct.pack(">HIIHH", 56, 300000, 300000, 8, 3) + b"\0" * 12 + b"\0\x01" + b"\0" * 600)
 seed("pdf-eof-without-xref", 36, b"%PDF-1.4\n" + b"%%EOF\n" * 300)
+seed("swf-compressed-length-mismatch", 37, b"CWS\x0a" + struct.pack("<I", 999) + zlib.compress(b"\0" * 4000))
 seed("mp3-free-format", 26, b"ID3\x04\0\0\0\0\0\0" + b"\xff\xfb\x00\x00" * 300)
 PY
 exit 0

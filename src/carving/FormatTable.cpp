@@ -12,7 +12,7 @@ const FormatEntry FormatTable[kFormatRowCount + 1] = {
     {"wmv", kTypeWmv, TestAsf, SizeAsfFileProperties},
     {"asf", kTypeWmv, TestAsf, SizeAsfFileProperties},
     {"wma", kTypeWmv, TestAsf, SizeAsfFileProperties},
-    {"swf", kTypeSwf, TestFlashMovie, SizeFlashHeader},
+    {"swf", kTypeSwf, TestFlashMovie, SizeFlashMovie},
     {"avi", kTypeAvi, TestAvi, SizeAviRiffLength},
     {"flv", kTypeFlv, TestFlashVideo, SizeFlashVideoTags},
     {"3gp", kType3gp, Test3gpp, SizeQuickTimeBoxes},

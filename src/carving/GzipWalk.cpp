@@ -1,8 +1,4 @@
-#include <zlib.h>
-
-#include <algorithm>
-#include <vector>
-
+#include "carving/InflateStream.h"
 #include "carving/StructureWalks.h"
 
 namespace salvora {
@@ -19,8 +15,6 @@ constexpr uint8_t kName = 0x08;
 constexpr uint8_t kComment = 0x10;
 constexpr uint8_t kReservedFlags = 0xE0;
 constexpr uint64_t kTrailer = 8;  // CRC-32 and length of the uncompressed data
-// A stream that decodes to more than this is given up (a small input may expand a thousandfold).
-constexpr uLong kMaxDecoded = 4ul << 30;
 
 // Past a zero-terminated field at `at`, or nullopt.
 std::optional<uint64_t> SkipZeroTerminated(ByteSource& source, uint64_t at) {
@@ -44,44 +38,6 @@ std::optional<uint64_t> SkipHeader(ByteSource& source, uint8_t flags) {
   return at;
 }
 
-// Inflates the raw deflate stream that starts at `at`. Returns the offset just past it and the
-// CRC-32 and length of what it decoded, or nullopt when the stream is corrupt or cut short.
-struct Inflated {
-  uint64_t end;
-  uint32_t crc;
-  uint32_t length;
-};
-
-std::optional<Inflated> Inflate(ByteSource& source, uint64_t at) {
-  z_stream stream{};
-  if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return std::nullopt;
-  std::vector<uint8_t> out(65536);
-  uLong crc = crc32(0L, Z_NULL, 0);
-  int rc = Z_OK;
-  while (rc == Z_OK) {
-    size_t available = 0;
-    const uint8_t* p = source.Window(at, available);
-    if (!p) break;
-    stream.next_in = const_cast<Bytef*>(p);
-    stream.avail_in = uInt(std::min<size_t>(available, 1u << 30));
-    const uInt fed = stream.avail_in;
-    while (rc == Z_OK && (stream.avail_in > 0 || stream.avail_out == 0)) {
-      stream.next_out = out.data();
-      stream.avail_out = uInt(out.size());
-      rc = inflate(&stream, Z_NO_FLUSH);
-      crc = crc32(crc, out.data(), uInt(out.size() - stream.avail_out));
-      if (rc == Z_BUF_ERROR && stream.avail_in == 0) rc = Z_OK;  // wants more input
-      if (stream.total_out > kMaxDecoded) rc = Z_DATA_ERROR;
-      if (rc == Z_OK && stream.avail_in == 0 && stream.avail_out != 0) break;
-    }
-    at += fed - stream.avail_in;
-  }
-  const uLong total = stream.total_out;
-  inflateEnd(&stream);
-  if (rc != Z_STREAM_END) return std::nullopt;
-  return Inflated{at, uint32_t(crc), uint32_t(total)};
-}
-
 }  // namespace
 
 WalkResult WalkGzip(ByteSource& source) {
@@ -91,7 +47,7 @@ WalkResult WalkGzip(ByteSource& source) {
   if (!flags || (*flags & kReservedFlags)) return WalkResult::BrokenAt(kFlagsAt);
   const auto data = SkipHeader(source, *flags);
   if (!data) return WalkResult::BrokenAt(kFixedHeader);
-  const auto inflated = Inflate(source, *data);
+  const auto inflated = InflateStream(source, *data, DeflateWrapper::Raw);
   if (!inflated) return WalkResult::BrokenAt(*data);
   const auto crc = source.U32Le(inflated->end);
   const auto length = source.U32Le(inflated->end + 4);

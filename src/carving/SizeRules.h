@@ -52,6 +52,7 @@ uint64_t SizeFlashVideoTags(const uint8_t* bytes, int length);   // flv; SizeNex
 uint64_t SizeMpegPacks(const uint8_t* bytes, int length);        // mpeg; SizeMpegEndCode
 uint64_t SizeRealMediaChunks(const uint8_t* bytes, int length);  // rmvb; SizeRealMediaIndex
 uint64_t SizeMxfPacks(const uint8_t* bytes, int length);         // mxf; SizeNextStop6GiB
+uint64_t SizeFlashMovie(const uint8_t* bytes, int length);       // swf; SizeFlashHeader
 
 // Carved only when their structure measures them.
 uint64_t SizeZipEndRecord(const uint8_t* bytes, int length);   // zip and office packages

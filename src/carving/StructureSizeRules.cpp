@@ -61,6 +61,10 @@ uint64_t SizeMxfPacks(const uint8_t* bytes, int length) {
   return MeasureByStructure(WalkMxf, kVideoLimit, bytes, length, SizeNextStop6GiB);
 }
 
+uint64_t SizeFlashMovie(const uint8_t* bytes, int length) {
+  return MeasureByStructure(WalkFlashMovie, kFlashCap, bytes, length, SizeFlashHeader);
+}
+
 uint64_t SizeZipEndRecord(const uint8_t* bytes, int length) {
   return MeasureByStructure(WalkZip, kArchiveLimit, bytes, length, nullptr);
 }

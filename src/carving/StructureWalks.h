@@ -23,5 +23,6 @@ WalkResult WalkFlashVideo(ByteSource& source);   // tags with their trailing siz
 WalkResult WalkMpegProgram(ByteSource& source);  // packs and packets to the program end code
 WalkResult WalkRealMedia(ByteSource& source);    // chunks of declared sizes
 WalkResult WalkMxf(ByteSource& source);          // key-length-value packs
+WalkResult WalkFlashMovie(ByteSource& source);   // a compressed movie's zlib stream
 
 }  // namespace salvora
