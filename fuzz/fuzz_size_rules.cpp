@@ -76,7 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // a header are trusted up to their caps.
   const bool declared = rule == SizeBmpLength || rule == SizeWaveRiffLength ||
                         rule == SizeAviRiffLength || rule == SizeFlashHeader ||
-                        rule == SizeAsfFileProperties || rule == SizeIconDirectory;
+                        rule == SizeAsfFileProperties || rule == SizeIconDirectory ||
+                        rule == SizeFlashMovie;  // an uncompressed movie keeps its declared size
   if (!declared && measured != kNotCarved &&
       measured > (std::max<uint64_t>(sectors, 1) + 1) * uint64_t(sectorSize))
     std::abort();
