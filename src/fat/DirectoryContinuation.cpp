@@ -1,7 +1,7 @@
 #include "fat/DirectoryContinuation.h"
 
-#include "fat/FatDirEntry.h"
-#include "fat/FatDirectorySector.h"
+#include "fatdir/FatDirEntry.h"
+#include "fatdir/FatDirectorySector.h"
 
 namespace salvora {
 namespace {
