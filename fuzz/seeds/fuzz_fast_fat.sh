@@ -4,7 +4,7 @@
 # max_len: 262144
 out=$1 fixtures=$2 shared=$3
 here=$(dirname "$0")
-for img in fat12-del fat16-del fat32-del fat16-frag fat16-bigdir fat32-high fat16-r4096; do
+for img in fat12-del fat16-del fat32-del fat16-frag fat16-bigdir fat32-high fat16-r4096 fat-nested-del; do
   [ -f "$fixtures/$img.img" ] && python3 "$here/sparse.py" "$fixtures/$img.img" "$out/$img" 200000
 done
 for img in fat12 fat16 fat32_small fat_lfn_test fat_deleted_dir fat32_loop fat_unusual_cluster; do

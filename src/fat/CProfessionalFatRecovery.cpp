@@ -130,6 +130,8 @@ void CProfessionalFatRecovery::ResetScanState() {
   pendingFiles_.clear();
   keptSectors_.clear();
   openFragments_.clear();
+  clusterEndFragments_.clear();
+  continuation_.Clear();
   last_ = Placement{};
   heads_.clear();
   depths_.clear();

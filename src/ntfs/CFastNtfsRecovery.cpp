@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "ntfs/AttributeWalk.h"
+#include "ntfs/DataStream.h"
 #include "ntfs/FileRecord.h"
 #include "platform/Clock.h"
 #include "platform/DiskMap.h"
@@ -221,6 +222,9 @@ int CFastNtfsRecovery::ProcessFileRecord(uint8_t* data, Pass pass, uint32_t n) {
     if (summary.hasData) entry.SetFileSize(summary.dataSize);
   }
   StoreRecord(entry, parent, depth, pass == Pass::Folder);
+  if (pass == Pass::File)
+    for (const auto& stream : summary.streams)
+      StoreRecord(StreamEntry(entry, stream.name, stream.size), parent, depth, false);
   return 0;
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <random>
 
@@ -378,6 +379,42 @@ TEST_F(DeepFatSynthetic, ClusterSizeAboveTheLimitFailsRecovery) {
   r.SetFileSize(0);
   EXPECT_EQ(engine_.RecoverFile(&r, out.File("empty.bin"), 0), 0);
   EXPECT_TRUE(test::ReadFileBytes(out.File("empty.bin")).empty());
+}
+
+}  // namespace
+}  // namespace salvora
+
+namespace salvora {
+namespace {
+
+// Fills the rest of a folder's one-sector cluster with files, so it ends without an end mark.
+void FillFolder(Volume& v, uint32_t cluster, char tag) {
+  for (int i = 2; i < 16; ++i) {
+    char name[12];
+    std::snprintf(name, sizeof name, "%c%02d     TXT", tag, i);
+    v.Put83(SectorOf(cluster), i, name, 0x20, 60 + uint32_t(i), 10);
+  }
+}
+
+// A directory cluster without "." and ".." joins the folder whose full cluster is the directory
+// sector met just before it, with data between; never a folder that ended, nor one further back.
+TEST_F(DeepFatSynthetic, ContinuationJoinsOnlyTheFullFolderRightBeforeIt) {
+  Volume v(200);
+  v.PutDirStart(SectorOf(10), 10, 0);
+  FillFolder(v, 10, 'A');
+  v.PutDirStart(SectorOf(11), 11, 0);
+  v.Put83(SectorOf(11), 2, "B       TXT", 0x20, 50, 10);
+  v.Put83(SectorOf(12), 0, "X       TXT", 0x20, 51, 10);
+  v.PutDirStart(SectorOf(20), 20, 0);
+  FillFolder(v, 20, 'C');
+  v.Put83(SectorOf(23), 0, "Y       TXT", 0x20, 52, 10);
+  Open(v);
+  ASSERT_EQ(test::DeepFatSweep(engine_), 0);
+  auto tree = test::DeepFatTree(engine_);
+  SCOPED_TRACE(test::DescribeTree(tree));
+  EXPECT_NE(test::FindItem(tree, "LostFolder20/y.txt"), nullptr);
+  EXPECT_NE(test::FindItem(tree, "LostFolder12/x.txt"), nullptr);
+  EXPECT_EQ(test::FindItem(tree, "LostFolder10/x.txt"), nullptr);
 }
 
 }  // namespace
