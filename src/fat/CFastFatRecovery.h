@@ -14,6 +14,7 @@
 #include "output/FolderRecovery.h"
 #include "platform/ErrorCodes.h"
 #include "platform/RawSource.h"
+#include "scan/BootCopy.h"
 #include "scan/FoundFileStore.h"
 #include "scan/IFileRecoveryParse.h"
 #include "storage/SectorReader.h"
@@ -65,6 +66,8 @@ class CFastFatRecovery : public IFileRecoveryParse {
 
   bool IsOpen() const { return open_; }
   const FatGeometry& Geometry() const { return geometry_; }
+  // Which boot sector the volume was opened from (kBackup: the primary is damaged).
+  BootCopy BootSectorUsed() const { return bootCopy_; }
   uint64_t PartitionStart() const { return partitionStart_; }
   uint64_t PartitionSectors() const { return partitionSectors_; }
   FoundFileStore* Store() { return store_.get(); }
@@ -85,7 +88,7 @@ class CFastFatRecovery : public IFileRecoveryParse {
 
   int OpenReader(std::unique_ptr<SectorReader> reader, uint64_t start, uint64_t count,
                  char16_t letter, bool countFromSource);
-  int ReadBootAndGeometry();
+  int ReadBootAndGeometry(uint64_t volumeBytes);
   int ReadSectors(uint8_t* buffer, uint32_t count, uint64_t sector, uint32_t& got);
   uint64_t SourceSectors() const;
 
@@ -112,7 +115,8 @@ class CFastFatRecovery : public IFileRecoveryParse {
   uint64_t partitionStart_ = 0;
   uint64_t partitionSectors_ = 0;
   char16_t driveLetter_ = 0;
-  std::vector<uint8_t> boot_;
+  std::vector<uint8_t> boot_;  // the boot sector the geometry comes from, then what follows it
+  BootCopy bootCopy_ = BootCopy::kNone;
   FatGeometry geometry_;
   FatTable table_;
   FatUsageBitmap bitmap_;

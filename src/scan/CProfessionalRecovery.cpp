@@ -35,6 +35,15 @@ int ImageSectorSize(SectorReader& reader) {
   return declared >= 512 && declared <= 4096 && (declared & (declared - 1)) == 0 ? declared : 512;
 }
 
+// A fast engine that could not open its volume (a boot sector no layout can be read from) would
+// end the scan before the sweep: without it the whole source is swept as an unknown one.
+std::unique_ptr<IFileRecoveryParse> OpenedOrNone(std::unique_ptr<IFileRecoveryParse> engine) {
+  auto* fat = dynamic_cast<CFastFatRecovery*>(engine.get());
+  auto* ntfs = dynamic_cast<CFastNtfsRecovery*>(engine.get());
+  if ((fat && !fat->IsOpen()) || (ntfs && !ntfs->IsOpen())) return nullptr;
+  return engine;
+}
+
 // Thousands of small free ranges must not each cost a checkpoint.
 constexpr uint64_t kRangeEndCheckpointGapMs = 1000;
 
@@ -54,7 +63,7 @@ int CProfessionalRecovery::OpenImageFile(const std::string& path, char16_t drive
   start_ = 0;
   // The fast engine comes first here: only a boot sector it recognised may set the sector size
   // in which every engine of this scan works.
-  fast_ = EngineFactory::Instance().CreateForImage(path, driveLetter, false);
+  fast_ = OpenedOrNone(EngineFactory::Instance().CreateForImage(path, driveLetter, false));
   sectorSize_ = fast_ ? ImageSectorSize(reader_) : 512;
   count_ = reader_.TotalSectors() * 512 / uint64_t(sectorSize_);
   imagePath_ = path;
@@ -80,8 +89,8 @@ int CProfessionalRecovery::OpenDiskPartition(int diskNumber, uint64_t startSecto
   LoadCheckpoint();
   deepFat_.OpenDiskPartition(diskNumber, startSector, sectorCount, driveLetter);
   int rc = deepNtfs_.OpenDiskPartition(diskNumber, startSector, sectorCount, driveLetter);
-  fast_ = EngineFactory::Instance().CreateForDisk(diskNumber, startSector, sectorCount, driveLetter,
-                                                  false);
+  fast_ = OpenedOrNone(EngineFactory::Instance().CreateForDisk(diskNumber, startSector, sectorCount,
+                                                               driveLetter, false));
   return rc;
 }
 

@@ -96,7 +96,8 @@ TEST(FlsCrossCheck, MainVolumes) {
 }
 
 TEST(FlsCrossCheck, SinglePurposeVolumes) {
-  for (const char* image : {"fat16-r4096.img", "fat32-high.img", "fat16-frag.img", "fat16-bigdir.img"}) {
+  for (const char* image : {"fat16-r4096.img", "fat32-high.img", "fat16-frag.img", "fat16-bigdir.img",
+                            "lfn20-fat16.img"}) {
     SCOPED_TRACE(image);
     CrossCheck(test::FixturePath(image), {});
   }
