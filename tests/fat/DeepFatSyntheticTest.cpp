@@ -262,10 +262,10 @@ TEST_F(DeepFatSynthetic, AnOverlongNameRunEndsOnlyItsOwnName) {
   Volume v(200);
   BuildLostFolders(v);
   v.PutDirStart(SectorOf(13), 13, 10);
-  const std::u16string longest = std::u16string(251, u'n') + u".jpg";
-  int i = v.PutLongName(SectorOf(13), 2, longest, "NNNNNN~1JPG");
+  const std::u16string longest = std::u16string(251, u'n') + u".txt";
+  int i = v.PutLongName(SectorOf(13), 2, longest, "NNNNNN~1TXT");
   ASSERT_EQ(i, 22);
-  v.Put83(SectorOf(13), i++, "NNNNNN~1JPG", 0x20, 80, 10);
+  v.Put83(SectorOf(13), i++, "NNNNNN~1TXT", 0x20, 80, 10);
   const int runStart = i;
   i = v.PutLongName(SectorOf(13), i, std::u16string(21 * 13 - 1, u'o'), "OVERRUN BIN");
   for (int k = runStart; k < i; ++k) v.Entry(SectorOf(13) + uint64_t(k / 16), k % 16)[0] = 0xE5;
@@ -277,7 +277,7 @@ TEST_F(DeepFatSynthetic, AnOverlongNameRunEndsOnlyItsOwnName) {
   auto tree = test::DeepFatTree(engine_);
   SCOPED_TRACE(test::DescribeTree(tree));
   const std::string folder = "LostFolder10/LostFolder13/";
-  EXPECT_NE(test::FindItem(tree, folder + std::string(251, 'n') + ".jpg"), nullptr);
+  EXPECT_NE(test::FindItem(tree, folder + std::string(251, 'n') + ".txt"), nullptr);
   EXPECT_NE(test::FindItem(tree, folder + "!verrun.bin"), nullptr);
   EXPECT_NE(test::FindItem(tree, folder + "after.txt"), nullptr);
 }
