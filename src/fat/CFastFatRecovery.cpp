@@ -98,7 +98,6 @@ int CFastFatRecovery::ReadBootAndGeometry(uint64_t volumeBytes) {
   boot_.resize(kBootBytes);
   const FatBootChoice choice = ChooseFatBootSector(ByteView(boot_.data(), boot_.size()), deviceSector, volumeBytes);
   // Without a copy that fits, the primary is read as it stands.
-  bootCopy_ = choice.copy == BootCopy::kBackup ? BootCopy::kBackup : BootCopy::kPrimary;
   if (choice.copy == BootCopy::kBackup) boot_.erase(boot_.begin(), boot_.begin() + ptrdiff_t(choice.offset));
   auto geometry = FatGeometry::FromBootSector(ByteView(boot_.data(), boot_.size()));
   if (!geometry) return kInvalidParameter;

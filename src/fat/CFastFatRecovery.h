@@ -14,7 +14,6 @@
 #include "output/FolderRecovery.h"
 #include "platform/ErrorCodes.h"
 #include "platform/RawSource.h"
-#include "scan/BootCopy.h"
 #include "scan/FoundFileStore.h"
 #include "scan/IFileRecoveryParse.h"
 #include "storage/SectorReader.h"
@@ -66,8 +65,6 @@ class CFastFatRecovery : public IFileRecoveryParse {
 
   bool IsOpen() const { return open_; }
   const FatGeometry& Geometry() const { return geometry_; }
-  // Which boot sector the volume was opened from (kBackup: the primary is damaged).
-  BootCopy BootSectorUsed() const { return bootCopy_; }
   uint64_t PartitionStart() const { return partitionStart_; }
   uint64_t PartitionSectors() const { return partitionSectors_; }
   FoundFileStore* Store() { return store_.get(); }
@@ -116,7 +113,6 @@ class CFastFatRecovery : public IFileRecoveryParse {
   uint64_t partitionSectors_ = 0;
   char16_t driveLetter_ = 0;
   std::vector<uint8_t> boot_;  // the boot sector the geometry comes from, then what follows it
-  BootCopy bootCopy_ = BootCopy::kNone;
   FatGeometry geometry_;
   FatTable table_;
   FatUsageBitmap bitmap_;

@@ -57,7 +57,6 @@ int CFastNtfsRecovery::Open(const std::string& path, int diskNumber, uint64_t st
   const uint64_t startByte = startSector * deviceSectorSize;
   platform::SalvagedRead read = platform::ReadSalvaging(raw_, boot.data(), boot.size(), startByte);
   int bootError = read.firstUnreadable < 512 ? read.firstError : read.bytes < boot.size() ? kReadFault : 0;
-  bootCopy_ = BootCopy::kPrimary;
   if (bootError != 0 || !IsUsableNtfsBootSector(ByteView(boot.data(), boot.size()))) {
     // A damaged or unreadable primary gives way to the copy in the volume's last sector.
     int error = 0;
@@ -67,7 +66,6 @@ int CFastNtfsRecovery::Open(const std::string& path, int diskNumber, uint64_t st
     std::vector<uint8_t> backup;
     if (ReadNtfsBackupBoot(raw_, startByte, endByte, backup)) {
       boot.swap(backup);
-      bootCopy_ = BootCopy::kBackup;
       bootError = 0;
     }
   }

@@ -12,7 +12,6 @@
 #include "ntfs/NtfsFileData.h"
 #include "ntfs/NtfsMft.h"
 #include "platform/RawSource.h"
-#include "scan/BootCopy.h"
 #include "scan/FoundFileStore.h"
 #include "scan/IFileRecoveryParse.h"
 #include "storage/SectorReader.h"
@@ -69,8 +68,6 @@ class CFastNtfsRecovery : public IFileRecoveryParse, public INtfsRecordLookups {
 
   const NtfsGeometry& Geometry() const { return mft_.Geometry(); }
   bool IsOpen() const { return opened_; }
-  // Which boot sector the volume was opened from (kBackup: the primary is damaged).
-  BootCopy BootSectorUsed() const { return bootCopy_; }
   NtfsMft& Mft() { return mft_; }
   const std::vector<uint32_t>& FolderList() const { return folderList_; }
   uint64_t UsageBitmapLength() const { return bitmapLength_; }
@@ -100,7 +97,6 @@ class CFastNtfsRecovery : public IFileRecoveryParse, public INtfsRecordLookups {
   NtfsFileData data_{reader_, *this, *this};
   char16_t driveLetter_ = 0;
   bool opened_ = false;
-  BootCopy bootCopy_ = BootCopy::kNone;
 
   std::unique_ptr<FoundFileStore> store_;
   std::vector<uint32_t> folderList_;
