@@ -4,7 +4,7 @@
 
 #include "fat/FatBootCopy.h"
 #include "fat/FatBootSector.h"
-#include "fat/FatDirEntry.h"
+#include "fatdir/FatDirEntry.h"
 #include "platform/ErrorCodes.h"
 #include "scan/RelationKey.h"
 
