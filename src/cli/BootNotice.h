@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "scan/EngineFactory.h"
+#include "recovery/EngineFactory.h"
 
 namespace salvora::cli {
 
