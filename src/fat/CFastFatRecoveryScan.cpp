@@ -120,7 +120,7 @@ int CFastFatRecovery::DirectoryWalk(uint32_t cluster) {
         continue;
       }
       if (e.IsLongName()) {
-        if (!longName.Prepend(e)) return 0;
+        longName.Prepend(e);
         continue;
       }
       if (e.IsDirectory()) {

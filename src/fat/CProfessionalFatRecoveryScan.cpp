@@ -397,11 +397,7 @@ std::optional<LongNameFragment> CProfessionalFatRecovery::ParseDirectory(const P
         runDeleted = e.IsDeleted();
         runComplete = runDeleted || (e.Sequence() & FatDirEntry::kLastLongNameFlag) != 0;
       }
-      if (!longName.Prepend(e)) {  // a twentieth part: no real name is that long
-        reachedEnd = false;
-        resetRun();
-        break;
-      }
+      longName.Prepend(e);  // a run longer than any name leaves its 8.3 entry the short name
       ++runLength;
       continue;
     }

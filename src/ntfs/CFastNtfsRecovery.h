@@ -68,6 +68,7 @@ class CFastNtfsRecovery : public IFileRecoveryParse, public INtfsRecordLookups {
   int GetDataRuns(uint64_t sector, std::string_view stream, StreamLayout& layout) override;
 
   const NtfsGeometry& Geometry() const { return mft_.Geometry(); }
+  bool IsOpen() const { return opened_; }
   NtfsMft& Mft() { return mft_; }
   const std::vector<uint32_t>& FolderList() const { return folderList_; }
   uint64_t UsageBitmapLength() const { return bitmapLength_; }

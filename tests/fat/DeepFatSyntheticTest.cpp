@@ -257,6 +257,32 @@ TEST_F(DeepFatSynthetic, LongNameAcrossSectorsInSweepOrder) {
   for (const auto& item : tree) EXPECT_EQ(item.path.find("photos~1"), std::string::npos);
 }
 
+TEST_F(DeepFatSynthetic, AnOverlongNameRunEndsOnlyItsOwnName) {
+  // Folder 13 over three sectors: a live file with a 255-character name (20 pieces), a deleted
+  // file behind a run of 21 deleted pieces (longer than any name), then one more file.
+  Volume v(200);
+  BuildLostFolders(v);
+  v.PutDirStart(SectorOf(13), 13, 10);
+  const std::u16string longest = std::u16string(251, u'n') + u".txt";
+  int i = v.PutLongName(SectorOf(13), 2, longest, "NNNNNN~1TXT");
+  ASSERT_EQ(i, 22);
+  v.Put83(SectorOf(13), i++, "NNNNNN~1TXT", 0x20, 80, 10);
+  const int runStart = i;
+  i = v.PutLongName(SectorOf(13), i, std::u16string(21 * 13 - 1, u'o'), "OVERRUN BIN");
+  for (int k = runStart; k < i; ++k) v.Entry(SectorOf(13) + uint64_t(k / 16), k % 16)[0] = 0xE5;
+  v.Put83(SectorOf(13) + uint64_t(i / 16), i % 16, "OVERRUN BIN", 0x20, 81, 10, true);
+  ++i;
+  v.Put83(SectorOf(13) + uint64_t(i / 16), i % 16, "AFTER   TXT", 0x20, 82, 10);
+  Open(v);
+  ASSERT_EQ(test::DeepFatSweep(engine_), 0);
+  auto tree = test::DeepFatTree(engine_);
+  SCOPED_TRACE(test::DescribeTree(tree));
+  const std::string folder = "LostFolder10/LostFolder13/";
+  EXPECT_NE(test::FindItem(tree, folder + std::string(251, 'n') + ".txt"), nullptr);
+  EXPECT_NE(test::FindItem(tree, folder + "!verrun.bin"), nullptr);
+  EXPECT_NE(test::FindItem(tree, folder + "after.txt"), nullptr);
+}
+
 TEST_F(DeepFatSynthetic, FolderRecoveryKeepsNamesApartAndInside) {
   // Three deleted versions of one name and a long name that tries to climb out of the folder.
   Volume v(200);
