@@ -3,6 +3,7 @@
 
 #include "cli/Commands.h"
 #include "cli/SourceArgument.h"
+#include "cli/UserText.h"
 #include "platform/PlatformError.h"
 #include "scan/EngineFactory.h"
 
@@ -19,7 +20,7 @@ int RunProbe(const Args& args) {
   std::string error;
   auto spec = ParseSourceArgument(args[0], error);
   if (!spec || spec->kind == SourceArgument::Kind::Volume) {
-    std::fprintf(stderr, "salvora-cli: %s\n", spec ? "probe takes an image path or disk:N[:START:COUNT]" : error.c_str());
+    std::fprintf(stderr, "salvora-cli: %s\n", spec ? "probe takes an image path or disk:N[:START:COUNT]" : Shown(error).c_str());
     return kExitBadInput;
   }
   auto& factory = EngineFactory::Instance();
@@ -27,13 +28,13 @@ int RunProbe(const Args& args) {
                           ? factory.ProbeImage(spec->path)
                           : factory.ProbeDisk(spec->number, spec->start);
   if (probe.error != 0) {
-    std::fprintf(stderr, "salvora-cli: cannot read %s: %s\n", args[0].c_str(),
-                 platform::ErrorText(probe.error).c_str());
+    std::fprintf(stderr, "salvora-cli: cannot read %s: %s\n", Shown(args[0]).c_str(),
+                 Reason(probe.error).c_str());
     return kExitBadInput;
   }
   const char* fast = EngineFactory::EngineNameFor(probe.kind, false);
   std::printf("source: %s\nfile system: %s\nsector size: %d\nfast engine: %s\nadvanced engine: %s\n",
-              args[0].c_str(), SourceKindName(probe.kind), probe.sectorSize, fast ? fast : "none",
+              Shown(args[0]).c_str(), SourceKindName(probe.kind), probe.sectorSize, fast ? fast : "none",
               EngineFactory::EngineNameFor(probe.kind, true));
   if (probe.unreadableBytes != 0)
     std::printf("unreadable: %zu of the first %zu bytes (taken as zeros)\n", probe.unreadableBytes,
