@@ -2,10 +2,12 @@
 
 #include "scan/CProfessionalRecovery.h"
 
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <iostream>
@@ -82,8 +84,14 @@ void ReportResumePoint(IFileRecoveryParse& engine, const std::string& label) {
 bool AskResume(const std::string& label) {
   if (!::isatty(STDIN_FILENO) || !::isatty(STDERR_FILENO)) return false;
   std::fprintf(stderr, "An unfinished scan of %s was found. Resume it? [Y/n] ", Shown(label).c_str());
+  // Waits in slices: a Ctrl-C that comes just before the read would otherwise be missed by it.
+  pollfd input{STDIN_FILENO, POLLIN, 0};
+  for (int ready = 0; !Interrupted() && ready == 0;) {
+    ready = ::poll(&input, 1, 200);
+    if (ready < 0 && errno == EINTR) ready = 0;
+  }
   std::string answer;
-  if (!std::getline(std::cin, answer)) return false;
+  if (Interrupted() || !std::getline(std::cin, answer)) return false;
   return answer.empty() || answer[0] == 'y' || answer[0] == 'Y';
 }
 
@@ -101,6 +109,7 @@ bool EngineSession::Open(const std::string& text, bool fast, std::string& error)
   if (spec->kind == SourceArgument::Kind::Image)
     return AddSource(text, kImageLetter, *spec, fast, error);
   if (spec->kind == SourceArgument::Kind::DiskRange) return AddSource(text, 0, *spec, fast, error);
+  if (!CheckSourceKind(*spec, text, error)) return false;
 
   // volume:K and disk:N come from the machine's own list of sources.
   DiskEnumerator enumerator;
@@ -150,7 +159,6 @@ bool EngineSession::AddSource(std::string label, char16_t letter, const SourceAr
     if (probe.error == 0) source.engine = factory.CreateForImage(spec.path, letter, !fast);
   } else {
     probe = factory.ProbeDisk(spec.number, spec.start);
-    source.onDevice = true;
     platform::DiskDevicePath(spec.number, source.span.diskPath);
     source.span.startByte = spec.start * uint64_t(probe.sectorSize);
     source.span.lengthBytes = spec.count * uint64_t(probe.sectorSize);

@@ -28,7 +28,6 @@ enum class ResumeMode { Ask, Resume, Fresh };
 struct ScanSource {
   std::string label;         // what the user named, or "volume:K" of a disk's part
   char16_t letter = 0;       // the records' source letter
-  bool onDevice = false;     // a disk or a stretch of one (an image file is not)
   platform::SourceSpan span;  // the file or device read, for the checks of what is written
   std::string owner;          // what its session folders name as their source
   std::string refusal;        // why a saved scan of it was passed over, if one was

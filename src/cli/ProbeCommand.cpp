@@ -3,6 +3,7 @@
 
 #include "cli/Commands.h"
 #include "cli/SourceArgument.h"
+#include "cli/SourceEntry.h"
 #include "cli/UserText.h"
 #include "platform/PlatformError.h"
 #include "scan/EngineFactory.h"
@@ -21,6 +22,10 @@ int RunProbe(const Args& args) {
   auto spec = ParseSourceArgument(args[0], error);
   if (!spec || spec->kind == SourceArgument::Kind::Volume) {
     std::fprintf(stderr, "salvora-cli: %s\n", spec ? "probe takes an image path or disk:N[:START:COUNT]" : Shown(error).c_str());
+    return kExitBadInput;
+  }
+  if (!CheckSourceKind(*spec, args[0], error)) {
+    std::fprintf(stderr, "salvora-cli: %s\n", Shown(error).c_str());
     return kExitBadInput;
   }
   auto& factory = EngineFactory::Instance();

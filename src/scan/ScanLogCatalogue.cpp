@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "platform/AppDataDir.h"
@@ -245,30 +246,29 @@ bool ScanLogCatalogue::IsOwnSessionFolder(const std::string& folder) const {
   return std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-int ScanLogCatalogue::DropEntry(const std::string& sessionFolder) {
+int ScanLogCatalogue::DropEntry(const std::function<bool(const ScanSessionEntry&)>& which) {
   Lock lock(*this);
   if (int rc = lock.Result(); rc != 0) return rc;
   TakeStoredConfig();
-  int rc = 0;
-  auto it = std::find_if(entries_.begin(), entries_.end(), [&](const ScanSessionEntry& e) {
-    return SameFolder(e.SessionFolder(), sessionFolder);
-  });
-  if (it != entries_.end()) {
-    entries_.erase(it);
-    // Kept on disk at once: an entry whose folder is gone must not be offered again next time.
-    rc = WriteConfig();
-  }
-  if (found_ && SameFolder(foundFolder_, sessionFolder)) {
+  auto it = std::find_if(entries_.begin(), entries_.end(), which);
+  if (it == entries_.end()) return 0;
+  if (found_ && SameFolder(foundFolder_, it->SessionFolder())) {
     found_ = false;
     foundFolder_.clear();
   }
-  return rc;
+  entries_.erase(it);
+  // Kept on disk at once: an entry whose folder is gone must not be offered again next time.
+  return WriteConfig();
 }
 
 int ScanLogCatalogue::RemoveSession(const std::string& sessionFolder) {
   Lock lock(*this);
   if (int rc = lock.Result(); rc != 0) return rc;
-  int rc = DropEntry(sessionFolder);
+  int rc = DropEntry([&](const ScanSessionEntry& e) { return SameFolder(e.SessionFolder(), sessionFolder); });
+  if (found_ && SameFolder(foundFolder_, sessionFolder)) {
+    found_ = false;
+    foundFolder_.clear();
+  }
   // The folder name may come from a damaged or hostile config: only session folders of this
   // scan-log folder are ever deleted.
   if (!IsOwnSessionFolder(sessionFolder)) return rc;
@@ -357,8 +357,12 @@ bool ScanLogCatalogue::HoldsAnotherSource(const ScanSessionEntry& entry, const s
   if (recorded.empty() || recorded == owner) return false;
   refusal_ = "the saved scan of " + label + " is not resumed: its folder " + WithSlash(entry.SessionFolder()) +
              " holds the logs of " + recorded;
-  // The entry goes; the folder stays, being the other source's.
-  DropEntry(entry.SessionFolder());
+  // This entry goes; the folder stays, being the other source's, and so does that source's entry.
+  DropEntry([&](const ScanSessionEntry& e) {
+    return SameFolder(e.SessionFolder(), entry.SessionFolder()) && e.ImagePath() == entry.ImagePath() &&
+           e.DiskNumber() == entry.DiskNumber() && e.PartitionStart() == entry.PartitionStart() &&
+           e.PartitionSectors() == entry.PartitionSectors();
+  });
   return true;
 }
 

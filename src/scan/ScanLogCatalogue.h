@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -89,7 +90,8 @@ class ScanLogCatalogue {
   void TakeStoredConfig();
   int FindEntry(bool image, int disk, uint64_t start, uint64_t count, const std::string& path) const;
   bool IsOwnSessionFolder(const std::string& folder) const;
-  int DropEntry(const std::string& sessionFolder);
+  // Drops the first entry which names and rewrites config; the folder is left alone.
+  int DropEntry(const std::function<bool(const ScanSessionEntry&)>& which);
   bool HoldsAnotherSource(const ScanSessionEntry& entry, const std::string& owner, const std::string& label);
 
   std::string folder_;

@@ -65,6 +65,7 @@ TEST(HostileNameCommand, ALineEndInANameIsPrintedEscapedEverywhere) {
   EXPECT_NE(out.find(escaped), std::string::npos) << out;
   EXPECT_FALSE(SomeLineStartsWith(out, "FAKE")) << out;
 
+  out.clear();
   ASSERT_EQ(test::RunCommand(cli + "recover --fast '" + image + "' --to '" + dest + "' --report '" + report + "' 2>&1",
                              &out), 0) << out;
   EXPECT_NE(out.find(escaped + " -> "), std::string::npos) << out;
@@ -72,9 +73,11 @@ TEST(HostileNameCommand, ALineEndInANameIsPrintedEscapedEverywhere) {
 
   // Machine-readable outputs carry the name itself.
   const std::string name = "x\\n" + kForged;
+  out.clear();
   ASSERT_EQ(test::RunCommand(cli + "scan --fast --json '" + image + "' 2>/dev/null | python3 -c \"import sys,json; "
                                    "print(any(r['name'] == '" + name + "' for r in json.load(sys.stdin)))\"", &out), 0);
   EXPECT_EQ(out, "True\n");
+  out.clear();
   ASSERT_EQ(test::RunCommand("python3 -c \"import sys,xml.etree.ElementTree as E; r=E.parse(sys.argv[1]).getroot(); "
                              "print(any(f.findtext('filename') == '/" + name + "' for f in r.iter('fileobject')))\" '" +
                              report + "'", &out), 0);

@@ -14,8 +14,8 @@ namespace {
 namespace fs = std::filesystem;
 
 // Two starts met in the catalogue in more than half the fast rounds and one deep round in ten
-// before the lock; thirty rounds of tiny images stay within seconds on a busy machine.
-constexpr int kRounds = 30;
+// before the lock; fifty rounds of tiny images take seconds.
+constexpr int kRounds = 50;
 
 std::string Cli(const std::string& dataDir, const std::string& args) {
   return "SALVORA_DATA_DIR='" + dataDir + "' '" + test::CliPath() + "' " + args;
@@ -107,10 +107,12 @@ TEST_F(SharedDataFolderTest, ASavedScanWhoseFolderHoldsAnotherSourcesLogsIsNever
   EXPECT_FALSE(fs::exists(dest));
   // a's logs stay whole, and a's own scan still resumes from them.
   EXPECT_EQ(size_t(std::distance(fs::directory_iterator(aFolder), fs::directory_iterator{})), aLogs);
+  out.clear();
   EXPECT_EQ(test::RunCommand(Cli(data_.path(), "scan --resume '" + a_ + "' 2>&1"), &out), 0) << out;
   EXPECT_NE(out.find("continuing the scan of " + a_), std::string::npos) << out;
   EXPECT_NE(out.find("alpha-one.txt"), std::string::npos) << out;
   // Without --resume b is scanned afresh, on its own.
+  out.clear();
   EXPECT_EQ(test::RunCommand(Cli(data_.path(), "scan '" + b_ + "' 2>/dev/null"), &out), 0);
   EXPECT_EQ(out, Listing(b_));
 }

@@ -27,12 +27,13 @@ std::string Cli(const std::string& dataDir, const std::string& args, const std::
 TEST(SourceSafetyCommand, NoOutputIsWrittenOverTheSourceOrAnExistingFile) {
   test::TempDir dir, data;
   const std::string image = dir.File("card.img"), dest = dir.File("out");
-  fs::copy_file(test::FixturePath("fat16-del.img"), image);
+  fs::copy_file(test::FixturePath("fat12-del.img"), image);
   const std::string before = test::Sha256File(image);
   std::string out;
   // The report named as the source, plain and through a disk number; --overwrite does not lift it.
   for (const std::string& source : {"'" + image + "'", std::string("disk:0")}) {
-    for (const std::string& flags : {"", " --overwrite", " --overwrite --force"}) {
+    for (const char* flags : {"", " --overwrite", " --overwrite --force"}) {
+      out.clear();
       EXPECT_EQ(test::RunCommand(Cli(data.path(), "recover --fast " + source + " --to '" + dest + "' --report '" +
                                                       image + "'" + flags, image), &out), 2) << source << flags << out;
       EXPECT_NE(out.find("would replace the source"), std::string::npos) << out;
@@ -41,14 +42,17 @@ TEST(SourceSafetyCommand, NoOutputIsWrittenOverTheSourceOrAnExistingFile) {
     }
   }
   // An image copy over its own source, and an existing report, need more than a missing flag.
+  out.clear();
   EXPECT_EQ(test::RunCommand(Cli(data.path(), "image disk:0 '" + image + "' --overwrite", image), &out), 2) << out;
   EXPECT_EQ(test::Sha256File(image), before);
   const std::string report = dir.File("report.xml");
   test::WriteFileBytes(report, {'k', 'e', 'e', 'p'});
+  out.clear();
   EXPECT_EQ(test::RunCommand(Cli(data.path(), "recover --fast '" + image + "' --to '" + dest + "' --report '" +
                                                   report + "'"), &out), 2) << out;
   EXPECT_NE(out.find("give --overwrite"), std::string::npos) << out;
   EXPECT_EQ(test::ReadFileBytes(report).size(), 4u);
+  out.clear();
   EXPECT_EQ(test::RunCommand(Cli(data.path(), "recover --fast '" + image + "' --to '" + dest + "' --report '" +
                                                   report + "' --overwrite"), &out), 0) << out;
   EXPECT_GT(test::ReadFileBytes(report).size(), 100u);
