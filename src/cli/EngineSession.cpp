@@ -1,6 +1,6 @@
 #include "cli/EngineSession.h"
 
-#include "scan/CProfessionalRecovery.h"
+#include "recovery/CProfessionalRecovery.h"
 
 #include <poll.h>
 #include <sys/stat.h>
@@ -21,7 +21,7 @@
 #include "platform/Clock.h"
 #include "platform/DiskMap.h"
 #include "platform/PlatformError.h"
-#include "scan/EngineFactory.h"
+#include "recovery/EngineFactory.h"
 #include "scan/ScanLogCatalogue.h"
 #include "storage/DiskEnumerator.h"
 

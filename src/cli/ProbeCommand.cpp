@@ -6,7 +6,7 @@
 #include "cli/SourceEntry.h"
 #include "cli/UserText.h"
 #include "platform/PlatformError.h"
-#include "scan/EngineFactory.h"
+#include "recovery/EngineFactory.h"
 
 namespace salvora::cli {
 
