@@ -91,15 +91,7 @@ class TerminalRun {
  public:
   TerminalRun(const std::string& dataDir, const std::vector<std::string>& args) {
     pid_ = ::forkpty(&master_, nullptr, nullptr, nullptr);
-    if (pid_ != 0) return;
-    ::setenv("SALVORA_DATA_DIR", dataDir.c_str(), 1);
-    std::vector<std::string> all{test::CliPath()};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : all) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ::execv(argv[0], argv.data());
-    ::_exit(121);
+    if (pid_ == 0) test::ExecCli(dataDir, args);
   }
   ~TerminalRun() {
     if (pid_ > 0 && status_ < 0) {
