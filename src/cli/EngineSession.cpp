@@ -21,6 +21,7 @@
 #include "platform/Clock.h"
 #include "platform/DiskMap.h"
 #include "platform/PlatformError.h"
+#include "platform/PrivilegedOpen.h"
 #include "recovery/EngineFactory.h"
 #include "scan/ScanLogCatalogue.h"
 #include "storage/DiskEnumerator.h"
@@ -168,7 +169,9 @@ bool EngineSession::AddSource(std::string label, char16_t letter, const SourceAr
   // The advanced engine looks for its saved scan as it opens.
   source.refusal = ScanLogCatalogue::Instance().TakeRefusal();
   if (probe.error != 0) {
-    error = "cannot read " + source.label + ": " + Reason(probe.error);
+    error = "cannot read " + source.label + ": " +
+            platform::OpenErrorText(spec.kind == SourceArgument::Kind::Image ? spec.path : source.span.diskPath,
+                                    probe.error);
     return false;
   }
   if (!source.engine) {

@@ -7,6 +7,7 @@
 #include "cli/UserText.h"
 #include "platform/DiskMap.h"
 #include "platform/PlatformError.h"
+#include "platform/PrivilegedOpen.h"
 #include "platform/RawSource.h"
 #include "storage/DiskEnumerator.h"
 
@@ -66,7 +67,7 @@ bool ResolveSourceEntry(const SourceArgument& spec, VolumeEntry& entry, std::str
   int rc = disk.Open(path);
   if (rc == 0) rc = disk.QueryGeometry(geometry);
   if (rc != 0) {
-    error = "cannot open " + path + ": " + Reason(rc);
+    error = "cannot open " + path + ": " + platform::OpenErrorText(path, rc);
     return false;
   }
   int lengthError = 0;

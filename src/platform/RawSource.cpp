@@ -13,6 +13,7 @@
 
 #include "platform/PlatformError.h"
 #include "platform/StopRequest.h"
+#include "platform/PrivilegedOpen.h"
 
 namespace salvora::platform {
 
@@ -24,6 +25,9 @@ int FileSource::Open(const std::string& path) {
   if (fd_ >= 0) ::close(fd_);
   // Not blocking: opening a FIFO would otherwise wait for a writer that never comes.
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd_ < 0 && (errno == EACCES || errno == EPERM) && WantsDeviceHelper(path)) {
+    if (int code = OpenThroughDeviceHelper(path, &fd_); code != 0) return code;
+  }
   if (fd_ < 0) return LastError();
   struct stat st {};
   const bool statted = ::fstat(fd_, &st) == 0;
