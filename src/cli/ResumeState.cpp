@@ -15,4 +15,8 @@ void DiscardResumeState(IFileRecoveryParse& engine) {
   if (auto* pro = dynamic_cast<CProfessionalRecovery*>(&engine)) pro->DiscardResumeState();
 }
 
+bool KeepsOwnSessions(IFileRecoveryParse& engine) {
+  return dynamic_cast<CProfessionalRecovery*>(&engine) != nullptr;
+}
+
 }  // namespace salvora::cli

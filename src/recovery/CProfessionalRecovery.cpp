@@ -463,7 +463,12 @@ int CProfessionalRecovery::Scan(const char*) {
     if (resume_) resumeEntry_ = again;
     LoadCheckpoint();
   }
-  if (!resume_) catalogue.NewSession();
+  if (!resume_) {
+    const std::string owner = imagePath_.empty()
+                                  ? ScanLogCatalogue::PartitionOwner(diskNumber_, start_, count_)
+                                  : ScanLogCatalogue::ImageOwner(imagePath_);
+    if (int rc = catalogue.NewSession(owner); rc != 0) return rc;
+  }
   sessionFolder_ = resume_ ? resumeEntry_.SessionFolder() : catalogue.SessionFolder();
   entrySaved_ = resume_;
   // A resumed scan that ends before its sweep keeps its saved position.
