@@ -12,6 +12,7 @@
 #include "output/RecoveredName.h"
 #include "output/UniquePath.h"
 #include "platform/PlatformError.h"
+#include "scan/ContainFailure.h"
 #include "ui/CListExUI.h"
 #include "ui/ModalSeam.h"
 
@@ -165,12 +166,9 @@ int CRecoverProcessWnd::RecoverOne(const FoundFileRecord& record) {
     std::lock_guard<std::mutex> hold(State().lock);
     reported_ = false;
   }
-  int result = 0;
-  try {
-    result = engine->RecoverFile(&record, destination, CountSeparators(destination_));
-  } catch (...) {
-    result = kWriteFault;
-  }
+  const int result = ContainFailure(
+      [&] { return engine->RecoverFile(&record, destination, CountSeparators(destination_)); },
+      [] { return kWriteFault; });
   if (result == ScanCancelled) return ScanCancelled;
   std::lock_guard<std::mutex> hold(State().lock);
   if (!reported_) {

@@ -1,11 +1,12 @@
 #include "cli/RecordFacts.h"
 
+#include "fat/FatFirstDataSector.h"
 #include "scan/EngineTypes.h"
 
 namespace salvora::cli {
 namespace {
+// The reports count sectors of 512 bytes.
 constexpr uint32_t kSectorBytes = 512;
-constexpr uint32_t kFirstDataCluster = 2;
 }  // namespace
 
 std::string EngineNameOf(const FoundFileRecord& record) {
@@ -20,13 +21,8 @@ std::string EngineNameOf(const FoundFileRecord& record) {
 }
 
 bool FirstDataSector(const FoundFileRecord& record, uint64_t& sector) {
-  const auto kind = static_cast<salvora::EngineKind>(record.EngineKind());
-  if (kind != salvora::EngineKind::FastFat && kind != salvora::EngineKind::DeepFat) return false;
-  if (record.ObjectId() < kFirstDataCluster || record.ClusterSize() < kSectorBytes || record.FileSize() == 0)
-    return false;
-  sector = record.PartitionStart() + record.DataAreaStart() +
-           uint64_t(record.ObjectId() - kFirstDataCluster) * (record.ClusterSize() / kSectorBytes);
-  return true;
+  if (record.ClusterSize() < kSectorBytes || record.FileSize() == 0) return false;
+  return FatFirstDataSector(record, kSectorBytes, sector);
 }
 
 }  // namespace salvora::cli

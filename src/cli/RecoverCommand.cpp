@@ -17,6 +17,7 @@
 #include "output/Sha256.h"
 #include "output/UniquePath.h"
 #include "platform/PlatformError.h"
+#include "scan/ContainFailure.h"
 
 namespace salvora::cli {
 namespace {
@@ -153,7 +154,11 @@ int RunRecover(const Args& args) {
       std::fprintf(stderr, "salvora-cli: the engine refused the recovery: %s\n", platform::ErrorText(refused).c_str());
       break;
     }
-    int result = target.empty() ? kInvalidParameter : engine.RecoverFile(&item.record, target, baseSeparators);
+    // One file's failure is that file's, as in the desktop program's recovery worker.
+    int result = kInvalidParameter;
+    if (!target.empty())
+      result = ContainFailure([&] { return engine.RecoverFile(&item.record, target, baseSeparators); },
+                              [] { return kWriteFault; });
     if (result == ScanCancelled) {
       cancelled = true;
       break;

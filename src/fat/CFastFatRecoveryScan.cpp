@@ -17,8 +17,8 @@ namespace salvora {
 namespace {
 
 bool StartsOwnFolderCluster(ByteView cluster) {
-  FatDirEntry first(cluster.Sub(0, FatDirEntry::kSize)), second(cluster.Sub(32, FatDirEntry::kSize));
-  return cluster.Equals(0, ". ") && first.IsDirectory() && cluster.Equals(32, "..") && second.FirstByte() == '.';
+  const FatDirEntry first(cluster), second(cluster.Sub(FatDirEntry::kSize, FatDirEntry::kSize));
+  return first.IsDotEntry() && second.HasDotDotName();
 }
 
 std::string ExtensionOfName(const std::string& name) {
@@ -244,10 +244,8 @@ int CFastFatRecovery::FolderLevel(uint32_t f, uint32_t& level) {
       break;
     }
     ByteView view(sector.data(), sector.size());
-    FatDirEntry first(view.Sub(0, 32)), second(view.Sub(32, 32));
-    if (first.Attribute() == FatDirEntry::kAttrVolumeLabel || first.FirstByte() != '.' ||
-        !view.Equals(32, ".."))
-      break;
+    const FatDirEntry first(view), second(view.Sub(FatDirEntry::kSize, FatDirEntry::kSize));
+    if (first.IsVolumeLabel() || first.FirstByte() != '.' || !second.HasDotDotName()) break;
     ++level;
     const uint32_t parent = second.FirstCluster();
     if (parent == 0 || visited.count(parent)) break;
@@ -270,7 +268,8 @@ uint16_t CFastFatRecovery::ProbeHighWord(uint16_t low, bool folder, const std::s
     if (ReadSectors(sector.data(), 1, first, got) != 0 || got == 0) return 0;
     ByteView view(sector.data(), sector.size());
     if (folder) {
-      if (view.Equals(0, ". ") && view.Equals(32, "..")) return uint16_t(h);
+      const FatDirEntry first(view), second(view.Sub(FatDirEntry::kSize, FatDirEntry::kSize));
+      if (first.HasDotName() && second.HasDotDotName()) return uint16_t(h);
     } else if (CheckSignature(sector.data(), int(sector.size()), extension, reader_.get(),
                               int(geometry_.sectorSize), first) == 1) {
       return uint16_t(h);

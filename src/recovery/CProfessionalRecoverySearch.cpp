@@ -2,6 +2,8 @@
 // that a file-system engine also found at the same first sector is listed once.
 #include <map>
 
+#include "fat/FatFirstDataSector.h"
+#include "ntfs/NtfsAttribute.h"
 #include "platform/TextEncoding.h"
 #include "recovery/CProfessionalRecovery.h"
 #include "scan/RecordOrder.h"
@@ -21,15 +23,14 @@ bool CProfessionalRecovery::FirstDataSector(const FoundFileRecord& record, uint6
   switch (static_cast<EngineKind>(record.EngineKind())) {
     case EngineKind::FastFat:
     case EngineKind::DeepFat:
-      if (record.ObjectId() >= 2)
-        sector = record.PartitionStart() + record.DataAreaStart() + (record.ObjectId() - 2) * perCluster;
-      else
+      // A record without a first cluster is placed just before the data area.
+      if (!FatFirstDataSector(record, uint32_t(sectorSize_), sector))
         sector = record.PartitionStart() + record.DataAreaStart() - 32;
       return true;
     case EngineKind::FastNtfs:
     case EngineKind::DeepNtfs: {
       RunList runs;
-      if (deepNtfs_.GetAttributeRuns(record.EntrySector(), 0x80, runs) != 0 || runs.empty() ||
+      if (deepNtfs_.GetAttributeRuns(record.EntrySector(), kAttrData, runs) != 0 || runs.empty() ||
           runs.front().sparse)
         return false;
       sector = record.PartitionStart() + uint64_t(runs.front().delta) * perCluster;

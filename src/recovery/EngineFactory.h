@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "platform/ByteView.h"
 #include "scan/IFileRecoveryParse.h"
+#include "scan/IScanLog.h"
 
 namespace salvora {
 
@@ -22,6 +24,13 @@ struct ProbeResult {
   size_t unreadableBytes = 0;  // of the probe area, read as zeros (bad sectors)
 };
 
+// A file-system engine as the advanced scan holds it: the engine, and its scan log for the
+// checkpoints (nullptr when the engine keeps none).
+struct LoggedEngine {
+  std::unique_ptr<IFileRecoveryParse> engine;
+  IScanLog* log = nullptr;
+};
+
 // Picks and opens the engine for a source. Process-wide; engines it returns belong to the caller.
 class EngineFactory {
  public:
@@ -35,6 +44,11 @@ class EngineFactory {
   std::unique_ptr<IFileRecoveryParse> CreateForImage(const std::string& path, char16_t driveLetter,
                                                      bool advanced);
 
+  // The file-system engine of a source with its log (the advanced scan's first pass).
+  LoggedEngine CreateFastForDisk(int diskNumber, uint64_t startSector, uint64_t sectorCount,
+                               char16_t driveLetter);
+  LoggedEngine CreateFastForImage(const std::string& path, char16_t driveLetter);
+
   // Reads and classifies the probe area without creating an engine.
   ProbeResult ProbeDisk(int diskNumber, uint64_t startSector);
   ProbeResult ProbeImage(const std::string& path);
@@ -46,7 +60,10 @@ class EngineFactory {
 
  private:
   EngineFactory() = default;
-  static std::unique_ptr<IFileRecoveryParse> CreateEngine(SourceKind kind, bool advanced);
+  static LoggedEngine CreateFast(SourceKind kind);
+  // The engine the creation table gives for a probed source (none when the probe failed), opened.
+  static LoggedEngine CreateOpened(const ProbeResult& probe, bool advanced,
+                                 const std::function<void(IFileRecoveryParse&)>& open);
 };
 
 }  // namespace salvora
