@@ -13,6 +13,7 @@
 #include "scan/DeepSectorLog.h"
 #include "scan/IFileRecoveryParse.h"
 #include "scan/ISweepEngine.h"
+#include "scan/ResultSet.h"
 #include "scan/ScanCheckpoint.h"
 #include "scan/ScanSessionEntry.h"
 #include "storage/SectorReader.h"
@@ -82,6 +83,14 @@ class CProfessionalRecovery : public IFileRecoveryParse {
   // Checkpoints made by the last Scan, the final save included.
   uint64_t CheckpointsMade() const { return checkpoints_; }
 
+  // The listings, counts, paths and the search show every found file once (see ResultSet);
+  // carved files are listed in a folder of their own at the top.
+  static constexpr const char* kCarvedFolderName = "Carved files";
+  // The engines that found the record's file or folder.
+  EngineSet FoundBy(const FoundFileRecord& record);
+  // The result set of the last scan, built from the engines' logs on first use.
+  const ResultSet& Results();
+
  private:
   struct Range {
     uint64_t start = 0;   // relative to the partition
@@ -127,6 +136,12 @@ class CProfessionalRecovery : public IFileRecoveryParse {
   uint32_t ReadRecordSectors(uint64_t address);
   // Absolute first data sector of a file-system record, or false when it has none.
   bool FirstDataSector(const FoundFileRecord& record, uint64_t& sector);
+  // The merged views (CProfessionalRecoveryResults.cpp).
+  int ListMerged(const FoundFileRecord* folder, int depth, std::vector<FoundFileRecord>& children);
+  int CountMerged(const FoundFileRecord* folder, int depth, int& count);
+  int FullPathMerged(const FoundFileRecord& record, std::string& path, int maxChars);
+  void AppendShown(std::vector<FoundFileRecord>& from, std::vector<FoundFileRecord>& to);
+  FoundFileRecord CarvedFolder() const;
 
   int diskNumber_ = -1;
   uint64_t start_ = 0;
@@ -140,6 +155,7 @@ class CProfessionalRecovery : public IFileRecoveryParse {
   CFileTypeRecovery carving_;
   std::unique_ptr<IFileRecoveryParse> fast_;
   IScanLog* fastLog_ = nullptr;  // the fast engine's log, when it keeps one
+  ResultSet results_;
 
   ScanProgressCallback scanCallback_ = nullptr;
   RecoveryProgressCallback recoveryCallback_ = nullptr;
