@@ -1,6 +1,6 @@
 #include "cli/EngineSession.h"
 
-#include "recovery/CProfessionalRecovery.h"
+#include "recovery/SavedScan.h"
 
 #include <poll.h>
 #include <sys/stat.h>
@@ -54,14 +54,14 @@ int ScanProgress(void* userData, int enginePercent, int weight, int remaining, u
 
 // Tells what a cancelled advanced scan kept for the next run.
 void ReportSavedScan(IFileRecoveryParse& engine, const std::string& label) {
-  auto* pro = dynamic_cast<CProfessionalRecovery*>(&engine);
-  if (!pro) return;
-  if (!pro->ScanStarted()) {
+  const SavedScan saved = SavedScanOf(engine);
+  if (!saved.advanced) return;
+  if (!saved.started) {
     std::fprintf(stderr, "salvora-cli: cancelled during the file-system pass of %s; nothing was saved\n",
                  Shown(label).c_str());
     return;
   }
-  const ResumePosition& at = pro->LastPosition();
+  const ResumePosition& at = saved.last;
   std::fprintf(stderr,
                "salvora-cli: saved the scan of %s at sector %llu (%llu sectors swept, %llu found); "
                "run it again with --resume to continue\n",
@@ -72,9 +72,9 @@ void ReportSavedScan(IFileRecoveryParse& engine, const std::string& label) {
 // Tells where a resumed advanced scan goes on: where it was cancelled, or, after the program was
 // stopped without warning, its last checkpoint.
 void ReportResumePoint(IFileRecoveryParse& engine, const std::string& label) {
-  auto* pro = dynamic_cast<CProfessionalRecovery*>(&engine);
-  if (!pro) return;
-  const ResumePosition at = pro->ResumePoint();
+  const SavedScan saved = SavedScanOf(engine);
+  if (!saved.advanced) return;
+  const ResumePosition at = saved.resumeAt;
   std::fprintf(stderr,
                "salvora-cli: continuing the scan of %s at sector %llu (%llu sectors swept, %llu found "
                "before)\n",

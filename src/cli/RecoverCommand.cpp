@@ -20,6 +20,7 @@
 #include "output/Sha256.h"
 #include "output/UniquePath.h"
 #include "platform/PlatformError.h"
+#include "scan/ContainFailure.h"
 #include "scan/FoundFileIdentity.h"
 
 namespace salvora::cli {
@@ -154,7 +155,11 @@ int RunRecover(const Args& args) {
       std::fprintf(stderr, "salvora-cli: the engine refused the recovery: %s\n", Reason(refused).c_str());
       break;
     }
-    int result = target.empty() ? kInvalidParameter : engine.RecoverFile(&item.record, target, baseSeparators);
+    // One file's failure is that file's, as in the desktop program's recovery worker.
+    int result = kInvalidParameter;
+    if (!target.empty())
+      result = ContainFailure([&] { return engine.RecoverFile(&item.record, target, baseSeparators); },
+                              [] { return kWriteFault; });
     if (result == ScanCancelled) {
       cancelled = true;
       break;

@@ -16,6 +16,7 @@
 #include "platform/RawSource.h"
 #include "scan/FoundFileStore.h"
 #include "scan/IFileRecoveryParse.h"
+#include "scan/IScanLog.h"
 #include "storage/SectorReader.h"
 
 namespace salvora {
@@ -26,7 +27,7 @@ class FatDirEntry;
 // through the allocation table and records every deleted file, every file inside a deleted
 // folder and the folders leading to them. It also recovers and previews what it found and maps
 // the allocated clusters for the advanced scan.
-class CFastFatRecovery : public IFileRecoveryParse {
+class CFastFatRecovery : public IFileRecoveryParse, public IScanLog {
  public:
   static constexpr uint32_t kBootBytes = 4096;
   // The highest data cluster a table entry can name (the values above mark bad clusters and ends).
@@ -67,7 +68,7 @@ class CFastFatRecovery : public IFileRecoveryParse {
   const FatGeometry& Geometry() const { return geometry_; }
   uint64_t PartitionStart() const { return partitionStart_; }
   uint64_t PartitionSectors() const { return partitionSectors_; }
-  FoundFileStore* Store() { return store_.get(); }
+  FoundFileStore* Store() noexcept override { return store_.get(); }
   // The root folder's id in relation keys: FAT32's root cluster, 0 for the fixed root.
   uint32_t RootId() const { return geometry_.rootCluster; }
 

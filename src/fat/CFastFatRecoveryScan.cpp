@@ -20,12 +20,12 @@ namespace {
 // mark as well, where a tree was removed entry by entry; its "." then reads "\xE5 " and its ".."
 // "\xE5.", which is still a folder's opening.
 bool StartsOwnFolderCluster(ByteView cluster, bool deletedMarkAllowed = false) {
-  FatDirEntry first(cluster.Sub(0, FatDirEntry::kSize)), second(cluster.Sub(32, FatDirEntry::kSize));
-  auto dot = [&](const FatDirEntry& e) {
-    return e.FirstByte() == '.' || (deletedMarkAllowed && e.IsDeleted());
+  const FatDirEntry first(cluster), second(cluster.Sub(FatDirEntry::kSize, FatDirEntry::kSize));
+  auto opens = [&](const FatDirEntry& e, uint8_t secondByte) {
+    return (e.FirstByte() == '.' || (deletedMarkAllowed && e.IsDeleted())) && e.NameByte(1) == secondByte &&
+           e.IsDirectory();
   };
-  return dot(first) && cluster.U8(1) == ' ' && first.IsDirectory() && dot(second) &&
-         cluster.U8(33) == '.' && second.IsDirectory();
+  return opens(first, ' ') && opens(second, '.');
 }
 
 std::string ExtensionOfName(const std::string& name) {
@@ -251,7 +251,7 @@ int CFastFatRecovery::FolderLevel(uint32_t f, uint32_t& level) {
       break;
     }
     ByteView view(sector.data(), sector.size());
-    FatDirEntry second(view.Sub(32, 32));
+    const FatDirEntry second(view.Sub(FatDirEntry::kSize, FatDirEntry::kSize));
     auto known = folderMap_.find(f);
     if (!StartsOwnFolderCluster(view, known != folderMap_.end() && known->second.IsDeleted())) break;
     ++level;
@@ -276,7 +276,8 @@ uint16_t CFastFatRecovery::ProbeHighWord(uint16_t low, bool folder, const std::s
     if (ReadSectors(sector.data(), 1, first, got) != 0 || got == 0) return 0;
     ByteView view(sector.data(), sector.size());
     if (folder) {
-      if (view.Equals(0, ". ") && view.Equals(32, "..")) return uint16_t(h);
+      const FatDirEntry first(view), second(view.Sub(FatDirEntry::kSize, FatDirEntry::kSize));
+      if (first.HasDotName() && second.HasDotDotName()) return uint16_t(h);
     } else if (CheckSignature(sector.data(), int(sector.size()), extension, reader_.get(),
                               int(geometry_.sectorSize), first) == 1) {
       return uint16_t(h);

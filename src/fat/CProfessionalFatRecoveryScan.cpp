@@ -19,13 +19,6 @@ namespace {
 
 constexpr size_t kEntry = FatDirEntry::kSize;
 
-bool IsDotEntry(const FatDirEntry& e) {
-  return e.NameByte(0) == '.' && e.NameByte(1) == ' ' && e.IsDirectory();
-}
-bool IsDotDotEntry(const FatDirEntry& e) {
-  return e.NameByte(0) == '.' && e.NameByte(1) == '.' && e.IsDirectory();
-}
-
 // A deleted entry shows "!" in place of its name's first character.
 void MarkDeleted(std::string& name) {
   if (name.empty()) {
@@ -104,7 +97,7 @@ const CProfessionalFatRecovery::DirectoryHead& CProfessionalFatRecovery::HeadOf(
     FatDirEntry first(scratch_.data()), second(scratch_.data() + kEntry);
     head.read = true;
     head.volumeLabel = first.IsVolumeLabel();
-    head.subdirectoryStart = IsDotEntry(first) && IsDotDotEntry(second);
+    head.subdirectoryStart = first.IsDotEntry() && second.IsDotDotEntry();
     if (head.subdirectoryStart) head.dotDot = second.FirstCluster();
   }
   return heads_.emplace(key, head).first->second;
@@ -401,10 +394,10 @@ std::optional<LongNameFragment> CProfessionalFatRecovery::ParseDirectory(const P
       ++runLength;
       continue;
     }
-    if (IsDotEntry(e)) {
+    if (e.IsDotEntry()) {
       dirCluster = e.FirstCluster();
       ownSector = sectorOf(i);
-    } else if (IsDotDotEntry(e)) {
+    } else if (e.IsDotDotEntry()) {
       // the parent is read when climbing
     } else if (e.IsDirectory()) {
       RecordFolder(e, useLongName() ? longName.Name() : FatShortFolderName(e), dirCluster,

@@ -11,12 +11,6 @@ namespace {
 
 bool InPlausibleRange(uint64_t t) { return t >= kFatEarliestPlausibleTime && t <= kFatLatestPlausibleTime; }
 
-bool IsForbiddenNameByte(uint8_t b) {
-  if (b < 0x20) return true;
-  if (b >= 'a' && b <= 'z') return true;
-  return b != 0 && std::strchr(".\\:*?\"<>|", b) != nullptr;
-}
-
 }  // namespace
 
 bool IsUsableFastEntry(ByteView entries, size_t index) {
@@ -51,7 +45,7 @@ bool IsUsableFastEntry(ByteView entries, size_t index) {
   }
   if (!e.IsVolumeLabel())
     for (size_t i = 0; i < 11; ++i)
-      if (IsForbiddenNameByte(e.NameByte(i))) return false;
+      if (IsForbiddenShortNameByte(e.NameByte(i))) return false;
   if (!e.IsDeleted() && e.IsDirectory() && e.Size() != 0) return false;
   return attr == FatDirEntry::kAttrVolumeLabel || (attr & (FatDirEntry::kAttrDirectory | FatDirEntry::kAttrArchive));
 }

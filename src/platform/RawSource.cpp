@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -21,7 +22,14 @@ FileSource::~FileSource() {
   if (fd_ >= 0) ::close(fd_);
 }
 
+namespace {
+std::atomic<uint64_t> opens{0};
+}  // namespace
+
+uint64_t FileSource::OpenCount() { return opens.load(); }
+
 int FileSource::Open(const std::string& path) {
+  opens.fetch_add(1);
   if (fd_ >= 0) ::close(fd_);
   // Not blocking: opening a FIFO would otherwise wait for a writer that never comes.
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);

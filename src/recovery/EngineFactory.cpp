@@ -1,5 +1,6 @@
 #include "recovery/EngineFactory.h"
 
+#include <functional>
 #include <vector>
 
 #include <algorithm>
@@ -96,16 +97,36 @@ const char* EngineFactory::EngineNameFor(SourceKind kind, bool advanced) {
   return nullptr;
 }
 
+namespace {
+
+// An engine with a scan log, held by both of its faces.
+template <class Engine>
+LoggedEngine WithLog() {
+  auto engine = std::make_unique<Engine>();
+  IScanLog* log = engine.get();
+  return {std::move(engine), log};
+}
+
+}  // namespace
+
 // The creation table. Engines not built yet give no engine.
-std::unique_ptr<IFileRecoveryParse> EngineFactory::CreateEngine(SourceKind kind, bool advanced) {
-  if (advanced) return std::make_unique<CProfessionalRecovery>();
+LoggedEngine EngineFactory::CreateFast(SourceKind kind) {
   switch (kind) {
-    case SourceKind::Ext: return std::make_unique<CFastExtRecovery>();
-    case SourceKind::Fat: return std::make_unique<CFastFatRecovery>();
-    case SourceKind::Ntfs: return std::make_unique<CFastNtfsRecovery>();
+    case SourceKind::Ext: return {std::make_unique<CFastExtRecovery>(), nullptr};
+    case SourceKind::Fat: return WithLog<CFastFatRecovery>();
+    case SourceKind::Ntfs: return WithLog<CFastNtfsRecovery>();
     case SourceKind::Unknown: break;
   }
-  return nullptr;
+  return {};
+}
+
+LoggedEngine EngineFactory::CreateOpened(const ProbeResult& probe, bool advanced,
+                                       const std::function<void(IFileRecoveryParse&)>& open) {
+  if (probe.error != 0) return {};
+  LoggedEngine made = advanced ? LoggedEngine{std::make_unique<CProfessionalRecovery>(), nullptr}
+                             : CreateFast(probe.kind);
+  if (made.engine) open(*made.engine);
+  return made;
 }
 
 ProbeResult EngineFactory::ProbeDisk(int diskNumber, uint64_t startSector, uint64_t sectorCount) {
@@ -147,20 +168,28 @@ ProbeResult EngineFactory::ProbeImage(const std::string& path) {
 std::unique_ptr<IFileRecoveryParse> EngineFactory::CreateForDisk(int diskNumber, uint64_t startSector,
                                                                  uint64_t sectorCount,
                                                                  char16_t driveLetter, bool advanced) {
-  ProbeResult probe = ProbeDisk(diskNumber, startSector, sectorCount);
-  if (probe.error != 0) return nullptr;
-  auto engine = CreateEngine(probe.kind, advanced);
-  if (engine) engine->OpenDiskPartition(diskNumber, startSector, sectorCount, driveLetter);
-  return engine;
+  return CreateOpened(ProbeDisk(diskNumber, startSector, sectorCount), advanced, [&](IFileRecoveryParse& engine) {
+           engine.OpenDiskPartition(diskNumber, startSector, sectorCount, driveLetter);
+         }).engine;
 }
 
 std::unique_ptr<IFileRecoveryParse> EngineFactory::CreateForImage(const std::string& path,
                                                                   char16_t driveLetter, bool advanced) {
-  ProbeResult probe = ProbeImage(path);
-  if (probe.error != 0) return nullptr;
-  auto engine = CreateEngine(probe.kind, advanced);
-  if (engine) engine->OpenImageFile(path, driveLetter);
-  return engine;
+  return CreateOpened(ProbeImage(path), advanced,
+                      [&](IFileRecoveryParse& engine) { engine.OpenImageFile(path, driveLetter); })
+      .engine;
+}
+
+LoggedEngine EngineFactory::CreateFastForDisk(int diskNumber, uint64_t startSector,
+                                            uint64_t sectorCount, char16_t driveLetter) {
+  return CreateOpened(ProbeDisk(diskNumber, startSector, sectorCount), false, [&](IFileRecoveryParse& engine) {
+    engine.OpenDiskPartition(diskNumber, startSector, sectorCount, driveLetter);
+  });
+}
+
+LoggedEngine EngineFactory::CreateFastForImage(const std::string& path, char16_t driveLetter) {
+  return CreateOpened(ProbeImage(path), false,
+                      [&](IFileRecoveryParse& engine) { engine.OpenImageFile(path, driveLetter); });
 }
 
 }  // namespace salvora

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -8,6 +9,7 @@
 #include "platform/RawSource.h"
 #include "scan/BootCopy.h"
 #include "scan/IFileRecoveryParse.h"
+#include "scan/IScanLog.h"
 
 namespace salvora {
 
@@ -29,6 +31,13 @@ struct ProbeResult {
   uint64_t bootOffset = 0;
 };
 
+// A file-system engine as the advanced scan holds it: the engine, and its scan log for the
+// checkpoints (nullptr when the engine keeps none).
+struct LoggedEngine {
+  std::unique_ptr<IFileRecoveryParse> engine;
+  IScanLog* log = nullptr;
+};
+
 // Picks and opens the engine for a source. Process-wide; engines it returns belong to the caller.
 class EngineFactory {
  public:
@@ -41,6 +50,11 @@ class EngineFactory {
                                                     bool advanced);
   std::unique_ptr<IFileRecoveryParse> CreateForImage(const std::string& path, char16_t driveLetter,
                                                      bool advanced);
+
+  // The file-system engine of a source with its log (the advanced scan's first pass).
+  LoggedEngine CreateFastForDisk(int diskNumber, uint64_t startSector, uint64_t sectorCount,
+                                 char16_t driveLetter);
+  LoggedEngine CreateFastForImage(const std::string& path, char16_t driveLetter);
 
   // Reads and classifies the probe area without creating an engine. sectorCount 0: the volume
   // runs to the end of the disk.
@@ -58,7 +72,10 @@ class EngineFactory {
 
  private:
   EngineFactory() = default;
-  static std::unique_ptr<IFileRecoveryParse> CreateEngine(SourceKind kind, bool advanced);
+  static LoggedEngine CreateFast(SourceKind kind);
+  // The engine the creation table gives for a probed source (none when the probe failed), opened.
+  static LoggedEngine CreateOpened(const ProbeResult& probe, bool advanced,
+                                 const std::function<void(IFileRecoveryParse&)>& open);
 };
 
 }  // namespace salvora
