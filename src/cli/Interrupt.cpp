@@ -5,6 +5,8 @@
 
 #include <csignal>
 
+#include "output/StagedOutputFile.h"
+
 namespace salvora::cli {
 namespace {
 
@@ -12,6 +14,8 @@ volatile std::sig_atomic_t gInterrupted = 0;
 
 void OnSignal(int sig) {
   if (gInterrupted) {
+    // The process ends here: the file being written must not stay behind as a hidden temporary.
+    StagedOutputFile::RemoveTemporaryOnSignal();
     ::signal(sig, SIG_DFL);
     ::raise(sig);
     return;

@@ -1,6 +1,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <map>
@@ -15,7 +16,9 @@
 #include "output/OutputFiles.h"
 #include "output/RecoveredName.h"
 #include "output/Sha256.h"
+#include "output/StagedOutputFile.h"
 #include "output/UniquePath.h"
+#include "platform/ErrorCodes.h"
 #include "platform/PlatformError.h"
 
 namespace salvora::cli {
@@ -23,7 +26,7 @@ namespace {
 
 const char kUsage[] =
     "usage: salvora-cli recover SOURCE --to DIR [--fast] [--resume|--fresh] [--types ...]\n"
-    "                           [--ext LIST] [--only-deleted] [--report FILE] [--force]\n"
+    "                           [--ext LIST] [--only-deleted] [--report FILE] [--force] [--keep-partial]\n"
     "  SOURCE: an image path, volume:K, disk:N or disk:N:START:COUNT (see salvora-cli scan --help)\n"
     "  --to DIR        where to write; each file lands in DIR/<category>/ (photo, audio, video,\n"
     "                  document, archive, others) under a name that never replaces another\n"
@@ -35,8 +38,11 @@ const char kUsage[] =
     "  --report FILE   write a DFXML report of the recovered files (names, sizes, sha256)\n"
     "  --force         write even when DIR is on the scanned source (this can overwrite the very\n"
     "                  files being recovered)\n"
+    "  --keep-partial  keep what was copied of a file that could not be finished (a full\n"
+    "                  destination, a read fault, Ctrl-C) as NAME.partial.EXT; otherwise it is removed\n"
+    "A name longer than the destination takes is shortened before its extension, and said so.\n"
     "Prints one line per file: 'Success' or the error, then the counts.\n"
-    "Exit codes: 0 all written, 1 some failed, 2 bad arguments, source or destination, 130 cancelled.\n";
+    "Exit codes: 0 all written whole, 1 some failed or came out short, 2 bad arguments, source or destination, 130 cancelled.\n";
 
 // The counts of the run, kept by the recovery-progress callback as each file finishes.
 struct RunCounts {
@@ -138,6 +144,7 @@ int RunRecover(const Args& args) {
   std::map<uint64_t, FoundItem> selection;
   const int listing = Select(session, options, selection);
 
+  StagedOutputFile::KeepPartialFiles(options.keepPartial);
   DfxmlReport report(options.source, CommandLine(args));
   RunCounts counts;
   counts.total = int(selection.size());
@@ -146,15 +153,20 @@ int RunRecover(const Args& args) {
   for (const auto& [key, item] : selection) {
     IFileRecoveryParse& engine = *session.sources()[item.source].engine;
     const std::string name = SanitiseRecoveredName(item.record.Name());
-    const std::string target = MakeUniquePath(destination + "/" + CategoryOf(name) + "/" + name);
+    bool shortened = false;
+    const std::string target = MakeUniquePath(destination + "/" + CategoryOf(name), name, &shortened);
     counts.fileFinished = false;
     counts.fileError = 0;
     if (int refused = engine.SetScanCallbacks(nullptr, RecoveryProgress, &counts, 100); refused != 0) {
       std::fprintf(stderr, "salvora-cli: the engine refused the recovery: %s\n", platform::ErrorText(refused).c_str());
       break;
     }
-    int result = target.empty() ? kInvalidParameter : engine.RecoverFile(&item.record, target, baseSeparators);
+    // No name fits the destination only when even one character and the extension are too long.
+    int result = target.empty() ? platform::FromErrno(ENAMETOOLONG)
+                                : engine.RecoverFile(&item.record, target, baseSeparators);
     if (result == ScanCancelled) {
+      if (const std::string partial = StagedOutputFile::TakeLastPartial(); !partial.empty())
+        std::printf("%s -> %s: Cancelled (partial)\n", item.path.c_str(), partial.c_str());
       cancelled = true;
       break;
     }
@@ -167,26 +179,34 @@ int RunRecover(const Args& args) {
     } else if (counts.fileError == 0) {
       ++counts.failed;
     }
-    if (result != 0) {
-      std::printf("%s: %s\n", item.path.c_str(), platform::ErrorText(result).c_str());
-      continue;
-    }
-    const uint64_t size = SizeOf(target);
-    if (size < item.record.FileSize())
-      std::printf("%s -> %s: Success (short: %" PRIu64 " of %" PRIu64 " bytes)\n", item.path.c_str(),
+    // A file cut short stays under its name, and one that could not be finished only as partial.
+    const std::string partial = StagedOutputFile::TakeLastPartial();
+    const std::string written = result == 0 || result == kDataShort ? target : partial;
+    const uint64_t size = written.empty() ? 0 : SizeOf(written);
+    if (result == kDataShort)
+      std::printf("%s -> %s: Damaged (short: %" PRIu64 " of %" PRIu64 " bytes)\n", item.path.c_str(),
                   target.c_str(), size, item.record.FileSize());
+    else if (result != 0 && !partial.empty())
+      std::printf("%s -> %s: %s (partial: %" PRIu64 " of %" PRIu64 " bytes)\n", item.path.c_str(),
+                  partial.c_str(), platform::ErrorText(result).c_str(), size, item.record.FileSize());
+    else if (result != 0)
+      std::printf("%s: %s\n", item.path.c_str(), platform::ErrorText(result).c_str());
     else
-      std::printf("%s -> %s: Success\n", item.path.c_str(), target.c_str());
+      std::printf("%s -> %s: Success%s\n", item.path.c_str(), target.c_str(),
+                  shortened ? " (name shortened to fit the destination)" : "");
+    if (written.empty()) continue;
     if (!options.reportPath.empty()) {
       DfxmlReport::FileObject file;
       file.filename = item.path;
-      file.outputPath = target;
+      file.outputPath = written;
+      if (shortened) file.originalName = name;
+      file.status = result == 0 ? "" : result == kDataShort ? "short" : "partial";
       file.filesize = size;
       file.deleted = item.record.IsDeleted();
       file.writeTime = item.record.WriteTime();
       file.creationTime = item.record.CreationTime();
       file.accessTime = item.record.AccessTime();
-      file.sha256 = Sha256OfFile(target);
+      file.sha256 = Sha256OfFile(written);
       file.engine = EngineNameOf(item.record);
       uint64_t sector = 0;
       // Only a file in one piece has a known run: its clusters follow its first one.

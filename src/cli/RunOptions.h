@@ -18,6 +18,7 @@ struct RunOptions {
   bool onlyDeleted = false;
   std::string reportPath;
   bool force = false;
+  bool keepPartial = false;  // recover: an interrupted file stays as "name.partial.ext"
 };
 
 // Parses the arguments of scan (recover false) or recover. false with a one-line reason.

@@ -64,8 +64,10 @@ std::string DfxmlReport::ToXml() const {
       x << "    </byte_runs>\n";
     }
     if (!f.sha256.empty()) x << "    <hashdigest type=\"sha256\">" << f.sha256 << "</hashdigest>\n";
-    x << "    <salvora:output xmlns:salvora=\"urn:salvora\" engine=\"" << Escape(f.engine) << "\">"
-      << Escape(f.outputPath) << "</salvora:output>\n";
+    x << "    <salvora:output xmlns:salvora=\"urn:salvora\" engine=\"" << Escape(f.engine) << "\"";
+    if (!f.status.empty()) x << " status=\"" << Escape(f.status) << "\"";
+    if (!f.originalName.empty()) x << " original_name=\"" << Escape(f.originalName) << "\"";
+    x << ">" << Escape(f.outputPath) << "</salvora:output>\n";
     x << "  </fileobject>\n";
   }
   x << "</dfxml>\n";
