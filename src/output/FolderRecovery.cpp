@@ -42,8 +42,9 @@ int RecoverIntoFile(const std::string& destination, uint64_t expectedBytes, cons
     if (rc == 0 && written < expectedBytes) rc = kDataShort;
   }
   if (rc == kScanCancelled) return rc;
-  progress(100, rc);
-  return rc;
+  // A cancel answered to the end of a whole file stops what comes after it.
+  const int answer = progress(100, rc);
+  return rc == 0 && answer == kScanCancelled ? answer : rc;
 }
 
 int RecoverFolderTree(const FoundFileRecord& folder, const std::string& destination, int base,

@@ -28,7 +28,8 @@ struct CopyProgress {
 // parents are made), with progress that keeps back the end; a complete copy then takes the name
 // destination, an incomplete one is removed or kept as partial. The outcome is reported once
 // through progress: 0, the error, or kDataShort when fewer than expectedBytes were written (the
-// file is kept: it is all the medium still holds). A cancel is returned unreported.
+// file is kept: it is all the medium still holds). A cancel during the copy is returned
+// unreported; one answered to that report is returned too.
 int RecoverIntoFile(const std::string& destination, uint64_t expectedBytes, const CopyProgress& progress,
                     const std::function<int(OutputFile& out, const CopyProgress& progress)>& copy);
 

@@ -3,7 +3,7 @@
 #include <climits>
 #include <unistd.h>
 
-#include <algorithm>
+#include "platform/TextEncoding.h"
 
 namespace salvora {
 namespace {
@@ -11,8 +11,6 @@ namespace {
 constexpr size_t kDefaultNameLimit = 255;
 // Longer "extensions" are part of the name (a dot inside a long title).
 constexpr size_t kMaxExtensionBytes = 16;
-
-bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
 }  // namespace
 
@@ -51,10 +49,8 @@ std::string FitName(std::string_view name, std::string_view suffix, size_t maxBy
   SplitExtension(name, stem, extension);
   const size_t fixed = suffix.size() + extension.size();
   if (fixed >= maxBytes) return "";
-  size_t keep = std::min(stem.size(), maxBytes - fixed);
-  while (keep > 0 && keep < stem.size() && IsContinuationByte(stem[keep])) --keep;
-  if (keep == 0) return "";
-  std::string fitted(stem.substr(0, keep));
+  std::string fitted = platform::TruncateUtf8(stem, maxBytes - fixed);
+  if (fitted.empty()) return "";
   fitted.append(suffix).append(extension);
   return fitted;
 }

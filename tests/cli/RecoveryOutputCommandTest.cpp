@@ -23,25 +23,11 @@ std::string Repeat(const std::string& piece, int times) {
   return out;
 }
 
-// 87 CJK characters and ".txt": 265 UTF-8 bytes, a legal FAT long name (91 UTF-16 units).
-const std::string kLongA = Repeat("\xE5\x86\x99", 86) + "\xE7\x94\xB2.txt";
-const std::string kLongB = Repeat("\xE5\x86\x99", 86) + "\xE4\xB9\x99.txt";
+// The deleted files of fat-longnames.img: two names of 257 UTF-8 bytes, legal on FAT.
+const std::string kLongA = Repeat("\xE5\x86\x99", 84) + "a.txt";
+const std::string kLongB = Repeat("\xE5\x86\x99", 84) + "b.txt";
 
-// A FAT volume whose deleted files are the two long names (3000 and 5000 bytes) and big.txt.
-std::string MakeVolume(const test::TempDir& work) {
-  const std::string image = work.File("vol.img");
-  test::WriteFileBytes(work.File("a"), std::vector<uint8_t>(3000, 'A'));
-  test::WriteFileBytes(work.File("b"), std::vector<uint8_t>(5000, 'B'));
-  test::WriteFileBytes(work.File("big"), std::vector<uint8_t>(300000, 'C'));
-  const std::string m = "LC_ALL=C.UTF-8 mcopy -i '" + image + "' ";
-  const std::string d = "LC_ALL=C.UTF-8 mdel -i '" + image + "' ";
-  EXPECT_EQ(test::RunCommand("mkfs.fat -C '" + image + "' 4096 >/dev/null && " + m + "'" + work.File("a") + "' '::/" +
-                             kLongA + "' && " + m + "'" + work.File("b") + "' '::/" + kLongB + "' && " + m + "'" +
-                             work.File("big") + "' ::/big.txt && " + d + "'::/" + kLongA + "' '::/" + kLongB +
-                             "' ::/big.txt"),
-            0);
-  return image;
-}
+std::string Source(const std::string& name) { return test::FixturePath("fat-longnames-src/" + name); }
 
 std::set<std::string> NamesIn(const std::string& folder) {
   std::set<std::string> names;
@@ -50,20 +36,18 @@ std::set<std::string> NamesIn(const std::string& folder) {
 }
 
 TEST(RecoveryOutput, NamesTooLongForTheDestinationAreShortenedKeepingExtensionAndUniqueness) {
-  for (const char* tool : {"mkfs.fat", "mcopy", "mdel"})
-    if (!test::HaveTool(tool)) GTEST_SKIP() << tool << " missing";
   test::TempDir work, data;
-  const std::string image = MakeVolume(work), dest = work.File("out");
+  const std::string image = test::FixturePath("fat-longnames.img"), dest = work.File("out");
   std::string out;
   ASSERT_EQ(test::RunCommand(Cli(data.path(), "recover --fast '" + image + "' --to '" + dest + "' --report '" +
                                                   work.File("r.xml") + "' 2>&1"), &out), 0) << out;
   // Cut on a character boundary before ".txt" to 255 bytes; the second, which then collides,
   // is numbered within the same limit.
   const std::string first = Repeat("\xE5\x86\x99", 83) + ".txt", second = Repeat("\xE5\x86\x99", 82) + "(1).txt";
-  EXPECT_EQ(NamesIn(dest + "/document"), (std::set<std::string>{first, second, "big.txt"})) << out;
+  EXPECT_EQ(NamesIn(dest + "/document"), (std::set<std::string>{first, second, "!ig.txt"})) << out;
   EXPECT_EQ(std::set<std::string>({test::Sha256File(dest + "/document/" + first),
                                    test::Sha256File(dest + "/document/" + second)}),
-            std::set<std::string>({test::Sha256File(work.File("a")), test::Sha256File(work.File("b"))}));
+            std::set<std::string>({test::Sha256File(Source("a.txt")), test::Sha256File(Source("b.txt"))}));
   EXPECT_NE(out.find(kLongA + " -> "), std::string::npos) << out;
   EXPECT_NE(out.find(": Success (name shortened to fit the destination)"), std::string::npos) << out;
   const auto report = test::ReadFileBytes(work.File("r.xml"));
@@ -84,31 +68,30 @@ TEST(RecoveryOutput, NamesTooLongForTheDestinationAreShortenedKeepingExtensionAn
   test::RunCommand("rm -rf '" + work.File("deep") + "'");
 }
 
-// What was found of the destination's files: every one is whole and said to be, and nothing is
+// What is in the destination: every one is whole and said to be, and nothing is
 // left behind under a temporary name.
 void ExpectOnlyWholeFiles(const std::string& dest, const std::string& out) {
   for (const auto& e : fs::recursive_directory_iterator(dest)) {
     const std::string name = e.path().filename().string();
     EXPECT_EQ(name.find("salvora-part"), std::string::npos) << name;
-    if (e.is_regular_file() && name.find(".partial") == std::string::npos)
+    if (e.is_regular_file() && name.find(".partial") == std::string::npos) {
       EXPECT_NE(out.find(e.path().string() + ": Success"), std::string::npos) << name << "\n" << out;
+    }
   }
 }
 
 TEST(RecoveryOutput, AFileThatDoesNotFitIsNeverLeftTruncatedUnderItsName) {
-  for (const char* tool : {"mkfs.fat", "mcopy", "mdel"})
-    if (!test::HaveTool(tool)) GTEST_SKIP() << tool << " missing";
   test::SmallFileSystem small(1024 * 1024);
   if (!small.Mounted()) GTEST_SKIP() << "cannot mount a tmpfs here";
   small.FillLeaving(96 * 1024);
-  test::TempDir work, data;
-  const std::string image = MakeVolume(work), removed = small.path() + "/removed";
+  test::TempDir data;
+  const std::string image = test::FixturePath("fat-longnames.img"), removed = small.path() + "/removed";
   std::string out;
   EXPECT_EQ(test::RunCommand(Cli(data.path(), "recover --fast '" + image + "' --to '" + removed + "' 2>&1"), &out), 1)
       << out;
-  EXPECT_NE(out.find("/big.txt: No space left on device\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("/!ig.txt: No space left on device\n"), std::string::npos) << out;
   EXPECT_NE(out.find("Finished 3 of 3 files: 2 recovered, 1 failed"), std::string::npos) << out;
-  EXPECT_FALSE(fs::exists(removed + "/document/big.txt"));
+  EXPECT_FALSE(fs::exists(removed + "/document/!ig.txt"));
   ExpectOnlyWholeFiles(removed, out);
 
   // Asked to, what was copied stays, under a name that says it is partial.
@@ -116,11 +99,11 @@ TEST(RecoveryOutput, AFileThatDoesNotFitIsNeverLeftTruncatedUnderItsName) {
   EXPECT_EQ(test::RunCommand(Cli(data.path(), "recover --fast --keep-partial '" + image + "' --to '" + kept + "' 2>&1"),
                              &out), 1)
       << out;
-  EXPECT_FALSE(fs::exists(kept + "/document/big.txt"));
-  ASSERT_TRUE(fs::exists(kept + "/document/big.partial.txt")) << out;
-  EXPECT_GT(fs::file_size(kept + "/document/big.partial.txt"), 0u);
-  EXPECT_LT(fs::file_size(kept + "/document/big.partial.txt"), 300000u);
-  EXPECT_NE(out.find(" -> " + kept + "/document/big.partial.txt: No space left on device (partial: "),
+  EXPECT_FALSE(fs::exists(kept + "/document/!ig.txt"));
+  ASSERT_TRUE(fs::exists(kept + "/document/!ig.partial.txt")) << out;
+  EXPECT_GT(fs::file_size(kept + "/document/!ig.partial.txt"), 0u);
+  EXPECT_LT(fs::file_size(kept + "/document/!ig.partial.txt"), 300000u);
+  EXPECT_NE(out.find(" -> " + kept + "/document/!ig.partial.txt: No space left on device (partial: "),
             std::string::npos) << out;
   ExpectOnlyWholeFiles(kept, out);
 }
