@@ -1,6 +1,9 @@
 // salvora-cli recover writing into destinations that cannot take a file as found: names longer
-// than the file system or the path allows, and a destination that fills up mid-copy.
+// than the file system or the path allows, a destination that fills up mid-copy, and Ctrl-C.
 #include <gtest/gtest.h>
+
+#include <signal.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <set>
@@ -106,6 +109,38 @@ TEST(RecoveryOutput, AFileThatDoesNotFitIsNeverLeftTruncatedUnderItsName) {
   EXPECT_NE(out.find(" -> " + kept + "/document/!ig.partial.txt: No space left on device (partial: "),
             std::string::npos) << out;
   ExpectOnlyWholeFiles(kept, out);
+}
+
+// Ctrl-C while a large file is being copied: the run ends with 130 and leaves neither that file
+// under its name nor its temporary.
+TEST(RecoveryOutput, CtrlCMidCopyRemovesTheFileBeingWritten) {
+  for (const char* tool : {"mkfs.fat", "mcopy", "mdel"})
+    if (!test::HaveTool(tool)) GTEST_SKIP() << tool << " missing";
+  test::TempDir work, data;
+  const std::string image = work.File("vol.img"), dest = work.File("out");
+  ASSERT_EQ(test::RunCommand("head -c 64M /dev/zero > '" + work.File("huge.bin") + "' && mkfs.fat -C '" + image +
+                             "' 80000 >/dev/null && mcopy -i '" + image + "' '" + work.File("huge.bin") +
+                             "' ::/huge.bin && mdel -i '" + image + "' ::/huge.bin && rm '" + work.File("huge.bin") + "'"), 0);
+  const std::string run = "(sh -c 'echo $$ > \"$0\"; exec \"$@\"' '" + work.File("pid") + "' env SALVORA_DATA_DIR='" +
+                          data.path() + "' '" + test::CliPath() + "' recover --fast '" + image + "' --to '" + dest +
+                          "'; echo $? > '" + work.File("rc") + "') >/dev/null 2>&1 &";
+  ASSERT_EQ(test::RunCommand(run), 0);
+  auto partOnDisk = [&] {
+    std::error_code ec;
+    for (const auto& e : fs::recursive_directory_iterator(dest, ec))
+      if (e.path().filename().string().find("salvora-part") != std::string::npos) return true;
+    return false;
+  };
+  bool copying = false;
+  for (int i = 0; i < 3000 && !(copying = partOnDisk()); ++i) ::usleep(10000);
+  ASSERT_TRUE(copying) << "the copy never started";
+  const auto pid = test::ReadFileBytes(work.File("pid"));
+  ASSERT_EQ(::kill(std::stoi(std::string(pid.begin(), pid.end())), SIGINT), 0);
+  for (int i = 0; i < 3000 && !fs::exists(work.File("rc")); ++i) ::usleep(10000);
+  const auto rc = test::ReadFileBytes(work.File("rc"));
+  EXPECT_EQ(std::string(rc.begin(), rc.end()), "130\n");
+  EXPECT_FALSE(partOnDisk());
+  EXPECT_FALSE(fs::exists(dest + "/others/!uge.bin"));
 }
 
 }  // namespace
