@@ -292,13 +292,15 @@ TEST_F(FileTypeEngineTest, RecoverReportsProgressAndReadFaultsOnce) {
   EXPECT_EQ(engine_.RecoverFile(&r, dir_.File("stopped.jpg"), 0), kScanCancelled);
   EXPECT_EQ(calls.percents.size(), 1u);
 
-  // A file of 0 bytes gives an empty file.
+  // A file of 0 bytes gives an empty file, and its end is reported like any other.
+  calls = {};
   FoundFileRecord empty = r;
   empty.SetFileSize(0);
   const std::string zero = dir_.File("zero.bin");
   EXPECT_EQ(engine_.RecoverFile(&empty, zero, 0), 0);
   EXPECT_TRUE(fs::exists(zero));
   EXPECT_EQ(fs::file_size(zero), 0u);
+  EXPECT_EQ(calls.percents, std::vector<int>{100});
   EXPECT_EQ(test::Sha256File(path_), before);
 }
 
