@@ -16,6 +16,7 @@
 #include "platform/Clock.h"
 #include "platform/DiskMap.h"
 #include "platform/PlatformError.h"
+#include "platform/PrivilegedOpen.h"
 #include "recovery/EngineFactory.h"
 #include "scan/ScanLogCatalogue.h"
 #include "storage/DiskEnumerator.h"
@@ -151,7 +152,9 @@ bool EngineSession::AddSource(std::string label, char16_t letter, const SourceAr
     if (probe.error == 0) source.engine = factory.CreateForDisk(spec.number, spec.start, spec.count, letter, !fast);
   }
   if (probe.error != 0) {
-    error = "cannot read " + source.label + ": " + platform::ErrorText(probe.error);
+    error = "cannot read " + source.label + ": " +
+            platform::OpenErrorText(spec.kind == SourceArgument::Kind::Image ? spec.path : source.span.diskPath,
+                                    probe.error);
     return false;
   }
   if (!source.engine) {

@@ -14,12 +14,14 @@
 #include "output/DfxmlReport.h"
 #include "output/FileCategory.h"
 #include "output/OutputFiles.h"
+#include "output/RecoveredFileFinish.h"
 #include "output/RecoveredName.h"
 #include "output/Sha256.h"
 #include "output/StagedOutputFile.h"
 #include "output/UniquePath.h"
 #include "platform/ErrorCodes.h"
 #include "platform/PlatformError.h"
+#include "scan/FoundFileIdentity.h"
 
 namespace salvora::cli {
 namespace {
@@ -83,7 +85,7 @@ int Select(EngineSession& session, const RunOptions& options, std::map<uint64_t,
   int rc = options.searchText.empty() ? session.Walk(items) : session.Search(options.searchText, items);
   for (auto& item : items) {
     const FoundFileRecord& r = item.record;
-    if (r.IsFolder() || (options.onlyDeleted && !r.IsDeleted())) continue;
+    if (r.IsFolder() || (options.onlyDeleted && StateOf(r) == FindState::Live)) continue;
     if (r.ContentCheck() == 0 && CategoryOf(r.Name()) == "photo") continue;
     selection.emplace(SelectionKey(r), std::move(item));
   }
@@ -181,33 +183,40 @@ int RunRecover(const Args& args) {
     }
     // A file cut short stays under its name, and one that could not be finished only as partial.
     const std::string partial = StagedOutputFile::TakeLastPartial();
-    const std::string written = result == 0 || result == kDataShort ? target : partial;
-    const uint64_t size = written.empty() ? 0 : SizeOf(written);
+    const bool underName = result == 0 || result == kDataShort;
+    if (!underName && partial.empty()) {
+      std::printf("%s: %s\n", item.path.c_str(), platform::ErrorText(result).c_str());
+      continue;
+    }
+    // Its times, and for a carved file a name from its own metadata.
+    const FinishedFile done = underName ? FinishRecoveredFile(item.record, target) : FinishedFile{partial};
+    const uint64_t size = SizeOf(done.path);
     if (result == kDataShort)
       std::printf("%s -> %s: Damaged (short: %" PRIu64 " of %" PRIu64 " bytes)\n", item.path.c_str(),
-                  target.c_str(), size, item.record.FileSize());
-    else if (result != 0 && !partial.empty())
+                  done.path.c_str(), size, item.record.FileSize());
+    else if (result != 0)
       std::printf("%s -> %s: %s (partial: %" PRIu64 " of %" PRIu64 " bytes)\n", item.path.c_str(),
                   partial.c_str(), platform::ErrorText(result).c_str(), size, item.record.FileSize());
-    else if (result != 0)
-      std::printf("%s: %s\n", item.path.c_str(), platform::ErrorText(result).c_str());
     else
-      std::printf("%s -> %s: Success%s\n", item.path.c_str(), target.c_str(),
+      std::printf("%s -> %s: Success%s\n", item.path.c_str(), done.path.c_str(),
                   shortened ? " (name shortened to fit the destination)" : "");
-    if (written.empty()) continue;
     if (!options.reportPath.empty()) {
       DfxmlReport::FileObject file;
       file.filename = item.path;
-      file.outputPath = written;
+      file.outputPath = done.path;
       if (shortened) file.originalName = name;
       file.status = result == 0 ? "" : result == kDataShort ? "short" : "partial";
       file.filesize = size;
-      file.deleted = item.record.IsDeleted();
+      file.deleted = StateOf(item.record) != FindState::Live;
       file.writeTime = item.record.WriteTime();
       file.creationTime = item.record.CreationTime();
       file.accessTime = item.record.AccessTime();
-      file.sha256 = Sha256OfFile(written);
+      file.sha256 = Sha256OfFile(done.path);
       file.engine = EngineNameOf(item.record);
+      file.state = StateName(StateOf(item.record));
+      file.foundBy = FoundByNames(engine, item.record);
+      file.timeSource = TimeSourceName(done.timeSource);
+      if (done.timeSource == TimeSource::Exif) file.writeTime = done.writeTime;
       uint64_t sector = 0;
       // Only a file in one piece has a known run: its clusters follow its first one.
       if (FirstDataSector(item.record, sector) && size > 0 && size <= item.record.ClusterSize())

@@ -9,6 +9,7 @@
 #include "cli/RunOptions.h"
 #include "output/DfxmlReport.h"
 #include "platform/PlatformError.h"
+#include "scan/FoundFileIdentity.h"
 
 namespace salvora::cli {
 namespace {
@@ -23,16 +24,20 @@ const char kUsage[] =
     "              on a terminal, start afresh otherwise)\n"
     "  --types     list only the files of these kinds, as the file-type page chooses them\n"
     "  --ext       list only files with these extensions (jpg,png)\n"
-    "  --tree      one line per folder and file (default): type (d folder, f file), deleted or\n"
-    "              live, content check (ok, or bad when the first sector does not match the\n"
-    "              extension; - for folders), size, written, created and accessed times, path\n"
-    "  --json      one object per record instead\n"
+    "  --tree      one line per folder and file (default): type (d folder, f file), state (live,\n"
+    "              deleted, lost: rebuilt from metadata found in free space, or carved: found\n"
+    "              by its content), content check (ok, or bad when the first sector does not\n"
+    "              match the extension; - for folders), size, written, created and accessed\n"
+    "              times, path. A file several engines found is listed once; carved files are\n"
+    "              listed under /Carved files/\n"
+    "  --json      one object per record instead, with its state and found_by (the engines\n"
+    "              that found it)\n"
     "Exit codes: 0 done, 1 listing incomplete, 2 bad arguments or source, 130 cancelled.\n";
 
 void PrintItem(const FoundItem& item) {
   const FoundFileRecord& r = item.record;
   std::printf("%s %-7s %-3s %12" PRIu64 "  %-19s  %-19s  %-19s  %s\n", r.IsFolder() ? "d" : "f",
-              r.IsDeleted() ? "deleted" : "live", r.IsFolder() ? "-" : r.ContentCheck() ? "ok" : "bad", r.FileSize(),
+              StateName(StateOf(r)), r.IsFolder() ? "-" : r.ContentCheck() ? "ok" : "bad", r.FileSize(),
               FormatRecordTime(r.WriteTime()).c_str(), FormatRecordTime(r.CreationTime()).c_str(),
               FormatRecordTime(r.AccessTime()).c_str(), item.path.c_str());
 }
@@ -41,17 +46,25 @@ std::string JsonTime(uint64_t fileTime) {
   return fileTime == 0 ? "null" : JsonString(DfxmlReport::IsoTime(fileTime));
 }
 
-void PrintJsonItem(const FoundItem& item, const std::string& source, bool first) {
+std::string JsonList(const std::vector<std::string>& items) {
+  std::string text = "[";
+  for (size_t i = 0; i < items.size(); ++i) text += (i ? ", " : "") + JsonString(items[i]);
+  return text + "]";
+}
+
+void PrintJsonItem(const FoundItem& item, IFileRecoveryParse& engine, const std::string& source, bool first) {
   const FoundFileRecord& r = item.record;
   uint64_t sector = 0;
   std::string firstSector = FirstDataSector(r, sector) ? std::to_string(sector) : "null";
   std::printf("%s\n  {\"path\": %s, \"name\": %s, \"folder\": %s, \"size\": %" PRIu64
               ", \"written\": %s, \"created\": %s, \"accessed\": %s, \"engine\": %s, \"deleted\": %s, "
-              "\"contentCheck\": %s, \"firstSector\": %s, \"entrySector\": %" PRIu64 ", \"source\": %s}",
+              "\"state\": %s, \"found_by\": %s, \"contentCheck\": %s, \"firstSector\": %s, \"entrySector\": %" PRIu64
+              ", \"source\": %s}",
               first ? "" : ",", JsonString(item.path).c_str(), JsonString(std::string(r.Name())).c_str(),
               r.IsFolder() ? "true" : "false", r.FileSize(), JsonTime(r.WriteTime()).c_str(),
               JsonTime(r.CreationTime()).c_str(), JsonTime(r.AccessTime()).c_str(),
               JsonString(EngineNameOf(r)).c_str(), r.IsDeleted() ? "true" : "false",
+              JsonString(StateName(StateOf(r))).c_str(), JsonList(FoundByNames(engine, r)).c_str(),
               r.IsFolder() ? "null" : r.ContentCheck() ? "true" : "false", firstSector.c_str(), r.EntrySector(),
               JsonString(source).c_str());
 }
@@ -87,7 +100,8 @@ int RunScan(const Args& args) {
   if (options.json) {
     std::printf("[");
     for (size_t i = 0; i < items.size(); ++i)
-      PrintJsonItem(items[i], session.sources()[items[i].source].label, i == 0);
+      PrintJsonItem(items[i], *session.sources()[items[i].source].engine, session.sources()[items[i].source].label,
+                    i == 0);
     std::printf("%s]\n", items.empty() ? "" : "\n");
   } else {
     std::printf("# type state   chk         size  written              created              accessed             path\n");

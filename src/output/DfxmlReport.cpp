@@ -64,7 +64,12 @@ std::string DfxmlReport::ToXml() const {
       x << "    </byte_runs>\n";
     }
     if (!f.sha256.empty()) x << "    <hashdigest type=\"sha256\">" << f.sha256 << "</hashdigest>\n";
+    std::string foundBy;
+    for (const auto& engine : f.foundBy) foundBy += (foundBy.empty() ? "" : " ") + engine;
     x << "    <salvora:output xmlns:salvora=\"urn:salvora\" engine=\"" << Escape(f.engine) << "\"";
+    if (!f.state.empty()) x << " state=\"" << Escape(f.state) << "\"";
+    if (!foundBy.empty()) x << " found_by=\"" << Escape(foundBy) << "\"";
+    if (!f.timeSource.empty()) x << " times_from=\"" << Escape(f.timeSource) << "\"";
     if (!f.status.empty()) x << " status=\"" << Escape(f.status) << "\"";
     if (!f.originalName.empty()) x << " original_name=\"" << Escape(f.originalName) << "\"";
     x << ">" << Escape(f.outputPath) << "</salvora:output>\n";

@@ -20,14 +20,15 @@ struct Progress {
   std::vector<int> weights;
   int cancelAfterDeepReports = -1;  // cancel at the n-th report of the sweep
   int deepReports = 0;
-  uint64_t lastFound = 0;
+  uint64_t lastFound = 0;  // found count of the sweep's last report
 };
 
 int OnProgress(void* user, int percent, int weight, int, uint64_t, uint64_t, uint64_t found, int) {
   auto* p = static_cast<Progress*>(user);
   p->percents.push_back(percent);
   p->weights.push_back(weight);
-  p->lastFound = found;
+  // The closing report of a finished scan counts nothing: only the sweep's reports do.
+  if (weight == CProfessionalRecovery::kDeepWeight) p->lastFound = found;
   if (weight == CProfessionalRecovery::kDeepWeight && percent != 100) {
     ++p->deepReports;
     if (p->cancelAfterDeepReports >= 0 && p->deepReports > p->cancelAfterDeepReports) return ScanCancelled;
@@ -35,12 +36,20 @@ int OnProgress(void* user, int percent, int weight, int, uint64_t, uint64_t, uin
   return 0;
 }
 
-// name -> size of every record at the root of a finished scan.
+// name -> size of every file at the root of a finished scan and in its folder of carved files.
 std::map<std::string, uint64_t> RootListing(IFileRecoveryParse& engine) {
   std::vector<FoundFileRecord> children;
   EXPECT_EQ(engine.ListChildren(nullptr, 0, children), 0);
+  std::vector<FoundFileRecord> carved;
+  for (const auto& r : children) {
+    if (r.IsFolder() && r.Name() == CProfessionalRecovery::kCarvedFolderName) {
+      EXPECT_EQ(engine.ListChildren(&r, 1, carved), 0);
+    }
+  }
+  children.insert(children.end(), carved.begin(), carved.end());
   std::map<std::string, uint64_t> out;
-  for (const auto& r : children) out[std::string(r.Name())] = r.FileSize();
+  for (const auto& r : children)
+    if (!r.IsFolder()) out[std::string(r.Name())] = r.FileSize();
   return out;
 }
 
