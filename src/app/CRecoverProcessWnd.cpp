@@ -4,6 +4,7 @@
 #include <QColor>
 #include <QProgressBar>
 #include <QTreeWidgetItem>
+#include <cerrno>
 
 #include "app/CMainWnd.h"
 #include "app/MessageFormat.h"
@@ -38,9 +39,10 @@ void CRecoverProcessWnd::SetSingleItem(const FoundFileRecord& record) {
   singleRecord_ = record;
 }
 
-std::string CRecoverProcessWnd::DestinationOf(const std::string& folder, const FoundFileRecord& record) {
+std::string CRecoverProcessWnd::DestinationOf(const std::string& folder, const FoundFileRecord& record,
+                                              bool* shortened) {
   const std::string name = SanitiseRecoveredName(record.Name());
-  return MakeUniquePath(folder + "/" + CategoryOf(name) + "/" + name);
+  return MakeUniquePath(folder + "/" + CategoryOf(name), name, shortened);
 }
 
 void CRecoverProcessWnd::OnInitWindow() {
@@ -128,6 +130,8 @@ void CRecoverProcessWnd::CountFinished(const std::string& path, int error) {
   if (error != 0) {
     AddDetailRow(shown, QString::fromStdString(platform::ErrorText(error)), true);
     ++failed_;
+  } else if (!shortenedPath_.empty() && path == shortenedPath_) {
+    AddDetailRow(shown, QStringLiteral("Success (name shortened to fit the destination)"), false);
   } else {
     AddDetailRow(shown, QStringLiteral("Success"), false);
   }
@@ -149,12 +153,13 @@ int CRecoverProcessWnd::RecoveryProgress(void* userData, int percent, int hundre
 }
 
 int CRecoverProcessWnd::RecoverOne(const FoundFileRecord& record) {
-  const std::string destination = DestinationOf(destination_, record);
+  bool shortened = false;
+  const std::string destination = DestinationOf(destination_, record, &shortened);
   IFileRecoveryParse* engine = EngineFor(record);
   if (!engine || destination.empty()) {
     std::lock_guard<std::mutex> hold(State().lock);
     const std::string shown = destination.empty() ? std::string(record.Name()) : destination;
-    const QString why = engine ? QString::fromStdString(platform::ErrorText(kInvalidParameter))
+    const QString why = engine ? QString::fromStdString(platform::ErrorText(platform::FromErrno(ENAMETOOLONG)))
                                : Msg("MSG1104");
     AddDetailRow(QString::fromStdString(shown), why, true);
     ++failed_;
@@ -166,6 +171,7 @@ int CRecoverProcessWnd::RecoverOne(const FoundFileRecord& record) {
   {
     std::lock_guard<std::mutex> hold(State().lock);
     reported_ = false;
+    shortenedPath_ = shortened ? destination : std::string();
   }
   const int result = ContainFailure(
       [&] { return engine->RecoverFile(&record, destination, CountSeparators(destination_)); },

@@ -37,8 +37,10 @@ class CRecoverProcessWnd : public CPopUpWnd {
   void SetSingleItem(const FoundFileRecord& record);
 
   static ProgressState& SharedState();
-  // destination folder / category / safe name, made unique.
-  static std::string DestinationOf(const std::string& folder, const FoundFileRecord& record);
+  // destination folder / category / safe name, made unique and short enough for the destination
+  // (*shortened says whether it had to be cut).
+  static std::string DestinationOf(const std::string& folder, const FoundFileRecord& record,
+                                   bool* shortened = nullptr);
 
   uint32_t Total() const { return total_; }
   uint32_t Finished() const { return finished_; }
@@ -71,6 +73,7 @@ class CRecoverProcessWnd : public CPopUpWnd {
   uint32_t finished_ = 0;
   uint32_t failed_ = 0;
   bool reported_ = false;  // the current item's end came through the callback
+  std::string shortenedPath_;  // the current item's destination when its name had to be cut
   bool over_ = false;      // interface thread: the run finished and FinishBtn shows
 };
 

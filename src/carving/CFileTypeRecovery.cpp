@@ -1,5 +1,7 @@
 #include "carving/CFileTypeRecovery.h"
 
+#include "output/FolderRecovery.h"
+#include "output/OutputFiles.h"
 #include "output/PreviewFile.h"
 
 #include <fcntl.h>
@@ -38,12 +40,6 @@ bool SkipsOneSector(TypeCode code) {
     default:
       return false;
   }
-}
-
-// The folder part of a path ("" when it has none).
-std::string ParentFolder(const std::string& path) {
-  size_t slash = path.find_last_of('/');
-  return slash == std::string::npos || slash == 0 ? std::string() : path.substr(0, slash);
 }
 
 int Percent(uint64_t part, uint64_t whole) { return whole ? int(part * 100 / whole) : 100; }
@@ -222,32 +218,16 @@ int CFileTypeRecovery::CarveAt(const uint8_t* sector, int sectorSize, uint64_t s
 
 int CFileTypeRecovery::RecoverFile(const FoundFileRecord* record, const std::string& destination,
                                    int /*baseSeparatorCount*/) {
-  const std::string folder = ParentFolder(destination);
-  if (!folder.empty()) {
-    if (int rc = platform::MakeFolders(folder); rc != 0 && !platform::IsAlreadyExists(rc)) return rc;
-  }
   if (!record) return kInvalidParameter;
-  // A destination that exists already is replaced whole: stale bytes of a longer file would
-  // otherwise survive behind the recovered ones.
-  const int fd = ::open(destination.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return platform::LastError();
-
   const uint64_t size = record->FileSize();
-  uint64_t written = 0;
-  int result = CopySectorRun(reader_, sectorSize_, record->EntrySector(), size,
-                             [&](const uint8_t* data, size_t length) {
-                               if (int rc = platform::WriteAllAt(fd, data, length, written); rc != 0)
-                                 return rc;
-                               written += length;
-                               if (recoveryCallback_)
-                                 return recoveryCallback_(callbackContext_, Percent(written, size),
-                                                          100, 0, destination.c_str());
-                               return 0;
-                             });
-  if (result > 0 && recoveryCallback_)
-    recoveryCallback_(callbackContext_, 100, 100, result, destination.c_str());
-  ::close(fd);
-  return result;
+  const CopyProgress progress{recoveryCallback_, nullptr, callbackContext_, &destination};
+  return RecoverIntoFile(destination, size, progress, [&](OutputFile& out, const CopyProgress& held) {
+    return CopySectorRun(reader_, sectorSize_, record->EntrySector(), size,
+                         [&](const uint8_t* data, size_t length) {
+                           if (int rc = out.Write(data, length); rc != 0) return rc;
+                           return held(Percent(out.BytesWritten(), size), 0);
+                         });
+  });
 }
 
 int CFileTypeRecovery::ReadForPreview(const FoundFileRecord* record, std::string& tempPath,

@@ -6,12 +6,15 @@
 #include <csignal>
 
 #include "platform/StopRequest.h"
+#include "output/StagedOutputFile.h"
 
 namespace salvora::cli {
 namespace {
 
 void OnSignal(int sig) {
   if (platform::StopRequested()) {
+    // The process ends here: the file being written must not stay behind as a hidden temporary.
+    StagedOutputFile::RemoveTemporaryOnSignal();
     ::signal(sig, SIG_DFL);
     ::raise(sig);
     return;

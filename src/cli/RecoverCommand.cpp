@@ -1,6 +1,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <map>
@@ -18,7 +19,9 @@
 #include "output/RecoveredFileFinish.h"
 #include "output/RecoveredName.h"
 #include "output/Sha256.h"
+#include "output/StagedOutputFile.h"
 #include "output/UniquePath.h"
+#include "platform/ErrorCodes.h"
 #include "platform/PlatformError.h"
 #include "scan/ContainFailure.h"
 #include "scan/FoundFileIdentity.h"
@@ -29,6 +32,7 @@ namespace {
 const char kUsage[] =
     "usage: salvora-cli recover SOURCE --to DIR [--fast] [--resume|--fresh] [--types ...]\n"
     "                           [--ext LIST] [--only-deleted] [--report FILE [--overwrite]] [--force]\n"
+    "                           [--keep-partial]\n"
     "  SOURCE: an image path, volume:K, disk:N or disk:N:START:COUNT (see salvora-cli scan --help)\n"
     "  --to DIR        where to write; each file lands in DIR/<category>/ (photo, audio, video,\n"
     "                  document, archive, others) under a name that never replaces another\n"
@@ -41,8 +45,11 @@ const char kUsage[] =
     "                  existing FILE is replaced only with --overwrite, the source never\n"
     "  --force         write even when DIR or FILE is on the scanned source's medium (this can\n"
     "                  overwrite the very files being recovered)\n"
+    "  --keep-partial  keep what was copied of a file that could not be finished (a full\n"
+    "                  destination, a read fault, Ctrl-C) as NAME.partial.EXT; otherwise it is removed\n"
+    "A name longer than the destination takes is shortened before its extension, and said so.\n"
     "Prints one line per file: 'Success' or the error, then the counts.\n"
-    "Exit codes: 0 all written, 1 some failed, 2 bad arguments, source or destination, 130 cancelled.\n";
+    "Exit codes: 0 all written whole, 1 some failed or came out short, 2 bad arguments, source or destination, 130 cancelled.\n";
 
 // The counts of the run, kept by the recovery-progress callback as each file finishes.
 struct RunCounts {
@@ -140,6 +147,7 @@ int RunRecover(const Args& args) {
   std::map<uint64_t, FoundItem> selection;
   const int listing = Select(session, options, selection);
 
+  StagedOutputFile::KeepPartialFiles(options.keepPartial);
   DfxmlReport report(options.source, CommandLine(args));
   RunCounts counts;
   counts.total = int(selection.size());
@@ -148,19 +156,23 @@ int RunRecover(const Args& args) {
   for (const auto& [key, item] : selection) {
     IFileRecoveryParse& engine = *session.sources()[item.source].engine;
     const std::string name = SanitiseRecoveredName(item.record.Name());
-    const std::string target = MakeUniquePath(destination + "/" + CategoryOf(name) + "/" + name);
+    bool shortened = false;
+    const std::string target = MakeUniquePath(destination + "/" + CategoryOf(name), name, &shortened);
     counts.fileFinished = false;
     counts.fileError = 0;
     if (int refused = engine.SetScanCallbacks(nullptr, RecoveryProgress, &counts, 100); refused != 0) {
       std::fprintf(stderr, "salvora-cli: the engine refused the recovery: %s\n", Reason(refused).c_str());
       break;
     }
-    // One file's failure is that file's, as in the desktop program's recovery worker.
-    int result = kInvalidParameter;
+    // One file's failure is that file's, as in the desktop program's recovery worker. No name fits
+    // the destination only when even one character and the extension are too long.
+    int result = platform::FromErrno(ENAMETOOLONG);
     if (!target.empty())
       result = ContainFailure([&] { return engine.RecoverFile(&item.record, target, baseSeparators); },
                               [] { return kWriteFault; });
     if (result == ScanCancelled) {
+      if (const std::string partial = StagedOutputFile::TakeLastPartial(); !partial.empty())
+        std::printf("%s -> %s: Cancelled (partial)\n", Shown(item.path).c_str(), Shown(partial).c_str());
       cancelled = true;
       break;
     }
@@ -173,22 +185,31 @@ int RunRecover(const Args& args) {
     } else if (counts.fileError == 0) {
       ++counts.failed;
     }
-    if (result != 0) {
+    // A file cut short stays under its name, and one that could not be finished only as partial.
+    const std::string partial = StagedOutputFile::TakeLastPartial();
+    const bool underName = result == 0 || result == kDataShort;
+    if (!underName && partial.empty()) {
       std::printf("%s: %s\n", Shown(item.path).c_str(), Reason(result).c_str());
       continue;
     }
     // Its times, and for a carved file a name from its own metadata.
-    const FinishedFile done = FinishRecoveredFile(item.record, target);
+    const FinishedFile done = underName ? FinishRecoveredFile(item.record, target) : FinishedFile{partial};
     const uint64_t size = SizeOf(done.path);
-    if (size < item.record.FileSize())
-      std::printf("%s -> %s: Success (short: %" PRIu64 " of %" PRIu64 " bytes)\n", Shown(item.path).c_str(),
+    if (result == kDataShort)
+      std::printf("%s -> %s: Damaged (short: %" PRIu64 " of %" PRIu64 " bytes)\n", Shown(item.path).c_str(),
                   Shown(done.path).c_str(), size, item.record.FileSize());
+    else if (result != 0)
+      std::printf("%s -> %s: %s (partial: %" PRIu64 " of %" PRIu64 " bytes)\n", Shown(item.path).c_str(),
+                  Shown(partial).c_str(), Reason(result).c_str(), size, item.record.FileSize());
     else
-      std::printf("%s -> %s: Success\n", Shown(item.path).c_str(), Shown(done.path).c_str());
+      std::printf("%s -> %s: Success%s\n", Shown(item.path).c_str(), Shown(done.path).c_str(),
+                  shortened ? " (name shortened to fit the destination)" : "");
     if (!options.reportPath.empty()) {
       DfxmlReport::FileObject file;
       file.filename = item.path;
       file.outputPath = done.path;
+      if (shortened) file.originalName = name;
+      file.status = result == 0 ? "" : result == kDataShort ? "short" : "partial";
       file.filesize = size;
       file.deleted = StateOf(item.record) != FindState::Live;
       file.writeTime = item.record.WriteTime();

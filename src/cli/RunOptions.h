@@ -19,6 +19,7 @@ struct RunOptions {
   std::string reportPath;
   bool force = false;
   bool overwrite = false;  // recover: --overwrite, an existing --report file may be replaced
+  bool keepPartial = false;  // recover: an interrupted file stays as "name.partial.ext"
 };
 
 // Parses the arguments of scan (recover false) or recover. false with a one-line reason.

@@ -69,10 +69,11 @@ int CFastFatRecovery::CopyChain(const FoundFileRecord& record, OutputFile* file,
 
 int CFastFatRecovery::RecoverOneFile(const FoundFileRecord& record, const std::string& destination) {
   const CopyProgress progress{recoveryCallback_, nullptr, userData_, &destination};
-  return RecoverIntoFile(destination, progress, [&](OutputFile& out) {
-    uint64_t copied = 0;
-    return CopyChain(record, &out, nullptr, 0, copied, progress);
-  });
+  return RecoverIntoFile(destination, record.FileSize(), progress,
+                         [&](OutputFile& out, const CopyProgress& held) {
+                           uint64_t copied = 0;
+                           return CopyChain(record, &out, nullptr, 0, copied, held);
+                         });
 }
 
 int CFastFatRecovery::RecoverFile(const FoundFileRecord* record, const std::string& destination,

@@ -73,10 +73,11 @@ int CProfessionalFatRecovery::CopyContiguous(const FoundFileRecord& r, OutputFil
 int CProfessionalFatRecovery::RecoverOneFile(const FoundFileRecord& r,
                                              const std::string& destination) {
   const CopyProgress progress{recoveryCallback_, nullptr, userData_, &destination};
-  return RecoverIntoFile(destination, progress, [&](OutputFile& out) {
-    uint64_t copied = 0;
-    return CopyContiguous(r, &out, nullptr, 0, copied, progress);
-  });
+  return RecoverIntoFile(destination, r.FileSize(), progress,
+                         [&](OutputFile& out, const CopyProgress& held) {
+                           uint64_t copied = 0;
+                           return CopyContiguous(r, &out, nullptr, 0, copied, held);
+                         });
 }
 
 int CProfessionalFatRecovery::RecoverFile(const FoundFileRecord* record,

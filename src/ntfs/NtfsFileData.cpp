@@ -7,11 +7,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "carving/SignatureScanner.h"
+#include "output/FolderRecovery.h"
 #include "output/OutputFiles.h"
-#include "output/RecoveredName.h"
-#include "output/UniquePath.h"
 #include "platform/FileIo.h"
 #include "platform/PlatformError.h"
 #include "scan/ExtensionLists.h"
@@ -31,18 +31,11 @@ bool ExtensionOf(std::string_view name, std::string& extension) {
   return true;
 }
 
-struct FileSinkContext {
-  OutputFile* out;
-  RecoveryProgressCallback callback;
-  void* userData;
-  const std::string* path;
-};
-
 int FileSink(void* ctx, const uint8_t* data, size_t length, uint64_t done, uint64_t total) {
-  auto* c = static_cast<FileSinkContext*>(ctx);
-  int rc = c->out->Write(data, length);
+  auto* out = static_cast<std::pair<OutputFile*, const CopyProgress*>*>(ctx);
+  int rc = out->first->Write(data, length);
   if (rc != 0) return rc;
-  return c->callback ? c->callback(c->userData, int(done * 100 / total), 100, 0, c->path->c_str()) : 0;
+  return (*out->second)(int(done * 100 / total), 0);
 }
 
 struct PreviewSinkContext {
@@ -108,10 +101,6 @@ int NtfsFileData::CheckFileContent(const FoundFileRecord& entry) {
              : 0;
 }
 
-int NtfsFileData::CallRecoveryCallback(int percent, int result, const std::string& path) {
-  return recoveryCallback_ ? recoveryCallback_(userData_, percent, 100, result, path.c_str()) : 0;
-}
-
 int NtfsFileData::CopyRuns(const FoundFileRecord& record, const RunList& runs, uint64_t total,
                            PieceSink sink, void* context) {
   if (total == 0) return 0;
@@ -163,76 +152,29 @@ int NtfsFileData::CopyStream(const FoundFileRecord& record, const StreamLayout& 
 int NtfsFileData::RecoverFile(const FoundFileRecord* record, const std::string& destination,
                               int baseSeparatorCount) {
   if (record == nullptr) return kInvalidParameter;
-  if (!record->IsFolder()) {
-    std::string parent = ParentOf(destination);
-    if (!parent.empty()) {
-      int rc = CreateFolders(parent);
-      if (rc != 0) return rc;
-    }
-    return RecoverItem(*record, destination);
-  }
-  int rc = CreateFolders(destination);
-  if (rc != 0) return rc;
-  queue_.clear();
-  queue_.push_back({*record, destination});
-  currentPath_ = destination;
-  int result = 0;
-  while (!queue_.empty()) {
-    QueuedFolder folder = std::move(queue_.front());
-    queue_.pop_front();
-    currentPath_ = folder.path;
-    int depth = CountSeparators(currentPath_) - baseSeparatorCount;
-    std::vector<FoundFileRecord> children;
-    int listed = engine_.ListChildren(&folder.record, depth, children);
-    if (listed != 0) {
-      result = listed;
-      continue;
-    }
-    for (const auto& child : children) {
-      // Two children of one folder may carry the same name: neither replaces the other.
-      std::string path = MakeUniquePath(currentPath_ + "/" + SanitiseRecoveredName(child.Name()));
-      if (path.empty()) {
-        result = platform::FromErrno(EEXIST);
-        continue;
-      }
-      result = RecoverItem(child, path);
-      if (result == kScanCancelled) return result;
-    }
-  }
-  return result;
+  if (!record->IsFolder()) return RecoverItem(*record, destination);
+  return RecoverFolderTree(engine_, *record, destination, baseSeparatorCount,
+                           [&](const FoundFileRecord& file, const std::string& path) {
+                             return RecoverItem(file, path);
+                           });
 }
 
 int NtfsFileData::RecoverItem(const FoundFileRecord& record, const std::string& path) {
-  if (record.IsFolder()) {
-    CreateFolders(path);
-    queue_.push_back({record, path});
-    return 0;
-  }
-  OutputFile out;
-  int result = out.Create(path);
-  if (result != 0) return result;
-  std::vector<uint8_t> buffer(kDataChunk);
-  int length = 0;
+  if (record.IsFolder()) return CreateFolders(path);
+  const CopyProgress progress{recoveryCallback_, nullptr, userData_, &path};
   const std::string_view stream = StreamOfEntryName(record.Name());
-  int r = lookups_.ReadResidentData(record.EntrySector(), stream, buffer.data(), buffer.size(), length);
-  if (r == 0) {
-    size_t n = std::min<size_t>(uint32_t(record.FileSize()), size_t(length));
-    result = out.Write(buffer.data(), n);
-    int cb = CallRecoveryCallback(100, result, path);
-    if (result == 0) result = cb;  // a cancel is honoured here too
-  } else if (r == kNotResident) {
+  return RecoverIntoFile(path, record.FileSize(), progress, [&](OutputFile& out, const CopyProgress& held) {
+    std::vector<uint8_t> buffer(kDataChunk);
+    int length = 0;
+    const int r =
+        lookups_.ReadResidentData(record.EntrySector(), stream, buffer.data(), buffer.size(), length);
+    if (r == 0) return out.Write(buffer.data(), std::min<size_t>(uint32_t(record.FileSize()), size_t(length)));
+    if (r != kNotResident) return r;
     StreamLayout layout;
-    result = lookups_.GetDataRuns(record.EntrySector(), stream, layout);
-    if (result == 0) {
-      FileSinkContext context{&out, recoveryCallback_, userData_, &path};
-      result = CopyStream(record, layout, record.FileSize(), FileSink, &context);
-    }
-  } else {
-    result = r;
-  }
-  if (result > 0) CallRecoveryCallback(100, result, path);
-  int closed = out.Close();
-  return result != 0 ? result : closed;
+    if (int rc = lookups_.GetDataRuns(record.EntrySector(), stream, layout); rc != 0) return rc;
+    std::pair<OutputFile*, const CopyProgress*> sink{&out, &held};
+    return CopyStream(record, layout, record.FileSize(), FileSink, &sink);
+  });
 }
 
 int NtfsFileData::ReadForPreview(const FoundFileRecord* record, std::string& tempPath, uint8_t* buffer,

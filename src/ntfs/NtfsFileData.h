@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <vector>
 
@@ -51,7 +50,7 @@ class NtfsFileData {
   // 1 when the file's first data is plausible for its extension or cannot be checked, else 0.
   int CheckFileContent(const FoundFileRecord& entry);
   int RecoverFile(const FoundFileRecord* record, const std::string& destination, int baseSeparatorCount);
-  // Writes one file, or creates one folder and queues it.
+  // Writes one file, or creates one folder.
   int RecoverItem(const FoundFileRecord& record, const std::string& path);
   int ReadForPreview(const FoundFileRecord* record, std::string& tempPath, uint8_t* buffer, int& size,
                      PreviewProgressCallback callback, void* userData);
@@ -65,20 +64,12 @@ class NtfsFileData {
                  PieceSink sink, void* context);
 
  private:
-  struct QueuedFolder {
-    FoundFileRecord record;
-    std::string path;
-  };
-  int CallRecoveryCallback(int percent, int result, const std::string& path);
-
   SectorReader& reader_;
   INtfsRecordLookups& lookups_;
   IFileRecoveryParse& engine_;
   int bytesPerSector_ = 512;
   RecoveryProgressCallback recoveryCallback_ = nullptr;
   void* userData_ = nullptr;
-  std::deque<QueuedFolder> queue_;
-  std::string currentPath_;
 };
 
 }  // namespace salvora

@@ -87,6 +87,8 @@ std::string DfxmlReport::ToXml() const {
     if (!f.state.empty()) x << " state=\"" << Escape(f.state) << "\"";
     if (!foundBy.empty()) x << " found_by=\"" << Escape(foundBy) << "\"";
     if (!f.timeSource.empty()) x << " times_from=\"" << Escape(f.timeSource) << "\"";
+    if (!f.status.empty()) x << " status=\"" << Escape(f.status) << "\"";
+    if (!f.originalName.empty()) x << " original_name=\"" << Escape(f.originalName) << "\"";
     x << ">" << Escape(f.outputPath) << "</salvora:output>\n";
     x << "  </fileobject>\n";
   }

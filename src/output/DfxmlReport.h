@@ -19,6 +19,8 @@ class DfxmlReport {
   struct FileObject {
     std::string filename;        // path as found on the medium
     std::string outputPath;      // where it was written
+    std::string originalName;    // the name before it was shortened to fit ("" when it was not)
+    std::string status;          // "" when whole; "short" (the medium held less) or "partial"
     uint64_t filesize = 0;
     bool deleted = false;
     uint64_t writeTime = 0;      // FILETIME; 0 when unknown

@@ -17,15 +17,21 @@ struct CopyProgress {
   PreviewProgressCallback preview = nullptr;
   void* userData = nullptr;
   const std::string* path = nullptr;
+  // The end of the copy (100 %) is not passed on: the file's outcome is known only once it has its
+  // name, and the caller reports it then.
+  bool holdEnd = false;
 
   int operator()(int percent, int error) const;
 };
 
-// Creates destination (with its missing parent folders), fills it through copy and closes it.
-// A file that cannot be created or closed is reported through progress as finished with that
-// error; copy reports its own progress and errors.
-int RecoverIntoFile(const std::string& destination, const CopyProgress& progress,
-                    const std::function<int(OutputFile& out)>& copy);
+// The one way a recovered file is written. copy fills a temporary beside destination (its
+// parents are made), with progress that keeps back the end; a complete copy then takes the name
+// destination, an incomplete one is removed or kept as partial. The outcome is reported once
+// through progress: 0, the error, or kDataShort when fewer than expectedBytes were written (the
+// file is kept: it is all the medium still holds). A cancel during the copy is returned
+// unreported; one answered to that report is returned too.
+int RecoverIntoFile(const std::string& destination, uint64_t expectedBytes, const CopyProgress& progress,
+                    const std::function<int(OutputFile& out, const CopyProgress& progress)>& copy);
 
 using ListChildrenStep =
     std::function<int(const FoundFileRecord& folder, int depth, std::vector<FoundFileRecord>& children)>;

@@ -37,6 +37,7 @@ int CountSeparators(const std::string& path) {
 
 int OutputFile::Create(const std::string& path) {
   Close();
+  written_ = 0;
   fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   return fd_ < 0 ? platform::LastError() : 0;
 }
@@ -51,6 +52,7 @@ int OutputFile::Write(const uint8_t* data, size_t length) {
     }
     if (n == 0) return platform::FromErrno(EIO);
     done += size_t(n);
+    written_ += uint64_t(n);
   }
   return 0;
 }

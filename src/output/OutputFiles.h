@@ -30,9 +30,11 @@ class OutputFile {
   int Write(const uint8_t* data, size_t length);
   int Close();
   bool IsOpen() const { return fd_ >= 0; }
+  uint64_t BytesWritten() const { return written_; }
 
  private:
   int fd_ = -1;
+  uint64_t written_ = 0;
 };
 
 }  // namespace salvora

@@ -2,6 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
+#include "output/NameFitting.h"
+
 namespace salvora {
 namespace {
 
@@ -12,19 +16,27 @@ bool Exists(const std::string& path) {
 
 }  // namespace
 
-std::string MakeUniquePath(const std::string& path) {
-  if (!Exists(path)) return path;
-  const size_t slash = path.find_last_of("/\\");
-  const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-  size_t dot = path.rfind('.');
-  // A leading dot starts a hidden name, not an extension.
-  if (dot == std::string::npos || dot <= nameStart) dot = path.size();
-  const std::string stem = path.substr(0, dot), extension = path.substr(dot);
-  for (int n = 1; n < 1000000; ++n) {
-    std::string candidate = stem + "(" + std::to_string(n) + ")" + extension;
-    if (!Exists(candidate)) return candidate;
+std::string MakeUniquePath(const std::string& folder, std::string_view name, bool* shortened,
+                           std::string_view tag) {
+  const size_t limit = std::min(NameLimitOf(folder), PathRoomIn(folder));
+  const std::string prefix = folder.empty() ? "" : folder == "/" ? "/" : folder + "/";
+  for (int n = 0; n < 1000000; ++n) {
+    const std::string suffix = std::string(tag) + (n == 0 ? "" : "(" + std::to_string(n) + ")");
+    const std::string fitted = FitName(name, suffix, limit);
+    if (fitted.empty()) return "";
+    const std::string candidate = prefix + fitted;
+    if (!Exists(candidate)) {
+      if (shortened) *shortened = fitted.size() < name.size() + suffix.size();
+      return candidate;
+    }
   }
   return "";
+}
+
+std::string MakeUniquePath(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return MakeUniquePath("", path);
+  return MakeUniquePath(slash == 0 ? "/" : path.substr(0, slash), std::string_view(path).substr(slash + 1));
 }
 
 }  // namespace salvora

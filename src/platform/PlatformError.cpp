@@ -29,6 +29,7 @@ std::string ErrorText(int code) {
     case kOutOfMemory: return "Not enough memory";
     case kWriteFault: return "Write fault";
     case kReadFault: return "Read fault";
+    case kDataShort: return "Damaged: the data ran short";
     case kInvalidParameter: return "Invalid parameter";
     case kScanCancelled: return "Cancelled";
     case kNotAFileRecord: return "The file's record is damaged";

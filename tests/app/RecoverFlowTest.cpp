@@ -13,6 +13,8 @@
 #include "app/CRecoverProcessWnd.h"
 #include "app/MessageFormat.h"
 #include "app/ScanEngines.h"
+#include "recovery/EngineFactory.h"
+#include "scan/ScanLogCatalogue.h"
 #include "storage/FormatText.h"
 #include "ui/CListExUI.h"
 #include "ui/CRichEditUI.h"
@@ -341,4 +343,37 @@ TEST(RecoverProcessWnd, ItemsWithoutAnEngineFailAndCancelAfterTheEndClosesWithou
   ASSERT_EQ(list->RowCount(), 6);
   EXPECT_EQ(list->Row(0)->text(2), Msg("MSG1104"));
   EXPECT_EQ(list->Row(5)->text(2), QStringLiteral("Success"));
+}
+
+// A file the medium holds only part of is kept, but listed as a failure, first and in red.
+TEST(RecoverProcessWnd, AShortFileIsListedInRedAsDamaged) {
+  test::ScopedModuleFolder module;
+  test::ScopedDataDir data;
+  test::TempDir dir;
+  test::RecordingAnswerer answerer;
+  ScanLogCatalogue::Instance().Reload();
+  auto engine = EngineFactory::Instance().CreateForImage(test::FixturePath("fat16-frag.img"), u'E', false);
+  ASSERT_NE(engine, nullptr);
+  ASSERT_EQ(engine->Scan(nullptr), 0);
+  std::vector<FoundFileRecord> found;
+  engine->ListChildren(nullptr, 0, found);
+  app::CRecoverProcessWnd::Selection selection;
+  for (const auto& r : found)
+    if (!r.IsFolder()) selection[app::CFoundFileBrowser::KeyOf(r)] = r;
+  ASSERT_EQ(selection.size(), 1u);
+  answerer.progressAnswer = [&](ui::CWindowUI& w) {
+    EXPECT_TRUE(test::WaitUntil([&] { return test::Shown(w, "FinishBtn"); }));
+    test::Click(w, "closebtn");
+    return w.result();
+  };
+  app::CRecoverProcessWnd window(nullptr, {{u'E', engine.get()}}, selection, dir.path());
+  window.ShowModal(app::CRecoverProcessWnd::kWidth, app::CRecoverProcessWnd::kHeight);
+  EXPECT_EQ(window.Failed(), 1u);
+  auto* list = window.Find<ui::CListExUI>(QStringLiteral("DetailList"));
+  ASSERT_EQ(list->RowCount(), int(selection.size()));
+  const QTreeWidgetItem* row = list->Row(0);
+  EXPECT_TRUE(row->text(1).endsWith(QStringLiteral(".txt"), Qt::CaseInsensitive)) << row->text(1).toStdString();
+  EXPECT_EQ(row->text(2), QStringLiteral("Damaged: the data ran short"));
+  EXPECT_EQ(row->foreground(1).color(), QColor(0xFF, 0, 0));
+  EXPECT_EQ(fs::file_size(row->text(1).toStdString()), 4096u) << "what the medium holds is kept";
 }

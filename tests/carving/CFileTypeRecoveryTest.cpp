@@ -272,8 +272,8 @@ TEST_F(FileTypeEngineTest, RecoverReportsProgressAndReadFaultsOnce) {
   EXPECT_EQ(calls.percents, (std::vector<int>{43, 87, 100}));  // 64 KiB pieces of 150,000 bytes
   EXPECT_EQ(test::ReadFileBytes(out), jpeg);
 
-  // A record running past the end of the source: the part that exists stays, the error is
-  // reported once with 100 percent.
+  // A record running past the end of the source: the error is reported once with 100 percent,
+  // and the incomplete file does not stay under the name.
   FoundFileRecord past = r;
   past.SetEntrySector(350);
   calls = {};
@@ -282,7 +282,9 @@ TEST_F(FileTypeEngineTest, RecoverReportsProgressAndReadFaultsOnce) {
   ASSERT_FALSE(calls.errors.empty());
   EXPECT_EQ(calls.errors.back(), kInvalidParameter);
   EXPECT_EQ(calls.percents.back(), 100);
-  EXPECT_TRUE(fs::exists(cut));
+  EXPECT_FALSE(fs::exists(cut));
+  for (const auto& e : fs::directory_iterator(dir_.path()))
+    EXPECT_EQ(e.path().filename().string().find("cut"), std::string::npos) << e.path();
 
   // The callback's answer stops the copy.
   calls = {};
@@ -290,13 +292,15 @@ TEST_F(FileTypeEngineTest, RecoverReportsProgressAndReadFaultsOnce) {
   EXPECT_EQ(engine_.RecoverFile(&r, dir_.File("stopped.jpg"), 0), kScanCancelled);
   EXPECT_EQ(calls.percents.size(), 1u);
 
-  // A file of 0 bytes gives an empty file.
+  // A file of 0 bytes gives an empty file, and its end is reported like any other.
+  calls = {};
   FoundFileRecord empty = r;
   empty.SetFileSize(0);
   const std::string zero = dir_.File("zero.bin");
   EXPECT_EQ(engine_.RecoverFile(&empty, zero, 0), 0);
   EXPECT_TRUE(fs::exists(zero));
   EXPECT_EQ(fs::file_size(zero), 0u);
+  EXPECT_EQ(calls.percents, std::vector<int>{100});
   EXPECT_EQ(test::Sha256File(path_), before);
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -135,6 +136,7 @@ class CarvePlantedFiles : public ::testing::Test {
 
   Bytes Recover(const FoundFileRecord& r) {
     const std::string out = dir_.File("out/" + std::string(r.Name()));
+    std::filesystem::remove(out);  // an earlier format's file of the same name: recovery never replaces it
     EXPECT_EQ(engine_.RecoverFile(&r, out, 0), 0) << r.Name();
     return test::ReadFileBytes(out);
   }

@@ -76,11 +76,18 @@ TEST(RecoverCommand, WritesEveryFileIntoItsCategoryWithUniqueNames) {
   EXPECT_EQ(test::Sha256File(image), before);
 }
 
-TEST(RecoverCommand, ReportsAShortRecovery) {
+// A file the medium holds less of than its size is kept, but counted and reported as damaged.
+TEST(RecoverCommand, AShortRecoveryIsDamagedNotRecovered) {
   test::TempDir data, dest;
   std::string out;
-  ASSERT_EQ(test::RunCommand(Cli(data.path(), "recover --fast '" + test::FixturePath("fat16-frag.img") + "' --to '" + dest.path() + "' 2>/dev/null"), &out), 0);
-  EXPECT_NE(out.find("Success (short: 4096 of 108894 bytes)"), std::string::npos) << out;
+  const std::string report = dest.File("report.xml");
+  ASSERT_EQ(test::RunCommand(Cli(data.path(), "recover --fast '" + test::FixturePath("fat16-frag.img") + "' --to '" +
+                                                  dest.path() + "/out' --report '" + report + "' 2>/dev/null"), &out), 1);
+  EXPECT_NE(out.find(": Damaged (short: 4096 of 108894 bytes)"), std::string::npos) << out;
+  EXPECT_EQ(out.find("Success (short"), std::string::npos) << out;
+  EXPECT_NE(out.find(" 1 failed\n"), std::string::npos) << out;
+  const auto xml = test::ReadFileBytes(report);
+  EXPECT_NE(std::string(xml.begin(), xml.end()).find(" status=\"short\""), std::string::npos);
 }
 
 // An ntfs-3g mount of the very image that is scanned as disk 0: the destination lives on the

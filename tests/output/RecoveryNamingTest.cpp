@@ -1,11 +1,13 @@
 // Categories, unique output names and safe names of recovered files.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "output/FileCategory.h"
 #include "output/OutputFiles.h"
 #include "output/RecoveredName.h"
+#include "output/StagedOutputFile.h"
 #include "output/UniquePath.h"
 #include "support/TestSupport.h"
 
@@ -44,6 +46,54 @@ TEST(MakeUniquePath, NumbersAfterTheBaseNameWithoutOverwriting) {
   ASSERT_EQ(CreateFolders(dir.File("v1.0")), 0);
   std::ofstream(dir.File("v1.0/README")) << "x";
   EXPECT_EQ(MakeUniquePath(dir.File("v1.0/README")), dir.File("v1.0/README(1)"));
+}
+
+TEST(MakeUniquePath, LongNamesAreCutOnACharacterBoundaryBeforeTheExtension) {
+  test::TempDir dir;
+  // 2- and 4-byte characters around the 255-byte limit: never half a character.
+  std::string name;
+  for (int i = 0; i < 100; ++i) name += i % 2 ? "\xC3\xA9" : "\xF0\x9F\x93\xB7";
+  name += ".jpeg";
+  bool shortened = false;
+  const std::string path = MakeUniquePath(dir.path(), name, &shortened);
+  ASSERT_TRUE(shortened);
+  const std::string fitted = path.substr(dir.path().size() + 1);
+  EXPECT_LE(fitted.size(), 255u);
+  EXPECT_GT(fitted.size(), 250u);
+  EXPECT_EQ(name.compare(0, fitted.size() - 5, fitted, 0, fitted.size() - 5), 0);
+  EXPECT_EQ(fitted.substr(fitted.size() - 5), ".jpeg");
+  std::ofstream(path) << "x";
+  EXPECT_TRUE(std::ofstream(path).good()) << "the name is one the file system takes";
+  const std::string next = MakeUniquePath(dir.path(), name);
+  EXPECT_NE(next, path);
+  EXPECT_LE(next.size() - dir.path().size() - 1, 255u);
+  EXPECT_EQ(MakeUniquePath(dir.path(), "short.jpg", &shortened), dir.File("short.jpg"));
+  EXPECT_FALSE(shortened);
+}
+
+TEST(StagedOutputFile, TheNameIsTakenOnlyWhenCompleteAndNeverFromAnotherFile) {
+  test::TempDir dir;
+  const uint8_t data[4] = {1, 2, 3, 4};
+  {
+    StagedOutputFile file;
+    ASSERT_EQ(file.Create(dir.File("sub/a.bin")), 0);
+    ASSERT_EQ(file.out().Write(data, 4), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("sub/a.bin"))) << "not before it is complete";
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(dir.File("sub"))) << "an abandoned file leaves nothing";
+  StagedOutputFile file;
+  ASSERT_EQ(file.Create(dir.File("sub/a.bin")), 0);
+  ASSERT_EQ(file.out().Write(data, 4), 0);
+  std::ofstream(dir.File("sub/a.bin")) << "there first";
+  EXPECT_NE(file.Commit(), 0);
+  EXPECT_EQ(test::ReadFileBytes(dir.File("sub/a.bin")).size(), 11u);
+  StagedOutputFile::KeepPartialFiles(true);
+  ASSERT_EQ(file.Create(dir.File("sub/a.bin")), 0);
+  ASSERT_EQ(file.out().Write(data, 4), 0);
+  file.Abandon();
+  StagedOutputFile::KeepPartialFiles(false);
+  EXPECT_EQ(file.partialPath(), dir.File("sub/a.partial.bin"));
+  EXPECT_EQ(test::ReadFileBytes(dir.File("sub/a.partial.bin")).size(), 4u);
 }
 
 TEST(SanitiseRecoveredName, NothingThatCouldLeaveTheFolder) {
