@@ -7,7 +7,7 @@ packages=(
   # build
   build-essential cmake ninja-build pkg-config ccache
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  libblkid-dev libudev-dev
+  libblkid-dev libudev-dev libewf-dev
   qt6-base-dev qt6-tools-dev qt6-tools-dev-tools libqt6uitools6 libqt6opengl6-dev libgl-dev
   # fixtures: file systems and partition tables
   dosfstools mtools ntfs-3g e2fsprogs fdisk attr util-linux
@@ -16,7 +16,7 @@ packages=(
   fonts-liberation fonts-freefont-ttf fonts-dejavu-core mingw-w64
   libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui
   # oracles
-  sleuthkit testdisk foremost
+  sleuthkit testdisk foremost ewf-tools gddrescue
   # tools used by tests and benchmarks
   xxd python3 time xvfb xauth mplayer strace
   # fuzzing (clang 16: clang 14 cannot compile libstdc++ 12 range views)

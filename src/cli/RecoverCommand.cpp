@@ -1,12 +1,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <map>
 
 #include "cli/Commands.h"
 #include "cli/EngineSession.h"
+#include "cli/ImageMapOption.h"
 #include "cli/Interrupt.h"
 #include "cli/RecordFacts.h"
 #include "cli/RunOptions.h"
@@ -16,6 +18,7 @@
 #include "output/RecoveredName.h"
 #include "output/Sha256.h"
 #include "output/UniquePath.h"
+#include "platform/ErrorCodes.h"
 #include "platform/PlatformError.h"
 
 namespace salvora::cli {
@@ -23,7 +26,7 @@ namespace {
 
 const char kUsage[] =
     "usage: salvora-cli recover SOURCE --to DIR [--fast] [--resume|--fresh] [--types ...]\n"
-    "                           [--ext LIST] [--only-deleted] [--report FILE] [--force]\n"
+    "                           [--ext LIST] [--only-deleted] [--report FILE] [--force] [--map FILE]\n"
     "  SOURCE: an image path, volume:K, disk:N or disk:N:START:COUNT (see salvora-cli scan --help)\n"
     "  --to DIR        where to write; each file lands in DIR/<category>/ (photo, audio, video,\n"
     "                  document, archive, others) under a name that never replaces another\n"
@@ -35,6 +38,8 @@ const char kUsage[] =
     "  --report FILE   write a DFXML report of the recovered files (names, sizes, sha256)\n"
     "  --force         write even when DIR is on the scanned source (this can overwrite the very\n"
     "                  files being recovered)\n"
+    "  --map FILE      the map of an image made from a failing medium (see salvora-cli scan --help);\n"
+    "                  files touching its unreadable areas are reported as damaged\n"
     "Prints one line per file: 'Success' or the error, then the counts.\n"
     "Exit codes: 0 all written, 1 some failed, 2 bad arguments, source or destination, 130 cancelled.\n";
 
@@ -105,6 +110,11 @@ int RunRecover(const Args& args) {
   }
   std::string destination = options.destination;
   while (destination.size() > 1 && destination.back() == '/') destination.pop_back();
+  bool damaged = false;
+  if (!ApplySourceMap(options, damaged, error)) {
+    std::fprintf(stderr, "salvora-cli: %s\n", error.c_str());
+    return kExitBadInput;
+  }
   EngineSession session;
   if (!session.Open(options.source, options.fast, error)) {
     std::fprintf(stderr, "salvora-cli: %s\n", error.c_str());
@@ -168,7 +178,8 @@ int RunRecover(const Args& args) {
       ++counts.failed;
     }
     if (result != 0) {
-      std::printf("%s: %s\n", item.path.c_str(), platform::ErrorText(result).c_str());
+      const bool unreadable = damaged && (result == kReadFault || result == platform::FromErrno(EIO));
+      std::printf("%s: %s\n", item.path.c_str(), unreadable ? kDamagedText : platform::ErrorText(result).c_str());
       continue;
     }
     const uint64_t size = SizeOf(target);

@@ -18,6 +18,7 @@ struct RunOptions {
   bool onlyDeleted = false;
   std::string reportPath;
   bool force = false;
+  std::string mapPath;     // --map: an imaging run's map of an image source
 };
 
 // Parses the arguments of scan (recover false) or recover. false with a one-line reason.

@@ -4,6 +4,7 @@
 
 #include "cli/Commands.h"
 #include "cli/EngineSession.h"
+#include "cli/ImageMapOption.h"
 #include "cli/JsonText.h"
 #include "cli/RecordFacts.h"
 #include "cli/RunOptions.h"
@@ -15,7 +16,7 @@ namespace {
 
 const char kUsage[] =
     "usage: salvora-cli scan SOURCE [--fast] [--resume|--fresh] [--types photo,audio,video,all]\n"
-    "                        [--ext LIST] [--tree|--json]\n"
+    "                        [--ext LIST] [--tree|--json] [--map FILE]\n"
     "  SOURCE: an image path, volume:K (as 'sources' numbers it), disk:N (every volume and\n"
     "          free stretch of disk N in turn) or disk:N:START:COUNT (a stretch of sectors)\n"
     "  --fast      read only the file system's own records (otherwise the advanced scan)\n"
@@ -25,14 +26,22 @@ const char kUsage[] =
     "  --ext       list only files with these extensions (jpg,png)\n"
     "  --tree      one line per folder and file (default): type (d folder, f file), deleted or\n"
     "              live, content check (ok, or bad when the first sector does not match the\n"
-    "              extension; - for folders), size, written, created and accessed times, path\n"
+    "              extension; bad-sectors when its data touch an area the image's map calls\n"
+    "              unreadable; - for folders), size, written, created and accessed times, path\n"
     "  --json      one object per record instead\n"
+    "  --map FILE  the GNU ddrescue map of an image made from a failing medium (default: the\n"
+    "              image's name with .map for its extension, or with .map added, when present);\n"
+    "              its unreadable areas read as bad sectors and the files touching them are marked\n"
     "Exit codes: 0 done, 1 listing incomplete, 2 bad arguments or source, 130 cancelled.\n";
 
-void PrintItem(const FoundItem& item) {
+const char* CheckText(const FoundFileRecord& r, bool badSectors) {
+  return r.IsFolder() ? "-" : badSectors ? "bad-sectors" : r.ContentCheck() ? "ok" : "bad";
+}
+
+void PrintItem(const FoundItem& item, bool badSectors) {
   const FoundFileRecord& r = item.record;
   std::printf("%s %-7s %-3s %12" PRIu64 "  %-19s  %-19s  %-19s  %s\n", r.IsFolder() ? "d" : "f",
-              r.IsDeleted() ? "deleted" : "live", r.IsFolder() ? "-" : r.ContentCheck() ? "ok" : "bad", r.FileSize(),
+              r.IsDeleted() ? "deleted" : "live", CheckText(r, badSectors), r.FileSize(),
               FormatRecordTime(r.WriteTime()).c_str(), FormatRecordTime(r.CreationTime()).c_str(),
               FormatRecordTime(r.AccessTime()).c_str(), item.path.c_str());
 }
@@ -41,18 +50,20 @@ std::string JsonTime(uint64_t fileTime) {
   return fileTime == 0 ? "null" : JsonString(DfxmlReport::IsoTime(fileTime));
 }
 
-void PrintJsonItem(const FoundItem& item, const std::string& source, bool first) {
+void PrintJsonItem(const FoundItem& item, const std::string& source, bool first, bool badSectors) {
   const FoundFileRecord& r = item.record;
   uint64_t sector = 0;
   std::string firstSector = FirstDataSector(r, sector) ? std::to_string(sector) : "null";
   std::printf("%s\n  {\"path\": %s, \"name\": %s, \"folder\": %s, \"size\": %" PRIu64
               ", \"written\": %s, \"created\": %s, \"accessed\": %s, \"engine\": %s, \"deleted\": %s, "
-              "\"contentCheck\": %s, \"firstSector\": %s, \"entrySector\": %" PRIu64 ", \"source\": %s}",
+              "\"contentCheck\": %s, \"badSectors\": %s, \"firstSector\": %s, \"entrySector\": %" PRIu64
+              ", \"source\": %s}",
               first ? "" : ",", JsonString(item.path).c_str(), JsonString(std::string(r.Name())).c_str(),
               r.IsFolder() ? "true" : "false", r.FileSize(), JsonTime(r.WriteTime()).c_str(),
               JsonTime(r.CreationTime()).c_str(), JsonTime(r.AccessTime()).c_str(),
               JsonString(EngineNameOf(r)).c_str(), r.IsDeleted() ? "true" : "false",
-              r.IsFolder() ? "null" : r.ContentCheck() ? "true" : "false", firstSector.c_str(), r.EntrySector(),
+              r.IsFolder() ? "null" : r.ContentCheck() ? "true" : "false", badSectors ? "true" : "false",
+              firstSector.c_str(), r.EntrySector(),
               JsonString(source).c_str());
 }
 
@@ -67,6 +78,11 @@ int RunScan(const Args& args) {
   std::string error;
   if (!ParseRunOptions(args, false, options, error)) {
     std::fprintf(stderr, "salvora-cli: %s (see salvora-cli scan --help)\n", error.c_str());
+    return kExitBadInput;
+  }
+  bool damaged = false;
+  if (!ApplySourceMap(options, damaged, error)) {
+    std::fprintf(stderr, "salvora-cli: %s\n", error.c_str());
     return kExitBadInput;
   }
   EngineSession session;
@@ -84,20 +100,22 @@ int RunScan(const Args& args) {
   std::vector<FoundItem> items;
   int listing = options.searchText.empty() ? session.Walk(items) : session.Search(options.searchText, items);
   size_t files = 0, folders = 0;
+  const std::vector<bool> badSectors = damaged ? FilesTouchingBadSectors(session, items) : std::vector<bool>(items.size());
   if (options.json) {
     std::printf("[");
     for (size_t i = 0; i < items.size(); ++i)
-      PrintJsonItem(items[i], session.sources()[items[i].source].label, i == 0);
+      PrintJsonItem(items[i], session.sources()[items[i].source].label, i == 0, badSectors[i]);
     std::printf("%s]\n", items.empty() ? "" : "\n");
   } else {
     std::printf("# type state   chk         size  written              created              accessed             path\n");
     size_t heading = SIZE_MAX;
-    for (const auto& item : items) {
+    for (size_t i = 0; i < items.size(); ++i) {
+      const FoundItem& item = items[i];
       if (session.sources().size() > 1 && item.source != heading) {
         heading = item.source;
         std::printf("# %s\n", session.sources()[item.source].label.c_str());
       }
-      PrintItem(item);
+      PrintItem(item, badSectors[i]);
     }
   }
   for (const auto& item : items) (item.record.IsFolder() ? folders : files)++;

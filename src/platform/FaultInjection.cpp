@@ -1,5 +1,6 @@
 #include "platform/FaultInjection.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -25,7 +26,9 @@ FaultPlan ParseRanges(const std::string& text) {
     size_t comma = text.find(',', pos);
     std::string item = text.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
     size_t dash = item.find('-');
-    if (dash != std::string::npos) {
+    if (item.rfind("slow:", 0) == 0) {
+      plan.readDelayUs = uint32_t(std::min<unsigned long>(std::strtoul(item.c_str() + 5, nullptr, 10), 1000000));
+    } else if (dash != std::string::npos) {
       char* end = nullptr;
       uint64_t a = std::strtoull(item.c_str(), &end, 10);
       uint64_t b = std::strtoull(item.c_str() + dash + 1, &end, 10);
