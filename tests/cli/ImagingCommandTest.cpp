@@ -132,6 +132,12 @@ TEST(ImagingCommand, FailingCardIsImagedAroundItsBadStretchesAndResumesAfterAKil
   EXPECT_NE(err.find("resuming from"), std::string::npos) << err;
   EXPECT_EQ(test::Sha256File(img), test::Sha256File(full));
   EXPECT_EQ(MapBlocks(map), wanted);
+
+  // A map that is not one is refused with the reason, and the image it would resume is kept.
+  std::ofstream(map) << "0x0 + 1\n0x0 0x200 +\n0x400 0x200 -\n";
+  EXPECT_EQ(test::RunCommand(card.Env() + card.ImageCommand(data.path(), img, map) + " 2>&1", &err), 2);
+  EXPECT_NE(err.find("line 3: the blocks do not follow each other"), std::string::npos) << err;
+  EXPECT_EQ(test::Sha256File(img), test::Sha256File(full));
   EXPECT_EQ(test::Sha256File(card.image), before);
 }
 
