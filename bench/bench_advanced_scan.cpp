@@ -21,8 +21,8 @@
 #include <vector>
 
 #include "ScratchDataDir.h"
-#include "scan/CProfessionalRecovery.h"
-#include "scan/EngineFactory.h"
+#include "recovery/CProfessionalRecovery.h"
+#include "recovery/EngineFactory.h"
 #include "scan/ScanLogCatalogue.h"
 
 namespace {

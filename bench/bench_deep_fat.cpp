@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "fat/CProfessionalFatRecovery.h"
-#include "fat/FatDirEntry.h"
-#include "fat/FatDirectorySector.h"
+#include "fatdir/FatDirEntry.h"
+#include "fatdir/FatDirectorySector.h"
 #include "platform/ByteView.h"
 #include "platform/RawSource.h"
 #include "scan/ScanLogCatalogue.h"

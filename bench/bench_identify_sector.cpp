@@ -17,7 +17,7 @@
 
 #include "carving/MeasureContext.h"
 #include "carving/SignatureScanner.h"
-#include "fat/FatDirectorySector.h"
+#include "fatdir/FatDirectorySector.h"
 #include "platform/RawSource.h"
 #include "storage/SectorReader.h"
 

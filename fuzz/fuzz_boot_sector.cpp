@@ -5,7 +5,7 @@
 
 #include "fat/FatBootSector.h"
 #include "ntfs/NtfsBootSector.h"
-#include "scan/EngineFactory.h"
+#include "recovery/EngineFactory.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The probe is exactly 16 KiB; short inputs are looked at both as they are and padded.

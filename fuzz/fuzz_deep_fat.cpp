@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "fat/CProfessionalFatRecovery.h"
-#include "fat/FatDirectorySector.h"
+#include "fatdir/FatDirectorySector.h"
 #include "support/EngineExercise.h"
 #include "support/SparseImage.h"
 #include "support/WorkDir.h"

@@ -13,7 +13,7 @@
 #include "carving/FormatTable.h"
 #include "carving/MeasureContext.h"
 #include "carving/SignatureScanner.h"
-#include "fat/FatDirectorySector.h"
+#include "fatdir/FatDirectorySector.h"
 #include "platform/RawSource.h"
 #include "storage/SectorReader.h"
 

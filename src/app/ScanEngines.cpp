@@ -1,8 +1,8 @@
 #include "app/ScanEngines.h"
 
 #include "app/DiskRow.h"
-#include "scan/CProfessionalRecovery.h"
-#include "scan/EngineFactory.h"
+#include "recovery/CProfessionalRecovery.h"
+#include "recovery/EngineFactory.h"
 
 namespace salvora::app {
 

@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "carving/SignatureScanner.h"
-#include "fat/FatDirectorySector.h"
+#include "fatdir/FatDirectorySector.h"
 #include "platform/ByteView.h"
 
 namespace salvora {

@@ -1,6 +1,6 @@
 #include "cli/EngineSession.h"
 
-#include "scan/CProfessionalRecovery.h"
+#include "recovery/CProfessionalRecovery.h"
 
 #include <unistd.h>
 
@@ -16,7 +16,7 @@
 #include "platform/Clock.h"
 #include "platform/DiskMap.h"
 #include "platform/PlatformError.h"
-#include "scan/EngineFactory.h"
+#include "recovery/EngineFactory.h"
 #include "scan/ScanLogCatalogue.h"
 #include "storage/DiskEnumerator.h"
 

@@ -4,7 +4,7 @@
 #include "cli/Commands.h"
 #include "cli/SourceArgument.h"
 #include "platform/PlatformError.h"
-#include "scan/EngineFactory.h"
+#include "recovery/EngineFactory.h"
 
 namespace salvora::cli {
 

@@ -1,6 +1,6 @@
 #include "cli/ResumeState.h"
 
-#include "scan/CProfessionalRecovery.h"
+#include "recovery/CProfessionalRecovery.h"
 
 namespace salvora::cli {
 

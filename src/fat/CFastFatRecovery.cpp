@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "fat/FatBootSector.h"
-#include "fat/FatDirEntry.h"
+#include "fatdir/FatDirEntry.h"
 #include "platform/ErrorCodes.h"
 #include "scan/RelationKey.h"
 

@@ -5,7 +5,7 @@
 
 #include "carving/SignatureScanner.h"
 #include "fat/CFastFatRecovery.h"
-#include "fat/FatDirEntry.h"
+#include "fatdir/FatDirEntry.h"
 #include "fat/FatEntryValidity.h"
 #include "fat/FatNames.h"
 #include "fat/FatTime.h"

@@ -4,8 +4,8 @@
 
 #include "carving/SignatureScanner.h"
 #include "fat/CProfessionalFatRecovery.h"
-#include "fat/FatDirEntry.h"
-#include "fat/FatDirectorySector.h"
+#include "fatdir/FatDirEntry.h"
+#include "fatdir/FatDirectorySector.h"
 #include "fat/FatNames.h"
 #include "fat/FatTime.h"
 #include "platform/ErrorCodes.h"

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "fat/FatDirEntry.h"
-#include "fat/FatDirectorySector.h"
+#include "fatdir/FatDirEntry.h"
+#include "fatdir/FatDirectorySector.h"
 #include "fat/FatTime.h"
 
 namespace salvora {

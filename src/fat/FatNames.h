@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string>
 
-#include "fat/FatDirEntry.h"
+#include "fatdir/FatDirEntry.h"
 
 // Names of found FAT entries, in the records' 8-bit encoding (UTF-8).
 namespace salvora {

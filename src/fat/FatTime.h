@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "fat/FatDirEntry.h"
+#include "fatdir/FatDirEntry.h"
 
 // FAT dates and times to FILETIME, taken as they stand (no time-zone conversion). 0 means the
 // date cannot be converted.

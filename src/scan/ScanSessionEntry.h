@@ -22,7 +22,7 @@ struct ResumePosition {
 // Offset 64 identifies an unchanged source; a disk source stores, in this order of preference:
 //  - a mounted volume: statvfs free bytes (f_bfree x f_frsize, every free block);
 //  - an unmounted FAT or NTFS volume: free clusters x cluster size, counted from its own
-//    allocation table or $Bitmap by the counters of FreeClusterCounters.cpp;
+//    allocation table or $Bitmap by the counters the engines register (SourceIdentity.h);
 //  - anything else: a 64-bit fingerprint of the partition's first 1 MiB.
 // An image stores 0 there and is identified by its last-write time at offset 72.
 class ScanSessionEntry {

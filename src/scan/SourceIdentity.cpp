@@ -13,7 +13,21 @@ constexpr uint64_t kFingerprintBytes = 1 << 20;
 constexpr uint64_t kFnvOffset = 14695981039346656037ull;
 constexpr uint64_t kFnvPrime = 1099511628211ull;
 
+// Built on first use, so that registrations from other files' static initialisers find it.
+std::vector<FreeClusterCounter>& CounterTable() {
+  static std::vector<FreeClusterCounter> table;
+  return table;
+}
+
 }  // namespace
+
+std::span<const FreeClusterCounter> FreeClusterCounters() { return CounterTable(); }
+
+bool RegisterFreeClusterCounter(FreeClusterCounter counter) {
+  auto& table = CounterTable();
+  if (counter && std::find(table.begin(), table.end(), counter) == table.end()) table.push_back(counter);
+  return true;
+}
 
 uint64_t FingerprintPartitionHead(SectorReader& reader, uint64_t startSector, uint64_t sectorCount,
                                   int sectorSize) {

@@ -16,9 +16,15 @@ namespace salvora {
 using FreeClusterCounter = bool (*)(SectorReader& reader, uint64_t startSector,
                                     uint64_t sectorCount, int sectorSize, uint64_t& freeBytes);
 
-// The counters tried in order (the table lives in FreeClusterCounters.cpp; the FAT and NTFS
-// engines add theirs there).
+// The counters tried in order. Each file-system engine, on a floor above this one, registers its
+// own from its own folder (a namespace-scope `RegisterFreeClusterCounter(&CountXFreeBytes)` in the
+// file that defines the counter), so every program that links the engine counts with it. File
+// systems do not overlap, so the order of registration does not matter.
 std::span<const FreeClusterCounter> FreeClusterCounters();
+
+// Adds a counter to the table (once; a second registration of the same counter is ignored).
+// Returns true so that it can initialise a namespace-scope constant.
+bool RegisterFreeClusterCounter(FreeClusterCounter counter);
 
 // 64-bit FNV-1a of the first 1 MiB of the partition (less when the partition is smaller).
 // 0 when nothing could be read.

@@ -8,7 +8,7 @@
 #include "CarvingTestSupport.h"
 #include "carving/SignatureScanner.h"
 #include "carving/Testers.h"
-#include "fat/FatDirectorySector.h"
+#include "fatdir/FatDirectorySector.h"
 #include "support/TestSupport.h"
 
 namespace salvora {

@@ -5,7 +5,7 @@
 
 #include "DeepFatTestSupport.h"
 #include "fat/DeepFatGeometry.h"
-#include "fat/FatDirEntry.h"
+#include "fatdir/FatDirEntry.h"
 #include "output/OutputFiles.h"
 #include "platform/RawSource.h"
 #include "scan/ScanLogCatalogue.h"

@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "fat/FatDirectorySector.h"
+#include "fatdir/FatDirectorySector.h"
 #include "scan/SectorSweep.h"
 
 namespace salvora::test {

@@ -9,7 +9,7 @@
 #include "fat/FatTime.h"
 #include "platform/Clock.h"
 #include "platform/RawSource.h"
-#include "scan/EngineFactory.h"
+#include "recovery/EngineFactory.h"
 
 namespace salvora {
 namespace {

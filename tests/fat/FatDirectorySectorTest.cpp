@@ -1,4 +1,4 @@
-#include "fat/FatDirectorySector.h"
+#include "fatdir/FatDirectorySector.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "fat/FatBootSector.h"
-#include "fat/FatDirEntry.h"
+#include "fatdir/FatDirEntry.h"
 #include "platform/ByteView.h"
 #include "support/TestSupport.h"
 

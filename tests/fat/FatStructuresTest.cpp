@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "fat/FatDirEntry.h"
+#include "fatdir/FatDirEntry.h"
 #include "fat/FatEntryValidity.h"
 #include "fat/FatGeometry.h"
 #include "fat/FatNames.h"

@@ -4,7 +4,7 @@
 
 #include "ntfs/CFastNtfsRecovery.h"
 #include "ntfs/NtfsUsageBitmap.h"
-#include "scan/EngineFactory.h"
+#include "recovery/EngineFactory.h"
 #include "scan/ScanLogCatalogue.h"
 #include "support/TestSupport.h"
 

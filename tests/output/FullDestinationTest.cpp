@@ -9,8 +9,8 @@
 
 #include "output/OutputFiles.h"
 #include "platform/PlatformError.h"
-#include "scan/CProfessionalRecovery.h"
-#include "scan/EngineFactory.h"
+#include "recovery/CProfessionalRecovery.h"
+#include "recovery/EngineFactory.h"
 #include "scan/ScanLogCatalogue.h"
 #include "support/SmallFileSystem.h"
 #include "support/TestSupport.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "scan/EngineFactory.h"
+#include "recovery/EngineFactory.h"
 #include "storage/ImageWriter.h"
 #include "storage/ScopedDiskMap.h"
 #include "support/TestSupport.h"

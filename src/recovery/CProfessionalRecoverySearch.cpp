@@ -3,7 +3,7 @@
 #include <map>
 
 #include "platform/TextEncoding.h"
-#include "scan/CProfessionalRecovery.h"
+#include "recovery/CProfessionalRecovery.h"
 #include "scan/RecordOrder.h"
 
 namespace salvora {

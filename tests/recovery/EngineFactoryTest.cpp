@@ -1,4 +1,4 @@
-#include "scan/EngineFactory.h"
+#include "recovery/EngineFactory.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -6,7 +6,7 @@
 #include "fat/FatBootSector.h"
 #include "ntfs/NtfsBootSector.h"
 #include "platform/PlatformError.h"
-#include "scan/CFastExtRecovery.h"
+#include "ext/CFastExtRecovery.h"
 #include "support/TestSupport.h"
 
 namespace salvora {

@@ -1,4 +1,4 @@
-#include "scan/CFastExtRecovery.h"
+#include "ext/CFastExtRecovery.h"
 
 namespace salvora {
 

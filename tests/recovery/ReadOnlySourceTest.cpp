@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "scan/CProfessionalRecovery.h"
-#include "scan/EngineFactory.h"
+#include "recovery/CProfessionalRecovery.h"
+#include "recovery/EngineFactory.h"
 #include "scan/ScanLogCatalogue.h"
 #include "storage/ImageWriter.h"
 #include "storage/ScopedDiskMap.h"

@@ -1,4 +1,4 @@
-#include "scan/EngineFactory.h"
+#include "recovery/EngineFactory.h"
 
 #include <vector>
 
@@ -10,9 +10,9 @@
 #include "platform/RawSource.h"
 #include "platform/SalvagingRead.h"
 #include "platform/VolumeFlush.h"
-#include "scan/CFastExtRecovery.h"
-#include "scan/CProfessionalRecovery.h"
-#include "scan/ExtSuperblock.h"
+#include "ext/CFastExtRecovery.h"
+#include "recovery/CProfessionalRecovery.h"
+#include "ext/ExtSuperblock.h"
 
 namespace salvora {
 namespace {

@@ -1,4 +1,4 @@
-#include "scan/ExtSuperblock.h"
+#include "ext/ExtSuperblock.h"
 
 #include <cstdint>
 

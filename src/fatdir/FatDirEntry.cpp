@@ -1,4 +1,4 @@
-#include "fat/FatDirEntry.h"
+#include "fatdir/FatDirEntry.h"
 
 namespace salvora {
 

@@ -9,8 +9,8 @@
 #include <set>
 #include <sstream>
 
-#include "scan/CProfessionalRecovery.h"
-#include "scan/EngineFactory.h"
+#include "recovery/CProfessionalRecovery.h"
+#include "recovery/EngineFactory.h"
 #include "scan/ScanLogCatalogue.h"
 #include "support/TestSupport.h"
 

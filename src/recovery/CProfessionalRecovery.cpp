@@ -1,4 +1,4 @@
-#include "scan/CProfessionalRecovery.h"
+#include "recovery/CProfessionalRecovery.h"
 
 #include "scan/DeepSectorLog.h"
 
@@ -9,12 +9,12 @@
 #include "ntfs/NtfsBootSector.h"
 #include "platform/Clock.h"
 #include "platform/ErrorCodes.h"
-#include "scan/EngineFactory.h"
+#include "recovery/EngineFactory.h"
 #include "scan/RecordOrder.h"
 #include "scan/ScanLogCatalogue.h"
 #include "scan/ScanLogName.h"
 #include "scan/SectorSweep.h"
-#include "fat/FatDirectorySector.h"
+#include "fatdir/FatDirectorySector.h"
 #include "ntfs/FileRecord.h"
 
 namespace salvora {

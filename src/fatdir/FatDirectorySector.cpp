@@ -1,8 +1,8 @@
-#include "fat/FatDirectorySector.h"
+#include "fatdir/FatDirectorySector.h"
 
 #include <cstring>
 
-#include "fat/FatDirEntry.h"
+#include "fatdir/FatDirEntry.h"
 
 namespace salvora {
 namespace {

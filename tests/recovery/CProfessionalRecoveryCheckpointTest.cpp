@@ -12,8 +12,8 @@
 
 #include "carving/PlantedImage.h"
 #include "platform/Clock.h"
-#include "scan/CProfessionalRecovery.h"
-#include "scan/EngineFactory.h"
+#include "recovery/CProfessionalRecovery.h"
+#include "recovery/EngineFactory.h"
 #include "scan/ExtensionLists.h"
 #include "scan/ScanCheckpoint.h"
 #include "scan/ScanLogCatalogue.h"

@@ -12,8 +12,8 @@
 #include "platform/FaultInjection.h"
 #include "platform/ByteView.h"
 #include "platform/PlatformError.h"
-#include "scan/CProfessionalRecovery.h"
-#include "scan/EngineFactory.h"
+#include "recovery/CProfessionalRecovery.h"
+#include "recovery/EngineFactory.h"
 #include "scan/ScanLogCatalogue.h"
 #include "support/TestSupport.h"
 
