@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <mutex>
+
+#include "platform/FileIo.h"
 
 namespace salvora::platform {
 namespace {
@@ -12,11 +13,7 @@ namespace {
 std::mutex gMutex;
 std::map<std::string, FaultPlan> gPlans;
 
-std::string Canonical(const std::string& path) {
-  std::error_code ec;
-  auto resolved = std::filesystem::weakly_canonical(path, ec);
-  return ec ? path : resolved.string();
-}
+std::string Canonical(const std::string& path) { return ResolvedPath(path); }
 
 // Parses "START-END,START-END" into plan; malformed items are skipped.
 FaultPlan ParseRanges(const std::string& text) {

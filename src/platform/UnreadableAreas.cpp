@@ -1,8 +1,9 @@
 #include "platform/UnreadableAreas.h"
 
-#include <filesystem>
 #include <map>
 #include <mutex>
+
+#include "platform/FileIo.h"
 
 namespace salvora::platform {
 namespace {
@@ -10,16 +11,10 @@ namespace {
 std::mutex gMutex;
 std::map<std::string, ByteRanges> gAreas;
 
-std::string Resolved(const std::string& path) {
-  std::error_code ec;
-  auto resolved = std::filesystem::weakly_canonical(path, ec);
-  return ec ? path : resolved.string();
-}
-
 }  // namespace
 
 void SetUnreadableAreas(const std::string& path, ByteRanges ranges) {
-  const std::string key = Resolved(path);
+  const std::string key = ResolvedPath(path);
   std::lock_guard hold(gMutex);
   if (ranges.empty())
     gAreas.erase(key);
@@ -30,7 +25,7 @@ void SetUnreadableAreas(const std::string& path, ByteRanges ranges) {
 ByteRanges UnreadableAreasOf(const std::string& path) {
   std::lock_guard hold(gMutex);
   if (gAreas.empty()) return {};
-  auto it = gAreas.find(Resolved(path));
+  auto it = gAreas.find(ResolvedPath(path));
   return it == gAreas.end() ? ByteRanges{} : it->second;
 }
 
