@@ -7,7 +7,11 @@ packages=(
   # build
   build-essential cmake ninja-build pkg-config ccache
   libgtest-dev libgmock-dev googletest libbenchmark-dev
+<<<<<<< HEAD
   libblkid-dev libudev-dev libewf-dev
+=======
+  libblkid-dev libudev-dev libexif-dev
+>>>>>>> main
   qt6-base-dev qt6-tools-dev qt6-tools-dev-tools libqt6uitools6 libqt6opengl6-dev libgl-dev
   # fixtures: file systems and partition tables
   dosfstools mtools ntfs-3g e2fsprogs fdisk attr util-linux

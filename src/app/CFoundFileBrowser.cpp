@@ -11,6 +11,7 @@
 #include "app/LanguageCatalog.h"
 #include "app/MessageFormat.h"
 #include "platform/TextEncoding.h"
+#include "scan/FoundFileIdentity.h"
 #include "storage/FormatText.h"
 #include "ui/CListExUI.h"
 #include "ui/CTreeUI.h"
@@ -37,6 +38,17 @@ QString TimeText(uint64_t fileTime) {
 }
 
 QString Message(const char* id) { return QString::fromStdString(LanguageCatalog::Instance().Message(id)); }
+
+// What a find is: still on the volume, deleted, rebuilt from metadata in free space, or carved.
+QString StateText(const FoundFileRecord& record) {
+  switch (StateOf(record)) {
+    case FindState::Live: return Message("MSG0810");
+    case FindState::Deleted: return Message("MSG0811");
+    case FindState::Lost: return Message("MSG0812");
+    case FindState::Carved: return Message("MSG0813");
+  }
+  return {};
+}
 
 }  // namespace
 
@@ -105,7 +117,7 @@ QStringList CFoundFileBrowser::Cells(const FoundFileRecord& record) const {
   const QString size = record.IsFolder() ? QString() : QString::fromStdString(FormatSize(int64_t(record.FileSize())));
   const QString path = pathOf_ ? QString::fromStdString(pathOf_(record)) : QString();
   return {QString::fromStdString(std::string(record.Name())), path, size, type, TimeText(record.WriteTime()),
-          TimeText(record.CreationTime())};
+          TimeText(record.CreationTime()), StateText(record)};
 }
 
 void CFoundFileBrowser::ListNode(QTreeWidgetItem* node) {

@@ -9,6 +9,7 @@
 #include "app/MessageFormat.h"
 #include "output/FileCategory.h"
 #include "output/OutputFiles.h"
+#include "output/RecoveredFileFinish.h"
 #include "output/RecoveredName.h"
 #include "output/UniquePath.h"
 #include "platform/PlatformError.h"
@@ -172,6 +173,8 @@ int CRecoverProcessWnd::RecoverOne(const FoundFileRecord& record) {
     result = kWriteFault;
   }
   if (result == ScanCancelled) return ScanCancelled;
+  // Its times, and for a carved file a name from its own metadata.
+  if (result == 0) FinishRecoveredFile(record, destination);
   std::lock_guard<std::mutex> hold(State().lock);
   if (!reported_) {
     // The engine ended without a final report (it failed before writing, or it threw): the item

@@ -1,6 +1,8 @@
 #include "cli/RecordFacts.h"
 
+#include "recovery/CProfessionalRecovery.h"
 #include "scan/EngineTypes.h"
+#include "scan/FoundFileIdentity.h"
 
 namespace salvora::cli {
 namespace {
@@ -17,6 +19,22 @@ std::string EngineNameOf(const FoundFileRecord& record) {
     case salvora::EngineKind::FileType: return "file-type";
   }
   return "unknown";
+}
+
+std::vector<std::string> FoundByNames(IFileRecoveryParse& engine, const FoundFileRecord& record) {
+  std::vector<std::string> names{EngineNameOf(record)};
+  auto* advanced = dynamic_cast<CProfessionalRecovery*>(&engine);
+  if (!advanced) return names;
+  const EngineSet others = advanced->FoundBy(record) & ~EngineBit(salvora::EngineKind(record.EngineKind()));
+  // Listed in the order of trust: fast, deep, carving.
+  for (auto kind : {salvora::EngineKind::FastFat, salvora::EngineKind::FastNtfs, salvora::EngineKind::DeepFat,
+                    salvora::EngineKind::DeepNtfs, salvora::EngineKind::FileType}) {
+    if (!(others & EngineBit(kind))) continue;
+    FoundFileRecord probe;
+    probe.SetEngineKind(uint32_t(kind));
+    names.push_back(EngineNameOf(probe));
+  }
+  return names;
 }
 
 bool FirstDataSector(const FoundFileRecord& record, uint64_t& sector) {

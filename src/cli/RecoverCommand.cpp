@@ -15,11 +15,13 @@
 #include "output/DfxmlReport.h"
 #include "output/FileCategory.h"
 #include "output/OutputFiles.h"
+#include "output/RecoveredFileFinish.h"
 #include "output/RecoveredName.h"
 #include "output/Sha256.h"
 #include "output/UniquePath.h"
 #include "platform/ErrorCodes.h"
 #include "platform/PlatformError.h"
+#include "scan/FoundFileIdentity.h"
 
 namespace salvora::cli {
 namespace {
@@ -82,7 +84,7 @@ int Select(EngineSession& session, const RunOptions& options, std::map<uint64_t,
   int rc = options.searchText.empty() ? session.Walk(items) : session.Search(options.searchText, items);
   for (auto& item : items) {
     const FoundFileRecord& r = item.record;
-    if (r.IsFolder() || (options.onlyDeleted && !r.IsDeleted())) continue;
+    if (r.IsFolder() || (options.onlyDeleted && StateOf(r) == FindState::Live)) continue;
     if (r.ContentCheck() == 0 && CategoryOf(r.Name()) == "photo") continue;
     selection.emplace(SelectionKey(r), std::move(item));
   }
@@ -182,23 +184,29 @@ int RunRecover(const Args& args) {
       std::printf("%s: %s\n", item.path.c_str(), unreadable ? kDamagedText : platform::ErrorText(result).c_str());
       continue;
     }
-    const uint64_t size = SizeOf(target);
+    // Its times, and for a carved file a name from its own metadata.
+    const FinishedFile done = FinishRecoveredFile(item.record, target);
+    const uint64_t size = SizeOf(done.path);
     if (size < item.record.FileSize())
       std::printf("%s -> %s: Success (short: %" PRIu64 " of %" PRIu64 " bytes)\n", item.path.c_str(),
-                  target.c_str(), size, item.record.FileSize());
+                  done.path.c_str(), size, item.record.FileSize());
     else
-      std::printf("%s -> %s: Success\n", item.path.c_str(), target.c_str());
+      std::printf("%s -> %s: Success\n", item.path.c_str(), done.path.c_str());
     if (!options.reportPath.empty()) {
       DfxmlReport::FileObject file;
       file.filename = item.path;
-      file.outputPath = target;
+      file.outputPath = done.path;
       file.filesize = size;
-      file.deleted = item.record.IsDeleted();
+      file.deleted = StateOf(item.record) != FindState::Live;
       file.writeTime = item.record.WriteTime();
       file.creationTime = item.record.CreationTime();
       file.accessTime = item.record.AccessTime();
-      file.sha256 = Sha256OfFile(target);
+      file.sha256 = Sha256OfFile(done.path);
       file.engine = EngineNameOf(item.record);
+      file.state = StateName(StateOf(item.record));
+      file.foundBy = FoundByNames(engine, item.record);
+      file.timeSource = TimeSourceName(done.timeSource);
+      if (done.timeSource == TimeSource::Exif) file.writeTime = done.writeTime;
       uint64_t sector = 0;
       // Only a file in one piece has a known run: its clusters follow its first one.
       if (FirstDataSector(item.record, sector) && size > 0 && size <= item.record.ClusterSize())

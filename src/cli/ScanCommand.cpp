@@ -10,6 +10,7 @@
 #include "cli/RunOptions.h"
 #include "output/DfxmlReport.h"
 #include "platform/PlatformError.h"
+#include "scan/FoundFileIdentity.h"
 
 namespace salvora::cli {
 namespace {
@@ -24,11 +25,15 @@ const char kUsage[] =
     "              on a terminal, start afresh otherwise)\n"
     "  --types     list only the files of these kinds, as the file-type page chooses them\n"
     "  --ext       list only files with these extensions (jpg,png)\n"
-    "  --tree      one line per folder and file (default): type (d folder, f file), deleted or\n"
-    "              live, content check (ok, or bad when the first sector does not match the\n"
-    "              extension; bad-sectors when its data touch an area the image's map calls\n"
-    "              unreadable; - for folders), size, written, created and accessed times, path\n"
-    "  --json      one object per record instead\n"
+    "  --tree      one line per folder and file (default): type (d folder, f file), state (live,\n"
+    "              deleted, lost: rebuilt from metadata found in free space, or carved: found\n"
+    "              by its content), content check (ok, or bad when the first sector does not\n"
+    "              match the extension; bad-sectors when its data touch an area the image's map\n"
+    "              calls unreadable; - for folders), size, written, created and accessed\n"
+    "              times, path. A file several engines found is listed once; carved files are\n"
+    "              listed under /Carved files/\n"
+    "  --json      one object per record instead, with its state and found_by (the engines\n"
+    "              that found it)\n"
     "  --map FILE  the GNU ddrescue map of an image made from a failing medium (default: the\n"
     "              image's name with .map for its extension, or with .map added, when present);\n"
     "              its unreadable areas read as bad sectors and the files touching them are marked\n"
@@ -41,7 +46,7 @@ const char* CheckText(const FoundFileRecord& r, bool badSectors) {
 void PrintItem(const FoundItem& item, bool badSectors) {
   const FoundFileRecord& r = item.record;
   std::printf("%s %-7s %-3s %12" PRIu64 "  %-19s  %-19s  %-19s  %s\n", r.IsFolder() ? "d" : "f",
-              r.IsDeleted() ? "deleted" : "live", CheckText(r, badSectors), r.FileSize(),
+              StateName(StateOf(r)), CheckText(r, badSectors), r.FileSize(),
               FormatRecordTime(r.WriteTime()).c_str(), FormatRecordTime(r.CreationTime()).c_str(),
               FormatRecordTime(r.AccessTime()).c_str(), item.path.c_str());
 }
@@ -50,18 +55,27 @@ std::string JsonTime(uint64_t fileTime) {
   return fileTime == 0 ? "null" : JsonString(DfxmlReport::IsoTime(fileTime));
 }
 
-void PrintJsonItem(const FoundItem& item, const std::string& source, bool first, bool badSectors) {
+std::string JsonList(const std::vector<std::string>& items) {
+  std::string text = "[";
+  for (size_t i = 0; i < items.size(); ++i) text += (i ? ", " : "") + JsonString(items[i]);
+  return text + "]";
+}
+
+void PrintJsonItem(const FoundItem& item, IFileRecoveryParse& engine, const std::string& source, bool first,
+                   bool badSectors) {
   const FoundFileRecord& r = item.record;
   uint64_t sector = 0;
   std::string firstSector = FirstDataSector(r, sector) ? std::to_string(sector) : "null";
   std::printf("%s\n  {\"path\": %s, \"name\": %s, \"folder\": %s, \"size\": %" PRIu64
               ", \"written\": %s, \"created\": %s, \"accessed\": %s, \"engine\": %s, \"deleted\": %s, "
-              "\"contentCheck\": %s, \"badSectors\": %s, \"firstSector\": %s, \"entrySector\": %" PRIu64
+              "\"state\": %s, \"found_by\": %s, \"contentCheck\": %s, \"badSectors\": %s, \"firstSector\": %s, "
+              "\"entrySector\": %" PRIu64
               ", \"source\": %s}",
               first ? "" : ",", JsonString(item.path).c_str(), JsonString(std::string(r.Name())).c_str(),
               r.IsFolder() ? "true" : "false", r.FileSize(), JsonTime(r.WriteTime()).c_str(),
               JsonTime(r.CreationTime()).c_str(), JsonTime(r.AccessTime()).c_str(),
               JsonString(EngineNameOf(r)).c_str(), r.IsDeleted() ? "true" : "false",
+              JsonString(StateName(StateOf(r))).c_str(), JsonList(FoundByNames(engine, r)).c_str(),
               r.IsFolder() ? "null" : r.ContentCheck() ? "true" : "false", badSectors ? "true" : "false",
               firstSector.c_str(), r.EntrySector(),
               JsonString(source).c_str());
@@ -104,7 +118,8 @@ int RunScan(const Args& args) {
   if (options.json) {
     std::printf("[");
     for (size_t i = 0; i < items.size(); ++i)
-      PrintJsonItem(items[i], session.sources()[items[i].source].label, i == 0, badSectors[i]);
+      PrintJsonItem(items[i], *session.sources()[items[i].source].engine, session.sources()[items[i].source].label,
+                    i == 0, badSectors[i]);
     std::printf("%s]\n", items.empty() ? "" : "\n");
   } else {
     std::printf("# type state   chk         size  written              created              accessed             path\n");

@@ -64,8 +64,13 @@ std::string DfxmlReport::ToXml() const {
       x << "    </byte_runs>\n";
     }
     if (!f.sha256.empty()) x << "    <hashdigest type=\"sha256\">" << f.sha256 << "</hashdigest>\n";
-    x << "    <salvora:output xmlns:salvora=\"urn:salvora\" engine=\"" << Escape(f.engine) << "\">"
-      << Escape(f.outputPath) << "</salvora:output>\n";
+    std::string foundBy;
+    for (const auto& engine : f.foundBy) foundBy += (foundBy.empty() ? "" : " ") + engine;
+    x << "    <salvora:output xmlns:salvora=\"urn:salvora\" engine=\"" << Escape(f.engine) << "\"";
+    if (!f.state.empty()) x << " state=\"" << Escape(f.state) << "\"";
+    if (!foundBy.empty()) x << " found_by=\"" << Escape(foundBy) << "\"";
+    if (!f.timeSource.empty()) x << " times_from=\"" << Escape(f.timeSource) << "\"";
+    x << ">" << Escape(f.outputPath) << "</salvora:output>\n";
     x << "  </fileobject>\n";
   }
   x << "</dfxml>\n";

@@ -27,6 +27,9 @@ class DfxmlReport {
     std::vector<ByteRun> byteRuns;
     std::string sha256;
     std::string engine;
+    std::string state;                 // live, deleted, lost or carved
+    std::vector<std::string> foundBy;  // every engine that found it
+    std::string timeSource;            // where the written file's times came from ("": none given)
   };
 
   DfxmlReport(std::string source, std::string commandLine);

@@ -3,6 +3,7 @@
 #include <deque>
 
 #include "output/OutputFiles.h"
+#include "output/RecoveredFileFinish.h"
 #include "output/RecoveredName.h"
 #include "output/UniquePath.h"
 #include "platform/ErrorCodes.h"
@@ -64,6 +65,7 @@ int RecoverFolderTree(const FoundFileRecord& folder, const std::string& destinat
       }
       const int rc = recover(child, path);
       if (rc == kScanCancelled) return rc;
+      if (rc == 0) FinishRecoveredFile(child, path);
       if (rc != 0 && result == 0) result = rc;
     }
   }

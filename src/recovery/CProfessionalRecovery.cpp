@@ -448,6 +448,7 @@ int CProfessionalRecovery::Scan(const char*) {
   auto& catalogue = ScanLogCatalogue::Instance();
   started_ = false;
   checkpoints_ = 0;
+  results_.Clear();
   if (resume_) {
     // Whoever started this scan may have opened a new session since the source was opened; the
     // engines must reopen their logs in the saved session's folder, so look it up again.
@@ -509,37 +510,11 @@ IFileRecoveryParse* CProfessionalRecovery::EngineFor(const FoundFileRecord& reco
 
 int CProfessionalRecovery::ListChildren(const FoundFileRecord* folder, int depth,
                                         std::vector<FoundFileRecord>& children) {
-  if (!folder && depth != 0) return kInvalidParameter;
-  if (!folder) {
-    if (fast_) fast_->ListChildren(nullptr, 0, children);
-    deepFat_.ListChildren(nullptr, 0, children);
-    deepNtfs_.ListChildren(nullptr, 0, children);
-    carving_.ListChildren(nullptr, 0, children);
-    SortRecords(children);
-    return 0;
-  }
-  IFileRecoveryParse* engine = EngineFor(*folder);
-  if (!engine || folder->EngineKind() == uint32_t(EngineKind::FileType)) return 0;
-  int rc = engine->ListChildren(folder, depth, children);
-  SortRecords(children);
-  return rc;
+  return ListMerged(folder, depth, children);
 }
 
 int CProfessionalRecovery::CountFiles(const FoundFileRecord* folder, int depth, int& count) {
-  if (!folder && depth != 0) return kInvalidParameter;
-  if (!folder) {
-    count = 0;
-    for (IFileRecoveryParse* engine :
-         {fast_.get(), static_cast<IFileRecoveryParse*>(&deepFat_),
-          static_cast<IFileRecoveryParse*>(&deepNtfs_), static_cast<IFileRecoveryParse*>(&carving_)}) {
-      int part = 0;
-      if (engine && engine->CountFiles(nullptr, 0, part) == 0) count += part;
-    }
-    return 0;
-  }
-  IFileRecoveryParse* engine = EngineFor(*folder);
-  if (!engine || folder->EngineKind() == uint32_t(EngineKind::FileType)) return 0;
-  return engine->CountFiles(folder, depth, count);
+  return CountMerged(folder, depth, count);
 }
 
 uint64_t CProfessionalRecovery::GetFoundCount() {
@@ -550,9 +525,7 @@ uint64_t CProfessionalRecovery::GetFoundCount() {
 int CProfessionalRecovery::GetFullPath(const FoundFileRecord* record, std::string& path,
                                        int maxChars) {
   if (!record) return kInvalidParameter;
-  IFileRecoveryParse* engine = EngineFor(*record);
-  if (!engine || record->EngineKind() == uint32_t(EngineKind::FileType)) return 0;
-  return engine->GetFullPath(record, path, maxChars);
+  return FullPathMerged(*record, path, maxChars);
 }
 
 int CProfessionalRecovery::RecoverFile(const FoundFileRecord* record, const std::string& destination,

@@ -10,6 +10,7 @@
 #include "ntfs/CProfessionalNtfsRecovery.h"
 #include "scan/DeepSectorLog.h"
 #include "scan/IFileRecoveryParse.h"
+#include "scan/ResultSet.h"
 #include "scan/ScanCheckpoint.h"
 #include "scan/ScanSessionEntry.h"
 #include "storage/SectorReader.h"
@@ -75,6 +76,14 @@ class CProfessionalRecovery : public IFileRecoveryParse {
   // Checkpoints made by the last Scan, the final save included.
   uint64_t CheckpointsMade() const { return checkpoints_; }
 
+  // The listings, counts, paths and the search show every found file once (see ResultSet);
+  // carved files are listed in a folder of their own at the top.
+  static constexpr const char* kCarvedFolderName = "Carved files";
+  // The engines that found the record's file or folder.
+  EngineSet FoundBy(const FoundFileRecord& record);
+  // The result set of the last scan, built from the engines' logs on first use.
+  const ResultSet& Results();
+
  private:
   struct Range {
     uint64_t start = 0;   // relative to the partition
@@ -109,6 +118,12 @@ class CProfessionalRecovery : public IFileRecoveryParse {
   void OfferAgain(const DeepSectorEntry& entry, std::vector<uint8_t>& buffer);
   // Absolute first data sector of a file-system record, or false when it has none.
   bool FirstDataSector(const FoundFileRecord& record, uint64_t& sector);
+  // The merged views (CProfessionalRecoveryResults.cpp).
+  int ListMerged(const FoundFileRecord* folder, int depth, std::vector<FoundFileRecord>& children);
+  int CountMerged(const FoundFileRecord* folder, int depth, int& count);
+  int FullPathMerged(const FoundFileRecord& record, std::string& path, int maxChars);
+  void AppendShown(std::vector<FoundFileRecord>& from, std::vector<FoundFileRecord>& to);
+  FoundFileRecord CarvedFolder() const;
 
   int diskNumber_ = -1;
   uint64_t start_ = 0;
@@ -121,6 +136,7 @@ class CProfessionalRecovery : public IFileRecoveryParse {
   CProfessionalNtfsRecovery deepNtfs_;
   CFileTypeRecovery carving_;
   std::unique_ptr<IFileRecoveryParse> fast_;
+  ResultSet results_;
 
   ScanProgressCallback scanCallback_ = nullptr;
   RecoveryProgressCallback recoveryCallback_ = nullptr;

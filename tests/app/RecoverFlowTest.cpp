@@ -150,6 +150,30 @@ TEST_F(RecoverFlowTest, CardPhotosArriveInThePhotoFolderWithUniqueNamesAndTheirO
   EXPECT_EQ(seen->height, 240);
 }
 
+// A card with finds of every engine: the browser offers each found picture once, as many as the
+// command line's listing of the same kinds, and says what each find is.
+TEST_F(RecoverFlowTest, BrowserCountsEachFindOnceLikeTheCommandLineAndShowsItsState) {
+  if (!test::HaveTool("python3")) GTEST_SKIP();
+  card = test::FixturePath("sweep-card.img");
+  cardHash = test::Sha256File(card);
+  auto w = ScanCard();
+  std::string cli;
+  ASSERT_EQ(test::RunCommand("SALVORA_DATA_DIR='" + data.path() + "/cli' '" + test::CliPath() + "' scan --fresh '" + card +
+                                 "' --types photo,audio,video --json 2>/dev/null | python3 -c \"import json,sys; "
+                                 "print(sum(not o['folder'] for o in json.load(sys.stdin)))\"",
+                             &cli), 0);
+  EXPECT_EQ(std::to_string(w->FoundRecords().size()) + "\n", cli);
+  std::set<std::string> names;
+  for (const auto& r : w->FoundRecords()) EXPECT_TRUE(names.insert(std::string(r.Name())).second) << r.Name();
+  ui::CTreeUI* tree = Tree(*w);
+  tree->setCurrentItem(tree->FindNode(QStringLiteral("jpg")));
+  test::Settle();
+  auto* list = w->Find<ui::CListExUI>(QStringLiteral("FileList"));
+  QStringList states;
+  for (int r = 0; r < list->RowCount(); ++r) states << list->Row(r)->text(list->ColumnIndex(QStringLiteral("State")));
+  for (const char* id : {"MSG0811", "MSG0812", "MSG0813"}) EXPECT_TRUE(states.contains(Msg(id))) << id << states.join(',').toStdString();
+}
+
 TEST_F(RecoverFlowTest, PreviewOfAFoundPhotoShowsItFromItsOriginalBytes) {
   auto w = ScanCard();
   Tree(*w)->setCurrentItem(Tree(*w)->FindNode(QStringLiteral("jpg")));

@@ -162,10 +162,11 @@ class ScanInterruptTest : public ::testing::Test {
   }
   static std::string Image() { return image_->File("nofs.img"); }
   static const std::string& Uninterrupted() { return *uninterrupted_; }
-  // The listing every interrupted scan must end with: each planted file once.
+  // The listing every interrupted scan must end with: each planted file once, in the folder of
+  // carved files.
   static bool UninterruptedListsThePlantedFiles() {
     return uninterrupted_ &&
-           uninterrupted_->find("# " + std::to_string(kPlantedFiles) + " files in 0 folders") != std::string::npos;
+           uninterrupted_->find("# " + std::to_string(kPlantedFiles) + " files in 1 folders") != std::string::npos;
   }
 
   static test::TempDir* image_;

@@ -169,9 +169,10 @@ TEST_F(AdvancedScanImage, FatCardListsDeletedLostAndCarvedFiles) {
   }
   ExpectRecovers(*scan.engine, lost[1]->record, src + "Sunset over the bay.jpg", out_);
 
-  // Pictures that nothing points at any more: carving only, named by their sectors.
+  // Pictures that nothing points at any more: carving only, named by their sectors, in the folder
+  // of carved files.
   for (const auto& [name, sector] : ReadManifest(FixturePath("sweep-card.manifest"))) {
-    std::string carved = "/" + std::to_string(sector) + name.substr(name.rfind('.'));
+    std::string carved = "/Carved files/" + std::to_string(sector) + name.substr(name.rfind('.'));
     const Found* f = FindPath(all, carved);
     ASSERT_NE(f, nullptr) << carved;
     EXPECT_EQ(f->record.EngineKind(), uint32_t(EngineKind::FileType));
@@ -184,17 +185,24 @@ TEST_F(AdvancedScanImage, FatCardListsDeletedLostAndCarvedFiles) {
   uint64_t freeSectors = 0;
   for (const auto& r : ranges) freeSectors += r.second;
   EXPECT_EQ(scan.pro->LastPosition().totalSwept, freeSectors);
-  size_t carved = 0;
+  size_t carved = 0, carvedToo = 0, files = 0;
   for (const auto& f : all) {
-    if (f.record.EngineKind() != uint32_t(EngineKind::FileType)) continue;
+    files += f.record.IsFolder() ? 0 : 1;
+    carvedToo += f.record.EngineKind() != uint32_t(EngineKind::FileType) &&
+                 (scan.pro->FoundBy(f.record) & EngineBit(EngineKind::FileType));
+    if (f.record.EngineKind() != uint32_t(EngineKind::FileType) || f.record.IsFolder()) continue;
     ++carved;
     bool inside = false;
     for (const auto& [start, length] : ranges)
       inside = inside || (f.record.EntrySector() >= start && f.record.EntrySector() < start + length);
     EXPECT_TRUE(inside) << f.path;
   }
-  EXPECT_EQ(carved, 7u) << "five deleted pictures and the two lost ones";
-  EXPECT_EQ(scan.engine->GetFoundCount(), all.size());
+  // The five deleted pictures carving found as well are listed once, by their file-system records.
+  EXPECT_EQ(carved, 2u) << "the two lost pictures";
+  EXPECT_EQ(carvedToo, 5u);
+  int counted = 0;
+  ASSERT_EQ(scan.engine->CountFiles(nullptr, 0, counted), 0);
+  EXPECT_EQ(size_t(counted), files);
   EXPECT_EQ(test::Sha256File(image), before);
 }
 
@@ -202,14 +210,15 @@ TEST_F(AdvancedScanImage, SearchListsAPictureThatTwoEnginesFoundOnce) {
   AdvancedScan scan(FixturePath("sweep-card.img"));
   ASSERT_EQ(scan.result, 0);
   auto all = Walk(*scan.engine);
-  // The browser lists both finds: the FAT record and the carved file at the same sector.
+  // The tree lists the FAT record only; the carved file at the same sector is the same file.
   const Found* jpg = FindPath(all, "/dcim/100cam/!mg_0002.jpg");
   const Found* thm = FindPath(all, "/dcim/100cam/!vi_0003.thm");
   ASSERT_TRUE(jpg && thm);
   const uint64_t jpgSector = FatFirstSector(jpg->record, 512);
   const uint64_t thmSector = FatFirstSector(thm->record, 512);
-  ASSERT_NE(FindPath(all, "/" + std::to_string(jpgSector) + ".jpg"), nullptr);
-  ASSERT_NE(FindPath(all, "/" + std::to_string(thmSector) + ".jpg"), nullptr);
+  EXPECT_EQ(FindPath(all, "/Carved files/" + std::to_string(jpgSector) + ".jpg"), nullptr);
+  EXPECT_EQ(FindPath(all, "/Carved files/" + std::to_string(thmSector) + ".jpg"), nullptr);
+  EXPECT_NE(scan.pro->FoundBy(jpg->record) & EngineBit(EngineKind::FileType), 0u);
 
   std::vector<FoundFileRecord> found;
   ASSERT_EQ(scan.engine->SearchByExtension("*.jpg|*.thm|*.png|", found), 0);
@@ -225,10 +234,9 @@ TEST_F(AdvancedScanImage, SearchListsAPictureThatTwoEnginesFoundOnce) {
   EXPECT_EQ(names.count("!unset over the bay.jpg"), 1u);
   for (const auto& [name, sector] : ReadManifest(FixturePath("sweep-card.manifest")))
     EXPECT_EQ(names.count(std::to_string(sector) + name.substr(name.rfind('.'))), 1u) << name;
-  // A picture that the fast and the deep FAT engine both found is listed by each: the search
-  // folds only carved files into the file systems' finds.
-  EXPECT_EQ(names.count("!arty.jpg"), 2u);
-  EXPECT_EQ(found.size(), 8u) << ::testing::PrintToString(names);
+  // A picture that the fast and the deep FAT engine both found is listed once.
+  EXPECT_EQ(names.count("!arty.jpg"), 1u);
+  EXPECT_EQ(found.size(), 7u) << ::testing::PrintToString(names);
 }
 
 TEST_F(AdvancedScanImage, TwoFreeRangesOfAThousandAndFiveHundredSectors) {
@@ -261,10 +269,10 @@ TEST_F(AdvancedScanImage, TwoFreeRangesOfAThousandAndFiveHundredSectors) {
   // The picture in free space is carved; the one inside allocated clusters is not looked at.
   auto manifest = ReadManifest(FixturePath("sweep-tworanges.manifest"));
   auto all = Walk(*scan.engine);
-  const Found* free = FindPath(all, "/" + std::to_string(manifest["free"]) + ".jpg");
+  const Found* free = FindPath(all, "/Carved files/" + std::to_string(manifest["free"]) + ".jpg");
   ASSERT_NE(free, nullptr);
   EXPECT_LT(free->record.FileSize(), 4096u);
-  EXPECT_EQ(FindPath(all, "/" + std::to_string(manifest["used"]) + ".jpg"), nullptr);
+  EXPECT_EQ(FindPath(all, "/Carved files/" + std::to_string(manifest["used"]) + ".jpg"), nullptr);
 }
 
 TEST_F(AdvancedScanImage, ExtVolumeIsSweptWholeAndItsPhotoCarved) {
@@ -300,13 +308,16 @@ TEST_F(AdvancedScanImage, FatVolumeWithFourKibSectorsIsSweptInItsOwnSectors) {
   ASSERT_EQ(deep.size(), 1u);
   EXPECT_EQ(deep[0]->record.EngineKind(), uint32_t(EngineKind::DeepFat));
   ExpectRecovers(*scan.engine, deep[0]->record, src + "BEACH.JPG", out_);
-  // Both pictures are carved too, at the sectors (of 4,096 bytes) where the FAT engines put them.
+  // Both pictures are carved too, at the sectors (of 4,096 bytes) where the FAT engines put them:
+  // so the carved copies are the same files and are not listed again.
   std::vector<FoundFileRecord> found;
   ASSERT_EQ(scan.engine->SearchByExtension("*.jpg|", found), 0);
   EXPECT_EQ(found.size(), 2u);
   size_t carved = 0;
   for (const auto& f : all) carved += f.record.EngineKind() == uint32_t(EngineKind::FileType) ? 1 : 0;
-  EXPECT_EQ(carved, 2u);
+  EXPECT_EQ(carved, 0u);
+  EXPECT_NE(scan.pro->FoundBy(fast->record) & EngineBit(EngineKind::FileType), 0u);
+  EXPECT_NE(scan.pro->FoundBy(deep[0]->record) & EngineBit(EngineKind::FileType), 0u);
 }
 
 // NTFS volumes formatted over, with 512- and 4,096-byte sectors: the old tree comes back from the
@@ -407,10 +418,11 @@ std::multiset<std::string> FileNames(const std::vector<Found>& all) {
   return out;
 }
 
-size_t DeepRecords(const std::vector<Found>& all) {
+// Listed finds a deep engine made (alone, or as well as the fast engine).
+size_t DeepRecords(CProfessionalRecovery& pro, const std::vector<Found>& all) {
   size_t n = 0;
   for (const auto& f : all)
-    n += f.record.EngineKind() == uint32_t(EngineKind::DeepFat) || f.record.EngineKind() == uint32_t(EngineKind::DeepNtfs);
+    n += (pro.FoundBy(f.record) & (EngineBit(EngineKind::DeepFat) | EngineBit(EngineKind::DeepNtfs))) != 0;
   return n;
 }
 
@@ -430,12 +442,13 @@ class AdvancedScanResume : public AdvancedScanImage, public ::testing::WithParam
 TEST_P(AdvancedScanResume, EveryRecordFoundBeforeTheCancelIsListedAfterTheResume) {
   const std::string image = FixturePath(GetParam());
   std::vector<Found> whole;
+  size_t deepTotal = 0;
   {
     AdvancedScan scan(image);
     ASSERT_EQ(scan.result, 0);
     whole = Walk(*scan.engine);
+    deepTotal = DeepRecords(*scan.pro, whole);
   }
-  const size_t deepTotal = DeepRecords(whole);
   ASSERT_GT(deepTotal, 2u);
   // The latest cut that still leaves deep records after it: a folder met before it and files
   // met after it, where the fixture allows.
@@ -444,7 +457,7 @@ TEST_P(AdvancedScanResume, EveryRecordFoundBeforeTheCancelIsListedAfterTheResume
     ForgetSavedScans();
     AdvancedScan scan(image, k);
     ASSERT_EQ(scan.result, ScanCancelled) << "the sweep ended before the deep records were all found";
-    const size_t deep = DeepRecords(Walk(*scan.engine));
+    const size_t deep = DeepRecords(*scan.pro, Walk(*scan.engine));
     if (deep == deepTotal) break;
     if (deep > 0) chosen = k;
   }

@@ -35,12 +35,20 @@ int OnProgress(void* user, int percent, int weight, int, uint64_t, uint64_t, uin
   return 0;
 }
 
-// name -> size of every record at the root of a finished scan.
+// name -> size of every file at the root of a finished scan and in its folder of carved files.
 std::map<std::string, uint64_t> RootListing(IFileRecoveryParse& engine) {
   std::vector<FoundFileRecord> children;
   EXPECT_EQ(engine.ListChildren(nullptr, 0, children), 0);
+  std::vector<FoundFileRecord> carved;
+  for (const auto& r : children) {
+    if (r.IsFolder() && r.Name() == CProfessionalRecovery::kCarvedFolderName) {
+      EXPECT_EQ(engine.ListChildren(&r, 1, carved), 0);
+    }
+  }
+  children.insert(children.end(), carved.begin(), carved.end());
   std::map<std::string, uint64_t> out;
-  for (const auto& r : children) out[std::string(r.Name())] = r.FileSize();
+  for (const auto& r : children)
+    if (!r.IsFolder()) out[std::string(r.Name())] = r.FileSize();
   return out;
 }
 

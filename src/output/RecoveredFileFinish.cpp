@@ -1,0 +1,117 @@
+#include "output/RecoveredFileFinish.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+
+#include "output/ExifFacts.h"
+#include "output/Id3Tags.h"
+#include "output/MovieTime.h"
+#include "output/OutputFiles.h"
+#include "output/RecoveredName.h"
+#include "output/UniquePath.h"
+#include "platform/Clock.h"
+#include "platform/TextEncoding.h"
+#include "scan/EngineTypes.h"
+#include "scan/ExtensionLists.h"
+
+namespace salvora {
+namespace {
+
+// Room for "(n)" and the extension within the 255 bytes most file systems allow.
+constexpr size_t kMaxStemBytes = 200;
+
+std::string DateText(uint64_t fileTime) {
+  const time_t t = time_t(platform::FileTimeToUnix(fileTime));
+  std::tm tm{};
+  if (!gmtime_r(&t, &tm)) return {};
+  char text[80];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d-%02d-%02d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
+                tm.tm_hour, tm.tm_min, tm.tm_sec);
+  return text;
+}
+
+std::string Joined(const std::string& a, const std::string& separator, const std::string& b) {
+  if (a.empty()) return b;
+  if (b.empty()) return a;
+  return a + separator + b;
+}
+
+timespec TimeSpecOf(uint64_t fileTime) {
+  timespec ts{};
+  if (fileTime == 0) {
+    ts.tv_nsec = UTIME_OMIT;
+    return ts;
+  }
+  ts.tv_sec = time_t(platform::FileTimeToUnix(fileTime));
+  ts.tv_nsec = long((fileTime % 10000000) * 100);
+  return ts;
+}
+
+// Moves the file to a free name beside it; never replaces what is there.
+std::string RenameBeside(const std::string& path, const std::string& name) {
+  const std::string wanted = MakeUniquePath(ParentOf(path) + "/" + name);
+  if (wanted.empty() || wanted == path) return path;
+  if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, wanted.c_str(), RENAME_NOREPLACE) != 0) return path;
+  return wanted;
+}
+
+}  // namespace
+
+const char* TimeSourceName(TimeSource source) {
+  switch (source) {
+    case TimeSource::None: return "";
+    case TimeSource::FileSystem: return "file-system";
+    case TimeSource::Exif: return "exif";
+  }
+  return "";
+}
+
+std::string CarvedFileName(const std::string& path, std::string_view extension, uint64_t& exifTime) {
+  exifTime = 0;
+  std::string stem;
+  if (extension == "jpg" || extension == "tif") {
+    ExifFacts exif;
+    if (ReadExifFacts(path, exif)) {
+      exifTime = exif.taken;
+      stem = Joined(exif.taken ? DateText(exif.taken) : std::string(), " ", exif.model);
+    }
+  } else if (extension == "mp3") {
+    Id3Tags tags;
+    if (ReadId3Tags(path, tags)) stem = Joined(tags.artist, " - ", tags.title);
+  } else if (extension == "mp4" || extension == "mov" || extension == "m4v" || extension == "3gp") {
+    if (const uint64_t created = ReadMovieCreationTime(path)) stem = DateText(created);
+  }
+  if (stem.empty()) return {};
+  return SanitiseRecoveredName(platform::TruncateUtf8(stem, kMaxStemBytes)) + "." + std::string(extension);
+}
+
+FinishedFile FinishRecoveredFile(const FoundFileRecord& record, const std::string& path) {
+  FinishedFile done;
+  done.path = path;
+  if (record.EngineKind() == uint32_t(EngineKind::FileType)) {
+    const std::string extension = LowerExtensionOf(record.Name());
+    uint64_t exifTime = 0;
+    const std::string name = CarvedFileName(path, extension, exifTime);
+    if (!name.empty()) done.path = RenameBeside(path, name);
+    if (exifTime != 0) {
+      done.writeTime = exifTime;
+      done.timeSource = TimeSource::Exif;
+    }
+  } else if (record.WriteTime() != 0) {
+    done.writeTime = record.WriteTime();
+    done.accessTime = record.AccessTime();
+    done.timeSource = TimeSource::FileSystem;
+  }
+  if (done.timeSource != TimeSource::None) {
+    const timespec times[2] = {TimeSpecOf(done.accessTime), TimeSpecOf(done.writeTime)};
+    if (::utimensat(AT_FDCWD, done.path.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) done.timeSource = TimeSource::None;
+  }
+  return done;
+}
+
+}  // namespace salvora

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "scan/EngineTypes.h"
+#include "scan/FoundFileRecord.h"
+
+// What makes two finds of one scan the same file, and what kind of find a record is.
+namespace salvora {
+
+// The data a found file points at: its first data sector on the source (absolute) and its size.
+// Two engines that read the same file point at the same data, whatever name each gave it.
+struct FoundFileIdentity {
+  uint64_t sector = 0;
+  uint64_t size = 0;
+  auto operator<=>(const FoundFileIdentity&) const = default;
+};
+
+// The absolute first sector of a FAT record's first cluster (a file's data, a folder's
+// directory), in sectors of sectorSize bytes; false for other engines' records and for records
+// without a cluster.
+bool FatFirstDataSector(const FoundFileRecord& record, uint32_t sectorSize, uint64_t& sector);
+
+// What a find is, for the user: still on the volume, a deleted entry of the live file system,
+// rebuilt from metadata found in free space, or recognised by its content alone.
+enum class FindState { Live, Deleted, Lost, Carved };
+
+FindState StateOf(const FoundFileRecord& record);
+// "live", "deleted", "lost" or "carved".
+const char* StateName(FindState state);
+
+// A set of engines, one bit per EngineKind.
+using EngineSet = uint32_t;
+constexpr EngineSet EngineBit(EngineKind kind) { return EngineSet(1) << uint32_t(kind); }
+constexpr EngineSet kAllEngines = 0x1F;
+
+}  // namespace salvora

@@ -1,0 +1,245 @@
+#include "scan/ResultSet.h"
+
+#include <algorithm>
+
+
+namespace salvora {
+namespace {
+
+// A file without data of its own (empty, or no first cluster) is known by the sector holding
+// its entry: both FAT engines read the same entry there.
+constexpr uint64_t kNoDataSize = UINT64_MAX;
+
+bool IsFat(uint32_t kind) {
+  return kind == uint32_t(EngineKind::FastFat) || kind == uint32_t(EngineKind::DeepFat);
+}
+
+// Up to four characters of the lower-case extension; longer ones differ in their first four
+// often enough for this comparison, which only ever confirms a match already made by sector.
+uint32_t ExtensionCode(std::string_view name) {
+  const size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos) return 0;
+  uint32_t code = 0;
+  for (size_t i = 0; dot + 1 + i < name.size() && i < 4; ++i) {
+    const char c = name[dot + 1 + i];
+    code |= uint32_t(uint8_t(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c)) << (8 * i);
+  }
+  return code;
+}
+
+constexpr uint32_t kThm = 't' | 'h' << 8 | 'm' << 16;
+constexpr uint32_t kJpg = 'j' | 'p' << 8 | 'g' << 16;
+
+bool SameFileByExtension(uint32_t fileSystem, uint32_t carved) {
+  return fileSystem == carved || (fileSystem == kThm && carved == kJpg);
+}
+
+bool ByIdentity(const auto& a, const auto& b) {
+  return a.sector != b.sector ? a.sector < b.sector : a.size < b.size;
+}
+
+// Calls visit(record) for every record of the log, in record order. 0 or the read error.
+template <typename Visit>
+int EachRecord(FoundFileStore& store, Visit visit) {
+  FoundFileRecord record;
+  for (uint32_t n = 1; n <= store.TotalRecords(); ++n) {
+    if (int rc = store.ReadRecord(n, record); rc != 0) return rc;
+    visit(n, record);
+  }
+  return 0;
+}
+
+}  // namespace
+
+void ResultSet::Clear() {
+  built_ = false;
+  for (auto& flags : flags_) FlagVector().swap(flags);
+  std::vector<FileEntry>().swap(files_);
+  fastFatFolders_.clear();
+  fastNtfsRecords_.clear();
+  aliasedFolders_.clear();
+  mergedLists_.clear();
+}
+
+ResultSet::FlagVector& ResultSet::FlagsOf(uint32_t engineKind) { return flags_[engineKind < 5 ? engineKind : 4]; }
+
+const ResultSet::FlagVector* ResultSet::FlagsOf(uint32_t engineKind) const {
+  return engineKind < 5 ? &flags_[engineKind] : nullptr;
+}
+
+bool ResultSet::Shows(uint32_t engineKind, uint32_t recordNumber) const {
+  const FlagVector* flags = FlagsOf(engineKind);
+  return !flags || recordNumber >= flags->size() || ((*flags)[recordNumber] & kHidden) == 0;
+}
+
+EngineSet ResultSet::FoundBy(const FoundFileRecord& record) const {
+  const EngineSet own = record.EngineKind() < 5 ? EngineBit(EngineKind(record.EngineKind())) : 0;
+  const FlagVector* flags = FlagsOf(record.EngineKind());
+  if (!flags || record.RecordNumber() >= flags->size()) return own;
+  return own | ((*flags)[record.RecordNumber()] & kAllEngines);
+}
+
+uint32_t ResultSet::FastFolderOf(uint32_t deepKind, uint32_t objectId) const {
+  auto it = aliasedFolders_.find(uint64_t(deepKind) << 32 | objectId);
+  return it == aliasedFolders_.end() ? 0 : it->second;
+}
+
+const std::vector<RelationKey>* ResultSet::MergedLists(const FoundFileRecord& fastFolder) const {
+  const uint32_t kind = fastFolder.EngineKind();
+  if (kind != uint32_t(EngineKind::FastFat) && kind != uint32_t(EngineKind::FastNtfs)) return nullptr;
+  auto it = mergedLists_.find(fastFolder.RecordNumber());
+  return it == mergedLists_.end() ? nullptr : &it->second;
+}
+
+void ResultSet::AddFoundBy(uint32_t owner, EngineSet engines) {
+  FlagVector& flags = FlagsOf(owner >> kOwnerShift);
+  const uint32_t number = owner & kNumberMask;
+  if (number < flags.size()) flags[number] |= uint8_t(engines);
+}
+
+bool ResultSet::IdentityOf(const FoundFileRecord& record, const FirstSectorOf& firstSector,
+                           bool readNtfs, FoundFileIdentity& identity) const {
+  uint64_t sector = 0;
+  if (IsFat(record.EngineKind())) {
+    if (record.FileSize() != 0 && FatFirstDataSector(record, sectorSize_, sector)) {
+      identity = {sector, record.FileSize()};
+    } else {
+      identity = {record.EntrySector(), kNoDataSize};
+    }
+    return true;
+  }
+  if (!readNtfs || record.FileSize() == 0 || !firstSector || !firstSector(record, sector)) return false;
+  identity = {sector, record.FileSize()};
+  return true;
+}
+
+int ResultSet::ReadFast(FoundFileStore& store, const FirstSectorOf& firstSector, bool wantNtfsSectors) {
+  FlagsOf(uint32_t(EngineKind::FastFat)).assign(size_t(store.TotalRecords()) + 1, 0);
+  FlagsOf(uint32_t(EngineKind::FastNtfs)).assign(size_t(store.TotalRecords()) + 1, 0);
+  const int rc = EachRecord(store, [&](uint32_t n, const FoundFileRecord& record) {
+    const uint32_t kind = record.EngineKind();
+    if (kind == uint32_t(EngineKind::FastNtfs)) {
+      if (record.EntrySector() != 0) fastNtfsRecords_.push_back({record.EntrySector(), record.ObjectId(), n});
+    } else if (record.IsFolder()) {
+      // The fast FAT scan writes its folder records without the partition start.
+      FoundFileRecord placed = record;
+      placed.SetPartitionStart(partitionStart_);
+      uint64_t sector = 0;
+      if (FatFirstDataSector(placed, sectorSize_, sector)) fastFatFolders_.emplace(sector, n);
+    }
+    if (record.IsFolder() || n > kNumberMask) return;
+    FoundFileIdentity identity;
+    if (!IdentityOf(record, firstSector, wantNtfsSectors, identity)) return;
+    files_.push_back({identity.sector, identity.size, ExtensionCode(record.Name()), kind << kOwnerShift | n});
+  });
+  std::stable_sort(files_.begin(), files_.end(), [](const FileEntry& a, const FileEntry& b) { return ByIdentity(a, b); });
+  std::sort(fastNtfsRecords_.begin(), fastNtfsRecords_.end(),
+            [](const NtfsPlace& a, const NtfsPlace& b) { return a.entrySector < b.entrySector; });
+  return rc;
+}
+
+const ResultSet::NtfsPlace* ResultSet::FastNtfsAt(uint64_t entrySector) const {
+  auto it = std::lower_bound(fastNtfsRecords_.begin(), fastNtfsRecords_.end(), entrySector,
+                             [](const NtfsPlace& p, uint64_t s) { return p.entrySector < s; });
+  return it != fastNtfsRecords_.end() && it->entrySector == entrySector ? &*it : nullptr;
+}
+
+ResultSet::FileEntry* ResultSet::FindFastFile(const FoundFileIdentity& identity, size_t fastFiles) {
+  auto end = files_.begin() + std::ptrdiff_t(fastFiles);
+  auto it = std::lower_bound(files_.begin(), end, identity,
+                             [](const FileEntry& e, const FoundFileIdentity& id) { return ByIdentity(e, id); });
+  return it != end && it->sector == identity.sector && it->size == identity.size ? &*it : nullptr;
+}
+
+int ResultSet::ReadDeepFat(FoundFileStore& store, size_t fastFiles) {
+  const uint32_t kind = uint32_t(EngineKind::DeepFat);
+  FlagVector& flags = FlagsOf(kind);
+  flags.assign(size_t(store.TotalRecords()) + 1, 0);
+  return EachRecord(store, [&](uint32_t n, const FoundFileRecord& record) {
+    if (record.IsFolder()) {
+      uint64_t sector = 0;
+      if (!FatFirstDataSector(record, sectorSize_, sector)) return;
+      auto fast = fastFatFolders_.find(sector);
+      if (fast == fastFatFolders_.end()) return;
+      flags[n] |= kHidden;
+      aliasedFolders_[uint64_t(kind) << 32 | record.ObjectId()] = fast->second;
+      FlagsOf(uint32_t(EngineKind::FastFat))[fast->second] |= uint8_t(EngineBit(EngineKind::DeepFat));
+      return;
+    }
+    FoundFileIdentity identity;
+    if (n > kNumberMask || !IdentityOf(record, nullptr, false, identity)) return;
+    if (FileEntry* fast = FindFastFile(identity, fastFiles)) {
+      flags[n] |= kHidden;
+      AddFoundBy(fast->owner, EngineBit(EngineKind::DeepFat));
+      return;
+    }
+    files_.push_back({identity.sector, identity.size, ExtensionCode(record.Name()), kind << kOwnerShift | n});
+  });
+}
+
+int ResultSet::ReadDeepNtfs(FoundFileStore& store, const FirstSectorOf& firstSector, bool wantSectors) {
+  const uint32_t kind = uint32_t(EngineKind::DeepNtfs);
+  FlagVector& flags = FlagsOf(kind);
+  flags.assign(size_t(store.TotalRecords()) + 1, 0);
+  return EachRecord(store, [&](uint32_t n, const FoundFileRecord& record) {
+    const NtfsPlace* fast = record.EntrySector() != 0 ? FastNtfsAt(record.EntrySector()) : nullptr;
+    if (fast && fast->mftRecord == record.ObjectId()) {
+      flags[n] |= kHidden;
+      FlagsOf(uint32_t(EngineKind::FastNtfs))[fast->fastNumber] |= uint8_t(EngineBit(EngineKind::DeepNtfs));
+      if (record.IsFolder()) aliasedFolders_[uint64_t(kind) << 32 | record.ObjectId()] = fast->fastNumber;
+      return;
+    }
+    FoundFileIdentity identity;
+    if (record.IsFolder() || n > kNumberMask || !IdentityOf(record, firstSector, wantSectors, identity)) return;
+    files_.push_back({identity.sector, identity.size, ExtensionCode(record.Name()), kind << kOwnerShift | n});
+  });
+}
+
+int ResultSet::ReadCarved(FoundFileStore& store) {
+  FlagVector& flags = FlagsOf(uint32_t(EngineKind::FileType));
+  flags.assign(size_t(store.TotalRecords()) + 1, 0);
+  return EachRecord(store, [&](uint32_t n, const FoundFileRecord& record) {
+    const uint64_t sector = record.EntrySector();
+    const uint32_t extension = ExtensionCode(record.Name());
+    auto it = std::lower_bound(files_.begin(), files_.end(), sector,
+                               [](const FileEntry& e, uint64_t s) { return e.sector < s; });
+    // The first file-system record in trust order (the fast engine's sort first) stands for it.
+    for (; it != files_.end() && it->sector == sector; ++it) {
+      if (it->size == kNoDataSize || !SameFileByExtension(it->extension, extension)) continue;
+      flags[n] |= kHidden;
+      AddFoundBy(it->owner, EngineBit(EngineKind::FileType));
+      return;
+    }
+  });
+}
+
+void ResultSet::CollectMergedLists(FoundFileStore& store, uint32_t deepKind) {
+  for (const auto& [key, numbers] : store.Relations()) {
+    const uint32_t fastNumber = FastFolderOf(deepKind, RelationKeyParent(key));
+    if (fastNumber != 0) mergedLists_[fastNumber].push_back(key);
+  }
+}
+
+int ResultSet::Build(const Stores& stores, const FirstSectorOf& firstSector) {
+  Clear();
+  // NTFS records say where their data starts only in the file record on the source: read them
+  // only when there are carved files to compare with.
+  const bool wantNtfsSectors = stores.carved && stores.carved->TotalRecords() > 0;
+  int result = 0;
+  auto keep = [&result](int rc) {
+    if (result == 0) result = rc;
+  };
+  if (stores.fast) keep(ReadFast(*stores.fast, firstSector, wantNtfsSectors));
+  const size_t fastFiles = files_.size();
+  if (stores.deepFat) keep(ReadDeepFat(*stores.deepFat, fastFiles));
+  if (stores.deepNtfs) keep(ReadDeepNtfs(*stores.deepNtfs, firstSector, wantNtfsSectors));
+  // Deep finds after the fast ones at the same sector: the fast record stands first.
+  std::stable_sort(files_.begin(), files_.end(), [](const FileEntry& a, const FileEntry& b) { return a.sector < b.sector; });
+  if (stores.carved) keep(ReadCarved(*stores.carved));
+  if (stores.deepFat) CollectMergedLists(*stores.deepFat, uint32_t(EngineKind::DeepFat));
+  if (stores.deepNtfs) CollectMergedLists(*stores.deepNtfs, uint32_t(EngineKind::DeepNtfs));
+  built_ = true;
+  return result;
+}
+
+}  // namespace salvora
