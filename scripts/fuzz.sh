@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for a bounded time (default 30 s), seeded
-# from the fixtures, the shared real images and the kept regression inputs under
+# from the fixtures, the third-party real images and the kept regression inputs under
 # tests/fuzz/regressions/. A seed script may raise the input size limit with a "# max_len: N" line.
 # Fails on any crash, leak or sanitizer report. Usage: scripts/fuzz.sh [SECONDS] [TARGET...]
 set -euo pipefail
@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-30}
 shift || true
 root=$PWD
-shared=$(cd "$root/.." && pwd)/shared/testdata
+shared=$root/tests/third_party
 fixtures=$root/build/fixtures
 bash tests/fixtures/make-all.sh "$fixtures" >/dev/null
 cmake --preset fuzz >/dev/null

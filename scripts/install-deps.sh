@@ -1,21 +1,27 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests, the fixture scripts and the benchmarks need.
-# Idempotent: packages already present are skipped by apt-get.
+# Installs the Debian packages one layer of the work needs, with every layer below it:
+#   build    compiler, libraries and Qt: what building and running the two programs needs
+#   sample   + the tools that make the bundled sample card (the main job)
+#   package  + what building and checking the Debian package needs
+#   test     + the file-system tools, media makers, oracles and helpers of the test suite and benchmarks
+#   fuzz     + clang for the libFuzzer targets
+#   all      every layer (the default: CI and scripts/test.sh)
+# Idempotent: packages already present are skipped. Usage: scripts/install-deps.sh [LAYER]
 set -euo pipefail
+layer=${1:-all}
 
-packages=(
-  # build
+build=(
   build-essential cmake ninja-build pkg-config ccache
-  libgtest-dev libgmock-dev googletest libbenchmark-dev
-<<<<<<< HEAD
-  libblkid-dev libudev-dev libewf-dev
-=======
-  libblkid-dev libudev-dev libexif-dev
->>>>>>> main
+  libblkid-dev libudev-dev libexif-dev zlib1g-dev libewf-dev
   qt6-base-dev qt6-tools-dev qt6-tools-dev-tools libqt6uitools6 libqt6opengl6-dev libgl-dev
-  # fixtures: file systems and partition tables
+)
+sample=(dosfstools mtools imagemagick fonts-liberation)
+package=(dpkg-dev fakeroot lintian desktop-file-utils debootstrap)
+test=(
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  # file systems and partition tables
   dosfstools mtools ntfs-3g e2fsprogs fdisk attr util-linux
-  # fixtures: real media and documents
+  # real media and documents
   imagemagick ffmpeg libimage-exiftool-perl sqlite3 gcab p7zip-full zip gzip
   fonts-liberation fonts-freefont-ttf fonts-dejavu-core mingw-w64
   libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui
@@ -23,9 +29,19 @@ packages=(
   sleuthkit testdisk foremost ewf-tools gddrescue
   # tools used by tests and benchmarks
   xxd python3 time xvfb xauth mplayer strace
-  # fuzzing (clang 16: clang 14 cannot compile libstdc++ 12 range views)
-  clang-16 libclang-rt-16-dev
 )
+# clang 16: clang 14 cannot compile libstdc++ 12 range views
+fuzz=(clang-16 libclang-rt-16-dev)
+
+packages=("${build[@]}")
+case "$layer" in
+  build) ;;
+  sample) packages+=("${sample[@]}") ;;
+  package) packages+=("${sample[@]}" "${package[@]}") ;;
+  test) packages+=("${sample[@]}" "${package[@]}" "${test[@]}") ;;
+  fuzz | all) packages+=("${sample[@]}" "${package[@]}" "${test[@]}" "${fuzz[@]}") ;;
+  *) echo "usage: install-deps.sh [build|sample|package|test|fuzz|all]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
@@ -37,4 +53,4 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
-echo "dependencies installed"
+echo "dependencies installed ($layer)"

@@ -3,7 +3,7 @@
 # AddressSanitizer + UndefinedBehaviorSanitizer). Usage: scripts/test.sh [default|asan ...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh all
 presets=("$@")
 [ ${#presets[@]} -gt 0 ] || presets=(default asan)
 for preset in "${presets[@]}"; do

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <filesystem>
 
 #include "platform/AppDataDir.h"
 #include "scan/ScanLogCatalogue.h"
@@ -22,10 +23,30 @@ std::string ComputeModuleFolder() {
   return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
 }
 
+// The first of the program's own folder and the installed one that holds marker.
+std::string FolderHolding(const std::string& installed, const std::string& marker) {
+  const std::string& module = ModuleFolder();
+  if (std::filesystem::exists(module + marker)) return module;
+  const std::string candidate = module + installed;
+  std::error_code ec;
+  if (std::filesystem::exists(candidate + marker, ec)) return candidate;
+  return module;
+}
+
 }  // namespace
 
 const std::string& ModuleFolder() {
   static const std::string folder = ComputeModuleFolder();
+  return folder;
+}
+
+const std::string& ResourceFolder() {
+  static const std::string folder = FolderHolding("../share/salvora/", "config.ini");
+  return folder;
+}
+
+const std::string& PlayerFolder() {
+  static const std::string folder = FolderHolding("../lib/salvora/", "Player");
   return folder;
 }
 

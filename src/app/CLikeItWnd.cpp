@@ -16,7 +16,7 @@ void CLikeItWnd::Notify(ui::TNotifyUI& msg) {
     ApplySection(LanguageCatalog::Instance().Section("LikeItWnd"));
   } else if (msg.type == u"click") {
     if (msg.senderName == u"okbtn") {
-      ui::OpenDocument(QString::fromStdString(ModuleFolder() + "help/about.html"));
+      ui::OpenDocument(QString::fromStdString(ResourceFolder() + "help/about.html"));
       Close(1);
     } else if (msg.senderName == u"closebtn" || msg.senderName == u"cancelbtn") {
       Close(2);

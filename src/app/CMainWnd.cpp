@@ -652,7 +652,7 @@ void CMainWnd::OnLikeIt() {
 
 void CMainWnd::OpenWebPage(int message) {
   const char* page = message == kMsgFaq ? "faq.html" : message == kMsgAbout ? "about.html" : "help.html";
-  ui::OpenDocument(QString::fromStdString(ModuleFolder() + "help/" + page));
+  ui::OpenDocument(QString::fromStdString(ResourceFolder() + "help/" + page));
 }
 
 void CMainWnd::OnLanguageChanged() {

@@ -18,7 +18,7 @@
 namespace salvora::app {
 
 QString CMainWnd::PlayerFolder() const {
-  return playerFolder_.isEmpty() ? QString::fromStdString(ModuleFolder()) : playerFolder_;
+  return playerFolder_.isEmpty() ? QString::fromStdString(app::PlayerFolder()) : playerFolder_;
 }
 
 std::vector<FoundFileRecord> CMainWnd::ListedRecords() const {

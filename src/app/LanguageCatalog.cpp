@@ -3,6 +3,10 @@
 #include "app/AppPaths.h"
 #include "app/IniFile.h"
 
+#include <unistd.h>
+
+#include <filesystem>
+
 namespace salvora::app {
 
 namespace {
@@ -25,7 +29,7 @@ bool IsPlainName(const std::string& name) {
 
 LanguageCatalog& LanguageCatalog::Instance() {
   auto& slot = Slot();
-  if (!slot) slot = std::make_unique<LanguageCatalog>(ModuleFolder());
+  if (!slot) slot = std::make_unique<LanguageCatalog>(ResourceFolder());
   return *slot;
 }
 
@@ -34,15 +38,21 @@ void LanguageCatalog::ResetInstance(const std::string& moduleFolder) {
 }
 
 LanguageCatalog::LanguageCatalog(const std::string& moduleFolder)
-    : settingsPath_(moduleFolder + "config.ini"), languagesFolder_(moduleFolder + "Languages" + "/") {
+    : shippedPath_(moduleFolder + "config.ini"),
+      settingsPath_(::access(shippedPath_.c_str(), W_OK) == 0 ? shippedPath_ : AppDataFolder() + "/config.ini"),
+      languagesFolder_(moduleFolder + "Languages" + "/") {
   Reload();
 }
 
 void LanguageCatalog::Reload() {
-  current_ = IniFile::ReadString(settingsPath_, "DefaultLanguage", "Default", kDefaultLanguage);
+  // An installed program cannot write its own config.ini: the user's choice then lives in the user's
+  // data folder, and the offered languages still come from the shipped file.
+  const std::string shippedChoice =
+      IniFile::ReadString(shippedPath_, "DefaultLanguage", "Default", kDefaultLanguage);
+  current_ = IniFile::ReadString(settingsPath_, "DefaultLanguage", "Default", shippedChoice);
   if (current_.empty()) current_ = kDefaultLanguage;
   languages_.clear();
-  for (const std::string& line : IniFile::SectionLines(settingsPath_, "Languages")) {
+  for (const std::string& line : IniFile::SectionLines(shippedPath_, "Languages")) {
     std::string name, display;
     IniFile::SplitLine(line, name, display);
     if (!name.empty()) languages_.emplace_back(name, display);
@@ -72,6 +82,10 @@ const std::string& LanguageCatalog::Text(const std::string& section, const std::
 
 bool LanguageCatalog::SetLanguage(const std::string& name) {
   if (!IsPlainName(name)) return false;
+  if (settingsPath_ != shippedPath_) {
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(settingsPath_).parent_path(), ec);
+  }
   if (!IniFile::WriteString(settingsPath_, "DefaultLanguage", "Default", name)) return false;
   Reload();
   return true;

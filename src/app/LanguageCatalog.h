@@ -8,7 +8,7 @@
 
 namespace salvora::app {
 
-// The message catalogue: config.ini beside the program names the current language and the
+// The message catalogue: config.ini among the program's resources names the current language and the
 // offered ones; Languages/<name>.ini holds the texts, one section per window plus "Messages".
 // One process-wide instance, loaded on first use and changed on the interface thread.
 class LanguageCatalog {
@@ -45,7 +45,8 @@ class LanguageCatalog {
  private:
   void LoadLanguageFile();
 
-  std::string settingsPath_;
+  std::string shippedPath_;   // config.ini of the program's resources: the offered languages
+  std::string settingsPath_;  // where the chosen language is written: the shipped file when writable
   std::string languagesFolder_;
   std::string current_;
   LanguageList languages_;

@@ -9,6 +9,7 @@
 #include <ctime>
 #include <iostream>
 
+#include "cli/BootNotice.h"
 #include "cli/Commands.h"
 #include "cli/Interrupt.h"
 #include "cli/ProgressLine.h"
@@ -16,6 +17,7 @@
 #include "platform/Clock.h"
 #include "platform/DiskMap.h"
 #include "platform/PlatformError.h"
+#include "platform/PrivilegedOpen.h"
 #include "recovery/EngineFactory.h"
 #include "scan/ScanLogCatalogue.h"
 #include "storage/DiskEnumerator.h"
@@ -143,7 +145,7 @@ bool EngineSession::AddSource(std::string label, char16_t letter, const SourceAr
     probe = factory.ProbeImage(spec.path);
     if (probe.error == 0) source.engine = factory.CreateForImage(spec.path, letter, !fast);
   } else {
-    probe = factory.ProbeDisk(spec.number, spec.start);
+    probe = factory.ProbeDisk(spec.number, spec.start, spec.count);
     source.onDevice = true;
     platform::DiskDevicePath(spec.number, source.span.diskPath);
     source.span.startByte = spec.start * uint64_t(probe.sectorSize);
@@ -151,15 +153,19 @@ bool EngineSession::AddSource(std::string label, char16_t letter, const SourceAr
     if (probe.error == 0) source.engine = factory.CreateForDisk(spec.number, spec.start, spec.count, letter, !fast);
   }
   if (probe.error != 0) {
-    error = "cannot read " + source.label + ": " + platform::ErrorText(probe.error);
+    error = "cannot read " + source.label + ": " +
+            platform::OpenErrorText(spec.kind == SourceArgument::Kind::Image ? spec.path : source.span.diskPath,
+                                    probe.error);
     return false;
   }
+  const std::string notice = BootNotice(probe, source.label, fast);
   if (!source.engine) {
-    error = fast ? "cannot fast-scan " + source.label + ": it holds no file system the fast scan knows"
-                 : "cannot scan " + source.label +
-                       ": the advanced scan is not part of this build yet (use --fast)";
+    if (!notice.empty()) error = "cannot fast-scan: " + notice;
+    else if (fast) error = "cannot fast-scan " + source.label + ": it holds no file system the fast scan knows";
+    else error = "cannot scan " + source.label + ": the advanced scan is not part of this build yet (use --fast)";
     return false;
   }
+  if (!notice.empty()) std::fprintf(stderr, "salvora-cli: warning: %s\n", notice.c_str());
   sources_.push_back(std::move(source));
   return true;
 }

@@ -1,6 +1,7 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "cli/BootNotice.h"
 #include "cli/Commands.h"
 #include "cli/SourceArgument.h"
 #include "platform/PlatformError.h"
@@ -31,6 +32,8 @@ int RunProbe(const Args& args) {
                  platform::ErrorText(probe.error).c_str());
     return kExitBadInput;
   }
+  if (const std::string notice = BootNotice(probe, args[0], false); !notice.empty())
+    std::fprintf(stderr, "salvora-cli: warning: %s\n", notice.c_str());
   const char* fast = EngineFactory::EngineNameFor(probe.kind, false);
   std::printf("source: %s\nfile system: %s\nsector size: %d\nfast engine: %s\nadvanced engine: %s\n",
               args[0].c_str(), SourceKindName(probe.kind), probe.sectorSize, fast ? fast : "none",

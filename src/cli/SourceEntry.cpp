@@ -4,6 +4,7 @@
 
 #include "platform/DiskMap.h"
 #include "platform/PlatformError.h"
+#include "platform/PrivilegedOpen.h"
 #include "platform/RawSource.h"
 #include "storage/DiskEnumerator.h"
 
@@ -37,7 +38,7 @@ bool ResolveSourceEntry(const SourceArgument& spec, VolumeEntry& entry, std::str
   int rc = disk.Open(path);
   if (rc == 0) rc = disk.QueryGeometry(geometry);
   if (rc != 0) {
-    error = "cannot open " + path + ": " + platform::ErrorText(rc);
+    error = "cannot open " + path + ": " + platform::OpenErrorText(path, rc);
     return false;
   }
   int lengthError = 0;

@@ -85,7 +85,7 @@ class CFastFatRecovery : public IFileRecoveryParse {
 
   int OpenReader(std::unique_ptr<SectorReader> reader, uint64_t start, uint64_t count,
                  char16_t letter, bool countFromSource);
-  int ReadBootAndGeometry();
+  int ReadBootAndGeometry(uint64_t volumeBytes);
   int ReadSectors(uint8_t* buffer, uint32_t count, uint64_t sector, uint32_t& got);
   uint64_t SourceSectors() const;
 
@@ -112,7 +112,7 @@ class CFastFatRecovery : public IFileRecoveryParse {
   uint64_t partitionStart_ = 0;
   uint64_t partitionSectors_ = 0;
   char16_t driveLetter_ = 0;
-  std::vector<uint8_t> boot_;
+  std::vector<uint8_t> boot_;  // the boot sector the geometry comes from, then what follows it
   FatGeometry geometry_;
   FatTable table_;
   FatUsageBitmap bitmap_;

@@ -1,5 +1,6 @@
 #include "fat/CProfessionalFatRecovery.h"
 
+#include "fat/FatBootCopy.h"
 #include "fat/FatBootSector.h"
 #include "platform/ErrorCodes.h"
 #include "scan/RelationKey.h"
@@ -130,6 +131,8 @@ void CProfessionalFatRecovery::ResetScanState() {
   pendingFiles_.clear();
   keptSectors_.clear();
   openFragments_.clear();
+  clusterEndFragments_.clear();
+  continuation_.Clear();
   last_ = Placement{};
   heads_.clear();
   depths_.clear();
@@ -157,8 +160,12 @@ int CProfessionalFatRecovery::ReadBootArea() {
   int rc = reader_->ReadSectors(boot.data(), count, windowStart_, int(sectorSize_), got);
   // A bad sector behind the boot sector leaves zeros there; the boot sector alone is enough.
   if (rc != kOk && (rc == kInvalidParameter || got == 0)) return rc;
+  // A damaged primary gives way to a FAT32 volume's backup copy.
+  const ByteView area(boot.data(), boot.size());
+  const FatBootChoice choice = ChooseFatBootSector(area, sectorSize_, 0);
+  const size_t from = choice.copy == BootCopy::kBackup ? choice.offset : 0;
   uint32_t rootCluster = 0;
-  auto g = GeometryFromBootArea(ByteView(boot.data(), boot.size()), windowStart_, sectorSize_,
+  auto g = GeometryFromBootArea(area.Sub(from, area.size() - from), windowStart_, sectorSize_,
                                 rootCluster);
   if (!g) return kOk;
   AddGeometry(*g);

@@ -4,12 +4,14 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 #include "fat/DeepFatGeometry.h"
+#include "fat/DirectoryContinuation.h"
 #include "output/FolderRecovery.h"
 #include "platform/RawSource.h"
 #include "scan/FoundFileRecord.h"
@@ -175,6 +177,10 @@ class CProfessionalFatRecovery : public IFileRecoveryParse {
   void Climb(uint32_t cluster, uint64_t ownSector, int geometry);
   bool Continues(const LongNameFragment& f, const uint8_t* sector, uint64_t address) const;
   bool JoinWaitingFragment(const uint8_t* sector, uint64_t address);
+  // A cluster start without "." and ".." that closes a long name left open at the end of another
+  // cluster: parsed as the continuation of that fragment's folder.
+  bool JoinAcrossClusters(const uint8_t* sector, uint64_t address, int geometry, uint32_t cluster);
+  bool EndsCluster(int geometry, uint64_t sector) const;
   void ParseJoined(const LongNameFragment& f, const uint8_t* sector, uint64_t address);
   void KeepFragment(LongNameFragment f);
   void KeepSector(const uint8_t* sector, uint64_t address);
@@ -218,6 +224,9 @@ class CProfessionalFatRecovery : public IFileRecoveryParse {
   std::vector<PendingFile> pendingFiles_;
   std::map<uint64_t, KeptSector> keptSectors_;
   std::map<uint64_t, LongNameFragment> openFragments_;  // by the sector holding the entries
+  // The open fragments that end a cluster, by checksum, then sector (entries may be stale).
+  std::set<std::pair<uint8_t, uint64_t>> clusterEndFragments_;
+  DirectoryContinuation continuation_;
   Placement last_;
   std::unordered_map<uint64_t, DirectoryHead> heads_;   // by geometry << 32 | cluster
   std::unordered_map<uint64_t, uint32_t> depths_;

@@ -40,7 +40,8 @@ bool IsUsableFastEntry(ByteView entries, size_t index) {
   if (attr >= 0x40) return false;
 
   if (e.IsLongName()) {
-    if (!e.IsDeleted() && (e.Sequence() & ~FatDirEntry::kLastLongNameFlag) > 18) return false;
+    const int sequence = e.Sequence() & ~FatDirEntry::kLastLongNameFlag;
+    if (!e.IsDeleted() && sequence > FatDirEntry::kMaxLongNameParts) return false;
     return e.LowCluster() == 0;
   }
   if (!e.IsDeleted() && !e.IsDirectory()) {

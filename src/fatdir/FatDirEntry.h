@@ -19,6 +19,8 @@ class FatDirEntry {
   static constexpr uint8_t kAttrDirectory = 0x10;
   static constexpr uint8_t kAttrArchive = 0x20;
   static constexpr uint8_t kLastLongNameFlag = 0x40;
+  // 255 characters, 13 to a part.
+  static constexpr int kMaxLongNameParts = 20;
 
   explicit FatDirEntry(ByteView entry) : e_(entry.Sub(0, kSize)) {}
   explicit FatDirEntry(const uint8_t* entry) : e_(entry, kSize) {}

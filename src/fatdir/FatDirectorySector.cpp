@@ -8,8 +8,8 @@ namespace salvora {
 namespace {
 
 constexpr size_t kEntry = FatDirEntry::kSize;
-constexpr int kMaxLongNameSequence = 18;
-constexpr size_t kMaxRunAhead = 18;
+constexpr int kMaxLongNameSequence = FatDirEntry::kMaxLongNameParts;
+constexpr size_t kMaxRunAhead = FatDirEntry::kMaxLongNameParts;
 
 constexpr uint16_t FatDate(int year, int month, int day) {
   return uint16_t(((year - 1980) << 9) | (month << 5) | day);

@@ -63,10 +63,12 @@ class CFastNtfsRecovery : public IFileRecoveryParse, public INtfsRecordLookups {
   // Writes one file, or creates one folder and queues it.
   int RecoverItem(const FoundFileRecord& record, const std::string& path);
   // The data of a found record through the MFT (attribute lists followed).
-  int ReadResidentData(uint64_t sector, uint8_t* out, size_t outSize, int& length) override;
-  int GetDataRuns(uint64_t sector, RunList& runs) override;
+  int ReadResidentData(uint64_t sector, std::string_view stream, uint8_t* out, size_t outSize,
+                       int& length) override;
+  int GetDataRuns(uint64_t sector, std::string_view stream, StreamLayout& layout) override;
 
   const NtfsGeometry& Geometry() const { return mft_.Geometry(); }
+  bool IsOpen() const { return opened_; }
   NtfsMft& Mft() { return mft_; }
   const std::vector<uint32_t>& FolderList() const { return folderList_; }
   uint64_t UsageBitmapLength() const { return bitmapLength_; }

@@ -5,6 +5,7 @@
 
 #include "ntfs/AttributeWalk.h"
 #include "ntfs/ClusterEstimate.h"
+#include "ntfs/DataStream.h"
 #include "ntfs/FileRecord.h"
 #include "ntfs/NtfsBootSector.h"
 #include "platform/DiskMap.h"
@@ -201,7 +202,11 @@ int CProfessionalNtfsRecovery::ProcessFoundRecord(uint8_t* data, uint64_t s, Pas
     // still need a place in the tree.
     AddLostFolder(p);
   }
-  return StoreRecord(entry, parent, depth, pass == Pass::Folder);
+  int rc = StoreRecord(entry, parent, depth, pass == Pass::Folder);
+  if (pass == Pass::File)
+    for (const auto& stream : summary.streams)
+      if (rc == 0) rc = StoreRecord(StreamEntry(entry, stream.name, stream.size), parent, depth, false);
+  return rc;
 }
 
 int CProfessionalNtfsRecovery::InferClusterSize(uint8_t* data) {
@@ -363,15 +368,15 @@ int CProfessionalNtfsRecovery::GetAttributeRuns(uint64_t absoluteSector, uint32_
   return result;
 }
 
-int CProfessionalNtfsRecovery::ReadResidentData(uint64_t sector, uint8_t* out, size_t outSize,
-                                                int& length) {
+int CProfessionalNtfsRecovery::ReadResidentData(uint64_t sector, std::string_view stream, uint8_t* out,
+                                                size_t outSize, int& length) {
   std::vector<uint8_t> buffer;
   if (LoadRecord(sector, buffer) != 0) return kNotResidentData;
   const size_t recordSize = size_t(helper_.RecordSize());
   ByteView record(buffer.data(), recordSize);
   if (FileRecordHeader(record).FirstAttributeOffset() >= recordSize) return kNotResidentData;
   AttributeHeader data{ByteView()};
-  if (!FindAttribute(record, recordSize, kAttrData, data) || data.IsNonResident())
+  if (!FindDataStream(record, recordSize, stream, data) || data.IsNonResident())
     return kNotResidentData;
   if (data.ValueOffset() > data.Length()) return kNotResidentData;
   size_t n = data.Length() - data.ValueOffset();
@@ -381,22 +386,24 @@ int CProfessionalNtfsRecovery::ReadResidentData(uint64_t sector, uint8_t* out, s
   return 0;
 }
 
-int CProfessionalNtfsRecovery::GetDataRuns(uint64_t sector, RunList& runs) {
+int CProfessionalNtfsRecovery::GetDataRuns(uint64_t sector, std::string_view stream,
+                                           StreamLayout& layout) {
   std::vector<uint8_t> buffer;
   int rc = LoadRecord(sector, buffer);
   if (rc != 0) return rc;
   const size_t recordSize = size_t(helper_.RecordSize());
   ByteView record(buffer.data(), recordSize);
   if (FileRecordHeader(record).FirstAttributeOffset() >= recordSize) return kInvalidParameter;
-  int result = kNoAttribute;
-  WalkAttributes(record, recordSize, [&](const AttributeHeader& a, size_t) {
-    if (a.Type() == kAttrAttributeList) return false;
-    if (a.Type() != kAttrData) return true;
-    if (a.IsNonResident()) helper_.DecodeRunList(a.view(), runs);
-    result = 0;
-    return false;
-  });
-  return result;
+  // An attribute list (which comes before $DATA) names records of a file table this engine may not
+  // know: not followed.
+  AttributeHeader data{ByteView()};
+  if (FindAttribute(record, recordSize, kAttrAttributeList, data)) return kNoAttribute;
+  if (!FindDataStream(record, recordSize, stream, data)) return kNoAttribute;
+  if (data.IsNonResident()) {
+    helper_.DecodeRunList(data.view(), layout.runs);
+    layout.unitClusters = CompressionUnitClusters(data);
+  }
+  return 0;
 }
 
 RelationKey CProfessionalNtfsRecovery::KeyFor(const FoundFileRecord* folder, int depth,

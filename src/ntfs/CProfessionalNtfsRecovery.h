@@ -110,9 +110,11 @@ class CProfessionalNtfsRecovery : public IFileRecoveryParse, public INtfsRecordL
 
   // Variants of the record lookups for a found record: the record at its entry sector, walked
   // within one record. -101 (not resident or no $DATA), 87, 0.
-  int ReadResidentData(uint64_t sector, uint8_t* out, size_t outSize, int& length) override;
-  // The runs of $DATA: 0, -1, -100 (none, or an attribute list first), 87, a read error.
-  int GetDataRuns(uint64_t sector, RunList& runs) override;
+  int ReadResidentData(uint64_t sector, std::string_view stream, uint8_t* out, size_t outSize,
+                       int& length) override;
+  // The runs of the stream's $DATA and its compression unit: 0, -1, -100 (none, or an attribute
+  // list first), 87, a read error.
+  int GetDataRuns(uint64_t sector, std::string_view stream, StreamLayout& layout) override;
 
  private:
   // imageSectorSize: the sector size of an image (ignored for a disk, whose geometry tells).

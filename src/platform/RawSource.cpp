@@ -14,6 +14,7 @@
 
 #include "platform/ContainerImage.h"
 #include "platform/PlatformError.h"
+#include "platform/PrivilegedOpen.h"
 #include "platform/UnreadableAreas.h"
 
 namespace salvora::platform {
@@ -35,6 +36,9 @@ FileSource& FileSource::operator=(FileSource&& other) noexcept {
 int FileSource::Open(const std::string& path) {
   if (fd_ >= 0) ::close(fd_);
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0 && (errno == EACCES || errno == EPERM) && WantsDeviceHelper(path)) {
+    if (int code = OpenThroughDeviceHelper(path, &fd_); code != 0) return code;
+  }
   if (fd_ < 0) return LastError();
   struct stat st {};
   if (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode)) {

@@ -4,9 +4,7 @@
 
 #include "carving/MeasureContext.h"
 #include "fat/CFastFatRecovery.h"
-#include "fat/FatBootSector.h"
 #include "ntfs/CFastNtfsRecovery.h"
-#include "ntfs/NtfsBootSector.h"
 #include "platform/Clock.h"
 #include "platform/ErrorCodes.h"
 #include "recovery/EngineFactory.h"
@@ -20,19 +18,25 @@
 namespace salvora {
 namespace {
 
-// The sector size an image's own boot sector declares (a 4,096-byte-sector NTFS image works in
-// 4,096-byte sectors); 512 when it declares none that can be used.
-int ImageSectorSize(SectorReader& reader) {
-  uint8_t boot[512];
-  uint32_t got = 0;
-  if (reader.ReadSectors(boot, 1, 0, 512, got) != 0 || got != 1) return 512;
-  ByteView view(boot, sizeof boot);
-  uint16_t declared = 0;
-  if (IsNtfsBootSector(view))
-    declared = NtfsBootSector(view).BytesPerSector();
-  else if (IsFatBootSector(view))
-    declared = FatBootSector(view).BytesPerSector();
-  return declared >= 512 && declared <= 4096 && (declared & (declared - 1)) == 0 ? declared : 512;
+// The sector size an image's boot sector declares, as the fast engine read it (the backup copy
+// when the primary is damaged): a 4,096-byte-sector NTFS image works in 4,096-byte sectors. 512
+// when there is no such engine or it declares none that can be used.
+int ImageSectorSize(IFileRecoveryParse* fast) {
+  uint32_t declared = 0;
+  if (auto* ntfs = dynamic_cast<CFastNtfsRecovery*>(fast))
+    declared = uint32_t(ntfs->Geometry().bytesPerSector);
+  else if (auto* fat = dynamic_cast<CFastFatRecovery*>(fast))
+    declared = fat->Geometry().sectorSize;
+  return declared >= 512 && declared <= 4096 && (declared & (declared - 1)) == 0 ? int(declared) : 512;
+}
+
+// A fast engine that could not open its volume (a boot sector no layout can be read from) would
+// end the scan before the sweep: without it the whole source is swept as an unknown one.
+std::unique_ptr<IFileRecoveryParse> OpenedOrNone(std::unique_ptr<IFileRecoveryParse> engine) {
+  auto* fat = dynamic_cast<CFastFatRecovery*>(engine.get());
+  auto* ntfs = dynamic_cast<CFastNtfsRecovery*>(engine.get());
+  if ((fat && !fat->IsOpen()) || (ntfs && !ntfs->IsOpen())) return nullptr;
+  return engine;
 }
 
 // Thousands of small free ranges must not each cost a checkpoint.
@@ -54,8 +58,8 @@ int CProfessionalRecovery::OpenImageFile(const std::string& path, char16_t drive
   start_ = 0;
   // The fast engine comes first here: only a boot sector it recognised may set the sector size
   // in which every engine of this scan works.
-  fast_ = EngineFactory::Instance().CreateForImage(path, driveLetter, false);
-  sectorSize_ = fast_ ? ImageSectorSize(reader_) : 512;
+  fast_ = OpenedOrNone(EngineFactory::Instance().CreateForImage(path, driveLetter, false));
+  sectorSize_ = ImageSectorSize(fast_.get());
   count_ = reader_.TotalSectors() * 512 / uint64_t(sectorSize_);
   imagePath_ = path;
   resumeEntry_ = ScanSessionEntry{};
@@ -80,8 +84,8 @@ int CProfessionalRecovery::OpenDiskPartition(int diskNumber, uint64_t startSecto
   LoadCheckpoint();
   deepFat_.OpenDiskPartition(diskNumber, startSector, sectorCount, driveLetter);
   int rc = deepNtfs_.OpenDiskPartition(diskNumber, startSector, sectorCount, driveLetter);
-  fast_ = EngineFactory::Instance().CreateForDisk(diskNumber, startSector, sectorCount, driveLetter,
-                                                  false);
+  fast_ = OpenedOrNone(EngineFactory::Instance().CreateForDisk(diskNumber, startSector, sectorCount,
+                                                               driveLetter, false));
   return rc;
 }
 

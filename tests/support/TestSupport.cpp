@@ -22,7 +22,10 @@ std::string FixturePath(const std::string& name) {
 
 std::string SharedTestData(const std::string& relative) {
   std::string path = std::string(SALVORA_SHARED_TESTDATA) + "/" + relative;
-  return fs::exists(path) ? path : "";
+  // The images ship with the repository: a missing one is a broken checkout, never a reason to skip.
+  if (fs::exists(path)) return path;
+  ADD_FAILURE() << "third-party test data missing: " << path;
+  return "";
 }
 
 std::string GunzipSharedImage(const std::string& relative, const std::string& dir) {

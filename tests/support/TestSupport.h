@@ -9,9 +9,9 @@ namespace salvora::test {
 
 // A fixture image built by tests/fixtures (fails the test when it is missing).
 std::string FixturePath(const std::string& name);
-// A file of the shared real-image collection; "" when the collection is not there.
+// A file of the real-image collection in tests/third_party; a missing one fails the test.
 std::string SharedTestData(const std::string& relative);
-// Decompresses a shared .gz image into dir once and returns the path ("" when unavailable).
+// Decompresses a third-party .gz image into dir once and returns the path ("" when unavailable).
 std::string GunzipSharedImage(const std::string& relative, const std::string& dir);
 
 // A fresh folder under /tmp, removed with its contents at destruction.
