@@ -12,7 +12,7 @@ layer=${1:-all}
 
 build=(
   build-essential cmake ninja-build pkg-config ccache
-  libblkid-dev libudev-dev libexif-dev zlib1g-dev
+  libblkid-dev libudev-dev libexif-dev zlib1g-dev libewf-dev
   qt6-base-dev qt6-tools-dev qt6-tools-dev-tools libqt6uitools6 libqt6opengl6-dev libgl-dev
 )
 sample=(dosfstools mtools imagemagick fonts-liberation)
@@ -26,7 +26,7 @@ test=(
   fonts-liberation fonts-freefont-ttf fonts-dejavu-core mingw-w64
   libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui
   # oracles
-  sleuthkit testdisk foremost
+  sleuthkit testdisk foremost ewf-tools gddrescue
   # tools used by tests and benchmarks
   xxd python3 time xvfb xauth mplayer strace
 )

@@ -63,6 +63,11 @@ void CCreateImageProcessWnd::StartWorker() {
 
 void CCreateImageProcessWnd::Work() {
   ImageWriter writer;
+  RescueOptions options;
+  options.mapPath = mapPath_;
+  options.resume = resume_;
+  options.commandLine = "salvora image window: " + destination_;
+  writer.SetRescueOptions(options);
   int result;
   if (!source_.empty()) {
     const DiskSourceEntry& e = source_.front();
@@ -71,14 +76,18 @@ void CCreateImageProcessWnd::Work() {
     result = writer.CreateImage(diskNumber_, 0, 0, destination_, &OnProgress, this);
   }
   writerResult_ = result;
+  badAreas_ = writer.Map().ErrorAreas();
   const int code = result == kScanCancelled ? kCancelled : result != 0 ? kFailed : kFinished;
   Shared().done = true;
   QMetaObject::invokeMethod(this, [this, code] { Close(code); }, Qt::QueuedConnection);
 }
 
-int CCreateImageProcessWnd::OnProgress(void* context, int percent, uint64_t sectorsDone, uint64_t totalSectors,
-                                       int secondsLeft) {
+int CCreateImageProcessWnd::OnProgress(void* context, const ImageProgress& progress) {
   auto* self = static_cast<CCreateImageProcessWnd*>(context);
+  const int percent = progress.percent;
+  const int secondsLeft = progress.secondsLeft;
+  const uint64_t sectorsDone = progress.sectorsDone;
+  const uint64_t totalSectors = progress.totalSectors;
   // Held by the interface thread while the cancel question is open: the copy pauses there.
   std::lock_guard<std::mutex> hold(Shared().lock);
   if (Shared().cancel) return kScanCancelled;
@@ -86,9 +95,11 @@ int CCreateImageProcessWnd::OnProgress(void* context, int percent, uint64_t sect
   const QString timeText = secondsLeft == -1
                                ? self->Msg("MSG0304")
                                : FormatMessageText(QStringLiteral("%s %s"), {self->Msg("MSG0305"), Q(FormatDuration(secondsLeft))});
-  const QString sectorsText = FormatMessageText(
+  QString sectorsText = FormatMessageText(
       QStringLiteral("%s %I64u / %I64u"),
       {self->Msg("MSG0303"), QVariant::fromValue<qulonglong>(sectorsDone), QVariant::fromValue<qulonglong>(totalSectors)});
+  if (progress.errorAreas != 0)
+    sectorsText += QStringLiteral("  (%1: %2 bad areas)").arg(QString::fromLatin1(progress.passName)).arg(progress.errorAreas);
   QMetaObject::invokeMethod(
       self,
       [self, percent, percentText, timeText, sectorsText] {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/DiskSource.h"
+#include "storage/Rescuer.h"
 #include "ui/CWindowUI.h"
 
 namespace salvora::app {
@@ -28,8 +29,15 @@ class CCreateImageProcessWnd : public ui::CWindowUI {
                          int diskNumber);
   ~CCreateImageProcessWnd() override;
 
+  // Keeps a GNU ddrescue mapfile at mapPath while copying; resume goes on from the one there.
+  void SetMap(std::string mapPath, bool resume) {
+    mapPath_ = std::move(mapPath);
+    resume_ = resume;
+  }
   // The writer's result once the worker has finished (0, -9527, 30 or a platform error).
   int WriterResult() const { return writerResult_; }
+  // Separate areas left unreadable by a finished copy (zeros in the image).
+  size_t BadAreas() const { return badAreas_; }
 
  protected:
   void Notify(ui::TNotifyUI& msg) override;
@@ -44,7 +52,7 @@ class CCreateImageProcessWnd : public ui::CWindowUI {
     std::atomic<bool> done{false};
   };
   static State& Shared();
-  static int OnProgress(void* context, int percent, uint64_t sectorsDone, uint64_t totalSectors, int secondsLeft);
+  static int OnProgress(void* context, const ImageProgress& progress);
 
   void StartWorker();
   void Work();
@@ -55,6 +63,9 @@ class CCreateImageProcessWnd : public ui::CWindowUI {
   std::string destination_;
   std::vector<DiskSourceEntry> source_;
   int diskNumber_;
+  std::string mapPath_;
+  bool resume_ = false;
+  std::atomic<size_t> badAreas_{0};
   std::thread worker_;
   std::atomic<int> writerResult_{0};
 };

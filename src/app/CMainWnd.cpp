@@ -22,9 +22,11 @@
 #include "app/CPreviewWnd.h"
 #include "app/LanguageCatalog.h"
 #include "app/MessageFormat.h"
+#include "platform/RawSource.h"
 #include "platform/TextEncoding.h"
 #include "storage/DisplayNames.h"
 #include "storage/FormatText.h"
+#include "storage/ImageMap.h"
 #include "ui/CDiskListUI.h"
 #include "ui/CListExUI.h"
 #include "ui/CMenuUI.h"
@@ -382,7 +384,11 @@ QTreeWidgetItem* CMainWnd::AddImageRow(const QString& path) {
   auto row = std::make_unique<DiskRow>();
   row->kind = DiskRow::kImage;
   row->imagePath = path.toStdString();
-  row->imageSize = static_cast<uint64_t>(QFileInfo(path).size());
+  // A container image (E01 segments, split pieces) holds more than its first file.
+  platform::FileSource source;
+  int lengthError = 0;
+  const long long media = source.Open(path.toStdString()) == 0 ? source.ByteLength(&lengthError) : -1;
+  row->imageSize = static_cast<uint64_t>(media >= 0 ? media : QFileInfo(path).size());
   row->imageLetter = static_cast<char16_t>(++imageLetter_);
   const QString size = Q(FormatSize(static_cast<int64_t>(row->imageSize)));
   QTreeWidgetItem* item = NewRowItem(group, std::move(row), {QFileInfo(path).fileName(), QString(), size}, -1,
@@ -565,8 +571,15 @@ void CMainWnd::OnSearchDone() {
 }
 
 void CMainWnd::OnLoadImage() {
-  const QString path = ui::ChooseOpenFile(this, QString(), QStringLiteral("Image Files (*.img);;All Files(*.*)"));
+  const QString path = ui::ChooseOpenFile(
+      this, QString(), QStringLiteral("Image Files (*.img *.dd *.raw *.E01 *.Ex01 *.s01 *.001);;All Files(*.*)"));
   if (path.isEmpty()) return;
+  // An image made from a failing medium: its map's unreadable areas read as the bad sectors they were.
+  if (const std::string map = FindMapBeside(path.toStdString()); !map.empty()) {
+    ImageMapFacts facts;
+    std::string error;
+    ApplyImageMap(path.toStdString(), map, facts, error);
+  }
   QTreeWidgetItem* item = AddImageRow(path);
   DiskList()->setCurrentItem(item);
 }

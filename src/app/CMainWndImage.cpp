@@ -1,4 +1,5 @@
 // The main window's create-image command: source, destination checks and the copy window.
+#include <QFileInfo>
 #include <QThread>
 #include <QTreeWidgetItem>
 
@@ -8,6 +9,7 @@
 #include "platform/DiskMap.h"
 #include "storage/DisplayNames.h"
 #include "storage/ImageDestination.h"
+#include "storage/ImageMap.h"
 #include "ui/CDiskListUI.h"
 #include "ui/ModalSeam.h"
 
@@ -56,6 +58,14 @@ void CMainWnd::OnCreateImage() {
   std::vector<DiskSourceEntry> entry;
   if (source.diskNumber < 0) entry.push_back(source.entry);
   CCreateImageProcessWnd window(this, path.toStdString(), entry, source.diskNumber);
+  // The map beside the image makes an interrupted copy resumable, here or with GNU ddrescue.
+  const std::string mapPath = MapPathFor(path.toStdString());
+  const bool resume = QFileInfo::exists(QString::fromStdString(mapPath)) &&
+                      CMessageBox::Show(this, CMessageBox::kQuestion,
+                                        QStringLiteral("An unfinished copy into this image was found. Resume it? "
+                                                       "(No starts afresh.)"),
+                                        400, 160) == 1;
+  window.SetMap(mapPath, resume);
   const int result = window.ShowModal(CCreateImageProcessWnd::kWidth, CCreateImageProcessWnd::kHeight);
   if (result == CCreateImageProcessWnd::kFailed) {
     QThread::msleep(100);
@@ -64,6 +74,11 @@ void CMainWnd::OnCreateImage() {
   // Offering to load the image is for a finished copy only: a cancelled or failed one is a
   // partial image that would scan as a damaged medium.
   if (result != CCreateImageProcessWnd::kFinished) return;
+  if (window.BadAreas() != 0)
+    CMessageBox::Show(this, CMessageBox::kInformation,
+                      QStringLiteral("%1 areas of the source could not be read; they are zeros in the image, and "
+                                     "files touching them are reported as damaged.").arg(window.BadAreas()),
+                      400, 160);
   if (CMessageBox::Show(this, CMessageBox::kQuestion, Msg("MSG0214"), 400, 160) != 1) return;
   SetMode(kRecoveryMode);
   ApplyModeToDiskList();

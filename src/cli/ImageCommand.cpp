@@ -29,28 +29,49 @@ struct Progress {
   bool started = false;
 };
 
-int OnProgress(void* context, int percent, uint64_t done, uint64_t total, int secondsLeft) {
-  auto& p = *static_cast<Progress*>(context);
+int OnProgress(void* context, const ImageProgress& p) {
+  auto& state = *static_cast<Progress*>(context);
   if (Interrupted()) return kScanCancelled;
-  p.lastSectors = done;
-  p.started = true;
-  char text[160];
-  std::snprintf(text, sizeof text, "%3d%%  %llu / %llu sectors  %s", percent, (unsigned long long)done,
-                (unsigned long long)total,
-                secondsLeft < 0 ? "estimating time left" : (FormatDuration(secondsLeft) + " left").c_str());
-  p.line.Update(percent, text);
+  state.lastSectors = p.sectorsDone;
+  state.started = true;
+  std::string left = p.secondsLeft < 0 ? "estimating time left" : FormatDuration(p.secondsLeft) + " left";
+  if (p.secondsLeft >= 0 && !p.estimateTrusted) left = "about " + left + " (uncertain: bad areas remain)";
+  char text[240];
+  std::snprintf(text, sizeof text, "%3d%%  %s  rescued %s  bad areas %zu (%s)  %s", p.percent, p.passName,
+                FormatSize(int64_t(p.rescuedBytes)).c_str(), p.errorAreas, FormatSize(int64_t(p.errorBytes)).c_str(),
+                left.c_str());
+  state.line.Update(p.percent, text);
   return 0;
 }
 
 int Usage(bool asked) {
   std::fprintf(asked ? stdout : stderr,
-               "usage: salvora-cli image SOURCE OUT.img [--overwrite]\n"
+               "usage: salvora-cli image SOURCE OUT.img [--map OUT.map] [--retries N] [--map-interval SECONDS]\n"
+               "                         [--overwrite]\n"
                "  SOURCE: volume:K (as 'sources' numbers it), disk:N (the whole disk) or\n"
                "          disk:N:START:COUNT (COUNT sectors from START)\n"
-               "Copies the source sector by sector into OUT.img. A destination on the source, on a\n"
-               "FAT volume too small for the file, or without room is refused; an existing file is\n"
-               "kept unless --overwrite is given. Ctrl-C stops the copy; the part copied stays.\n");
+               "Copies the source sector by sector into OUT.img, working around sectors that cannot be\n"
+               "read as GNU ddrescue does (copy, trim, scrape, then N retries); those stay zeros.\n"
+               "  --map       keep a GNU ddrescue mapfile (saved every --map-interval seconds, default 30,\n"
+               "              and at the end); run the same command again to resume from it\n"
+               "  --overwrite replace an existing OUT.img and start afresh, ignoring an existing map\n"
+               "A destination on the source, on a FAT volume too small for the file, or without room\n"
+               "is refused. Ctrl-C stops the copy; the part copied stays.\n"
+               "Exit codes: 0 every sector copied, 1 some sectors unreadable (or failed), 2 bad\n"
+               "arguments, 130 cancelled.\n");
   return asked ? kExitOk : kExitBadInput;
+}
+
+bool ParseCount(const std::string& text, uint64_t limit, uint64_t& value) {
+  if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  value = std::stoull(text);
+  return value <= limit;
+}
+
+std::string JoinedCommandLine(const Args& args) {
+  std::string line = "salvora-cli image";
+  for (const auto& a : args) line += " " + a;
+  return line;
 }
 
 }  // namespace
@@ -58,11 +79,27 @@ int Usage(bool asked) {
 int RunImage(const Args& args) {
   std::vector<std::string> positional;
   bool overwrite = false;
-  for (const auto& a : args) {
+  RescueOptions rescue;
+  rescue.commandLine = JoinedCommandLine(args);
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
     if (a == "--help" || a == "-h") return Usage(true);
-    if (a == "--overwrite")
+    const bool valued = a == "--map" || a == "--retries" || a == "--map-interval";
+    if (valued && i + 1 == args.size())
+      return std::fprintf(stderr, "salvora-cli image: %s needs a value\n", a.c_str()), kExitBadInput;
+    uint64_t number = 0;
+    if (a == "--overwrite") {
       overwrite = true;
-    else if (a.rfind("--", 0) == 0)
+    } else if (a == "--map") {
+      rescue.mapPath = args[++i];
+    } else if (a == "--retries" || a == "--map-interval") {
+      if (!ParseCount(args[++i], a == "--retries" ? 100 : 86400, number))
+        return std::fprintf(stderr, "salvora-cli image: bad %s value '%s'\n", Shown(a).c_str(), Shown(args[i]).c_str()), kExitBadInput;
+      if (a == "--retries")
+        rescue.retries = int(number);
+      else
+        rescue.mapIntervalMs = number * 1000;
+    } else if (a.rfind("--", 0) == 0)
       return std::fprintf(stderr, "salvora-cli image: unknown option '%s'\n", Shown(a).c_str()), kExitBadInput;
     else
       positional.push_back(a);
@@ -82,7 +119,14 @@ int RunImage(const Args& args) {
   const std::string& out = positional[1];
 
   struct stat st {};
-  if (!overwrite && ::stat(out.c_str(), &st) == 0) {
+  const bool haveMap = !rescue.mapPath.empty() && ::stat(Shown(rescue.mapPath).c_str(), &st) == 0;
+  rescue.resume = haveMap && !overwrite;
+  if (!rescue.mapPath.empty() && rescue.mapPath == out) {
+    std::fprintf(stderr, "salvora-cli image: the map and the image cannot be one file\n");
+    return kExitBadInput;
+  }
+  // An image with its map is resumed, not replaced.
+  if (!overwrite && !rescue.resume && ::stat(Shown(out).c_str(), &st) == 0) {
     std::fprintf(stderr, "salvora-cli image: %s exists; give --overwrite to replace it\n", Shown(out).c_str());
     return kExitBadInput;
   }
@@ -94,6 +138,8 @@ int RunImage(const Args& args) {
     return kExitBadInput;
   }
 
+  if (rescue.resume)
+    std::fprintf(stderr, "resuming from %s\n", Shown(rescue.mapPath).c_str());
   std::fprintf(stderr, "imaging %s sectors %llu+%llu (%s) into %s\n", Shown(entry.diskPath).c_str(),
                (unsigned long long)entry.start, (unsigned long long)entry.length,
                FormatSize(int64_t(imageBytes)).c_str(), Shown(out).c_str());
@@ -101,13 +147,23 @@ int RunImage(const Args& args) {
   ResetInterrupt();
   InstallInterruptHandler();
   ImageWriter writer;
+  writer.SetRescueOptions(rescue);
   int rc = writer.CreateImage(int(entry.diskNumber), entry.start,
                               entry.kind == VolumeEntry::Kind::WholeDisk ? 0 : entry.length, out, OnProgress,
                               &progress);
   progress.line.Finish();
+  if (rc == kInvalidParameter && !writer.Problem().empty()) {
+    std::fprintf(stderr, "salvora-cli image: cannot resume from %s: %s (give --overwrite to start afresh)\n",
+                 Shown(rescue.mapPath).c_str(), writer.Problem().c_str());
+    return kExitBadInput;
+  }
   if (rc == kScanCancelled) {
-    std::fprintf(stderr, "salvora-cli image: cancelled; %s holds only the first %llu of %llu sectors\n",
-                 Shown(out).c_str(), (unsigned long long)progress.lastSectors, (unsigned long long)entry.length);
+    if (!rescue.mapPath.empty())
+      std::fprintf(stderr, "salvora-cli image: cancelled; run the same command to resume from %s\n",
+                   Shown(rescue.mapPath).c_str());
+    else
+      std::fprintf(stderr, "salvora-cli image: cancelled; %s holds only %llu of %llu sectors\n", Shown(out).c_str(),
+                   (unsigned long long)progress.lastSectors, (unsigned long long)entry.length);
     return kExitCancelled;
   }
   if (rc != 0 && !progress.started) {
@@ -123,7 +179,12 @@ int RunImage(const Args& args) {
   }
   std::printf("%s: %llu sectors of %u bytes (%s)\n", Shown(out).c_str(), (unsigned long long)entry.length,
               entry.bytesPerSector, FormatSize(int64_t(imageBytes)).c_str());
-  return kExitOk;
+  const RescueMap& map = writer.Map();
+  if (map.ErrorBytes() == 0) return kExitOk;
+  std::printf("%zu bad areas, %llu bytes unreadable (zeros in the image)%s%s\n", map.ErrorAreas(),
+              (unsigned long long)map.ErrorBytes(), rescue.mapPath.empty() ? "" : "; listed in ",
+              Shown(rescue.mapPath).c_str());
+  return kExitPartial;
 }
 
 }  // namespace salvora::cli

@@ -8,6 +8,7 @@
 
 #include "cli/Commands.h"
 #include "cli/EngineSession.h"
+#include "cli/ImageMapOption.h"
 #include "cli/Interrupt.h"
 #include "cli/OutputTargets.h"
 #include "cli/RecordFacts.h"
@@ -32,7 +33,7 @@ namespace {
 const char kUsage[] =
     "usage: salvora-cli recover SOURCE --to DIR [--fast] [--resume|--fresh] [--types ...]\n"
     "                           [--ext LIST] [--only-deleted] [--report FILE [--overwrite]] [--force]\n"
-    "                           [--keep-partial]\n"
+    "                           [--keep-partial] [--map FILE]\n"
     "  SOURCE: an image path, volume:K, disk:N or disk:N:START:COUNT (see salvora-cli scan --help)\n"
     "  --to DIR        where to write; each file lands in DIR/<category>/ (photo, audio, video,\n"
     "                  document, archive, others) under a name that never replaces another\n"
@@ -48,6 +49,8 @@ const char kUsage[] =
     "  --keep-partial  keep what was copied of a file that could not be finished (a full\n"
     "                  destination, a read fault, Ctrl-C) as NAME.partial.EXT; otherwise it is removed\n"
     "A name longer than the destination takes is shortened before its extension, and said so.\n"
+    "  --map FILE      the map of an image made from a failing medium (see salvora-cli scan --help);\n"
+    "                  files touching its unreadable areas are reported as damaged\n"
     "Prints one line per file: 'Success' or the error, then the counts.\n"
     "Exit codes: 0 all written whole, 1 some failed or came out short, 2 bad arguments, source or destination, 130 cancelled.\n";
 
@@ -118,6 +121,11 @@ int RunRecover(const Args& args) {
   }
   std::string destination = options.destination;
   while (destination.size() > 1 && destination.back() == '/') destination.pop_back();
+  bool damaged = false;
+  if (!ApplySourceMap(options, damaged, error)) {
+    std::fprintf(stderr, "salvora-cli: %s\n", error.c_str());
+    return kExitBadInput;
+  }
   EngineSession session;
   if (!session.Open(options.source, options.fast, error)) {
     std::fprintf(stderr, "salvora-cli: %s\n", Shown(error).c_str());
@@ -189,7 +197,8 @@ int RunRecover(const Args& args) {
     const std::string partial = StagedOutputFile::TakeLastPartial();
     const bool underName = result == 0 || result == kDataShort;
     if (!underName && partial.empty()) {
-      std::printf("%s: %s\n", Shown(item.path).c_str(), Reason(result).c_str());
+      const bool unreadable = damaged && (result == kReadFault || result == platform::FromErrno(EIO));
+      std::printf("%s: %s\n", Shown(item.path).c_str(), unreadable ? kDamagedText : Reason(result).c_str());
       continue;
     }
     // Its times, and for a carved file a name from its own metadata.

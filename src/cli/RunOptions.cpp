@@ -35,7 +35,7 @@ bool TypesText(const std::string& list, std::string& text, std::string& error) {
 
 bool ParseRunOptions(const Args& args, bool recover, RunOptions& options, std::string& error) {
   std::vector<std::string> flags = {"--fast", "--resume", "--fresh"};
-  std::vector<std::string> valued = {"--types", "--ext"};
+  std::vector<std::string> valued = {"--types", "--ext", "--map"};
   if (recover) {
     flags.insert(flags.end(), {"--only-deleted", "--force", "--overwrite", "--keep-partial"});
     valued.insert(valued.end(), {"--to", "--report"});
@@ -58,6 +58,7 @@ bool ParseRunOptions(const Args& args, bool recover, RunOptions& options, std::s
     else if (name == "--keep-partial") options.keepPartial = true;
     else if (name == "--to") options.destination = value;
     else if (name == "--report") options.reportPath = value;
+    else if (name == "--map") options.mapPath = value;
     else if (name == "--types") {
       if (!TypesText(value, options.searchText, error)) return false;
       types = true;

@@ -20,6 +20,7 @@ struct RunOptions {
   bool force = false;
   bool overwrite = false;  // recover: --overwrite, an existing --report file may be replaced
   bool keepPartial = false;  // recover: an interrupted file stays as "name.partial.ext"
+  std::string mapPath;     // --map: an imaging run's map of an image source
 };
 
 // Parses the arguments of scan (recover false) or recover. false with a one-line reason.

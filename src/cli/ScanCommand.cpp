@@ -4,6 +4,7 @@
 
 #include "cli/Commands.h"
 #include "cli/EngineSession.h"
+#include "cli/ImageMapOption.h"
 #include "cli/JsonText.h"
 #include "cli/RecordFacts.h"
 #include "cli/RunOptions.h"
@@ -17,7 +18,7 @@ namespace {
 
 const char kUsage[] =
     "usage: salvora-cli scan SOURCE [--fast] [--resume|--fresh] [--types photo,audio,video,all]\n"
-    "                        [--ext LIST] [--tree|--json]\n"
+    "                        [--ext LIST] [--tree|--json] [--map FILE]\n"
     "  SOURCE: an image path, volume:K (as 'sources' numbers it), disk:N (every volume and\n"
     "          free stretch of disk N in turn) or disk:N:START:COUNT (a stretch of sectors)\n"
     "  --fast      read only the file system's own records (otherwise the advanced scan)\n"
@@ -28,17 +29,25 @@ const char kUsage[] =
     "  --tree      one line per folder and file (default): type (d folder, f file), state (live,\n"
     "              deleted, lost: rebuilt from metadata found in free space, or carved: found\n"
     "              by its content), content check (ok, or bad when the first sector does not\n"
-    "              match the extension; - for folders), size, written, created and accessed\n"
+    "              match the extension; bad-sectors when its data touch an area the image's map\n"
+    "              calls unreadable; - for folders), size, written, created and accessed\n"
     "              times, path. A file several engines found is listed once; carved files are\n"
     "              listed under /Carved files/\n"
     "  --json      one object per record instead, with its state and found_by (the engines\n"
     "              that found it)\n"
+    "  --map FILE  the GNU ddrescue map of an image made from a failing medium (default: the\n"
+    "              image's name with .map for its extension, or with .map added, when present);\n"
+    "              its unreadable areas read as bad sectors and the files touching them are marked\n"
     "Exit codes: 0 done, 1 listing incomplete, 2 bad arguments or source, 130 cancelled.\n";
 
-void PrintItem(const FoundItem& item) {
+const char* CheckText(const FoundFileRecord& r, bool badSectors) {
+  return r.IsFolder() ? "-" : badSectors ? "bad-sectors" : r.ContentCheck() ? "ok" : "bad";
+}
+
+void PrintItem(const FoundItem& item, bool badSectors) {
   const FoundFileRecord& r = item.record;
   std::printf("%s %-7s %-3s %12" PRIu64 "  %-19s  %-19s  %-19s  %s\n", r.IsFolder() ? "d" : "f",
-              StateName(StateOf(r)), r.IsFolder() ? "-" : r.ContentCheck() ? "ok" : "bad", r.FileSize(),
+              StateName(StateOf(r)), CheckText(r, badSectors), r.FileSize(),
               FormatRecordTime(r.WriteTime()).c_str(), FormatRecordTime(r.CreationTime()).c_str(),
               FormatRecordTime(r.AccessTime()).c_str(), Shown(item.path).c_str());
 }
@@ -53,20 +62,23 @@ std::string JsonList(const std::vector<std::string>& items) {
   return text + "]";
 }
 
-void PrintJsonItem(const FoundItem& item, IFileRecoveryParse& engine, const std::string& source, bool first) {
+void PrintJsonItem(const FoundItem& item, IFileRecoveryParse& engine, const std::string& source, bool first,
+                   bool badSectors) {
   const FoundFileRecord& r = item.record;
   uint64_t sector = 0;
   std::string firstSector = FirstDataSector(r, sector) ? std::to_string(sector) : "null";
   std::printf("%s\n  {\"path\": %s, \"name\": %s, \"folder\": %s, \"size\": %" PRIu64
               ", \"written\": %s, \"created\": %s, \"accessed\": %s, \"engine\": %s, \"deleted\": %s, "
-              "\"state\": %s, \"found_by\": %s, \"contentCheck\": %s, \"firstSector\": %s, \"entrySector\": %" PRIu64
+              "\"state\": %s, \"found_by\": %s, \"contentCheck\": %s, \"badSectors\": %s, \"firstSector\": %s, "
+              "\"entrySector\": %" PRIu64
               ", \"source\": %s}",
               first ? "" : ",", JsonString(item.path).c_str(), JsonString(std::string(r.Name())).c_str(),
               r.IsFolder() ? "true" : "false", r.FileSize(), JsonTime(r.WriteTime()).c_str(),
               JsonTime(r.CreationTime()).c_str(), JsonTime(r.AccessTime()).c_str(),
               JsonString(EngineNameOf(r)).c_str(), r.IsDeleted() ? "true" : "false",
               JsonString(StateName(StateOf(r))).c_str(), JsonList(FoundByNames(engine, r)).c_str(),
-              r.IsFolder() ? "null" : r.ContentCheck() ? "true" : "false", firstSector.c_str(), r.EntrySector(),
+              r.IsFolder() ? "null" : r.ContentCheck() ? "true" : "false", badSectors ? "true" : "false",
+              firstSector.c_str(), r.EntrySector(),
               JsonString(source).c_str());
 }
 
@@ -81,6 +93,11 @@ int RunScan(const Args& args) {
   std::string error;
   if (!ParseRunOptions(args, false, options, error)) {
     std::fprintf(stderr, "salvora-cli: %s (see salvora-cli scan --help)\n", Shown(error).c_str());
+    return kExitBadInput;
+  }
+  bool damaged = false;
+  if (!ApplySourceMap(options, damaged, error)) {
+    std::fprintf(stderr, "salvora-cli: %s\n", error.c_str());
     return kExitBadInput;
   }
   EngineSession session;
@@ -99,21 +116,23 @@ int RunScan(const Args& args) {
   std::vector<FoundItem> items;
   int listing = options.searchText.empty() ? session.Walk(items) : session.Search(options.searchText, items);
   size_t files = 0, folders = 0;
+  const std::vector<bool> badSectors = damaged ? FilesTouchingBadSectors(session, items) : std::vector<bool>(items.size());
   if (options.json) {
     std::printf("[");
     for (size_t i = 0; i < items.size(); ++i)
       PrintJsonItem(items[i], *session.sources()[items[i].source].engine, session.sources()[items[i].source].label,
-                    i == 0);
+                    i == 0, badSectors[i]);
     std::printf("%s]\n", items.empty() ? "" : "\n");
   } else {
     std::printf("# type state   chk         size  written              created              accessed             path\n");
     size_t heading = SIZE_MAX;
-    for (const auto& item : items) {
+    for (size_t i = 0; i < items.size(); ++i) {
+      const FoundItem& item = items[i];
       if (session.sources().size() > 1 && item.source != heading) {
         heading = item.source;
         std::printf("# %s\n", Shown(session.sources()[item.source].label).c_str());
       }
-      PrintItem(item);
+      PrintItem(item, badSectors[i]);
     }
   }
   for (const auto& item : items) (item.record.IsFolder() ? folders : files)++;

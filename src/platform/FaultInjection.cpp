@@ -1,9 +1,11 @@
 #include "platform/FaultInjection.h"
 
+#include <algorithm>
 #include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <mutex>
+
+#include "platform/FileIo.h"
 
 namespace salvora::platform {
 namespace {
@@ -11,11 +13,7 @@ namespace {
 std::mutex gMutex;
 std::map<std::string, FaultPlan> gPlans;
 
-std::string Canonical(const std::string& path) {
-  std::error_code ec;
-  auto resolved = std::filesystem::weakly_canonical(path, ec);
-  return ec ? path : resolved.string();
-}
+std::string Canonical(const std::string& path) { return ResolvedPath(path); }
 
 // Parses "START-END,START-END" into plan; malformed items are skipped.
 FaultPlan ParseRanges(const std::string& text) {
@@ -25,7 +23,9 @@ FaultPlan ParseRanges(const std::string& text) {
     size_t comma = text.find(',', pos);
     std::string item = text.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
     size_t dash = item.find('-');
-    if (dash != std::string::npos) {
+    if (item.rfind("slow:", 0) == 0) {
+      plan.readDelayUs = uint32_t(std::min<unsigned long>(std::strtoul(item.c_str() + 5, nullptr, 10), 1000000));
+    } else if (dash != std::string::npos) {
       char* end = nullptr;
       uint64_t a = std::strtoull(item.c_str(), &end, 10);
       uint64_t b = std::strtoull(item.c_str() + dash + 1, &end, 10);

@@ -74,6 +74,12 @@ int MakeFolders(const std::string& path) {
   return 0;
 }
 
+std::string ResolvedPath(const std::string& path) {
+  std::error_code ec;
+  auto resolved = std::filesystem::weakly_canonical(path, ec);
+  return ec ? path : resolved.string();
+}
+
 int SyncPath(const std::string& path) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return LastError();

@@ -16,6 +16,8 @@ long long ReadUpTo(int fd, void* buffer, size_t length, uint64_t offset, int* er
 int ReadWholeFile(const std::string& path, std::string& out, uint64_t maxBytes = UINT64_MAX);
 // Creates a folder and its missing parents; an existing folder is success.
 int MakeFolders(const std::string& path);
+// The path with links and dot parts resolved as far as it exists; the path itself when that fails.
+std::string ResolvedPath(const std::string& path);
 // Pushes a file's or a folder's contents (a folder: its names) to the medium.
 int SyncPath(const std::string& path);
 

@@ -11,10 +11,13 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
+#include "platform/ContainerImage.h"
 #include "platform/PlatformError.h"
 #include "platform/StopRequest.h"
 #include "platform/PrivilegedOpen.h"
+#include "platform/UnreadableAreas.h"
 
 namespace salvora::platform {
 
@@ -27,6 +30,16 @@ std::atomic<uint64_t> opens{0};
 }  // namespace
 
 uint64_t FileSource::OpenCount() { return opens.load(); }
+
+FileSource& FileSource::operator=(FileSource&& other) noexcept {
+  if (this == &other) return *this;
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = std::exchange(other.fd_, -1);
+  container_ = std::move(other.container_);
+  faults_ = std::move(other.faults_);
+  failing_ = std::move(other.failing_);
+  return *this;
+}
 
 int FileSource::Open(const std::string& path) {
   opens.fetch_add(1);
@@ -49,21 +62,31 @@ int FileSource::Open(const std::string& path) {
     fd_ = -1;
     return code;
   }
+  int error = 0;
+  container_ = OpenContainerImage(path, error);
+  if (error != 0) {
+    ::close(fd_);
+    fd_ = -1;
+    return error;
+  }
   faults_ = FaultPlanFor(path);
+  failing_ = UnreadableAreasOf(path);
+  if (faults_) failing_.insert(failing_.end(), faults_->badRanges.begin(), faults_->badRanges.end());
   return 0;
 }
 
 long long FileSource::ReadAt(void* buffer, size_t length, uint64_t offset, int* error) {
-  if (faults_) {
-    if (faults_->maxReadBytes) length = std::min(length, faults_->maxReadBytes);
-    for (auto [bad, end] : faults_->badRanges) {
-      if (offset >= bad && offset < end) {
-        if (error) *error = FromErrno(EIO);
-        return -1;
-      }
-      if (offset < bad && offset + length > bad) length = size_t(bad - offset);
+  if (faults_ && faults_->maxReadBytes) length = std::min(length, faults_->maxReadBytes);
+  if (faults_ && faults_->readDelayUs) ::usleep(faults_->readDelayUs);
+  // What lies before a failing area still arrives, as a short read.
+  for (auto [bad, end] : failing_) {
+    if (offset >= bad && offset < end) {
+      if (error) *error = FromErrno(EIO);
+      return -1;
     }
+    if (offset < bad && offset + length > bad) length = size_t(bad - offset);
   }
+  if (container_) return container_->ReadAt(buffer, length, offset, error);
   for (;;) {
     ssize_t got = ::pread(fd_, buffer, length, static_cast<off_t>(offset));
     if (got >= 0) return got;
@@ -80,6 +103,7 @@ bool FileSource::IsBlockDevice() const {
 }
 
 long long FileSource::ByteLength(int* error) {
+  if (container_) return container_->ByteLength(error);
   struct stat st {};
   if (::fstat(fd_, &st) != 0) {
     if (error) *error = LastError();

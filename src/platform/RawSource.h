@@ -31,10 +31,16 @@ struct DiskGeometry {
   uint32_t bytesPerSector = 512;
 };
 
-// A source opened from a path, always read-only. Every source of the engines is opened here.
+// A source opened from a path, always read-only. Every source of the engines is opened here. A
+// path naming a container image (Expert Witness segments, split raw pieces) reads as the media
+// the container holds; the known unreadable areas of an image fail as the medium did.
 class FileSource : public RawSource {
  public:
+  FileSource() = default;
   ~FileSource() override;
+  // Moving hands the descriptor over; the moved-from source is closed.
+  FileSource(FileSource&& other) noexcept { *this = std::move(other); }
+  FileSource& operator=(FileSource&& other) noexcept;
   // Opens path read-only; returns 0 or the platform error.
   int Open(const std::string& path);
   // How many times this process has opened a source (tests count the opens of a scan).
@@ -48,8 +54,10 @@ class FileSource : public RawSource {
   int fd() const { return fd_; }
 
  private:
-  int fd_ = -1;
+  int fd_ = -1;  // the path itself (a container's first segment)
+  std::unique_ptr<RawSource> container_;
   std::optional<FaultPlan> faults_;  // simulated bad stretches (tests only)
+  std::vector<std::pair<uint64_t, uint64_t>> failing_;  // simulated and known unreadable areas
 };
 
 // A source held in memory, for tests and fuzzing.

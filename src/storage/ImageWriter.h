@@ -3,44 +3,47 @@
 #include <cstdint>
 #include <string>
 
+#include "storage/RescueMap.h"
+#include "storage/Rescuer.h"
+
 namespace salvora {
 
-// Progress of an image copy. secondsLeft is -1 until the first estimate. Returns 0 to go on;
-// any other value stops the copy and becomes CreateImage's result.
-using ImageProgressCallback = int (*)(void* context, int percent, uint64_t sectorsDone,
-                                      uint64_t totalSectors, int secondsLeft);
-
 // Copies a run of sectors of a physical disk, in order and unchanged, into an image file with no
-// header. A read error ends the image: no sector is skipped or filled.
+// header. Sectors that cannot be read are worked around as Rescuer does and left as zeros; with a
+// map path the run keeps a GNU ddrescue mapfile and resumes from one that is there.
 class ImageWriter {
  public:
-  static constexpr uint32_t kChunkBytes = 65536;
-  static constexpr uint64_t kEstimateIntervalMs = 5000;
+  static constexpr uint32_t kChunkBytes = Rescuer::kChunkBytes;
 
   ImageWriter() = default;
-  ~ImageWriter() { Close(); }
   ImageWriter(const ImageWriter&) = delete;
   ImageWriter& operator=(const ImageWriter&) = delete;
 
-  // sectorCount 0: the whole disk from startSector 0. Returns 0, the callback's stop value,
-  // 30 on a read failure, or the platform error (source, destination, seek, write).
+  // Applies to the next CreateImage.
+  void SetRescueOptions(RescueOptions options) { options_ = std::move(options); }
+
+  // sectorCount 0: the whole disk from startSector 0. Returns 0 (bad sectors may remain: see
+  // Map()), the callback's stop value, 30 when the source ends early, kInvalidParameter with
+  // Problem() for a map that does not fit, or the platform error (source, destination, write).
   int CreateImage(int diskNumber, uint64_t startSector, uint64_t sectorCount,
                   const std::string& destinationPath, ImageProgressCallback callback, void* context);
 
   uint32_t BytesPerSector() const { return bytesPerSector_; }
+  // What the last run knows of every byte of the image.
+  const RescueMap& Map() const { return map_; }
+  // Why an existing map could not be used.
+  const std::string& Problem() const { return problem_; }
+  // Whether the last run went on from an existing map.
+  bool Resumed() const { return resumed_; }
 
  private:
-  int Copy();
-  int CloseDestination();
-  void Close();
+  int PrepareMap(uint64_t imageBytes, const std::string& destinationPath);
 
-  int source_ = -1;
-  int destination_ = -1;
+  RescueOptions options_;
+  RescueMap map_;
+  std::string problem_;
+  bool resumed_ = false;
   uint32_t bytesPerSector_ = 512;
-  uint64_t startSector_ = 0;
-  uint64_t sectorCount_ = 0;
-  ImageProgressCallback callback_ = nullptr;
-  void* context_ = nullptr;
 };
 
 }  // namespace salvora

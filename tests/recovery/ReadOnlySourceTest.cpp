@@ -57,7 +57,7 @@ struct Watch {
   int calls = 0;
 };
 
-int CheckDuringCopy(void* context, int, uint64_t, uint64_t, int) {
+int CheckDuringCopy(void* context, const ImageProgress&) {
   auto* watch = static_cast<Watch*>(context);
   if (watch->calls++ == 0) ExpectOnlyReadOnly(watch->image, "image creation");
   return 0;

@@ -49,12 +49,12 @@ struct Calls {
   int stopValue = 0;
 };
 
-int Record(void* context, int percent, uint64_t done, uint64_t total, int secondsLeft) {
+int Record(void* context, const ImageProgress& p) {
   auto& c = *static_cast<Calls*>(context);
-  c.percents.push_back(percent);
-  c.done.push_back(done);
-  c.secondsLeft.push_back(secondsLeft);
-  c.total = total;
+  c.percents.push_back(p.percent);
+  c.done.push_back(p.sectorsDone);
+  c.secondsLeft.push_back(p.secondsLeft);
+  c.total = p.totalSectors;
   return c.percents.size() == c.stopAt ? c.stopValue : 0;
 }
 
