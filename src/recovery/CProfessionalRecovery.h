@@ -101,6 +101,7 @@ class CProfessionalRecovery : public IFileRecoveryParse {
   int ProcessSector(const uint8_t* sector, size_t bytesLeft, uint64_t address, uint64_t& skip);
   int ReportProgress();
   // The resume entry's position replaced by the session checkpoint's, when there is a sound one.
+  bool LookupUnfinished(ScanSessionEntry& entry);
   void LoadCheckpoint();
   // Cuts each log of the resumed session back to its length at the checkpoint.
   void CutLogsBack();
