@@ -565,7 +565,11 @@ void CMainWnd::OnSearchDone() {
 }
 
 void CMainWnd::OnLoadImage() {
-  const QString path = ui::ChooseOpenFile(this, QString(), QStringLiteral("Image Files (*.img);;All Files(*.*)"));
+  // Raw images come under many names (ddrescue's .dd, a split image's .001); the filter is
+  // case-sensitive here, so both spellings of the EnCase extension are listed.
+  const QString path = ui::ChooseOpenFile(
+      this, QString(),
+      QStringLiteral("Image Files (*.img *.dd *.raw *.bin *.E01 *.e01 *.001);;All Files (*)"));
   if (path.isEmpty()) return;
   QTreeWidgetItem* item = AddImageRow(path);
   DiskList()->setCurrentItem(item);
