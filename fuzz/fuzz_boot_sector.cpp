@@ -1,4 +1,5 @@
-// Classification of the first 16 KiB of a source, as the engine factory does it.
+// Classification of the first 16 KiB of a source, as the engine factory does it, and of the input
+// as a whole volume (backup boot sectors and layouts that must fit the source).
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -15,6 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   probe.resize(salvora::EngineFactory::kProbeBytes);
   salvora::ByteView view(probe.data(), probe.size());
   salvora::EngineFactory::Classify(view);
+  salvora::platform::MemorySource source(std::vector<uint8_t>(data, data + size));
+  salvora::ProbeResult result;
+  salvora::EngineFactory::ClassifyVolume(view, source, 0, size, result);
   salvora::FatBootSector fat(raw);
   volatile uint32_t sink = fat.ClusterCountForProbe() + fat.RootDirSectors() + fat.FatSize();
   salvora::NtfsBootSector ntfs(raw);

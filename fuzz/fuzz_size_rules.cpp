@@ -1,7 +1,8 @@
 // Every carved-file size rule on arbitrary media. The input's first byte picks the sector size
 // (512 or 4,096) and the rule; the rest is the medium, whose first sector is the candidate file's.
 // The rules are called directly, so each one meets first sectors its tester would never pass,
-// and they read ahead through random pieces, truncated sources and hostile lengths.
+// and they read ahead through random pieces, truncated sources and hostile lengths. Every
+// structure walk also reads the medium as bytes in memory.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -10,6 +11,8 @@
 
 #include "carving/MeasureContext.h"
 #include "carving/SizeRules.h"
+#include "carving/StructureMeasure.h"
+#include "carving/StructureWalks.h"
 #include "platform/RawSource.h"
 #include "storage/SectorReader.h"
 
@@ -22,6 +25,19 @@ const SizeRule kRules[] = {
     SizeNextStop6GiB,     SizeNextStop64GiB,  SizeJpegEndMarker,  SizeGifTrailer,
     SizePngEndChunk,      SizeMpegEndCode,    SizeRealMediaIndex, SizeMediaTrailerText,
     SizeId3v1Tag,         SizeApeTag,         SizeMidiTracks,     SizeTransportStream,
+    // Measured by structure first (control bytes 20 to 37).
+    SizeJpegSegments,     SizePngChunks,      SizeGifBlocks,      SizeTiffDirectories,
+    SizeMp4Boxes,         SizeQuickTimeBoxes, SizeMp3Frames,      SizePhotoshopSections,
+    SizeMatroskaSegment,  SizeFlashVideoTags, SizeMpegPacks,      SizeRealMediaChunks,
+    SizeMxfPacks,         SizeZipEndRecord,   SizeGzipStream,     SizeSqlitePages,
+    SizePdfLastEof,       SizeFlashMovie,
+};
+
+const StructureWalk kWalks[] = {
+    WalkJpeg,     WalkPng,       WalkGif,        WalkTiff,        WalkIsoMedia,
+    WalkZip,      WalkGzip,      WalkSqlite,     WalkMp3,         WalkPdf,
+    WalkPhotoshop, WalkMatroska, WalkFlashVideo, WalkMpegProgram, WalkRealMedia,
+    WalkMxf,      WalkFlashMovie,
 };
 
 int NoCancel(void*, int, int, int, uint64_t, uint64_t, uint64_t, int) { return 0; }
@@ -60,7 +76,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // a header are trusted up to their caps.
   const bool declared = rule == SizeBmpLength || rule == SizeWaveRiffLength ||
                         rule == SizeAviRiffLength || rule == SizeFlashHeader ||
-                        rule == SizeAsfFileProperties || rule == SizeIconDirectory;
-  if (!declared && measured > (std::max<uint64_t>(sectors, 1) + 1) * uint64_t(sectorSize)) std::abort();
+                        rule == SizeAsfFileProperties || rule == SizeIconDirectory ||
+                        rule == SizeFlashMovie;  // an uncompressed movie keeps its declared size
+  if (!declared && measured != kNotCarved &&
+      measured > (std::max<uint64_t>(sectors, 1) + 1) * uint64_t(sectorSize))
+    std::abort();
+  // The walks themselves over the same bytes in memory: a measured file never ends past them.
+  for (StructureWalk walk : kWalks) {
+    MemoryByteSource source(data + 1, size - 1);
+    const WalkResult result = walk(source);
+    if (result.ok() && (result.length > size - 1 || result.verifiedTo > result.length)) std::abort();
+  }
   return 0;
 }

@@ -12,7 +12,7 @@ layer=${1:-all}
 
 build=(
   build-essential cmake ninja-build pkg-config ccache
-  libblkid-dev libudev-dev libexif-dev
+  libblkid-dev libudev-dev libexif-dev zlib1g-dev
   qt6-base-dev qt6-tools-dev qt6-tools-dev-tools libqt6uitools6 libqt6opengl6-dev libgl-dev
 )
 sample=(dosfstools mtools imagemagick fonts-liberation)

@@ -4,7 +4,8 @@ non-zero sectors, those in the given ranges first, then the rest in address orde
 reaches MAXBYTES. Gzip-compressed images are read as they are.
 
 usage: sparse.py IMAGE OUT MAXBYTES [FIRST:COUNT ...] [mft:RECORDS]   (sectors of 512 bytes)
-mft:RECORDS puts an NTFS volume's boot sector and its first RECORDS file records first."""
+mft:RECORDS puts an NTFS volume's boot sector and its first RECORDS file records first (read from the
+backup in the last sector when the primary is damaged)."""
 import gzip
 import struct
 import sys
@@ -19,8 +20,9 @@ def main():
     wanted = []
     for item in sys.argv[4:]:
         if item.startswith("mft:"):
-            per_sector = struct.unpack_from("<H", data, 11)[0] or 512
-            cluster = struct.unpack_from("<Q", data, 0x30)[0] * data[13] * per_sector // 512
+            boot = data[:512] if data[3:11] == b"NTFS    " and data[13] else data[-512:]
+            per_sector = struct.unpack_from("<H", boot, 11)[0] or 512
+            cluster = struct.unpack_from("<Q", boot, 0x30)[0] * boot[13] * per_sector // 512
             record = 1024 if per_sector == 512 else per_sector
             item = "0:1,%d:%d" % (cluster, int(item[4:]) * record // 512)
         for part in item.split(","):

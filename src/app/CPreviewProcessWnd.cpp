@@ -13,6 +13,7 @@
 #include "app/MessageFormat.h"
 #include "platform/ErrorCodes.h"
 #include "platform/TextEncoding.h"
+#include "scan/ContainFailure.h"
 
 namespace salvora::app {
 
@@ -84,12 +85,10 @@ void CPreviewProcessWnd::Work(bool media) {
   if (Shared().cancel) {
     code = 2;
   } else if (engine_) {
-    try {
-      const int rc = engine_->ReadForPreview(&record_, path, data.data(), size, &OnProgress, this);
-      if (rc == kScanCancelled) code = 2;
-    } catch (const std::exception&) {
-      code = 2;
-    }
+    const int rc = ContainFailure(
+        [&] { return engine_->ReadForPreview(&record_, path, data.data(), size, &OnProgress, this); },
+        [] { return kScanCancelled; });
+    if (rc == kScanCancelled) code = 2;
   }
   if (code == 1) {
     data.resize(size > 0 && size <= kBufferBytes ? size_t(size) : 0);

@@ -13,6 +13,7 @@
 #include "output/RecoveredName.h"
 #include "output/UniquePath.h"
 #include "platform/PlatformError.h"
+#include "scan/ContainFailure.h"
 #include "ui/CListExUI.h"
 #include "ui/ModalSeam.h"
 
@@ -166,12 +167,9 @@ int CRecoverProcessWnd::RecoverOne(const FoundFileRecord& record) {
     std::lock_guard<std::mutex> hold(State().lock);
     reported_ = false;
   }
-  int result = 0;
-  try {
-    result = engine->RecoverFile(&record, destination, CountSeparators(destination_));
-  } catch (...) {
-    result = kWriteFault;
-  }
+  const int result = ContainFailure(
+      [&] { return engine->RecoverFile(&record, destination, CountSeparators(destination_)); },
+      [] { return kWriteFault; });
   if (result == ScanCancelled) return ScanCancelled;
   // Its times, and for a carved file a name from its own metadata.
   if (result == 0) FinishRecoveredFile(record, destination);

@@ -1,7 +1,7 @@
 #include "app/ScanEngines.h"
 
 #include "app/DiskRow.h"
-#include "recovery/CProfessionalRecovery.h"
+#include "recovery/SavedScan.h"
 #include "recovery/EngineFactory.h"
 
 namespace salvora::app {
@@ -16,13 +16,8 @@ ScanEngines ScanEngines::Defaults() {
   };
   // The main window always asks for the advanced scan; only it keeps a saved scan to resume.
   engines.engineMode = 1;
-  engines.hasSavedScan = [](IFileRecoveryParse& engine) {
-    auto* pro = dynamic_cast<CProfessionalRecovery*>(&engine);
-    return pro && pro->HasResumeState();
-  };
-  engines.discardSavedScan = [](IFileRecoveryParse& engine) {
-    if (auto* pro = dynamic_cast<CProfessionalRecovery*>(&engine)) pro->DiscardResumeState();
-  };
+  engines.hasSavedScan = [](IFileRecoveryParse& engine) { return SavedScanOf(engine).resumable; };
+  engines.discardSavedScan = [](IFileRecoveryParse& engine) { DiscardSavedScan(engine); };
   return engines;
 }
 

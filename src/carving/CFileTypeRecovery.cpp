@@ -97,6 +97,28 @@ int CFileTypeRecovery::OpenDiskPartition(int diskNumber, uint64_t startSector,
   return rc;
 }
 
+void CFileTypeRecovery::ShareSource(const SectorReader& source, uint64_t startSector,
+                                    uint64_t sectorCount, char16_t driveLetter, int sectorSize) {
+  store_.reset();
+  driveLetter_ = driveLetter;
+  sectorSize_ = sectorSize;
+  windowStart_ = startSector;
+  windowLength_ = sectorCount;
+  reader_.Share(source);
+}
+
+int CFileTypeRecovery::BeginSweep(const std::string& logName) {
+  return NewStore(logName.empty() ? MakeScanLogName(kFileTypeLogPrefix, windowStart_) : logName);
+}
+
+int CFileTypeRecovery::OfferSector(const SweptSector& sector, const SweepPosition& at,
+                                   uint64_t& skip) {
+  if (sector.kind != SweptKind::kUnclaimed) return 0;
+  uint64_t found = at.found;
+  return CarveAt(sector.bytes, at.sectorSize, sector.address, at.processed, at.total,
+                 at.remainingSeconds, at.reader, at.sectorSize, skip, found);
+}
+
 int CFileTypeRecovery::AttachDisk(const std::string& logName, char16_t driveLetter,
                                   int diskNumber, int sectorSize) {
   driveLetter_ = driveLetter;

@@ -8,6 +8,7 @@
 #include "carving/MeasureContext.h"
 #include "scan/FoundFileStore.h"
 #include "scan/IFileRecoveryParse.h"
+#include "scan/ISweepEngine.h"
 #include "storage/SectorReader.h"
 
 namespace salvora {
@@ -15,7 +16,7 @@ namespace salvora {
 // The carving engine: it finds files by their content. It walks nothing by itself; the advanced
 // scan hands it every sector that no file-system engine claimed, through CarveAt, and it records
 // each file that starts there, named after its start sector ("1953.jpg"), directly under the root.
-class CFileTypeRecovery : public IFileRecoveryParse {
+class CFileTypeRecovery : public IFileRecoveryParse, public ISweepEngine {
  public:
   CFileTypeRecovery();
   ~CFileTypeRecovery() override;
@@ -57,9 +58,20 @@ class CFileTypeRecovery : public IFileRecoveryParse {
               uint64_t total, int remainingSeconds, SectorReader* reader, int readerSectorSize,
               uint64_t& skip, uint64_t& found);
 
+  // Reads the source the advanced scan has open (no second open) in sectors of sectorSize bytes,
+  // the window starting at startSector; the log comes with BeginSweep.
+  void ShareSource(const SectorReader& source, uint64_t startSector, uint64_t sectorCount,
+                   char16_t driveLetter, int sectorSize);
+
+  // The sweep's view (ISweepEngine): a new log, or an interrupted scan's; every unclaimed sector
+  // goes to CarveAt; nothing is left to place at the end.
+  int BeginSweep(const std::string& logName) override;
+  int OfferSector(const SweptSector& sector, const SweepPosition& at, uint64_t& skip) override;
+  int FinishSweep() override { return 0; }
+
   int SectorSize() const { return sectorSize_; }
   char16_t DriveLetter() const { return driveLetter_; }
-  FoundFileStore* Store() { return store_.get(); }
+  FoundFileStore* Store() noexcept override { return store_.get(); }
   SectorReader& Reader() { return reader_; }
 
  private:

@@ -6,9 +6,6 @@
 #include "platform/ErrorCodes.h"
 
 namespace salvora {
-namespace {
-
-// Reports one piece to the scan-progress callback; its answer is kept in the context.
 int ReportPiece(MeasureContext& context, uint64_t sectorsRead) {
   if (!context.scanCallback) return 0;
   // A file measured near the end of the sweep may read far past it (into allocated space, or a
@@ -23,6 +20,8 @@ int ReportPiece(MeasureContext& context, uint64_t sectorsRead) {
   return answer;
 }
 
+namespace {
+
 // Sectors the source still holds from first on (unknown totals do not limit).
 uint64_t SectorsAvailable(const MeasureContext& context, uint64_t first) {
   const uint64_t total = context.reader->TotalSectors();
@@ -32,20 +31,26 @@ uint64_t SectorsAvailable(const MeasureContext& context, uint64_t first) {
 }  // namespace
 
 uint64_t ScanSizeRule(uint64_t limitBytes, EndSearch& search, StopVariant variant) {
+  return ScanSizeRuleFrom(1, limitBytes, search, variant);
+}
+
+uint64_t ScanSizeRuleFrom(uint64_t fromSector, uint64_t limitBytes, EndSearch& search,
+                          StopVariant variant) {
   MeasureContext& context = MeasureContext::Instance();
   const int sectorSize = context.sectorSize;
   if (sectorSize <= 0) return 0;
   const uint64_t sector = uint64_t(sectorSize);
-  uint64_t size = sector;  // the first sector belongs to the file
+  if (fromSector == 0) fromSector = 1;  // the first sector belongs to the file
+  uint64_t size = fromSector * sector;
   uint8_t* buffer = context.WorkBuffer();
   if (!buffer || !context.reader) {
     search.Finish(size);
     return size;
   }
-  uint64_t base = sector;
-  uint64_t sectorsLeft = limitBytes / sector;
+  uint64_t base = size;
+  uint64_t sectorsLeft = limitBytes / sector > fromSector - 1 ? limitBytes / sector - (fromSector - 1) : 0;
   const uint64_t piece = std::max<uint64_t>(1, MeasureContext::kWorkBufferBytes / sector);
-  uint64_t offset = 0;
+  uint64_t offset = fromSector - 1;
 
   while (sectorsLeft > 0) {
     const uint64_t first = context.startSector + 1 + offset;

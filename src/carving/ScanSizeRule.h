@@ -32,4 +32,14 @@ class EndSearch {
 uint64_t ScanSizeRule(uint64_t limitBytes, EndSearch& search,
                       StopVariant variant = StopVariant::AnyFileStart);
 
+// The same from the file's sector fromSector on (1 for the sector after the first): the sectors
+// before it are taken to belong to the file. The limit still counts from the file's start.
+uint64_t ScanSizeRuleFrom(uint64_t fromSector, uint64_t limitBytes, EndSearch& search,
+                          StopVariant variant = StopVariant::AnyFileStart);
+
+struct MeasureContext;
+// Reports the piece that brings the file's sectors read to sectorsRead to the scan-progress
+// callback and keeps its answer in the context.
+int ReportPiece(MeasureContext& context, uint64_t sectorsRead);
+
 }  // namespace salvora

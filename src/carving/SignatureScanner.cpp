@@ -5,6 +5,7 @@
 
 #include "carving/FormatTable.h"
 #include "carving/MeasureContext.h"
+#include "carving/StructureMeasure.h"
 #include "carving/TesterDispatch.h"
 #include "platform/ErrorCodes.h"
 
@@ -86,7 +87,8 @@ int IdentifyAndMeasure(const uint8_t* bytes, int length, uint64_t sectorAddress,
   WorkBufferLease lease;
   context.lastCallbackAnswer = 0;
   size = row->sizeRule(bytes, length);
-  return context.lastCallbackAnswer == kScanCancelled ? kScanCancelled : kOk;
+  if (context.lastCallbackAnswer == kScanCancelled) return kScanCancelled;
+  return size == kNotCarved ? kInvalidParameter : kOk;
 }
 
 int CheckSignature(const uint8_t* bytes, int length, std::string_view extension,

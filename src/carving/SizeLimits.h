@@ -15,6 +15,9 @@ inline constexpr uint64_t kAudioLimit = 2 * kGiB;         // mp3, ape
 inline constexpr uint64_t kVideoLimit = 6 * kGiB;         // mpeg, mp4, rmvb, flv, 3gp, mts, mxf, mov
 inline constexpr uint64_t kStreamLimit = 64 * kGiB;       // mkv, ts
 inline constexpr uint64_t kMidiLimit = 8 * kMiB;          // mid
+inline constexpr uint64_t kDocumentLimit = 256 * kMiB;    // pdf
+inline constexpr uint64_t kArchiveLimit = 4 * kGiB;       // zip and office packages, gz
+inline constexpr uint64_t kDatabaseLimit = 64 * kGiB;     // db
 
 // Caps of the sizes that some headers declare.
 inline constexpr uint64_t kBitmapCap = 134217728;  // bmp, dib: a value above cap - 1 gives cap

@@ -37,4 +37,27 @@ uint64_t SizeApeTag(const uint8_t* bytes, int length);            // ape
 uint64_t SizeMidiTracks(const uint8_t* bytes, int length);        // mid
 uint64_t SizeTransportStream(const uint8_t* bytes, int length);   // ts
 
+// Measured by the file's own structure first (see StructureMeasure.h); when the structure does
+// not hold, by the rule named.
+uint64_t SizeJpegSegments(const uint8_t* bytes, int length);   // jpg; SizeJpegEndMarker
+uint64_t SizePngChunks(const uint8_t* bytes, int length);      // png; SizePngEndChunk
+uint64_t SizeGifBlocks(const uint8_t* bytes, int length);      // gif; SizeGifTrailer
+uint64_t SizeTiffDirectories(const uint8_t* bytes, int length);  // tif; SizeNextStop128MiB
+uint64_t SizeMp4Boxes(const uint8_t* bytes, int length);       // mp4; SizeMediaTrailerText
+uint64_t SizeQuickTimeBoxes(const uint8_t* bytes, int length);  // mov, 3gp; SizeNextStop6GiB
+uint64_t SizeMp3Frames(const uint8_t* bytes, int length);      // mp3; SizeId3v1Tag
+uint64_t SizePhotoshopSections(const uint8_t* bytes, int length);  // psd; SizeNextStop128MiB
+uint64_t SizeMatroskaSegment(const uint8_t* bytes, int length);  // mkv; SizeNextStop64GiB
+uint64_t SizeFlashVideoTags(const uint8_t* bytes, int length);   // flv; SizeNextStop6GiB
+uint64_t SizeMpegPacks(const uint8_t* bytes, int length);        // mpeg; SizeMpegEndCode
+uint64_t SizeRealMediaChunks(const uint8_t* bytes, int length);  // rmvb; SizeRealMediaIndex
+uint64_t SizeMxfPacks(const uint8_t* bytes, int length);         // mxf; SizeNextStop6GiB
+uint64_t SizeFlashMovie(const uint8_t* bytes, int length);       // swf; SizeFlashHeader
+
+// Carved only when their structure measures them.
+uint64_t SizeZipEndRecord(const uint8_t* bytes, int length);   // zip and office packages
+uint64_t SizeGzipStream(const uint8_t* bytes, int length);     // gz
+uint64_t SizeSqlitePages(const uint8_t* bytes, int length);    // db
+uint64_t SizePdfLastEof(const uint8_t* bytes, int length);     // pdf, up to the next stop sector
+
 }  // namespace salvora

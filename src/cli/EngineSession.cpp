@@ -1,18 +1,24 @@
 #include "cli/EngineSession.h"
 
-#include "recovery/CProfessionalRecovery.h"
+#include "recovery/SavedScan.h"
 
+#include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <iostream>
 
+#include "cli/BootNotice.h"
 #include "cli/Commands.h"
 #include "cli/Interrupt.h"
 #include "cli/ProgressLine.h"
 #include "cli/ResumeState.h"
+#include "cli/SourceEntry.h"
+#include "cli/UserText.h"
 #include "platform/Clock.h"
 #include "platform/DiskMap.h"
 #include "platform/PlatformError.h"
@@ -48,40 +54,46 @@ int ScanProgress(void* userData, int enginePercent, int weight, int remaining, u
 
 // Tells what a cancelled advanced scan kept for the next run.
 void ReportSavedScan(IFileRecoveryParse& engine, const std::string& label) {
-  auto* pro = dynamic_cast<CProfessionalRecovery*>(&engine);
-  if (!pro) return;
-  if (!pro->ScanStarted()) {
+  const SavedScan saved = SavedScanOf(engine);
+  if (!saved.advanced) return;
+  if (!saved.started) {
     std::fprintf(stderr, "salvora-cli: cancelled during the file-system pass of %s; nothing was saved\n",
-                 label.c_str());
+                 Shown(label).c_str());
     return;
   }
-  const ResumePosition& at = pro->LastPosition();
+  const ResumePosition& at = saved.last;
   std::fprintf(stderr,
                "salvora-cli: saved the scan of %s at sector %llu (%llu sectors swept, %llu found); "
                "run it again with --resume to continue\n",
-               label.c_str(), (unsigned long long)(at.rangeStart + at.rangeSwept),
+               Shown(label).c_str(), (unsigned long long)(at.rangeStart + at.rangeSwept),
                (unsigned long long)at.totalSwept, (unsigned long long)at.foundBefore);
 }
 
 // Tells where a resumed advanced scan goes on: where it was cancelled, or, after the program was
 // stopped without warning, its last checkpoint.
 void ReportResumePoint(IFileRecoveryParse& engine, const std::string& label) {
-  auto* pro = dynamic_cast<CProfessionalRecovery*>(&engine);
-  if (!pro) return;
-  const ResumePosition at = pro->ResumePoint();
+  const SavedScan saved = SavedScanOf(engine);
+  if (!saved.advanced) return;
+  const ResumePosition at = saved.resumeAt;
   std::fprintf(stderr,
                "salvora-cli: continuing the scan of %s at sector %llu (%llu sectors swept, %llu found "
                "before)\n",
-               label.c_str(), (unsigned long long)(at.rangeStart + at.rangeSwept),
+               Shown(label).c_str(), (unsigned long long)(at.rangeStart + at.rangeSwept),
                (unsigned long long)at.totalSwept, (unsigned long long)at.foundBefore);
 }
 
 // Asks on the terminal whether to go on with the unfinished scan; without one, starts afresh.
 bool AskResume(const std::string& label) {
   if (!::isatty(STDIN_FILENO) || !::isatty(STDERR_FILENO)) return false;
-  std::fprintf(stderr, "An unfinished scan of %s was found. Resume it? [Y/n] ", label.c_str());
+  std::fprintf(stderr, "An unfinished scan of %s was found. Resume it? [Y/n] ", Shown(label).c_str());
+  // Waits in slices: a Ctrl-C that comes just before the read would otherwise be missed by it.
+  pollfd input{STDIN_FILENO, POLLIN, 0};
+  for (int ready = 0; !Interrupted() && ready == 0;) {
+    ready = ::poll(&input, 1, 200);
+    if (ready < 0 && errno == EINTR) ready = 0;
+  }
   std::string answer;
-  if (!std::getline(std::cin, answer)) return false;
+  if (Interrupted() || !std::getline(std::cin, answer)) return false;
   return answer.empty() || answer[0] == 'y' || answer[0] == 'Y';
 }
 
@@ -99,6 +111,7 @@ bool EngineSession::Open(const std::string& text, bool fast, std::string& error)
   if (spec->kind == SourceArgument::Kind::Image)
     return AddSource(text, kImageLetter, *spec, fast, error);
   if (spec->kind == SourceArgument::Kind::DiskRange) return AddSource(text, 0, *spec, fast, error);
+  if (!CheckSourceKind(*spec, text, error)) return false;
 
   // volume:K and disk:N come from the machine's own list of sources.
   DiskEnumerator enumerator;
@@ -122,7 +135,7 @@ bool EngineSession::Open(const std::string& text, bool fast, std::string& error)
     std::string partError;
     if (!AddSource("volume:" + std::to_string(e.Number()), char16_t(e.Number()), part, fast, partError)) {
       // A disk's free stretches often hold nothing a fast scan reads: go on with the rest.
-      if (entries.size() > 1) std::fprintf(stderr, "salvora-cli: skipped %s\n", partError.c_str());
+      if (entries.size() > 1) std::fprintf(stderr, "salvora-cli: skipped %s\n", Shown(partError).c_str());
       lastError = partError;
     }
   }
@@ -136,54 +149,79 @@ bool EngineSession::Open(const std::string& text, bool fast, std::string& error)
 bool EngineSession::AddSource(std::string label, char16_t letter, const SourceArgument& spec, bool fast,
                               std::string& error) {
   auto& factory = EngineFactory::Instance();
+  if (!CheckSourceKind(spec, label, error)) return false;
   ScanSource source;
   source.label = std::move(label);
   source.letter = letter;
   ProbeResult probe;
   if (spec.kind == SourceArgument::Kind::Image) {
     probe = factory.ProbeImage(spec.path);
+    source.span.diskPath = spec.path;
+    source.owner = ScanLogCatalogue::ImageOwner(spec.path);
     if (probe.error == 0) source.engine = factory.CreateForImage(spec.path, letter, !fast);
   } else {
-    probe = factory.ProbeDisk(spec.number, spec.start);
-    source.onDevice = true;
+    probe = factory.ProbeDisk(spec.number, spec.start, spec.count);
     platform::DiskDevicePath(spec.number, source.span.diskPath);
     source.span.startByte = spec.start * uint64_t(probe.sectorSize);
     source.span.lengthBytes = spec.count * uint64_t(probe.sectorSize);
+    source.owner = ScanLogCatalogue::PartitionOwner(spec.number, spec.start, spec.count);
     if (probe.error == 0) source.engine = factory.CreateForDisk(spec.number, spec.start, spec.count, letter, !fast);
   }
+  // The advanced engine looks for its saved scan as it opens.
+  source.refusal = ScanLogCatalogue::Instance().TakeRefusal();
   if (probe.error != 0) {
     error = "cannot read " + source.label + ": " +
             platform::OpenErrorText(spec.kind == SourceArgument::Kind::Image ? spec.path : source.span.diskPath,
                                     probe.error);
     return false;
   }
+  const std::string notice = BootNotice(probe, source.label, fast);
   if (!source.engine) {
-    error = fast ? "cannot fast-scan " + source.label + ": it holds no file system the fast scan knows"
-                 : "cannot scan " + source.label +
-                       ": the advanced scan is not part of this build yet (use --fast)";
+    if (!notice.empty()) error = "cannot fast-scan: " + notice;
+    else if (fast) error = "cannot fast-scan " + source.label + ": it holds no file system the fast scan knows";
+    else error = "cannot scan " + source.label + ": the advanced scan is not part of this build yet (use --fast)";
     return false;
   }
+  if (!notice.empty()) std::fprintf(stderr, "salvora-cli: warning: %s\n", notice.c_str());
   sources_.push_back(std::move(source));
   return true;
 }
 
+bool EngineSession::CheckSavedScans(ResumeMode resume) const {
+  bool usable = true;
+  for (const auto& source : sources_) {
+    if (source.refusal.empty()) continue;
+    std::fprintf(stderr, "salvora-cli: %s%s\n", Shown(source.refusal).c_str(),
+                 resume == ResumeMode::Resume ? "; nothing of it is read (scan with --fresh to start afresh)" : "");
+    usable = usable && resume != ResumeMode::Resume;
+  }
+  return usable;
+}
+
 int EngineSession::Scan(ResumeMode resume) {
   InstallInterruptHandler();
-  ScanLogCatalogue::Instance().NewSession();
   for (auto& source : sources_) {
+    // Each source logs in a folder of its own (the advanced scan opens its own sessions).
+    if (!KeepsOwnSessions(*source.engine))
+      if (int rc = ScanLogCatalogue::Instance().NewSession(source.owner); rc != 0) return rc;
     std::string savedName;
     bool resumeIt = false;
     if (HasResumeState(*source.engine, savedName)) {
       resumeIt = resume == ResumeMode::Resume || (resume == ResumeMode::Ask && AskResume(source.label));
+      // Ctrl-C at the question cancels the run; the saved scan stays for the next one.
+      if (Interrupted()) {
+        std::fprintf(stderr, "salvora-cli: the saved scan of %s is kept\n", Shown(source.label).c_str());
+        return ScanCancelled;
+      }
       if (resumeIt)
         ReportResumePoint(*source.engine, source.label);
       else
         DiscardResumeState(*source.engine);
     } else if (resume == ResumeMode::Resume) {
-      std::fprintf(stderr, "salvora-cli: no unfinished scan of %s; scanning afresh\n", source.label.c_str());
+      std::fprintf(stderr, "salvora-cli: no unfinished scan of %s; scanning afresh\n", Shown(source.label).c_str());
     }
     ScanProgressState state;
-    state.label = source.label;
+    state.label = Shown(source.label);
     source.engine->SetScanCallbacks(ScanProgress, nullptr, &state, 100);
     int rc = source.engine->Scan(resumeIt ? savedName.c_str() : nullptr);
     state.line.Finish();
@@ -236,9 +274,22 @@ int EngineSession::Search(const std::string& text, std::vector<FoundItem>& items
 }
 
 const ScanSource* EngineSession::SourceHolding(const std::string& path) const {
+  // An image source counts too: a destination on a mount of the image writes into it.
   for (const auto& source : sources_)
-    if (source.onDevice && !source.span.diskPath.empty() && platform::SameDevice(path, source.span))
+    if (!source.span.diskPath.empty() && platform::SameDevice(path, source.span)) return &source;
+  return nullptr;
+}
+
+const ScanSource* EngineSession::SourceAt(const std::string& path) const {
+  struct stat target {};
+  if (::stat(path.c_str(), &target) != 0) return nullptr;
+  for (const auto& source : sources_) {
+    struct stat read {};
+    if (source.span.diskPath.empty() || ::stat(source.span.diskPath.c_str(), &read) != 0) continue;
+    if (S_ISBLK(read.st_mode) ? S_ISBLK(target.st_mode) && target.st_rdev == read.st_rdev
+                              : target.st_dev == read.st_dev && target.st_ino == read.st_ino)
       return &source;
+  }
   return nullptr;
 }
 

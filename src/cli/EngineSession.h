@@ -28,8 +28,9 @@ enum class ResumeMode { Ask, Resume, Fresh };
 struct ScanSource {
   std::string label;         // what the user named, or "volume:K" of a disk's part
   char16_t letter = 0;       // the records' source letter
-  bool onDevice = false;     // a disk or a stretch of one (an image file is not)
-  platform::SourceSpan span;  // for the destination check
+  platform::SourceSpan span;  // the file or device read, for the checks of what is written
+  std::string owner;          // what its session folders name as their source
+  std::string refusal;        // why a saved scan of it was passed over, if one was
   std::unique_ptr<IFileRecoveryParse> engine;
 };
 
@@ -48,6 +49,11 @@ class EngineSession {
   std::vector<ScanSource>& sources() { return sources_; }
   // The source whose medium holds path, or nullptr.
   const ScanSource* SourceHolding(const std::string& path) const;
+  // The source that path is itself (the image file, or the device node read), or nullptr.
+  const ScanSource* SourceAt(const std::string& path) const;
+  // Says on stderr which saved scans were passed over because their folders hold another
+  // source's logs; false when the user asked to resume one of them.
+  bool CheckSavedScans(ResumeMode resume) const;
 
  private:
   bool AddSource(std::string label, char16_t letter, const SourceArgument& spec, bool fast, std::string& error);

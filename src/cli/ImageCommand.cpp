@@ -9,6 +9,7 @@
 #include "cli/Interrupt.h"
 #include "cli/ProgressLine.h"
 #include "cli/SourceEntry.h"
+#include "cli/UserText.h"
 #include "cli/SourceArgument.h"
 #include "platform/DiskMap.h"
 #include "platform/ErrorCodes.h"
@@ -62,40 +63,40 @@ int RunImage(const Args& args) {
     if (a == "--overwrite")
       overwrite = true;
     else if (a.rfind("--", 0) == 0)
-      return std::fprintf(stderr, "salvora-cli image: unknown option '%s'\n", a.c_str()), kExitBadInput;
+      return std::fprintf(stderr, "salvora-cli image: unknown option '%s'\n", Shown(a).c_str()), kExitBadInput;
     else
       positional.push_back(a);
   }
   if (positional.size() != 2) return Usage(false);
   std::string error;
   auto spec = ParseSourceArgument(positional[0], error);
-  if (!spec) return std::fprintf(stderr, "salvora-cli image: %s\n", error.c_str()), kExitBadInput;
+  if (!spec) return std::fprintf(stderr, "salvora-cli image: %s\n", Shown(error).c_str()), kExitBadInput;
   if (spec->kind == SourceArgument::Kind::Image) {
     std::fprintf(stderr, "salvora-cli image: '%s' is a file; image copies volume:K, disk:N or "
-                         "disk:N:START:COUNT (copy a file with cp)\n", positional[0].c_str());
+                         "disk:N:START:COUNT (copy a file with cp)\n", Shown(positional[0]).c_str());
     return kExitBadInput;
   }
   VolumeEntry entry;
   if (!ResolveSourceEntry(*spec, entry, error))
-    return std::fprintf(stderr, "salvora-cli image: %s\n", error.c_str()), kExitBadInput;
+    return std::fprintf(stderr, "salvora-cli image: %s\n", Shown(error).c_str()), kExitBadInput;
   const std::string& out = positional[1];
 
   struct stat st {};
   if (!overwrite && ::stat(out.c_str(), &st) == 0) {
-    std::fprintf(stderr, "salvora-cli image: %s exists; give --overwrite to replace it\n", out.c_str());
+    std::fprintf(stderr, "salvora-cli image: %s exists; give --overwrite to replace it\n", Shown(out).c_str());
     return kExitBadInput;
   }
   const uint64_t imageBytes = entry.length * entry.bytesPerSector;
   DestinationVerdict verdict = CheckImageDestination(GatherDestinationFacts(out, entry), imageBytes);
   if (verdict != DestinationVerdict::Accepted) {
-    std::fprintf(stderr, "salvora-cli image: cannot write %s (%s): %s\n", out.c_str(),
+    std::fprintf(stderr, "salvora-cli image: cannot write %s (%s): %s\n", Shown(out).c_str(),
                  FormatSize(int64_t(imageBytes)).c_str(), VerdictText(verdict));
     return kExitBadInput;
   }
 
-  std::fprintf(stderr, "imaging %s sectors %llu+%llu (%s) into %s\n", entry.diskPath.c_str(),
+  std::fprintf(stderr, "imaging %s sectors %llu+%llu (%s) into %s\n", Shown(entry.diskPath).c_str(),
                (unsigned long long)entry.start, (unsigned long long)entry.length,
-               FormatSize(int64_t(imageBytes)).c_str(), out.c_str());
+               FormatSize(int64_t(imageBytes)).c_str(), Shown(out).c_str());
   Progress progress;
   ResetInterrupt();
   InstallInterruptHandler();
@@ -106,21 +107,21 @@ int RunImage(const Args& args) {
   progress.line.Finish();
   if (rc == kScanCancelled) {
     std::fprintf(stderr, "salvora-cli image: cancelled; %s holds only the first %llu of %llu sectors\n",
-                 out.c_str(), (unsigned long long)progress.lastSectors, (unsigned long long)entry.length);
+                 Shown(out).c_str(), (unsigned long long)progress.lastSectors, (unsigned long long)entry.length);
     return kExitCancelled;
   }
   if (rc != 0 && !progress.started) {
-    std::fprintf(stderr, "salvora-cli image: cannot copy %s into %s: %s\n", entry.diskPath.c_str(), out.c_str(),
-                 platform::ErrorText(rc).c_str());
+    std::fprintf(stderr, "salvora-cli image: cannot copy %s into %s: %s\n", Shown(entry.diskPath).c_str(),
+                 Shown(out).c_str(), Reason(rc).c_str());
     return kExitBadInput;
   }
   if (rc != 0) {
     std::fprintf(stderr, "salvora-cli image: failed after %llu of %llu sectors: %s; %s is incomplete\n",
                  (unsigned long long)progress.lastSectors, (unsigned long long)entry.length,
-                 platform::ErrorText(rc).c_str(), out.c_str());
+                 Reason(rc).c_str(), Shown(out).c_str());
     return kExitPartial;
   }
-  std::printf("%s: %llu sectors of %u bytes (%s)\n", out.c_str(), (unsigned long long)entry.length,
+  std::printf("%s: %llu sectors of %u bytes (%s)\n", Shown(out).c_str(), (unsigned long long)entry.length,
               entry.bytesPerSector, FormatSize(int64_t(imageBytes)).c_str());
   return kExitOk;
 }

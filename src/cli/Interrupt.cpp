@@ -5,23 +5,25 @@
 
 #include <csignal>
 
+#include "platform/StopRequest.h"
+
 namespace salvora::cli {
 namespace {
 
-volatile std::sig_atomic_t gInterrupted = 0;
-
 void OnSignal(int sig) {
-  if (gInterrupted) {
+  if (platform::StopRequested()) {
     ::signal(sig, SIG_DFL);
     ::raise(sig);
     return;
   }
-  gInterrupted = 1;
+  platform::RequestStop();
 }
 
 }  // namespace
 
 void InstallInterruptHandler() {
+  // Without SA_RESTART: a wait for a read or a lock is broken off, and the waiter sees the
+  // request to stop.
   struct sigaction action {};
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
@@ -29,7 +31,7 @@ void InstallInterruptHandler() {
   ::sigaction(SIGTERM, &action, nullptr);
 }
 
-bool Interrupted() { return gInterrupted != 0; }
-void ResetInterrupt() { gInterrupted = 0; }
+bool Interrupted() { return platform::StopRequested(); }
+void ResetInterrupt() { platform::ClearStopRequest(); }
 
 }  // namespace salvora::cli

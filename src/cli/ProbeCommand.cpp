@@ -1,8 +1,11 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "cli/BootNotice.h"
 #include "cli/Commands.h"
 #include "cli/SourceArgument.h"
+#include "cli/SourceEntry.h"
+#include "cli/UserText.h"
 #include "platform/PlatformError.h"
 #include "recovery/EngineFactory.h"
 
@@ -19,7 +22,11 @@ int RunProbe(const Args& args) {
   std::string error;
   auto spec = ParseSourceArgument(args[0], error);
   if (!spec || spec->kind == SourceArgument::Kind::Volume) {
-    std::fprintf(stderr, "salvora-cli: %s\n", spec ? "probe takes an image path or disk:N[:START:COUNT]" : error.c_str());
+    std::fprintf(stderr, "salvora-cli: %s\n", spec ? "probe takes an image path or disk:N[:START:COUNT]" : Shown(error).c_str());
+    return kExitBadInput;
+  }
+  if (!CheckSourceKind(*spec, args[0], error)) {
+    std::fprintf(stderr, "salvora-cli: %s\n", Shown(error).c_str());
     return kExitBadInput;
   }
   auto& factory = EngineFactory::Instance();
@@ -27,13 +34,15 @@ int RunProbe(const Args& args) {
                           ? factory.ProbeImage(spec->path)
                           : factory.ProbeDisk(spec->number, spec->start);
   if (probe.error != 0) {
-    std::fprintf(stderr, "salvora-cli: cannot read %s: %s\n", args[0].c_str(),
-                 platform::ErrorText(probe.error).c_str());
+    std::fprintf(stderr, "salvora-cli: cannot read %s: %s\n", Shown(args[0]).c_str(),
+                 Reason(probe.error).c_str());
     return kExitBadInput;
   }
+  if (const std::string notice = BootNotice(probe, args[0], false); !notice.empty())
+    std::fprintf(stderr, "salvora-cli: warning: %s\n", notice.c_str());
   const char* fast = EngineFactory::EngineNameFor(probe.kind, false);
   std::printf("source: %s\nfile system: %s\nsector size: %d\nfast engine: %s\nadvanced engine: %s\n",
-              args[0].c_str(), SourceKindName(probe.kind), probe.sectorSize, fast ? fast : "none",
+              Shown(args[0]).c_str(), SourceKindName(probe.kind), probe.sectorSize, fast ? fast : "none",
               EngineFactory::EngineNameFor(probe.kind, true));
   if (probe.unreadableBytes != 0)
     std::printf("unreadable: %zu of the first %zu bytes (taken as zeros)\n", probe.unreadableBytes,

@@ -6,8 +6,8 @@
 
 namespace salvora::cli {
 namespace {
+// The reports count sectors of 512 bytes.
 constexpr uint32_t kSectorBytes = 512;
-constexpr uint32_t kFirstDataCluster = 2;
 }  // namespace
 
 std::string EngineNameOf(const FoundFileRecord& record) {
@@ -38,13 +38,8 @@ std::vector<std::string> FoundByNames(IFileRecoveryParse& engine, const FoundFil
 }
 
 bool FirstDataSector(const FoundFileRecord& record, uint64_t& sector) {
-  const auto kind = static_cast<salvora::EngineKind>(record.EngineKind());
-  if (kind != salvora::EngineKind::FastFat && kind != salvora::EngineKind::DeepFat) return false;
-  if (record.ObjectId() < kFirstDataCluster || record.ClusterSize() < kSectorBytes || record.FileSize() == 0)
-    return false;
-  sector = record.PartitionStart() + record.DataAreaStart() +
-           uint64_t(record.ObjectId() - kFirstDataCluster) * (record.ClusterSize() / kSectorBytes);
-  return true;
+  if (record.ClusterSize() < kSectorBytes || record.FileSize() == 0) return false;
+  return FatFirstDataSector(record, kSectorBytes, sector);
 }
 
 }  // namespace salvora::cli

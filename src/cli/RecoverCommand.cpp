@@ -8,8 +8,10 @@
 #include "cli/Commands.h"
 #include "cli/EngineSession.h"
 #include "cli/Interrupt.h"
+#include "cli/OutputTargets.h"
 #include "cli/RecordFacts.h"
 #include "cli/RunOptions.h"
+#include "cli/UserText.h"
 #include "output/DfxmlReport.h"
 #include "output/FileCategory.h"
 #include "output/OutputFiles.h"
@@ -18,6 +20,7 @@
 #include "output/Sha256.h"
 #include "output/UniquePath.h"
 #include "platform/PlatformError.h"
+#include "scan/ContainFailure.h"
 #include "scan/FoundFileIdentity.h"
 
 namespace salvora::cli {
@@ -25,7 +28,7 @@ namespace {
 
 const char kUsage[] =
     "usage: salvora-cli recover SOURCE --to DIR [--fast] [--resume|--fresh] [--types ...]\n"
-    "                           [--ext LIST] [--only-deleted] [--report FILE] [--force]\n"
+    "                           [--ext LIST] [--only-deleted] [--report FILE [--overwrite]] [--force]\n"
     "  SOURCE: an image path, volume:K, disk:N or disk:N:START:COUNT (see salvora-cli scan --help)\n"
     "  --to DIR        where to write; each file lands in DIR/<category>/ (photo, audio, video,\n"
     "                  document, archive, others) under a name that never replaces another\n"
@@ -34,9 +37,10 @@ const char kUsage[] =
     "  --types LIST    only files of these kinds (photo,audio,video,all), as the file-type page\n"
     "  --ext LIST      only files with these extensions (jpg,png)\n"
     "  --only-deleted  leave out files that still exist on the source\n"
-    "  --report FILE   write a DFXML report of the recovered files (names, sizes, sha256)\n"
-    "  --force         write even when DIR is on the scanned source (this can overwrite the very\n"
-    "                  files being recovered)\n"
+    "  --report FILE   write a DFXML report of the recovered files (names, sizes, sha256); an\n"
+    "                  existing FILE is replaced only with --overwrite, the source never\n"
+    "  --force         write even when DIR or FILE is on the scanned source's medium (this can\n"
+    "                  overwrite the very files being recovered)\n"
     "Prints one line per file: 'Success' or the error, then the counts.\n"
     "Exit codes: 0 all written, 1 some failed, 2 bad arguments, source or destination, 130 cancelled.\n";
 
@@ -102,30 +106,26 @@ int RunRecover(const Args& args) {
   RunOptions options;
   std::string error;
   if (!ParseRunOptions(args, true, options, error)) {
-    std::fprintf(stderr, "salvora-cli: %s (see salvora-cli recover --help)\n", error.c_str());
+    std::fprintf(stderr, "salvora-cli: %s (see salvora-cli recover --help)\n", Shown(error).c_str());
     return kExitBadInput;
   }
   std::string destination = options.destination;
   while (destination.size() > 1 && destination.back() == '/') destination.pop_back();
   EngineSession session;
   if (!session.Open(options.source, options.fast, error)) {
-    std::fprintf(stderr, "salvora-cli: %s\n", error.c_str());
+    std::fprintf(stderr, "salvora-cli: %s\n", Shown(error).c_str());
     return kExitBadInput;
   }
-  if (const ScanSource* source = session.SourceHolding(destination); source && !options.force) {
-    std::fprintf(stderr, "salvora-cli: %s is on the scanned source %s; writing there may overwrite the "
-                         "files you want back (choose another folder, or --force)\n",
-                 destination.c_str(), source->label.c_str());
+  if (!CheckOutputTargets(session, options, destination) || !session.CheckSavedScans(options.resume))
     return kExitBadInput;
-  }
   // Checked before DIR is created, so a refused DIR is never made on the medium being recovered.
   if (int rc = CreateFolders(destination); rc != 0) {
-    std::fprintf(stderr, "salvora-cli: cannot create %s: %s\n", destination.c_str(), platform::ErrorText(rc).c_str());
+    std::fprintf(stderr, "salvora-cli: cannot create %s: %s\n", Shown(destination).c_str(), Reason(rc).c_str());
     return kExitBadInput;
   }
   if (::access(destination.c_str(), W_OK | X_OK) != 0) {
-    std::fprintf(stderr, "salvora-cli: cannot write into %s: %s\n", destination.c_str(),
-                 platform::ErrorText(platform::LastError()).c_str());
+    std::fprintf(stderr, "salvora-cli: cannot write into %s: %s\n", Shown(destination).c_str(),
+                 Reason(platform::LastError()).c_str());
     return kExitBadInput;
   }
   int rc = session.Scan(options.resume);
@@ -134,7 +134,7 @@ int RunRecover(const Args& args) {
     return kExitCancelled;
   }
   if (rc != 0) {
-    std::fprintf(stderr, "salvora-cli: scan failed: %s\n", platform::ErrorText(rc).c_str());
+    std::fprintf(stderr, "salvora-cli: scan failed: %s\n", Reason(rc).c_str());
     return kExitBadInput;
   }
   std::map<uint64_t, FoundItem> selection;
@@ -152,10 +152,14 @@ int RunRecover(const Args& args) {
     counts.fileFinished = false;
     counts.fileError = 0;
     if (int refused = engine.SetScanCallbacks(nullptr, RecoveryProgress, &counts, 100); refused != 0) {
-      std::fprintf(stderr, "salvora-cli: the engine refused the recovery: %s\n", platform::ErrorText(refused).c_str());
+      std::fprintf(stderr, "salvora-cli: the engine refused the recovery: %s\n", Reason(refused).c_str());
       break;
     }
-    int result = target.empty() ? kInvalidParameter : engine.RecoverFile(&item.record, target, baseSeparators);
+    // One file's failure is that file's, as in the desktop program's recovery worker.
+    int result = kInvalidParameter;
+    if (!target.empty())
+      result = ContainFailure([&] { return engine.RecoverFile(&item.record, target, baseSeparators); },
+                              [] { return kWriteFault; });
     if (result == ScanCancelled) {
       cancelled = true;
       break;
@@ -170,17 +174,17 @@ int RunRecover(const Args& args) {
       ++counts.failed;
     }
     if (result != 0) {
-      std::printf("%s: %s\n", item.path.c_str(), platform::ErrorText(result).c_str());
+      std::printf("%s: %s\n", Shown(item.path).c_str(), Reason(result).c_str());
       continue;
     }
     // Its times, and for a carved file a name from its own metadata.
     const FinishedFile done = FinishRecoveredFile(item.record, target);
     const uint64_t size = SizeOf(done.path);
     if (size < item.record.FileSize())
-      std::printf("%s -> %s: Success (short: %" PRIu64 " of %" PRIu64 " bytes)\n", item.path.c_str(),
-                  done.path.c_str(), size, item.record.FileSize());
+      std::printf("%s -> %s: Success (short: %" PRIu64 " of %" PRIu64 " bytes)\n", Shown(item.path).c_str(),
+                  Shown(done.path).c_str(), size, item.record.FileSize());
     else
-      std::printf("%s -> %s: Success\n", item.path.c_str(), done.path.c_str());
+      std::printf("%s -> %s: Success\n", Shown(item.path).c_str(), Shown(done.path).c_str());
     if (!options.reportPath.empty()) {
       DfxmlReport::FileObject file;
       file.filename = item.path;
@@ -208,13 +212,13 @@ int RunRecover(const Args& args) {
   int exitCode = cancelled ? kExitCancelled : counts.failed != 0 || listing != 0 ? kExitPartial : kExitOk;
   if (cancelled)
     std::fprintf(stderr, "salvora-cli: recovery cancelled; the %d files written to %s stay there\n",
-                 counts.finished - counts.failed, destination.c_str());
+                 counts.finished - counts.failed, Shown(destination).c_str());
   if (listing != 0)
-    std::fprintf(stderr, "salvora-cli: listing incomplete: %s\n", platform::ErrorText(listing).c_str());
+    std::fprintf(stderr, "salvora-cli: listing incomplete: %s\n", Reason(listing).c_str());
   if (!options.reportPath.empty()) {
-    if (int written = report.WriteTo(options.reportPath); written != 0) {
-      std::fprintf(stderr, "salvora-cli: cannot write the report %s: %s\n", options.reportPath.c_str(),
-                   platform::ErrorText(written).c_str());
+    if (int written = report.WriteTo(options.reportPath, options.overwrite); written != 0) {
+      std::fprintf(stderr, "salvora-cli: cannot write the report %s: %s\n", Shown(options.reportPath).c_str(),
+                   Reason(written).c_str());
       if (exitCode == kExitOk) exitCode = kExitPartial;
     }
   }

@@ -1,18 +1,19 @@
 #include "cli/ResumeState.h"
 
-#include "recovery/CProfessionalRecovery.h"
+#include "recovery/SavedScan.h"
 
 namespace salvora::cli {
 
 // Only the advanced scan keeps a resume state; it finds it when the source is opened.
 bool HasResumeState(IFileRecoveryParse& engine, std::string& savedScanName) {
   savedScanName.clear();
-  auto* pro = dynamic_cast<CProfessionalRecovery*>(&engine);
-  return pro && pro->HasResumeState();
+  return SavedScanOf(engine).resumable;
 }
 
-void DiscardResumeState(IFileRecoveryParse& engine) {
-  if (auto* pro = dynamic_cast<CProfessionalRecovery*>(&engine)) pro->DiscardResumeState();
+void DiscardResumeState(IFileRecoveryParse& engine) { DiscardSavedScan(engine); }
+
+bool KeepsOwnSessions(IFileRecoveryParse& engine) {
+  return dynamic_cast<CProfessionalRecovery*>(&engine) != nullptr;
 }
 
 }  // namespace salvora::cli

@@ -14,5 +14,7 @@ namespace salvora::cli {
 bool HasResumeState(IFileRecoveryParse& engine, std::string& savedScanName);
 // Forgets the unfinished scan, so the next Scan starts afresh.
 void DiscardResumeState(IFileRecoveryParse& engine);
+// true for the advanced scan, which opens (or resumes) its own session in the scan-log catalogue.
+bool KeepsOwnSessions(IFileRecoveryParse& engine);
 
 }  // namespace salvora::cli

@@ -37,7 +37,7 @@ bool ParseRunOptions(const Args& args, bool recover, RunOptions& options, std::s
   std::vector<std::string> flags = {"--fast", "--resume", "--fresh"};
   std::vector<std::string> valued = {"--types", "--ext"};
   if (recover) {
-    flags.insert(flags.end(), {"--only-deleted", "--force"});
+    flags.insert(flags.end(), {"--only-deleted", "--force", "--overwrite"});
     valued.insert(valued.end(), {"--to", "--report"});
   } else {
     flags.insert(flags.end(), {"--tree", "--json"});
@@ -54,6 +54,7 @@ bool ParseRunOptions(const Args& args, bool recover, RunOptions& options, std::s
     else if (name == "--json") options.json = true;
     else if (name == "--only-deleted") options.onlyDeleted = true;
     else if (name == "--force") options.force = true;
+    else if (name == "--overwrite") options.overwrite = true;
     else if (name == "--to") options.destination = value;
     else if (name == "--report") options.reportPath = value;
     else if (name == "--types") {

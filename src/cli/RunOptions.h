@@ -18,6 +18,7 @@ struct RunOptions {
   bool onlyDeleted = false;
   std::string reportPath;
   bool force = false;
+  bool overwrite = false;  // recover: --overwrite, an existing --report file may be replaced
 };
 
 // Parses the arguments of scan (recover false) or recover. false with a one-line reason.

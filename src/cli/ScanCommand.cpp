@@ -7,6 +7,7 @@
 #include "cli/JsonText.h"
 #include "cli/RecordFacts.h"
 #include "cli/RunOptions.h"
+#include "cli/UserText.h"
 #include "output/DfxmlReport.h"
 #include "platform/PlatformError.h"
 #include "scan/FoundFileIdentity.h"
@@ -39,7 +40,7 @@ void PrintItem(const FoundItem& item) {
   std::printf("%s %-7s %-3s %12" PRIu64 "  %-19s  %-19s  %-19s  %s\n", r.IsFolder() ? "d" : "f",
               StateName(StateOf(r)), r.IsFolder() ? "-" : r.ContentCheck() ? "ok" : "bad", r.FileSize(),
               FormatRecordTime(r.WriteTime()).c_str(), FormatRecordTime(r.CreationTime()).c_str(),
-              FormatRecordTime(r.AccessTime()).c_str(), item.path.c_str());
+              FormatRecordTime(r.AccessTime()).c_str(), Shown(item.path).c_str());
 }
 
 std::string JsonTime(uint64_t fileTime) {
@@ -79,19 +80,20 @@ int RunScan(const Args& args) {
   RunOptions options;
   std::string error;
   if (!ParseRunOptions(args, false, options, error)) {
-    std::fprintf(stderr, "salvora-cli: %s (see salvora-cli scan --help)\n", error.c_str());
+    std::fprintf(stderr, "salvora-cli: %s (see salvora-cli scan --help)\n", Shown(error).c_str());
     return kExitBadInput;
   }
   EngineSession session;
   if (!session.Open(options.source, options.fast, error)) {
-    std::fprintf(stderr, "salvora-cli: %s\n", error.c_str());
+    std::fprintf(stderr, "salvora-cli: %s\n", Shown(error).c_str());
     return kExitBadInput;
   }
+  if (!session.CheckSavedScans(options.resume)) return kExitBadInput;
   int rc = session.Scan(options.resume);
   if (rc == ScanCancelled) {
     std::fprintf(stderr, "salvora-cli: scan cancelled; what was found so far is listed\n");
   } else if (rc != 0) {
-    std::fprintf(stderr, "salvora-cli: scan failed: %s\n", platform::ErrorText(rc).c_str());
+    std::fprintf(stderr, "salvora-cli: scan failed: %s\n", Reason(rc).c_str());
     return kExitBadInput;
   }
   std::vector<FoundItem> items;
@@ -109,7 +111,7 @@ int RunScan(const Args& args) {
     for (const auto& item : items) {
       if (session.sources().size() > 1 && item.source != heading) {
         heading = item.source;
-        std::printf("# %s\n", session.sources()[item.source].label.c_str());
+        std::printf("# %s\n", Shown(session.sources()[item.source].label).c_str());
       }
       PrintItem(item);
     }
@@ -117,7 +119,7 @@ int RunScan(const Args& args) {
   for (const auto& item : items) (item.record.IsFolder() ? folders : files)++;
   if (!options.json) std::printf("# %zu files in %zu folders\n", files, folders);
   if (listing != 0) {
-    std::fprintf(stderr, "salvora-cli: listing incomplete: %s\n", platform::ErrorText(listing).c_str());
+    std::fprintf(stderr, "salvora-cli: listing incomplete: %s\n", Reason(listing).c_str());
     return kExitPartial;
   }
   return rc == ScanCancelled ? kExitCancelled : kExitOk;

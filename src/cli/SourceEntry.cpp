@@ -1,7 +1,10 @@
 #include "cli/SourceEntry.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 
+#include "cli/UserText.h"
 #include "platform/DiskMap.h"
 #include "platform/PlatformError.h"
 #include "platform/PrivilegedOpen.h"
@@ -9,6 +12,31 @@
 #include "storage/DiskEnumerator.h"
 
 namespace salvora::cli {
+namespace {
+
+const char* UnsupportedKind(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode) || S_ISBLK(st.st_mode)) return nullptr;
+  if (S_ISFIFO(st.st_mode)) return "a FIFO";
+  if (S_ISCHR(st.st_mode)) return "a character device";
+  if (S_ISSOCK(st.st_mode)) return "a socket";
+  if (S_ISDIR(st.st_mode)) return "a folder";
+  return "not a file";
+}
+
+}  // namespace
+
+bool CheckSourceKind(const SourceArgument& spec, const std::string& label, std::string& error) {
+  std::string path = spec.path;
+  if (spec.kind != SourceArgument::Kind::Image && spec.kind != SourceArgument::Kind::Volume &&
+      platform::DiskDevicePath(spec.number, path) != 0)
+    return true;
+  const char* kind = spec.kind == SourceArgument::Kind::Volume ? nullptr : UnsupportedKind(path);
+  if (!kind) return true;
+  error = "cannot read " + label + ": " + (path == label ? "it" : path) + " is " + kind +
+          "; a source is an image file or a block device";
+  return false;
+}
 
 bool ResolveSourceEntry(const SourceArgument& spec, VolumeEntry& entry, std::string& error) {
   entry = VolumeEntry{};
@@ -33,6 +61,7 @@ bool ResolveSourceEntry(const SourceArgument& spec, VolumeEntry& entry, std::str
     error = "no disk " + std::to_string(spec.number) + " (see salvora-cli sources)";
     return false;
   }
+  if (!CheckSourceKind(spec, "disk:" + std::to_string(spec.number), error)) return false;
   platform::FileSource disk;
   platform::DiskGeometry geometry;
   int rc = disk.Open(path);

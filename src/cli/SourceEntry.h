@@ -12,4 +12,10 @@ namespace salvora::cli {
 // as a whole disk of its own. false with a one-line reason in error.
 bool ResolveSourceEntry(const SourceArgument& spec, VolumeEntry& entry, std::string& error);
 
+// Sources are image files and block devices: a FIFO would block the first read for ever and a
+// character device (/dev/zero) never ends. For an image or disk:N source, false with a one-line
+// reason when what it names is of another kind (a path that cannot be looked at is left to the
+// open, which says why).
+bool CheckSourceKind(const SourceArgument& spec, const std::string& label, std::string& error);
+
 }  // namespace salvora::cli

@@ -5,6 +5,7 @@
 
 #include "cli/Commands.h"
 #include "cli/JsonText.h"
+#include "cli/UserText.h"
 #include "platform/PlatformError.h"
 #include "storage/DiskEnumerator.h"
 #include "storage/DisplayNames.h"
@@ -60,18 +61,18 @@ void PrintTable(DiskEnumerator& enumerator) {
     uint64_t diskBytes = 0;
     enumerator.QueryDiskLength(int(disk), diskBytes);
     std::printf("%s: %s, %s%s (disk:%u)\n",
-                DiskDisplayName(disk, removable ? kRemovableDiskWord : kFixedDiskWord).c_str(),
-                enumerator.DiskPath(int(disk)).c_str(), FormatSize(int64_t(diskBytes)).c_str(),
+                Shown(DiskDisplayName(disk, removable ? kRemovableDiskWord : kFixedDiskWord)).c_str(),
+                Shown(enumerator.DiskPath(int(disk))).c_str(), FormatSize(int64_t(diskBytes)).c_str(),
                 removable ? ", removable" : "", disk);
     for (const auto& e : entries) {
       std::string what = e.kind == VolumeEntry::Kind::Volume ? EntryDisplayName(e)
                          : e.kind == VolumeEntry::Kind::Gap  ? std::to_string(e.Number()) + ":\\ (unallocated)"
                                                              : std::to_string(e.Number()) + ":\\ (whole disk)";
-      std::printf("  %-24s %-7s %10s", what.c_str(), e.fileSystemName.c_str(),
+      std::printf("  %-24s %-7s %10s", Shown(what).c_str(), Shown(e.fileSystemName).c_str(),
                   FormatSize(int64_t(e.totalBytes)).c_str());
       if (e.kind == VolumeEntry::Kind::Volume && !e.rootPath.empty())
         std::printf("  %10s free", FormatSize(int64_t(e.freeBytes)).c_str());
-      std::printf("  %s  [volume:%d, sectors %llu+%llu]\n", EntryLocationText(e).c_str(), e.Number(),
+      std::printf("  %s  [volume:%d, sectors %llu+%llu]\n", Shown(EntryLocationText(e)).c_str(), e.Number(),
                   (unsigned long long)e.start, (unsigned long long)e.length);
     }
   }
@@ -90,7 +91,7 @@ int RunSources(const Args& args) {
                   "larger than a cylinder and every disk without volumes, numbered as volume:K.\n");
       return kExitOk;
     } else {
-      std::fprintf(stderr, "salvora-cli sources: unknown option '%s'\n", a.c_str());
+      std::fprintf(stderr, "salvora-cli sources: unknown option '%s'\n", Shown(a).c_str());
       return kExitBadInput;
     }
   }
@@ -104,7 +105,7 @@ int RunSources(const Args& args) {
   else
     PrintTable(enumerator);
   for (const auto& [path, rc] : enumerator.Unreadable())
-    std::fprintf(stderr, "salvora-cli: skipped %s: %s%s\n", path.c_str(), platform::ErrorText(rc).c_str(),
+    std::fprintf(stderr, "salvora-cli: skipped %s: %s%s\n", Shown(path).c_str(), Reason(rc).c_str(),
                  ::geteuid() != 0 ? " (reading disks usually needs root)" : "");
   return kExitOk;
 }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "cli/Commands.h"
+#include "cli/UserText.h"
 
 namespace {
 
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
   salvora::cli::Args args(argv + 2, argv + argc);
   for (const auto& c : kCommands)
     if (std::strcmp(argv[1], c.name) == 0) return c.run(args);
-  std::fprintf(stderr, "salvora-cli: unknown command '%s' (see salvora-cli --help)\n", argv[1]);
+  std::fprintf(stderr, "salvora-cli: unknown command '%s' (see salvora-cli --help)\n",
+               salvora::cli::Shown(argv[1]).c_str());
   return salvora::cli::kExitBadInput;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "fat/FatBootCopy.h"
 #include "fat/FatBootSector.h"
 #include "fatdir/FatDirEntry.h"
 #include "platform/ErrorCodes.h"
@@ -48,7 +49,11 @@ int CFastFatRecovery::OpenReader(std::unique_ptr<SectorReader> reader, uint64_t 
   partitionStart_ = start;
   driveLetter_ = letter;
   geometry_.sectorSize = uint32_t(reader_->DeviceSectorSize());
-  if (int rc = ReadBootAndGeometry(); rc != 0) {
+  const uint64_t sourceBytes = SourceSectors() * geometry_.sectorSize;
+  const uint64_t startByte = start * geometry_.sectorSize;
+  const uint64_t volumeBytes = countFromSource ? (sourceBytes > startByte ? sourceBytes - startByte : 0)
+                                               : count * geometry_.sectorSize;
+  if (int rc = ReadBootAndGeometry(volumeBytes); rc != 0) {
     reader_.reset();
     return openError_ = rc;
   }
@@ -80,7 +85,7 @@ int CFastFatRecovery::OpenReader(std::unique_ptr<SectorReader> reader, uint64_t 
   return openError_ = 0;
 }
 
-int CFastFatRecovery::ReadBootAndGeometry() {
+int CFastFatRecovery::ReadBootAndGeometry(uint64_t volumeBytes) {
   const uint32_t deviceSector = geometry_.sectorSize ? geometry_.sectorSize : 512;
   const uint32_t count = std::max<uint32_t>(1, kBootBytes / deviceSector);
   boot_.assign(size_t(count) * deviceSector, 0);
@@ -91,6 +96,9 @@ int CFastFatRecovery::ReadBootAndGeometry() {
   if (rc == kInvalidParameter || size_t(got) * deviceSector < 512)
     return rc != 0 ? rc : kReadFault;
   boot_.resize(kBootBytes);
+  const FatBootChoice choice = ChooseFatBootSector(ByteView(boot_.data(), boot_.size()), deviceSector, volumeBytes);
+  // Without a copy that fits, the primary is read as it stands.
+  if (choice.copy == BootCopy::kBackup) boot_.erase(boot_.begin(), boot_.begin() + ptrdiff_t(choice.offset));
   auto geometry = FatGeometry::FromBootSector(ByteView(boot_.data(), boot_.size()));
   if (!geometry) return kInvalidParameter;
   geometry_ = *geometry;

@@ -16,6 +16,7 @@
 #include "platform/RawSource.h"
 #include "scan/FoundFileStore.h"
 #include "scan/IFileRecoveryParse.h"
+#include "scan/IScanLog.h"
 #include "storage/SectorReader.h"
 
 namespace salvora {
@@ -26,7 +27,7 @@ class FatDirEntry;
 // through the allocation table and records every deleted file, every file inside a deleted
 // folder and the folders leading to them. It also recovers and previews what it found and maps
 // the allocated clusters for the advanced scan.
-class CFastFatRecovery : public IFileRecoveryParse {
+class CFastFatRecovery : public IFileRecoveryParse, public IScanLog {
  public:
   static constexpr uint32_t kBootBytes = 4096;
   // The highest data cluster a table entry can name (the values above mark bad clusters and ends).
@@ -67,7 +68,7 @@ class CFastFatRecovery : public IFileRecoveryParse {
   const FatGeometry& Geometry() const { return geometry_; }
   uint64_t PartitionStart() const { return partitionStart_; }
   uint64_t PartitionSectors() const { return partitionSectors_; }
-  FoundFileStore* Store() { return store_.get(); }
+  FoundFileStore* Store() noexcept override { return store_.get(); }
   // The root folder's id in relation keys: FAT32's root cluster, 0 for the fixed root.
   uint32_t RootId() const { return geometry_.rootCluster; }
 
@@ -85,7 +86,7 @@ class CFastFatRecovery : public IFileRecoveryParse {
 
   int OpenReader(std::unique_ptr<SectorReader> reader, uint64_t start, uint64_t count,
                  char16_t letter, bool countFromSource);
-  int ReadBootAndGeometry();
+  int ReadBootAndGeometry(uint64_t volumeBytes);
   int ReadSectors(uint8_t* buffer, uint32_t count, uint64_t sector, uint32_t& got);
   uint64_t SourceSectors() const;
 
@@ -112,7 +113,7 @@ class CFastFatRecovery : public IFileRecoveryParse {
   uint64_t partitionStart_ = 0;
   uint64_t partitionSectors_ = 0;
   char16_t driveLetter_ = 0;
-  std::vector<uint8_t> boot_;
+  std::vector<uint8_t> boot_;  // the boot sector the geometry comes from, then what follows it
   FatGeometry geometry_;
   FatTable table_;
   FatUsageBitmap bitmap_;

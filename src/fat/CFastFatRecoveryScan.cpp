@@ -16,9 +16,16 @@
 namespace salvora {
 namespace {
 
-bool StartsOwnFolderCluster(ByteView cluster) {
-  FatDirEntry first(cluster.Sub(0, FatDirEntry::kSize)), second(cluster.Sub(32, FatDirEntry::kSize));
-  return cluster.Equals(0, ". ") && first.IsDirectory() && cluster.Equals(32, "..") && second.FirstByte() == '.';
+// True when cluster opens with "." and "..". A deleted folder's own pair may carry the deletion
+// mark as well, where a tree was removed entry by entry; its "." then reads "\xE5 " and its ".."
+// "\xE5.", which is still a folder's opening.
+bool StartsOwnFolderCluster(ByteView cluster, bool deletedMarkAllowed = false) {
+  const FatDirEntry first(cluster), second(cluster.Sub(FatDirEntry::kSize, FatDirEntry::kSize));
+  auto opens = [&](const FatDirEntry& e, uint8_t secondByte) {
+    return (e.FirstByte() == '.' || (deletedMarkAllowed && e.IsDeleted())) && e.NameByte(1) == secondByte &&
+           e.IsDirectory();
+  };
+  return opens(first, ' ') && opens(second, '.');
 }
 
 std::string ExtensionOfName(const std::string& name) {
@@ -102,7 +109,7 @@ int CFastFatRecovery::DirectoryWalk(uint32_t cluster) {
     int rc = ReadSectors(buffer.data(), uint32_t(bufferBytes / ss), sector, got);
     if (rc != 0 && got == 0) return rc;
     ByteView view(buffer.data(), size_t(got) * ss);
-    if (mustOpenWithDots && !StartsOwnFolderCluster(view)) return 0;
+    if (mustOpenWithDots && !StartsOwnFolderCluster(view, folderDeleted && c == cluster)) return 0;
     const size_t entries = view.size() / FatDirEntry::kSize;
     for (size_t i = 0; i < entries; ++i) {
       if (i > 0 && (i * FatDirEntry::kSize) % ss == 0) ++sector;
@@ -113,7 +120,7 @@ int CFastFatRecovery::DirectoryWalk(uint32_t cluster) {
         continue;
       }
       if (e.IsLongName()) {
-        if (!longName.Prepend(e)) return 0;
+        longName.Prepend(e);
         continue;
       }
       if (e.IsDirectory()) {
@@ -244,10 +251,9 @@ int CFastFatRecovery::FolderLevel(uint32_t f, uint32_t& level) {
       break;
     }
     ByteView view(sector.data(), sector.size());
-    FatDirEntry first(view.Sub(0, 32)), second(view.Sub(32, 32));
-    if (first.Attribute() == FatDirEntry::kAttrVolumeLabel || first.FirstByte() != '.' ||
-        !view.Equals(32, ".."))
-      break;
+    const FatDirEntry second(view.Sub(FatDirEntry::kSize, FatDirEntry::kSize));
+    auto known = folderMap_.find(f);
+    if (!StartsOwnFolderCluster(view, known != folderMap_.end() && known->second.IsDeleted())) break;
     ++level;
     const uint32_t parent = second.FirstCluster();
     if (parent == 0 || visited.count(parent)) break;
@@ -270,7 +276,8 @@ uint16_t CFastFatRecovery::ProbeHighWord(uint16_t low, bool folder, const std::s
     if (ReadSectors(sector.data(), 1, first, got) != 0 || got == 0) return 0;
     ByteView view(sector.data(), sector.size());
     if (folder) {
-      if (view.Equals(0, ". ") && view.Equals(32, "..")) return uint16_t(h);
+      const FatDirEntry first(view), second(view.Sub(FatDirEntry::kSize, FatDirEntry::kSize));
+      if (first.HasDotName() && second.HasDotDotName()) return uint16_t(h);
     } else if (CheckSignature(sector.data(), int(sector.size()), extension, reader_.get(),
                               int(geometry_.sectorSize), first) == 1) {
       return uint16_t(h);

@@ -1,5 +1,6 @@
 #include "fat/CProfessionalFatRecovery.h"
 
+#include "fat/FatBootCopy.h"
 #include "fat/FatBootSector.h"
 #include "platform/ErrorCodes.h"
 #include "scan/RelationKey.h"
@@ -31,26 +32,34 @@ int CProfessionalFatRecovery::OpenImageFile(const std::string& path, char16_t dr
   if (open_) return kOk;
   if (sectorSize < 512 || sectorSize > 4096 || (sectorSize & (sectorSize - 1)) != 0)
     return kInvalidParameter;
-  auto reader = std::make_unique<SectorReader>();
-  int rc = reader->OpenFile(path);
-  if (rc != kOk) return rc;
-  sectorSize_ = sectorSize;
-  const uint64_t total = reader->TotalSectors() * 512 / sectorSize;
-  return OpenReader(std::move(reader), 0, total, driveLetter);
+  SectorReader image;
+  if (int rc = image.OpenFile(path); rc != kOk) return rc;
+  return ShareSource(image, -1, 0, sectorSize, driveLetter);
 }
 
 int CProfessionalFatRecovery::OpenDiskPartition(int diskNumber, uint64_t startSector,
                                                 uint64_t /*sectorCount*/, char16_t driveLetter) {
   if (open_) return kOk;
+  SectorReader disk;
+  if (int rc = disk.OpenDisk(diskNumber); rc != kOk) return rc;
+  return ShareSource(disk, diskNumber, startSector, 0, driveLetter);
+}
+
+int CProfessionalFatRecovery::ShareSource(const SectorReader& source, int diskNumber,
+                                          uint64_t startSector, uint32_t sectorSize,
+                                          char16_t driveLetter) {
+  if (open_) return kOk;
   auto reader = std::make_unique<SectorReader>();
-  int rc = reader->OpenDisk(diskNumber);
-  if (rc != kOk) return rc;
+  reader->Share(source);
+  if (diskNumber < 0) {
+    sectorSize_ = sectorSize;
+    return OpenReader(std::move(reader), 0, source.TotalSectors() * 512 / sectorSize, driveLetter);
+  }
   // The window's length is the whole disk: it only bounds the high-word trials, and folders of a
   // lost volume may lie beyond the partition the user picked.
-  sectorSize_ = uint32_t(reader->DeviceSectorSize());
+  sectorSize_ = uint32_t(source.DeviceSectorSize());
   diskNumber_ = diskNumber;
-  const uint64_t total = reader->TotalSectors();
-  return OpenReader(std::move(reader), startSector, total, driveLetter);
+  return OpenReader(std::move(reader), startSector, source.TotalSectors(), driveLetter);
 }
 
 int CProfessionalFatRecovery::OpenSource(std::unique_ptr<platform::RawSource> source,
@@ -130,6 +139,8 @@ void CProfessionalFatRecovery::ResetScanState() {
   pendingFiles_.clear();
   keptSectors_.clear();
   openFragments_.clear();
+  clusterEndFragments_.clear();
+  continuation_.Clear();
   last_ = Placement{};
   heads_.clear();
   depths_.clear();
@@ -149,6 +160,20 @@ int CProfessionalFatRecovery::BeginProScan(const std::string& scanLogName) {
   return rc;
 }
 
+int CProfessionalFatRecovery::BeginSweep(const std::string& logName) {
+  const int rc = BeginProScan(logName);
+  ReadBootArea();  // without a FAT boot sector the geometries come from the sectors alone
+  return rc;
+}
+
+int CProfessionalFatRecovery::OfferSector(const SweptSector& sector, const SweepPosition&, uint64_t&) {
+  switch (sector.kind) {
+    case SweptKind::kSubdirectoryStart: return TakeSubdirectoryStart(sector.bytes, sector.address);
+    case SweptKind::kDirectorySector: return TakeDirectorySector(sector.bytes, sector.address);
+    default: return kOk;
+  }
+}
+
 int CProfessionalFatRecovery::ReadBootArea() {
   if (!reader_) return kInvalidParameter;
   const uint32_t count = kBootAreaBytes / sectorSize_ ? kBootAreaBytes / sectorSize_ : 1;
@@ -157,8 +182,12 @@ int CProfessionalFatRecovery::ReadBootArea() {
   int rc = reader_->ReadSectors(boot.data(), count, windowStart_, int(sectorSize_), got);
   // A bad sector behind the boot sector leaves zeros there; the boot sector alone is enough.
   if (rc != kOk && (rc == kInvalidParameter || got == 0)) return rc;
+  // A damaged primary gives way to a FAT32 volume's backup copy.
+  const ByteView area(boot.data(), boot.size());
+  const FatBootChoice choice = ChooseFatBootSector(area, sectorSize_, 0);
+  const size_t from = choice.copy == BootCopy::kBackup ? choice.offset : 0;
   uint32_t rootCluster = 0;
-  auto g = GeometryFromBootArea(ByteView(boot.data(), boot.size()), windowStart_, sectorSize_,
+  auto g = GeometryFromBootArea(area.Sub(from, area.size() - from), windowStart_, sectorSize_,
                                 rootCluster);
   if (!g) return kOk;
   AddGeometry(*g);

@@ -4,17 +4,20 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 #include "fat/DeepFatGeometry.h"
+#include "fat/DirectoryContinuation.h"
 #include "output/FolderRecovery.h"
 #include "platform/RawSource.h"
 #include "scan/FoundFileRecord.h"
 #include "scan/FoundFileStore.h"
 #include "scan/IFileRecoveryParse.h"
+#include "scan/ISweepEngine.h"
 #include "storage/SectorReader.h"
 
 namespace salvora {
@@ -36,7 +39,7 @@ struct LongNameFragment {
 // scanned region, without trusting the boot sector, the allocation table or the directory tree.
 // The advanced-scan coordinator feeds it sectors (BeginProScan, ReadBootArea, then
 // TakeSubdirectoryStart / TakeDirectorySector per sector, FinishProScan); Scan does nothing.
-class CProfessionalFatRecovery : public IFileRecoveryParse {
+class CProfessionalFatRecovery : public IFileRecoveryParse, public ISweepEngine {
  public:
   static constexpr uint32_t kBootAreaBytes = 4096;
   static constexpr uint32_t kMaxClusterBytes = 104857600;
@@ -73,6 +76,11 @@ class CProfessionalFatRecovery : public IFileRecoveryParse {
   int ReadForPreview(const FoundFileRecord* record, std::string& tempPath, uint8_t* buffer,
                      int& size, PreviewProgressCallback callback, void* userData) override;
 
+  // Reads the source the advanced scan has open, without opening it again: an image in sectors of
+  // sectorSize bytes (diskNumber -1), or physical disk diskNumber in its own sector size with the
+  // window starting at startSector.
+  int ShareSource(const SectorReader& source, int diskNumber, uint64_t startSector,
+                  uint32_t sectorSize, char16_t driveLetter);
   // Uses an already opened source (memory images in tests) as a window of `length` sectors
   // starting at `start` (the whole source when length is 0).
   int OpenSource(std::unique_ptr<platform::RawSource> source, char16_t driveLetter,
@@ -90,6 +98,12 @@ class CProfessionalFatRecovery : public IFileRecoveryParse {
   // Places what is left and writes the folders.
   int FinishProScan();
 
+  // The sweep's view (ISweepEngine): BeginProScan then ReadBootArea; the two directory kinds;
+  // FinishProScan.
+  int BeginSweep(const std::string& logName) override;
+  int OfferSector(const SweptSector& sector, const SweepPosition& at, uint64_t& skip) override;
+  int FinishSweep() override { return FinishProScan(); }
+
   bool IsOpen() const { return open_; }
   int SectorSize() const { return int(sectorSize_); }
   uint64_t WindowStart() const { return windowStart_; }
@@ -102,7 +116,7 @@ class CProfessionalFatRecovery : public IFileRecoveryParse {
   size_t KeptSectorCount() const { return keptSectors_.size(); }
   size_t OpenFragmentCount() const { return openFragments_.size(); }
   size_t PendingFileCount() const { return pendingFiles_.size(); }
-  FoundFileStore* Store() { return store_.get(); }
+  FoundFileStore* Store() noexcept override { return store_.get(); }
   SectorReader* Reader() { return reader_.get(); }
 
  private:
@@ -175,6 +189,10 @@ class CProfessionalFatRecovery : public IFileRecoveryParse {
   void Climb(uint32_t cluster, uint64_t ownSector, int geometry);
   bool Continues(const LongNameFragment& f, const uint8_t* sector, uint64_t address) const;
   bool JoinWaitingFragment(const uint8_t* sector, uint64_t address);
+  // A cluster start without "." and ".." that closes a long name left open at the end of another
+  // cluster: parsed as the continuation of that fragment's folder.
+  bool JoinAcrossClusters(const uint8_t* sector, uint64_t address, int geometry, uint32_t cluster);
+  bool EndsCluster(int geometry, uint64_t sector) const;
   void ParseJoined(const LongNameFragment& f, const uint8_t* sector, uint64_t address);
   void KeepFragment(LongNameFragment f);
   void KeepSector(const uint8_t* sector, uint64_t address);
@@ -218,6 +236,9 @@ class CProfessionalFatRecovery : public IFileRecoveryParse {
   std::vector<PendingFile> pendingFiles_;
   std::map<uint64_t, KeptSector> keptSectors_;
   std::map<uint64_t, LongNameFragment> openFragments_;  // by the sector holding the entries
+  // The open fragments that end a cluster, by checksum, then sector (entries may be stale).
+  std::set<std::pair<uint8_t, uint64_t>> clusterEndFragments_;
+  DirectoryContinuation continuation_;
   Placement last_;
   std::unordered_map<uint64_t, DirectoryHead> heads_;   // by geometry << 32 | cluster
   std::unordered_map<uint64_t, uint32_t> depths_;

@@ -19,13 +19,6 @@ namespace {
 
 constexpr size_t kEntry = FatDirEntry::kSize;
 
-bool IsDotEntry(const FatDirEntry& e) {
-  return e.NameByte(0) == '.' && e.NameByte(1) == ' ' && e.IsDirectory();
-}
-bool IsDotDotEntry(const FatDirEntry& e) {
-  return e.NameByte(0) == '.' && e.NameByte(1) == '.' && e.IsDirectory();
-}
-
 // A deleted entry shows "!" in place of its name's first character.
 void MarkDeleted(std::string& name) {
   if (name.empty()) {
@@ -104,7 +97,7 @@ const CProfessionalFatRecovery::DirectoryHead& CProfessionalFatRecovery::HeadOf(
     FatDirEntry first(scratch_.data()), second(scratch_.data() + kEntry);
     head.read = true;
     head.volumeLabel = first.IsVolumeLabel();
-    head.subdirectoryStart = IsDotEntry(first) && IsDotDotEntry(second);
+    head.subdirectoryStart = first.IsDotEntry() && second.IsDotDotEntry();
     if (head.subdirectoryStart) head.dotDot = second.FirstCluster();
   }
   return heads_.emplace(key, head).first->second;
@@ -220,9 +213,14 @@ int CProfessionalFatRecovery::TakeDirectorySector(const uint8_t* sector, uint64_
   uint32_t cluster = 0;
   const int g = GeometryStartingCluster(address, cluster);
   if (g >= 0) {
-    last_ = Placement{true, g, cluster, address};
+    // A cluster start without "." and ".." may continue a folder whose cluster filled up.
+    if (JoinAcrossClusters(sector, address, g, cluster)) return kOk;
+    if (uint32_t folder = continuation_.NearestOpenFolder(g, sector); folder != 0)
+      continuation_.Join(g, cluster, folder);
+    const uint32_t folder = continuation_.FolderOf(g, cluster);
+    last_ = Placement{true, g, folder, address};
     in.geometry = g;
-    in.cluster = cluster;
+    in.cluster = folder;
     ParseAndSettle(in);
     return kOk;
   }
@@ -242,6 +240,7 @@ int CProfessionalFatRecovery::TakeDirectorySector(const uint8_t* sector, uint64_
 }
 
 void CProfessionalFatRecovery::KeepSector(const uint8_t* sector, uint64_t address) {
+  continuation_.NoteUnplaced();
   if (keptSectors_.size() >= kMaxKeptSectors && !keptSectors_.count(address)) return;
   KeptSector& kept = keptSectors_[address];
   kept.bytes.assign(sector, sector + sectorSize_);
@@ -268,6 +267,35 @@ bool CProfessionalFatRecovery::JoinWaitingFragment(const uint8_t* sector, uint64
   if (it == openFragments_.end() || !Continues(it->second, sector, address)) return false;
   LongNameFragment f = std::move(it->second);
   openFragments_.erase(it);
+  ParseJoined(f, sector, address);
+  return true;
+}
+
+bool CProfessionalFatRecovery::EndsCluster(int geometry, uint64_t sector) const {
+  uint32_t next = 0;
+  return geometry >= 0 && geometries_[size_t(geometry)].IsClusterStart(sector + 1, next);
+}
+
+bool CProfessionalFatRecovery::JoinAcrossClusters(const uint8_t* sector, uint64_t address,
+                                                  int geometry, uint32_t cluster) {
+  FatDirEntry first(sector);
+  const uint8_t checksum = first.IsLongName() ? first.LongNameChecksum() : first.ShortNameChecksum();
+  auto match = openFragments_.end();
+  for (auto it = clusterEndFragments_.lower_bound({checksum, 0});
+       it != clusterEndFragments_.end() && it->first == checksum; ++it) {
+    auto open = openFragments_.find(it->second);
+    if (open == openFragments_.end() || open->second.geometry != geometry || open->first >= address)
+      continue;
+    const LongNameFragment& f = open->second;
+    if (!ClosesLongNameRun(f.bytes.data(), f.bytes.size(), sector)) continue;
+    if (match != openFragments_.end()) return false;  // two folders could claim it: neither does
+    match = open;
+  }
+  if (match == openFragments_.end()) return false;
+  LongNameFragment f = std::move(match->second);
+  openFragments_.erase(match);
+  continuation_.Join(geometry, cluster, f.cluster);
+  last_ = Placement{true, geometry, f.cluster, address};
   ParseJoined(f, sector, address);
   return true;
 }
@@ -316,6 +344,7 @@ void CProfessionalFatRecovery::ParseAndSettle(ParseInput input) {
 
 void CProfessionalFatRecovery::KeepFragment(LongNameFragment f) {
   if (openFragments_.size() >= kMaxOpenFragments && !openFragments_.count(f.sector)) return;
+  if (EndsCluster(f.geometry, f.sector)) clusterEndFragments_.insert({f.checksum, f.sector});
   openFragments_[f.sector] = std::move(f);
 }
 
@@ -361,18 +390,14 @@ std::optional<LongNameFragment> CProfessionalFatRecovery::ParseDirectory(const P
         runDeleted = e.IsDeleted();
         runComplete = runDeleted || (e.Sequence() & FatDirEntry::kLastLongNameFlag) != 0;
       }
-      if (!longName.Prepend(e)) {  // a twentieth part: no real name is that long
-        reachedEnd = false;
-        resetRun();
-        break;
-      }
+      longName.Prepend(e);  // a run longer than any name leaves its 8.3 entry the short name
       ++runLength;
       continue;
     }
-    if (IsDotEntry(e)) {
+    if (e.IsDotEntry()) {
       dirCluster = e.FirstCluster();
       ownSector = sectorOf(i);
-    } else if (IsDotDotEntry(e)) {
+    } else if (e.IsDotDotEntry()) {
       // the parent is read when climbing
     } else if (e.IsDirectory()) {
       RecordFolder(e, useLongName() ? longName.Name() : FatShortFolderName(e), dirCluster,
@@ -385,6 +410,8 @@ std::optional<LongNameFragment> CProfessionalFatRecovery::ParseDirectory(const P
   }
 
   Climb(dirCluster, ownSector, in.geometry);
+  continuation_.NoteParsed(in.geometry, dirCluster,
+                           reachedEnd && EndsCluster(in.geometry, sectorOf(entries - 1)));
 
   if (!reachedEnd || runLength == 0) return std::nullopt;
   LongNameFragment f;
@@ -514,6 +541,7 @@ void CProfessionalFatRecovery::PlaceKeptSectors() {
     uint32_t cluster = 0;
     const int g = GeometryStartingCluster(address, cluster);
     if (g >= 0) {
+      cluster = continuation_.FolderOf(g, cluster);
       lastHere = Placement{true, g, cluster, address};
       in.geometry = g;
       in.cluster = cluster;
@@ -658,6 +686,8 @@ int CProfessionalFatRecovery::FinishProScan() {
   folderEntries_.clear();
   pendingFiles_.clear();
   openFragments_.clear();
+  clusterEndFragments_.clear();
+  continuation_.Clear();
   anchors_.clear();
   last_ = Placement{};
   heads_.clear();

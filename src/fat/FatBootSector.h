@@ -23,6 +23,7 @@ class FatBootSector {
   uint32_t TotalSectors32() const { return s_.U32(32); }
   uint32_t FatSize32() const { return s_.U32(36); }
   uint32_t RootCluster32() const { return s_.U32(44); }
+  uint16_t BackupBootSector32() const { return s_.U16(50); }
   bool HasFat32Label() const { return s_.Equals(82, "FAT32   "); }
   bool HasBootSignature() const { return s_.U8(510) == 0x55 && s_.U8(511) == 0xAA; }
 

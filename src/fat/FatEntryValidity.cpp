@@ -11,12 +11,6 @@ namespace {
 
 bool InPlausibleRange(uint64_t t) { return t >= kFatEarliestPlausibleTime && t <= kFatLatestPlausibleTime; }
 
-bool IsForbiddenNameByte(uint8_t b) {
-  if (b < 0x20) return true;
-  if (b >= 'a' && b <= 'z') return true;
-  return b != 0 && std::strchr(".\\:*?\"<>|", b) != nullptr;
-}
-
 }  // namespace
 
 bool IsUsableFastEntry(ByteView entries, size_t index) {
@@ -40,7 +34,8 @@ bool IsUsableFastEntry(ByteView entries, size_t index) {
   if (attr >= 0x40) return false;
 
   if (e.IsLongName()) {
-    if (!e.IsDeleted() && (e.Sequence() & ~FatDirEntry::kLastLongNameFlag) > 18) return false;
+    const int sequence = e.Sequence() & ~FatDirEntry::kLastLongNameFlag;
+    if (!e.IsDeleted() && sequence > FatDirEntry::kMaxLongNameParts) return false;
     return e.LowCluster() == 0;
   }
   if (!e.IsDeleted() && !e.IsDirectory()) {
@@ -50,7 +45,7 @@ bool IsUsableFastEntry(ByteView entries, size_t index) {
   }
   if (!e.IsVolumeLabel())
     for (size_t i = 0; i < 11; ++i)
-      if (IsForbiddenNameByte(e.NameByte(i))) return false;
+      if (IsForbiddenShortNameByte(e.NameByte(i))) return false;
   if (!e.IsDeleted() && e.IsDirectory() && e.Size() != 0) return false;
   return attr == FatDirEntry::kAttrVolumeLabel || (attr & (FatDirEntry::kAttrDirectory | FatDirEntry::kAttrArchive));
 }

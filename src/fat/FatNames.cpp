@@ -36,7 +36,10 @@ std::string FatShortFileName(const FatDirEntry& entry) {
 std::string FatShortFolderName(const FatDirEntry& entry) { return ShortPart(entry, 0, 8); }
 
 bool FatLongNameCollector::Prepend(const FatDirEntry& part) {
-  if (position_ < kUnitsPerPart + 1) return false;
+  if (overlong_ || position_ < kUnitsPerPart) {
+    overlong_ = true;
+    return false;
+  }
   position_ -= kUnitsPerPart;
   for (size_t i = 0; i < kUnitsPerPart; ++i) units_[position_ + i] = char16_t(part.LongNameChar(int(i)));
   pending_ = true;
@@ -46,6 +49,7 @@ bool FatLongNameCollector::Prepend(const FatDirEntry& part) {
 void FatLongNameCollector::Clear() {
   position_ = kCapacity;
   pending_ = false;
+  overlong_ = false;
 }
 
 std::string FatLongNameCollector::Name() const {

@@ -16,15 +16,16 @@ std::string FatShortFileName(const FatDirEntry& entry);
 std::string FatShortFolderName(const FatDirEntry& entry);
 
 // Collects the long-name parts that precede an 8.3 entry. Parts are prepended as they come
-// (sequence numbers and checksums are not compared), into room for 260 UTF-16 units.
+// (sequence numbers and checksums are not compared), into room for the most parts a name has.
 class FatLongNameCollector {
  public:
-  static constexpr size_t kCapacity = 260;
   static constexpr size_t kUnitsPerPart = 13;
+  static constexpr size_t kCapacity = kUnitsPerPart * FatDirEntry::kMaxLongNameParts;
 
-  // false when the name no longer fits: the folder's walk ends there.
+  // false when the run has more parts than any name: that name is dropped (its 8.3 entry keeps
+  // the short name) and the rest of the run is ignored, while the folder's walk goes on.
   bool Prepend(const FatDirEntry& part);
-  bool HasName() const { return pending_; }
+  bool HasName() const { return pending_ && !overlong_; }
   void Clear();
   // The collected name up to its terminating 0, as UTF-8 of at most 259 bytes.
   std::string Name() const;
@@ -33,6 +34,7 @@ class FatLongNameCollector {
   std::array<char16_t, kCapacity + 1> units_{};
   size_t position_ = kCapacity;
   bool pending_ = false;
+  bool overlong_ = false;
 };
 
 }  // namespace salvora

@@ -1,6 +1,13 @@
 #include "fatdir/FatDirEntry.h"
 
+#include <cstring>
+
 namespace salvora {
+
+bool IsForbiddenShortNameByte(uint8_t c) {
+  if (c < 0x20 || (c >= 'a' && c <= 'z') || c == '.') return true;
+  return std::memchr("\\:*?\"<>|", c, 8) != nullptr;
+}
 
 uint8_t ShortNameChecksum(const uint8_t* name11) {
   uint8_t sum = 0;

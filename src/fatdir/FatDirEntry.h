@@ -19,6 +19,8 @@ class FatDirEntry {
   static constexpr uint8_t kAttrDirectory = 0x10;
   static constexpr uint8_t kAttrArchive = 0x20;
   static constexpr uint8_t kLastLongNameFlag = 0x40;
+  // 255 characters, 13 to a part.
+  static constexpr int kMaxLongNameParts = 20;
 
   explicit FatDirEntry(ByteView entry) : e_(entry.Sub(0, kSize)) {}
   explicit FatDirEntry(const uint8_t* entry) : e_(entry, kSize) {}
@@ -50,6 +52,11 @@ class FatDirEntry {
   bool IsVolumeLabel() const { return Attribute() == kAttrVolumeLabel; }
   bool IsDirectory() const { return (Attribute() & kAttrDirectory) != 0; }
   bool ClustersZero() const { return HighCluster() == 0 && LowCluster() == 0; }
+  // The "." (the folder itself) and ".." (its parent) entries that open every subdirectory.
+  bool HasDotName() const { return NameByte(0) == '.' && NameByte(1) == ' '; }
+  bool HasDotDotName() const { return NameByte(0) == '.' && NameByte(1) == '.'; }
+  bool IsDotEntry() const { return HasDotName() && IsDirectory(); }
+  bool IsDotDotEntry() const { return HasDotDotName() && IsDirectory(); }
 
   // The checksum a long name carries for this entry's 11 name bytes.
   uint8_t ShortNameChecksum() const;
@@ -57,6 +64,9 @@ class FatDirEntry {
  private:
   ByteView e_;
 };
+
+// A byte no 8.3 name holds: a control character (0 included), lower case, '.' or \ : * ? " < > |.
+bool IsForbiddenShortNameByte(uint8_t c);
 
 // The published checksum over 11 short-name bytes: rotate right by one bit, then add the next byte.
 uint8_t ShortNameChecksum(const uint8_t* name11);

@@ -8,8 +8,8 @@ namespace salvora {
 namespace {
 
 constexpr size_t kEntry = FatDirEntry::kSize;
-constexpr int kMaxLongNameSequence = 18;
-constexpr size_t kMaxRunAhead = 18;
+constexpr int kMaxLongNameSequence = FatDirEntry::kMaxLongNameParts;
+constexpr size_t kMaxRunAhead = FatDirEntry::kMaxLongNameParts;
 
 constexpr uint16_t FatDate(int year, int month, int day) {
   return uint16_t(((year - 1980) << 9) | (month << 5) | day);
@@ -23,17 +23,9 @@ bool InWindow(uint16_t date, uint16_t time) {
   return stamp >= kEarliestStamp && stamp <= kLatestStamp;
 }
 
-bool IsDotEntry(const FatDirEntry& e) {
-  return e.FirstByte() == '.' && e.IsDirectory() && e.Size() == 0;
-}
-bool IsDotDotEntry(const FatDirEntry& e) {
-  return e.FirstByte() == '.' && e.NameByte(1) == '.' && e.IsDirectory() && e.Size() == 0;
-}
-
-bool IsForbiddenNameByte(uint8_t c) {
-  if (c < 0x20 || (c >= 'a' && c <= 'z') || c == '.') return true;
-  return std::memchr("\\:*?\"<>|", c, 8) != nullptr;
-}
+// A subdirectory's own "." and ".." entries own no bytes.
+bool IsEmptyDotEntry(const FatDirEntry& e) { return e.IsDotEntry() && e.Size() == 0; }
+bool IsEmptyDotDotEntry(const FatDirEntry& e) { return e.IsDotDotEntry() && e.Size() == 0; }
 
 bool AttributeIsConsistent(const FatDirEntry& e) {
   const uint8_t attr = e.Attribute();
@@ -126,20 +118,20 @@ bool AllZeroFrom(const uint8_t* bytes, size_t from, size_t length) {
 
 bool IsSubdirectoryStart(const uint8_t* entries, size_t length) {
   if (entries == nullptr || length < 2 * kEntry) return false;
-  return IsDotEntry(FatDirEntry(entries)) && IsDotDotEntry(FatDirEntry(entries + kEntry));
+  return IsEmptyDotEntry(FatDirEntry(entries)) && IsEmptyDotDotEntry(FatDirEntry(entries + kEntry));
 }
 
 bool IsPlausibleDirEntry(const uint8_t* entry) {
   if (entry == nullptr) return false;
   const FatDirEntry e(entry);
-  if (IsDotEntry(e) || IsDotDotEntry(e)) return true;
+  if (IsEmptyDotEntry(e) || IsEmptyDotDotEntry(e)) return true;
   // A file of size 0 owns no cluster.
   if (e.Size() == 0 && !e.IsDirectory() && !e.ClustersZero()) return false;
   if (!AttributeIsConsistent(e)) return false;
   if (!e.IsLongName() && !e.IsDeleted() && !e.IsDirectory() && !TimestampsInWindow(e)) return false;
   if (!e.IsVolumeLabel() && !e.IsLongName()) {
     for (size_t i = 0; i < 11; ++i)
-      if (IsForbiddenNameByte(e.NameByte(i))) return false;
+      if (IsForbiddenShortNameByte(e.NameByte(i))) return false;
   }
   const uint8_t attr = e.Attribute();
   if (attr != FatDirEntry::kAttrVolumeLabel && attr != FatDirEntry::kAttrLongName &&

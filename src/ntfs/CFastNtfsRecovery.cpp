@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "ntfs/AttributeWalk.h"
+#include "ntfs/DataStream.h"
+#include "ntfs/NtfsBootCopy.h"
 #include "ntfs/FileRecord.h"
 #include "platform/Clock.h"
 #include "platform/DiskMap.h"
@@ -53,10 +55,22 @@ int CFastNtfsRecovery::Open(const std::string& path, int diskNumber, uint64_t st
   if (startSector > UINT64_MAX / deviceSectorSize) return kInvalidParameter;
   std::vector<uint8_t> boot(kBootBytes, 0);
   // The boot sector is what counts: bad sectors behind it in the boot area are read as zeros.
-  platform::SalvagedRead read = platform::ReadSalvaging(raw_, boot.data(), boot.size(),
-                                                        startSector * deviceSectorSize);
-  if (read.firstUnreadable < 512) return read.firstError;
-  if (read.bytes < boot.size()) return kReadFault;
+  const uint64_t startByte = startSector * deviceSectorSize;
+  platform::SalvagedRead read = platform::ReadSalvaging(raw_, boot.data(), boot.size(), startByte);
+  int bootError = read.firstUnreadable < 512 ? read.firstError : read.bytes < boot.size() ? kReadFault : 0;
+  if (bootError != 0 || !IsUsableNtfsBootSector(ByteView(boot.data(), boot.size()))) {
+    // A damaged or unreadable primary gives way to the copy in the volume's last sector.
+    int error = 0;
+    const uint64_t endByte = image ? uint64_t(fileBytes)
+                             : sectorCount != 0 ? (startSector + sectorCount) * deviceSectorSize
+                                                : uint64_t(std::max(0LL, raw_.ByteLength(&error)));
+    std::vector<uint8_t> backup;
+    if (ReadNtfsBackupBoot(raw_, startByte, endByte, backup)) {
+      boot.swap(backup);
+      bootError = 0;
+    }
+  }
+  if (bootError != 0) return bootError;
 
   NtfsGeometry g;
   if (!NtfsGeometry::FromBootSector(ByteView(boot.data(), boot.size()), startSector, g))
@@ -221,6 +235,9 @@ int CFastNtfsRecovery::ProcessFileRecord(uint8_t* data, Pass pass, uint32_t n) {
     if (summary.hasData) entry.SetFileSize(summary.dataSize);
   }
   StoreRecord(entry, parent, depth, pass == Pass::Folder);
+  if (pass == Pass::File)
+    for (const auto& stream : summary.streams)
+      StoreRecord(StreamEntry(entry, stream.name, stream.size), parent, depth, false);
   return 0;
 }
 

@@ -14,6 +14,7 @@
 #include "platform/RawSource.h"
 #include "scan/FoundFileStore.h"
 #include "scan/IFileRecoveryParse.h"
+#include "scan/IScanLog.h"
 #include "storage/SectorReader.h"
 
 namespace salvora {
@@ -21,7 +22,7 @@ namespace salvora {
 // The fast NTFS engine: reads the master file table from end to end and reports every FILE record
 // that is neither in use nor a directory, with the chain of folders above it; recovers, previews
 // and maps the free clusters of the volume. It never writes to the source.
-class CFastNtfsRecovery : public IFileRecoveryParse, public INtfsRecordLookups {
+class CFastNtfsRecovery : public IFileRecoveryParse, public IScanLog, public INtfsRecordLookups {
  public:
   static constexpr uint32_t kRootRecord = 5;
   static constexpr uint32_t kLastSystemRecord = 11;
@@ -63,16 +64,18 @@ class CFastNtfsRecovery : public IFileRecoveryParse, public INtfsRecordLookups {
   // Writes one file, or creates one folder and queues it.
   int RecoverItem(const FoundFileRecord& record, const std::string& path);
   // The data of a found record through the MFT (attribute lists followed).
-  int ReadResidentData(uint64_t sector, uint8_t* out, size_t outSize, int& length) override;
-  int GetDataRuns(uint64_t sector, RunList& runs) override;
+  int ReadResidentData(uint64_t sector, std::string_view stream, uint8_t* out, size_t outSize,
+                       int& length) override;
+  int GetDataRuns(uint64_t sector, std::string_view stream, StreamLayout& layout) override;
 
   const NtfsGeometry& Geometry() const { return mft_.Geometry(); }
+  bool IsOpen() const { return opened_; }
   NtfsMft& Mft() { return mft_; }
   const std::vector<uint32_t>& FolderList() const { return folderList_; }
   uint64_t UsageBitmapLength() const { return bitmapLength_; }
   // Records of the last scan's table walk that could not be read (bad sectors).
   uint64_t UnreadableRecords() const { return unreadableRecords_; }
-  FoundFileStore* Store() { return store_.get(); }
+  FoundFileStore* Store() noexcept override { return store_.get(); }
 
  private:
   int Open(const std::string& path, int diskNumber, uint64_t startSector, uint64_t sectorCount,

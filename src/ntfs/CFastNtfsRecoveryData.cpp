@@ -7,12 +7,13 @@
 
 namespace salvora {
 
-int CFastNtfsRecovery::ReadResidentData(uint64_t sector, uint8_t* out, size_t outSize, int& length) {
-  return mft_.ReadResidentData(sector, out, outSize, length);
+int CFastNtfsRecovery::ReadResidentData(uint64_t sector, std::string_view stream, uint8_t* out,
+                                        size_t outSize, int& length) {
+  return mft_.ReadResidentData(sector, stream, out, outSize, length);
 }
 
-int CFastNtfsRecovery::GetDataRuns(uint64_t sector, RunList& runs) {
-  return mft_.GetAttributeRuns(sector, kAttrData, runs);
+int CFastNtfsRecovery::GetDataRuns(uint64_t sector, std::string_view stream, StreamLayout& layout) {
+  return mft_.GetStreamLayout(sector, stream, layout);
 }
 
 int CFastNtfsRecovery::CheckFileContent(const FoundFileRecord& entry) {

@@ -5,6 +5,7 @@
 
 #include "ntfs/AttributeWalk.h"
 #include "ntfs/ClusterEstimate.h"
+#include "ntfs/DataStream.h"
 #include "ntfs/FileRecord.h"
 #include "ntfs/NtfsBootSector.h"
 #include "platform/DiskMap.h"
@@ -56,41 +57,42 @@ int CProfessionalNtfsRecovery::Open(const std::string& path, int diskNumber, uin
                                     int imageSectorSize) {
   opened_ = false;
   reader_.Close();
-  mftMap_.Clear();
-  raw_ = platform::FileSource();
-  int rc = raw_.Open(path);
+  SectorReader source;
+  const int rc = image ? source.OpenFile(path) : source.OpenDisk(diskNumber);
   if (rc != 0) return rc;
+  return ShareSource(source, image, startSector, sectorCount, imageSectorSize, driveLetter);
+}
+
+int CProfessionalNtfsRecovery::ShareSource(const SectorReader& source, bool image,
+                                           uint64_t startSector, uint64_t sectorCount,
+                                           int imageSectorSize, char16_t driveLetter) {
+  opened_ = false;
+  reader_.Close();
+  mftMap_.Clear();
   // The sector size is the medium's (or what the caller knows of an image), never a boot sector's
   // found here: that may be another volume's, or garbage.
-  int bytesPerSector = image ? imageSectorSize : kImageSectorSize;
+  const int bytesPerSector = image ? imageSectorSize : source.DeviceSectorSize();
+  if (!source.IsOpen() || bytesPerSector < 512 || bytesPerSector > int(kRecordBuffer) ||
+      (bytesPerSector & (bytesPerSector - 1)) != 0)
+    return kInvalidParameter;
   if (image) {
-    int error = 0;
-    long long bytes = raw_.ByteLength(&error);
-    if (bytes < 0) return error;
     volumeStart_ = 0;
-    totalSectors_ = uint64_t(bytes) / uint64_t(bytesPerSector);
+    totalSectors_ = source.TotalSectors() * 512 / uint64_t(bytesPerSector);
   } else {
-    platform::DiskGeometry geometry;
-    if (raw_.QueryGeometry(geometry) == 0 && geometry.bytesPerSector != 0)
-      bytesPerSector = int(geometry.bytesPerSector);
     volumeStart_ = startSector;
     totalSectors_ = sectorCount;
   }
-  if (bytesPerSector < 512 || bytesPerSector > int(kRecordBuffer) ||
-      (bytesPerSector & (bytesPerSector - 1)) != 0)
-    return kInvalidParameter;
   driveLetter_ = driveLetter;
   helper_.SetSectorSize(bytesPerSector);
   data_.SetSectorSize(bytesPerSector);
   parentCache_.Reset(size_t(helper_.RecordSize()));
   clusterEstimate_ = GuessClusterSectors(totalSectors_, bytesPerSector);
 
-  rc = image ? reader_.OpenFile(path) : reader_.OpenDisk(diskNumber);
-  if (rc != 0) return rc;
+  reader_.Share(source);
   if (volumeStart_ > UINT64_MAX / uint64_t(bytesPerSector)) return kInvalidParameter;
   std::vector<uint8_t> boot(kBootBytes, 0);
   // Unreadable sectors of the boot area read as zeros: the engine works without a boot sector.
-  platform::SalvagedRead read = platform::ReadSalvaging(raw_, boot.data(), boot.size(),
+  platform::SalvagedRead read = platform::ReadSalvaging(*reader_.Source(), boot.data(), boot.size(),
                                                         volumeStart_ * uint64_t(bytesPerSector));
   if (read.bytes < boot.size()) return read.firstError ? read.firstError : kReadFault;
   opened_ = true;
@@ -118,6 +120,11 @@ int CProfessionalNtfsRecovery::SetScanCallbacks(ScanProgressCallback scan,
 }
 
 int CProfessionalNtfsRecovery::Scan(const char*) { return 0; }
+
+int CProfessionalNtfsRecovery::OfferSector(const SweptSector& sector, const SweepPosition&, uint64_t&) {
+  if (sector.kind != SweptKind::kFileRecord) return 0;
+  return OnFileRecord(sector.bytes, sector.length, sector.address);
+}
 
 int CProfessionalNtfsRecovery::BeginScan(const std::string& scanLogName) {
   parentCache_.Reset(size_t(helper_.RecordSize()));
@@ -201,7 +208,11 @@ int CProfessionalNtfsRecovery::ProcessFoundRecord(uint8_t* data, uint64_t s, Pas
     // still need a place in the tree.
     AddLostFolder(p);
   }
-  return StoreRecord(entry, parent, depth, pass == Pass::Folder);
+  int rc = StoreRecord(entry, parent, depth, pass == Pass::Folder);
+  if (pass == Pass::File)
+    for (const auto& stream : summary.streams)
+      if (rc == 0) rc = StoreRecord(StreamEntry(entry, stream.name, stream.size), parent, depth, false);
+  return rc;
 }
 
 int CProfessionalNtfsRecovery::InferClusterSize(uint8_t* data) {
@@ -363,15 +374,15 @@ int CProfessionalNtfsRecovery::GetAttributeRuns(uint64_t absoluteSector, uint32_
   return result;
 }
 
-int CProfessionalNtfsRecovery::ReadResidentData(uint64_t sector, uint8_t* out, size_t outSize,
-                                                int& length) {
+int CProfessionalNtfsRecovery::ReadResidentData(uint64_t sector, std::string_view stream, uint8_t* out,
+                                                size_t outSize, int& length) {
   std::vector<uint8_t> buffer;
   if (LoadRecord(sector, buffer) != 0) return kNotResidentData;
   const size_t recordSize = size_t(helper_.RecordSize());
   ByteView record(buffer.data(), recordSize);
   if (FileRecordHeader(record).FirstAttributeOffset() >= recordSize) return kNotResidentData;
   AttributeHeader data{ByteView()};
-  if (!FindAttribute(record, recordSize, kAttrData, data) || data.IsNonResident())
+  if (!FindDataStream(record, recordSize, stream, data) || data.IsNonResident())
     return kNotResidentData;
   if (data.ValueOffset() > data.Length()) return kNotResidentData;
   size_t n = data.Length() - data.ValueOffset();
@@ -381,22 +392,24 @@ int CProfessionalNtfsRecovery::ReadResidentData(uint64_t sector, uint8_t* out, s
   return 0;
 }
 
-int CProfessionalNtfsRecovery::GetDataRuns(uint64_t sector, RunList& runs) {
+int CProfessionalNtfsRecovery::GetDataRuns(uint64_t sector, std::string_view stream,
+                                           StreamLayout& layout) {
   std::vector<uint8_t> buffer;
   int rc = LoadRecord(sector, buffer);
   if (rc != 0) return rc;
   const size_t recordSize = size_t(helper_.RecordSize());
   ByteView record(buffer.data(), recordSize);
   if (FileRecordHeader(record).FirstAttributeOffset() >= recordSize) return kInvalidParameter;
-  int result = kNoAttribute;
-  WalkAttributes(record, recordSize, [&](const AttributeHeader& a, size_t) {
-    if (a.Type() == kAttrAttributeList) return false;
-    if (a.Type() != kAttrData) return true;
-    if (a.IsNonResident()) helper_.DecodeRunList(a.view(), runs);
-    result = 0;
-    return false;
-  });
-  return result;
+  // An attribute list (which comes before $DATA) names records of a file table this engine may not
+  // know: not followed.
+  AttributeHeader data{ByteView()};
+  if (FindAttribute(record, recordSize, kAttrAttributeList, data)) return kNoAttribute;
+  if (!FindDataStream(record, recordSize, stream, data)) return kNoAttribute;
+  if (data.IsNonResident()) {
+    helper_.DecodeRunList(data.view(), layout.runs);
+    layout.unitClusters = CompressionUnitClusters(data);
+  }
+  return 0;
 }
 
 RelationKey CProfessionalNtfsRecovery::KeyFor(const FoundFileRecord* folder, int depth,

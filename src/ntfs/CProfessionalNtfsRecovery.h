@@ -17,6 +17,7 @@
 #include "platform/RawSource.h"
 #include "scan/FoundFileStore.h"
 #include "scan/IFileRecoveryParse.h"
+#include "scan/ISweepEngine.h"
 #include "storage/SectorReader.h"
 
 namespace salvora {
@@ -26,7 +27,8 @@ namespace salvora {
 // Parent folders are found through the file tables ($MFT records) met so far, or by taking the
 // table to be contiguous; so folder trees come back even from volumes formatted over, or whose
 // boot sector or file table is gone. It never writes to the source.
-class CProfessionalNtfsRecovery : public IFileRecoveryParse, public INtfsRecordLookups {
+class CProfessionalNtfsRecovery : public IFileRecoveryParse, public ISweepEngine,
+                                  public INtfsRecordLookups {
  public:
   static constexpr uint32_t kRootRecord = 5;
   static constexpr uint32_t kLastSystemRecord = 11;
@@ -61,6 +63,10 @@ class CProfessionalNtfsRecovery : public IFileRecoveryParse, public INtfsRecordL
   int OpenImageFile(const std::string& path, char16_t driveLetter, int sectorSize);
   int OpenDiskPartition(int diskNumber, uint64_t startSector, uint64_t sectorCount,
                         char16_t driveLetter) override;
+  // Reads the source the advanced scan has open, without opening it again: as an image in sectors
+  // of imageSectorSize bytes, or as a disk partition (startSector, sectorCount) in the disk's own.
+  int ShareSource(const SectorReader& source, bool image, uint64_t startSector,
+                  uint64_t sectorCount, int imageSectorSize, char16_t driveLetter);
   int SetScanCallbacks(ScanProgressCallback scan, RecoveryProgressCallback recovery, void* userData,
                        int progressWeight) override;
   // The coordinator drives the scan through BeginScan, OnFileRecord and FolderPass.
@@ -85,6 +91,12 @@ class CProfessionalNtfsRecovery : public IFileRecoveryParse, public INtfsRecordL
   int OnFileRecord(const uint8_t* record, size_t length, uint64_t absoluteSector);
   // Adds the folders that the found files refer to.
   int FolderPass();
+
+  // The sweep's view (ISweepEngine): BeginScan, FILE records (the sweep offers the whole record),
+  // FolderPass.
+  int BeginSweep(const std::string& logName) override { return BeginScan(logName); }
+  int OfferSector(const SweptSector& sector, const SweepPosition& at, uint64_t& skip) override;
+  int FinishSweep() override { return FolderPass(); }
   // Appends the runs of the first attribute of type in the FILE record at absoluteSector.
   // 0, a read error, -1 (no "FILE"), -100 (no such attribute), 87 (an attribute list comes first).
   int GetAttributeRuns(uint64_t absoluteSector, uint32_t type, RunList& runs);
@@ -106,13 +118,15 @@ class CProfessionalNtfsRecovery : public IFileRecoveryParse, public INtfsRecordL
   MftMap& Tables() { return mftMap_; }
   const std::vector<FolderRef>& Folders() const { return folders_; }
   void SetParentCacheEnabled(bool enabled) { parentCacheEnabled_ = enabled; }
-  FoundFileStore* Store() { return store_.get(); }
+  FoundFileStore* Store() noexcept override { return store_.get(); }
 
   // Variants of the record lookups for a found record: the record at its entry sector, walked
   // within one record. -101 (not resident or no $DATA), 87, 0.
-  int ReadResidentData(uint64_t sector, uint8_t* out, size_t outSize, int& length) override;
-  // The runs of $DATA: 0, -1, -100 (none, or an attribute list first), 87, a read error.
-  int GetDataRuns(uint64_t sector, RunList& runs) override;
+  int ReadResidentData(uint64_t sector, std::string_view stream, uint8_t* out, size_t outSize,
+                       int& length) override;
+  // The runs of the stream's $DATA and its compression unit: 0, -1, -100 (none, or an attribute
+  // list first), 87, a read error.
+  int GetDataRuns(uint64_t sector, std::string_view stream, StreamLayout& layout) override;
 
  private:
   // imageSectorSize: the sector size of an image (ignored for a disk, whose geometry tells).
@@ -134,7 +148,6 @@ class CProfessionalNtfsRecovery : public IFileRecoveryParse, public INtfsRecordL
   RelationKey KeyFor(const FoundFileRecord* folder, int depth, uint32_t rootId) const;
   uint32_t AllocationUnit() const { return clusterEstimate_ * uint32_t(helper_.BytesPerSector()); }
 
-  platform::FileSource raw_;
   SectorReader reader_;
   NtfsRecordHelper helper_;
   bool opened_ = false;

@@ -26,13 +26,18 @@ bool SummarizeFileRecord(ByteView record, size_t bound, FileRecordSummary& summa
       } else if (name.NameSpaceByte() == FileNameAttribute::kWin32) {
         summary.name = name.Name();
       }
-    } else if (a.Type() == kAttrData && summary.hasFileName && a.IsUnnamed()) {
-      if (!a.IsNonResident()) {
+    } else if (a.Type() == kAttrData && summary.hasFileName) {
+      bool sized = !a.IsNonResident() || a.Length() >= kNonResidentSizeEnd;
+      uint64_t size = a.IsNonResident() ? a.RealSize() : a.ValueLength();
+      if (!sized) return true;
+      if (a.IsUnnamed()) {
         summary.hasData = true;
-        summary.dataSize = a.ValueLength();
-      } else if (a.Length() >= kNonResidentSizeEnd) {
-        summary.hasData = true;
-        summary.dataSize = a.RealSize();
+        summary.dataSize = size;
+      } else if (summary.streams.size() < kMaxNamedStreams) {
+        // A later extent of a stream (its first cluster past 0) is not a stream of its own.
+        std::string name = a.Name();
+        if (!name.empty() && (!a.IsNonResident() || a.StartVcn() == 0))
+          summary.streams.push_back({std::move(name), size});
       }
     }
     return true;

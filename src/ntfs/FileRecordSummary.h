@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "ntfs/NtfsAttribute.h"
 #include "platform/ByteView.h"
@@ -19,7 +20,16 @@ struct FileRecordSummary {
   std::string name;
   bool hasData = false;
   uint64_t dataSize = 0;
+  // The named $DATA attributes (alternate streams), in record order.
+  struct NamedStream {
+    std::string name;
+    uint64_t size = 0;
+  };
+  std::vector<NamedStream> streams;
 };
+
+// A record holds a few streams at most; a list longer than this is not a file's.
+inline constexpr size_t kMaxNamedStreams = 32;
 
 // Reads the summary from a fixed-up record, walking up to bound (bytes in use). False when the
 // record is malformed (an attribute leaves the record, a zero length, a name that does not fit):

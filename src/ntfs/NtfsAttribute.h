@@ -18,19 +18,28 @@ inline constexpr uint32_t kAttrEnd = 0xFFFFFFFF;
 // The header of one attribute record. The view covers the attribute (or more); reads past it give 0.
 class AttributeHeader {
  public:
+  static constexpr uint16_t kCompressionMask = 0x00FF;
+
   explicit AttributeHeader(ByteView attribute) : a_(attribute) {}
 
   uint32_t Type() const { return a_.U32(0x00); }
   uint32_t Length() const { return a_.U32(0x04); }
   bool IsNonResident() const { return a_.U8(0x08) != 0; }
   uint8_t NameLength() const { return a_.U8(0x09); }
+  uint16_t NameOffset() const { return a_.U16(0x0A); }
   bool IsUnnamed() const { return NameLength() == 0; }
+  // The attribute's name as UTF-8 ("" when unnamed or when the name leaves the attribute).
+  std::string Name() const;
+  uint16_t Flags() const { return a_.U16(0x0C); }
+  bool IsCompressed() const { return (Flags() & kCompressionMask) != 0; }
   uint32_t ValueLength() const { return a_.U32(0x10); }
   uint16_t ValueOffset() const { return a_.U16(0x14); }
   // Non-resident: the first and last cluster of the attribute (inside the file) this record maps.
   uint64_t StartVcn() const { return a_.U64(0x10); }
   uint64_t LastVcn() const { return a_.U64(0x18); }
   uint16_t RunListOffset() const { return a_.U16(0x20); }
+  // Non-resident: log2 of the clusters of one compression unit (0 when not compressed).
+  uint8_t CompressionUnitShift() const { return a_.U8(0x22); }
   uint64_t RealSize() const { return a_.U64(0x30); }
 
   // The resident value [ValueOffset, ValueOffset + ValueLength) when it lies inside the attribute.
@@ -74,6 +83,9 @@ class AttributeListEntry {
   uint32_t Type() const { return e_.U32(0x00); }
   uint16_t Length() const { return e_.U16(0x04); }
   uint8_t NameLength() const { return e_.U8(0x06); }
+  uint8_t NameOffset() const { return e_.U8(0x07); }
+  // The name as UTF-8 ("" when unnamed or when it leaves the entry).
+  std::string Name() const;
   // The 48-bit number of the record holding the attribute.
   uint64_t RecordNumber() const { return e_.U64(0x10) & 0xFFFFFFFFFFFFull; }
 

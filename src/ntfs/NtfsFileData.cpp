@@ -77,20 +77,29 @@ int NtfsFileData::CheckFileContent(const FoundFileRecord& entry) {
   std::vector<uint8_t> buffer(kCheckBytes, 0);
   int length = 0;
   std::string extension;
-  int r = lookups_.ReadResidentData(entry.EntrySector(), buffer.data(), buffer.size(), length);
+  const std::string_view stream = StreamOfEntryName(entry.Name());
+  int r = lookups_.ReadResidentData(entry.EntrySector(), stream, buffer.data(), buffer.size(), length);
   if (r == 0) {
     if (length == 0) return 0;
     if (!ExtensionOf(entry.Name(), extension)) return 1;
     return CheckSignature(buffer.data(), length, extension, &reader_, bytesPerSector_, 0) ? 1 : 0;
   }
   if (r != kNotResident) return 1;
-  RunList runs;
-  if (lookups_.GetDataRuns(entry.EntrySector(), runs) != 0 || runs.empty()) return 1;
+  StreamLayout layout;
+  if (lookups_.GetDataRuns(entry.EntrySector(), stream, layout) != 0 || layout.runs.empty()) return 1;
+  const RunList& runs = layout.runs;
   // A file that starts with a hole has no first sector to look at.
   if (runs[0].sparse || runs[0].delta <= 0) return 1;
+  if (!ExtensionOf(entry.Name(), extension)) return 1;
+  if (layout.unitClusters != 0) {
+    // The clusters hold compressed chunks: the check looks at what they decompress to.
+    PreviewSinkContext context{-1, buffer.data(), buffer.size(), 0, nullptr, nullptr};
+    uint64_t total = std::min<uint64_t>(entry.FileSize(), buffer.size());
+    if (CopyStream(entry, layout, total, PreviewSink, &context) != 0 || context.copied == 0) return 1;
+    return CheckSignature(buffer.data(), int(context.copied), extension, nullptr, bytesPerSector_, 0) ? 1 : 0;
+  }
   uint64_t first = uint64_t(runs[0].delta) * entry.ClusterSize() / uint64_t(bytesPerSector_) +
                    entry.PartitionStart();
-  if (!ExtensionOf(entry.Name(), extension)) return 1;
   if (size_t(bytesPerSector_) > buffer.size()) buffer.resize(size_t(bytesPerSector_));
   uint32_t got = 0;
   if (reader_.ReadSectors(buffer.data(), 1, first, bytesPerSector_, got) != 0 || got == 0) return 1;
@@ -142,6 +151,13 @@ int NtfsFileData::CopyRuns(const FoundFileRecord& record, const RunList& runs, u
   }
   // The runs end before the recorded size: what was there has been written, but not the file.
   return kReadFault;
+}
+
+int NtfsFileData::CopyStream(const FoundFileRecord& record, const StreamLayout& layout,
+                             uint64_t total, PieceSink sink, void* context) {
+  if (layout.unitClusters == 0) return CopyRuns(record, layout.runs, total, sink, context);
+  CompressedRunReader compressed(reader_, bytesPerSector_, record.PartitionStart(), record.ClusterSize());
+  return compressed.Copy(layout, total, sink, context);
 }
 
 int NtfsFileData::RecoverFile(const FoundFileRecord* record, const std::string& destination,
@@ -197,18 +213,19 @@ int NtfsFileData::RecoverItem(const FoundFileRecord& record, const std::string& 
   if (result != 0) return result;
   std::vector<uint8_t> buffer(kDataChunk);
   int length = 0;
-  int r = lookups_.ReadResidentData(record.EntrySector(), buffer.data(), buffer.size(), length);
+  const std::string_view stream = StreamOfEntryName(record.Name());
+  int r = lookups_.ReadResidentData(record.EntrySector(), stream, buffer.data(), buffer.size(), length);
   if (r == 0) {
     size_t n = std::min<size_t>(uint32_t(record.FileSize()), size_t(length));
     result = out.Write(buffer.data(), n);
     int cb = CallRecoveryCallback(100, result, path);
     if (result == 0) result = cb;  // a cancel is honoured here too
   } else if (r == kNotResident) {
-    RunList runs;
-    result = lookups_.GetDataRuns(record.EntrySector(), runs);
+    StreamLayout layout;
+    result = lookups_.GetDataRuns(record.EntrySector(), stream, layout);
     if (result == 0) {
       FileSinkContext context{&out, recoveryCallback_, userData_, &path};
-      result = CopyRuns(record, runs, record.FileSize(), FileSink, &context);
+      result = CopyStream(record, layout, record.FileSize(), FileSink, &context);
     }
   } else {
     result = r;
@@ -246,19 +263,20 @@ int NtfsFileData::ReadForPreview(const FoundFileRecord* record, std::string& tem
   }
   std::vector<uint8_t> data(kDataChunk);
   int length = 0;
-  int r = lookups_.ReadResidentData(record->EntrySector(), data.data(), data.size(), length);
+  const std::string_view stream = StreamOfEntryName(record->Name());
+  int r = lookups_.ReadResidentData(record->EntrySector(), stream, data.data(), data.size(), length);
   if (r == 0) {
     size_t n = std::min<size_t>(uint32_t(record->FileSize()), size_t(length));
     if (context.fd < 0) n = std::min(n, context.size);
     result = n == 0 ? 0 : PreviewSink(&context, data.data(), n, 1, 1);
     if (result == 0 && n == 0 && callback) result = callback(userData, 100, 0);
   } else if (r == kNotResident) {
-    RunList runs;
-    result = lookups_.GetDataRuns(record->EntrySector(), runs);
+    StreamLayout layout;
+    result = lookups_.GetDataRuns(record->EntrySector(), stream, layout);
     if (result == 0) {
       uint64_t total = record->FileSize();
       if (context.fd < 0) total = std::min<uint64_t>(total, context.size);
-      result = CopyRuns(*record, runs, total, PreviewSink, &context);
+      result = CopyStream(*record, layout, total, PreviewSink, &context);
     }
   } else {
     result = r;

@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "ntfs/CompressedRunReader.h"
 #include "ntfs/DataRun.h"
+#include "ntfs/DataStream.h"
 #include "scan/FoundFileRecord.h"
 #include "scan/IFileRecoveryParse.h"
 #include "storage/SectorReader.h"
@@ -14,14 +16,15 @@
 namespace salvora {
 
 // How an NTFS engine finds the data of one of its found records from the FILE record at the
-// record's entry sector. The fast engine looks through its file table (following attribute
-// lists); the deep engine reads the record alone.
+// record's entry sector: the $DATA of stream, the unnamed one for "". The fast engine looks
+// through its file table (following attribute lists); the deep engine reads the record alone.
 class INtfsRecordLookups {
  public:
-  // The value area of the record's first $DATA. 0; -101 when not resident or missing; 87.
-  virtual int ReadResidentData(uint64_t sector, uint8_t* out, size_t outSize, int& length) = 0;
-  // The runs of the record's unnamed $DATA. 0 or an error.
-  virtual int GetDataRuns(uint64_t sector, RunList& runs) = 0;
+  // The value area of the stream's $DATA. 0; -101 when not resident or missing; 87.
+  virtual int ReadResidentData(uint64_t sector, std::string_view stream, uint8_t* out,
+                               size_t outSize, int& length) = 0;
+  // The runs of the stream's $DATA and its compression unit. 0 or an error.
+  virtual int GetDataRuns(uint64_t sector, std::string_view stream, StreamLayout& layout) = 0;
 
  protected:
   ~INtfsRecordLookups() = default;
@@ -53,13 +56,13 @@ class NtfsFileData {
   int ReadForPreview(const FoundFileRecord* record, std::string& tempPath, uint8_t* buffer, int& size,
                      PreviewProgressCallback callback, void* userData);
 
-  // What a data copy does with each piece; a nonzero result ends the copy.
-  using PieceSink = int (*)(void* context, const uint8_t* data, size_t length, uint64_t done,
-                            uint64_t total);
   // Copies the data of a non-resident file, total bytes at most, in 64 KiB pieces. Sparse runs
   // give zeros; the copy ends once total bytes have been handed to the sink.
   int CopyRuns(const FoundFileRecord& record, const RunList& runs, uint64_t total, PieceSink sink,
                void* context);
+  // CopyRuns, or the decompressed data when the layout holds compression units.
+  int CopyStream(const FoundFileRecord& record, const StreamLayout& layout, uint64_t total,
+                 PieceSink sink, void* context);
 
  private:
   struct QueuedFolder {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "ntfs/AttributeWalk.h"
+#include "ntfs/DataStream.h"
 #include "ntfs/FileRecord.h"
 #include "platform/ErrorCodes.h"
 
@@ -13,11 +14,11 @@ namespace {
 // An $ATTRIBUTE_LIST value is at most 256 KiB; a run list promising more is not believed.
 constexpr uint64_t kMaxAttributeList = 256 * 1024;
 
-// The first unnamed attribute of type in a fixed-up record.
-bool FindUnnamed(ByteView record, uint32_t type, AttributeHeader& found) {
+// The first attribute of type and name ("" for unnamed) in a fixed-up record.
+bool FindNamed(ByteView record, uint32_t type, std::string_view name, AttributeHeader& found) {
   bool hit = false;
   WalkAttributes(record, record.size(), [&](const AttributeHeader& a, size_t) {
-    if (a.Type() != type || !a.IsUnnamed()) return true;
+    if (a.Type() != type || (name.empty() ? !a.IsUnnamed() : a.Name() != name)) return true;
     found = a;
     hit = true;
     return false;
@@ -106,17 +107,32 @@ int NtfsMft::LoadRecord(uint64_t sector, std::vector<uint8_t>& buffer) {
 }
 
 int NtfsMft::GetAttributeRuns(uint64_t sector, uint32_t type, RunList& runs) {
-  return GetAttributeRuns(sector, type, runs, true);
+  StreamLayout layout;
+  int rc = GetAttributeRuns(sector, type, {}, layout, true);
+  runs.insert(runs.end(), layout.runs.begin(), layout.runs.end());
+  return rc;
 }
 
-int NtfsMft::GetAttributeRuns(uint64_t sector, uint32_t type, RunList& runs, bool followLists) {
+int NtfsMft::GetStreamLayout(uint64_t sector, std::string_view stream, StreamLayout& layout) {
+  int rc = GetAttributeRuns(sector, kAttrData, stream, layout, true);
+  // POSIX names may hold a ':': a name whose stream the record lacks is the file's own.
+  if (rc == kNoSuchAttribute && !stream.empty()) rc = GetAttributeRuns(sector, kAttrData, {}, layout, true);
+  return rc;
+}
+
+int NtfsMft::GetAttributeRuns(uint64_t sector, uint32_t type, std::string_view name,
+                              StreamLayout& layout, bool followLists) {
   std::vector<uint8_t> buffer;
   int rc = LoadRecord(sector, buffer);
   if (rc != 0) return rc;
   ByteView record(buffer.data(), size_t(g_.recordSize));
   AttributeHeader found{ByteView()};
-  if (FindUnnamed(record, type, found)) {
-    if (found.IsNonResident()) helper_.DecodeRunList(found.view(), runs);
+  if (FindNamed(record, type, name, found)) {
+    if (found.IsNonResident()) {
+      helper_.DecodeRunList(found.view(), layout.runs);
+      // Only the first extent's header carries the compression unit.
+      if (found.StartVcn() == 0) layout.unitClusters = CompressionUnitClusters(found);
+    }
     return 0;
   }
   AttributeHeader list{ByteView()};
@@ -124,15 +140,16 @@ int NtfsMft::GetAttributeRuns(uint64_t sector, uint32_t type, RunList& runs, boo
   // a list that names its own record (or record 0 while its runs are being found) loop.
   if (!followLists || !FindAttribute(record, record.size(), kAttrAttributeList, list))
     return kNoSuchAttribute;
-  FollowAttributeList(list, type, runs);
+  FollowAttributeList(list, type, name, layout);
   return 0;
 }
 
-int NtfsMft::FollowAttributeList(const AttributeHeader& list, uint32_t type, RunList& runs) {
+int NtfsMft::FollowAttributeList(const AttributeHeader& list, uint32_t type, std::string_view name,
+                                 StreamLayout& layout) {
   if (!list.IsNonResident()) {
     size_t length = list.Length();
     if (length <= 0x18) return 0;
-    return FollowListEntries(list.view().Sub(0x18, length - 0x18), type, runs);
+    return FollowListEntries(list.view().Sub(0x18, length - 0x18), type, name, layout);
   }
   RunList listRuns;
   helper_.DecodeRunList(list.view(), listRuns);
@@ -154,21 +171,26 @@ int NtfsMft::FollowAttributeList(const AttributeHeader& list, uint32_t type, Run
                          g_.bytesPerSector, got);
     std::memcpy(value.data() + at, piece.data(), size_t(bytes));
   }
-  return FollowListEntries(ByteView(value.data(), value.size()), type, runs);
+  return FollowListEntries(ByteView(value.data(), value.size()), type, name, layout);
 }
 
-// Every unnamed entry of the type, in list order (which is the order of the extents).
-int NtfsMft::FollowListEntries(ByteView entries, uint32_t type, RunList& runs) {
+// Every entry of the type and name, in list order (which is the order of the extents).
+int NtfsMft::FollowListEntries(ByteView entries, uint32_t type, std::string_view name,
+                               StreamLayout& layout) {
   size_t pos = 0;
   int rc = 0;
   while (pos + 0x18 <= entries.size()) {
     AttributeListEntry entry(entries.Sub(pos, entries.size() - pos));
     if (entry.Type() == 0 || entry.Type() == kAttrEnd || entry.Length() < 0x18) break;
-    if (entry.Type() == type && entry.NameLength() == 0) {
-      RunList extent;
-      int one = GetAttributeRuns(ExtensionRecordSector(entry.RecordNumber()), type, extent, false);
-      if (one == 0) AppendExtent(runs, extent);
-      else rc = one;
+    if (entry.Type() == type && (name.empty() ? entry.NameLength() == 0 : entry.Name() == name)) {
+      StreamLayout extent;
+      int one = GetAttributeRuns(ExtensionRecordSector(entry.RecordNumber()), type, name, extent, false);
+      if (one == 0) {
+        AppendExtent(layout.runs, extent.runs);
+        if (extent.unitClusters != 0) layout.unitClusters = extent.unitClusters;
+      } else {
+        rc = one;
+      }
     }
     pos += entry.Length();
   }
@@ -181,12 +203,13 @@ uint64_t NtfsMft::ExtensionRecordSector(uint64_t n) const {
   return g_.mftStart + n * uint64_t(g_.sectorsPerRecord);
 }
 
-int NtfsMft::ReadResidentData(uint64_t sector, uint8_t* out, size_t outSize, int& length) {
+int NtfsMft::ReadResidentData(uint64_t sector, std::string_view stream, uint8_t* out, size_t outSize,
+                              int& length) {
   std::vector<uint8_t> buffer;
   if (LoadRecord(sector, buffer) != 0) return kNotResident;
   ByteView record(buffer.data(), size_t(g_.recordSize));
   AttributeHeader data{ByteView()};
-  if (!FindUnnamed(record, kAttrData, data) || data.IsNonResident()) return kNotResident;
+  if (!FindDataStream(record, record.size(), stream, data) || data.IsNonResident()) return kNotResident;
   if (data.ValueOffset() > data.Length()) return kNotResident;
   size_t n = data.Length() - data.ValueOffset();
   if (n >= size_t(g_.recordSize) || n > outSize) return kInvalidParameter;
@@ -201,7 +224,7 @@ int NtfsMft::ReadDataSize(uint64_t sector, uint64_t& size) {
   if (rc != 0) return rc;
   ByteView record(buffer.data(), size_t(g_.recordSize));
   AttributeHeader data{ByteView()};
-  if (!FindUnnamed(record, kAttrData, data)) return kInvalidParameter;
+  if (!FindNamed(record, kAttrData, {}, data)) return kInvalidParameter;
   size = data.IsNonResident() ? data.RealSize() : data.ValueLength();
   return 0;
 }

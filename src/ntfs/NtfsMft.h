@@ -2,9 +2,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "ntfs/DataRun.h"
+#include "ntfs/DataStream.h"
 #include "ntfs/NtfsAttribute.h"
 #include "ntfs/NtfsGeometry.h"
 #include "ntfs/NtfsRecordHelper.h"
@@ -49,18 +51,24 @@ class NtfsMft {
   // Appends the runs of the first unnamed attribute of type in the record at sector, following
   // the record's attribute list when the record holds none. 0, -1, -100 or a read error.
   int GetAttributeRuns(uint64_t sector, uint32_t type, RunList& runs);
-  // Copies the value area of the record's first $DATA (its padding included) into out. 0; -101
-  // when it is not resident, missing or the sector holds no record; 87 when it would not fit.
-  int ReadResidentData(uint64_t sector, uint8_t* out, size_t outSize, int& length);
+  // The runs and compression unit of the $DATA of stream ("" for the unnamed one; the unnamed one
+  // too when the record has no stream of that name), attribute lists followed.
+  int GetStreamLayout(uint64_t sector, std::string_view stream, StreamLayout& layout);
+  // Copies the value area of the stream's $DATA (its padding included) into out. 0; -101 when it
+  // is not resident, missing or the sector holds no record; 87 when it would not fit.
+  int ReadResidentData(uint64_t sector, std::string_view stream, uint8_t* out, size_t outSize,
+                       int& length);
   // The real size of the record's first $DATA. 0; 87 without $DATA; -1; a read error.
   int ReadDataSize(uint64_t sector, uint64_t& size);
 
  private:
   // Reads and fixes up the record at sector into buffer_. 0, -1 or a read error.
   int LoadRecord(uint64_t sector, std::vector<uint8_t>& buffer);
-  int GetAttributeRuns(uint64_t sector, uint32_t type, RunList& runs, bool followLists);
-  int FollowAttributeList(const AttributeHeader& list, uint32_t type, RunList& runs);
-  int FollowListEntries(ByteView entries, uint32_t type, RunList& runs);
+  int GetAttributeRuns(uint64_t sector, uint32_t type, std::string_view name, StreamLayout& layout,
+                       bool followLists);
+  int FollowAttributeList(const AttributeHeader& list, uint32_t type, std::string_view name,
+                          StreamLayout& layout);
+  int FollowListEntries(ByteView entries, uint32_t type, std::string_view name, StreamLayout& layout);
   // The sector of record n while record 0's own runs may still be unknown.
   uint64_t ExtensionRecordSector(uint64_t n) const;
 

@@ -1,11 +1,19 @@
 #include "output/DfxmlReport.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <stdio.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <sstream>
 
 #include "platform/Clock.h"
+#include "platform/FileIo.h"
 #include "platform/PlatformError.h"
+#include "platform/PrintableText.h"
 
 namespace salvora {
 
@@ -15,16 +23,25 @@ DfxmlReport::DfxmlReport(std::string source, std::string commandLine)
 std::string DfxmlReport::Escape(const std::string& text) {
   std::string out;
   out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
+  for (size_t pos = 0; pos < text.size();) {
+    const platform::Utf8Step step = platform::NextUtf8Step(text, pos);
+    switch (step.valid ? step.codePoint : 0xFFFD) {
       case '&': out += "&amp;"; break;
       case '<': out += "&lt;"; break;
       case '>': out += "&gt;"; break;
       case '"': out += "&quot;"; break;
       case '\'': out += "&apos;"; break;
+      // Kept as references, so that a reader gets the name back exactly, line ends included.
+      case '\t': out += "&#9;"; break;
+      case '\n': out += "&#10;"; break;
+      case '\r': out += "&#13;"; break;
+      // The document is UTF-8: a malformed byte becomes the replacement character.
+      case 0xFFFD: out += step.valid ? text.substr(pos, step.length) : "\xEF\xBF\xBD"; break;
       default:
-        if (static_cast<unsigned char>(c) >= 0x20 || c == '\t') out += c;
+        // XML 1.0 cannot carry the other C0 controls at all.
+        if (step.codePoint >= 0x20) out.append(text, pos, step.length);
     }
+    pos += step.length;
   }
   return out;
 }
@@ -77,19 +94,24 @@ std::string DfxmlReport::ToXml() const {
   return x.str();
 }
 
-int DfxmlReport::WriteTo(const std::string& path) const {
-  std::string tmp = path + ".tmp";
-  FILE* f = std::fopen(tmp.c_str(), "wb");
-  if (!f) return platform::LastError();
-  std::string xml = ToXml();
-  bool ok = std::fwrite(xml.data(), 1, xml.size(), f) == xml.size();
-  ok = (std::fclose(f) == 0) && ok;
-  if (!ok || std::rename(tmp.c_str(), path.c_str()) != 0) {
-    int code = platform::LastError();
-    std::remove(tmp.c_str());
-    return code;
+int DfxmlReport::WriteTo(const std::string& path, bool replace) const {
+  // A fresh name of its own: a fixed one could be an existing file, even the source.
+  std::string tmp = path + ".XXXXXX";
+  int fd = ::mkstemp(tmp.data());
+  if (fd < 0) return platform::LastError();
+  const std::string xml = ToXml();
+  int rc = platform::WriteAllAt(fd, xml.data(), xml.size(), 0);
+  if (rc == 0 && ::fchmod(fd, 0644) != 0) rc = platform::LastError();
+  if (::close(fd) != 0 && rc == 0) rc = platform::LastError();
+  if (rc != 0 || replace) {
+    if (rc == 0 && ::rename(tmp.c_str(), path.c_str()) != 0) rc = platform::LastError();
+  } else if (::renameat2(AT_FDCWD, tmp.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) != 0) {
+    // File systems without the no-replace rename still refuse to link over an existing name.
+    rc = errno == EINVAL && ::link(tmp.c_str(), path.c_str()) == 0 ? 0 : platform::LastError();
+    if (rc == 0) ::unlink(tmp.c_str());
   }
-  return 0;
+  if (rc != 0) ::unlink(tmp.c_str());
+  return rc;
 }
 
 }  // namespace salvora

@@ -37,10 +37,13 @@ class DfxmlReport {
   size_t size() const { return files_.size(); }
   // The whole document.
   std::string ToXml() const;
-  // Writes the document to path (through a temporary file and a rename); 0 or a platform error.
-  int WriteTo(const std::string& path) const;
+  // Writes the document to path through a new temporary file beside it and a rename; an existing
+  // path is replaced only when replace is set. 0 or a platform error.
+  int WriteTo(const std::string& path, bool replace = false) const;
 
-  // Text with the five XML special characters escaped and control characters dropped.
+  // Text with the five XML special characters escaped, tabs and line ends as character
+  // references, the other control characters (which XML cannot carry) dropped and malformed
+  // UTF-8 replaced by U+FFFD.
   static std::string Escape(const std::string& text);
   // FILETIME as ISO 8601 UTC ("2026-12-08T01:02:03Z"); "" for 0.
   static std::string IsoTime(uint64_t fileTime);

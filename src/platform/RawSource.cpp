@@ -8,10 +8,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
 #include "platform/PlatformError.h"
+#include "platform/StopRequest.h"
 #include "platform/PrivilegedOpen.h"
 
 namespace salvora::platform {
@@ -20,16 +22,29 @@ FileSource::~FileSource() {
   if (fd_ >= 0) ::close(fd_);
 }
 
+namespace {
+std::atomic<uint64_t> opens{0};
+}  // namespace
+
+uint64_t FileSource::OpenCount() { return opens.load(); }
+
 int FileSource::Open(const std::string& path) {
+  opens.fetch_add(1);
   if (fd_ >= 0) ::close(fd_);
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Not blocking: opening a FIFO would otherwise wait for a writer that never comes.
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd_ < 0 && (errno == EACCES || errno == EPERM) && WantsDeviceHelper(path)) {
     if (int code = OpenThroughDeviceHelper(path, &fd_); code != 0) return code;
   }
   if (fd_ < 0) return LastError();
   struct stat st {};
-  if (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode)) {
-    int code = S_ISDIR(st.st_mode) ? FromErrno(EISDIR) : LastError();
+  const bool statted = ::fstat(fd_, &st) == 0;
+  // Only image files and block devices end where their length says.
+  if (!statted || !(S_ISREG(st.st_mode) || S_ISBLK(st.st_mode)) ||
+      ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK) != 0) {
+    int code = !statted ? LastError() : S_ISDIR(st.st_mode) ? FromErrno(EISDIR)
+                                      : S_ISREG(st.st_mode) || S_ISBLK(st.st_mode) ? LastError()
+                                                                                   : FromErrno(ENODEV);
     ::close(fd_);
     fd_ = -1;
     return code;
@@ -52,7 +67,8 @@ long long FileSource::ReadAt(void* buffer, size_t length, uint64_t offset, int* 
   for (;;) {
     ssize_t got = ::pread(fd_, buffer, length, static_cast<off_t>(offset));
     if (got >= 0) return got;
-    if (errno == EINTR) continue;
+    // A read the system broke off for a signal is tried again unless the user asked to stop.
+    if (errno == EINTR && !StopRequested()) continue;
     if (error) *error = LastError();
     return -1;
   }

@@ -37,6 +37,8 @@ class FileSource : public RawSource {
   ~FileSource() override;
   // Opens path read-only; returns 0 or the platform error.
   int Open(const std::string& path);
+  // How many times this process has opened a source (tests count the opens of a scan).
+  static uint64_t OpenCount();
   long long ReadAt(void* buffer, size_t length, uint64_t offset, int* error) override;
   long long ByteLength(int* error) override;
   // Geometry and logical sector size of a block device; for regular files 512-byte sectors and a

@@ -1,42 +1,49 @@
 #include "recovery/CProfessionalRecovery.h"
 
-#include "scan/DeepSectorLog.h"
-
 #include "carving/MeasureContext.h"
 #include "fat/CFastFatRecovery.h"
-#include "fat/FatBootSector.h"
 #include "ntfs/CFastNtfsRecovery.h"
+#include "fat/FatBootSector.h"
+#include "fatdir/FatDirectorySector.h"
+#include "ntfs/FileRecord.h"
 #include "ntfs/NtfsBootSector.h"
 #include "platform/Clock.h"
 #include "platform/ErrorCodes.h"
-#include "recovery/EngineFactory.h"
+#include "scan/ContainFailure.h"
+#include "scan/DeepSectorLog.h"
 #include "scan/RecordOrder.h"
 #include "scan/ScanLogCatalogue.h"
 #include "scan/ScanLogName.h"
 #include "scan/SectorSweep.h"
-#include "fatdir/FatDirectorySector.h"
-#include "ntfs/FileRecord.h"
 
 namespace salvora {
 namespace {
 
-// The sector size an image's own boot sector declares (a 4,096-byte-sector NTFS image works in
-// 4,096-byte sectors); 512 when it declares none that can be used.
-int ImageSectorSize(SectorReader& reader) {
-  uint8_t boot[512];
-  uint32_t got = 0;
-  if (reader.ReadSectors(boot, 1, 0, 512, got) != 0 || got != 1) return 512;
-  ByteView view(boot, sizeof boot);
-  uint16_t declared = 0;
-  if (IsNtfsBootSector(view))
-    declared = NtfsBootSector(view).BytesPerSector();
-  else if (IsFatBootSector(view))
-    declared = FatBootSector(view).BytesPerSector();
-  return declared >= 512 && declared <= 4096 && (declared & (declared - 1)) == 0 ? declared : 512;
+// The sector size an image's boot sector declares, as the fast engine read it (the backup copy
+// when the primary is damaged): a 4,096-byte-sector NTFS image works in 4,096-byte sectors. 512
+// when there is no such engine or it declares none that can be used.
+int ImageSectorSize(IFileRecoveryParse* fast) {
+  uint32_t declared = 0;
+  if (auto* ntfs = dynamic_cast<CFastNtfsRecovery*>(fast))
+    declared = uint32_t(ntfs->Geometry().bytesPerSector);
+  else if (auto* fat = dynamic_cast<CFastFatRecovery*>(fast))
+    declared = fat->Geometry().sectorSize;
+  return declared >= 512 && declared <= 4096 && (declared & (declared - 1)) == 0 ? int(declared) : 512;
+}
+
+// A fast engine that could not open its volume (a boot sector no layout can be read from) would
+// end the scan before the sweep: without it the whole source is swept as an unknown one.
+LoggedEngine OpenedOrNone(LoggedEngine made) {
+  auto* fat = dynamic_cast<CFastFatRecovery*>(made.engine.get());
+  auto* ntfs = dynamic_cast<CFastNtfsRecovery*>(made.engine.get());
+  if ((fat && !fat->IsOpen()) || (ntfs && !ntfs->IsOpen())) return {};
+  return made;
 }
 
 // Thousands of small free ranges must not each cost a checkpoint.
 constexpr uint64_t kRangeEndCheckpointGapMs = 1000;
+// How often the time left is estimated again.
+constexpr uint64_t kEstimateIntervalMs = 5000;
 
 }  // namespace
 
@@ -54,14 +61,16 @@ int CProfessionalRecovery::OpenImageFile(const std::string& path, char16_t drive
   start_ = 0;
   // The fast engine comes first here: only a boot sector it recognised may set the sector size
   // in which every engine of this scan works.
-  fast_ = EngineFactory::Instance().CreateForImage(path, driveLetter, false);
-  sectorSize_ = fast_ ? ImageSectorSize(reader_) : 512;
+  LoggedEngine fast = OpenedOrNone(EngineFactory::Instance().CreateFastForImage(path, driveLetter));
+  fast_ = std::move(fast.engine);
+  fastLog_ = fast.log;
+  sectorSize_ = ImageSectorSize(fast_.get());
   count_ = reader_.TotalSectors() * 512 / uint64_t(sectorSize_);
   imagePath_ = path;
   resume_ = LookupUnfinished(resumeEntry_);
   LoadCheckpoint();
-  deepFat_.OpenImageFile(path, driveLetter, uint32_t(sectorSize_));
-  return deepNtfs_.OpenImageFile(path, driveLetter, sectorSize_);
+  deepFat_.ShareSource(reader_, -1, 0, uint32_t(sectorSize_), driveLetter);
+  return deepNtfs_.ShareSource(reader_, true, 0, 0, sectorSize_, driveLetter);
 }
 
 int CProfessionalRecovery::OpenDiskPartition(int diskNumber, uint64_t startSector,
@@ -75,10 +84,12 @@ int CProfessionalRecovery::OpenDiskPartition(int diskNumber, uint64_t startSecto
   sectorSize_ = reader_.DeviceSectorSize();
   resume_ = LookupUnfinished(resumeEntry_);
   LoadCheckpoint();
-  deepFat_.OpenDiskPartition(diskNumber, startSector, sectorCount, driveLetter);
-  int rc = deepNtfs_.OpenDiskPartition(diskNumber, startSector, sectorCount, driveLetter);
-  fast_ = EngineFactory::Instance().CreateForDisk(diskNumber, startSector, sectorCount, driveLetter,
-                                                  false);
+  deepFat_.ShareSource(reader_, diskNumber, startSector, 0, driveLetter);
+  int rc = deepNtfs_.ShareSource(reader_, false, startSector, sectorCount, 0, driveLetter);
+  LoggedEngine fast = OpenedOrNone(
+      EngineFactory::Instance().CreateFastForDisk(diskNumber, startSector, sectorCount, driveLetter));
+  fast_ = std::move(fast.engine);
+  fastLog_ = fast.log;
   return rc;
 }
 
@@ -108,131 +119,6 @@ bool CProfessionalRecovery::LookupUnfinished(ScanSessionEntry& entry) {
   return false;
 }
 
-void CProfessionalRecovery::DiscardResumeState() {
-  if (!resume_) return;
-  resume_ = false;
-  ScanLogCatalogue::Instance().RemoveSession(resumeEntry_.SessionFolder());
-  ScanLogCatalogue::Instance().Reload();
-  resumeEntry_ = ScanSessionEntry{};
-  LoadCheckpoint();
-}
-
-void CProfessionalRecovery::LoadCheckpoint() {
-  haveCheckpoint_ = false;
-  checkpoint_ = ScanCheckpoint{};
-  if (!resume_) return;
-  ScanCheckpoint saved;
-  if (saved.Read(resumeEntry_.SessionFolder()) != 0) return;
-  // Written before the entry, and always with the log lengths of its own moment: when the two
-  // differ, the process was stopped between them and the checkpoint is the one that matches.
-  checkpoint_ = saved;
-  haveCheckpoint_ = true;
-  resumeEntry_.SetResume(saved.Position());
-}
-
-FoundFileStore* CProfessionalRecovery::StoreOf(ScanCheckpoint::Log log) {
-  FoundFileStore* store = nullptr;
-  switch (log) {
-    case ScanCheckpoint::kFastLog:
-      if (auto* fat = dynamic_cast<CFastFatRecovery*>(fast_.get())) store = fat->Store();
-      else if (auto* ntfs = dynamic_cast<CFastNtfsRecovery*>(fast_.get())) store = ntfs->Store();
-      break;
-    case ScanCheckpoint::kFileTypeLog: store = carving_.Store(); break;
-    case ScanCheckpoint::kProFatLog: store = deepFat_.Store(); break;
-    case ScanCheckpoint::kProNtfsLog: store = deepNtfs_.Store(); break;
-    case ScanCheckpoint::kLogCount: break;
-  }
-  return store && store->IsOpen() ? store : nullptr;
-}
-
-void CProfessionalRecovery::CutLogsBack() {
-  if (!haveCheckpoint_) return;
-  auto& catalogue = ScanLogCatalogue::Instance();
-  for (size_t i = 0; i < ScanCheckpoint::kLogCount; ++i) {
-    const auto log = ScanCheckpoint::Log(i);
-    const uint64_t records = checkpoint_.ResumeRecords(log);
-    if (records == ScanCheckpoint::kNoLog) continue;
-    std::string name;
-    catalogue.FindLog(sessionFolder_, ScanCheckpoint::Prefix(log), name);
-    if (name.empty()) continue;
-    FoundFileStore store;
-    // A log that cannot be cut is still reopened: at worst some finds are listed twice.
-    if (store.OpenLogIn(sessionFolder_, name) == 0)
-      store.CutBack(uint32_t(std::min<uint64_t>(records, UINT32_MAX)));
-  }
-}
-
-int CProfessionalRecovery::WriteCheckpointFile() {
-  // The sectors first: a checkpoint counts only entries already on the medium.
-  if (deepFinished_) {
-    pendingDeepSectors_.clear();
-    deepSectorsSaved_ = 0;
-  } else if (!pendingDeepSectors_.empty()) {
-    if (int rc = DeepSectorLog::Write(sessionFolder_, deepSectorsSaved_, pendingDeepSectors_); rc != 0)
-      return rc;
-    deepSectorsSaved_ += pendingDeepSectors_.size();
-    pendingDeepSectors_.clear();
-  }
-  // Slots whose engine has no open log keep what the last checkpoint said about them.
-  ScanCheckpoint next = checkpoint_;
-  for (size_t i = 0; i < ScanCheckpoint::kLogCount; ++i) {
-    const auto log = ScanCheckpoint::Log(i);
-    FoundFileStore* store = StoreOf(log);
-    if (!store) continue;
-    if (int rc = store->Sync(); rc != 0) return rc;
-    next.SetRecords(log, store->TotalRecords());
-    const bool inMemory = !deepFinished_ && (log == ScanCheckpoint::kProFatLog ||
-                                             log == ScanCheckpoint::kProNtfsLog);
-    next.SetResumeRecords(log, inMemory ? deepLogStart_[log] : store->TotalRecords());
-  }
-  next.SetDeepSectors(deepSectorsSaved_);
-  next.SetPosition(position_);
-  if (int rc = next.Write(sessionFolder_); rc != 0) return rc;
-  checkpoint_ = next;
-  haveCheckpoint_ = true;
-  ++checkpoints_;
-  // Entries beyond the count are never read; this only gives the space back.
-  if (deepFinished_) DeepSectorLog::Clear(sessionFolder_);
-  return 0;
-}
-
-// Finds the deep engines will make again from their sectors, when a resumed scan offers them.
-uint64_t CProfessionalRecovery::DeepFindsInMemory() {
-  if (deepFinished_) return 0;
-  uint64_t held = 0;
-  for (auto log : {ScanCheckpoint::kProFatLog, ScanCheckpoint::kProNtfsLog})
-    if (FoundFileStore* store = StoreOf(log))
-      held += store->TotalRecords() > deepLogStart_[log] ? store->TotalRecords() - deepLogStart_[log] : 0;
-  return held;
-}
-
-int CProfessionalRecovery::SaveCheckpoint(bool final) {
-  lastCheckpointMs_ = platform::TickMs();
-  // A resumed scan that ended before its sweep keeps the count it was saved with.
-  if (started_) position_.foundBefore = GetFoundCount() + foundBase_ - DeepFindsInMemory();
-  const int written = WriteCheckpointFile();
-  // Without its checkpoint a running sweep has nothing new to save; the end of a scan is still
-  // saved, and a resume then starts from the last checkpoint that was written, or from here.
-  if (written != 0 && !final) return written;
-  auto& catalogue = ScanLogCatalogue::Instance();
-  int rc = kInvalidParameter;
-  if (entrySaved_ && !final) rc = catalogue.UpdateResume(sessionFolder_, position_);
-  // The first save of a scan, its last one, and one whose entry another program dropped.
-  if (rc == kInvalidParameter) {
-    rc = catalogue.SaveProgress(letter_, imagePath_.empty() ? diskNumber_ : int(kImageDiskNumber),
-                                start_, count_, position_, sessionFolder_, imagePath_);
-    entrySaved_ = entrySaved_ || rc == 0;
-  }
-  return written != 0 ? written : rc;
-}
-
-void CProfessionalRecovery::CheckpointWhenDue(uint64_t gapMs) {
-  if (platform::TickMs() - lastCheckpointMs_ < gapMs) return;
-  // A checkpoint that cannot be written (a full data folder) does not stop the sweep; the scan
-  // can still be saved when it ends.
-  SaveCheckpoint(false);
-}
-
 int CProfessionalRecovery::RunFastScan(bool& mapUsable) {
   mapUsable = false;
   if (!fast_) return 0;
@@ -247,27 +133,15 @@ int CProfessionalRecovery::RunFastScan(bool& mapUsable) {
 }
 
 int CProfessionalRecovery::BindDeepEngines() {
-  auto& catalogue = ScanLogCatalogue::Instance();
-  if (resume_) {
-    std::string carved, fat, ntfs;
-    catalogue.FindLog(sessionFolder_, kFileTypeLogPrefix, carved);
-    catalogue.FindLog(sessionFolder_, kProFatLogPrefix, fat);
-    catalogue.FindLog(sessionFolder_, kProNtfsLogPrefix, ntfs);
-    if (imagePath_.empty())
-      carving_.AttachDisk(carved, letter_, diskNumber_, sectorSize_);
-    else
-      carving_.AttachImage(carved, letter_, imagePath_, sectorSize_);
-    deepFat_.BeginProScan(fat);
-    deepNtfs_.BeginScan(ntfs);
-  } else {
-    if (imagePath_.empty())
-      carving_.OpenDiskPartition(diskNumber_, start_, count_, letter_);
-    else
-      carving_.OpenImageFile(imagePath_, letter_);
-    deepFat_.BeginProScan("");
-    deepNtfs_.BeginScan("");
+  carving_.ShareSource(reader_, start_, count_, letter_, sectorSize_);
+  // A fresh scan opens new logs; a resumed one reopens its session's.
+  const char* prefixes[] = {kFileTypeLogPrefix, kProFatLogPrefix, kProNtfsLogPrefix};
+  const auto engines = SweepEngines();
+  for (size_t i = 0; i < engines.size(); ++i) {
+    std::string name;
+    if (resume_) ScanLogCatalogue::Instance().FindLog(sessionFolder_, prefixes[i], name);
+    engines[i]->BeginSweep(name);
   }
-  deepFat_.ReadBootArea();
   MeasureContext::Instance().TransportStreamExtents.clear();
   // Where the deep engines' memory begins: a resumed log has already been cut back to it.
   for (auto log : {ScanCheckpoint::kProFatLog, ScanCheckpoint::kProNtfsLog})
@@ -304,83 +178,62 @@ CProfessionalRecovery::Range CProfessionalRecovery::NextRange(const Range& curre
   return r;
 }
 
+SweptKind CProfessionalRecovery::KindOf(const uint8_t* sector, size_t bytesLeft) const {
+  if (IsFileRecord(ByteView(sector, bytesLeft), RecordBytes())) return SweptKind::kFileRecord;
+  if (IsSubdirectoryStart(sector, size_t(sectorSize_))) return SweptKind::kSubdirectoryStart;
+  if (IsFatDirectorySector(sector, size_t(sectorSize_))) return SweptKind::kDirectorySector;
+  return SweptKind::kUnclaimed;
+}
+
+ISweepEngine& CProfessionalRecovery::EngineTaking(SweptKind kind) {
+  switch (kind) {
+    case SweptKind::kFileRecord: return deepNtfs_;
+    case SweptKind::kSubdirectoryStart:
+    case SweptKind::kDirectorySector: return deepFat_;
+    case SweptKind::kUnclaimed: break;
+  }
+  return carving_;
+}
+
+SweepPosition CProfessionalRecovery::Position() {
+  return {position_.totalSwept, total_, remainingSeconds_, GetFoundCount() + foundBase_, &reader_,
+          sectorSize_};
+}
+
+uint32_t CProfessionalRecovery::ReadRecordSectors(uint64_t address) {
+  uint32_t got = 0;
+  recordBuffer_.assign(kRecordReadBytes, 0);
+  reader_.ReadSectors(recordBuffer_.data(), uint32_t(kRecordReadBytes / sectorSize_), address,
+                      sectorSize_, got);
+  return got;
+}
+
 int CProfessionalRecovery::ProcessSector(const uint8_t* sector, size_t bytesLeft, uint64_t address,
                                          uint64_t& skip) {
-  try {
-    const int recordSize = sectorSize_ <= 512 ? 2 * sectorSize_ : sectorSize_;
-    if (IsFileRecord(ByteView(sector, bytesLeft), recordSize)) {
-      pendingDeepSectors_.emplace_back(address, DeepSectorKind::kFileRecord);
-      if (bytesLeft >= size_t(recordSize)) return deepNtfs_.OnFileRecord(sector, bytesLeft, address);
+  auto offer = [&] {
+    SweptSector swept{KindOf(sector, bytesLeft), sector, bytesLeft, address};
+    if (swept.kind != SweptKind::kUnclaimed)
+      pendingDeepSectors_.emplace_back(address, DeepSectorKind(swept.kind));
+    if (swept.kind == SweptKind::kFileRecord && bytesLeft < size_t(RecordBytes())) {
       // A record split by the end of the chunk is read afresh.
-      uint32_t sectors = uint32_t(8192 / sectorSize_), got = 0;
-      recordBuffer_.assign(8192, 0);
-      reader_.ReadSectors(recordBuffer_.data(), sectors, address, sectorSize_, got);
+      const uint32_t got = ReadRecordSectors(address);
       if (got == 0) return kReadFault;
-      return deepNtfs_.OnFileRecord(recordBuffer_.data(), size_t(got) * sectorSize_, address);
+      swept.bytes = recordBuffer_.data();
+      swept.length = size_t(got) * size_t(sectorSize_);
     }
-    if (IsSubdirectoryStart(sector, size_t(sectorSize_))) {
-      pendingDeepSectors_.emplace_back(address, DeepSectorKind::kSubdirectoryStart);
-      return deepFat_.TakeSubdirectoryStart(sector, address);
-    }
-    if (IsFatDirectorySector(sector, size_t(sectorSize_))) {
-      pendingDeepSectors_.emplace_back(address, DeepSectorKind::kDirectorySector);
-      return deepFat_.TakeDirectorySector(sector, address);
-    }
-    uint64_t found = GetFoundCount() + foundBase_;
-    return carving_.CarveAt(sector, sectorSize_, address, position_.totalSwept, total_,
-                            remainingSeconds_, &reader_, sectorSize_, skip, found);
-  } catch (...) {
-    // A failure inside one engine must not end the scan: the sector is passed over.
+    return EngineTaking(swept.kind).OfferSector(swept, Position(), skip);
+  };
+  // A failure inside one engine must not end the scan: the sector is passed over.
+  return ContainFailure(offer, [&] {
     skip = 1;
     return 0;
-  }
-}
-
-void CProfessionalRecovery::OfferAgain(const DeepSectorEntry& entry, std::vector<uint8_t>& buffer) {
-  const auto kind = DeepSectorKind(entry.Kind());
-  const uint32_t sectors =
-      kind == DeepSectorKind::kFileRecord ? std::max(1u, uint32_t(8192 / sectorSize_)) : 1;
-  buffer.assign(size_t(sectors) * size_t(sectorSize_), 0);
-  uint32_t got = 0;
-  reader_.ReadSectors(buffer.data(), sectors, entry.Sector(), sectorSize_, got);
-  if (got == 0) return;
-  try {
-    switch (kind) {
-      case DeepSectorKind::kFileRecord:
-        deepNtfs_.OnFileRecord(buffer.data(), size_t(got) * size_t(sectorSize_), entry.Sector());
-        break;
-      case DeepSectorKind::kSubdirectoryStart:
-        deepFat_.TakeSubdirectoryStart(buffer.data(), entry.Sector());
-        break;
-      case DeepSectorKind::kDirectorySector:
-        deepFat_.TakeDirectorySector(buffer.data(), entry.Sector());
-        break;
-    }
-  } catch (...) {
-    // As in the sweep: one sector's failure is passed over.
-  }
-}
-
-int CProfessionalRecovery::ReplayDeepSectors() {
-  std::vector<DeepSectorEntry> entries;
-  // A shorter log than the checkpoint says (a damaged folder) gives back what it holds.
-  DeepSectorLog::Read(sessionFolder_, checkpoint_.DeepSectors(), entries);
-  deepSectorsSaved_ = entries.size();
-  std::vector<uint8_t> buffer;
-  for (size_t i = 0; i < entries.size(); ++i) {
-    // Long replays show the saved position and can be cancelled.
-    if (i % 1024 == 1023) {
-      if (int rc = ReportProgress(); rc != 0) return rc;
-    }
-    OfferAgain(entries[i], buffer);
-  }
-  return 0;
+  });
 }
 
 int CProfessionalRecovery::ReportProgress() {
   uint64_t now = platform::TickMs();
   const uint64_t swept = position_.totalSwept;
-  if (now - lastEstimateMs_ > 4999) {
+  if (now - lastEstimateMs_ >= kEstimateIntervalMs) {
     uint64_t elapsed = std::max<uint64_t>(1, (now - sweepStartMs_) / 1000);
     uint64_t rate = std::max<uint64_t>(1, swept * uint64_t(sectorSize_) / elapsed);
     uint64_t left = total_ > swept ? total_ - swept : 0;
@@ -467,7 +320,12 @@ int CProfessionalRecovery::Scan(const char*) {
     if (resume_) resumeEntry_ = again;
     LoadCheckpoint();
   }
-  if (!resume_) catalogue.NewSession();
+  if (!resume_) {
+    const std::string owner = imagePath_.empty()
+                                  ? ScanLogCatalogue::PartitionOwner(diskNumber_, start_, count_)
+                                  : ScanLogCatalogue::ImageOwner(imagePath_);
+    if (int rc = catalogue.NewSession(owner); rc != 0) return rc;
+  }
   sessionFolder_ = resume_ ? resumeEntry_.SessionFolder() : catalogue.SessionFolder();
   entrySaved_ = resume_;
   // A resumed scan that ends before its sweep keeps its saved position.
@@ -489,10 +347,8 @@ int CProfessionalRecovery::Scan(const char*) {
     // Stopped while the deep engines were being rebuilt: what they hold is not all they had, so
     // nothing is written or saved, and the next resume rebuilds them again.
     if (replayStopped_) return result;
-    int finish = deepFat_.FinishProScan();
-    int pass = deepNtfs_.FolderPass();
-    (void)finish;
-    (void)pass;
+    // What one engine could not write does not keep the others from writing theirs.
+    for (ISweepEngine* engine : SweepEngines()) engine->FinishSweep();
     deepFinished_ = true;
     if (result == 0 && scanCallback_) scanCallback_(userData_, 100, 100, 0, 0, 0, 0, 0);
   }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -8,8 +9,10 @@
 #include "carving/CFileTypeRecovery.h"
 #include "fat/CProfessionalFatRecovery.h"
 #include "ntfs/CProfessionalNtfsRecovery.h"
+#include "recovery/EngineFactory.h"
 #include "scan/DeepSectorLog.h"
 #include "scan/IFileRecoveryParse.h"
+#include "scan/ISweepEngine.h"
 #include "scan/ResultSet.h"
 #include "scan/ScanCheckpoint.h"
 #include "scan/ScanSessionEntry.h"
@@ -28,6 +31,10 @@ namespace salvora {
 // logs are flushed to the medium, then the position and the logs' lengths go into the session's
 // checkpoint file and the catalogue, so a killed process can be resumed. A resumed scan first
 // cuts the logs back (see ScanCheckpoint) and offers the deep engines their sectors again.
+//
+// The sweep reaches its engines only through ISweepEngine, and the fast engine's log through the
+// IScanLog the factory hands over with it. Checkpoints and resume live in
+// CProfessionalRecoveryResume.cpp; programs ask about a saved scan through SavedScan.h.
 class CProfessionalRecovery : public IFileRecoveryParse {
  public:
   static constexpr uint32_t kImageDiskNumber = 128;
@@ -99,6 +106,15 @@ class CProfessionalRecovery : public IFileRecoveryParse {
   Range NextRange(const Range& current, bool mapUsable);
   int Sweep(bool mapUsable);
   int ProcessSector(const uint8_t* sector, size_t bytesLeft, uint64_t address, uint64_t& skip);
+  // What a swept sector is, and the engine that takes that kind.
+  SweptKind KindOf(const uint8_t* sector, size_t bytesLeft) const;
+  ISweepEngine& EngineTaking(SweptKind kind);
+  std::array<ISweepEngine*, 3> SweepEngines() { return {&carving_, &deepFat_, &deepNtfs_}; }
+  // The bytes an NTFS FILE record of this source takes (two 512-byte sectors, else one sector).
+  int RecordBytes() const { return sectorSize_ <= 512 ? 2 * sectorSize_ : sectorSize_; }
+  // What is read afresh for a FILE record that the end of a chunk (or a replay) cuts off.
+  static constexpr size_t kRecordReadBytes = CProfessionalNtfsRecovery::kRecordBuffer;
+  SweepPosition Position();
   int ReportProgress();
   // The resume entry's position replaced by the session checkpoint's, when there is a sound one.
   bool LookupUnfinished(ScanSessionEntry& entry);
@@ -117,6 +133,8 @@ class CProfessionalRecovery : public IFileRecoveryParse {
   // Offers the deep engines the sectors they took before the checkpoint; 0 or the callback's stop.
   int ReplayDeepSectors();
   void OfferAgain(const DeepSectorEntry& entry, std::vector<uint8_t>& buffer);
+  // Reads what a FILE record needs from address into recordBuffer_; the sectors read (0: none).
+  uint32_t ReadRecordSectors(uint64_t address);
   // Absolute first data sector of a file-system record, or false when it has none.
   bool FirstDataSector(const FoundFileRecord& record, uint64_t& sector);
   // The merged views (CProfessionalRecoveryResults.cpp).
@@ -137,6 +155,7 @@ class CProfessionalRecovery : public IFileRecoveryParse {
   CProfessionalNtfsRecovery deepNtfs_;
   CFileTypeRecovery carving_;
   std::unique_ptr<IFileRecoveryParse> fast_;
+  IScanLog* fastLog_ = nullptr;  // the fast engine's log, when it keeps one
   ResultSet results_;
 
   ScanProgressCallback scanCallback_ = nullptr;

@@ -1,5 +1,6 @@
 // The merged type search of the advanced scan: one list over the four engines, each found file
 // once (see ResultSet).
+#include "ntfs/NtfsAttribute.h"
 #include "recovery/CProfessionalRecovery.h"
 #include "scan/RecordOrder.h"
 
@@ -13,7 +14,7 @@ bool CProfessionalRecovery::FirstDataSector(const FoundFileRecord& record, uint6
     case EngineKind::FastNtfs:
     case EngineKind::DeepNtfs: {
       RunList runs;
-      if (deepNtfs_.GetAttributeRuns(record.EntrySector(), 0x80, runs) != 0 || runs.empty() ||
+      if (deepNtfs_.GetAttributeRuns(record.EntrySector(), kAttrData, runs) != 0 || runs.empty() ||
           runs.front().sparse)
         return false;
       sector = record.PartitionStart() + uint64_t(runs.front().delta) * perCluster;

@@ -1,10 +1,15 @@
 #include "recovery/EngineFactory.h"
 
+#include <functional>
 #include <vector>
 
+#include <algorithm>
+
 #include "fat/CFastFatRecovery.h"
+#include "fat/FatBootCopy.h"
 #include "fat/FatBootSector.h"
 #include "ntfs/CFastNtfsRecovery.h"
+#include "ntfs/NtfsBootCopy.h"
 #include "ntfs/NtfsBootSector.h"
 #include "platform/DiskMap.h"
 #include "platform/RawSource.h"
@@ -60,6 +65,27 @@ SourceKind EngineFactory::Classify(ByteView probe) {
   return SourceKind::Unknown;
 }
 
+void EngineFactory::ClassifyVolume(ByteView probe, platform::RawSource& source, uint64_t startByte,
+                                   uint64_t volumeBytes, ProbeResult& result) {
+  result.kind = Classify(probe);
+  result.boot = result.kind == SourceKind::Unknown ? BootCopy::kNone : BootCopy::kPrimary;
+  if (result.kind == SourceKind::Ntfs || result.kind == SourceKind::Ext) return;
+  const FatBootChoice fat = ChooseFatBootSector(probe, uint32_t(result.sectorSize), volumeBytes);
+  if (fat.copy != BootCopy::kNone) {
+    result.boot = fat.copy;
+    result.bootOffset = fat.offset;
+    const bool usable = fat.copy == BootCopy::kPrimary || fat.copy == BootCopy::kBackup;
+    result.kind = usable ? SourceKind::Fat : SourceKind::Unknown;
+    return;
+  }
+  std::vector<uint8_t> backup;
+  if (auto offset = ReadNtfsBackupBoot(source, startByte, startByte + volumeBytes, backup)) {
+    result.kind = SourceKind::Ntfs;
+    result.boot = BootCopy::kBackup;
+    result.bootOffset = *offset;
+  }
+}
+
 const char* EngineFactory::EngineNameFor(SourceKind kind, bool advanced) {
   if (advanced) return "CProfessionalRecovery";
   switch (kind) {
@@ -71,19 +97,39 @@ const char* EngineFactory::EngineNameFor(SourceKind kind, bool advanced) {
   return nullptr;
 }
 
-// The creation table. Engines not built yet give no engine.
-std::unique_ptr<IFileRecoveryParse> EngineFactory::CreateEngine(SourceKind kind, bool advanced) {
-  if (advanced) return std::make_unique<CProfessionalRecovery>();
-  switch (kind) {
-    case SourceKind::Ext: return std::make_unique<CFastExtRecovery>();
-    case SourceKind::Fat: return std::make_unique<CFastFatRecovery>();
-    case SourceKind::Ntfs: return std::make_unique<CFastNtfsRecovery>();
-    case SourceKind::Unknown: break;
-  }
-  return nullptr;
+namespace {
+
+// An engine with a scan log, held by both of its faces.
+template <class Engine>
+LoggedEngine WithLog() {
+  auto engine = std::make_unique<Engine>();
+  IScanLog* log = engine.get();
+  return {std::move(engine), log};
 }
 
-ProbeResult EngineFactory::ProbeDisk(int diskNumber, uint64_t startSector) {
+}  // namespace
+
+// The creation table. Engines not built yet give no engine.
+LoggedEngine EngineFactory::CreateFast(SourceKind kind) {
+  switch (kind) {
+    case SourceKind::Ext: return {std::make_unique<CFastExtRecovery>(), nullptr};
+    case SourceKind::Fat: return WithLog<CFastFatRecovery>();
+    case SourceKind::Ntfs: return WithLog<CFastNtfsRecovery>();
+    case SourceKind::Unknown: break;
+  }
+  return {};
+}
+
+LoggedEngine EngineFactory::CreateOpened(const ProbeResult& probe, bool advanced,
+                                       const std::function<void(IFileRecoveryParse&)>& open) {
+  if (probe.error != 0) return {};
+  LoggedEngine made = advanced ? LoggedEngine{std::make_unique<CProfessionalRecovery>(), nullptr}
+                             : CreateFast(probe.kind);
+  if (made.engine) open(*made.engine);
+  return made;
+}
+
+ProbeResult EngineFactory::ProbeDisk(int diskNumber, uint64_t startSector, uint64_t sectorCount) {
   ProbeResult result;
   std::string path;
   if ((result.error = platform::DiskDevicePath(diskNumber, path)) != 0) return result;
@@ -97,8 +143,13 @@ ProbeResult EngineFactory::ProbeDisk(int diskNumber, uint64_t startSector) {
     result.error = kInvalidParameter;
     return result;
   }
-  if (!ReadProbe(source, startSector * uint64_t(result.sectorSize), probe, result)) return result;
-  result.kind = Classify(ByteView(probe.data(), probe.size()));
+  const uint64_t startByte = startSector * uint64_t(result.sectorSize);
+  if (!ReadProbe(source, startByte, probe, result)) return result;
+  int error = 0;
+  const uint64_t diskBytes = uint64_t(std::max(0LL, source.ByteLength(&error)));
+  const uint64_t volumeBytes = sectorCount != 0 ? sectorCount * uint64_t(result.sectorSize)
+                               : diskBytes > startByte ? diskBytes - startByte : 0;
+  ClassifyVolume(ByteView(probe.data(), probe.size()), source, startByte, volumeBytes, result);
   return result;
 }
 
@@ -108,27 +159,37 @@ ProbeResult EngineFactory::ProbeImage(const std::string& path) {
   if ((result.error = source.Open(path)) != 0) return result;
   std::vector<uint8_t> probe;
   if (!ReadProbe(source, 0, probe, result)) return result;
-  result.kind = Classify(ByteView(probe.data(), probe.size()));
+  int error = 0;
+  const uint64_t bytes = uint64_t(std::max(0LL, source.ByteLength(&error)));
+  ClassifyVolume(ByteView(probe.data(), probe.size()), source, 0, bytes, result);
   return result;
 }
 
 std::unique_ptr<IFileRecoveryParse> EngineFactory::CreateForDisk(int diskNumber, uint64_t startSector,
                                                                  uint64_t sectorCount,
                                                                  char16_t driveLetter, bool advanced) {
-  ProbeResult probe = ProbeDisk(diskNumber, startSector);
-  if (probe.error != 0) return nullptr;
-  auto engine = CreateEngine(probe.kind, advanced);
-  if (engine) engine->OpenDiskPartition(diskNumber, startSector, sectorCount, driveLetter);
-  return engine;
+  return CreateOpened(ProbeDisk(diskNumber, startSector, sectorCount), advanced, [&](IFileRecoveryParse& engine) {
+           engine.OpenDiskPartition(diskNumber, startSector, sectorCount, driveLetter);
+         }).engine;
 }
 
 std::unique_ptr<IFileRecoveryParse> EngineFactory::CreateForImage(const std::string& path,
                                                                   char16_t driveLetter, bool advanced) {
-  ProbeResult probe = ProbeImage(path);
-  if (probe.error != 0) return nullptr;
-  auto engine = CreateEngine(probe.kind, advanced);
-  if (engine) engine->OpenImageFile(path, driveLetter);
-  return engine;
+  return CreateOpened(ProbeImage(path), advanced,
+                      [&](IFileRecoveryParse& engine) { engine.OpenImageFile(path, driveLetter); })
+      .engine;
+}
+
+LoggedEngine EngineFactory::CreateFastForDisk(int diskNumber, uint64_t startSector,
+                                            uint64_t sectorCount, char16_t driveLetter) {
+  return CreateOpened(ProbeDisk(diskNumber, startSector, sectorCount), false, [&](IFileRecoveryParse& engine) {
+    engine.OpenDiskPartition(diskNumber, startSector, sectorCount, driveLetter);
+  });
+}
+
+LoggedEngine EngineFactory::CreateFastForImage(const std::string& path, char16_t driveLetter) {
+  return CreateOpened(ProbeImage(path), false,
+                      [&](IFileRecoveryParse& engine) { engine.OpenImageFile(path, driveLetter); });
 }
 
 }  // namespace salvora

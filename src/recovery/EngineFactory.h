@@ -1,11 +1,15 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "platform/ByteView.h"
+#include "platform/RawSource.h"
+#include "scan/BootCopy.h"
 #include "scan/IFileRecoveryParse.h"
+#include "scan/IScanLog.h"
 
 namespace salvora {
 
@@ -20,6 +24,18 @@ struct ProbeResult {
   SourceKind kind = SourceKind::Unknown;
   int sectorSize = 512;     // of the disk (images: 512)
   size_t unreadableBytes = 0;  // of the probe area, read as zeros (bad sectors)
+  // The boot sector the engines will work from. kBackup: the primary is damaged and bootOffset
+  // gives the copy's byte offset in the volume. kDoesNotFit: a FAT boot sector describes a volume
+  // the source cannot hold; kind is then Unknown, so that the advanced scan sweeps it all.
+  BootCopy boot = BootCopy::kNone;
+  uint64_t bootOffset = 0;
+};
+
+// A file-system engine as the advanced scan holds it: the engine, and its scan log for the
+// checkpoints (nullptr when the engine keeps none).
+struct LoggedEngine {
+  std::unique_ptr<IFileRecoveryParse> engine;
+  IScanLog* log = nullptr;
 };
 
 // Picks and opens the engine for a source. Process-wide; engines it returns belong to the caller.
@@ -35,18 +51,31 @@ class EngineFactory {
   std::unique_ptr<IFileRecoveryParse> CreateForImage(const std::string& path, char16_t driveLetter,
                                                      bool advanced);
 
-  // Reads and classifies the probe area without creating an engine.
-  ProbeResult ProbeDisk(int diskNumber, uint64_t startSector);
+  // The file-system engine of a source with its log (the advanced scan's first pass).
+  LoggedEngine CreateFastForDisk(int diskNumber, uint64_t startSector, uint64_t sectorCount,
+                                 char16_t driveLetter);
+  LoggedEngine CreateFastForImage(const std::string& path, char16_t driveLetter);
+
+  // Reads and classifies the probe area without creating an engine. sectorCount 0: the volume
+  // runs to the end of the disk.
+  ProbeResult ProbeDisk(int diskNumber, uint64_t startSector, uint64_t sectorCount = 0);
   ProbeResult ProbeImage(const std::string& path);
 
   // First match wins: NTFS, FAT, ext, unknown.
   static SourceKind Classify(ByteView probe);
+  // As Classify, for a volume of volumeBytes at startByte of source: a FAT boot sector must
+  // describe a volume that fits, and a damaged primary boot sector gives way to a backup copy.
+  static void ClassifyVolume(ByteView probe, platform::RawSource& source, uint64_t startByte,
+                             uint64_t volumeBytes, ProbeResult& result);
   // The class name of the engine the creation table gives, or nullptr for none.
   static const char* EngineNameFor(SourceKind kind, bool advanced);
 
  private:
   EngineFactory() = default;
-  static std::unique_ptr<IFileRecoveryParse> CreateEngine(SourceKind kind, bool advanced);
+  static LoggedEngine CreateFast(SourceKind kind);
+  // The engine the creation table gives for a probed source (none when the probe failed), opened.
+  static LoggedEngine CreateOpened(const ProbeResult& probe, bool advanced,
+                                 const std::function<void(IFileRecoveryParse&)>& open);
 };
 
 }  // namespace salvora

@@ -7,10 +7,12 @@
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "platform/AppDataDir.h"
 #include "platform/Clock.h"
+#include "platform/DiskMap.h"
 #include "platform/FileIo.h"
 #include "platform/PlatformError.h"
 #include "platform/TextEncoding.h"
@@ -63,7 +65,32 @@ bool ImageWriteTime(const std::string& path, uint64_t& time) {
   return true;
 }
 
+std::string WithoutNewline(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
 }  // namespace
+
+// Holds the catalogue's lock file while alive; nested holders of one catalogue share the hold.
+class ScanLogCatalogue::Lock {
+ public:
+  explicit Lock(ScanLogCatalogue& catalogue) : catalogue_(catalogue) {
+    if (catalogue_.lockDepth_++ > 0) return;
+    result_ = platform::MakeFolders(catalogue_.folder_);
+    if (result_ == 0) result_ = catalogue_.lock_.Acquire(catalogue_.folder_ + "/" + kLockName);
+  }
+  ~Lock() {
+    if (--catalogue_.lockDepth_ == 0) catalogue_.lock_.Release();
+  }
+  Lock(const Lock&) = delete;
+  Lock& operator=(const Lock&) = delete;
+  int Result() const { return result_; }
+
+ private:
+  ScanLogCatalogue& catalogue_;
+  int result_ = 0;
+};
 
 std::string ScanLogFolder() { return platform::AppDataDir() + "/SalvoraData/ScanLog"; }
 
@@ -81,14 +108,28 @@ ScanLogCatalogue& ScanLogCatalogue::Instance() {
   return *instance;
 }
 
-ScanLogCatalogue::ScanLogCatalogue(std::string folder) : folder_(WithoutSlash(std::move(folder))) {
-  ReadConfig();
+ScanLogCatalogue::ScanLogCatalogue(std::string folder) : folder_(WithoutSlash(std::move(folder))) { Reload(); }
+
+void ScanLogCatalogue::Reload() {
+  std::error_code ec;
+  if (!fs::exists(folder_, ec)) {
+    ReadConfig(false);
+  } else {
+    // The repair renames or removes config.tmp: only safe while no other program is rewriting it.
+    Lock lock(*this);
+    ReadConfig(lock.Result() == 0);
+  }
   storedCounter_ = counter_;
 }
 
-void ScanLogCatalogue::Reload() {
-  ReadConfig();
-  storedCounter_ = counter_;
+std::string ScanLogCatalogue::ImageOwner(const std::string& imagePath) {
+  return "image " + CanonicalImagePath(imagePath);
+}
+
+std::string ScanLogCatalogue::PartitionOwner(int disk, uint64_t start, uint64_t count) {
+  std::string device;
+  if (platform::DiskDevicePath(disk, device) != 0) device = "disk " + std::to_string(disk);
+  return "disk " + device + " sectors " + std::to_string(start) + "+" + std::to_string(count);
 }
 
 bool ScanLogCatalogue::ReadConfig(bool repair) {
@@ -144,7 +185,9 @@ std::string ScanLogCatalogue::SessionFolder() const {
   return folder_ + "/" + std::to_string(counter_) + "/";
 }
 
-void ScanLogCatalogue::NewSession() {
+int ScanLogCatalogue::NewSession(const std::string& owner) {
+  Lock lock(*this);
+  if (int rc = lock.Result(); rc != 0) return rc;
   // Another process (the desktop program beside the command line) may have opened sessions
   // since config was read: take its counter and entries first, and store the new number at once,
   // so neither empties the other's running session.
@@ -160,11 +203,25 @@ void ScanLogCatalogue::NewSession() {
     return SameFolder(e.SessionFolder(), SessionFolder());
   }));
   RemoveSession(SessionFolder());
-  WriteConfig();
+  madeFolder_.clear();
+  int rc = WriteConfig();
+  if (rc != 0 || owner.empty()) return rc;
+  // Made now, under the lock, so the folder is never without its owner.
+  if (rc = platform::MakeFolders(SessionFolder()); rc != 0) return rc;
+  platform::ReplacingFileWriter writer(SessionFolder() + kOwnerName);
+  const std::string text = owner + "\n";
+  if ((rc = writer.Open()) == 0 && (rc = writer.Write(text.data(), text.size())) == 0) rc = writer.Commit();
+  madeFolder_ = SessionFolder();
+  return rc;
 }
 
 void ScanLogCatalogue::UndoNewSession() {
   if (counter_ == 0) return;
+  Lock lock(*this);
+  if (lock.Result() != 0) return;
+  // The folder NewSession made holds only its owner file: nothing was logged.
+  if (!madeFolder_.empty() && SameFolder(madeFolder_, SessionFolder())) RemoveSession(madeFolder_);
+  madeFolder_.clear();
   --counter_;
   // Give the number back on disk too, unless another process has taken a later one meanwhile.
   if (StoredCounter() == counter_ + 1) {
@@ -189,17 +246,25 @@ bool ScanLogCatalogue::IsOwnSessionFolder(const std::string& folder) const {
   return std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-int ScanLogCatalogue::RemoveSession(const std::string& sessionFolder) {
+int ScanLogCatalogue::DropEntry(const std::function<bool(const ScanSessionEntry&)>& which) {
+  Lock lock(*this);
+  if (int rc = lock.Result(); rc != 0) return rc;
   TakeStoredConfig();
-  int rc = 0;
-  auto it = std::find_if(entries_.begin(), entries_.end(), [&](const ScanSessionEntry& e) {
-    return SameFolder(e.SessionFolder(), sessionFolder);
-  });
-  if (it != entries_.end()) {
-    entries_.erase(it);
-    // Kept on disk at once: an entry whose folder is gone must not be offered again next time.
-    rc = WriteConfig();
+  auto it = std::find_if(entries_.begin(), entries_.end(), which);
+  if (it == entries_.end()) return 0;
+  if (found_ && SameFolder(foundFolder_, it->SessionFolder())) {
+    found_ = false;
+    foundFolder_.clear();
   }
+  entries_.erase(it);
+  // Kept on disk at once: an entry whose folder is gone must not be offered again next time.
+  return WriteConfig();
+}
+
+int ScanLogCatalogue::RemoveSession(const std::string& sessionFolder) {
+  Lock lock(*this);
+  if (int rc = lock.Result(); rc != 0) return rc;
+  int rc = DropEntry([&](const ScanSessionEntry& e) { return SameFolder(e.SessionFolder(), sessionFolder); });
   if (found_ && SameFolder(foundFolder_, sessionFolder)) {
     found_ = false;
     foundFolder_.clear();
@@ -241,6 +306,12 @@ int ScanLogCatalogue::LookupPartition(char16_t, int disk, uint64_t start, uint64
     RemoveSession(entry.SessionFolder());
     return 0;
   }
+  // Before the source is compared: a changed source's folder is deleted, and this one may be
+  // another source's.
+  if (HoldsAnotherSource(entry, PartitionOwner(disk, start, count),
+                         "disk " + std::to_string(disk) + " sectors " + std::to_string(start) + "+" +
+                             std::to_string(count)))
+    return 0;
   if (IdentifyPartitionSource(disk, start, count) != entry.FreeBytes()) {
     RemoveSession(entry.SessionFolder());
     return 0;
@@ -261,7 +332,13 @@ int ScanLogCatalogue::LookupImage(const std::string& imagePath, ScanSessionEntry
   // An image that cannot be looked at now (an unplugged drive) keeps its saved scan.
   if (!ImageWriteTime(path, time)) return 0;
   ScanSessionEntry entry = entries_[size_t(index)];
-  if (!IsOwnSessionFolder(entry.SessionFolder()) || entry.ImageWriteTime() != time) {
+  if (!IsOwnSessionFolder(entry.SessionFolder())) {
+    RemoveSession(entry.SessionFolder());
+    return 0;
+  }
+  // As for a partition: whose the folder is, before the image is compared.
+  if (HoldsAnotherSource(entry, ImageOwner(path), path)) return 0;
+  if (entry.ImageWriteTime() != time) {
     RemoveSession(entry.SessionFolder());
     return 0;
   }
@@ -269,6 +346,30 @@ int ScanLogCatalogue::LookupImage(const std::string& imagePath, ScanSessionEntry
   foundFolder_ = WithSlash(entry.SessionFolder());
   out = entry;
   return 1;
+}
+
+bool ScanLogCatalogue::HoldsAnotherSource(const ScanSessionEntry& entry, const std::string& owner,
+                                          const std::string& label) {
+  std::string recorded;
+  // Folders made before owners were recorded name none, and keep being resumed.
+  if (platform::ReadWholeFile(WithSlash(entry.SessionFolder()) + kOwnerName, recorded, 4096) != 0) return false;
+  recorded = WithoutNewline(recorded);
+  if (recorded.empty() || recorded == owner) return false;
+  refusal_ = "the saved scan of " + label + " is not resumed: its folder " + WithSlash(entry.SessionFolder()) +
+             " holds the logs of " + recorded;
+  // This entry goes; the folder stays, being the other source's, and so does that source's entry.
+  DropEntry([&](const ScanSessionEntry& e) {
+    return SameFolder(e.SessionFolder(), entry.SessionFolder()) && e.ImagePath() == entry.ImagePath() &&
+           e.DiskNumber() == entry.DiskNumber() && e.PartitionStart() == entry.PartitionStart() &&
+           e.PartitionSectors() == entry.PartitionSectors();
+  });
+  return true;
+}
+
+std::string ScanLogCatalogue::TakeRefusal() {
+  std::string refusal;
+  refusal.swap(refusal_);
+  return refusal;
 }
 
 int ScanLogCatalogue::SaveProgress(char16_t, int disk, uint64_t start, uint64_t count,
@@ -284,6 +385,8 @@ int ScanLogCatalogue::SaveProgress(char16_t, int disk, uint64_t start, uint64_t 
     freeBytes = IdentifyPartitionSource(disk, start, count);
   }
 
+  Lock lock(*this);
+  if (int rc = lock.Result(); rc != 0) return rc;
   TakeStoredConfig();
   int index = FindEntry(image, disk, start, count, path);
   if (index >= 0 && SameFolder(entries_[size_t(index)].SessionFolder(), folder)) {
@@ -328,6 +431,8 @@ void ScanLogCatalogue::TakeStoredConfig() {
 }
 
 int ScanLogCatalogue::UpdateResume(const std::string& sessionFolder, const ResumePosition& resume) {
+  Lock lock(*this);
+  if (int rc = lock.Result(); rc != 0) return rc;
   TakeStoredConfig();
   auto it = std::find_if(entries_.begin(), entries_.end(), [&](const ScanSessionEntry& e) {
     return SameFolder(e.SessionFolder(), sessionFolder);

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "platform/FileLock.h"
 #include "scan/ScanSessionEntry.h"
 
 namespace salvora {
@@ -16,10 +18,21 @@ namespace salvora {
 // Every scan works in a session folder of its own: whoever starts a scan (the coordinator, or the
 // command line / desktop program for a plain fast scan) calls NewSession() first, then engines
 // open their logs in SessionFolder().
+//
+// Several programs of the user may scan at once with one data folder: every change of config,
+// of the session numbers and of the session folders is made holding the lock file "lock". A
+// session folder names its source in its file "source", and a saved scan whose folder names
+// another source is never resumed.
 class ScanLogCatalogue {
  public:
   static constexpr char kConfigName[] = "config";
   static constexpr char kConfigTempName[] = "config.tmp";
+  static constexpr char kLockName[] = "lock";
+  static constexpr char kOwnerName[] = "source";
+
+  // The owner texts of the session folders of an image file and of a partition of a disk.
+  static std::string ImageOwner(const std::string& imagePath);
+  static std::string PartitionOwner(int disk, uint64_t start, uint64_t count);
 
   // The process-wide catalogue, created on first use. It follows the application-data folder:
   // when that changes (tests point it elsewhere), the next call loads the catalogue found there.
@@ -37,8 +50,9 @@ class ScanLogCatalogue {
 
   // The found entry's folder when a lookup found one, else Folder()/<counter>/.
   std::string SessionFolder() const;
-  // A new, empty session folder number (the folder itself is made by the first log).
-  void NewSession();
+  // A new, empty session folder number. With an owner the folder is made at once and names it;
+  // without one it is made by the first log. 0, or the error (the lock could not be taken).
+  int NewSession(const std::string& owner = {});
   // Gives the number back when a scan ended before writing anything worth keeping.
   void UndoNewSession();
 
@@ -63,14 +77,22 @@ class ScanLogCatalogue {
   // The record file of the log in sessionFolder whose name contains prefix (never a companion
   // file); name is left empty when there is none.
   int FindLog(const std::string& sessionFolder, const std::string& prefix, std::string& name);
+  // Why the last lookup passed over a saved scan whose folder holds another source's logs ("" when
+  // none did); cleared by the call.
+  std::string TakeRefusal();
 
  private:
+  class Lock;
+
   bool ReadConfig(bool repair = true);
   int WriteConfig();
   uint64_t StoredCounter() const;
   void TakeStoredConfig();
   int FindEntry(bool image, int disk, uint64_t start, uint64_t count, const std::string& path) const;
   bool IsOwnSessionFolder(const std::string& folder) const;
+  // Drops the first entry which names and rewrites config; the folder is left alone.
+  int DropEntry(const std::function<bool(const ScanSessionEntry&)>& which);
+  bool HoldsAnotherSource(const ScanSessionEntry& entry, const std::string& owner, const std::string& label);
 
   std::string folder_;
   uint64_t counter_ = 0;
@@ -78,6 +100,10 @@ class ScanLogCatalogue {
   std::vector<ScanSessionEntry> entries_;
   bool found_ = false;
   std::string foundFolder_;
+  std::string refusal_;
+  std::string madeFolder_;  // the session folder NewSession made, until the number is given back
+  platform::FileLock lock_;
+  int lockDepth_ = 0;
 };
 
 // The scan-log folder for the current application-data folder (not created here).

@@ -48,6 +48,12 @@ void SectorReader::Attach(std::unique_ptr<platform::RawSource> source, uint64_t 
   totalSectors_ = source_ ? totalSectors : 0;
 }
 
+void SectorReader::Share(const SectorReader& other) {
+  source_ = other.source_;
+  totalSectors_ = other.totalSectors_;
+  deviceSectorSize_ = other.deviceSectorSize_;
+}
+
 int SectorReader::ReadSectors(void* buffer, uint32_t count, uint64_t firstSector, int sectorSize,
                               uint32_t& sectorsRead) {
   if (!source_ || sectorSize <= 0) return kInvalidParameter;

@@ -26,6 +26,10 @@ class SectorReader {
   int OpenFile(const std::string& path);
   // Uses an already opened source (memory, test doubles) with a given total.
   void Attach(std::unique_ptr<platform::RawSource> source, uint64_t totalSectors);
+  // Reads the source other has open, with its total and sector size, without opening it again:
+  // the engines of one advanced scan share the coordinator's. Reads are positioned, so readers
+  // sharing a source do not disturb each other.
+  void Share(const SectorReader& other);
   // Reads count sectors of sectorSize bytes starting at firstSector into buffer.
   // 87: the run ends past the last sector (nothing read, sectorsRead untouched);
   // 30: a piece failed or returned no bytes; sectorsRead = whole sectors actually read.
@@ -34,12 +38,14 @@ class SectorReader {
   void Close();
 
   bool IsOpen() const { return source_ != nullptr; }
+  // The open source itself, for reads that go around the sector arithmetic; nullptr when closed.
+  platform::RawSource* Source() const { return source_.get(); }
   uint64_t TotalSectors() const { return totalSectors_; }
   // Logical sector size learned by OpenDisk (512 for files and attached sources).
   int DeviceSectorSize() const { return deviceSectorSize_; }
 
  private:
-  std::unique_ptr<platform::RawSource> source_;
+  std::shared_ptr<platform::RawSource> source_;
   uint64_t totalSectors_ = 0;
   int deviceSectorSize_ = 512;
 };

@@ -22,8 +22,8 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 enum class End {
-  // The rule finds the file's true end: a declared size, or an end marker meeting the clean-end
-  // condition (or the verified packets of a transport stream).
+  // The rule finds the file's true end: its own structure, a declared size, or an end marker
+  // meeting the clean-end condition (or the verified packets of a transport stream).
   Exact,
   // The rule knows no end of the format and runs to the next stop sector: the size is the file
   // rounded up to whole sectors when another file follows directly.
@@ -37,36 +37,31 @@ struct Format {
   bool skipsOne;        // declared sizes: the sweep moves on by one sector
 };
 
-// psd and tif: the rule reads no directory of the file. mp2, mmf, fla, flv, 3gp, mts, mxf, mov and
-// mkv: their rules have no end search at all. All of these end at the next file.
+// mp2, mmf, fla and mts: their rules have no end search at all, so they end at the next file.
 const Format kFormats[] = {
     {"mpeg", "mpeg", End::Exact, false}, {"mp4", "mp4", End::Exact, false},
     {"rm", "rmvb", End::Exact, false},   {"wmv", "wmv", End::Exact, true},
     {"swf", "swf", End::Exact, true},    {"avi", "avi", End::Exact, true},
-    {"flv", "flv", End::NextStop, false}, {"3gp", "3gp", End::NextStop, false},
-    {"mkv", "mkv", End::NextStop, false}, {"ts", "ts", End::Exact, false},
-    {"mts", "mts", End::NextStop, false}, {"mxf", "mxf", End::NextStop, false},
+    {"flv", "flv", End::Exact, false},   {"3gp", "3gp", End::Exact, false},
+    {"mkv", "mkv", End::Exact, false},   {"ts", "ts", End::Exact, false},
+    {"mts", "mts", End::NextStop, false}, {"mxf", "mxf", End::Exact, false},
     {"mp3", "mp3", End::Exact, false},   {"mid", "mid", End::Exact, false},
     {"ape", "ape", End::Exact, false},   {"wav", "wav", End::Exact, true},
-    {"mov", "mov", End::NextStop, false}, {"mp2", "mp2", End::NextStop, false},
+    {"mov", "mov", End::Exact, false},   {"mp2", "mp2", End::NextStop, false},
     {"mmf", "mmf", End::NextStop, false}, {"fla", "fla", End::NextStop, false},
     {"gif", "gif", End::Exact, false},   {"bmp", "bmp", End::Exact, true},
     {"jpg", "jpg", End::Exact, false},   {"png", "png", End::Exact, false},
-    {"psd", "psd", End::NextStop, false}, {"tif", "tif", End::NextStop, false},
+    {"psd", "psd", End::Exact, false},   {"tif", "tif", End::Exact, false},
     {"ico", "ico", End::Exact, true},    {"m1v", "mpeg", End::Exact, false},
 };
 
-// ffmpeg's MP4 and RealMedia files carry neither the producer's trailer text nor a final empty
-// index chunk, and its MPEG streams no end code; those rules are tested on files with that
-// trailer appended. The MPEG rule is tried on a program stream (end code B9) and on a video
+// ffmpeg's RealMedia files carry no final empty index chunk, and its MPEG streams no end code;
+// those rules are tested on files with that trailer appended. The MPEG rule is tried on a program stream (end code B9) and on a video
 // elementary stream (m1v, sequence end code B7).
 Bytes Sample(const std::string& ext, const std::string& set = "") {
   Bytes b = set.empty() ? test::MediaSample(ext) : test::SampleFrom(set, ext);
   if (b.empty()) return b;
-  if (ext == "mp4") {
-    const std::string trailer = "freeIsoMedia File Produced with Salvora tests";
-    b.insert(b.end(), trailer.begin(), trailer.end());
-  } else if (ext == "mpeg" || ext == "m1v") {
+  if (ext == "mpeg" || ext == "m1v") {
     // ffmpeg leaves out the program and sequence end codes (they hinder joining streams).
     const std::string end(ext == "mpeg" ? "\x00\x00\x01\xB9" : "\x00\x00\x01\xB7", 4);
     b.insert(b.end(), end.begin(), end.end());
@@ -247,12 +242,8 @@ TEST_F(CarvePlantedFiles, FourKibSectors) {
     SCOPED_TRACE(files[i].ext);
     ASSERT_EQ(records.count(files[i].sector), 1u);
     const FoundFileRecord& r = records[files[i].sector];
-    if (files[i].ext == "psd") {  // no end of its own: it runs to the end of the image
-      EXPECT_EQ(r.FileSize(), (image.Sectors() - files[i].sector) * 4096);
-    } else {
-      EXPECT_EQ(r.FileSize(), files[i].bytes.size());
-      EXPECT_EQ(Recover(r), files[i].bytes);
-    }
+    EXPECT_EQ(r.FileSize(), files[i].bytes.size());
+    EXPECT_EQ(Recover(r), files[i].bytes);
   }
 }
 

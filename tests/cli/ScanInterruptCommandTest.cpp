@@ -64,15 +64,8 @@ class CliRun {
     ::dup2(in, 0);
     ::dup2(out, 1);
     ::dup2(err, 2);
-    ::setenv("SALVORA_DATA_DIR", dataDir.c_str(), 1);
     if (!extraEnv.empty()) ::putenv(const_cast<char*>(extraEnv.c_str()));
-    std::vector<std::string> all{test::CliPath()};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : all) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ::execv(argv[0], argv.data());
-    ::_exit(121);
+    test::ExecCli(dataDir, args);
   }
   ~CliRun() {
     if (pid_ > 0 && !waited_) {

@@ -195,11 +195,11 @@ TEST(DeepFatFat16, FixedRootAndNamedFolders) {
   EXPECT_NE(test::FindItem(tree, "!ong name that will be deleted.dat"), nullptr);
   EXPECT_NE(test::FindItem(tree, "subdir/file number 1 with a long name.txt"), nullptr);
   EXPECT_NE(test::FindItem(tree, "subdir/!ile number 7 with a long name.txt"), nullptr);
-  // The folder's later clusters are not next to its first: without the allocation table they
-  // are folders of their own, named by cluster, under the root.
-  EXPECT_NE(test::FindItem(tree, "LostFolder29/file number 17 with a long name.txt"), nullptr);
-  EXPECT_NE(test::FindItem(tree, "LostFolder46/file number 40 with a long name.txt"), nullptr);
-  // A name whose opening part stayed in the other cluster keeps its 8.3 form and extension.
+  // The folder's later clusters are not next to its first: they join it all the same.
+  EXPECT_NE(test::FindItem(tree, "subdir/file number 17 with a long name.txt"), nullptr);
+  EXPECT_NE(test::FindItem(tree, "subdir/file number 40 with a long name.txt"), nullptr);
+  for (const auto& item : tree) EXPECT_EQ(item.path.find("LostFolder"), std::string::npos) << item.path;
+  // A name whose opening part is missing would keep its 8.3 form and extension.
   for (const auto& item : tree) {
     if (item.record.IsFolder()) continue;
     EXPECT_NE(item.path.find('.'), std::string::npos) << item.path;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <random>
 
@@ -256,6 +257,32 @@ TEST_F(DeepFatSynthetic, LongNameAcrossSectorsInSweepOrder) {
   for (const auto& item : tree) EXPECT_EQ(item.path.find("photos~1"), std::string::npos);
 }
 
+TEST_F(DeepFatSynthetic, AnOverlongNameRunEndsOnlyItsOwnName) {
+  // Folder 13 over three sectors: a live file with a 255-character name (20 pieces), a deleted
+  // file behind a run of 21 deleted pieces (longer than any name), then one more file.
+  Volume v(200);
+  BuildLostFolders(v);
+  v.PutDirStart(SectorOf(13), 13, 10);
+  const std::u16string longest = std::u16string(251, u'n') + u".txt";
+  int i = v.PutLongName(SectorOf(13), 2, longest, "NNNNNN~1TXT");
+  ASSERT_EQ(i, 22);
+  v.Put83(SectorOf(13), i++, "NNNNNN~1TXT", 0x20, 80, 10);
+  const int runStart = i;
+  i = v.PutLongName(SectorOf(13), i, std::u16string(21 * 13 - 1, u'o'), "OVERRUN BIN");
+  for (int k = runStart; k < i; ++k) v.Entry(SectorOf(13) + uint64_t(k / 16), k % 16)[0] = 0xE5;
+  v.Put83(SectorOf(13) + uint64_t(i / 16), i % 16, "OVERRUN BIN", 0x20, 81, 10, true);
+  ++i;
+  v.Put83(SectorOf(13) + uint64_t(i / 16), i % 16, "AFTER   TXT", 0x20, 82, 10);
+  Open(v);
+  ASSERT_EQ(test::DeepFatSweep(engine_), 0);
+  auto tree = test::DeepFatTree(engine_);
+  SCOPED_TRACE(test::DescribeTree(tree));
+  const std::string folder = "LostFolder10/LostFolder13/";
+  EXPECT_NE(test::FindItem(tree, folder + std::string(251, 'n') + ".txt"), nullptr);
+  EXPECT_NE(test::FindItem(tree, folder + "!verrun.bin"), nullptr);
+  EXPECT_NE(test::FindItem(tree, folder + "after.txt"), nullptr);
+}
+
 TEST_F(DeepFatSynthetic, FolderRecoveryKeepsNamesApartAndInside) {
   // Three deleted versions of one name and a long name that tries to climb out of the folder.
   Volume v(200);
@@ -378,6 +405,42 @@ TEST_F(DeepFatSynthetic, ClusterSizeAboveTheLimitFailsRecovery) {
   r.SetFileSize(0);
   EXPECT_EQ(engine_.RecoverFile(&r, out.File("empty.bin"), 0), 0);
   EXPECT_TRUE(test::ReadFileBytes(out.File("empty.bin")).empty());
+}
+
+}  // namespace
+}  // namespace salvora
+
+namespace salvora {
+namespace {
+
+// Fills the rest of a folder's one-sector cluster with files, so it ends without an end mark.
+void FillFolder(Volume& v, uint32_t cluster, char tag) {
+  for (int i = 2; i < 16; ++i) {
+    char name[12];
+    std::snprintf(name, sizeof name, "%c%02d     TXT", tag, i);
+    v.Put83(SectorOf(cluster), i, name, 0x20, 60 + uint32_t(i), 10);
+  }
+}
+
+// A directory cluster without "." and ".." joins the folder whose full cluster is the directory
+// sector met just before it, with data between; never a folder that ended, nor one further back.
+TEST_F(DeepFatSynthetic, ContinuationJoinsOnlyTheFullFolderRightBeforeIt) {
+  Volume v(200);
+  v.PutDirStart(SectorOf(10), 10, 0);
+  FillFolder(v, 10, 'A');
+  v.PutDirStart(SectorOf(11), 11, 0);
+  v.Put83(SectorOf(11), 2, "B       TXT", 0x20, 50, 10);
+  v.Put83(SectorOf(12), 0, "X       TXT", 0x20, 51, 10);
+  v.PutDirStart(SectorOf(20), 20, 0);
+  FillFolder(v, 20, 'C');
+  v.Put83(SectorOf(23), 0, "Y       TXT", 0x20, 52, 10);
+  Open(v);
+  ASSERT_EQ(test::DeepFatSweep(engine_), 0);
+  auto tree = test::DeepFatTree(engine_);
+  SCOPED_TRACE(test::DescribeTree(tree));
+  EXPECT_NE(test::FindItem(tree, "LostFolder20/y.txt"), nullptr);
+  EXPECT_NE(test::FindItem(tree, "LostFolder12/x.txt"), nullptr);
+  EXPECT_EQ(test::FindItem(tree, "LostFolder10/x.txt"), nullptr);
 }
 
 }  // namespace

@@ -110,9 +110,10 @@ TEST(IsPlausibleDirEntry, RejectsInconsistentFields) {
   // A label with a size or a cluster.
   EXPECT_FALSE(IsPlausibleDirEntry(ShortEntry("LABEL      ", 0x08, 5, 0).data()));
   EXPECT_FALSE(IsPlausibleDirEntry(ShortEntry("LABEL      ", 0x08, 0, 3).data()));
-  // A long-name sequence beyond 18 (20 pieces would exceed 255 characters), unless deleted.
-  EXPECT_FALSE(IsPlausibleDirEntry(LongEntry(0x40 | 19, 0x12, "x").data()));
-  Entry deletedLong = LongEntry(0x40 | 19, 0x12, "x");
+  // A long-name sequence beyond 20 (255 characters fill 20 pieces), unless deleted.
+  EXPECT_TRUE(IsPlausibleDirEntry(LongEntry(0x40 | 20, 0x12, "x").data()));
+  EXPECT_FALSE(IsPlausibleDirEntry(LongEntry(0x40 | 21, 0x12, "x").data()));
+  Entry deletedLong = LongEntry(0x40 | 21, 0x12, "x");
   deletedLong[0] = 0xE5;
   EXPECT_TRUE(IsPlausibleDirEntry(deletedLong.data()));
   // A long-name piece owning a cluster.
@@ -308,15 +309,16 @@ TEST(SharedFatImages, RootFolderSectorsPass) {
   }
 }
 
-// A long name of more than 18 pieces (over 234 characters) makes its sector fail: the sequence
-// limit of the plausibility test is kept as it stands.
-TEST(SharedFatImages, VeryLongNamesExceedTheSequenceLimit) {
+// A real folder whose names have 20 long-name pieces, the most a 255-character name needs: every
+// sector of it passes.
+TEST(SharedFatImages, NamesOfTwentyPiecesPass) {
   const std::string path = test::SharedTestData("dfir_ntfs/fat32_dirent_verylong.bin");
   if (path.empty()) GTEST_SKIP() << "shared images not here";
   auto bytes = test::ReadFileBytes(path);
   ASSERT_GE(bytes.size(), 512u);
-  EXPECT_GT(bytes[0] & 0x3F, 18);
-  EXPECT_FALSE(IsFatDirectorySector(bytes.data(), 512));
+  EXPECT_EQ(bytes[0], 0x40 | 20);
+  for (size_t at = 0; at + 512 <= bytes.size(); at += 512)
+    EXPECT_TRUE(IsFatDirectorySector(bytes.data() + at, 512)) << "sector " << at / 512;
 }
 
 }  // namespace

@@ -109,7 +109,7 @@ Entry LongPart(uint8_t sequence, const std::u16string& text) {
   return e;
 }
 
-TEST(FatNames, LongNamePartsArePrependedAndOverlongNamesRefused) {
+TEST(FatNames, LongNamePartsArePrependedAndOverlongRunsDropTheirName) {
   FatLongNameCollector name;
   Entry last = LongPart(0x42, u"ng.jpg"), first = LongPart(0x01, u"A Name Ä Lo\u00e9n");
   EXPECT_TRUE(name.Prepend(FatDirEntry(last.data())));
@@ -118,11 +118,16 @@ TEST(FatNames, LongNamePartsArePrependedAndOverlongNamesRefused) {
   EXPECT_EQ(name.Name(), "A Name \xC3\x84 Lo\xC3\xA9nng.jpg");
   name.Clear();
   EXPECT_FALSE(name.HasName());
-  // 260 units fit in 20 parts; the 20th part would need a 261st position.
+  // 20 parts hold the longest legal name; a 21st drops the name and the rest of its run.
   Entry filler = LongPart(0x01, u"abcdefghijklm");
-  for (int i = 0; i < 19; ++i) ASSERT_TRUE(name.Prepend(FatDirEntry(filler.data())));
+  for (int i = 0; i < 20; ++i) ASSERT_TRUE(name.Prepend(FatDirEntry(filler.data())));
+  EXPECT_EQ(name.Name().size(), 259u);
   EXPECT_FALSE(name.Prepend(FatDirEntry(filler.data())));
-  EXPECT_LE(name.Name().size(), 259u);
+  EXPECT_FALSE(name.HasName());
+  EXPECT_FALSE(name.Prepend(FatDirEntry(last.data())));
+  name.Clear();
+  EXPECT_TRUE(name.Prepend(FatDirEntry(last.data())));
+  EXPECT_EQ(name.Name(), "ng.jpg");
 }
 
 TEST(FatEntryValidity, AcceptsRealEntriesAndRejectsImplausibleOnes) {
@@ -144,9 +149,9 @@ TEST(FatEntryValidity, AcceptsRealEntriesAndRejectsImplausibleOnes) {
   EXPECT_TRUE(Usable(FileEntry("LABEL      ", 0x08, 0, 0)));
   EXPECT_FALSE(Usable(FileEntry("LABEL      ", 0x08, 0, 3)));
   EXPECT_FALSE(Usable(FileEntry("PHOTO   JPG", 0x40)));
-  Entry part = LongPart(0x53, u"x");  // sequence 19
+  Entry part = LongPart(0x55, u"x");  // sequence 21: no name has that many parts
   EXPECT_FALSE(Usable(part));
-  part[0] = 0x52;
+  part[0] = 0x54;
   EXPECT_TRUE(Usable(part));
   part[0] = 0xE5;  // deleted parts keep their text, their sequence is gone
   EXPECT_TRUE(Usable(part));

@@ -100,6 +100,11 @@ TEST(FlsCrossCheck, SinglePurposeVolumes) {
     SCOPED_TRACE(image);
     CrossCheck(test::FixturePath(image), {});
   }
+  // fls cuts the live folder's 250-character name to 247 characters, so the deleted file inside
+  // it is listed under a path the fast scan rightly does not give.
+  std::string cut;
+  while (cut.size() < 247) cut += "a folder with a very long name ";
+  CrossCheck(test::FixturePath("lfn20-fat16.img"), {cut.substr(0, 247) + "/_nner.txt"});
 }
 
 TEST(FlsCrossCheck, RealImagesMadeByOthers) {

@@ -20,14 +20,15 @@ struct Progress {
   std::vector<int> weights;
   int cancelAfterDeepReports = -1;  // cancel at the n-th report of the sweep
   int deepReports = 0;
-  uint64_t lastFound = 0;
+  uint64_t lastFound = 0;  // found count of the sweep's last report
 };
 
 int OnProgress(void* user, int percent, int weight, int, uint64_t, uint64_t, uint64_t found, int) {
   auto* p = static_cast<Progress*>(user);
   p->percents.push_back(percent);
   p->weights.push_back(weight);
-  p->lastFound = found;
+  // The closing report of a finished scan counts nothing: only the sweep's reports do.
+  if (weight == CProfessionalRecovery::kDeepWeight) p->lastFound = found;
   if (weight == CProfessionalRecovery::kDeepWeight && percent != 100) {
     ++p->deepReports;
     if (p->cancelAfterDeepReports >= 0 && p->deepReports > p->cancelAfterDeepReports) return ScanCancelled;

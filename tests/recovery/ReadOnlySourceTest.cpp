@@ -137,5 +137,20 @@ TEST(ReadOnlySource, ScanPreviewRecoveryAndImageLeaveAReadOnlyImageAsItWas) {
   }
 }
 
+// The engines of one advanced scan share the coordinator's reader: the file-system engine and
+// the probe open the source too, and nothing else does (it was opened nine times).
+TEST(ReadOnlySource, AnAdvancedScanOpensItsSourceAtMostOncePerEngine) {
+  for (const char* fixture : {"fat16-del.img", "ntfs-files.img"}) {
+    test::ScopedDataDir data;
+    ScanLogCatalogue::Instance().Reload();
+    const uint64_t before = platform::FileSource::OpenCount();
+    auto engine = EngineFactory::Instance().CreateForImage(test::FixturePath(fixture), 0, true);
+    ASSERT_NE(engine, nullptr) << fixture;
+    ASSERT_EQ(engine->Scan(nullptr), 0) << fixture;
+    // The coordinator, the file-system engine, deep FAT, deep NTFS and carving.
+    EXPECT_LE(platform::FileSource::OpenCount() - before, 5u) << fixture;
+  }
+}
+
 }  // namespace
 }  // namespace salvora

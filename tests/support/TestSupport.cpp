@@ -105,4 +105,15 @@ bool HaveTool(const std::string& name) {
 
 std::string CliPath() { return SALVORA_CLI_PATH; }
 
+void ExecCli(const std::string& dataDir, const std::vector<std::string>& args) {
+  ::setenv("SALVORA_DATA_DIR", dataDir.c_str(), 1);
+  std::vector<std::string> all{CliPath()};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& a : all) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  ::execv(argv[0], argv.data());
+  ::_exit(121);
+}
+
 }  // namespace salvora::test

@@ -50,5 +50,8 @@ int RunCommand(const std::string& command, std::string* output = nullptr);
 bool HaveTool(const std::string& name);
 // The salvora-cli binary of this build.
 std::string CliPath();
+// In a forked child: becomes salvora-cli with args and dataDir as its data folder (exits 121
+// when that fails).
+[[noreturn]] void ExecCli(const std::string& dataDir, const std::vector<std::string>& args);
 
 }  // namespace salvora::test

@@ -1,0 +1,41 @@
+#include "cli/OutputTargets.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+
+#include "cli/UserText.h"
+
+namespace salvora::cli {
+namespace {
+
+bool Refuse(const std::string& path, const ScanSource& source, const char* what) {
+  std::fprintf(stderr, "salvora-cli: %s is on the scanned source %s; writing there may overwrite the files you "
+                       "want back (choose another %s, or --force)\n",
+               Shown(path).c_str(), Shown(source.label).c_str(), what);
+  return false;
+}
+
+}  // namespace
+
+bool CheckOutputTargets(const EngineSession& session, const RunOptions& options, const std::string& destination) {
+  if (const ScanSource* source = session.SourceHolding(destination); source && !options.force)
+    return Refuse(destination, *source, "folder");
+  const std::string& report = options.reportPath;
+  if (report.empty()) return true;
+  if (const ScanSource* source = session.SourceAt(report)) {
+    std::fprintf(stderr, "salvora-cli: the report %s would replace the source %s being read; choose another file\n",
+                 Shown(report).c_str(), Shown(source->label).c_str());
+    return false;
+  }
+  struct stat st {};
+  if (::lstat(report.c_str(), &st) == 0 && !options.overwrite) {
+    std::fprintf(stderr, "salvora-cli: the report %s exists; give --overwrite to replace it\n", Shown(report).c_str());
+    return false;
+  }
+  if (const ScanSource* source = session.SourceHolding(report); source && !options.force)
+    return Refuse(report, *source, "file");
+  return true;
+}
+
+}  // namespace salvora::cli

@@ -1,0 +1,178 @@
+// Checkpoints and resume of the advanced scan: what a checkpoint writes (the deep engines'
+// sectors, the logs' lengths, the position), how a resumed scan cuts its logs back and offers the
+// deep engines their sectors again, and the catalogue entry that names the saved scan.
+#include "recovery/CProfessionalRecovery.h"
+
+#include <algorithm>
+
+#include "platform/Clock.h"
+#include "platform/ErrorCodes.h"
+#include "scan/ContainFailure.h"
+#include "scan/DeepSectorLog.h"
+#include "scan/ScanLogCatalogue.h"
+
+namespace salvora {
+namespace {
+
+// A long replay reports its progress (and can be cancelled) after this many sectors.
+constexpr size_t kReplayReportEvery = 1024;
+
+}  // namespace
+
+void CProfessionalRecovery::DiscardResumeState() {
+  if (!resume_) return;
+  resume_ = false;
+  ScanLogCatalogue::Instance().RemoveSession(resumeEntry_.SessionFolder());
+  ScanLogCatalogue::Instance().Reload();
+  resumeEntry_ = ScanSessionEntry{};
+  LoadCheckpoint();
+}
+
+void CProfessionalRecovery::LoadCheckpoint() {
+  haveCheckpoint_ = false;
+  checkpoint_ = ScanCheckpoint{};
+  if (!resume_) return;
+  ScanCheckpoint saved;
+  if (saved.Read(resumeEntry_.SessionFolder()) != 0) return;
+  // Written before the entry, and always with the log lengths of its own moment: when the two
+  // differ, the process was stopped between them and the checkpoint is the one that matches.
+  checkpoint_ = saved;
+  haveCheckpoint_ = true;
+  resumeEntry_.SetResume(saved.Position());
+}
+
+FoundFileStore* CProfessionalRecovery::StoreOf(ScanCheckpoint::Log log) {
+  FoundFileStore* store = nullptr;
+  switch (log) {
+    case ScanCheckpoint::kFastLog: store = fastLog_ ? fastLog_->Store() : nullptr; break;
+    case ScanCheckpoint::kFileTypeLog: store = carving_.Store(); break;
+    case ScanCheckpoint::kProFatLog: store = deepFat_.Store(); break;
+    case ScanCheckpoint::kProNtfsLog: store = deepNtfs_.Store(); break;
+    case ScanCheckpoint::kLogCount: break;
+  }
+  return store && store->IsOpen() ? store : nullptr;
+}
+
+void CProfessionalRecovery::CutLogsBack() {
+  if (!haveCheckpoint_) return;
+  auto& catalogue = ScanLogCatalogue::Instance();
+  for (size_t i = 0; i < ScanCheckpoint::kLogCount; ++i) {
+    const auto log = ScanCheckpoint::Log(i);
+    const uint64_t records = checkpoint_.ResumeRecords(log);
+    if (records == ScanCheckpoint::kNoLog) continue;
+    std::string name;
+    catalogue.FindLog(sessionFolder_, ScanCheckpoint::Prefix(log), name);
+    if (name.empty()) continue;
+    FoundFileStore store;
+    // A log that cannot be cut is still reopened: at worst some finds are listed twice.
+    if (store.OpenLogIn(sessionFolder_, name) == 0)
+      store.CutBack(uint32_t(std::min<uint64_t>(records, UINT32_MAX)));
+  }
+}
+
+int CProfessionalRecovery::WriteCheckpointFile() {
+  // The sectors first: a checkpoint counts only entries already on the medium.
+  if (deepFinished_) {
+    pendingDeepSectors_.clear();
+    deepSectorsSaved_ = 0;
+  } else if (!pendingDeepSectors_.empty()) {
+    if (int rc = DeepSectorLog::Write(sessionFolder_, deepSectorsSaved_, pendingDeepSectors_); rc != 0)
+      return rc;
+    deepSectorsSaved_ += pendingDeepSectors_.size();
+    pendingDeepSectors_.clear();
+  }
+  // Slots whose engine has no open log keep what the last checkpoint said about them.
+  ScanCheckpoint next = checkpoint_;
+  for (size_t i = 0; i < ScanCheckpoint::kLogCount; ++i) {
+    const auto log = ScanCheckpoint::Log(i);
+    FoundFileStore* store = StoreOf(log);
+    if (!store) continue;
+    if (int rc = store->Sync(); rc != 0) return rc;
+    next.SetRecords(log, store->TotalRecords());
+    const bool inMemory = !deepFinished_ && (log == ScanCheckpoint::kProFatLog ||
+                                             log == ScanCheckpoint::kProNtfsLog);
+    next.SetResumeRecords(log, inMemory ? deepLogStart_[log] : store->TotalRecords());
+  }
+  next.SetDeepSectors(deepSectorsSaved_);
+  next.SetPosition(position_);
+  if (int rc = next.Write(sessionFolder_); rc != 0) return rc;
+  checkpoint_ = next;
+  haveCheckpoint_ = true;
+  ++checkpoints_;
+  // Entries beyond the count are never read; this only gives the space back.
+  if (deepFinished_) DeepSectorLog::Clear(sessionFolder_);
+  return 0;
+}
+
+// Finds the deep engines will make again from their sectors, when a resumed scan offers them.
+uint64_t CProfessionalRecovery::DeepFindsInMemory() {
+  if (deepFinished_) return 0;
+  uint64_t held = 0;
+  for (auto log : {ScanCheckpoint::kProFatLog, ScanCheckpoint::kProNtfsLog})
+    if (FoundFileStore* store = StoreOf(log))
+      held += store->TotalRecords() > deepLogStart_[log] ? store->TotalRecords() - deepLogStart_[log] : 0;
+  return held;
+}
+
+int CProfessionalRecovery::SaveCheckpoint(bool final) {
+  lastCheckpointMs_ = platform::TickMs();
+  // A resumed scan that ended before its sweep keeps the count it was saved with.
+  if (started_) position_.foundBefore = GetFoundCount() + foundBase_ - DeepFindsInMemory();
+  const int written = WriteCheckpointFile();
+  // Without its checkpoint a running sweep has nothing new to save; the end of a scan is still
+  // saved, and a resume then starts from the last checkpoint that was written, or from here.
+  if (written != 0 && !final) return written;
+  auto& catalogue = ScanLogCatalogue::Instance();
+  int rc = kInvalidParameter;
+  if (entrySaved_ && !final) rc = catalogue.UpdateResume(sessionFolder_, position_);
+  // The first save of a scan, its last one, and one whose entry another program dropped.
+  if (rc == kInvalidParameter) {
+    rc = catalogue.SaveProgress(letter_, imagePath_.empty() ? diskNumber_ : int(kImageDiskNumber),
+                                start_, count_, position_, sessionFolder_, imagePath_);
+    entrySaved_ = entrySaved_ || rc == 0;
+  }
+  return written != 0 ? written : rc;
+}
+
+void CProfessionalRecovery::CheckpointWhenDue(uint64_t gapMs) {
+  if (platform::TickMs() - lastCheckpointMs_ < gapMs) return;
+  // A checkpoint that cannot be written (a full data folder) does not stop the sweep; the scan
+  // can still be saved when it ends.
+  SaveCheckpoint(false);
+}
+
+void CProfessionalRecovery::OfferAgain(const DeepSectorEntry& entry, std::vector<uint8_t>& buffer) {
+  const auto kind = SweptKind(entry.Kind());
+  if (kind != SweptKind::kFileRecord && kind != SweptKind::kSubdirectoryStart &&
+      kind != SweptKind::kDirectorySector)
+    return;
+  const uint32_t sectors =
+      kind == SweptKind::kFileRecord ? std::max(1u, uint32_t(kRecordReadBytes / sectorSize_)) : 1;
+  buffer.assign(size_t(sectors) * size_t(sectorSize_), 0);
+  uint32_t got = 0;
+  reader_.ReadSectors(buffer.data(), sectors, entry.Sector(), sectorSize_, got);
+  if (got == 0) return;
+  const SweptSector offer{kind, buffer.data(), size_t(got) * size_t(sectorSize_), entry.Sector()};
+  uint64_t skip = 1;
+  // As in the sweep: one sector's failure is passed over.
+  ContainFailure([&] { return EngineTaking(kind).OfferSector(offer, SweepPosition{}, skip); },
+                 [] { return 0; });
+}
+
+int CProfessionalRecovery::ReplayDeepSectors() {
+  std::vector<DeepSectorEntry> entries;
+  // A shorter log than the checkpoint says (a damaged folder) gives back what it holds.
+  DeepSectorLog::Read(sessionFolder_, checkpoint_.DeepSectors(), entries);
+  deepSectorsSaved_ = entries.size();
+  std::vector<uint8_t> buffer;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    // Long replays show the saved position and can be cancelled.
+    if ((i + 1) % kReplayReportEvery == 0) {
+      if (int rc = ReportProgress(); rc != 0) return rc;
+    }
+    OfferAgain(entries[i], buffer);
+  }
+  return 0;
+}
+
+}  // namespace salvora

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "scan/IScanLog.h"
+#include "storage/SectorReader.h"
+
+namespace salvora {
+
+// What a sector the sweep meets is. The file-system kinds keep the values the deep-sector log
+// stores (DeepSectorKind); kUnclaimed is every other sector, offered to carving and never logged.
+enum class SweptKind : uint32_t {
+  kUnclaimed = 0,
+  kFileRecord = 1,         // passed IsFileRecord: to the deep NTFS engine
+  kSubdirectoryStart = 2,  // passed IsSubdirectoryStart: to the deep FAT engine
+  kDirectorySector = 3,    // passed IsFatDirectorySector: to the deep FAT engine
+};
+
+// One sector offered. length counts the readable bytes from bytes on (at least one sector), so an
+// engine whose structure spans sectors can see whether they are in memory.
+struct SweptSector {
+  SweptKind kind = SweptKind::kUnclaimed;
+  const uint8_t* bytes = nullptr;
+  size_t length = 0;
+  uint64_t address = 0;  // absolute sector on the source
+};
+
+// Where the sweep stands, for an engine that reads ahead and reports progress while it works on
+// one sector (carving measures a file through reader).
+struct SweepPosition {
+  uint64_t processed = 0;
+  uint64_t total = 0;
+  int remainingSeconds = -1;
+  uint64_t found = 0;
+  SectorReader* reader = nullptr;
+  int sectorSize = 512;
+};
+
+// What the advanced scan's sweep offers the engines behind it (deep FAT, deep NTFS, carving):
+// begin with a log, one sector of a kind at a time, finish; the log is the engine's store
+// (IScanLog). The sweep, its checkpoints and its resume know the engines only through this.
+// Results are the engines' codes (ErrorCodes.h); a result other than kScanCancelled does not stop
+// the sweep.
+class ISweepEngine : public IScanLog {
+ public:
+  // Empties the engine's scan state and opens a new log (logName empty) or reopens the named log
+  // of an interrupted scan.
+  virtual int BeginSweep(const std::string& logName) = 0;
+  // One sector of a kind this engine takes (others are answered with 0 and left alone). skip
+  // arrives as 1; an engine that consumed more sectors sets how many the sweep moves on by.
+  virtual int OfferSector(const SweptSector& sector, const SweepPosition& at, uint64_t& skip) = 0;
+  // Places what is left and writes it to the log.
+  virtual int FinishSweep() = 0;
+
+ protected:
+  ~ISweepEngine() = default;
+};
+
+}  // namespace salvora
