@@ -571,8 +571,10 @@ void CMainWnd::OnSearchDone() {
 }
 
 void CMainWnd::OnLoadImage() {
+  // Raw images come under many names (ddrescue's .dd, a split image's .001); the filter is
+  // case-sensitive here, so both spellings of the EnCase extension are listed.
   const QString path = ui::ChooseOpenFile(
-      this, QString(), QStringLiteral("Image Files (*.img *.dd *.raw *.E01 *.Ex01 *.s01 *.001);;All Files(*.*)"));
+      this, QString(), QStringLiteral("Image Files (*.img *.dd *.raw *.bin *.E01 *.e01 *.Ex01 *.s01 *.001);;All Files (*)"));
   if (path.isEmpty()) return;
   // An image made from a failing medium: its map's unreadable areas read as the bad sectors they were.
   if (const std::string map = FindMapBeside(path.toStdString()); !map.empty()) {

@@ -36,9 +36,11 @@ bool CMainWnd::ImageSourceOf(QTreeWidgetItem* item, ImageSource& source) {
 
 QString CMainWnd::ChooseImageDestination(const ImageSource& source) {
   for (;;) {
-    const QString path = ui::ChooseSaveFile(this, QString(), QStringLiteral("Image Files (*.img)"), source.suggested,
+    QString path = ui::ChooseSaveFile(this, QString(), QStringLiteral("Image Files (*.img)"), source.suggested,
                                             QStringLiteral("img"));
     if (path.isEmpty()) return {};
+    // Not every file dialog honours its default suffix.
+    if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".img");
     const DestinationFacts facts = disks_->DestinationFactsFor(path.toStdString(), source.entry);
     const DestinationVerdict verdict = CheckImageDestination(facts, source.bytes);
     if (verdict == DestinationVerdict::Accepted) return path;

@@ -36,9 +36,11 @@ CPlayerLauncher* CPlayerLauncher::Start(QWidget* owner, const QString& folder, c
   auto* launcher = new CPlayerLauncher(owner, process);
   process->setProcessChannelMode(QProcess::MergedChannels);
   connect(process, &QProcess::readyReadStandardOutput, launcher, &CPlayerLauncher::OnOutput);
-  connect(process, &QProcess::finished, launcher, &CPlayerLauncher::OnEnded);
+  connect(process, &QProcess::finished, launcher, [launcher](int code, QProcess::ExitStatus status) {
+    launcher->OnEnded(status == QProcess::NormalExit && code == 0);
+  });
   connect(process, &QProcess::errorOccurred, launcher, [launcher](QProcess::ProcessError error) {
-    if (error == QProcess::FailedToStart) launcher->OnEnded();
+    if (error == QProcess::FailedToStart) launcher->OnEnded(false);
   });
   PlayerRegistry::Register(process);
   process->start(QDir(folder).filePath(program), arguments);
@@ -46,18 +48,19 @@ CPlayerLauncher* CPlayerLauncher::Start(QWidget* owner, const QString& folder, c
 }
 
 void CPlayerLauncher::OnOutput() {
-  // The output is read to the end even after the first '%': a player writing into a pipe that
-  // nobody reads would stall or die of a broken pipe.
-  const QByteArray output = process_->readAllStandardOutput();
-  if (output.contains('%')) playing_ = true;
+  // Read only so that a player writing into a pipe that nobody reads does not stall or die of a
+  // broken pipe: what it prints (a status line with a '%' even when it has no sound device)
+  // says nothing about whether it played.
+  process_->readAllStandardOutput();
 }
 
-void CPlayerLauncher::OnEnded() {
+void CPlayerLauncher::OnEnded(bool succeeded) {
   if (ended_) return;
   ended_ = true;
   OnOutput();
+  playing_ = succeeded;
   QPointer<QProcess> process = process_;
-  if (!playing_ && !g_ending) {
+  if (!succeeded && !g_ending) {
     emit silent();
     const QString text = QString::fromStdString(LanguageCatalog::Instance().Message("MSG1207"));
     CMessageBox::Show(owner_, CMessageBox::kInformation, text, 330, 150);

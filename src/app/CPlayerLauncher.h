@@ -9,9 +9,9 @@ class QWidget;
 
 namespace salvora::app {
 
-// Starts a preview player beside the program and watches its output: a player that is playing
-// prints its status with a '%'; one that ends without having printed any gets MSG1207. The
-// process is registered so that the next preview and the program's exit end it.
+// Starts a preview player beside the program and watches how it ends: one that fails to start
+// or exits with a failure (no sound device, a file it cannot play) gets MSG1207. The process is
+// registered so that the next preview and the program's exit end it.
 class CPlayerLauncher : public QObject {
   Q_OBJECT
 
@@ -33,13 +33,13 @@ class CPlayerLauncher : public QObject {
   bool Playing() const { return playing_; }
 
  signals:
-  // The player ended (or failed to start) without showing that it played.
+  // The player failed to start or exited with a failure.
   void silent();
 
  private:
   CPlayerLauncher(QWidget* owner, QProcess* process);
   void OnOutput();
-  void OnEnded();
+  void OnEnded(bool succeeded);
 
   QWidget* owner_;
   QProcess* process_;

@@ -1,5 +1,6 @@
 #include "cli/ResumeState.h"
 
+#include "recovery/CProfessionalRecovery.h"
 #include "recovery/SavedScan.h"
 
 namespace salvora::cli {

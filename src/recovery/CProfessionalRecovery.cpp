@@ -67,8 +67,7 @@ int CProfessionalRecovery::OpenImageFile(const std::string& path, char16_t drive
   sectorSize_ = ImageSectorSize(fast_.get());
   count_ = reader_.TotalSectors() * 512 / uint64_t(sectorSize_);
   imagePath_ = path;
-  resumeEntry_ = ScanSessionEntry{};
-  resume_ = ScanLogCatalogue::Instance().LookupImage(path, resumeEntry_) == 1;
+  resume_ = LookupUnfinished(resumeEntry_);
   LoadCheckpoint();
   deepFat_.ShareSource(reader_, -1, 0, uint32_t(sectorSize_), driveLetter);
   return deepNtfs_.ShareSource(reader_, true, 0, 0, sectorSize_, driveLetter);
@@ -83,9 +82,7 @@ int CProfessionalRecovery::OpenDiskPartition(int diskNumber, uint64_t startSecto
   imagePath_.clear();
   if (int rc = reader_.OpenDisk(diskNumber); rc != 0) return rc;
   sectorSize_ = reader_.DeviceSectorSize();
-  resumeEntry_ = ScanSessionEntry{};
-  resume_ = ScanLogCatalogue::Instance().LookupPartition(driveLetter, diskNumber, startSector,
-                                                         sectorCount, resumeEntry_) == 1;
+  resume_ = LookupUnfinished(resumeEntry_);
   LoadCheckpoint();
   deepFat_.ShareSource(reader_, diskNumber, startSector, 0, driveLetter);
   int rc = deepNtfs_.ShareSource(reader_, false, startSector, sectorCount, 0, driveLetter);
@@ -107,6 +104,19 @@ int CProfessionalRecovery::SetScanCallbacks(ScanProgressCallback scan,
   deepNtfs_.SetScanCallbacks(scan, recovery, userData, kDeepWeight);
   carving_.SetScanCallbacks(scan, recovery, userData, kDeepWeight);
   return 0;
+}
+
+// The saved scan of the opened source, unless it ran to its end: a finished scan is kept as
+// results, never offered to be continued.
+bool CProfessionalRecovery::LookupUnfinished(ScanSessionEntry& entry) {
+  auto& catalogue = ScanLogCatalogue::Instance();
+  entry = ScanSessionEntry{};
+  const bool saved = (imagePath_.empty()
+                          ? catalogue.LookupPartition(letter_, diskNumber_, start_, count_, entry)
+                          : catalogue.LookupImage(imagePath_, entry)) == 1;
+  if (saved && !ScanCheckpoint::IsFinished(entry.SessionFolder())) return true;
+  entry = ScanSessionEntry{};
+  return false;
 }
 
 int CProfessionalRecovery::RunFastScan(bool& mapUsable) {
@@ -306,9 +316,7 @@ int CProfessionalRecovery::Scan(const char*) {
     // Whoever started this scan may have opened a new session since the source was opened; the
     // engines must reopen their logs in the saved session's folder, so look it up again.
     ScanSessionEntry again;
-    resume_ = (imagePath_.empty()
-                   ? catalogue.LookupPartition(letter_, diskNumber_, start_, count_, again)
-                   : catalogue.LookupImage(imagePath_, again)) == 1;
+    resume_ = LookupUnfinished(again);
     if (resume_) resumeEntry_ = again;
     LoadCheckpoint();
   }
@@ -347,6 +355,7 @@ int CProfessionalRecovery::Scan(const char*) {
 
   if (started_ || resume_) {
     SaveCheckpoint(true);
+    if (result == 0 && deepFinished_) ScanCheckpoint::MarkFinished(sessionFolder_);
   } else {
     catalogue.UndoNewSession();
   }

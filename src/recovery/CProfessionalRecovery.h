@@ -117,6 +117,7 @@ class CProfessionalRecovery : public IFileRecoveryParse {
   SweepPosition Position();
   int ReportProgress();
   // The resume entry's position replaced by the session checkpoint's, when there is a sound one.
+  bool LookupUnfinished(ScanSessionEntry& entry);
   void LoadCheckpoint();
   // Cuts each log of the resumed session back to its length at the checkpoint.
   void CutLogsBack();

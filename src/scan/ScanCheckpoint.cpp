@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string_view>
 
 #include "platform/ErrorCodes.h"
@@ -83,6 +84,21 @@ int ScanCheckpoint::Write(const std::string& sessionFolder) {
   if (int rc = writer.Sync(); rc != 0) return rc;
   if (int rc = writer.Commit(); rc != 0) return rc;
   return platform::SyncPath(sessionFolder);
+}
+
+int ScanCheckpoint::MarkFinished(const std::string& sessionFolder) {
+  // The mark goes first: a process stopped between the two steps still leaves a finished scan.
+  platform::ReplacingFileWriter writer(InFolder(sessionFolder, kFinishedName));
+  if (int rc = writer.Open(); rc != 0) return rc;
+  if (int rc = writer.Commit(); rc != 0) return rc;
+  std::error_code ec;
+  std::filesystem::remove(InFolder(sessionFolder, kFileName), ec);
+  return platform::SyncPath(sessionFolder);
+}
+
+bool ScanCheckpoint::IsFinished(const std::string& sessionFolder) {
+  std::error_code ec;
+  return std::filesystem::exists(InFolder(sessionFolder, kFinishedName), ec);
 }
 
 uint64_t CheckpointIntervalMs() {

@@ -59,6 +59,12 @@ class ScanCheckpoint {
   // Replaces folder's checkpoint, on the medium before this returns. 0 or a platform error.
   int Write(const std::string& sessionFolder);
 
+  // A scan that ran to its end leaves the file "finished" instead of a checkpoint: its folder
+  // keeps the results, but nothing in it is offered to be continued.
+  static constexpr char kFinishedName[] = "finished";
+  static int MarkFinished(const std::string& sessionFolder);
+  static bool IsFinished(const std::string& sessionFolder);
+
   const uint8_t* bytes() const { return reinterpret_cast<const uint8_t*>(this); }
   uint8_t* bytes() { return reinterpret_cast<uint8_t*>(this); }
 

@@ -43,6 +43,9 @@ void CListHeaderUI::paintSection(QPainter* painter, const QRect& rect, int logic
 
 CListUI::CListUI(QWidget* parent) : QTreeWidget(parent), header_(new CListHeaderUI(this)) {
   setHeader(header_);
+  // setHeader makes the sections clickable only when the view sorts itself; this list's owner
+  // sorts, so without this a press on a section never becomes a click.
+  header_->setSectionsClickable(true);
   header_->SetDefaultImage(QStringLiteral("file='list_header_bg.png' corner='0,1,0,1'"));
   setRootIsDecorated(false);
   setUniformRowHeights(true);

@@ -76,9 +76,14 @@ class BrowserTest : public ::testing::Test {
     for (int r = 0; r < List(w)->RowCount(); ++r) out << List(w)->Row(r)->text(c);
     return out;
   }
+  // A real press and release in the middle of the column's header section.
   void ClickHeader(CMainWnd& w, const char* name) {
     const int c = List(w)->ColumnIndex(QString::fromLatin1(name));
-    emit List(w)->uiNotify(QStringLiteral("headerclick"), c, 0, QString::fromLatin1(name));
+    ui::CListHeaderUI* header = List(w)->Header();
+    ASSERT_GT(header->sectionSize(c), 0) << name;
+    const QPoint at(header->sectionViewportPosition(c) + header->sectionSize(c) / 2, header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+    test::Settle();
   }
 
   test::ScopedModuleFolder module;

@@ -211,6 +211,19 @@ TEST_F(CreateImageTest, FreeSpaceOneByteMoreThanTheImageIsAccepted) {
   EXPECT_EQ(test::Sha256File(image), test::Sha256File(source));
 }
 
+TEST_F(CreateImageTest, ANameWithoutExtensionGetsImg) {
+  UseVolume(sourceBytes);
+  facts = DestinationFacts{false, "ext4", true, sourceBytes * 2};
+  answerer.saveFiles = {QString::fromStdString(dir.path() + "/card")};
+  answerer.results = {2};  // MSG0214: no
+  auto w = OpenInImageMode();
+  test::Click(*w, "BtnCreateImage");
+  EXPECT_EQ(asked, QStringList{QString::fromStdString(dir.path() + "/card.img")});
+  ASSERT_EQ(answerer.imageWindows, 1);
+  EXPECT_EQ(test::Sha256File(dir.path() + "/card.img"), test::Sha256File(source));
+  EXPECT_FALSE(std::filesystem::exists(dir.path() + "/card"));
+}
+
 TEST_F(CreateImageTest, WithoutASelectedRowAsksForOne) {
   UseVolume(sourceBytes);
   auto w = std::make_unique<CMainWnd>(std::make_unique<ImageDiskSource>(&entries, &removable, &facts, &asked));

@@ -162,7 +162,7 @@ TEST_F(MainWndTest, PanelOfImageRowsAndTheLetterCounter) {
   const std::string first = MakeImage("card.img", 1024 * 1024);
   answerer.openFiles = {QString::fromStdString(first), QString::fromStdString(MakeImage("second.img", 1023))};
   test::Click(*w, "BtnLoadImage");
-  EXPECT_EQ(answerer.filters.value(0), QStringLiteral("Image Files (*.img *.dd *.raw *.E01 *.Ex01 *.s01 *.001);;All Files(*.*)"));
+  EXPECT_EQ(answerer.filters.value(0), QStringLiteral("Image Files (*.img *.dd *.raw *.bin *.E01 *.e01 *.Ex01 *.s01 *.001);;All Files (*)"));
   QTreeWidgetItem* row = w->DiskList()->currentItem();
   ASSERT_NE(row, nullptr);
   EXPECT_EQ(row->text(0), QStringLiteral("card.img"));

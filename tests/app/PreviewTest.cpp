@@ -259,8 +259,9 @@ TEST_F(PreviewTest, SecondVideoEndsTheFirstPlayerBeforeItsFileIsWritten) {
   EXPECT_TRUE(answerer.windows.empty()) << "a playing player needs no message";
 }
 
-TEST_F(PreviewTest, PlayerThatPrintsNoPercentLeadsToTheMessage) {
-  WritePlayer("Player1", "echo 'cannot open audio device'");
+TEST_F(PreviewTest, PlayerThatFailsLeadsToTheMessageWhateverItPrints) {
+  // What mplayer prints without a sound device: a status line with '%', then a failure exit.
+  WritePlayer("Player1", "echo 'AO: [alsa] cannot open audio device 0% 0%'\nexit 1");
   auto w = Open({Record("song.mp3")});
   Select(*w, 0);
   QTRY_COMPARE_WITH_TIMEOUT(answerer.windows.size(), size_t(1), 5000);
@@ -269,6 +270,15 @@ TEST_F(PreviewTest, PlayerThatPrintsNoPercentLeadsToTheMessage) {
   EXPECT_EQ(answerer.windows[0].height, 150);
   ASSERT_EQ(PlayerLog("Player1").size(), 1u);
   EXPECT_NE(PlayerLog("Player1")[0].find(" " + dir.path() + "/tmp.avi"), std::string::npos);
+}
+
+TEST_F(PreviewTest, PlayerThatEndsWellSilentlyNeedsNoMessage) {
+  WritePlayer("Player1", "exit 0");
+  auto w = Open({Record("song.mp3")});
+  Select(*w, 0);
+  QTRY_COMPARE_WITH_TIMEOUT(PlayerLog("Player1").size(), size_t(1), 5000);
+  QTest::qWait(300);
+  EXPECT_TRUE(answerer.windows.empty());
 }
 
 TEST_F(PreviewTest, MissingPlayerLeadsToTheMessage) {

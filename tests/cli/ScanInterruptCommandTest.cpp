@@ -230,5 +230,25 @@ TEST_F(ScanInterruptTest, SigkillLeavesACheckpointThatResumeContinuesFrom) {
   EXPECT_EQ(again.Out(), Uninterrupted());
 }
 
+TEST_F(ScanInterruptTest, AFinishedScanIsNeverContinued) {
+  ASSERT_TRUE(UninterruptedListsThePlantedFiles()) << (uninterrupted_ ? *uninterrupted_ : "");
+  test::TempDir data, logs;
+  {
+    CliRun run(data.path(), {"scan", Image()}, logs.path());
+    ASSERT_TRUE(run.Started());
+    ASSERT_EQ(run.Wait(), 0) << run.Err();
+  }
+  ScanCheckpoint left;
+  EXPECT_FALSE(ReadCheckpoint(data.path(), left)) << "a finished scan left its checkpoint";
+  // Even asked to resume, the program scans afresh and says there is nothing to continue.
+  CliRun again(data.path(), {"scan", "--resume", Image()}, logs.path());
+  ASSERT_TRUE(again.Started());
+  ASSERT_EQ(again.Wait(), 0) << again.Err();
+  EXPECT_EQ(again.Err().find("continuing the scan"), std::string::npos) << again.Err();
+  EXPECT_NE(again.Err().find("no unfinished scan of " + Image()), std::string::npos) << again.Err();
+  EXPECT_EQ(again.Out(), Uninterrupted());
+  EXPECT_FALSE(ReadCheckpoint(data.path(), left));
+}
+
 }  // namespace
 }  // namespace salvora
