@@ -5,11 +5,18 @@
 #include <filesystem>
 #include <string>
 
+#include "scan/ScanCheckpoint.h"
 #include "scan/ScanLogCatalogue.h"
 #include "support/TestSupport.h"
 
 namespace salvora {
 namespace {
+
+// A finished scan is never offered again: these scans stand for ones cut off before their end.
+void MarkUnfinished(const ScanLogCatalogue& catalogue) {
+  for (const auto& entry : catalogue.Entries())
+    std::filesystem::remove(entry.SessionFolder() + "/" + ScanCheckpoint::kFinishedName);
+}
 
 namespace fs = std::filesystem;
 
@@ -75,6 +82,7 @@ TEST_F(SharedDataFolderTest, ScansStartedTogetherEachListTheirOwnImageAndResumeF
   ScanLogCatalogue catalogue(scanLog_);
   ASSERT_EQ(catalogue.Entries().size(), 2u);
   EXPECT_NE(catalogue.Entries()[0].SessionFolder(), catalogue.Entries()[1].SessionFolder());
+  MarkUnfinished(catalogue);
   for (const auto& [image, word] : {std::pair{a_, "alpha"}, std::pair{b_, "bravo"}}) {
     const std::string dest = dir_.File(std::string(word) + "-out");
     std::string out;
@@ -94,6 +102,7 @@ TEST_F(SharedDataFolderTest, ASavedScanWhoseFolderHoldsAnotherSourcesLogsIsNever
   // The catalogue as two programs sharing a session used to leave it: b's scan saved in a's folder.
   ScanLogCatalogue catalogue(scanLog_);
   ASSERT_EQ(catalogue.Entries().size(), 2u);
+  MarkUnfinished(catalogue);
   const ScanSessionEntry a = catalogue.Entries()[0];
   const std::string aFolder = a.SessionFolder();
   ASSERT_EQ(catalogue.SaveProgress(0, 0, 0, 2880, a.Resume(), aFolder, b_), 0);

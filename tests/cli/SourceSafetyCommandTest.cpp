@@ -11,6 +11,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "scan/ScanCheckpoint.h"
 #include "scan/ScanLogCatalogue.h"
 #include "support/TestSupport.h"
 
@@ -150,6 +151,8 @@ TEST(SourceSafetyCommand, CtrlCAtTheResumeQuestionCancelsAndKeepsTheSavedScan) {
   const std::string scanLog = data.path() + "/SalvoraData/ScanLog";
   ASSERT_EQ(ScanLogCatalogue(scanLog).Entries().size(), 1u);
   const std::string saved = ScanLogCatalogue(scanLog).Entries()[0].SessionFolder();
+  // A finished scan is never offered again: this one stands for a scan cut off before its end.
+  fs::remove(saved + "/" + ScanCheckpoint::kFinishedName);
 
   TerminalRun run(data.path(), {"scan", image});
   ASSERT_TRUE(run.Started());
