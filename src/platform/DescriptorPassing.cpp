@@ -10,15 +10,30 @@
 
 namespace salvora::platform {
 
-int SendDescriptor(int socket, int fd) {
+namespace {
+
+// One byte of payload and room for one descriptor: what both ends of the hand-over exchange.
+struct OneDescriptorMessage {
+  OneDescriptorMessage() {
+    message.msg_iov = &iov;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof(control);
+  }
+  OneDescriptorMessage(const OneDescriptorMessage&) = delete;
+  OneDescriptorMessage& operator=(const OneDescriptorMessage&) = delete;
+
   char byte = 'F';
   iovec iov{&byte, 1};
   alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
   msghdr message{};
-  message.msg_iov = &iov;
-  message.msg_iovlen = 1;
-  message.msg_control = control;
-  message.msg_controllen = sizeof(control);
+};
+
+}  // namespace
+
+int SendDescriptor(int socket, int fd) {
+  OneDescriptorMessage one;
+  msghdr& message = one.message;
   cmsghdr* header = CMSG_FIRSTHDR(&message);
   header->cmsg_level = SOL_SOCKET;
   header->cmsg_type = SCM_RIGHTS;
@@ -31,14 +46,8 @@ int SendDescriptor(int socket, int fd) {
 }
 
 int ReceiveDescriptor(int socket) {
-  char byte = 0;
-  iovec iov{&byte, 1};
-  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
-  msghdr message{};
-  message.msg_iov = &iov;
-  message.msg_iovlen = 1;
-  message.msg_control = control;
-  message.msg_controllen = sizeof(control);
+  OneDescriptorMessage one;
+  msghdr& message = one.message;
   ssize_t got;
   while ((got = ::recvmsg(socket, &message, MSG_CMSG_CLOEXEC)) < 0 && errno == EINTR) {
   }
