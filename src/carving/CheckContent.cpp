@@ -1,0 +1,97 @@
+#include "carving/CheckContent.h"
+
+#include <array>
+#include <cctype>
+#include <string>
+
+#include "carving/StructureWalks.h"
+
+namespace salvora {
+namespace {
+
+// An extension's check. A foreign file is one the check rejects at its signature: its bytes are
+// not of the format at all, which for a file named so means damaged from its first byte. Checks
+// whose format may also start without the signature they look for (an MP3 without a tag) leave
+// such files not checked.
+struct CheckEntry {
+  const char* extension;
+  StructureWalk walk;
+  bool signatureRequired;
+};
+
+constexpr std::array kChecks{
+    CheckEntry{"jpg", WalkJpeg, true},         CheckEntry{"jpeg", WalkJpeg, true},
+    CheckEntry{"jpe", WalkJpeg, true},         CheckEntry{"jfif", WalkJpeg, true},
+    CheckEntry{"png", WalkPng, true},          CheckEntry{"gif", WalkGif, true},
+    CheckEntry{"tif", WalkTiff, true},         CheckEntry{"tiff", WalkTiff, true},
+    CheckEntry{"psd", WalkPhotoshop, true},    CheckEntry{"pdf", WalkPdf, true},
+    CheckEntry{"zip", WalkZip, true},          CheckEntry{"docx", WalkZip, true},
+    CheckEntry{"docm", WalkZip, true},         CheckEntry{"dotx", WalkZip, true},
+    CheckEntry{"dotm", WalkZip, true},         CheckEntry{"xlsx", WalkZip, true},
+    CheckEntry{"xlsm", WalkZip, true},         CheckEntry{"xlsb", WalkZip, true},
+    CheckEntry{"xltx", WalkZip, true},         CheckEntry{"xltm", WalkZip, true},
+    CheckEntry{"xlam", WalkZip, true},         CheckEntry{"pptx", WalkZip, true},
+    CheckEntry{"pptm", WalkZip, true},         CheckEntry{"potx", WalkZip, true},
+    CheckEntry{"potm", WalkZip, true},         CheckEntry{"ppsx", WalkZip, true},
+    CheckEntry{"ppsm", WalkZip, true},         CheckEntry{"odt", WalkZip, true},
+    CheckEntry{"ods", WalkZip, true},          CheckEntry{"odp", WalkZip, true},
+    CheckEntry{"epub", WalkZip, true},         CheckEntry{"jar", WalkZip, true},
+    CheckEntry{"apk", WalkZip, true},          CheckEntry{"gz", WalkGzip, true},
+    CheckEntry{"gzip", WalkGzip, true},        CheckEntry{"tgz", WalkGzip, true},
+    CheckEntry{"mkv", WalkMatroska, true},     CheckEntry{"webm", WalkMatroska, true},
+    CheckEntry{"flv", WalkFlashVideo, true},   CheckEntry{"rm", WalkRealMedia, true},
+    CheckEntry{"rmvb", WalkRealMedia, true},   CheckEntry{"mp4", WalkIsoMedia, false},
+    CheckEntry{"m4v", WalkIsoMedia, false},    CheckEntry{"m4a", WalkIsoMedia, false},
+    CheckEntry{"mov", WalkIsoMedia, false},    CheckEntry{"3gp", WalkIsoMedia, false},
+    CheckEntry{"3g2", WalkIsoMedia, false},    CheckEntry{"mp3", WalkMp3, false},
+    CheckEntry{"mpg", WalkMpegProgram, false}, CheckEntry{"mpeg", WalkMpegProgram, false},
+    CheckEntry{"vob", WalkMpegProgram, false}, CheckEntry{"mxf", WalkMxf, false},
+    CheckEntry{"swf", WalkFlashMovie, false},  CheckEntry{"sqlite", WalkSqlite, false},
+};
+
+// The lower-case extension, or "" when it is too long to be one of the table's.
+std::string Lower(std::string_view extension) {
+  if (!extension.empty() && extension.front() == '.') extension.remove_prefix(1);
+  if (extension.size() > 8) return {};
+  std::string lower(extension);
+  for (char& c : lower) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return lower;
+}
+
+const CheckEntry* EntryFor(std::string_view extension) {
+  const std::string lower = Lower(extension);
+  if (lower.empty()) return nullptr;
+  for (const CheckEntry& entry : kChecks)
+    if (lower == entry.extension) return &entry;
+  return nullptr;
+}
+
+}  // namespace
+
+ContentVerdict VerdictOfWalk(const WalkResult& walk, uint64_t fileSize) {
+  switch (walk.outcome) {
+    case WalkResult::Outcome::Broken:
+      return ContentVerdict::DamagedAt(walk.length < fileSize ? walk.length : fileSize);
+    case WalkResult::Outcome::Measured:
+      return walk.length > fileSize ? ContentVerdict::DamagedAt(fileSize) : ContentVerdict::Intact();
+    case WalkResult::Outcome::NoStructure: break;
+  }
+  return ContentVerdict::NotChecked();
+}
+
+StructureWalk ContentCheckFor(std::string_view extension) {
+  const CheckEntry* entry = EntryFor(extension);
+  return entry ? entry->walk : nullptr;
+}
+
+ContentVerdict CheckContent(std::string_view extension, ByteSource& bytes) {
+  const CheckEntry* entry = EntryFor(extension);
+  const uint64_t size = bytes.Limit();
+  if (!entry || size == 0) return ContentVerdict::NotChecked();
+  const WalkResult walk = entry->walk(bytes);
+  if (walk.outcome == WalkResult::Outcome::NoStructure && entry->signatureRequired)
+    return ContentVerdict::DamagedAt(0);
+  return VerdictOfWalk(walk, size);
+}
+
+}  // namespace salvora
