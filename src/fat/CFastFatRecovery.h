@@ -8,12 +8,14 @@
 #include <unordered_set>
 #include <vector>
 
+#include "fat/FatFragmentClaims.h"
 #include "fat/FatGeometry.h"
 #include "fat/FatTable.h"
 #include "fat/FatUsageBitmap.h"
 #include "output/FolderRecovery.h"
 #include "platform/ErrorCodes.h"
 #include "platform/RawSource.h"
+#include "scan/FileLayout.h"
 #include "scan/FoundFileStore.h"
 #include "scan/IFileRecoveryParse.h"
 #include "scan/IScanLog.h"
@@ -37,6 +39,8 @@ class CFastFatRecovery : public IFileRecoveryParse, public IScanLog {
   static constexpr uint32_t kFolderLevelBytes = 4096;
   static constexpr uint32_t kHighWordProbes = 256;
   static constexpr uint64_t kReportIntervalMs = 5000;
+  // Clusters a deleted file may step over (in use or another's) to find the rest of its clusters.
+  static constexpr uint32_t kFragmentSkipClusters = 1u << 18;
 
   CFastFatRecovery();
   ~CFastFatRecovery() override;
@@ -101,11 +105,17 @@ class CFastFatRecovery : public IFileRecoveryParse, public IScanLog {
   uint32_t ContentCheck(uint32_t firstCluster, const std::string& name);
   void FillCommon(FoundFileRecord& r, const FatDirEntry& e, uint32_t cluster) const;
   int WriteFolderRecords();
+  void NoteChainless(uint32_t number, uint32_t cluster, uint64_t size, const std::string& name);
+  int PlaceChainlessFiles();
+  bool ChooseLayout(const FatFragmentClaims& claims, uint32_t index, FileLayout& chosen);
+  FileLayout LayoutOfRuns(const std::vector<FatFragmentClaims::Run>& runs, uint64_t size) const;
   int Report(int percent, int remaining);
 
   // Recovery steps.
   int CopyChain(const FoundFileRecord& record, class OutputFile* file, uint8_t* buffer,
                 uint64_t bufferSize, uint64_t& copied, const CopyProgress& progress);
+  int CopyLaidOut(const FileLayout& layout, class OutputFile* file, uint8_t* buffer,
+                  uint64_t bufferSize, uint64_t& copied, const CopyProgress& progress);
   int RecoverOneFile(const FoundFileRecord& record, const std::string& destination);
 
   std::unique_ptr<SectorReader> reader_;
@@ -125,6 +135,15 @@ class CFastFatRecovery : public IFileRecoveryParse, public IScanLog {
   std::map<uint32_t, FoundFileRecord> folderMap_;
   std::vector<uint32_t> foldersToWrite_;
   std::unordered_set<uint32_t> foldersToWriteSet_;
+  // Deleted files of this scan whose first cluster is free in the table (their chains are gone)
+  // and still holds what their type begins with.
+  struct Chainless {
+    uint32_t number = 0;
+    uint32_t cluster = 0;
+    uint64_t size = 0;
+    std::string extension;
+  };
+  std::vector<Chainless> chainless_;
 
   ScanProgressCallback scanCallback_ = nullptr;
   RecoveryProgressCallback recoveryCallback_ = nullptr;

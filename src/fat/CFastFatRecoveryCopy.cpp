@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "carving/LayoutByteSource.h"
 #include "fat/CFastFatRecovery.h"
 #include "output/FolderRecovery.h"
 #include "output/OutputFiles.h"
@@ -13,9 +14,33 @@
 
 namespace salvora {
 
+int CFastFatRecovery::CopyLaidOut(const FileLayout& layout, OutputFile* file, uint8_t* buffer,
+                                  uint64_t bufferSize, uint64_t& copied, const CopyProgress& progress) {
+  const uint64_t total = file ? layout.TotalBytes() : std::min<uint64_t>(layout.TotalBytes(), bufferSize);
+  if (total == 0) return progress(100, 0);
+  int stopped = 0;
+  int result = CopyLayout(*reader_, int(geometry_.sectorSize), layout.Prefix(total),
+                          [&](const uint8_t* data, size_t length) {
+                            if (file) {
+                              if (int rc = file->Write(data, length); rc != 0) return rc;
+                            } else {
+                              std::memcpy(buffer + copied, data, length);
+                            }
+                            copied += length;
+                            stopped = progress(int(copied * 100 / total), 0);
+                            return stopped;
+                          });
+  if (stopped != 0) return stopped;
+  if (result > 0) progress(100, result);
+  return result;
+}
+
 int CFastFatRecovery::CopyChain(const FoundFileRecord& record, OutputFile* file, uint8_t* buffer,
                                 uint64_t bufferSize, uint64_t& copied, const CopyProgress& progress) {
   copied = 0;
+  // A deleted file put back from fragments reads the layout the scan chose for it.
+  if (FileLayout layout; store_ && store_->FindLayout(record, layout))
+    return CopyLaidOut(layout, file, buffer, bufferSize, copied, progress);
   const uint32_t clusterBytes = record.ClusterSize();
   const uint32_t ss = geometry_.sectorSize;
   if (clusterBytes > kMaxClusterBytes) return kWriteFault;

@@ -47,6 +47,7 @@ int CFastFatRecovery::Scan(const char* savedScanName) {
   pendingFolders_.clear();
   walked_.clear();
   levelCache_.clear();
+  chainless_.clear();
   store_.reset();
   store_ = std::make_unique<FoundFileStore>();
   store_->SetSearchCallback(searchCallback_, searchUserData_);
@@ -80,7 +81,8 @@ int CFastFatRecovery::Scan(const char* savedScanName) {
     if (rc != 0) return rc;
   }
   if (int rc = Report(80, 10); rc != 0) return rc;
-  int result = WriteFolderRecords();
+  int result = PlaceChainlessFiles();
+  if (result == 0) result = WriteFolderRecords();
   if (result == 0) result = store_->Flush();
   if (result == 0) result = Report(100, 0);
   return result;
@@ -197,6 +199,8 @@ int CFastFatRecovery::RecordFileEntry(const FatDirEntry& e, const std::string& n
   slot->SetName(name);
   store_->AddRelation(ownId, level, number, cluster, nullptr);
   NoteFoldersToWrite(ownId);
+  // An entry whose first sector is not of its type was overwritten: it claims no clusters.
+  if (check == 1) NoteChainless(number, cluster, e.Size(), name);
   return 0;
 }
 

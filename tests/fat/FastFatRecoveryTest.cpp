@@ -99,18 +99,17 @@ TEST(FastFatRecovery, ClearedHighWordFileRecoversWhole) {
   EXPECT_EQ(test::Sha256File(out.File("high.jpg")), test::Sha256File(test::FatSource("rose.jpg")));
 }
 
-TEST(FastFatRecovery, FragmentedFileRecoversOnlyItsFirstRun) {
+TEST(FastFatRecovery, FragmentedFileRecoversWholeFromTheFreeClustersPastLiveOnes) {
   ScannedImage scan(FixturePath("fat16-frag.img"));
   ASSERT_EQ(scan.items.size(), 1u);
   test::TempDir out;
   Progress progress;
   scan.engine.SetScanCallbacks(nullptr, Progress::Recovery, &progress, 100);
-  ASSERT_EQ(scan.engine.RecoverFile(&scan.items[0].record, out.File("d.txt"), 0), kDataShort);
-  // D filled B's freed 4,096 bytes, then went on after C, which is in use: those are kept, and
-  // the file is reported damaged.
-  const std::string big = ReadText(test::FatSource("big.txt"));
-  EXPECT_EQ(ReadText(out.File("d.txt")), big.substr(0, 4096));
-  EXPECT_EQ(progress.reports.back(), std::make_pair(100, kDataShort));
+  ASSERT_EQ(scan.engine.RecoverFile(&scan.items[0].record, out.File("d.txt"), 0), 0);
+  // D filled B's freed 4,096 bytes, then went on after C, which is in use: the rest is read
+  // from the free clusters after C.
+  EXPECT_EQ(ReadText(out.File("d.txt")), ReadText(test::FatSource("big.txt")));
+  EXPECT_EQ(progress.reports.back(), std::make_pair(100, 0));
 }
 
 TEST(FastFatRecovery, EmptyFileAndBadArguments) {
