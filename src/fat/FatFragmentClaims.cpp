@@ -50,8 +50,14 @@ bool FatFragmentClaims::Complete(const File& file, std::vector<Run>& runs) {
   uint64_t have = Taken(runs), skipped = 0;
   uint64_t c = uint64_t(runs.back().first) + runs.back().count;
   std::vector<Run> added;
+  bool wrapped = false;
   while (have < file.clusters) {
-    if (c > maxCluster_ || skipped > skipBudget_) return false;
+    // An allocator that searches on from its last cluster goes on at the volume's start.
+    if (c > maxCluster_ && !wrapped) {
+      c = 2;
+      wrapped = true;
+    }
+    if (c > maxCluster_ || (wrapped && c >= file.first) || skipped > skipBudget_) return false;
     uint32_t end = 0;
     if (Claimed(uint32_t(c), end)) {
       skipped += end - c;

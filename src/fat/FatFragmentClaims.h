@@ -13,7 +13,8 @@ namespace salvora {
 // next clusters the allocator found free, which are the clusters free now minus those of the other
 // deleted files. Each deleted file reserves the run its first cluster and size give it (up to the
 // next deleted file's first cluster or a cluster in use); then, in first-cluster order, a file that
-// is still short takes the next clusters that are free in the live table and claimed by no one.
+// is still short takes the next clusters that are free in the live table and claimed by no one
+// (going on at the volume's start after the last cluster, as allocators with a next-free hint do).
 class FatFragmentClaims {
  public:
   struct File {

@@ -34,8 +34,8 @@ TEST(FatFragmentClaimsTest, InterleavedDeletedFilesTakeTheirOwnPiecesPastLiveFil
 TEST(FatFragmentClaimsTest, ConflictsWithoutAnAnswerKeepTheContiguousRunButStillReserveIt) {
   //                     23456789012345678901
   const std::string map = "xLssffLLLLLLLLLLLLbb";
-  // Two entries on cluster 4 (s); x needs three clusters; a file at 20 that would run past the
-  // last cluster.
+  // Two entries on cluster 4 (s); x needs three clusters; a file at 20 that needs more clusters
+  // than are free.
   FatFragmentClaims claims(21, Table(map), 100);
   claims.Place({{1, 4, 2}, {2, 4, 3}, {3, 2, 3}, {4, 20, 5}});
   EXPECT_EQ(claims.RunsOf(1), nullptr);
@@ -43,6 +43,15 @@ TEST(FatFragmentClaimsTest, ConflictsWithoutAnAnswerKeepTheContiguousRunButStill
   EXPECT_EQ(claims.RunsOf(4), nullptr);
   ASSERT_NE(claims.RunsOf(3), nullptr);
   EXPECT_EQ(*claims.RunsOf(3), (Runs{{2, 1}, {6, 2}})) << "the shared run stays reserved";
+
+  // Past the last cluster the search goes on at the start, never into the file's own first run.
+  FatFragmentClaims wrapping(21, Table(map), 100);
+  wrapping.Place({{1, 20, 3}, {2, 4, 2}});
+  ASSERT_NE(wrapping.RunsOf(1), nullptr);
+  EXPECT_EQ(*wrapping.RunsOf(1), (Runs{{20, 2}, {2, 1}}));
+  FatFragmentClaims full(21, Table(map), 100);
+  full.Place({{1, 20, 9}});
+  EXPECT_EQ(full.RunsOf(1), nullptr);
 
   // Twelve live clusters to step over with a budget of five: no answer.
   FatFragmentClaims narrow(21, Table(map), 5);
