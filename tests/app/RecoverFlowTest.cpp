@@ -352,7 +352,7 @@ TEST(RecoverProcessWnd, AShortFileIsListedInRedAsDamaged) {
   test::TempDir dir;
   test::RecordingAnswerer answerer;
   ScanLogCatalogue::Instance().Reload();
-  auto engine = EngineFactory::Instance().CreateForImage(test::FixturePath("fat16-frag.img"), u'E', false);
+  auto engine = EngineFactory::Instance().CreateForImage(test::FixturePath("fat-short.img"), u'E', false);
   ASSERT_NE(engine, nullptr);
   ASSERT_EQ(engine->Scan(nullptr), 0);
   std::vector<FoundFileRecord> found;

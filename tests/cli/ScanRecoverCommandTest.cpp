@@ -81,9 +81,9 @@ TEST(RecoverCommand, AShortRecoveryIsDamagedNotRecovered) {
   test::TempDir data, dest;
   std::string out;
   const std::string report = dest.File("report.xml");
-  ASSERT_EQ(test::RunCommand(Cli(data.path(), "recover --fast '" + test::FixturePath("fat16-frag.img") + "' --to '" +
+  ASSERT_EQ(test::RunCommand(Cli(data.path(), "recover --fast '" + test::FixturePath("fat-short.img") + "' --to '" +
                                                   dest.path() + "/out' --report '" + report + "' 2>/dev/null"), &out), 1);
-  EXPECT_NE(out.find(": Damaged (short: 4096 of 108894 bytes)"), std::string::npos) << out;
+  EXPECT_NE(out.find(": Damaged (short: 4096 of 12288 bytes)"), std::string::npos) << out;
   EXPECT_EQ(out.find("Success (short"), std::string::npos) << out;
   EXPECT_NE(out.find(" 1 failed\n"), std::string::npos) << out;
   const auto xml = test::ReadFileBytes(report);
