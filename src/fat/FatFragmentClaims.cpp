@@ -58,6 +58,7 @@ bool FatFragmentClaims::Complete(const File& file, std::vector<Run>& runs) {
       wrapped = true;
     }
     if (c > maxCluster_ || (wrapped && c >= file.first) || skipped > skipBudget_) return false;
+    if (++work_ > kWorkBudget) return false;
     uint32_t end = 0;
     if (Claimed(uint32_t(c), end)) {
       skipped += end - c;

@@ -28,6 +28,9 @@ class FatFragmentClaims {
     bool operator==(const Run&) const = default;
   };
   using FreeTest = std::function<bool(uint32_t cluster)>;
+  // Clusters looked at while completing files, over all files of a scan: past it (a volume of
+  // many damaged entries) the files left keep their contiguous runs, so the scan's time holds.
+  static constexpr uint64_t kWorkBudget = uint64_t(1) << 26;
 
   // isFree: the cluster's entry in the live table is free. A file that has to step over more than
   // skipBudget clusters that are not its own to complete has no answer.
@@ -55,6 +58,7 @@ class FatFragmentClaims {
   std::map<uint32_t, uint32_t> claims_;  // first -> end (exclusive), disjoint
   std::unordered_map<uint32_t, uint32_t> firstOwners_;  // first cluster -> files starting there
   std::unordered_map<uint32_t, std::vector<Run>> runs_;
+  uint64_t work_ = 0;
 };
 
 }  // namespace salvora

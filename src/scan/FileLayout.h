@@ -57,7 +57,7 @@ class FileLayoutLog {
  public:
   static constexpr const char* kSuffix = "_Layout";
   // Reading stops here: a log larger than this is not one the engines wrote.
-  static constexpr uint64_t kMaxFileBytes = uint64_t(1) << 30;
+  static constexpr uint64_t kMaxFileBytes = uint64_t(1) << 26;
 
   // Loads path (a missing file is an empty log). 0, 8 or a platform error.
   int Load(const std::string& path);
