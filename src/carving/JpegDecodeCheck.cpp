@@ -33,6 +33,7 @@ struct Decoder {
   jpeg_progress_mgr progress{};
   ByteSource* source = nullptr;
   uint64_t bufferStart = 0;  // source offset of the buffer's first byte
+  uint64_t bufferEnd = 0;    // and of the byte after its last
   const uint8_t* bufferBase = nullptr;
   bool ranOut = false;
   Stop stop = Stop::None;
@@ -58,12 +59,14 @@ void Load(Decoder& d, uint64_t offset) {
   if (!p) {
     d.ranOut = true;
     d.bufferStart = offset;
+    d.bufferEnd = offset;
     d.bufferBase = kFakeEnd;
     d.input.next_input_byte = kFakeEnd;
     d.input.bytes_in_buffer = sizeof(kFakeEnd);
     return;
   }
   d.bufferStart = offset;
+  d.bufferEnd = offset + available;
   d.bufferBase = p;
   d.input.next_input_byte = p;
   d.input.bytes_in_buffer = available;
@@ -72,9 +75,12 @@ void Load(Decoder& d, uint64_t offset) {
 void InitSource(j_decompress_ptr) {}
 void TermSource(j_decompress_ptr) {}
 
+// Called once the buffer is used up. The entropy decoder works on its own copy of the input
+// position and does not store it back first, so the next offset is the buffer's end, not what
+// next_input_byte says.
 boolean FillInput(j_decompress_ptr info) {
   Decoder& d = Of(info);
-  Load(d, d.Consumed());
+  Load(d, d.bufferEnd);
   return TRUE;
 }
 

@@ -3,6 +3,7 @@
 // them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -27,6 +28,17 @@ WalkResult Check(WalkResult (*check)(ByteSource&), const Bytes& b) {
   return check(source);
 }
 
+// Hands the bytes out a few hundred at a time, as a medium read piece by piece does.
+class ChoppedSource : public MemoryByteSource {
+ public:
+  using MemoryByteSource::MemoryByteSource;
+  const uint8_t* Window(uint64_t offset, size_t& available) override {
+    const uint8_t* p = MemoryByteSource::Window(offset, available);
+    available = std::min<size_t>(available, 333);
+    return p;
+  }
+};
+
 void Scribble(Bytes& b, size_t at, size_t n, uint32_t seed) {
   std::mt19937 rng(seed);
   for (size_t i = at; i < at + n && i < b.size(); ++i) b[i] = uint8_t(rng());
@@ -43,6 +55,10 @@ TEST(JpegDecodeCheck, IntactPicturesMeasureToTheirEndMarkerWhateverFollows) {
     const WalkResult r = Check(DecodeJpeg, jpeg);
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r.length, length);
+    ChoppedSource chopped(jpeg.data(), jpeg.size());
+    const WalkResult pieces = DecodeJpeg(chopped);
+    ASSERT_TRUE(pieces.ok());
+    EXPECT_EQ(pieces.length, length);
   }
 }
 
