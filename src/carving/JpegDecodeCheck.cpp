@@ -1,4 +1,5 @@
 #include "carving/JpegDecodeCheck.h"
+#include "carving/JpegEntropyScan.h"
 
 // jpeglib.h needs FILE and size_t declared before it.
 #include <cstddef>
@@ -191,6 +192,11 @@ WalkResult DecodeJpeg(ByteSource& source) {
     result = WalkResult::BrokenAt(d->inRows ? d->rowStart : d->Consumed());
   }
   jpeg_destroy_decompress(&d->info);
+  if (result.outcome == WalkResult::Outcome::NoStructure) return result;
+  // The decoder reads garbage that happens to hold no bad code as grey blocks and notices only at
+  // the end; the symbol-level reading catches it in the row where it starts.
+  if (const auto bad = FirstBadEntropyRow(source); bad && (result.ok() || *bad < result.length))
+    return WalkResult::BrokenAt(*bad);
   return result;
 }
 

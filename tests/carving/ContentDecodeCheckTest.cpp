@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -44,10 +45,22 @@ void Scribble(Bytes& b, size_t at, size_t n, uint32_t seed) {
   for (size_t i = at; i < at + n && i < b.size(); ++i) b[i] = uint8_t(rng());
 }
 
+// Pictures of every form the fixtures hold: Exif, progressive, grey, 2x2 sampling, restart markers.
+std::vector<std::string> IntactPictures() {
+  std::vector<std::string> paths;
+  for (const char* name : {"plain.jpg", "exif.jpg", "progressive.jpg"})
+    paths.push_back(test::FixturePath(std::string("exactcarve/files/") + name));
+  for (const auto& entry : std::filesystem::directory_iterator(test::FixturePath("fragjpeg/files")))
+    if (entry.path().filename() != "overwritten.jpg") paths.push_back(entry.path().string());
+  return paths;
+}
+
 TEST(JpegDecodeCheck, IntactPicturesMeasureToTheirEndMarkerWhateverFollows) {
-  for (const char* name : {"plain.jpg", "exif.jpg", "progressive.jpg"}) {
-    SCOPED_TRACE(name);
-    Bytes jpeg = Planted(name);
+  const auto pictures = IntactPictures();
+  ASSERT_GE(pictures.size(), 10u);
+  for (const std::string& path : pictures) {
+    SCOPED_TRACE(path);
+    Bytes jpeg = test::ReadFileBytes(path);
     const size_t length = jpeg.size();
     Bytes tail(5000);
     Scribble(tail, 0, tail.size(), 3);

@@ -1,0 +1,282 @@
+#include "carving/JpegEntropyScan.h"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+namespace salvora {
+namespace {
+
+constexpr uint8_t kMarker = 0xFF;
+constexpr int kMaxComponents = 4;
+// Blocks of one MCU: at most 10 in the format.
+constexpr int kMaxBlocksPerMcu = 10;
+constexpr uint64_t kMaxMcus = uint64_t(1) << 26;
+
+// A Huffman table in the canonical form of the format: for each code length, the largest code
+// and where its symbols begin.
+struct HuffmanTable {
+  bool present = false;
+  std::array<int32_t, 17> maxCode{};
+  std::array<int32_t, 17> valueIndex{};
+  std::array<int32_t, 17> minCode{};
+  std::vector<uint8_t> values;
+
+  bool Load(const uint8_t counts[16], std::vector<uint8_t> symbols) {
+    int32_t code = 0, index = 0;
+    for (int length = 1; length <= 16; ++length) {
+      const int n = counts[length - 1];
+      minCode[length] = code;
+      valueIndex[length] = index;
+      maxCode[length] = n ? code + n - 1 : -1;
+      code += n;
+      index += n;
+      if (code > (1 << length)) return false;  // more codes than the length allows
+      code <<= 1;
+    }
+    values = std::move(symbols);
+    present = true;
+    return true;
+  }
+};
+
+struct Component {
+  uint8_t id = 0;
+  int h = 1, v = 1;
+  int dcTable = 0, acTable = 0;
+};
+
+// What the headers before the scan say.
+struct Frame {
+  bool sequentialHuffman = false;
+  uint32_t width = 0, height = 0;
+  std::vector<Component> components;
+  uint32_t restartInterval = 0;
+  std::array<HuffmanTable, 4> dc, ac;
+  uint64_t scanData = 0;
+  std::vector<int> scanComponents;  // indexes into components, in scan order
+};
+
+bool ReadTables(ByteSource& s, uint64_t at, uint64_t end, Frame& f) {
+  while (at < end) {
+    const auto classId = s.U8(at);
+    uint8_t counts[16];
+    if (!classId || !s.Read(at + 1, counts, 16)) return false;
+    size_t total = 0;
+    for (uint8_t c : counts) total += c;
+    if (total > 256 || (*classId & 0x0F) > 3 || (*classId >> 4) > 1) return false;
+    std::vector<uint8_t> symbols(total);
+    if (total && !s.Read(at + 17, symbols.data(), total)) return false;
+    HuffmanTable& table = (*classId >> 4) ? f.ac[*classId & 3] : f.dc[*classId & 3];
+    if (!table.Load(counts, std::move(symbols))) return false;
+    at += 17 + total;
+  }
+  return at == end;
+}
+
+bool ReadFrameHeader(ByteSource& s, uint64_t at, Frame& f) {
+  const auto height = s.U16Be(at + 1);
+  const auto width = s.U16Be(at + 3);
+  const auto count = s.U8(at + 5);
+  if (!height || !width || !count || *count == 0 || *count > kMaxComponents) return false;
+  f.height = *height;
+  f.width = *width;
+  for (int i = 0; i < *count; ++i) {
+    const auto id = s.U8(at + 6 + 3 * uint64_t(i));
+    const auto sampling = s.U8(at + 7 + 3 * uint64_t(i));
+    if (!id || !sampling) return false;
+    Component c;
+    c.id = *id;
+    c.h = *sampling >> 4;
+    c.v = *sampling & 15;
+    if (c.h < 1 || c.h > 4 || c.v < 1 || c.v > 4) return false;
+    f.components.push_back(c);
+  }
+  return true;
+}
+
+bool ReadScanHeader(ByteSource& s, uint64_t at, Frame& f) {
+  const auto count = s.U8(at);
+  if (!count || *count == 0 || *count > f.components.size()) return false;
+  for (int i = 0; i < *count; ++i) {
+    const auto id = s.U8(at + 1 + 2 * uint64_t(i));
+    const auto tables = s.U8(at + 2 + 2 * uint64_t(i));
+    if (!id || !tables) return false;
+    int index = -1;
+    for (size_t c = 0; c < f.components.size(); ++c)
+      if (f.components[c].id == *id) index = int(c);
+    if (index < 0 || (*tables >> 4) > 3 || (*tables & 15) > 3) return false;
+    f.components[size_t(index)].dcTable = *tables >> 4;
+    f.components[size_t(index)].acTable = *tables & 15;
+    f.scanComponents.push_back(index);
+  }
+  return true;
+}
+
+// The headers up to the first scan; false for anything this reader leaves to the decoder.
+bool ReadHeaders(ByteSource& s, Frame& f) {
+  uint64_t at = 2;
+  for (int segments = 0; segments < 4096; ++segments) {
+    if (s.U8(at) != kMarker) return false;
+    auto code = s.U8(at + 1);
+    while (code == kMarker) code = s.U8(++at + 1);
+    const auto length = s.U16Be(at + 2);
+    if (!code || !length || *length < 2) return false;
+    const uint64_t body = at + 4, end = at + 2 + *length;
+    switch (*code) {
+      case 0xC0: case 0xC1:
+        f.sequentialHuffman = true;
+        if (!ReadFrameHeader(s, body, f)) return false;
+        break;
+      case 0xC2: case 0xC3: case 0xC5: case 0xC6: case 0xC7: case 0xC9: case 0xCA: case 0xCB:
+      case 0xCD: case 0xCE: case 0xCF:
+        return false;
+      case 0xC4:
+        if (!ReadTables(s, body, end, f)) return false;
+        break;
+      case 0xDD:
+        f.restartInterval = s.U16Be(body).value_or(0);
+        break;
+      case 0xDA:
+        if (!f.sequentialHuffman || !ReadScanHeader(s, body, f)) return false;
+        f.scanData = end;
+        // One scan with every component: the usual form. Scans of single components are left
+        // to the decoder.
+        return f.scanComponents.size() == f.components.size();
+      default:
+        break;
+    }
+    at = end;
+  }
+  return false;
+}
+
+// The bits of the entropy data, stuffing removed; stops at a marker.
+class BitReader {
+ public:
+  BitReader(ByteSource& s, uint64_t at) : s_(s), at_(at) {}
+
+  // The next bit, or -1 at a marker or the end of the source.
+  int Bit() {
+    if (left_ == 0) {
+      const auto b = s_.U8(at_);
+      if (!b) return -1;
+      if (*b == kMarker) {
+        const auto next = s_.U8(at_ + 1);
+        if (next != 0x00) return -1;
+        ++at_;
+      }
+      ++at_;
+      byte_ = *b;
+      left_ = 8;
+    }
+    return (byte_ >> --left_) & 1;
+  }
+  // n bits (n <= 16), or -1.
+  int32_t Bits(int n) {
+    int32_t v = 0;
+    for (int i = 0; i < n; ++i) {
+      const int b = Bit();
+      if (b < 0) return -1;
+      v = (v << 1) | b;
+    }
+    return v;
+  }
+  // Skips the padding bits and expects restart marker `number`.
+  bool Restart(int number) {
+    left_ = 0;
+    while (s_.U8(at_) == kMarker && s_.U8(at_ + 1) == kMarker) ++at_;  // fill bytes
+    if (s_.U8(at_) != kMarker || s_.U8(at_ + 1) != uint8_t(0xD0 + number)) return false;
+    at_ += 2;
+    return true;
+  }
+  // The offset of the byte holding the next bit.
+  uint64_t Position() const { return left_ ? at_ - 1 : at_; }
+
+ private:
+  ByteSource& s_;
+  uint64_t at_;
+  uint8_t byte_ = 0;
+  int left_ = 0;
+};
+
+int Decode(BitReader& bits, const HuffmanTable& t) {
+  int32_t code = 0;
+  for (int length = 1; length <= 16; ++length) {
+    const int b = bits.Bit();
+    if (b < 0) return -1;
+    code = (code << 1) | b;
+    if (t.maxCode[length] >= 0 && code <= t.maxCode[length] && code >= t.minCode[length]) {
+      const size_t index = size_t(t.valueIndex[length] + code - t.minCode[length]);
+      return index < t.values.size() ? t.values[index] : -1;
+    }
+  }
+  return -1;
+}
+
+// One block's codes; false where the stream cannot be right.
+bool Block(BitReader& bits, const HuffmanTable& dc, const HuffmanTable& ac) {
+  const int category = Decode(bits, dc);
+  if (category < 0 || category > 11 || bits.Bits(category) < 0) return false;
+  for (int k = 1; k < 64;) {
+    const int rs = Decode(bits, ac);
+    if (rs < 0) return false;
+    const int run = rs >> 4, size = rs & 15;
+    if (size == 0) {
+      if (run != 15) return true;  // end of block
+      k += 16;
+      continue;
+    }
+    k += run;
+    if (k > 63 || size > 10 || bits.Bits(size) < 0) return false;
+    ++k;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<uint64_t> FirstBadEntropyRow(ByteSource& source) {
+  Frame f;
+  if (source.U8(0) != kMarker || source.U8(1) != 0xD8 || !ReadHeaders(source, f)) return std::nullopt;
+  if (f.width == 0 || f.height == 0) return std::nullopt;
+  int hMax = 1, vMax = 1, blocks = 0;
+  for (const Component& c : f.components) {
+    hMax = std::max(hMax, c.h);
+    vMax = std::max(vMax, c.v);
+  }
+  const bool single = f.components.size() == 1;
+  for (const Component& c : f.components) {
+    blocks += single ? 1 : c.h * c.v;
+    if (!f.dc[size_t(c.dcTable)].present || !f.ac[size_t(c.acTable)].present) return std::nullopt;
+  }
+  if (blocks > kMaxBlocksPerMcu) return std::nullopt;
+  // A lone component is coded block by block, whatever its sampling factors say.
+  const uint64_t unitX = single ? 8 * uint64_t(hMax) / uint64_t(f.components[0].h) : 8 * uint64_t(hMax);
+  const uint64_t unitY = single ? 8 * uint64_t(vMax) / uint64_t(f.components[0].v) : 8 * uint64_t(vMax);
+  const uint64_t columns = (f.width + unitX - 1) / unitX;
+  const uint64_t rows = (f.height + unitY - 1) / unitY;
+  if (columns * rows > kMaxMcus) return std::nullopt;
+
+  BitReader bits(source, f.scanData);
+  uint64_t mcu = 0;
+  int nextRestart = 0;
+  for (uint64_t row = 0; row < rows; ++row) {
+    const uint64_t rowStart = bits.Position();
+    for (uint64_t column = 0; column < columns; ++column, ++mcu) {
+      if (f.restartInterval && mcu > 0 && mcu % f.restartInterval == 0) {
+        if (!bits.Restart(nextRestart)) return rowStart;
+        nextRestart = (nextRestart + 1) % 8;
+      }
+      for (const int index : f.scanComponents) {
+        const Component& c = f.components[size_t(index)];
+        const int count = single ? 1 : c.h * c.v;
+        for (int i = 0; i < count; ++i)
+          if (!Block(bits, f.dc[size_t(c.dcTable)], f.ac[size_t(c.acTable)])) return rowStart;
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace salvora
