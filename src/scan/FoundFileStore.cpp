@@ -100,6 +100,7 @@ int FoundFileStore::OpenLogIn(const std::string& folder, const std::string& name
   }
   if (rc == 0) rc = TouchFile(folderInfoPath_);
   if (rc == 0) rc = LoadFolders();
+  if (rc == 0) rc = layouts_.Load(recordPath_ + FileLayoutLog::kSuffix);
   if (rc != 0) {
     ::close(fd);
     ClearState();
@@ -173,6 +174,7 @@ void FoundFileStore::ClearState() {
   lastReadNumber_ = 0;
   folderLookups_.clear();
   folderLookupsAt_ = 0;
+  layouts_.Close();
 }
 
 FoundFileRecord* FoundFileStore::AppendRecord(uint32_t& recordNumber) {
@@ -242,7 +244,7 @@ int FoundFileStore::Flush() {
     if (int rc = WriteFolderFile(); rc != 0) return rc;
     foldersDirty_ = false;
   }
-  return 0;
+  return layouts_.Flush();
 }
 
 int FoundFileStore::Sync() {
@@ -251,6 +253,7 @@ int FoundFileStore::Sync() {
   if (::fdatasync(recordFd_) != 0 && errno != EINVAL) return platform::LastError();
   for (const std::string* path : {&relationPath_, &folderInfoPath_})
     if (int rc = platform::SyncPath(*path); rc != 0) return rc;
+  if (int rc = layouts_.Sync(); rc != 0) return rc;
   return platform::SyncPath(folder_);
 }
 
@@ -286,6 +289,8 @@ int FoundFileStore::CutBack(uint32_t records) {
     changed = true;
   }
   changed |= std::erase_if(folders_, [&](const FolderInfo& f) { return f.RecordNumber() > limit; }) > 0;
+  layouts_.CutBack(limit);
+  if (int rc = layouts_.Flush(); rc != 0) return rc;
   readBlockIndex_ = -1;
   lastReadNumber_ = 0;
   folderLookups_.clear();

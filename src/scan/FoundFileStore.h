@@ -28,8 +28,8 @@
 // destructor and every query do it too), not after each record.
 //
 // Files, in the session folder, for a log NAME: NAME (records, record k at (k - 1) x 346),
-// NAME_Relation (text " | key - [n,n,...]" per key in key order) and NAME_DirInfo (FolderInfo
-// entries). Records go out through a 200-record buffer; the relation map and the folder list live
+// NAME_Relation (text " | key - [n,n,...]" per key in key order), NAME_DirInfo (FolderInfo
+// entries) and NAME_Layout (the layouts of fragmented files, FileLayoutLog). Records go out through a 200-record buffer; the relation map and the folder list live
 // in memory and are written by Flush (also run before every query and at destruction) to a
 // temporary file that replaces the old one, so a killed process leaves either state, never a mix.
 // A reopened log numbers new records after the whole records already in the file.
@@ -42,6 +42,7 @@
 #include <vector>
 
 #include "scan/EngineTypes.h"
+#include "scan/FileLayout.h"
 #include "scan/FolderInfo.h"
 #include "scan/FoundFileRecord.h"
 #include "scan/RelationKey.h"
@@ -106,6 +107,12 @@ class FoundFileStore {
   int SearchByExtension(const std::string& text, std::vector<FoundFileRecord>& out);
   // The first folder record with object id (a non-folder with that id is still copied out). 0/87.
   int FindFolderRecord(uint32_t id, FoundFileRecord& out);
+  // Records where the bytes of an appended record lie when they are not one run (its
+  // RecordNumber() names it); written with the next flush. False when the layout does not cover
+  // the record's size or the store is closed.
+  bool SetLayout(const FoundFileRecord& record, const FileLayout& layout) { return layouts_.Put(record, layout); }
+  // The layout recorded for record; false when its bytes are one run from its first sector.
+  bool FindLayout(const FoundFileRecord& record, FileLayout& out) const { return layouts_.Find(record, out); }
   // Reads record number n (1-based) back from the file. 0, 30 (past the end) or a platform error.
   int ReadRecord(uint32_t number, FoundFileRecord& out);
   int SetSearchCallback(SearchProgressCallback callback, void* userData);
@@ -176,6 +183,7 @@ class FoundFileStore {
   std::string recordPath_;
   std::string relationPath_;
   std::string folderInfoPath_;
+  FileLayoutLog layouts_;
 
   SearchProgressCallback searchCallback_ = nullptr;
   void* searchUserData_ = nullptr;
