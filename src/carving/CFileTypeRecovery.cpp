@@ -211,9 +211,9 @@ int CFileTypeRecovery::CarveAt(const uint8_t* sector, int sectorSize, uint64_t s
                                                 : std::nullopt;
   if (split) {
     record->SetFileSize(split->length);
-    splits_[number] = *split;
+    if (!KeepSplit(*record, sectorAddress, *split)) record->SetFileSize(size);
   }
-  const uint64_t covered = split ? split->firstLength : size;
+  const uint64_t covered = split && record->FileSize() == split->length ? split->firstLength : size;
   if (SkipsOneSector(code) || sectorSize <= 0) {
     skip = 1;
   } else {

@@ -5,7 +5,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "carving/JpegGapSearch.h"
@@ -93,8 +92,10 @@ class CFileTypeRecovery : public IFileRecoveryParse, public ISweepEngine {
   // pieces, when a continuation among the following clusters decodes to the end.
   std::optional<JpegSplit> SplitJpeg(SectorReader& reader, int sectorSize, uint64_t firstSector,
                                      uint64_t size) const;
-  // Hands the first `bytes` bytes of a record to sink: its recorded pieces, or the run of sectors
-  // from its first sector.
+  // Records the two pieces of a JPEG put back together as the record's layout in the store.
+  bool KeepSplit(const FoundFileRecord& record, uint64_t firstSector, const JpegSplit& split);
+  // Hands the first `bytes` bytes of a record to sink: the pieces of its layout in the store, or
+  // the run of sectors from its first sector.
   int CopyRecord(const FoundFileRecord& record, uint64_t bytes,
                  const std::function<int(const uint8_t*, size_t)>& sink);
 
@@ -104,8 +105,6 @@ class CFileTypeRecovery : public IFileRecoveryParse, public ISweepEngine {
   int sectorSize_ = 512;
   uint64_t unitStart_ = 0;  // absolute sector of the first cluster
   uint32_t unitBytes_ = 0;  // 0: no file system's clusters known
-  // The pieces of the records that were put back together, by record number.
-  std::unordered_map<uint32_t, JpegSplit> splits_;
   SectorReader reader_;
   WorkBufferLease workBuffer_;
   std::unique_ptr<FoundFileStore> store_;

@@ -6,6 +6,8 @@
 #include "carving/ReaderByteSource.h"
 #include "carving/SectorRunCopy.h"
 #include "carving/SizeLimits.h"
+#include "platform/ErrorCodes.h"
+#include "scan/FileLayout.h"
 
 namespace salvora {
 
@@ -31,18 +33,30 @@ std::optional<JpegSplit> CFileTypeRecovery::SplitJpeg(SectorReader& reader, int 
   return FindJpegContinuation(medium, size, bounds);
 }
 
+bool CFileTypeRecovery::KeepSplit(const FoundFileRecord& record, uint64_t firstSector,
+                                  const JpegSplit& split) {
+  const uint64_t start = firstSector * uint64_t(sectorSize_);
+  FileLayout layout;
+  return store_ && layout.Append(start, split.firstLength) &&
+         layout.Append(start + split.secondOffset, split.SecondLength()) && store_->SetLayout(record, layout);
+}
+
 int CFileTypeRecovery::CopyRecord(const FoundFileRecord& record, uint64_t bytes,
                                   const std::function<int(const uint8_t*, size_t)>& sink) {
-  const auto split = splits_.find(record.RecordNumber());
-  const uint64_t sector = uint64_t(sectorSize_ > 0 ? sectorSize_ : 512);
-  if (split == splits_.end() || split->second.length != record.FileSize())
+  FileLayout layout;
+  if (!store_ || !store_->FindLayout(record, layout))
     return CopySectorRun(reader_, sectorSize_, record.EntrySector(), bytes, sink);
-  const JpegSplit& pieces = split->second;
-  const uint64_t first = std::min(bytes, pieces.firstLength);
-  if (int rc = CopySectorRun(reader_, sectorSize_, record.EntrySector(), first, sink); rc != 0 || first == bytes)
-    return rc;
-  return CopySectorRun(reader_, sectorSize_, record.EntrySector() + pieces.secondOffset / sector,
-                       std::min(bytes, pieces.length) - first, sink);
+  const uint64_t sector = uint64_t(sectorSize_ > 0 ? sectorSize_ : 512);
+  uint64_t left = bytes;
+  for (const FileExtent& extent : layout.Extents()) {
+    if (left == 0) break;
+    // The pieces this engine records begin on sectors; a log that says otherwise is damaged.
+    if (extent.offset % sector != 0) return kInvalidParameter;
+    const uint64_t take = std::min(left, extent.length);
+    if (int rc = CopySectorRun(reader_, sectorSize_, extent.offset / sector, take, sink); rc != 0) return rc;
+    left -= take;
+  }
+  return 0;
 }
 
 }  // namespace salvora
