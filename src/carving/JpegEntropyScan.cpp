@@ -159,11 +159,10 @@ class BitReader {
   // The next bit, or -1 at a marker or the end of the source.
   int Bit() {
     if (left_ == 0) {
-      const auto b = s_.U8(at_);
+      const auto b = ByteAt(at_);
       if (!b) return -1;
       if (*b == kMarker) {
-        const auto next = s_.U8(at_ + 1);
-        if (next != 0x00) return -1;
+        if (ByteAt(at_ + 1) != 0x00) return -1;
         ++at_;
       }
       ++at_;
@@ -185,8 +184,8 @@ class BitReader {
   // Skips the padding bits and expects restart marker `number`.
   bool Restart(int number) {
     left_ = 0;
-    while (s_.U8(at_) == kMarker && s_.U8(at_ + 1) == kMarker) ++at_;  // fill bytes
-    if (s_.U8(at_) != kMarker || s_.U8(at_ + 1) != uint8_t(0xD0 + number)) return false;
+    while (ByteAt(at_) == kMarker && ByteAt(at_ + 1) == kMarker) ++at_;  // fill bytes
+    if (ByteAt(at_) != kMarker || ByteAt(at_ + 1) != uint8_t(0xD0 + number)) return false;
     at_ += 2;
     return true;
   }
@@ -194,10 +193,24 @@ class BitReader {
   uint64_t Position() const { return left_ ? at_ - 1 : at_; }
 
  private:
+  // Reads through the source's window while it lasts: a call per byte would cost more than the
+  // decoding.
+  std::optional<uint8_t> ByteAt(uint64_t offset) {
+    if (!window_ || offset < windowStart_ || offset - windowStart_ >= windowBytes_) {
+      window_ = s_.Window(offset, windowBytes_);
+      windowStart_ = offset;
+      if (!window_) return std::nullopt;
+    }
+    return window_[offset - windowStart_];
+  }
+
   ByteSource& s_;
   uint64_t at_;
   uint8_t byte_ = 0;
   int left_ = 0;
+  const uint8_t* window_ = nullptr;
+  uint64_t windowStart_ = 0;
+  size_t windowBytes_ = 0;
 };
 
 int Decode(BitReader& bits, const HuffmanTable& t) {
