@@ -92,13 +92,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (result.ok() && (result.length > size - 1 || result.verifiedTo > result.length)) std::abort();
   }
   // A JPEG's two pieces, looked for in small steps: both lie within the medium, in order.
-  MemoryByteSource medium(data + 1, size - 1);
+  MemoryByteSource bytes(data + 1, size - 1);
   JpegGapBounds bounds;
   bounds.step = (control & 0x20) ? 1024 : 512;
   bounds.maxGap = 64 * 1024;
   bounds.maxWalks = 8;
   bounds.maxDecodes = 4;
-  if (const auto split = FindJpegContinuation(medium, size - 1, bounds)) {
+  if (const auto split = FindJpegContinuation(bytes, size - 1, bounds)) {
     if (split->firstLength == 0 || split->secondOffset < split->firstLength ||
         split->length <= split->firstLength || split->secondOffset + split->SecondLength() > size - 1)
       std::abort();

@@ -40,6 +40,9 @@ struct Decoder {
   Stop stop = Stop::None;
   bool inRows = false;
   uint64_t rowStart = 0;  // where the input stood when the current row began
+  // The row decoded into; owned here, as nothing on the stack between setjmp and longjmp is
+  // destroyed when the decoder jumps back.
+  std::vector<JSAMPLE> row;
   std::jmp_buf jump;
 
   uint64_t Consumed() const {
@@ -157,8 +160,8 @@ WalkResult Run(Decoder& d) {
   if (d.info.jpeg_color_space == JCS_CMYK || d.info.jpeg_color_space == JCS_YCCK)
     d.info.out_color_space = JCS_CMYK;
   jpeg_start_decompress(&d.info);
-  std::vector<JSAMPLE> row(size_t(d.info.output_width) * size_t(d.info.output_components));
-  JSAMPROW rows[1] = {row.data()};
+  d.row.assign(size_t(d.info.output_width) * size_t(d.info.output_components), 0);
+  JSAMPROW rows[1] = {d.row.data()};
   d.inRows = true;
   while (d.info.output_scanline < d.info.output_height) {
     d.rowStart = d.Consumed();
