@@ -16,7 +16,10 @@ constexpr uint64_t kMaxMcus = uint64_t(1) << 26;
 // A Huffman table in the canonical form of the format: for each code length, the largest code
 // and where its symbols begin.
 struct HuffmanTable {
+  static constexpr int kLookBits = 9;
   bool present = false;
+  // For the next kLookBits bits: the code's length and symbol (length 0: a longer code).
+  std::array<uint16_t, 1 << kLookBits> look{};
   std::array<int32_t, 17> maxCode{};
   std::array<int32_t, 17> valueIndex{};
   std::array<int32_t, 17> minCode{};
@@ -35,6 +38,16 @@ struct HuffmanTable {
       code <<= 1;
     }
     values = std::move(symbols);
+    look.fill(0);
+    for (int length = 1; length <= kLookBits; ++length) {
+      for (int32_t c = minCode[length]; maxCode[length] >= 0 && c <= maxCode[length]; ++c) {
+        const size_t index = size_t(valueIndex[length] + c - minCode[length]);
+        if (index >= values.size()) return false;
+        const int shift = kLookBits - length;
+        for (int32_t fill = 0; fill < (1 << shift); ++fill)
+          look[size_t((c << shift) | fill)] = uint16_t(length << 8 | values[index]);
+      }
+    }
     present = true;
     return true;
   }
@@ -151,48 +164,64 @@ bool ReadHeaders(ByteSource& s, Frame& f) {
   return false;
 }
 
-// The bits of the entropy data, stuffing removed; stops at a marker.
+// The bits of the entropy data, stuffing removed, through a 64-bit buffer. At a marker (or the
+// source's end) the buffer is filled with zero bits that may be looked at but not taken.
 class BitReader {
  public:
   BitReader(ByteSource& s, uint64_t at) : s_(s), at_(at) {}
 
-  // The next bit, or -1 at a marker or the end of the source.
-  int Bit() {
-    if (left_ == 0) {
-      const auto b = ByteAt(at_);
-      if (!b) return -1;
-      if (*b == kMarker) {
-        if (ByteAt(at_ + 1) != 0x00) return -1;
-        ++at_;
-      }
-      ++at_;
-      byte_ = *b;
-      left_ = 8;
-    }
-    return (byte_ >> --left_) & 1;
+  // The next n bits (n <= 16), zeros past the real ones.
+  uint32_t Peek(int n) {
+    if (count_ < n) Fill();
+    return uint32_t(buffer_ >> (count_ - n)) & ((1u << n) - 1);
   }
-  // n bits (n <= 16), or -1.
+  // Takes n bits; false when they run past the real bits.
+  bool Skip(int n) {
+    if (count_ < n) Fill();
+    count_ -= n;
+    return count_ >= padding_;
+  }
+  // n bits as a value, or -1 past the real bits.
   int32_t Bits(int n) {
-    int32_t v = 0;
-    for (int i = 0; i < n; ++i) {
-      const int b = Bit();
-      if (b < 0) return -1;
-      v = (v << 1) | b;
-    }
-    return v;
+    if (n == 0) return 0;
+    const uint32_t v = Peek(n);
+    return Skip(n) ? int32_t(v) : -1;
   }
-  // Skips the padding bits and expects restart marker `number`.
+  // Drops the padding bits of the byte in hand and expects restart marker `number` next.
   bool Restart(int number) {
-    left_ = 0;
+    if (count_ - padding_ >= 8) return false;  // whole bytes left before the marker
+    count_ = padding_ = 0;
+    buffer_ = 0;
+    atMarker_ = false;
     while (ByteAt(at_) == kMarker && ByteAt(at_ + 1) == kMarker) ++at_;  // fill bytes
     if (ByteAt(at_) != kMarker || ByteAt(at_ + 1) != uint8_t(0xD0 + number)) return false;
     at_ += 2;
     return true;
   }
-  // The offset of the byte holding the next bit.
-  uint64_t Position() const { return left_ ? at_ - 1 : at_; }
+  // About the offset of the byte holding the next bit (stuffed bytes in the buffer aside).
+  uint64_t Position() const {
+    const uint64_t held = uint64_t(count_ - padding_) / 8;
+    return at_ > held ? at_ - held : 0;
+  }
 
  private:
+  void Fill() {
+    while (count_ <= 56) {
+      uint8_t next = 0;
+      if (!atMarker_) {
+        const auto b = ByteAt(at_);
+        if (b && *b == kMarker && ByteAt(at_ + 1) != 0x00) atMarker_ = true;
+        else if (!b) atMarker_ = true;
+        else {
+          next = *b;
+          at_ += *b == kMarker ? 2 : 1;
+        }
+      }
+      if (atMarker_) padding_ += 8;
+      buffer_ = (buffer_ << 8) | next;
+      count_ += 8;
+    }
+  }
   // Reads through the source's window while it lasts: a call per byte would cost more than the
   // decoding.
   std::optional<uint8_t> ByteAt(uint64_t offset) {
@@ -206,22 +235,25 @@ class BitReader {
 
   ByteSource& s_;
   uint64_t at_;
-  uint8_t byte_ = 0;
-  int left_ = 0;
+  uint64_t buffer_ = 0;
+  int count_ = 0;    // bits in the buffer
+  int padding_ = 0;  // of which zero bits put in at a marker
+  bool atMarker_ = false;
   const uint8_t* window_ = nullptr;
   uint64_t windowStart_ = 0;
   size_t windowBytes_ = 0;
 };
 
 int Decode(BitReader& bits, const HuffmanTable& t) {
-  int32_t code = 0;
-  for (int length = 1; length <= 16; ++length) {
-    const int b = bits.Bit();
-    if (b < 0) return -1;
-    code = (code << 1) | b;
+  const uint16_t hit = t.look[bits.Peek(HuffmanTable::kLookBits)];
+  if (hit >> 8) return bits.Skip(hit >> 8) ? (hit & 0xFF) : -1;
+  const uint32_t peek = bits.Peek(16);
+  for (int length = HuffmanTable::kLookBits + 1; length <= 16; ++length) {
+    const int32_t code = int32_t(peek >> (16 - length));
     if (t.maxCode[length] >= 0 && code <= t.maxCode[length] && code >= t.minCode[length]) {
       const size_t index = size_t(t.valueIndex[length] + code - t.minCode[length]);
-      return index < t.values.size() ? t.values[index] : -1;
+      if (index >= t.values.size() || !bits.Skip(length)) return -1;
+      return t.values[index];
     }
   }
   return -1;
