@@ -2,14 +2,18 @@
 // (512 or 4,096) and the rule; the rest is the medium, whose first sector is the candidate file's.
 // The rules are called directly, so each one meets first sectors its tester would never pass,
 // and they read ahead through random pieces, truncated sources and hostile lengths. Every
-// structure walk also reads the medium as bytes in memory.
+// structure walk also reads the medium as bytes in memory, as do the content checks that decode a
+// JPEG or inflate a PNG, and the search for a JPEG's second piece.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <vector>
 
+#include "carving/JpegDecodeCheck.h"
+#include "carving/JpegGapSearch.h"
 #include "carving/MeasureContext.h"
+#include "carving/PngStreamCheck.h"
 #include "carving/SizeRules.h"
 #include "carving/StructureMeasure.h"
 #include "carving/StructureWalks.h"
@@ -37,7 +41,7 @@ const StructureWalk kWalks[] = {
     WalkJpeg,     WalkPng,       WalkGif,        WalkTiff,        WalkIsoMedia,
     WalkZip,      WalkGzip,      WalkSqlite,     WalkMp3,         WalkPdf,
     WalkPhotoshop, WalkMatroska, WalkFlashVideo, WalkMpegProgram, WalkRealMedia,
-    WalkMxf,      WalkFlashMovie,
+    WalkMxf,      WalkFlashMovie, DecodeJpeg,     CheckPngStreams,
 };
 
 int NoCancel(void*, int, int, int, uint64_t, uint64_t, uint64_t, int) { return 0; }
@@ -86,6 +90,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MemoryByteSource source(data + 1, size - 1);
     const WalkResult result = walk(source);
     if (result.ok() && (result.length > size - 1 || result.verifiedTo > result.length)) std::abort();
+  }
+  // A JPEG's two pieces, looked for in small steps: both lie within the medium, in order.
+  MemoryByteSource bytes(data + 1, size - 1);
+  JpegGapBounds bounds;
+  bounds.step = (control & 0x20) ? 1024 : 512;
+  bounds.maxGap = 64 * 1024;
+  bounds.maxWalks = 8;
+  bounds.maxDecodes = 4;
+  if (const auto split = FindJpegContinuation(bytes, size - 1, bounds)) {
+    if (split->firstLength == 0 || split->secondOffset < split->firstLength ||
+        split->length <= split->firstLength || split->secondOffset + split->SecondLength() > size - 1)
+      std::abort();
   }
   return 0;
 }

@@ -21,6 +21,16 @@ for f in "$fixtures"/exactcarve/files/*; do
   [ -n "${rule[$ext]:-}" ] || continue
   { printf "\\x$(printf %02x "${rule[$ext]}")"; head -c 65000 "$f"; } > "$out/exact-$(basename "$f")"
 done
+# Photos of every form and two pieces of one with another file between (the search for the second
+# piece), cut to 64 KiB.
+for f in "$fixtures"/fragjpeg/files/*.jpg; do
+  [ -f "$f" ] || continue
+  { printf '\x14'; head -c 65000 "$f"; } > "$out/frag-$(basename "$f")"
+done
+if [ -f "$fixtures/fragjpeg/files/split-small.jpg" ]; then
+  { printf '\x14'; head -c 8192 "$fixtures/fragjpeg/files/split-small.jpg"; head -c 4096 /dev/zero | tr '\0' 'x'
+    tail -c +8193 "$fixtures/fragjpeg/files/split-small.jpg"; } > "$out/frag-two-pieces"
+fi
 python3 - "$out" <<'PY'
 import struct, sys, zlib
 out = sys.argv[1]
@@ -53,6 +63,21 @@ seed("mxf-ber-past-end", 32, bytes.fromhex("060e2b34020501010d01020101020400") +
 seed("psd-huge-rows", 27, b"8BPS\0\x01" + b"\0" * 6 + struct.pack(">HIIHH", 56, 300000, 300000, 8, 3) + b"\0" * 12 + b"\0\x01" + b"\0" * 600)
 seed("pdf-eof-without-xref", 36, b"%PDF-1.4\n" + b"%%EOF\n" * 300)
 seed("swf-compressed-length-mismatch", 37, b"CWS\x0a" + struct.pack("<I", 999) + zlib.compress(b"\0" * 4000))
+# Decoding checks: a frame past any sensible size, Huffman tables with more codes than bits allow,
+# a progressive file of endless scans, restart markers out of turn, a PNG whose stream inflates
+# to rows with bad filter bytes, an interlaced PNG cut short.
+sof = b"\xff\xc0\x00\x11\x08\xea\x60\xea\x60\x03\x01\x22\x00\x02\x11\x01\x03\x11\x01"
+seed("jpeg-decode-huge-frame", 20, b"\xff\xd8" + sof + b"\xff\xda\x00\x0c\x03\x01\x00\x02\x11\x03\x11\x00\x3f\x00" + b"\x55" * 600 + b"\xff\xd9")
+seed("jpeg-decode-overfull-table", 20, b"\xff\xd8\xff\xc4\x00\x23\x00" + b"\x10" * 16 + bytes(range(16)) + b"\xff\xc0\x00\x0b\x08\x00\x10\x00\x10\x01\x01\x11\x00" + b"\xff\xda\x00\x08\x01\x01\x00\x00\x3f\x00" + b"\xaa" * 300 + b"\xff\xd9")
+prog = b"\xff\xc2\x00\x0b\x08\x00\x40\x00\x40\x01\x01\x11\x00" + b"\xff\xc4\x00\x14\x00\x01" + b"\0" * 15 + b"\x00"
+seed("jpeg-decode-endless-scans", 20, b"\xff\xd8" + prog + (b"\xff\xda\x00\x08\x01\x01\x00\x00\x00\x00" + b"\x00" * 4) * 400 + b"\xff\xd9")
+seed("jpeg-decode-restart-out-of-turn", 20, b"\xff\xd8\xff\xdd\x00\x04\x00\x01" + prog.replace(b"\xc2", b"\xc0", 1) + b"\xff\xda\x00\x08\x01\x01\x00\x00\x3f\x00" + b"\x00\xff\xd5\x00\xff\xd3" * 100 + b"\xff\xd9")
+def chunk(kind, body):
+    return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+rows = zlib.compress(b"".join(bytes([9]) + b"\x80" * 30 for _ in range(10)))
+seed("png-bad-filter-rows", 21, b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 10, 10, 8, 2, 0, 0, 0)) + chunk(b"IDAT", rows) + chunk(b"IEND", b""))
+rows = zlib.compress(b"\x00" * 5000)[:40]
+seed("png-interlaced-cut", 21, b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 33, 17, 16, 6, 0, 0, 1)) + chunk(b"IDAT", rows) + chunk(b"IEND", b""))
 seed("mp3-free-format", 26, b"ID3\x04\0\0\0\0\0\0" + b"\xff\xfb\x00\x00" * 300)
 PY
 exit 0

@@ -206,10 +206,18 @@ int CFileTypeRecovery::CarveAt(const uint8_t* sector, int sectorSize, uint64_t s
   record->SetName(name);
   store_->AddRelation(0, 0, number, 0, nullptr);
 
+  // The first piece of a JPEG in two is all the sweep may skip: the gap holds other files.
+  const auto split = code == kTypeJpg && reader ? SplitJpeg(*reader, sectorSize, sectorAddress, size)
+                                                : std::nullopt;
+  if (split) {
+    record->SetFileSize(split->length);
+    if (!KeepSplit(*record, sectorAddress, *split)) record->SetFileSize(size);
+  }
+  const uint64_t covered = split && record->FileSize() == split->length ? split->firstLength : size;
   if (SkipsOneSector(code) || sectorSize <= 0) {
     skip = 1;
   } else {
-    const uint64_t sectors = (size + uint64_t(sectorSize) - 1) / uint64_t(sectorSize);
+    const uint64_t sectors = (covered + uint64_t(sectorSize) - 1) / uint64_t(sectorSize);
     skip = sectors > 0 ? sectors : 1;  // never let the sweep stand still
   }
   ++found;
@@ -222,11 +230,10 @@ int CFileTypeRecovery::RecoverFile(const FoundFileRecord* record, const std::str
   const uint64_t size = record->FileSize();
   const CopyProgress progress{recoveryCallback_, nullptr, callbackContext_, &destination};
   return RecoverIntoFile(destination, size, progress, [&](OutputFile& out, const CopyProgress& held) {
-    return CopySectorRun(reader_, sectorSize_, record->EntrySector(), size,
-                         [&](const uint8_t* data, size_t length) {
-                           if (int rc = out.Write(data, length); rc != 0) return rc;
-                           return held(Percent(out.BytesWritten(), size), 0);
-                         });
+    return CopyRecord(*record, size, [&](const uint8_t* data, size_t length) {
+      if (int rc = out.Write(data, length); rc != 0) return rc;
+      return held(Percent(out.BytesWritten(), size), 0);
+    });
   });
 }
 
@@ -257,23 +264,20 @@ int CFileTypeRecovery::ReadForPreview(const FoundFileRecord* record, std::string
     }
     if (result == 0 && fd >= 0) {
       uint64_t written = 0;
-      result = CopySectorRun(reader_, sectorSize_, record->EntrySector(), fileSize,
-                             [&](const uint8_t* data, size_t length) {
-                               if (int rc = platform::WriteAllAt(fd, data, length, written); rc != 0)
-                                 return rc;
-                               written += length;
-                               return callback ? callback(userData, Percent(written, fileSize), 0) : 0;
-                             });
+      result = CopyRecord(*record, fileSize, [&](const uint8_t* data, size_t length) {
+        if (int rc = platform::WriteAllAt(fd, data, length, written); rc != 0) return rc;
+        written += length;
+        return callback ? callback(userData, Percent(written, fileSize), 0) : 0;
+      });
     } else if (result == 0) {
       // Not a picture, audio or video: as much of the file's head as the caller's buffer holds.
       const uint64_t room = buffer && size > 0 ? uint64_t(size) : 0;
       const uint64_t length = std::min(fileSize, room);
-      result = CopySectorRun(reader_, sectorSize_, record->EntrySector(), length,
-                             [&](const uint8_t* data, size_t piece) {
-                               std::memcpy(buffer + copied, data, piece);
-                               copied += piece;
-                               return callback ? callback(userData, Percent(copied, length), 0) : 0;
-                             });
+      result = CopyRecord(*record, length, [&](const uint8_t* data, size_t piece) {
+        std::memcpy(buffer + copied, data, piece);
+        copied += piece;
+        return callback ? callback(userData, Percent(copied, length), 0) : 0;
+      });
     }
   }
   if (result > 0 && callback) callback(userData, 100, result);

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "carving/JpegGapSearch.h"
 #include "carving/MeasureContext.h"
 #include "scan/FoundFileStore.h"
 #include "scan/IFileRecoveryParse.h"
@@ -69,6 +72,11 @@ class CFileTypeRecovery : public IFileRecoveryParse, public ISweepEngine {
   int OfferSector(const SweptSector& sector, const SweepPosition& at, uint64_t& skip) override;
   int FinishSweep() override { return 0; }
 
+  // The allocation unit of the volume being swept, for putting fragmented carved files back
+  // together: the absolute sector where its clusters begin and the bytes of one cluster. Without
+  // one (no file system, or 0 bytes) the search steps by sectors.
+  void SetAllocationUnit(uint64_t firstClusterSector, uint32_t clusterBytes);
+
   int SectorSize() const { return sectorSize_; }
   char16_t DriveLetter() const { return driveLetter_; }
   FoundFileStore* Store() noexcept override { return store_.get(); }
@@ -80,11 +88,23 @@ class CFileTypeRecovery : public IFileRecoveryParse, public ISweepEngine {
   // Points the shared measuring context at this engine's callbacks.
   void InstallCallbacks();
   bool IsRoot(const FoundFileRecord* folder, int depth) const { return !folder && depth == 0; }
+  // A carved JPEG of `size` bytes from firstSector that does not decode as one run: its two
+  // pieces, when a continuation among the following clusters decodes to the end.
+  std::optional<JpegSplit> SplitJpeg(SectorReader& reader, int sectorSize, uint64_t firstSector,
+                                     uint64_t size) const;
+  // Records the two pieces of a JPEG put back together as the record's layout in the store.
+  bool KeepSplit(const FoundFileRecord& record, uint64_t firstSector, const JpegSplit& split);
+  // Hands the first `bytes` bytes of a record to sink: the pieces of its layout in the store, or
+  // the run of sectors from its first sector.
+  int CopyRecord(const FoundFileRecord& record, uint64_t bytes,
+                 const std::function<int(const uint8_t*, size_t)>& sink);
 
   char16_t driveLetter_ = 0;
   uint64_t windowStart_ = 0;
   uint64_t windowLength_ = 0;
   int sectorSize_ = 512;
+  uint64_t unitStart_ = 0;  // absolute sector of the first cluster
+  uint32_t unitBytes_ = 0;  // 0: no file system's clusters known
   SectorReader reader_;
   WorkBufferLease workBuffer_;
   std::unique_ptr<FoundFileStore> store_;

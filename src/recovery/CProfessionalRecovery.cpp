@@ -4,6 +4,7 @@
 #include "fat/CFastFatRecovery.h"
 #include "ntfs/CFastNtfsRecovery.h"
 #include "fat/FatBootSector.h"
+#include "fat/FatGeometry.h"
 #include "fatdir/FatDirectorySector.h"
 #include "ntfs/FileRecord.h"
 #include "ntfs/NtfsBootSector.h"
@@ -132,8 +133,28 @@ int CProfessionalRecovery::RunFastScan(bool& mapUsable) {
   return fast_->Scan(nullptr);
 }
 
+// The volume's clusters, for the carving engine's search of a file's second piece: FAT's data area
+// or NTFS's clusters counted from the volume start; nothing for an unknown volume.
+void CProfessionalRecovery::TellCarvingClusters() {
+  if (sectorSize_ <= 0) return;
+  std::vector<uint8_t> boot(size_t(sectorSize_), 0);
+  uint32_t got = 0;
+  if (reader_.ReadSectors(boot.data(), 1, start_, sectorSize_, got) != kOk || got != 1) return;
+  const uint64_t sector = uint64_t(sectorSize_);
+  const uint64_t volumeByte = start_ * sector;
+  if (const auto fat = FatGeometry::FromBootSector(ByteView(boot.data(), boot.size()))) {
+    const uint64_t dataByte = volumeByte + uint64_t(fat->dataStart) * fat->sectorSize;
+    if (dataByte % sector == 0) carving_.SetAllocationUnit(dataByte / sector, fat->ClusterBytes());
+    return;
+  }
+  const NtfsBootSector ntfs(ByteView(boot.data(), boot.size()));
+  if (ntfs.IsNtfs() && ntfs.SectorsPerCluster() <= 128)  // larger counts are coded as powers of two
+    carving_.SetAllocationUnit(start_, uint32_t(ntfs.BytesPerSector()) * ntfs.SectorsPerCluster());
+}
+
 int CProfessionalRecovery::BindDeepEngines() {
   carving_.ShareSource(reader_, start_, count_, letter_, sectorSize_);
+  TellCarvingClusters();
   // A fresh scan opens new logs; a resumed one reopens its session's.
   const char* prefixes[] = {kFileTypeLogPrefix, kProFatLogPrefix, kProNtfsLogPrefix};
   const auto engines = SweepEngines();

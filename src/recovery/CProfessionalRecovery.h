@@ -101,6 +101,7 @@ class CProfessionalRecovery : public IFileRecoveryParse {
   IFileRecoveryParse* EngineFor(const FoundFileRecord& record);
   int RunFastScan(bool& mapUsable);
   int BindDeepEngines();
+  void TellCarvingClusters();
   uint64_t PlanTotal(bool mapUsable);
   Range FirstRange(bool mapUsable);
   Range NextRange(const Range& current, bool mapUsable);

@@ -1,0 +1,327 @@
+#include "carving/JpegEntropyScan.h"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+namespace salvora {
+namespace {
+
+constexpr uint8_t kMarker = 0xFF;
+constexpr int kMaxComponents = 4;
+// Blocks of one MCU: at most 10 in the format.
+constexpr int kMaxBlocksPerMcu = 10;
+constexpr uint64_t kMaxMcus = uint64_t(1) << 26;
+
+// A Huffman table in the canonical form of the format: for each code length, the largest code
+// and where its symbols begin.
+struct HuffmanTable {
+  static constexpr int kLookBits = 9;
+  bool present = false;
+  // For the next kLookBits bits: the code's length and symbol (length 0: a longer code).
+  std::array<uint16_t, 1 << kLookBits> look{};
+  std::array<int32_t, 17> maxCode{};
+  std::array<int32_t, 17> valueIndex{};
+  std::array<int32_t, 17> minCode{};
+  std::vector<uint8_t> values;
+
+  bool Load(const uint8_t counts[16], std::vector<uint8_t> symbols) {
+    int32_t code = 0, index = 0;
+    for (int length = 1; length <= 16; ++length) {
+      const int n = counts[length - 1];
+      minCode[length] = code;
+      valueIndex[length] = index;
+      maxCode[length] = n ? code + n - 1 : -1;
+      code += n;
+      index += n;
+      if (code > (1 << length)) return false;  // more codes than the length allows
+      code <<= 1;
+    }
+    values = std::move(symbols);
+    look.fill(0);
+    for (int length = 1; length <= kLookBits; ++length) {
+      for (int32_t c = minCode[length]; maxCode[length] >= 0 && c <= maxCode[length]; ++c) {
+        const size_t index = size_t(valueIndex[length] + c - minCode[length]);
+        if (index >= values.size()) return false;
+        const int shift = kLookBits - length;
+        for (int32_t fill = 0; fill < (1 << shift); ++fill)
+          look[size_t((c << shift) | fill)] = uint16_t(length << 8 | values[index]);
+      }
+    }
+    present = true;
+    return true;
+  }
+};
+
+struct Component {
+  uint8_t id = 0;
+  int h = 1, v = 1;
+  int dcTable = 0, acTable = 0;
+};
+
+// What the headers before the scan say.
+struct Frame {
+  bool sequentialHuffman = false;
+  uint32_t width = 0, height = 0;
+  std::vector<Component> components;
+  uint32_t restartInterval = 0;
+  std::array<HuffmanTable, 4> dc, ac;
+  uint64_t scanData = 0;
+  std::vector<int> scanComponents;  // indexes into components, in scan order
+};
+
+bool ReadTables(ByteSource& s, uint64_t at, uint64_t end, Frame& f) {
+  while (at < end) {
+    const auto classId = s.U8(at);
+    uint8_t counts[16];
+    if (!classId || !s.Read(at + 1, counts, 16)) return false;
+    size_t total = 0;
+    for (uint8_t c : counts) total += c;
+    if (total > 256 || (*classId & 0x0F) > 3 || (*classId >> 4) > 1) return false;
+    std::vector<uint8_t> symbols(total);
+    if (total && !s.Read(at + 17, symbols.data(), total)) return false;
+    HuffmanTable& table = (*classId >> 4) ? f.ac[*classId & 3] : f.dc[*classId & 3];
+    if (!table.Load(counts, std::move(symbols))) return false;
+    at += 17 + total;
+  }
+  return at == end;
+}
+
+bool ReadFrameHeader(ByteSource& s, uint64_t at, Frame& f) {
+  const auto height = s.U16Be(at + 1);
+  const auto width = s.U16Be(at + 3);
+  const auto count = s.U8(at + 5);
+  if (!height || !width || !count || *count == 0 || *count > kMaxComponents) return false;
+  f.height = *height;
+  f.width = *width;
+  for (int i = 0; i < *count; ++i) {
+    const auto id = s.U8(at + 6 + 3 * uint64_t(i));
+    const auto sampling = s.U8(at + 7 + 3 * uint64_t(i));
+    if (!id || !sampling) return false;
+    Component c;
+    c.id = *id;
+    c.h = *sampling >> 4;
+    c.v = *sampling & 15;
+    if (c.h < 1 || c.h > 4 || c.v < 1 || c.v > 4) return false;
+    f.components.push_back(c);
+  }
+  return true;
+}
+
+bool ReadScanHeader(ByteSource& s, uint64_t at, Frame& f) {
+  const auto count = s.U8(at);
+  if (!count || *count == 0 || *count > f.components.size()) return false;
+  for (int i = 0; i < *count; ++i) {
+    const auto id = s.U8(at + 1 + 2 * uint64_t(i));
+    const auto tables = s.U8(at + 2 + 2 * uint64_t(i));
+    if (!id || !tables) return false;
+    int index = -1;
+    for (size_t c = 0; c < f.components.size(); ++c)
+      if (f.components[c].id == *id) index = int(c);
+    if (index < 0 || (*tables >> 4) > 3 || (*tables & 15) > 3) return false;
+    f.components[size_t(index)].dcTable = *tables >> 4;
+    f.components[size_t(index)].acTable = *tables & 15;
+    f.scanComponents.push_back(index);
+  }
+  return true;
+}
+
+// The headers up to the first scan; false for anything this reader leaves to the decoder.
+bool ReadHeaders(ByteSource& s, Frame& f) {
+  uint64_t at = 2;
+  for (int segments = 0; segments < 4096; ++segments) {
+    if (s.U8(at) != kMarker) return false;
+    auto code = s.U8(at + 1);
+    while (code == kMarker) code = s.U8(++at + 1);
+    const auto length = s.U16Be(at + 2);
+    if (!code || !length || *length < 2) return false;
+    const uint64_t body = at + 4, end = at + 2 + *length;
+    switch (*code) {
+      case 0xC0: case 0xC1:
+        f.sequentialHuffman = true;
+        if (!ReadFrameHeader(s, body, f)) return false;
+        break;
+      case 0xC2: case 0xC3: case 0xC5: case 0xC6: case 0xC7: case 0xC9: case 0xCA: case 0xCB:
+      case 0xCD: case 0xCE: case 0xCF:
+        return false;
+      case 0xC4:
+        if (!ReadTables(s, body, end, f)) return false;
+        break;
+      case 0xDD:
+        f.restartInterval = s.U16Be(body).value_or(0);
+        break;
+      case 0xDA:
+        if (!f.sequentialHuffman || !ReadScanHeader(s, body, f)) return false;
+        f.scanData = end;
+        // One scan with every component: the usual form. Scans of single components are left
+        // to the decoder.
+        return f.scanComponents.size() == f.components.size();
+      default:
+        break;
+    }
+    at = end;
+  }
+  return false;
+}
+
+// The bits of the entropy data, stuffing removed, through a 64-bit buffer. At a marker (or the
+// source's end) the buffer is filled with zero bits that may be looked at but not taken.
+class BitReader {
+ public:
+  BitReader(ByteSource& s, uint64_t at) : s_(s), at_(at) {}
+
+  // The next n bits (n <= 16), zeros past the real ones.
+  uint32_t Peek(int n) {
+    if (count_ < n) Fill();
+    return uint32_t(buffer_ >> (count_ - n)) & ((1u << n) - 1);
+  }
+  // Takes n bits; false when they run past the real bits.
+  bool Skip(int n) {
+    if (count_ < n) Fill();
+    count_ -= n;
+    return count_ >= padding_;
+  }
+  // n bits as a value, or -1 past the real bits.
+  int32_t Bits(int n) {
+    if (n == 0) return 0;
+    const uint32_t v = Peek(n);
+    return Skip(n) ? int32_t(v) : -1;
+  }
+  // Drops the padding bits of the byte in hand and expects restart marker `number` next.
+  bool Restart(int number) {
+    if (count_ - padding_ >= 8) return false;  // whole bytes left before the marker
+    count_ = padding_ = 0;
+    buffer_ = 0;
+    atMarker_ = false;
+    while (ByteAt(at_) == kMarker && ByteAt(at_ + 1) == kMarker) ++at_;  // fill bytes
+    if (ByteAt(at_) != kMarker || ByteAt(at_ + 1) != uint8_t(0xD0 + number)) return false;
+    at_ += 2;
+    return true;
+  }
+  // About the offset of the byte holding the next bit (stuffed bytes in the buffer aside).
+  uint64_t Position() const {
+    const uint64_t held = uint64_t(count_ - padding_) / 8;
+    return at_ > held ? at_ - held : 0;
+  }
+
+ private:
+  void Fill() {
+    while (count_ <= 56) {
+      uint8_t next = 0;
+      if (!atMarker_) {
+        const auto b = ByteAt(at_);
+        if (b && *b == kMarker && ByteAt(at_ + 1) != 0x00) atMarker_ = true;
+        else if (!b) atMarker_ = true;
+        else {
+          next = *b;
+          at_ += *b == kMarker ? 2 : 1;
+        }
+      }
+      if (atMarker_) padding_ += 8;
+      buffer_ = (buffer_ << 8) | next;
+      count_ += 8;
+    }
+  }
+  // Reads through the source's window while it lasts: a call per byte would cost more than the
+  // decoding.
+  std::optional<uint8_t> ByteAt(uint64_t offset) {
+    if (!window_ || offset < windowStart_ || offset - windowStart_ >= windowBytes_) {
+      window_ = s_.Window(offset, windowBytes_);
+      windowStart_ = offset;
+      if (!window_) return std::nullopt;
+    }
+    return window_[offset - windowStart_];
+  }
+
+  ByteSource& s_;
+  uint64_t at_;
+  uint64_t buffer_ = 0;
+  int count_ = 0;    // bits in the buffer
+  int padding_ = 0;  // of which zero bits put in at a marker
+  bool atMarker_ = false;
+  const uint8_t* window_ = nullptr;
+  uint64_t windowStart_ = 0;
+  size_t windowBytes_ = 0;
+};
+
+int Decode(BitReader& bits, const HuffmanTable& t) {
+  const uint16_t hit = t.look[bits.Peek(HuffmanTable::kLookBits)];
+  if (hit >> 8) return bits.Skip(hit >> 8) ? (hit & 0xFF) : -1;
+  const uint32_t peek = bits.Peek(16);
+  for (int length = HuffmanTable::kLookBits + 1; length <= 16; ++length) {
+    const int32_t code = int32_t(peek >> (16 - length));
+    if (t.maxCode[length] >= 0 && code <= t.maxCode[length] && code >= t.minCode[length]) {
+      const size_t index = size_t(t.valueIndex[length] + code - t.minCode[length]);
+      if (index >= t.values.size() || !bits.Skip(length)) return -1;
+      return t.values[index];
+    }
+  }
+  return -1;
+}
+
+// One block's codes; false where the stream cannot be right.
+bool Block(BitReader& bits, const HuffmanTable& dc, const HuffmanTable& ac) {
+  const int category = Decode(bits, dc);
+  if (category < 0 || category > 11 || bits.Bits(category) < 0) return false;
+  for (int k = 1; k < 64;) {
+    const int rs = Decode(bits, ac);
+    if (rs < 0) return false;
+    const int run = rs >> 4, size = rs & 15;
+    if (size == 0) {
+      if (run != 15) return true;  // end of block
+      k += 16;
+      continue;
+    }
+    k += run;
+    if (k > 63 || size > 10 || bits.Bits(size) < 0) return false;
+    ++k;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<uint64_t> FirstBadEntropyRow(ByteSource& source) {
+  Frame f;
+  if (source.U8(0) != kMarker || source.U8(1) != 0xD8 || !ReadHeaders(source, f)) return std::nullopt;
+  if (f.width == 0 || f.height == 0) return std::nullopt;
+  int hMax = 1, vMax = 1, blocks = 0;
+  for (const Component& c : f.components) {
+    hMax = std::max(hMax, c.h);
+    vMax = std::max(vMax, c.v);
+  }
+  const bool single = f.components.size() == 1;
+  for (const Component& c : f.components) {
+    blocks += single ? 1 : c.h * c.v;
+    if (!f.dc[size_t(c.dcTable)].present || !f.ac[size_t(c.acTable)].present) return std::nullopt;
+  }
+  if (blocks > kMaxBlocksPerMcu) return std::nullopt;
+  // A lone component is coded block by block, whatever its sampling factors say.
+  const uint64_t unitX = single ? 8 * uint64_t(hMax) / uint64_t(f.components[0].h) : 8 * uint64_t(hMax);
+  const uint64_t unitY = single ? 8 * uint64_t(vMax) / uint64_t(f.components[0].v) : 8 * uint64_t(vMax);
+  const uint64_t columns = (f.width + unitX - 1) / unitX;
+  const uint64_t rows = (f.height + unitY - 1) / unitY;
+  if (columns * rows > kMaxMcus) return std::nullopt;
+
+  BitReader bits(source, f.scanData);
+  uint64_t mcu = 0;
+  int nextRestart = 0;
+  for (uint64_t row = 0; row < rows; ++row) {
+    const uint64_t rowStart = bits.Position();
+    for (uint64_t column = 0; column < columns; ++column, ++mcu) {
+      if (f.restartInterval && mcu > 0 && mcu % f.restartInterval == 0) {
+        if (!bits.Restart(nextRestart)) return rowStart;
+        nextRestart = (nextRestart + 1) % 8;
+      }
+      for (const int index : f.scanComponents) {
+        const Component& c = f.components[size_t(index)];
+        const int count = single ? 1 : c.h * c.v;
+        for (int i = 0; i < count; ++i)
+          if (!Block(bits, f.dc[size_t(c.dcTable)], f.ac[size_t(c.acTable)])) return rowStart;
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace salvora

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "carving/ByteSource.h"
+
+namespace salvora {
+
+// A JPEG found in two pieces, counted from its first byte on the medium: bytes [0, firstLength),
+// then `length - firstLength` bytes from secondOffset on.
+struct JpegSplit {
+  uint64_t firstLength = 0;
+  uint64_t secondOffset = 0;
+  uint64_t length = 0;
+  uint64_t SecondLength() const { return length - firstLength; }
+};
+
+// How hard the search tries for one file.
+struct JpegGapBounds {
+  uint64_t step = 512;        // allocation unit: pieces start and end on its multiples
+  uint64_t phase = 0;         // the first unit boundary after the file's first byte (0: the file
+                              // starts on one)
+  uint64_t maxGap = 8ull << 20;
+  int maxSplitPoints = 8;     // where the first piece may end
+  int maxWalks = 64;          // continuations followed to an end marker
+  int maxDecodes = 12;        // layouts decoded in full
+};
+
+// Bifragment gap carving of a JPEG that does not decode cleanly as carved (its first plainLength
+// bytes of the medium). Where the entropy data stops looking like entropy data, the first piece
+// ends on an allocation boundary; the second piece is looked for among the units that follow, up
+// to a gap of maxGap: it must continue the entropy data (markers that belong there, restart
+// markers in order), run to an end marker, and the whole must then decode cleanly. nullopt when
+// the plain file decodes, is no JPEG, or no continuation holds within the bounds.
+std::optional<JpegSplit> FindJpegContinuation(ByteSource& medium, uint64_t plainLength,
+                                              const JpegGapBounds& bounds);
+
+}  // namespace salvora
