@@ -4,6 +4,7 @@
 #include <cctype>
 #include <string>
 
+#include "carving/FileByteSource.h"
 #include "carving/StructureWalks.h"
 
 namespace salvora {
@@ -92,6 +93,19 @@ ContentVerdict CheckContent(std::string_view extension, ByteSource& bytes) {
   if (walk.outcome == WalkResult::Outcome::NoStructure && entry->signatureRequired)
     return ContentVerdict::DamagedAt(0);
   return VerdictOfWalk(walk, size);
+}
+
+}  // namespace salvora
+
+namespace salvora {
+
+ContentVerdict CheckFileContent(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const size_t dot = path.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return ContentVerdict::NotChecked();
+  if (!ContentCheckFor(std::string_view(path).substr(dot + 1))) return ContentVerdict::NotChecked();
+  FileByteSource bytes(path);
+  return bytes.IsOpen() ? CheckContent(std::string_view(path).substr(dot + 1), bytes) : ContentVerdict::NotChecked();
 }
 
 }  // namespace salvora

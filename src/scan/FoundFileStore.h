@@ -28,8 +28,8 @@
 // destructor and every query do it too), not after each record.
 //
 // Files, in the session folder, for a log NAME: NAME (records, record k at (k - 1) x 346),
-// NAME_Relation (text " | key - [n,n,...]" per key in key order) and NAME_DirInfo (FolderInfo
-// entries). Records go out through a 200-record buffer; the relation map and the folder list live
+// NAME_Relation (text " | key - [n,n,...]" per key in key order), NAME_DirInfo (FolderInfo
+// entries) and NAME_Verdict (the records' content verdicts, ContentVerdictLog). Records go out through a 200-record buffer; the relation map and the folder list live
 // in memory and are written by Flush (also run before every query and at destruction) to a
 // temporary file that replaces the old one, so a killed process leaves either state, never a mix.
 // A reopened log numbers new records after the whole records already in the file.
@@ -41,6 +41,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "scan/ContentVerdictLog.h"
 #include "scan/EngineTypes.h"
 #include "scan/FolderInfo.h"
 #include "scan/FoundFileRecord.h"
@@ -54,6 +55,7 @@ class FoundFileStore {
   static constexpr size_t kBufferBytes = kBufferRecords * FoundFileRecord::kSize;  // 69,200
   static constexpr const char* kRelationSuffix = "_Relation";
   static constexpr const char* kFolderInfoSuffix = "_DirInfo";
+  static constexpr const char* kVerdictSuffix = "_Verdict";
 
   using RelationMap = std::map<RelationKey, std::vector<uint32_t>>;
 
@@ -109,6 +111,11 @@ class FoundFileStore {
   // Reads record number n (1-based) back from the file. 0, 30 (past the end) or a platform error.
   int ReadRecord(uint32_t number, FoundFileRecord& out);
   int SetSearchCallback(SearchProgressCallback callback, void* userData);
+
+  // The content verdict of record number n, kept with the log (Flush writes it); a not-checked
+  // verdict is not kept.
+  void KeepVerdict(uint32_t number, const ContentVerdict& verdict) { verdicts_.Keep(number, verdict); }
+  std::optional<ContentVerdict> VerdictOf(uint32_t number) const { return verdicts_.Find(number); }
 
   // Records appended since the store was opened.
   uint32_t Count() const { return count_; }
@@ -176,6 +183,7 @@ class FoundFileStore {
   std::string recordPath_;
   std::string relationPath_;
   std::string folderInfoPath_;
+  ContentVerdictLog verdicts_;
 
   SearchProgressCallback searchCallback_ = nullptr;
   void* searchUserData_ = nullptr;

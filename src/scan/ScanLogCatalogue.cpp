@@ -454,7 +454,8 @@ int ScanLogCatalogue::FindLog(const std::string& sessionFolder, const std::strin
     if (candidate.find(prefix) == std::string::npos) continue;
     // The companions share the record file's name; only the record file opens a log.
     if (EndsWith(candidate, FoundFileStore::kRelationSuffix) ||
-        EndsWith(candidate, FoundFileStore::kFolderInfoSuffix))
+        EndsWith(candidate, FoundFileStore::kFolderInfoSuffix) ||
+        EndsWith(candidate, FoundFileStore::kVerdictSuffix))
       continue;
     if (best.empty() || candidate < best) best = candidate;
   }

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "scan/ContentVerdict.h"
+#include "scan/FoundFileRecord.h"
+#include "scan/IFileRecoveryParse.h"
+
+// Where the programs find and keep a found file's content verdict: in the log of the engine that
+// found it (the advanced scan's engine of the record, or a single engine's own log), so that a
+// reopened scan shows what was checked.
+namespace salvora {
+
+// The verdict kept for the record, or nullopt when none was (never checked, or no log).
+std::optional<ContentVerdict> KeptVerdict(IFileRecoveryParse& engine, const FoundFileRecord& record);
+// Keeps a verdict for the record; written with the engine's log.
+void KeepVerdict(IFileRecoveryParse& engine, const FoundFileRecord& record, const ContentVerdict& verdict);
+
+// The verdict on a record that has none yet: the engine copies the file into scratchFolder (which
+// must exist) and the copy is checked and removed. Files larger than maxBytes, folders and files
+// of types without a check are left not checked without being read.
+ContentVerdict VerifyRecord(IFileRecoveryParse& engine, const FoundFileRecord& record,
+                            const std::string& scratchFolder, uint64_t maxBytes);
+
+}  // namespace salvora
