@@ -31,11 +31,15 @@ void KeepVerdict(IFileRecoveryParse& engine, const FoundFileRecord& record, cons
   if (FoundFileStore* store = StoreOf(engine, record)) store->KeepVerdict(record.RecordNumber(), verdict);
 }
 
+bool Verifiable(const FoundFileRecord& record, uint64_t maxBytes) {
+  return !record.IsFolder() && record.FileSize() > 0 && record.FileSize() <= maxBytes &&
+         ContentCheckFor(ExtensionOf(record.Name()));
+}
+
 ContentVerdict VerifyRecord(IFileRecoveryParse& engine, const FoundFileRecord& record,
                             const std::string& scratchFolder, uint64_t maxBytes) {
+  if (!Verifiable(record, maxBytes)) return ContentVerdict::NotChecked();
   const std::string_view extension = ExtensionOf(record.Name());
-  if (record.IsFolder() || record.FileSize() == 0 || record.FileSize() > maxBytes || !ContentCheckFor(extension))
-    return ContentVerdict::NotChecked();
   // The copy is named by the record's key alone: the found name is hostile and stays out of the path.
   const std::string copy = scratchFolder + "/verify-" + std::to_string(record.EngineKind()) + "-" +
                            std::to_string(record.RecordNumber()) + "." + std::string(extension);

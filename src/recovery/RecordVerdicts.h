@@ -18,9 +18,11 @@ std::optional<ContentVerdict> KeptVerdict(IFileRecoveryParse& engine, const Foun
 // Keeps a verdict for the record; written with the engine's log.
 void KeepVerdict(IFileRecoveryParse& engine, const FoundFileRecord& record, const ContentVerdict& verdict);
 
+// Whether VerifyRecord reads the record: a file of a checked type, not empty, at most maxBytes.
+bool Verifiable(const FoundFileRecord& record, uint64_t maxBytes);
 // The verdict on a record that has none yet: the engine copies the file into scratchFolder (which
-// must exist) and the copy is checked and removed. Files larger than maxBytes, folders and files
-// of types without a check are left not checked without being read.
+// must exist) and the copy is checked and removed. What is not Verifiable is left not checked
+// without being read.
 ContentVerdict VerifyRecord(IFileRecoveryParse& engine, const FoundFileRecord& record,
                             const std::string& scratchFolder, uint64_t maxBytes);
 
