@@ -12,7 +12,7 @@ layer=${1:-all}
 
 build=(
   build-essential cmake ninja-build pkg-config ccache
-  libblkid-dev libudev-dev libexif-dev zlib1g-dev libewf-dev
+  libblkid-dev libudev-dev libexif-dev zlib1g-dev libjpeg62-turbo-dev libewf-dev
   qt6-base-dev qt6-tools-dev qt6-tools-dev-tools libqt6uitools6 libqt6opengl6-dev libgl-dev
 )
 sample=(dosfstools mtools imagemagick fonts-liberation)
@@ -22,7 +22,7 @@ test=(
   # file systems and partition tables
   dosfstools mtools ntfs-3g e2fsprogs fdisk attr util-linux
   # real media and documents
-  imagemagick ffmpeg libimage-exiftool-perl sqlite3 gcab p7zip-full zip gzip
+  imagemagick ffmpeg libimage-exiftool-perl sqlite3 gcab p7zip-full zip gzip libjpeg-turbo-progs
   fonts-liberation fonts-freefont-ttf fonts-dejavu-core mingw-w64
   libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui
   # oracles

@@ -1,0 +1,197 @@
+#include "carving/JpegDecodeCheck.h"
+
+// jpeglib.h needs FILE and size_t declared before it.
+#include <cstddef>
+#include <cstdio>
+
+#include <jerror.h>
+#include <jpeglib.h>
+
+#include <csetjmp>
+#include <memory>
+#include <vector>
+
+namespace salvora {
+namespace {
+
+// Cameras stay far below this; a corrupt header claiming more is not worth decoding.
+constexpr uint64_t kMaxPixels = 120'000'000;
+constexpr JDIMENSION kMaxSide = 65'500;
+// A progressive picture keeps all its coefficients in memory; more is refused rather than swapped.
+constexpr long kMaxMemory = 512l << 20;
+// A progressive file of thousands of tiny scans costs a full pass over the picture each.
+constexpr int kMaxScans = 500;
+
+enum class Stop { None, Broken, Declined };
+
+// The decoder's state as seen by the callbacks, which get only the libjpeg structure: the
+// structure is the first member so the callbacks can find the rest.
+struct Decoder {
+  jpeg_decompress_struct info{};
+  jpeg_error_mgr errors{};
+  jpeg_source_mgr input{};
+  jpeg_progress_mgr progress{};
+  ByteSource* source = nullptr;
+  uint64_t bufferStart = 0;  // source offset of the buffer's first byte
+  uint64_t bufferEnd = 0;    // and of the byte after its last
+  const uint8_t* bufferBase = nullptr;
+  bool ranOut = false;
+  Stop stop = Stop::None;
+  bool inRows = false;
+  uint64_t rowStart = 0;  // where the input stood when the current row began
+  std::jmp_buf jump;
+
+  uint64_t Consumed() const {
+    return bufferStart + uint64_t(input.next_input_byte - bufferBase);
+  }
+};
+
+constexpr uint8_t kFakeEnd[2] = {0xFF, JPEG_EOI};
+
+Decoder& Of(j_common_ptr info) { return *reinterpret_cast<Decoder*>(info); }
+Decoder& Of(j_decompress_ptr info) { return *reinterpret_cast<Decoder*>(info); }
+
+// Points the input at the source's bytes from offset on; past the end, a fake end marker (as
+// libjpeg's own sources do) and the note that the data ran out.
+void Load(Decoder& d, uint64_t offset) {
+  size_t available = 0;
+  const uint8_t* p = d.ranOut ? nullptr : d.source->Window(offset, available);
+  if (!p) {
+    d.ranOut = true;
+    d.bufferStart = offset;
+    d.bufferEnd = offset;
+    d.bufferBase = kFakeEnd;
+    d.input.next_input_byte = kFakeEnd;
+    d.input.bytes_in_buffer = sizeof(kFakeEnd);
+    return;
+  }
+  d.bufferStart = offset;
+  d.bufferEnd = offset + available;
+  d.bufferBase = p;
+  d.input.next_input_byte = p;
+  d.input.bytes_in_buffer = available;
+}
+
+void InitSource(j_decompress_ptr) {}
+void TermSource(j_decompress_ptr) {}
+
+// Called once the buffer is used up. The entropy decoder works on its own copy of the input
+// position and does not store it back first, so the next offset is the buffer's end, not what
+// next_input_byte says.
+boolean FillInput(j_decompress_ptr info) {
+  Decoder& d = Of(info);
+  Load(d, d.bufferEnd);
+  return TRUE;
+}
+
+void SkipInput(j_decompress_ptr info, long count) {
+  Decoder& d = Of(info);
+  if (count <= 0) return;
+  if (size_t(count) <= d.input.bytes_in_buffer) {
+    d.input.next_input_byte += count;
+    d.input.bytes_in_buffer -= size_t(count);
+    return;
+  }
+  Load(d, d.Consumed() + uint64_t(count));
+}
+
+[[noreturn]] void Abandon(Decoder& d, Stop why) {
+  d.stop = why;
+  std::longjmp(d.jump, 1);
+}
+
+[[noreturn]] void OnError(j_common_ptr info) {
+  const int code = info->err->msg_code;
+  const bool memory = code == JERR_OUT_OF_MEMORY || code == JERR_NO_BACKING_STORE;
+  Abandon(Of(info), memory ? Stop::Declined : Stop::Broken);
+}
+
+// Warnings about the entropy data (a bad code, a marker in the middle, bytes left over, the data
+// ending early) mean the picture breaks there; notes about the headers' wording do not.
+void OnMessage(j_common_ptr info, int level) {
+  if (level >= 0) return;
+  switch (info->err->msg_code) {
+    case JWRN_ADOBE_XFORM: case JWRN_JFIF_MAJOR: case JWRN_BOGUS_ICC:
+      return;
+    default:
+      Abandon(Of(info), Stop::Broken);
+  }
+}
+
+void OnProgress(j_common_ptr info) {
+  Decoder& d = Of(info);
+  if (d.info.input_scan_number > kMaxScans) Abandon(d, Stop::Broken);
+}
+
+void Install(Decoder& d, ByteSource& source) {
+  d.source = &source;
+  d.info.err = jpeg_std_error(&d.errors);
+  d.errors.error_exit = OnError;
+  d.errors.emit_message = OnMessage;
+  d.progress.progress_monitor = OnProgress;
+  d.input.init_source = InitSource;
+  d.input.fill_input_buffer = FillInput;
+  d.input.skip_input_data = SkipInput;
+  d.input.resync_to_restart = jpeg_resync_to_restart;
+  d.input.term_source = TermSource;
+}
+
+bool Plausible(const jpeg_decompress_struct& info) {
+  if (info.image_width == 0 || info.image_height == 0) return false;
+  if (info.image_width > kMaxSide || info.image_height > kMaxSide) return false;
+  return uint64_t(info.image_width) * info.image_height <= kMaxPixels;
+}
+
+// The whole decode; returns through the jump on the first break. Decoding at an eighth of the
+// size still reads every coefficient, which is what is checked, at a fraction of the cost.
+WalkResult Run(Decoder& d) {
+  jpeg_read_header(&d.info, TRUE);
+  if (!Plausible(d.info)) return WalkResult::None();
+  d.info.scale_num = 1;
+  d.info.scale_denom = 8;
+  d.info.dct_method = JDCT_IFAST;
+  d.info.do_fancy_upsampling = FALSE;
+  d.info.do_block_smoothing = FALSE;
+  d.info.out_color_space = d.info.num_components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+  if (d.info.jpeg_color_space == JCS_CMYK || d.info.jpeg_color_space == JCS_YCCK)
+    d.info.out_color_space = JCS_CMYK;
+  jpeg_start_decompress(&d.info);
+  std::vector<JSAMPLE> row(size_t(d.info.output_width) * size_t(d.info.output_components));
+  JSAMPROW rows[1] = {row.data()};
+  d.inRows = true;
+  while (d.info.output_scanline < d.info.output_height) {
+    d.rowStart = d.Consumed();
+    if (jpeg_read_scanlines(&d.info, rows, 1) != 1) return WalkResult::BrokenAt(d.rowStart);
+  }
+  d.rowStart = d.Consumed();
+  jpeg_finish_decompress(&d.info);
+  // The decoder stops reading right after the end marker.
+  if (d.ranOut) return WalkResult::BrokenAt(d.rowStart);
+  return WalkResult::Measured(d.Consumed());
+}
+
+}  // namespace
+
+WalkResult DecodeJpeg(ByteSource& source) {
+  if (source.U8(0) != 0xFF || source.U8(1) != 0xD8) return WalkResult::None();
+  // Kept off the stack frame that setjmp saves, so nothing in it is lost on the jump back.
+  auto d = std::make_unique<Decoder>();
+  Install(*d, source);
+  WalkResult result = WalkResult::None();
+  if (setjmp(d->jump) == 0) {
+    jpeg_create_decompress(&d->info);
+    d->info.src = &d->input;
+    d->info.progress = &d->progress;
+    d->info.mem->max_memory_to_use = kMaxMemory;
+    Load(*d, 0);
+    result = Run(*d);
+  } else if (d->stop == Stop::Declined) {
+    result = WalkResult::None();
+  } else {
+    result = WalkResult::BrokenAt(d->inRows ? d->rowStart : d->Consumed());
+  }
+  jpeg_destroy_decompress(&d->info);
+  return result;
+}
+
+}  // namespace salvora

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "carving/StructureWalk.h"
+
+namespace salvora {
+
+// Decodes a JPEG from the source's first byte with libjpeg-turbo. Measured(length to the end
+// marker) when the picture decodes cleanly; BrokenAt(offset) when it does not, the offset being
+// where the decoder's input stood when the first bad row of blocks began (before any row: where the
+// headers broke). None() when it is no JPEG, or one the check declines to decode (absurd
+// dimensions, a picture too large for the memory the check allows).
+WalkResult DecodeJpeg(ByteSource& source);
+
+}  // namespace salvora
