@@ -5,10 +5,19 @@
 #include <string>
 
 #include "carving/FileByteSource.h"
+#include "carving/JpegDecodeCheck.h"
+#include "carving/PngStreamCheck.h"
 #include "carving/StructureWalks.h"
 
 namespace salvora {
 namespace {
+
+// A photo is decoded; one the decoder declines (too large for the memory it may take) is still
+// walked through its segments.
+WalkResult CheckJpeg(ByteSource& source) {
+  const WalkResult decoded = DecodeJpeg(source);
+  return decoded.outcome == WalkResult::Outcome::NoStructure ? WalkJpeg(source) : decoded;
+}
 
 // An extension's check. A foreign file is one the check rejects at its signature: its bytes are
 // not of the format at all, which for a file named so means damaged from its first byte. Checks
@@ -21,9 +30,9 @@ struct CheckEntry {
 };
 
 constexpr std::array kChecks{
-    CheckEntry{"jpg", WalkJpeg, true},         CheckEntry{"jpeg", WalkJpeg, true},
-    CheckEntry{"jpe", WalkJpeg, true},         CheckEntry{"jfif", WalkJpeg, true},
-    CheckEntry{"png", WalkPng, true},          CheckEntry{"gif", WalkGif, true},
+    CheckEntry{"jpg", CheckJpeg, true},        CheckEntry{"jpeg", CheckJpeg, true},
+    CheckEntry{"jpe", CheckJpeg, true},        CheckEntry{"jfif", CheckJpeg, true},
+    CheckEntry{"png", CheckPngStreams, true},          CheckEntry{"gif", WalkGif, true},
     CheckEntry{"tif", WalkTiff, true},         CheckEntry{"tiff", WalkTiff, true},
     CheckEntry{"psd", WalkPhotoshop, true},    CheckEntry{"pdf", WalkPdf, true},
     CheckEntry{"zip", WalkZip, true},          CheckEntry{"docx", WalkZip, true},
