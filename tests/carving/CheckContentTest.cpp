@@ -53,7 +53,9 @@ TEST(CheckContent, DamageIsPlacedWhereTheStructureBreaks) {
   const size_t at = jpeg.size() - 200;
   jpeg[at] = 0xFF;
   jpeg[at + 1] = 0x05;
-  EXPECT_EQ(Check("jpg", jpeg), ContentVerdict::DamagedAt(at));
+  // The photo is judged from the start of the row of blocks the bad marker falls in.
+  const ContentVerdict photo = Check("jpg", jpeg);
+  EXPECT_TRUE(photo.damaged() && photo.damagedAt <= at && photo.damagedAt + 4096 > at) << photo.Text();
 
   Bytes png = Planted("picture.png");
   const std::string text(png.begin(), png.end());
