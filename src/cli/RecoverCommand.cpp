@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <map>
 
+#include "carving/CheckContent.h"
 #include "cli/Commands.h"
 #include "cli/EngineSession.h"
 #include "cli/ImageMapOption.h"
@@ -14,7 +15,6 @@
 #include "cli/RecordFacts.h"
 #include "cli/RunOptions.h"
 #include "cli/UserText.h"
-#include "carving/CheckContent.h"
 #include "output/DfxmlReport.h"
 #include "output/FileCategory.h"
 #include "output/OutputFiles.h"
@@ -35,8 +35,7 @@ namespace {
 const char kUsage[] =
     "usage: salvora-cli recover SOURCE --to DIR [--fast] [--resume|--fresh] [--types ...]\n"
     "                           [--ext LIST] [--only-deleted] [--only-intact] [--report FILE [--overwrite]]\n"
-    "                           [--force]"
-    "                           [--keep-partial] [--map FILE]\n"
+    "                           [--force] [--keep-partial] [--map FILE]\n"
     "  SOURCE: an image path, volume:K, disk:N or disk:N:START:COUNT (see salvora-cli scan --help)\n"
     "  --to DIR        where to write; each file lands in DIR/<category>/ (photo, audio, video,\n"
     "                  document, archive, others) under a name that never replaces another\n"
