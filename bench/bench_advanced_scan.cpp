@@ -4,7 +4,8 @@
 // Benchmark:  SALVORA_ADVANCED_IMAGE=/tmp/salvora-advanced-bench.img build/default/bench/bench_advanced_scan
 // Whole run:  build/default/bench/bench_advanced_scan --scan IMAGE [--recover-to DIR]
 //             (scan, then optionally recover every file found into DIR; prints one line of
-//             key=value facts: seconds, swept MiB and MiB/s, records found, peak resident memory;
+//             key=value facts: seconds, swept MiB and MiB/s, records found, peak resident memory,
+//             and the seconds spent checking the written files' content with the verdicts;
 //             bench/compare-advanced-scan.sh times it against photorec)
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
@@ -21,8 +22,10 @@
 #include <vector>
 
 #include "ScratchDataDir.h"
+#include "carving/CheckContent.h"
 #include "recovery/CProfessionalRecovery.h"
 #include "recovery/EngineFactory.h"
+#include "recovery/RecordVerdicts.h"
 #include "scan/ScanLogCatalogue.h"
 
 namespace {
@@ -62,15 +65,22 @@ ScanResult RunScan(std::unique_ptr<IFileRecoveryParse>& engine, const std::strin
   return result;
 }
 
-// Writes every file below folder into outDir, named by engine and record number.
+// What the recovery's content check of the written files cost and found.
+struct Validation {
+  double seconds = 0;
+  size_t intact = 0, damaged = 0, unchecked = 0;
+};
+
+// Writes every file below folder into outDir, named by engine and record number, and checks each
+// written file's content as salvora-cli recover does.
 void RecoverBelow(IFileRecoveryParse& engine, const FoundFileRecord* folder, int depth,
-                  const std::string& outDir, size_t& recovered, size_t& failed) {
+                  const std::string& outDir, size_t& recovered, size_t& failed, Validation& checked) {
   if (depth > 256) return;
   std::vector<FoundFileRecord> children;
   engine.ListChildren(folder, depth, children);
   for (const FoundFileRecord& child : children) {
     if (child.IsFolder()) {
-      RecoverBelow(engine, &child, depth + 1, outDir, recovered, failed);
+      RecoverBelow(engine, &child, depth + 1, outDir, recovered, failed, checked);
       continue;
     }
     std::string name(child.Name());
@@ -84,7 +94,16 @@ void RecoverBelow(IFileRecoveryParse& engine, const FoundFileRecord* folder, int
     const std::string path = outDir + "/" + std::to_string(child.EngineKind()) + "-" +
                              std::to_string(carved ? child.EntrySector() : child.RecordNumber()) +
                              (ext.empty() ? "" : "." + ext);
-    (engine.RecoverFile(&child, path, 0) == 0 ? recovered : failed)++;
+    if (engine.RecoverFile(&child, path, 0) != 0) {
+      ++failed;
+      continue;
+    }
+    ++recovered;
+    const auto start = std::chrono::steady_clock::now();
+    const ContentVerdict verdict = CheckFileContent(path);
+    KeepVerdict(engine, child, verdict);
+    checked.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    (verdict.intact() ? checked.intact : verdict.damaged() ? checked.damaged : checked.unchecked)++;
   }
 }
 
@@ -100,9 +119,10 @@ int ScanAndReport(const std::string& image, const std::string& outDir) {
   }
   const double scanPeak = PeakResidentMiB();
   size_t recovered = 0, failed = 0;
+  Validation checked;
   if (!outDir.empty()) {
     fs::create_directories(outDir);
-    RecoverBelow(*engine, nullptr, 0, outDir, recovered, failed);
+    RecoverBelow(*engine, nullptr, 0, outDir, recovered, failed, checked);
   }
   const auto done = std::chrono::steady_clock::now();
   const double scanSeconds = std::chrono::duration<double>(scanned - start).count();
@@ -111,8 +131,10 @@ int ScanAndReport(const std::string& image, const std::string& outDir) {
   std::printf("scan_s=%.2f swept_MiB=%.1f swept_MiB_per_s=%.1f found=%llu scan_peak_rss_MiB=%.1f",
               scanSeconds, sweptMiB, sweptMiB / scanSeconds, (unsigned long long)r.found, scanPeak);
   if (!outDir.empty())
-    std::printf(" recovered=%zu failed=%zu total_s=%.2f peak_rss_MiB=%.1f", recovered, failed,
-                totalSeconds, PeakResidentMiB());
+    std::printf(" recovered=%zu failed=%zu total_s=%.2f peak_rss_MiB=%.1f validate_s=%.2f intact=%zu damaged=%zu"
+                " not_checked=%zu",
+                recovered, failed, totalSeconds, PeakResidentMiB(), checked.seconds, checked.intact, checked.damaged,
+                checked.unchecked);
   std::printf("\n");
   return 0;
 }

@@ -129,6 +129,8 @@ for i in range(0, len(line), 7):
 print("salvora: scan alone %s s (%s MiB/s), %s records, scan peak %s MiB, %s recovered, %s failed"
       % (ours["scan_s"], ours["swept_MiB_per_s"], ours["found"], ours["scan_peak_rss_MiB"],
          ours["recovered"], ours["failed"]))
+print("salvora: checking the written files' content took %s s of the %s s run (%s intact, %s damaged, %s not checked)"
+      % (ours["validate_s"], ours["total_s"], ours["intact"], ours["damaged"], ours["not_checked"]))
 many = facts("many")
 seconds, rss = usage("many")
 print("many small files: %s records found in %.2f s (%s MiB swept), peak resident memory %.1f MiB"

@@ -117,7 +117,18 @@ QStringList CFoundFileBrowser::Cells(const FoundFileRecord& record) const {
   const QString size = record.IsFolder() ? QString() : QString::fromStdString(FormatSize(int64_t(record.FileSize())));
   const QString path = pathOf_ ? QString::fromStdString(pathOf_(record)) : QString();
   return {QString::fromStdString(std::string(record.Name())), path, size, type, TimeText(record.WriteTime()),
-          TimeText(record.CreationTime()), StateText(record)};
+          TimeText(record.CreationTime()), StateText(record), VerdictText(record, VerdictOfRecord(record))};
+}
+
+QString CFoundFileBrowser::VerdictText(const FoundFileRecord& record, const ContentVerdict& verdict) {
+  if (record.IsFolder()) return {};
+  switch (verdict.state) {
+    case ContentVerdict::State::Intact: return Message("MSG0814");
+    case ContentVerdict::State::Damaged:
+      return FormatMessageText(Message("MSG0815"), {QString::number(qulonglong(verdict.damagedAt))});
+    case ContentVerdict::State::NotChecked: break;
+  }
+  return Message("MSG0816");
 }
 
 void CFoundFileBrowser::ListNode(QTreeWidgetItem* node) {

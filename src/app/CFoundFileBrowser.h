@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "scan/ContentVerdict.h"
 #include "scan/FoundFileRecord.h"
 
 class QAbstractButton;
@@ -32,6 +33,8 @@ class CFoundFileBrowser : public QObject {
   using Selection = std::map<uint64_t, FoundFileRecord>;
   // The folder path shown for a record (its engine's full path).
   using PathOf = std::function<std::string(const FoundFileRecord&)>;
+  // The content verdict kept for a record (not checked when it has none).
+  using VerdictOf = std::function<ContentVerdict(const FoundFileRecord&)>;
 
   static constexpr int kFirstBatch = 1000;
   static constexpr int kBatch = 2000;
@@ -45,6 +48,14 @@ class CFoundFileBrowser : public QObject {
   static uint64_t KeyOf(const FoundFileRecord& record);
   // The extension a record is grouped under: lower case, with the merged spellings.
   static std::string GroupOf(const FoundFileRecord& record);
+
+  // Where the list's content column (and filters) find each record's verdict.
+  void SetVerdictOf(VerdictOf verdictOf) { verdictOf_ = std::move(verdictOf); }
+  ContentVerdict VerdictOfRecord(const FoundFileRecord& record) const {
+    return verdictOf_ ? verdictOf_(record) : ContentVerdict::NotChecked();
+  }
+  // The content column's text: intact, damaged at byte N, not checked (folders: empty).
+  static QString VerdictText(const FoundFileRecord& record, const ContentVerdict& verdict);
 
   // After a search: groups the found records afresh and clears the list and the selection.
   void Reset();
@@ -88,6 +99,7 @@ class CFoundFileBrowser : public QObject {
   QWidget* recoverButton_;
   const std::vector<FoundFileRecord>& found_;
   PathOf pathOf_;
+  VerdictOf verdictOf_;
 
   std::map<std::string, std::vector<size_t>> groups_;
   Selection selection_;

@@ -23,6 +23,7 @@
 #include "app/LanguageCatalog.h"
 #include "app/MessageFormat.h"
 #include "platform/RawSource.h"
+#include "recovery/RecordVerdicts.h"
 #include "platform/TextEncoding.h"
 #include "storage/DisplayNames.h"
 #include "storage/FormatText.h"
@@ -178,6 +179,10 @@ void CMainWnd::InitWindow() {
                                    Find<QAbstractButton>(QStringLiteral("ChkSelAll")), FindControl(QStringLiteral("SelectedFileInfo")),
                                    FindControl(QStringLiteral("BtnRecover")), found_,
                                    [this](const FoundFileRecord& record) { return PathOfRecord(record); }, this);
+  browser_->SetVerdictOf([this](const FoundFileRecord& record) {
+    IFileRecoveryParse* engine = EngineFor(record);
+    return engine ? KeptVerdict(*engine, record).value_or(ContentVerdict::NotChecked()) : ContentVerdict::NotChecked();
+  });
   SetEnabled("BtnScan", false);
   SetEnabled("BtnAdvanceScan", false);
   SetEnabled("TabFileType", false);
@@ -781,6 +786,8 @@ void CMainWnd::OnRecover() {
   }
   CRecoverProcessWnd window(this, sources, browser_->SelectedRecords(), folder);
   window.ShowModal(CRecoverProcessWnd::kWidth, CRecoverProcessWnd::kHeight);
+  // The files just written were checked: the list shows their verdicts.
+  if (QTreeWidgetItem* node = browser_->ListedNode()) browser_->ListNode(node);
 }
 
 }  // namespace salvora::app

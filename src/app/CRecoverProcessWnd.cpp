@@ -8,12 +8,14 @@
 
 #include "app/CMainWnd.h"
 #include "app/MessageFormat.h"
+#include "carving/CheckContent.h"
 #include "output/FileCategory.h"
 #include "output/OutputFiles.h"
 #include "output/RecoveredFileFinish.h"
 #include "output/RecoveredName.h"
 #include "output/UniquePath.h"
 #include "platform/PlatformError.h"
+#include "recovery/RecordVerdicts.h"
 #include "scan/ContainFailure.h"
 #include "ui/CListExUI.h"
 #include "ui/ModalSeam.h"
@@ -113,6 +115,19 @@ void CRecoverProcessWnd::AddDetailRow(const QString& path, const QString& status
   });
 }
 
+void CRecoverProcessWnd::SetDetailStatus(const QString& path, const QString& status) {
+  Post([this, path, status] {
+    auto* list = Find<ui::CListExUI>(QStringLiteral("DetailList"));
+    if (!list) return;
+    for (int r = list->RowCount(); r-- > 0;) {
+      if (QTreeWidgetItem* row = list->Row(r); row && row->text(1) == path) {
+        row->setText(2, status);
+        return;
+      }
+    }
+  });
+}
+
 void CRecoverProcessWnd::ShowProgress(int percent, const QString& path) {
   const uint32_t finished = finished_;
   const uint32_t total = total_;
@@ -177,6 +192,14 @@ int CRecoverProcessWnd::RecoverOne(const FoundFileRecord& record) {
       [&] { return engine->RecoverFile(&record, destination, CountSeparators(destination_)); },
       [] { return kWriteFault; });
   if (result == ScanCancelled) return ScanCancelled;
+  // What was written is checked where it lies; a damaged file is never a plain success.
+  if (result == 0) {
+    const ContentVerdict verdict = CheckFileContent(destination);
+    KeepVerdict(*engine, record, verdict);
+    if (verdict.damaged())
+      SetDetailStatus(QString::fromStdString(destination),
+                      QStringLiteral("Success (%1)").arg(QString::fromStdString(verdict.Text())));
+  }
   // Its times, and for a carved file a name from its own metadata.
   if (result == 0) FinishRecoveredFile(record, destination);
   std::lock_guard<std::mutex> hold(State().lock);

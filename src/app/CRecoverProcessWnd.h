@@ -59,6 +59,8 @@ class CRecoverProcessWnd : public CPopUpWnd {
   void CountFinished(const std::string& path, int error);
   void AddDetailRow(const QString& path, const QString& status, bool failed);
   void ShowProgress(int percent, const QString& path);
+  // Replaces the status of the detail row of path (the last one listed).
+  void SetDetailStatus(const QString& path, const QString& status);
   void ToggleDetails();
   IFileRecoveryParse* EngineFor(const FoundFileRecord& record) const;
 

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "carving/CheckContent.h"
 #include "carving/SectorRunCopy.h"
 #include "carving/SignatureScanner.h"
 #include "carving/TypeCode.h"
@@ -187,6 +188,7 @@ int CFileTypeRecovery::CarveAt(const uint8_t* sector, int sectorSize, uint64_t s
   std::string name;
   TypeCode code = kTypeNone;
   uint64_t size = 0;
+  MeasureContext::Instance().lastWalk = WalkResult::None();
   const int rc = IdentifyAndMeasure(sector, sectorSize, sectorAddress, processed, total,
                                     remainingSeconds, found, reader, readerSectorSize, name, code,
                                     size);
@@ -205,6 +207,8 @@ int CFileTypeRecovery::CarveAt(const uint8_t* sector, int sectorSize, uint64_t s
   record->SetEntrySector(sectorAddress);
   record->SetName(name);
   store_->AddRelation(0, 0, number, 0, nullptr);
+  // The walk that measured the file already read its bytes: its finding is the file's verdict.
+  store_->KeepVerdict(number, VerdictOfWalk(MeasureContext::Instance().lastWalk, size));
 
   // The first piece of a JPEG in two is all the sweep may skip: the gap holds other files.
   const auto split = code == kTypeJpg && reader ? SplitJpeg(*reader, sectorSize, sectorAddress, size)

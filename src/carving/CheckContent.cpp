@@ -4,10 +4,20 @@
 #include <cctype>
 #include <string>
 
+#include "carving/FileByteSource.h"
+#include "carving/JpegDecodeCheck.h"
+#include "carving/PngStreamCheck.h"
 #include "carving/StructureWalks.h"
 
 namespace salvora {
 namespace {
+
+// A photo is decoded; one the decoder declines (too large for the memory it may take) is still
+// walked through its segments.
+WalkResult CheckJpeg(ByteSource& source) {
+  const WalkResult decoded = DecodeJpeg(source);
+  return decoded.outcome == WalkResult::Outcome::NoStructure ? WalkJpeg(source) : decoded;
+}
 
 // An extension's check. A foreign file is one the check rejects at its signature: its bytes are
 // not of the format at all, which for a file named so means damaged from its first byte. Checks
@@ -20,33 +30,33 @@ struct CheckEntry {
 };
 
 constexpr std::array kChecks{
-    CheckEntry{"jpg", WalkJpeg, true},         CheckEntry{"jpeg", WalkJpeg, true},
-    CheckEntry{"jpe", WalkJpeg, true},         CheckEntry{"jfif", WalkJpeg, true},
-    CheckEntry{"png", WalkPng, true},          CheckEntry{"gif", WalkGif, true},
-    CheckEntry{"tif", WalkTiff, true},         CheckEntry{"tiff", WalkTiff, true},
-    CheckEntry{"psd", WalkPhotoshop, true},    CheckEntry{"pdf", WalkPdf, true},
-    CheckEntry{"zip", WalkZip, true},          CheckEntry{"docx", WalkZip, true},
-    CheckEntry{"docm", WalkZip, true},         CheckEntry{"dotx", WalkZip, true},
-    CheckEntry{"dotm", WalkZip, true},         CheckEntry{"xlsx", WalkZip, true},
-    CheckEntry{"xlsm", WalkZip, true},         CheckEntry{"xlsb", WalkZip, true},
-    CheckEntry{"xltx", WalkZip, true},         CheckEntry{"xltm", WalkZip, true},
-    CheckEntry{"xlam", WalkZip, true},         CheckEntry{"pptx", WalkZip, true},
-    CheckEntry{"pptm", WalkZip, true},         CheckEntry{"potx", WalkZip, true},
-    CheckEntry{"potm", WalkZip, true},         CheckEntry{"ppsx", WalkZip, true},
-    CheckEntry{"ppsm", WalkZip, true},         CheckEntry{"odt", WalkZip, true},
-    CheckEntry{"ods", WalkZip, true},          CheckEntry{"odp", WalkZip, true},
-    CheckEntry{"epub", WalkZip, true},         CheckEntry{"jar", WalkZip, true},
-    CheckEntry{"apk", WalkZip, true},          CheckEntry{"gz", WalkGzip, true},
-    CheckEntry{"gzip", WalkGzip, true},        CheckEntry{"tgz", WalkGzip, true},
-    CheckEntry{"mkv", WalkMatroska, true},     CheckEntry{"webm", WalkMatroska, true},
-    CheckEntry{"flv", WalkFlashVideo, true},   CheckEntry{"rm", WalkRealMedia, true},
-    CheckEntry{"rmvb", WalkRealMedia, true},   CheckEntry{"mp4", WalkIsoMedia, false},
-    CheckEntry{"m4v", WalkIsoMedia, false},    CheckEntry{"m4a", WalkIsoMedia, false},
-    CheckEntry{"mov", WalkIsoMedia, false},    CheckEntry{"3gp", WalkIsoMedia, false},
-    CheckEntry{"3g2", WalkIsoMedia, false},    CheckEntry{"mp3", WalkMp3, false},
-    CheckEntry{"mpg", WalkMpegProgram, false}, CheckEntry{"mpeg", WalkMpegProgram, false},
-    CheckEntry{"vob", WalkMpegProgram, false}, CheckEntry{"mxf", WalkMxf, false},
-    CheckEntry{"swf", WalkFlashMovie, false},  CheckEntry{"sqlite", WalkSqlite, false},
+    CheckEntry{"jpg", CheckJpeg, true},         CheckEntry{"jpeg", CheckJpeg, true},
+    CheckEntry{"jpe", CheckJpeg, true},         CheckEntry{"jfif", CheckJpeg, true},
+    CheckEntry{"png", CheckPngStreams, true},   CheckEntry{"gif", WalkGif, true},
+    CheckEntry{"tif", WalkTiff, true},          CheckEntry{"tiff", WalkTiff, true},
+    CheckEntry{"psd", WalkPhotoshop, true},     CheckEntry{"pdf", WalkPdf, true},
+    CheckEntry{"zip", WalkZip, true},           CheckEntry{"docx", WalkZip, true},
+    CheckEntry{"docm", WalkZip, true},          CheckEntry{"dotx", WalkZip, true},
+    CheckEntry{"dotm", WalkZip, true},          CheckEntry{"xlsx", WalkZip, true},
+    CheckEntry{"xlsm", WalkZip, true},          CheckEntry{"xlsb", WalkZip, true},
+    CheckEntry{"xltx", WalkZip, true},          CheckEntry{"xltm", WalkZip, true},
+    CheckEntry{"xlam", WalkZip, true},          CheckEntry{"pptx", WalkZip, true},
+    CheckEntry{"pptm", WalkZip, true},          CheckEntry{"potx", WalkZip, true},
+    CheckEntry{"potm", WalkZip, true},          CheckEntry{"ppsx", WalkZip, true},
+    CheckEntry{"ppsm", WalkZip, true},          CheckEntry{"odt", WalkZip, true},
+    CheckEntry{"ods", WalkZip, true},           CheckEntry{"odp", WalkZip, true},
+    CheckEntry{"epub", WalkZip, true},          CheckEntry{"jar", WalkZip, true},
+    CheckEntry{"apk", WalkZip, true},           CheckEntry{"gz", WalkGzip, true},
+    CheckEntry{"gzip", WalkGzip, true},         CheckEntry{"tgz", WalkGzip, true},
+    CheckEntry{"mkv", WalkMatroska, true},      CheckEntry{"webm", WalkMatroska, true},
+    CheckEntry{"flv", WalkFlashVideo, true},    CheckEntry{"rm", WalkRealMedia, true},
+    CheckEntry{"rmvb", WalkRealMedia, true},    CheckEntry{"mp4", WalkIsoMedia, true},
+    CheckEntry{"m4v", WalkIsoMedia, true},      CheckEntry{"m4a", WalkIsoMedia, true},
+    CheckEntry{"mov", WalkIsoMedia, true},      CheckEntry{"3gp", WalkIsoMedia, true},
+    CheckEntry{"3g2", WalkIsoMedia, true},      CheckEntry{"mp3", WalkMp3, false},
+    CheckEntry{"mpg", WalkMpegProgram, false},  CheckEntry{"mpeg", WalkMpegProgram, false},
+    CheckEntry{"vob", WalkMpegProgram, false},  CheckEntry{"mxf", WalkMxf, false},
+    CheckEntry{"swf", WalkFlashMovie, false},   CheckEntry{"sqlite", WalkSqlite, false},
 };
 
 // The lower-case extension, or "" when it is too long to be one of the table's.
@@ -92,6 +102,19 @@ ContentVerdict CheckContent(std::string_view extension, ByteSource& bytes) {
   if (walk.outcome == WalkResult::Outcome::NoStructure && entry->signatureRequired)
     return ContentVerdict::DamagedAt(0);
   return VerdictOfWalk(walk, size);
+}
+
+}  // namespace salvora
+
+namespace salvora {
+
+ContentVerdict CheckFileContent(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const size_t dot = path.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return ContentVerdict::NotChecked();
+  if (!ContentCheckFor(std::string_view(path).substr(dot + 1))) return ContentVerdict::NotChecked();
+  FileByteSource bytes(path);
+  return bytes.IsOpen() ? CheckContent(std::string_view(path).substr(dot + 1), bytes) : ContentVerdict::NotChecked();
 }
 
 }  // namespace salvora

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "carving/ByteSource.h"
@@ -18,6 +19,9 @@ namespace salvora {
 //  - one that declares more than the file holds: damaged at the file's end (cut short);
 //  - no check for the extension, a form the check does not measure, or an empty file: not checked.
 ContentVerdict CheckContent(std::string_view extension, ByteSource& bytes);
+
+// The verdict on a written file (a recovered file) by its own extension.
+ContentVerdict CheckFileContent(const std::string& path);
 
 // The same verdict from a walk's result on a file of fileSize bytes (the rules above).
 ContentVerdict VerdictOfWalk(const WalkResult& walk, uint64_t fileSize);

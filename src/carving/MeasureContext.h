@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "carving/StructureWalk.h"
 #include "scan/EngineTypes.h"
 #include "storage/SectorReader.h"
 
@@ -42,6 +43,9 @@ struct MeasureContext {
   int mode = 0;
   // What the scan-progress callback answered last during a measurement.
   int lastCallbackAnswer = 0;
+  // What the structure walk of the last measurement found (NoStructure when none ran): the
+  // carved file's content verdict comes from it. A stronger check (a decoder) may replace it.
+  WalkResult lastWalk;
 
   bool strictTransportStream = false;
   bool bdavInProgress = false;

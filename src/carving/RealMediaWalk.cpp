@@ -49,13 +49,14 @@ WalkResult WalkRealMedia(ByteSource& source) {
   for (uint32_t chunks = 0; chunks < kMaxChunks; ++chunks) {
     const auto size = source.U32Be(at + 4);
     if (!source.Read(at, id, 4) || !IsChunk(id) || !size) break;
-    if (*size < kChunkHeader - 2 || *size > source.Limit() - at) return WalkResult::BrokenAt(at);
+    if (*size < kChunkHeader - 2) return WalkResult::BrokenAt(at);
     uint64_t end = at + *size;
     if (std::memcmp(id, "DATA", 4) == 0) {
       data = true;
       const auto packets = EndOfPackets(source, at);
       if (packets && *packets < end) end = *packets;
     }
+    if (end > source.Limit()) return WalkResult::BrokenAt(at);
     at = end;
   }
   if (!data) return WalkResult::BrokenAt(at);

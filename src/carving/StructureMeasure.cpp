@@ -26,6 +26,7 @@ uint64_t MeasureByStructure(StructureWalk walk, uint64_t limitBytes, const uint8
   if (context.sectorSize > 0 && context.reader && context.WorkBuffer()) {
     SectorByteSource source(limitBytes);
     const WalkResult result = walk(source);
+    context.lastWalk = result;
     if (source.Cancelled()) return uint64_t(context.sectorSize);
     if (result.ok() && result.length > 0 && result.length <= limitBytes &&
         NoStopInUncheckedPart(result, context.sectorSize, variant))

@@ -86,6 +86,7 @@ uint64_t SizePdfLastEof(const uint8_t*, int) {
   if (context.lastCallbackAnswer != 0) return stop;
   SectorByteSource source(stop);
   const WalkResult result = WalkPdf(source);
+  context.lastWalk = result;
   return result.ok() ? result.length : kNotCarved;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <map>
 
+#include "carving/CheckContent.h"
 #include "cli/Commands.h"
 #include "cli/EngineSession.h"
 #include "cli/ImageMapOption.h"
@@ -24,6 +25,7 @@
 #include "output/UniquePath.h"
 #include "platform/ErrorCodes.h"
 #include "platform/PlatformError.h"
+#include "recovery/RecordVerdicts.h"
 #include "scan/ContainFailure.h"
 #include "scan/FoundFileIdentity.h"
 
@@ -32,8 +34,8 @@ namespace {
 
 const char kUsage[] =
     "usage: salvora-cli recover SOURCE --to DIR [--fast] [--resume|--fresh] [--types ...]\n"
-    "                           [--ext LIST] [--only-deleted] [--report FILE [--overwrite]] [--force]\n"
-    "                           [--keep-partial] [--map FILE]\n"
+    "                           [--ext LIST] [--only-deleted] [--only-intact] [--report FILE [--overwrite]]\n"
+    "                           [--force] [--keep-partial] [--map FILE]\n"
     "  SOURCE: an image path, volume:K, disk:N or disk:N:START:COUNT (see salvora-cli scan --help)\n"
     "  --to DIR        where to write; each file lands in DIR/<category>/ (photo, audio, video,\n"
     "                  document, archive, others) under a name that never replaces another\n"
@@ -42,6 +44,8 @@ const char kUsage[] =
     "  --types LIST    only files of these kinds (photo,audio,video,all), as the file-type page\n"
     "  --ext LIST      only files with these extensions (jpg,png)\n"
     "  --only-deleted  leave out files that still exist on the source\n"
+    "  --only-intact   write only files whose content check finds them intact; damaged files and\n"
+    "                  files of types without a check are skipped and counted\n"
     "  --report FILE   write a DFXML report of the recovered files (names, sizes, sha256); an\n"
     "                  existing FILE is replaced only with --overwrite, the source never\n"
     "  --force         write even when DIR or FILE is on the scanned source's medium (this can\n"
@@ -51,7 +55,9 @@ const char kUsage[] =
     "A name longer than the destination takes is shortened before its extension, and said so.\n"
     "  --map FILE      the map of an image made from a failing medium (see salvora-cli scan --help);\n"
     "                  files touching its unreadable areas are reported as damaged\n"
-    "Prints one line per file: 'Success' or the error, then the counts.\n"
+    "Prints one line per file: 'Success', 'Success (damaged at byte N)' when what was written\n"
+    "breaks by its format's structure at byte N, or the error; then the counts. The report\n"
+    "gives each file's content verdict.\n"
     "Exit codes: 0 all written whole, 1 some failed or came out short, 2 bad arguments, source or destination, 130 cancelled.\n";
 
 // The counts of the run, kept by the recovery-progress callback as each file finishes.
@@ -59,6 +65,8 @@ struct RunCounts {
   int total = 0;
   int finished = 0;
   int failed = 0;
+  int skippedDamaged = 0;  // --only-intact
+  int skippedUnchecked = 0;
   bool fileFinished = false;
   int fileError = 0;
 };
@@ -101,9 +109,22 @@ int Select(EngineSession& session, const RunOptions& options, std::map<uint64_t,
 }
 
 // The line of the counts at the end of a run: finished, total, recovered, failed.
-void PrintCounts(const RunCounts& counts) {
-  std::printf("Finished %d of %d files: %d recovered, %d failed\n", counts.finished, counts.total,
-              counts.finished - counts.failed, counts.failed);
+void PrintCounts(const RunCounts& counts, bool onlyIntact) {
+  const int skipped = counts.skippedDamaged + counts.skippedUnchecked;
+  std::printf("Finished %d of %d files: %d recovered, %d failed", counts.finished, counts.total,
+              counts.finished - counts.failed - skipped, counts.failed);
+  if (onlyIntact)
+    std::printf(", %d skipped as not intact (%d damaged, %d not checked)", skipped, counts.skippedDamaged,
+                counts.skippedUnchecked);
+  std::printf("\n");
+}
+
+// Under --only-intact, a file not found intact is taken back out of the destination and counted.
+void SkipNotIntact(const FoundItem& item, const std::string& written, const ContentVerdict& verdict,
+                   RunCounts& counts) {
+  ::unlink(written.c_str());
+  (verdict.damaged() ? counts.skippedDamaged : counts.skippedUnchecked)++;
+  std::printf("%s: Skipped (%s)\n", Shown(item.path).c_str(), verdict.Text().c_str());
 }
 
 }  // namespace
@@ -201,6 +222,14 @@ int RunRecover(const Args& args) {
       std::printf("%s: %s\n", Shown(item.path).c_str(), unreadable ? kDamagedText : Reason(result).c_str());
       continue;
     }
+    // What was written is checked as it lies in the destination (a file cut short is damaged
+    // where it ends).
+    const ContentVerdict verdict = underName ? CheckFileContent(target) : ContentVerdict::NotChecked();
+    if (underName) KeepVerdict(engine, item.record, verdict);
+    if (options.onlyIntact && result == 0 && !verdict.intact()) {
+      SkipNotIntact(item, target, verdict, counts);
+      continue;
+    }
     // Its times, and for a carved file a name from its own metadata.
     const FinishedFile done = underName ? FinishRecoveredFile(item.record, target) : FinishedFile{partial};
     const uint64_t size = SizeOf(done.path);
@@ -211,7 +240,8 @@ int RunRecover(const Args& args) {
       std::printf("%s -> %s: %s (partial: %" PRIu64 " of %" PRIu64 " bytes)\n", Shown(item.path).c_str(),
                   Shown(partial).c_str(), Reason(result).c_str(), size, item.record.FileSize());
     else
-      std::printf("%s -> %s: Success%s\n", Shown(item.path).c_str(), Shown(done.path).c_str(),
+      std::printf("%s -> %s: Success%s%s\n", Shown(item.path).c_str(), Shown(done.path).c_str(),
+                  verdict.damaged() ? (" (" + verdict.Text() + ")").c_str() : "",
                   shortened ? " (name shortened to fit the destination)" : "");
     if (!options.reportPath.empty()) {
       DfxmlReport::FileObject file;
@@ -229,6 +259,7 @@ int RunRecover(const Args& args) {
       file.state = StateName(StateOf(item.record));
       file.foundBy = FoundByNames(engine, item.record);
       file.timeSource = TimeSourceName(done.timeSource);
+      if (underName) file.verdict = verdict;
       if (done.timeSource == TimeSource::Exif) file.writeTime = done.writeTime;
       uint64_t sector = 0;
       // Only a file in one piece has a known run: its clusters follow its first one.
@@ -238,7 +269,7 @@ int RunRecover(const Args& args) {
     }
   }
   for (auto& source : session.sources()) source.engine->SetScanCallbacks(nullptr, nullptr, nullptr, 100);
-  PrintCounts(counts);
+  PrintCounts(counts, options.onlyIntact);
   int exitCode = cancelled ? kExitCancelled : counts.failed != 0 || listing != 0 ? kExitPartial : kExitOk;
   if (cancelled)
     std::fprintf(stderr, "salvora-cli: recovery cancelled; the %d files written to %s stay there\n",

@@ -37,10 +37,10 @@ bool ParseRunOptions(const Args& args, bool recover, RunOptions& options, std::s
   std::vector<std::string> flags = {"--fast", "--resume", "--fresh"};
   std::vector<std::string> valued = {"--types", "--ext", "--map"};
   if (recover) {
-    flags.insert(flags.end(), {"--only-deleted", "--force", "--overwrite", "--keep-partial"});
+    flags.insert(flags.end(), {"--only-deleted", "--only-intact", "--force", "--overwrite", "--keep-partial"});
     valued.insert(valued.end(), {"--to", "--report"});
   } else {
-    flags.insert(flags.end(), {"--tree", "--json"});
+    flags.insert(flags.end(), {"--tree", "--json", "--no-verify"});
   }
   std::vector<std::string> positional;
   std::vector<std::pair<std::string, std::string>> parsed;
@@ -53,6 +53,8 @@ bool ParseRunOptions(const Args& args, bool recover, RunOptions& options, std::s
     else if (name == "--tree") tree = true;
     else if (name == "--json") options.json = true;
     else if (name == "--only-deleted") options.onlyDeleted = true;
+    else if (name == "--only-intact") options.onlyIntact = true;
+    else if (name == "--no-verify") options.noVerify = true;
     else if (name == "--force") options.force = true;
     else if (name == "--overwrite") options.overwrite = true;
     else if (name == "--keep-partial") options.keepPartial = true;

@@ -16,6 +16,8 @@ struct RunOptions {
   bool json = false;       // scan
   std::string destination; // recover: --to
   bool onlyDeleted = false;
+  bool onlyIntact = false;  // recover: only files whose content check found them intact
+  bool noVerify = false;    // scan: list without reading the files to check their content
   std::string reportPath;
   bool force = false;
   bool overwrite = false;  // recover: --overwrite, an existing --report file may be replaced

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/Commands.h"
+#include "cli/ContentVerification.h"
 #include "cli/EngineSession.h"
 #include "cli/ImageMapOption.h"
 #include "cli/JsonText.h"
@@ -18,7 +19,7 @@ namespace {
 
 const char kUsage[] =
     "usage: salvora-cli scan SOURCE [--fast] [--resume|--fresh] [--types photo,audio,video,all]\n"
-    "                        [--ext LIST] [--tree|--json] [--map FILE]\n"
+    "                        [--ext LIST] [--tree|--json] [--no-verify] [--map FILE]\n"
     "  SOURCE: an image path, volume:K (as 'sources' numbers it), disk:N (every volume and\n"
     "          free stretch of disk N in turn) or disk:N:START:COUNT (a stretch of sectors)\n"
     "  --fast      read only the file system's own records (otherwise the advanced scan)\n"
@@ -28,26 +29,34 @@ const char kUsage[] =
     "  --ext       list only files with these extensions (jpg,png)\n"
     "  --tree      one line per folder and file (default): type (d folder, f file), state (live,\n"
     "              deleted, lost: rebuilt from metadata found in free space, or carved: found\n"
-    "              by its content), content check (ok, or bad when the first sector does not\n"
-    "              match the extension; bad-sectors when its data touch an area the image's map\n"
-    "              calls unreadable; - for folders), size, written, created and accessed\n"
+    "              by its content), content check (intact, or damaged@N when the file's\n"
+    "              content breaks at byte N by its format's structure; for types without such a\n"
+    "              check ok, or bad when the first sector does not match the extension;\n"
+    "              bad-sectors when its data touch an area the image's map calls unreadable; -\n"
+    "              for folders), size, written, created and accessed\n"
     "              times, path. A file several engines found is listed once; carved files are\n"
     "              listed under /Carved files/\n"
-    "  --json      one object per record instead, with its state and found_by (the engines\n"
-    "              that found it)\n"
+    "  --json      one object per record instead, with its state, found_by (the engines\n"
+    "              that found it) and verdict (intact, damaged with damagedAt, not-checked)\n"
+    "  --no-verify list without reading files to check their content: only the verdicts the\n"
+    "              scan already has (carved files) are shown; the others read as not checked\n"
     "  --map FILE  the GNU ddrescue map of an image made from a failing medium (default: the\n"
     "              image's name with .map for its extension, or with .map added, when present);\n"
     "              its unreadable areas read as bad sectors and the files touching them are marked\n"
     "Exit codes: 0 done, 1 listing incomplete, 2 bad arguments or source, 130 cancelled.\n";
 
-const char* CheckText(const FoundFileRecord& r, bool badSectors) {
-  return r.IsFolder() ? "-" : badSectors ? "bad-sectors" : r.ContentCheck() ? "ok" : "bad";
+std::string CheckText(const FoundFileRecord& r, bool badSectors, const ContentVerdict& verdict) {
+  if (r.IsFolder()) return "-";
+  if (badSectors) return "bad-sectors";
+  if (verdict.intact()) return "intact";
+  if (verdict.damaged()) return "damaged@" + std::to_string(verdict.damagedAt);
+  return r.ContentCheck() ? "ok" : "bad";
 }
 
-void PrintItem(const FoundItem& item, bool badSectors) {
+void PrintItem(const FoundItem& item, bool badSectors, const ContentVerdict& verdict) {
   const FoundFileRecord& r = item.record;
   std::printf("%s %-7s %-3s %12" PRIu64 "  %-19s  %-19s  %-19s  %s\n", r.IsFolder() ? "d" : "f",
-              StateName(StateOf(r)), CheckText(r, badSectors), r.FileSize(),
+              StateName(StateOf(r)), CheckText(r, badSectors, verdict).c_str(), r.FileSize(),
               FormatRecordTime(r.WriteTime()).c_str(), FormatRecordTime(r.CreationTime()).c_str(),
               FormatRecordTime(r.AccessTime()).c_str(), Shown(item.path).c_str());
 }
@@ -63,7 +72,7 @@ std::string JsonList(const std::vector<std::string>& items) {
 }
 
 void PrintJsonItem(const FoundItem& item, IFileRecoveryParse& engine, const std::string& source, bool first,
-                   bool badSectors) {
+                   bool badSectors, const ContentVerdict& verdict) {
   const FoundFileRecord& r = item.record;
   uint64_t sector = 0;
   std::string firstSector = FirstDataSector(r, sector) ? std::to_string(sector) : "null";
@@ -71,15 +80,15 @@ void PrintJsonItem(const FoundItem& item, IFileRecoveryParse& engine, const std:
               ", \"written\": %s, \"created\": %s, \"accessed\": %s, \"engine\": %s, \"deleted\": %s, "
               "\"state\": %s, \"found_by\": %s, \"contentCheck\": %s, \"badSectors\": %s, \"firstSector\": %s, "
               "\"entrySector\": %" PRIu64
-              ", \"source\": %s}",
+              ", \"verdict\": %s, \"damagedAt\": %s, \"source\": %s}",
               first ? "" : ",", JsonString(item.path).c_str(), JsonString(std::string(r.Name())).c_str(),
               r.IsFolder() ? "true" : "false", r.FileSize(), JsonTime(r.WriteTime()).c_str(),
               JsonTime(r.CreationTime()).c_str(), JsonTime(r.AccessTime()).c_str(),
               JsonString(EngineNameOf(r)).c_str(), r.IsDeleted() ? "true" : "false",
               JsonString(StateName(StateOf(r))).c_str(), JsonList(FoundByNames(engine, r)).c_str(),
               r.IsFolder() ? "null" : r.ContentCheck() ? "true" : "false", badSectors ? "true" : "false",
-              firstSector.c_str(), r.EntrySector(),
-              JsonString(source).c_str());
+              firstSector.c_str(), r.EntrySector(), r.IsFolder() ? "null" : JsonString(verdict.StateWord()).c_str(),
+              verdict.damaged() ? std::to_string(verdict.damagedAt).c_str() : "null", JsonString(source).c_str());
 }
 
 }  // namespace
@@ -117,11 +126,12 @@ int RunScan(const Args& args) {
   int listing = options.searchText.empty() ? session.Walk(items) : session.Search(options.searchText, items);
   size_t files = 0, folders = 0;
   const std::vector<bool> badSectors = damaged ? FilesTouchingBadSectors(session, items) : std::vector<bool>(items.size());
+  const std::vector<ContentVerdict> verdicts = ListingVerdicts(session, items, !options.noVerify);
   if (options.json) {
     std::printf("[");
     for (size_t i = 0; i < items.size(); ++i)
       PrintJsonItem(items[i], *session.sources()[items[i].source].engine, session.sources()[items[i].source].label,
-                    i == 0, badSectors[i]);
+                    i == 0, badSectors[i], verdicts[i]);
     std::printf("%s]\n", items.empty() ? "" : "\n");
   } else {
     std::printf("# type state   chk         size  written              created              accessed             path\n");
@@ -132,7 +142,7 @@ int RunScan(const Args& args) {
         heading = item.source;
         std::printf("# %s\n", Shown(session.sources()[item.source].label).c_str());
       }
-      PrintItem(item, badSectors[i]);
+      PrintItem(item, badSectors[i], verdicts[i]);
     }
   }
   for (const auto& item : items) (item.record.IsFolder() ? folders : files)++;

@@ -89,6 +89,10 @@ std::string DfxmlReport::ToXml() const {
     if (!f.timeSource.empty()) x << " times_from=\"" << Escape(f.timeSource) << "\"";
     if (!f.status.empty()) x << " status=\"" << Escape(f.status) << "\"";
     if (!f.originalName.empty()) x << " original_name=\"" << Escape(f.originalName) << "\"";
+    if (f.verdict) {
+      x << " content=\"" << f.verdict->StateWord() << "\"";
+      if (f.verdict->damaged()) x << " damaged_at=\"" << f.verdict->damagedAt << "\"";
+    }
     x << ">" << Escape(f.outputPath) << "</salvora:output>\n";
     x << "  </fileobject>\n";
   }

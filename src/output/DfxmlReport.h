@@ -1,8 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "scan/ContentVerdict.h"
 
 namespace salvora {
 
@@ -32,6 +35,7 @@ class DfxmlReport {
     std::string state;                 // live, deleted, lost or carved
     std::vector<std::string> foundBy;  // every engine that found it
     std::string timeSource;            // where the written file's times came from ("": none given)
+    std::optional<ContentVerdict> verdict;  // the check of what was written (none given: left out)
   };
 
   DfxmlReport(std::string source, std::string commandLine);

@@ -394,6 +394,17 @@ IFileRecoveryParse* CProfessionalRecovery::EngineFor(const FoundFileRecord& reco
   return nullptr;
 }
 
+FoundFileStore* CProfessionalRecovery::StoreOf(const FoundFileRecord& record) {
+  switch (static_cast<EngineKind>(record.EngineKind())) {
+    case EngineKind::FastNtfs:
+    case EngineKind::FastFat: return fastLog_ ? fastLog_->Store() : nullptr;
+    case EngineKind::DeepNtfs: return deepNtfs_.Store();
+    case EngineKind::DeepFat: return deepFat_.Store();
+    case EngineKind::FileType: return carving_.Store();
+  }
+  return nullptr;
+}
+
 int CProfessionalRecovery::ListChildren(const FoundFileRecord* folder, int depth,
                                         std::vector<FoundFileRecord>& children) {
   return ListMerged(folder, depth, children);

@@ -90,6 +90,9 @@ class CProfessionalRecovery : public IFileRecoveryParse {
   EngineSet FoundBy(const FoundFileRecord& record);
   // The result set of the last scan, built from the engines' logs on first use.
   const ResultSet& Results();
+  // The log of the engine that produced a record (its content verdict is kept there); nullptr for
+  // none.
+  FoundFileStore* StoreOf(const FoundFileRecord& record);
 
  private:
   struct Range {

@@ -101,6 +101,8 @@ int FoundFileStore::OpenLogIn(const std::string& folder, const std::string& name
   if (rc == 0) rc = TouchFile(folderInfoPath_);
   if (rc == 0) rc = LoadFolders();
   if (rc == 0) rc = layouts_.Load(recordPath_ + FileLayoutLog::kSuffix);
+  // Verdicts only describe the records: a companion that cannot be read leaves them unchecked.
+  if (rc == 0) verdicts_.Open(recordPath_ + kVerdictSuffix);
   if (rc != 0) {
     ::close(fd);
     ClearState();
@@ -175,6 +177,7 @@ void FoundFileStore::ClearState() {
   folderLookups_.clear();
   folderLookupsAt_ = 0;
   layouts_.Close();
+  verdicts_.Close();
 }
 
 FoundFileRecord* FoundFileStore::AppendRecord(uint32_t& recordNumber) {
@@ -244,7 +247,8 @@ int FoundFileStore::Flush() {
     if (int rc = WriteFolderFile(); rc != 0) return rc;
     foldersDirty_ = false;
   }
-  return layouts_.Flush();
+  if (int rc = layouts_.Flush(); rc != 0) return rc;
+  return verdicts_.Flush();
 }
 
 int FoundFileStore::Sync() {
@@ -294,6 +298,7 @@ int FoundFileStore::CutBack(uint32_t records) {
   readBlockIndex_ = -1;
   lastReadNumber_ = 0;
   folderLookups_.clear();
+  if (int rc = verdicts_.CutBack(limit); rc != 0) return rc;
   if (!changed) return 0;
   firstFolderById_.clear();
   for (size_t i = 0; i < folders_.size(); ++i) firstFolderById_.try_emplace(folders_[i].FolderId(), i);

@@ -29,7 +29,8 @@
 //
 // Files, in the session folder, for a log NAME: NAME (records, record k at (k - 1) x 346),
 // NAME_Relation (text " | key - [n,n,...]" per key in key order), NAME_DirInfo (FolderInfo
-// entries) and NAME_Layout (the layouts of fragmented files, FileLayoutLog). Records go out through a 200-record buffer; the relation map and the folder list live
+// entries), NAME_Layout (the layouts of fragmented files, FileLayoutLog) and NAME_Verdict (the
+// records' content verdicts, ContentVerdictLog). Records go out through a 200-record buffer; the relation map and the folder list live
 // in memory and are written by Flush (also run before every query and at destruction) to a
 // temporary file that replaces the old one, so a killed process leaves either state, never a mix.
 // A reopened log numbers new records after the whole records already in the file.
@@ -41,6 +42,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "scan/ContentVerdictLog.h"
 #include "scan/EngineTypes.h"
 #include "scan/FileLayout.h"
 #include "scan/FolderInfo.h"
@@ -55,6 +57,7 @@ class FoundFileStore {
   static constexpr size_t kBufferBytes = kBufferRecords * FoundFileRecord::kSize;  // 69,200
   static constexpr const char* kRelationSuffix = "_Relation";
   static constexpr const char* kFolderInfoSuffix = "_DirInfo";
+  static constexpr const char* kVerdictSuffix = "_Verdict";
 
   using RelationMap = std::map<RelationKey, std::vector<uint32_t>>;
 
@@ -116,6 +119,11 @@ class FoundFileStore {
   // Reads record number n (1-based) back from the file. 0, 30 (past the end) or a platform error.
   int ReadRecord(uint32_t number, FoundFileRecord& out);
   int SetSearchCallback(SearchProgressCallback callback, void* userData);
+
+  // The content verdict of record number n, kept with the log (Flush writes it); a not-checked
+  // verdict is not kept.
+  void KeepVerdict(uint32_t number, const ContentVerdict& verdict) { verdicts_.Keep(number, verdict); }
+  std::optional<ContentVerdict> VerdictOf(uint32_t number) const { return verdicts_.Find(number); }
 
   // Records appended since the store was opened.
   uint32_t Count() const { return count_; }
@@ -184,6 +192,7 @@ class FoundFileStore {
   std::string relationPath_;
   std::string folderInfoPath_;
   FileLayoutLog layouts_;
+  ContentVerdictLog verdicts_;
 
   SearchProgressCallback searchCallback_ = nullptr;
   void* searchUserData_ = nullptr;

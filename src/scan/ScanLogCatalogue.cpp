@@ -455,7 +455,8 @@ int ScanLogCatalogue::FindLog(const std::string& sessionFolder, const std::strin
     // The companions share the record file's name; only the record file opens a log.
     if (EndsWith(candidate, FoundFileStore::kRelationSuffix) ||
         EndsWith(candidate, FoundFileStore::kFolderInfoSuffix) ||
-        EndsWith(candidate, FileLayoutLog::kSuffix))
+        EndsWith(candidate, FileLayoutLog::kSuffix) ||
+        EndsWith(candidate, FoundFileStore::kVerdictSuffix))
       continue;
     if (best.empty() || candidate < best) best = candidate;
   }

@@ -176,6 +176,41 @@ TEST_F(RecoverFlowTest, BrowserCountsEachFindOnceLikeTheCommandLineAndShowsItsSt
   for (const char* id : {"MSG0811", "MSG0812", "MSG0813"}) EXPECT_TRUE(states.contains(Msg(id))) << id << states.join(',').toStdString();
 }
 
+// The browser's content column: a carved photo overwritten in its middle shows where it breaks
+// as soon as the scan ends; the deleted photos are judged when they are written, the damaged one
+// is never a plain success, and the column then shows both verdicts.
+TEST_F(RecoverFlowTest, ContentColumnShowsWhereAPhotoBreaks) {
+  card = test::FixturePath("verdict.img");
+  cardHash = test::Sha256File(card);
+  auto w = ScanCard();
+  Tree(*w)->setCurrentItem(Tree(*w)->FindNode(QStringLiteral("jpg")));
+  test::Settle();
+  auto* list = w->Find<ui::CListExUI>(QStringLiteral("FileList"));
+  auto contentOf = [&](const char* namePart) {
+    for (int r = 0; r < list->RowCount(); ++r)
+      if (list->Row(r)->text(list->ColumnIndex(QStringLiteral("FileName"))).contains(QLatin1String(namePart)))
+        return list->Row(r)->text(list->ColumnIndex(QStringLiteral("Content")));
+    return QStringLiteral("(not listed)");
+  };
+  const QString damaged = Msg("MSG0815").section(QStringLiteral("%s"), 0, 0);
+  ASSERT_EQ(list->RowCount(), 3);
+  int carvedDamaged = 0;
+  for (int r = 0; r < list->RowCount(); ++r)
+    carvedDamaged += list->Row(r)->text(list->ColumnIndex(QStringLiteral("Content"))).startsWith(damaged);
+  EXPECT_EQ(carvedDamaged, 1) << "the carved photo, judged by the sweep";
+  EXPECT_EQ(contentOf("hole"), Msg("MSG0816"));
+
+  Tick(*w, "NodePhoto");
+  answerer.folders = {QString::fromStdString(out.path())};
+  test::Click(*w, "BtnRecover");
+  test::Settle();
+  int damagedRows = 0;
+  for (const DetailRow& row : details) damagedRows += row.status.startsWith(QStringLiteral("Success (damaged at byte "));
+  EXPECT_EQ(damagedRows, 2);
+  EXPECT_EQ(contentOf("hole"), Msg("MSG0814"));
+  EXPECT_TRUE(contentOf("roken").startsWith(damaged)) << contentOf("roken").toStdString();
+}
+
 TEST_F(RecoverFlowTest, PreviewOfAFoundPhotoShowsItFromItsOriginalBytes) {
   auto w = ScanCard();
   Tree(*w)->setCurrentItem(Tree(*w)->FindNode(QStringLiteral("jpg")));

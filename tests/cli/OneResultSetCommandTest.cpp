@@ -87,7 +87,7 @@ TEST(OneResultSet, SampleCardAdvancedScanWritesEachDeletedPictureOnce) {
   ASSERT_EQ(test::RunCommand(Cli(data.path(), "scan '" + card + "' --fresh 2>/dev/null"), &listing), 0);
   EXPECT_EQ(listing.find("LostFolder"), std::string::npos) << listing;
   EXPECT_EQ(listing.find("Carved files"), std::string::npos) << listing;
-  EXPECT_NE(listing.find("f deleted ok"), std::string::npos) << listing;
+  EXPECT_NE(listing.find("f deleted intact"), std::string::npos) << listing;
   EXPECT_EQ(test::Sha256File(card), before);
 }
 

@@ -21,7 +21,7 @@ TEST(ScanCommand, PrintsTheFoundTree) {
   ASSERT_EQ(test::RunCommand(Cli(data.path(), "scan --fast '" + image + "' 2>/dev/null"), &out), 0);
   EXPECT_NE(out.find("d deleted -              0"), std::string::npos) << "folders have no content check\n" << out;
   EXPECT_NE(out.find("  /!hotos/\n"), std::string::npos) << out;
-  EXPECT_NE(out.find("f deleted ok         11988  "), std::string::npos) << out;
+  EXPECT_NE(out.find("f deleted intact        11988  "), std::string::npos) << out;
   EXPECT_NE(out.find("  /dcim/100cam/Long Holiday Picture.jpg\n"), std::string::npos) << out;
   EXPECT_NE(out.find("# 12 files in 6 folders"), std::string::npos) << out;
   // A second scan in the same minute starts a fresh log: nothing is listed twice.
@@ -35,7 +35,7 @@ TEST(ScanCommand, NtfsFindsSayWhetherTheyWereDeleted) {
   std::string out;
   const std::string image = test::FixturePath("ntfs-files.img");
   ASSERT_EQ(test::RunCommand(Cli(data.path(), "scan --fast '" + image + "' 2>/dev/null"), &out), 0);
-  EXPECT_NE(out.find("f deleted ok          9022  "), std::string::npos) << out;
+  EXPECT_NE(out.find("f deleted damaged@186         9022  "), std::string::npos) << out;
   EXPECT_NE(out.find("  /Gone/inner.txt\n"), std::string::npos) << out;
   // Every file the fast NTFS scan lists was deleted, so --only-deleted keeps them all.
   ASSERT_EQ(test::RunCommand(Cli(data.path(), "recover --fast --only-deleted '" + image + "' --to '" + dest.path() +

@@ -1,0 +1,54 @@
+#include "recovery/RecordVerdicts.h"
+
+#include <unistd.h>
+
+#include "carving/CheckContent.h"
+#include "recovery/CProfessionalRecovery.h"
+#include "scan/IScanLog.h"
+
+namespace salvora {
+namespace {
+
+FoundFileStore* StoreOf(IFileRecoveryParse& engine, const FoundFileRecord& record) {
+  if (auto* advanced = dynamic_cast<CProfessionalRecovery*>(&engine)) return advanced->StoreOf(record);
+  if (auto* log = dynamic_cast<IScanLog*>(&engine)) return log->Store();
+  return nullptr;
+}
+
+std::string_view ExtensionOf(std::string_view name) {
+  const size_t dot = name.rfind('.');
+  return dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
+}
+
+}  // namespace
+
+std::optional<ContentVerdict> KeptVerdict(IFileRecoveryParse& engine, const FoundFileRecord& record) {
+  const FoundFileStore* store = StoreOf(engine, record);
+  return store ? store->VerdictOf(record.RecordNumber()) : std::nullopt;
+}
+
+void KeepVerdict(IFileRecoveryParse& engine, const FoundFileRecord& record, const ContentVerdict& verdict) {
+  if (FoundFileStore* store = StoreOf(engine, record)) store->KeepVerdict(record.RecordNumber(), verdict);
+}
+
+bool Verifiable(const FoundFileRecord& record, uint64_t maxBytes) {
+  return !record.IsFolder() && record.FileSize() > 0 && record.FileSize() <= maxBytes &&
+         ContentCheckFor(ExtensionOf(record.Name()));
+}
+
+ContentVerdict VerifyRecord(IFileRecoveryParse& engine, const FoundFileRecord& record,
+                            const std::string& scratchFolder, uint64_t maxBytes) {
+  if (!Verifiable(record, maxBytes)) return ContentVerdict::NotChecked();
+  const std::string_view extension = ExtensionOf(record.Name());
+  // The copy is named by the record's key alone: the found name is hostile and stays out of the path.
+  const std::string copy = scratchFolder + "/verify-" + std::to_string(record.EngineKind()) + "-" +
+                           std::to_string(record.RecordNumber()) + "." + std::string(extension);
+  ::unlink(copy.c_str());
+  const int rc = engine.RecoverFile(&record, copy, 0);
+  ContentVerdict verdict = ContentVerdict::NotChecked();
+  if (rc == 0) verdict = CheckFileContent(copy);
+  ::unlink(copy.c_str());
+  return verdict;
+}
+
+}  // namespace salvora

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "scan/ContentVerdict.h"
+#include "scan/FoundFileRecord.h"
+#include "scan/IFileRecoveryParse.h"
+
+// Where the programs find and keep a found file's content verdict: in the log of the engine that
+// found it (the advanced scan's engine of the record, or a single engine's own log), so that a
+// reopened scan shows what was checked.
+namespace salvora {
+
+// The verdict kept for the record, or nullopt when none was (never checked, or no log).
+std::optional<ContentVerdict> KeptVerdict(IFileRecoveryParse& engine, const FoundFileRecord& record);
+// Keeps a verdict for the record; written with the engine's log.
+void KeepVerdict(IFileRecoveryParse& engine, const FoundFileRecord& record, const ContentVerdict& verdict);
+
+// Whether VerifyRecord reads the record: a file of a checked type, not empty, at most maxBytes.
+bool Verifiable(const FoundFileRecord& record, uint64_t maxBytes);
+// The verdict on a record that has none yet: the engine copies the file into scratchFolder (which
+// must exist) and the copy is checked and removed. What is not Verifiable is left not checked
+// without being read.
+ContentVerdict VerifyRecord(IFileRecoveryParse& engine, const FoundFileRecord& record,
+                            const std::string& scratchFolder, uint64_t maxBytes);
+
+}  // namespace salvora

@@ -1,0 +1,84 @@
+// The content verdict of whole files: real files of each checked format, the same files cut short,
+// grown, overwritten or replaced by foreign bytes, and files that cannot be checked.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "carving/CheckContent.h"
+#include "support/TestSupport.h"
+
+namespace salvora {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes Planted(const std::string& name) { return test::ReadFileBytes(test::FixturePath("exactcarve/files/" + name)); }
+
+ContentVerdict Check(const std::string& extension, const Bytes& b) {
+  MemoryByteSource source(b.data(), b.size());
+  return CheckContent(extension, source);
+}
+
+TEST(CheckContent, WholeFilesAreIntactAndCutOrForeignOnesDamagedNoFurtherThanTheirBytes) {
+  const struct {
+    const char* name;
+    const char* extension;
+  } files[] = {{"plain.jpg", "jpg"},   {"progressive.jpg", "JPEG"}, {"picture.png", "png"},
+               {"picture.gif", "gif"}, {"picture.tif", "tif"},      {"picture.psd", "psd"},
+               {"movie.mp4", "mp4"},   {"camera.mov", "mov"},       {"clip.mkv", "mkv"},
+               {"archive.zip", "zip"}, {"letter.docx", "docx"},     {"picture.png.gz", "gz"},
+               {"report.pdf", "pdf"},    {"clip.rm", "rm"}};
+  for (const auto& f : files) {
+    SCOPED_TRACE(f.name);
+    const Bytes whole = Planted(f.name);
+    EXPECT_EQ(Check(f.extension, whole), ContentVerdict::Intact());
+    // Padding behind a whole structure is left unjudged.
+    Bytes padded = whole;
+    padded.resize(whole.size() + 3000, 0);
+    EXPECT_EQ(Check(f.extension, padded), ContentVerdict::Intact());
+    const size_t cut = whole.size() * 2 / 3;
+    const ContentVerdict shortened = Check(f.extension, Bytes(whole.begin(), whole.begin() + long(cut)));
+    EXPECT_TRUE(shortened.damaged() && shortened.damagedAt <= cut) << shortened.Text();
+    // A file named so whose bytes are another format's is damaged from its first byte.
+    EXPECT_EQ(Check(f.extension, Planted("sound.wav")), ContentVerdict::DamagedAt(0));
+  }
+}
+
+TEST(CheckContent, DamageIsPlacedWhereTheStructureBreaks) {
+  // A marker that cannot occur planted in a photo's entropy data, and a flipped byte in a
+  // picture's data chunk (its checksum no longer holds).
+  Bytes jpeg = Planted("plain.jpg");
+  const size_t at = jpeg.size() - 200;
+  jpeg[at] = 0xFF;
+  jpeg[at + 1] = 0x05;
+  // The photo is judged from the start of the row of blocks the bad marker falls in.
+  const ContentVerdict photo = Check("jpg", jpeg);
+  EXPECT_TRUE(photo.damaged() && photo.damagedAt <= at && photo.damagedAt + 4096 > at) << photo.Text();
+
+  Bytes png = Planted("picture.png");
+  const std::string text(png.begin(), png.end());
+  const size_t data = text.find("IDAT");
+  ASSERT_NE(data, std::string::npos);
+  png[data + 10] ^= 0x40;
+  EXPECT_EQ(Check("png", png), ContentVerdict::DamagedAt(data - 4));
+}
+
+TEST(CheckContent, FilesWithoutACheckAreNotCheckedAndHostileBytesNeverCrash) {
+  EXPECT_EQ(Check("wav", Planted("sound.wav")), ContentVerdict::NotChecked());
+  EXPECT_EQ(Check("jpg", Bytes{}), ContentVerdict::NotChecked());
+  EXPECT_EQ(Check("", Planted("plain.jpg")), ContentVerdict::NotChecked());
+  EXPECT_EQ(Check("jpgjpgjpgjpg", Planted("plain.jpg")), ContentVerdict::NotChecked());
+  // An MP3 may start without the tag the check looks for: not judged.
+  EXPECT_EQ(Check("mp3", Bytes(4096, 0x11)), ContentVerdict::NotChecked());
+  // Lengths that point far past the end, and endless markers.
+  EXPECT_TRUE(Check("jpg", Bytes{0xFF, 0xD8, 0xFF, 0xE0, 0xFF, 0xFF}).damaged());
+  EXPECT_TRUE(Check("jpg", Bytes(70000, 0xFF)).damaged());
+  EXPECT_TRUE(Check("mp4", Bytes{0, 0, 0, 0x20, 'f', 't', 'y', 'p', 0xFF, 0xFF}).damaged());
+  // A structure that declares more than the file holds is cut short at the file's end.
+  EXPECT_EQ(VerdictOfWalk(WalkResult::Measured(9000, 100), 5000), ContentVerdict::DamagedAt(5000));
+  EXPECT_EQ(VerdictOfWalk(WalkResult::BrokenAt(7000), 5000), ContentVerdict::DamagedAt(5000));
+}
+
+}  // namespace
+}  // namespace salvora
