@@ -17,6 +17,8 @@ class ExfatAllocationBitmap {
   void Assign(ByteView bytes, uint32_t clusterCount);
   bool IsLoaded() const { return !bits_.empty(); }
   uint32_t ClusterCount() const { return clusterCount_; }
+  // One bit per cluster from cluster 2, least significant first.
+  const std::vector<uint8_t>& Bytes() const { return bits_; }
 
   // Clusters outside the heap are never free.
   bool IsAllocated(uint32_t cluster) const;
