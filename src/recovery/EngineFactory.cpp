@@ -82,6 +82,15 @@ void EngineFactory::ClassifyVolume(ByteView probe, platform::RawSource& source, 
     result.kind = usable ? SourceKind::Fat : SourceKind::Unknown;
     return;
   }
+  // exFAT keeps a whole second boot region right after the first (512-byte sectors: in the probe).
+  const size_t exfatBackup = size_t(ExfatBootSector::kBootRegionSectors) * 512;
+  const ByteView exfatRegion = probe.Sub(exfatBackup, exfatBackup);
+  if (IsExfatBootSector(exfatRegion) && ExfatBootSector::RegionChecksumMatches(exfatRegion, 512)) {
+    result.kind = SourceKind::Exfat;
+    result.boot = BootCopy::kBackup;
+    result.bootOffset = exfatBackup;
+    return;
+  }
   std::vector<uint8_t> backup;
   if (auto offset = ReadNtfsBackupBoot(source, startByte, startByte + volumeBytes, backup)) {
     result.kind = SourceKind::Ntfs;
