@@ -7,11 +7,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <string>
 
+#include "FastScanBench.h"
+#include "RatioReporter.h"
 #include "fat/CFastFatRecovery.h"
-#include "scan/ScanLogCatalogue.h"
 
 namespace {
 
@@ -64,66 +64,23 @@ const std::string& Image() {
 }
 
 void BM_FastFatScan(benchmark::State& state) {
-  if (Image().empty()) {
-    state.SkipWithError("could not make the image (mkfs.fat, mtools)");
-    return;
-  }
-  setenv("SALVORA_DATA_DIR", (WorkDir() + "/data").c_str(), 1);
-  uint64_t found = 0;
-  for (auto _ : state) {
-    salvora::CFastFatRecovery engine;
-    if (engine.OpenImageFile(Image(), 0) != 0) {
-      state.SkipWithError("open failed");
-      return;
-    }
-    salvora::ScanLogCatalogue::Instance().NewSession();
-    if (engine.Scan(nullptr) != 0) {
-      state.SkipWithError("scan failed");
-      return;
-    }
-    found = engine.GetFoundCount();
-  }
-  state.counters["records"] = double(found);
+  salvora::bench::TimeFastScan<salvora::CFastFatRecovery>(state, Image(), WorkDir() + "/data",
+                                      "could not make the image (mkfs.fat, mtools)");
 }
 BENCHMARK(BM_FastFatScan)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
 void BM_FlsRecursiveDeleted(benchmark::State& state) {
-  if (Image().empty() || Run("command -v fls >/dev/null 2>&1") != 0) {
-    state.SkipWithError("fls (sleuthkit) or the image is missing");
-    return;
-  }
-  const std::string cmd = "fls -r -d -p '" + Image() + "' > /dev/null";
-  for (auto _ : state)
-    if (Run(cmd) != 0) state.SkipWithError("fls failed");
+  salvora::bench::TimeFlsDeleted(state, Image(), "");
 }
 BENCHMARK(BM_FlsRecursiveDeleted)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
-
-// Prints the results as usual, then the ratio of the two real times.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const auto& run : runs)
-      if (!run.error_occurred && run.iterations > 0) times_[run.benchmark_name()] = run.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    auto scan = times_.find("BM_FastFatScan/min_time:2.000/real_time");
-    auto fls = times_.find("BM_FlsRecursiveDeleted/min_time:2.000/real_time");
-    if (scan != times_.end() && fls != times_.end() && fls->second > 0)
-      std::printf("fast scan / fls time ratio: %.3f (%s than fls)\n", scan->second / fls->second,
-                  scan->second < fls->second ? "faster" : "slower");
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
 
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  salvora::bench::RatioReporter reporter("BM_FastFatScan/min_time:2.000/real_time",
+                                         "BM_FlsRecursiveDeleted/min_time:2.000/real_time",
+                                         "fast scan / fls time ratio", "fls");
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   return 0;

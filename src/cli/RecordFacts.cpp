@@ -14,6 +14,7 @@ std::string EngineNameOf(const FoundFileRecord& record) {
   switch (static_cast<salvora::EngineKind>(record.EngineKind())) {
     case salvora::EngineKind::FastNtfs: return "fast-ntfs";
     case salvora::EngineKind::FastFat: return "fast-fat";
+    case salvora::EngineKind::FastExfat: return "fast-exfat";
     case salvora::EngineKind::DeepNtfs: return "deep-ntfs";
     case salvora::EngineKind::DeepFat: return "deep-fat";
     case salvora::EngineKind::FileType: return "file-type";
@@ -27,7 +28,8 @@ std::vector<std::string> FoundByNames(IFileRecoveryParse& engine, const FoundFil
   if (!advanced) return names;
   const EngineSet others = advanced->FoundBy(record) & ~EngineBit(salvora::EngineKind(record.EngineKind()));
   // Listed in the order of trust: fast, deep, carving.
-  for (auto kind : {salvora::EngineKind::FastFat, salvora::EngineKind::FastNtfs, salvora::EngineKind::DeepFat,
+  for (auto kind : {salvora::EngineKind::FastFat, salvora::EngineKind::FastNtfs, salvora::EngineKind::FastExfat,
+                    salvora::EngineKind::DeepFat,
                     salvora::EngineKind::DeepNtfs, salvora::EngineKind::FileType}) {
     if (!(others & EngineBit(kind))) continue;
     FoundFileRecord probe;

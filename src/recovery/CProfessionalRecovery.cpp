@@ -1,6 +1,7 @@
 #include "recovery/CProfessionalRecovery.h"
 
 #include "carving/MeasureContext.h"
+#include "exfat/CFastExfatRecovery.h"
 #include "fat/CFastFatRecovery.h"
 #include "ntfs/CFastNtfsRecovery.h"
 #include "fat/FatBootSector.h"
@@ -29,6 +30,8 @@ int ImageSectorSize(IFileRecoveryParse* fast) {
     declared = uint32_t(ntfs->Geometry().bytesPerSector);
   else if (auto* fat = dynamic_cast<CFastFatRecovery*>(fast))
     declared = fat->Geometry().sectorSize;
+  else if (auto* exfat = dynamic_cast<CFastExfatRecovery*>(fast))
+    declared = exfat->SectorSize();
   return declared >= 512 && declared <= 4096 && (declared & (declared - 1)) == 0 ? int(declared) : 512;
 }
 
@@ -37,7 +40,8 @@ int ImageSectorSize(IFileRecoveryParse* fast) {
 LoggedEngine OpenedOrNone(LoggedEngine made) {
   auto* fat = dynamic_cast<CFastFatRecovery*>(made.engine.get());
   auto* ntfs = dynamic_cast<CFastNtfsRecovery*>(made.engine.get());
-  if ((fat && !fat->IsOpen()) || (ntfs && !ntfs->IsOpen())) return {};
+  auto* exfat = dynamic_cast<CFastExfatRecovery*>(made.engine.get());
+  if ((fat && !fat->IsOpen()) || (ntfs && !ntfs->IsOpen()) || (exfat && !exfat->IsOpen())) return {};
   return made;
 }
 
@@ -386,6 +390,7 @@ int CProfessionalRecovery::Scan(const char*) {
 IFileRecoveryParse* CProfessionalRecovery::EngineFor(const FoundFileRecord& record) {
   switch (static_cast<EngineKind>(record.EngineKind())) {
     case EngineKind::FastNtfs:
+    case EngineKind::FastExfat:
     case EngineKind::FastFat: return fast_.get();
     case EngineKind::DeepNtfs: return &deepNtfs_;
     case EngineKind::DeepFat: return &deepFat_;

@@ -10,6 +10,7 @@ bool CProfessionalRecovery::FirstDataSector(const FoundFileRecord& record, uint6
   const uint64_t perCluster = std::max<uint64_t>(1, record.ClusterSize() / uint64_t(sectorSize_));
   switch (static_cast<EngineKind>(record.EngineKind())) {
     case EngineKind::FastFat:
+    case EngineKind::FastExfat:
     case EngineKind::DeepFat: return FatFirstDataSector(record, uint32_t(sectorSize_), sector);
     case EngineKind::FastNtfs:
     case EngineKind::DeepNtfs: {

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "exfat/CFastExfatRecovery.h"
+#include "exfat/ExfatBootSector.h"
 #include "fat/CFastFatRecovery.h"
 #include "fat/FatBootCopy.h"
 #include "fat/FatBootSector.h"
@@ -48,6 +50,7 @@ const char* SourceKindName(SourceKind kind) {
     case SourceKind::Ntfs: return "NTFS";
     case SourceKind::Fat: return "FAT";
     case SourceKind::Ext: return "ext";
+    case SourceKind::Exfat: return "exFAT";
     case SourceKind::Unknown: break;
   }
   return "unknown";
@@ -60,6 +63,7 @@ EngineFactory& EngineFactory::Instance() {
 
 SourceKind EngineFactory::Classify(ByteView probe) {
   if (IsNtfsBootSector(probe)) return SourceKind::Ntfs;
+  if (IsExfatBootSector(probe)) return SourceKind::Exfat;
   if (IsFatBootSector(probe)) return SourceKind::Fat;
   if (IsExtSuperblock(probe)) return SourceKind::Ext;
   return SourceKind::Unknown;
@@ -69,13 +73,22 @@ void EngineFactory::ClassifyVolume(ByteView probe, platform::RawSource& source, 
                                    uint64_t volumeBytes, ProbeResult& result) {
   result.kind = Classify(probe);
   result.boot = result.kind == SourceKind::Unknown ? BootCopy::kNone : BootCopy::kPrimary;
-  if (result.kind == SourceKind::Ntfs || result.kind == SourceKind::Ext) return;
+  if (result.kind == SourceKind::Ntfs || result.kind == SourceKind::Ext || result.kind == SourceKind::Exfat) return;
   const FatBootChoice fat = ChooseFatBootSector(probe, uint32_t(result.sectorSize), volumeBytes);
   if (fat.copy != BootCopy::kNone) {
     result.boot = fat.copy;
     result.bootOffset = fat.offset;
     const bool usable = fat.copy == BootCopy::kPrimary || fat.copy == BootCopy::kBackup;
     result.kind = usable ? SourceKind::Fat : SourceKind::Unknown;
+    return;
+  }
+  // exFAT keeps a whole second boot region right after the first (512-byte sectors: in the probe).
+  const size_t exfatBackup = size_t(ExfatBootSector::kBootRegionSectors) * 512;
+  const ByteView exfatRegion = probe.Sub(exfatBackup, exfatBackup);
+  if (IsExfatBootSector(exfatRegion) && ExfatBootSector::RegionChecksumMatches(exfatRegion, 512)) {
+    result.kind = SourceKind::Exfat;
+    result.boot = BootCopy::kBackup;
+    result.bootOffset = exfatBackup;
     return;
   }
   std::vector<uint8_t> backup;
@@ -92,6 +105,7 @@ const char* EngineFactory::EngineNameFor(SourceKind kind, bool advanced) {
     case SourceKind::Ntfs: return "CFastNtfsRecovery";
     case SourceKind::Fat: return "CFastFatRecovery";
     case SourceKind::Ext: return "CFastExtRecovery";
+    case SourceKind::Exfat: return "CFastExfatRecovery";
     case SourceKind::Unknown: break;
   }
   return nullptr;
@@ -115,6 +129,7 @@ LoggedEngine EngineFactory::CreateFast(SourceKind kind) {
     case SourceKind::Ext: return {std::make_unique<CFastExtRecovery>(), nullptr};
     case SourceKind::Fat: return WithLog<CFastFatRecovery>();
     case SourceKind::Ntfs: return WithLog<CFastNtfsRecovery>();
+    case SourceKind::Exfat: return WithLog<CFastExfatRecovery>();
     case SourceKind::Unknown: break;
   }
   return {};

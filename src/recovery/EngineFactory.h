@@ -14,7 +14,7 @@
 namespace salvora {
 
 // What the first 16 KiB of a source hold.
-enum class SourceKind { Ntfs, Fat, Ext, Unknown };
+enum class SourceKind { Ntfs, Fat, Ext, Unknown, Exfat };
 
 const char* SourceKindName(SourceKind kind);
 
@@ -61,7 +61,7 @@ class EngineFactory {
   ProbeResult ProbeDisk(int diskNumber, uint64_t startSector, uint64_t sectorCount = 0);
   ProbeResult ProbeImage(const std::string& path);
 
-  // First match wins: NTFS, FAT, ext, unknown.
+  // First match wins: NTFS, exFAT, FAT, ext, unknown.
   static SourceKind Classify(ByteView probe);
   // As Classify, for a volume of volumeBytes at startByte of source: a FAT boot sector must
   // describe a volume that fits, and a damaged primary boot sector gives way to a backup copy.

@@ -7,7 +7,7 @@ constexpr uint32_t kFirstDataCluster = 2;
 
 bool FatFirstDataSector(const FoundFileRecord& record, uint32_t sectorSize, uint64_t& sector) {
   const auto kind = static_cast<EngineKind>(record.EngineKind());
-  if (kind != EngineKind::FastFat && kind != EngineKind::DeepFat) return false;
+  if (kind != EngineKind::FastFat && kind != EngineKind::DeepFat && kind != EngineKind::FastExfat) return false;
   if (record.ObjectId() < kFirstDataCluster || sectorSize == 0 || record.ClusterSize() < sectorSize)
     return false;
   const uint64_t perCluster = record.ClusterSize() / sectorSize;
@@ -19,6 +19,7 @@ bool FatFirstDataSector(const FoundFileRecord& record, uint32_t sectorSize, uint
 FindState StateOf(const FoundFileRecord& record) {
   switch (static_cast<EngineKind>(record.EngineKind())) {
     case EngineKind::FastFat:
+    case EngineKind::FastExfat:
     case EngineKind::FastNtfs: return record.IsDeleted() ? FindState::Deleted : FindState::Live;
     case EngineKind::DeepFat:
     case EngineKind::DeepNtfs: return FindState::Lost;

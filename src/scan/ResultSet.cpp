@@ -10,8 +10,10 @@ namespace {
 // its entry: both FAT engines read the same entry there.
 constexpr uint64_t kNoDataSize = UINT64_MAX;
 
+// Records that point at their data by first cluster.
 bool IsFat(uint32_t kind) {
-  return kind == uint32_t(EngineKind::FastFat) || kind == uint32_t(EngineKind::DeepFat);
+  return kind == uint32_t(EngineKind::FastFat) || kind == uint32_t(EngineKind::DeepFat) ||
+         kind == uint32_t(EngineKind::FastExfat);
 }
 
 // Up to four characters of the lower-case extension; longer ones differ in their first four
@@ -61,10 +63,12 @@ void ResultSet::Clear() {
   mergedLists_.clear();
 }
 
-ResultSet::FlagVector& ResultSet::FlagsOf(uint32_t engineKind) { return flags_[engineKind < 5 ? engineKind : 4]; }
+ResultSet::FlagVector& ResultSet::FlagsOf(uint32_t engineKind) {
+  return flags_[engineKind < kEngineKinds ? engineKind : uint32_t(EngineKind::FileType)];
+}
 
 const ResultSet::FlagVector* ResultSet::FlagsOf(uint32_t engineKind) const {
-  return engineKind < 5 ? &flags_[engineKind] : nullptr;
+  return engineKind < kEngineKinds ? &flags_[engineKind] : nullptr;
 }
 
 bool ResultSet::Shows(uint32_t engineKind, uint32_t recordNumber) const {
@@ -73,7 +77,7 @@ bool ResultSet::Shows(uint32_t engineKind, uint32_t recordNumber) const {
 }
 
 EngineSet ResultSet::FoundBy(const FoundFileRecord& record) const {
-  const EngineSet own = record.EngineKind() < 5 ? EngineBit(EngineKind(record.EngineKind())) : 0;
+  const EngineSet own = record.EngineKind() < kEngineKinds ? EngineBit(EngineKind(record.EngineKind())) : 0;
   const FlagVector* flags = FlagsOf(record.EngineKind());
   if (!flags || record.RecordNumber() >= flags->size()) return own;
   return own | ((*flags)[record.RecordNumber()] & kAllEngines);
@@ -116,6 +120,7 @@ bool ResultSet::IdentityOf(const FoundFileRecord& record, const FirstSectorOf& f
 int ResultSet::ReadFast(FoundFileStore& store, const FirstSectorOf& firstSector, bool wantNtfsSectors) {
   FlagsOf(uint32_t(EngineKind::FastFat)).assign(size_t(store.TotalRecords()) + 1, 0);
   FlagsOf(uint32_t(EngineKind::FastNtfs)).assign(size_t(store.TotalRecords()) + 1, 0);
+  FlagsOf(uint32_t(EngineKind::FastExfat)).assign(size_t(store.TotalRecords()) + 1, 0);
   const int rc = EachRecord(store, [&](uint32_t n, const FoundFileRecord& record) {
     const uint32_t kind = record.EngineKind();
     if (kind == uint32_t(EngineKind::FastNtfs)) {

@@ -90,7 +90,8 @@ class ResultSet {
   bool built_ = false;
   uint32_t sectorSize_ = 512;
   uint64_t partitionStart_ = 0;
-  FlagVector flags_[5];
+  static constexpr uint32_t kEngineKinds = 7;
+  FlagVector flags_[kEngineKinds];
   std::vector<FileEntry> files_;
   // Folders the fast FAT scan walked, by their directory's first sector, and the records of the
   // fast NTFS scan by the sector they were read from; with the fast record numbers.

@@ -30,6 +30,7 @@ TEST(EngineFactory, ClassifiesEveryFixtureVolume) {
                  Case{"fat16-root4096.img", SourceKind::Fat}, Case{"fat32.img", SourceKind::Fat},
                  Case{"ntfs.img", SourceKind::Ntfs}, Case{"ntfs-4k.img", SourceKind::Ntfs},
                  Case{"ext2.img", SourceKind::Ext}, Case{"ext4.img", SourceKind::Ext},
+                 Case{"exfat-card.img", SourceKind::Exfat},
                  Case{"zero.img", SourceKind::Unknown}, Case{"mbr-disk.img", SourceKind::Unknown}}) {
     auto result = EngineFactory::Instance().ProbeImage(FixturePath(c.image));
     EXPECT_EQ(result.error, 0) << c.image;
