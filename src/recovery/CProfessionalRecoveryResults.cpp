@@ -16,7 +16,8 @@ const ResultSet& CProfessionalRecovery::Results() {
   if (!results_.Built()) {
     results_.SetVolume(uint32_t(sectorSize_), start_);
     ResultSet::Stores stores{StoreOf(ScanCheckpoint::kFastLog), StoreOf(ScanCheckpoint::kProFatLog),
-                             StoreOf(ScanCheckpoint::kProNtfsLog), StoreOf(ScanCheckpoint::kFileTypeLog)};
+                             StoreOf(ScanCheckpoint::kProNtfsLog), StoreOf(ScanCheckpoint::kFileTypeLog),
+                             StoreOf(ScanCheckpoint::kProExfatLog)};
     // A log that cannot be read to its end still gives what it held; nothing is hidden wrongly.
     results_.Build(stores, [this](const FoundFileRecord& record, uint64_t& sector) {
       return FirstDataSector(record, sector);
@@ -54,6 +55,8 @@ int CProfessionalRecovery::ListMerged(const FoundFileRecord* folder, int depth,
     deepFat_.ListChildren(nullptr, 0, part);
     AppendShown(part, children);
     deepNtfs_.ListChildren(nullptr, 0, part);
+    AppendShown(part, children);
+    deepExfat_.ListChildren(nullptr, 0, part);
     AppendShown(part, children);
     carving_.ListChildren(nullptr, 0, part);
     const size_t before = children.size();
@@ -127,9 +130,10 @@ int CProfessionalRecovery::FullPathMerged(const FoundFileRecord& record, std::st
   }
   IFileRecoveryParse* engine = EngineFor(record);
   if (!engine) return 0;
-  FoundFileStore* deep = kind == uint32_t(EngineKind::DeepFat)    ? deepFat_.Store()
-                         : kind == uint32_t(EngineKind::DeepNtfs) ? deepNtfs_.Store()
-                                                                  : nullptr;
+  FoundFileStore* deep = kind == uint32_t(EngineKind::DeepFat)     ? deepFat_.Store()
+                         : kind == uint32_t(EngineKind::DeepNtfs)  ? deepNtfs_.Store()
+                         : kind == uint32_t(EngineKind::DeepExfat) ? deepExfat_.Store()
+                                                                   : nullptr;
   FoundFileStore* fast = StoreOf(ScanCheckpoint::kFastLog);
   if (!deep || !fast) return engine->GetFullPath(&record, path, maxChars);
   // A deep find below a folder the fast scan walked is shown in that folder: its path is the

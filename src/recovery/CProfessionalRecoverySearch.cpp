@@ -10,7 +10,8 @@ bool CProfessionalRecovery::FirstDataSector(const FoundFileRecord& record, uint6
   const uint64_t perCluster = std::max<uint64_t>(1, record.ClusterSize() / uint64_t(sectorSize_));
   switch (static_cast<EngineKind>(record.EngineKind())) {
     case EngineKind::FastFat:
-    case EngineKind::DeepFat: return FatFirstDataSector(record, uint32_t(sectorSize_), sector);
+    case EngineKind::DeepFat:
+    case EngineKind::DeepExfat: return FatFirstDataSector(record, uint32_t(sectorSize_), sector);
     case EngineKind::FastNtfs:
     case EngineKind::DeepNtfs: {
       RunList runs;
@@ -32,6 +33,8 @@ int CProfessionalRecovery::SearchByExtension(const std::string& text,
   deepFat_.SearchByExtension(text, part);
   AppendShown(part, found);
   deepNtfs_.SearchByExtension(text, part);
+  AppendShown(part, found);
+  deepExfat_.SearchByExtension(text, part);
   AppendShown(part, found);
   carving_.SearchByExtension(text, part);
   AppendShown(part, found);

@@ -13,6 +13,7 @@ enum class EngineKind : uint32_t {
   DeepNtfs = 2,
   DeepFat = 3,
   FileType = 4,
+  DeepExfat = 6,
 };
 
 inline constexpr int ScanCancelled = kScanCancelled;

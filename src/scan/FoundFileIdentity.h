@@ -18,7 +18,7 @@ struct FoundFileIdentity {
   auto operator<=>(const FoundFileIdentity&) const = default;
 };
 
-// The absolute first sector of a FAT record's first cluster (a file's data, a folder's
+// The absolute first sector of a FAT or exFAT record's first cluster (a file's data, a folder's
 // directory), in sectors of sectorSize bytes; false for other engines' records and for records
 // without a cluster.
 bool FatFirstDataSector(const FoundFileRecord& record, uint32_t sectorSize, uint64_t& sector);
@@ -34,6 +34,6 @@ const char* StateName(FindState state);
 // A set of engines, one bit per EngineKind.
 using EngineSet = uint32_t;
 constexpr EngineSet EngineBit(EngineKind kind) { return EngineSet(1) << uint32_t(kind); }
-constexpr EngineSet kAllEngines = 0x1F;
+constexpr EngineSet kAllEngines = 0x7F;
 
 }  // namespace salvora

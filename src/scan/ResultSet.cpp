@@ -11,7 +11,8 @@ namespace {
 constexpr uint64_t kNoDataSize = UINT64_MAX;
 
 bool IsFat(uint32_t kind) {
-  return kind == uint32_t(EngineKind::FastFat) || kind == uint32_t(EngineKind::DeepFat);
+  return kind == uint32_t(EngineKind::FastFat) || kind == uint32_t(EngineKind::DeepFat) ||
+         kind == uint32_t(EngineKind::DeepExfat);
 }
 
 // Up to four characters of the lower-case extension; longer ones differ in their first four
@@ -61,10 +62,12 @@ void ResultSet::Clear() {
   mergedLists_.clear();
 }
 
-ResultSet::FlagVector& ResultSet::FlagsOf(uint32_t engineKind) { return flags_[engineKind < 5 ? engineKind : 4]; }
+ResultSet::FlagVector& ResultSet::FlagsOf(uint32_t engineKind) {
+  return flags_[engineKind < kKinds ? engineKind : uint32_t(EngineKind::FileType)];
+}
 
 const ResultSet::FlagVector* ResultSet::FlagsOf(uint32_t engineKind) const {
-  return engineKind < 5 ? &flags_[engineKind] : nullptr;
+  return engineKind < kKinds ? &flags_[engineKind] : nullptr;
 }
 
 bool ResultSet::Shows(uint32_t engineKind, uint32_t recordNumber) const {
@@ -73,7 +76,7 @@ bool ResultSet::Shows(uint32_t engineKind, uint32_t recordNumber) const {
 }
 
 EngineSet ResultSet::FoundBy(const FoundFileRecord& record) const {
-  const EngineSet own = record.EngineKind() < 5 ? EngineBit(EngineKind(record.EngineKind())) : 0;
+  const EngineSet own = record.EngineKind() < kKinds ? EngineBit(EngineKind(record.EngineKind())) : 0;
   const FlagVector* flags = FlagsOf(record.EngineKind());
   if (!flags || record.RecordNumber() >= flags->size()) return own;
   return own | ((*flags)[record.RecordNumber()] & kAllEngines);
@@ -151,8 +154,7 @@ ResultSet::FileEntry* ResultSet::FindFastFile(const FoundFileIdentity& identity,
   return it != end && it->sector == identity.sector && it->size == identity.size ? &*it : nullptr;
 }
 
-int ResultSet::ReadDeepFat(FoundFileStore& store, size_t fastFiles) {
-  const uint32_t kind = uint32_t(EngineKind::DeepFat);
+int ResultSet::ReadDeepFat(FoundFileStore& store, size_t fastFiles, uint32_t kind) {
   FlagVector& flags = FlagsOf(kind);
   flags.assign(size_t(store.TotalRecords()) + 1, 0);
   return EachRecord(store, [&](uint32_t n, const FoundFileRecord& record) {
@@ -163,14 +165,14 @@ int ResultSet::ReadDeepFat(FoundFileStore& store, size_t fastFiles) {
       if (fast == fastFatFolders_.end()) return;
       flags[n] |= kHidden;
       aliasedFolders_[uint64_t(kind) << 32 | record.ObjectId()] = fast->second;
-      FlagsOf(uint32_t(EngineKind::FastFat))[fast->second] |= uint8_t(EngineBit(EngineKind::DeepFat));
+      FlagsOf(uint32_t(EngineKind::FastFat))[fast->second] |= uint8_t(EngineBit(EngineKind(kind)));
       return;
     }
     FoundFileIdentity identity;
     if (n > kNumberMask || !IdentityOf(record, nullptr, false, identity)) return;
     if (FileEntry* fast = FindFastFile(identity, fastFiles)) {
       flags[n] |= kHidden;
-      AddFoundBy(fast->owner, EngineBit(EngineKind::DeepFat));
+      AddFoundBy(fast->owner, EngineBit(EngineKind(kind)));
       return;
     }
     files_.push_back({identity.sector, identity.size, ExtensionCode(record.Name()), kind << kOwnerShift | n});
@@ -231,13 +233,15 @@ int ResultSet::Build(const Stores& stores, const FirstSectorOf& firstSector) {
   };
   if (stores.fast) keep(ReadFast(*stores.fast, firstSector, wantNtfsSectors));
   const size_t fastFiles = files_.size();
-  if (stores.deepFat) keep(ReadDeepFat(*stores.deepFat, fastFiles));
+  if (stores.deepFat) keep(ReadDeepFat(*stores.deepFat, fastFiles, uint32_t(EngineKind::DeepFat)));
+  if (stores.deepExfat) keep(ReadDeepFat(*stores.deepExfat, fastFiles, uint32_t(EngineKind::DeepExfat)));
   if (stores.deepNtfs) keep(ReadDeepNtfs(*stores.deepNtfs, firstSector, wantNtfsSectors));
   // Deep finds after the fast ones at the same sector: the fast record stands first.
   std::stable_sort(files_.begin(), files_.end(), [](const FileEntry& a, const FileEntry& b) { return a.sector < b.sector; });
   if (stores.carved) keep(ReadCarved(*stores.carved));
   if (stores.deepFat) CollectMergedLists(*stores.deepFat, uint32_t(EngineKind::DeepFat));
   if (stores.deepNtfs) CollectMergedLists(*stores.deepNtfs, uint32_t(EngineKind::DeepNtfs));
+  if (stores.deepExfat) CollectMergedLists(*stores.deepExfat, uint32_t(EngineKind::DeepExfat));
   built_ = true;
   return result;
 }

@@ -33,6 +33,7 @@ class ResultSet {
     FoundFileStore* deepFat = nullptr;
     FoundFileStore* deepNtfs = nullptr;
     FoundFileStore* carved = nullptr;
+    FoundFileStore* deepExfat = nullptr;
   };
   // The absolute first data sector of a file-system file record; false when it has none.
   using FirstSectorOf = std::function<bool(const FoundFileRecord&, uint64_t&)>;
@@ -75,7 +76,8 @@ class ResultSet {
   static constexpr uint32_t kNumberMask = (1u << kOwnerShift) - 1;
 
   int ReadFast(FoundFileStore& store, const FirstSectorOf& firstSector, bool wantNtfsSectors);
-  int ReadDeepFat(FoundFileStore& store, size_t fastFiles);
+  // The deep FAT or deep exFAT log (kind): both place files by cluster.
+  int ReadDeepFat(FoundFileStore& store, size_t fastFiles, uint32_t kind);
   int ReadDeepNtfs(FoundFileStore& store, const FirstSectorOf& firstSector, bool wantSectors);
   int ReadCarved(FoundFileStore& store);
   void CollectMergedLists(FoundFileStore& store, uint32_t deepKind);
@@ -90,7 +92,8 @@ class ResultSet {
   bool built_ = false;
   uint32_t sectorSize_ = 512;
   uint64_t partitionStart_ = 0;
-  FlagVector flags_[5];
+  static constexpr uint32_t kKinds = 7;  // engine kinds 0..6
+  FlagVector flags_[kKinds];
   std::vector<FileEntry> files_;
   // Folders the fast FAT scan walked, by their directory's first sector, and the records of the
   // fast NTFS scan by the sector they were read from; with the fast record numbers.
