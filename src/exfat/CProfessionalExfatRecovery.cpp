@@ -155,8 +155,9 @@ void CProfessionalExfatRecovery::AdoptBootSector(const uint8_t* bytes, size_t le
   layout.clusterCount = boot.ClusterCount();
   if (layout.sectorsPerCluster == 0 || uint64_t(layout.sectorsPerCluster) * sectorSize_ > kMaxClusterBytes)
     return;
+  // The backup boot region (and any copy in a known volume's system area) is not another volume.
   for (const ExfatClusterLayout& known : layouts_)
-    if (known.heapStart == layout.heapStart && known.sectorsPerCluster == layout.sectorsPerCluster) return;
+    if (address >= known.volumeStart && address < known.heapStart) return;
   if (layouts_.size() < kMaxLayouts) layouts_.push_back(layout);
 }
 
