@@ -20,7 +20,7 @@ package=(dpkg-dev fakeroot lintian desktop-file-utils debootstrap)
 test=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   # file systems and partition tables
-  dosfstools mtools ntfs-3g e2fsprogs fdisk attr util-linux
+  dosfstools mtools ntfs-3g e2fsprogs fdisk attr util-linux exfatprogs exfat-fuse
   # real media and documents
   imagemagick ffmpeg libimage-exiftool-perl sqlite3 gcab p7zip-full zip gzip
   fonts-liberation fonts-freefont-ttf fonts-dejavu-core mingw-w64
