@@ -112,7 +112,6 @@ int CProfessionalExfatRecovery::SearchByExtension(const std::string& text,
 }
 
 void CProfessionalExfatRecovery::ResetScanState() {
-  layouts_.clear();
   folders_.clear();
   files_.clear();
   directories_.clear();
@@ -123,6 +122,7 @@ void CProfessionalExfatRecovery::ResetScanState() {
 
 int CProfessionalExfatRecovery::BeginSweep(const std::string& logName) {
   ResetScanState();
+  layouts_.clear();
   store_ = std::make_unique<FoundFileStore>();
   if (searchCallback_) store_->SetSearchCallback(searchCallback_, searchUserData_);
   const int rc = logName.empty() ? store_->OpenLog(MakeScanLogName(kProExfatLogPrefix, windowStart_))

@@ -104,6 +104,7 @@ class CProfessionalExfatRecovery : public IFileRecoveryParse, public ISweepEngin
     uint32_t objectId = 0;
   };
 
+  // Forgets the tree being built (the layouts stay: they describe the source).
   void ResetScanState();
   int ReadBootArea();
   void AdoptBootSector(const uint8_t* bytes, size_t length, uint64_t address);

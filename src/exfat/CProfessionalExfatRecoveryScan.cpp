@@ -241,12 +241,7 @@ int CProfessionalExfatRecovery::FinishSweep() {
   if (rc == kOk) rc = files;
   const int flushed = store_->Flush();
   if (rc == kOk) rc = flushed;
-  folders_.clear();
-  files_.clear();
-  directories_.clear();
-  roots_.clear();
-  parentOf_.clear();
-  depths_.clear();
+  ResetScanState();  // the tree is in the log now
   return rc;
 }
 
