@@ -17,6 +17,7 @@ std::string EngineNameOf(const FoundFileRecord& record) {
     case salvora::EngineKind::FastExfat: return "fast-exfat";
     case salvora::EngineKind::DeepNtfs: return "deep-ntfs";
     case salvora::EngineKind::DeepFat: return "deep-fat";
+    case salvora::EngineKind::DeepExfat: return "deep-exfat";
     case salvora::EngineKind::FileType: return "file-type";
   }
   return "unknown";
@@ -29,8 +30,8 @@ std::vector<std::string> FoundByNames(IFileRecoveryParse& engine, const FoundFil
   const EngineSet others = advanced->FoundBy(record) & ~EngineBit(salvora::EngineKind(record.EngineKind()));
   // Listed in the order of trust: fast, deep, carving.
   for (auto kind : {salvora::EngineKind::FastFat, salvora::EngineKind::FastNtfs, salvora::EngineKind::FastExfat,
-                    salvora::EngineKind::DeepFat,
-                    salvora::EngineKind::DeepNtfs, salvora::EngineKind::FileType}) {
+                    salvora::EngineKind::DeepFat, salvora::EngineKind::DeepNtfs, salvora::EngineKind::DeepExfat,
+                    salvora::EngineKind::FileType}) {
     if (!(others & EngineBit(kind))) continue;
     FoundFileRecord probe;
     probe.SetEngineKind(uint32_t(kind));

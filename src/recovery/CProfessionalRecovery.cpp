@@ -5,6 +5,7 @@
 #include "fat/CFastFatRecovery.h"
 #include "ntfs/CFastNtfsRecovery.h"
 #include "fat/FatBootSector.h"
+#include "exfat/ExfatSweptSector.h"
 #include "fat/FatGeometry.h"
 #include "fatdir/FatDirectorySector.h"
 #include "ntfs/FileRecord.h"
@@ -75,6 +76,7 @@ int CProfessionalRecovery::OpenImageFile(const std::string& path, char16_t drive
   resume_ = LookupUnfinished(resumeEntry_);
   LoadCheckpoint();
   deepFat_.ShareSource(reader_, -1, 0, uint32_t(sectorSize_), driveLetter);
+  deepExfat_.ShareSource(reader_, -1, 0, uint32_t(sectorSize_), driveLetter);
   return deepNtfs_.ShareSource(reader_, true, 0, 0, sectorSize_, driveLetter);
 }
 
@@ -90,6 +92,7 @@ int CProfessionalRecovery::OpenDiskPartition(int diskNumber, uint64_t startSecto
   resume_ = LookupUnfinished(resumeEntry_);
   LoadCheckpoint();
   deepFat_.ShareSource(reader_, diskNumber, startSector, 0, driveLetter);
+  deepExfat_.ShareSource(reader_, diskNumber, startSector, 0, driveLetter);
   int rc = deepNtfs_.ShareSource(reader_, false, startSector, sectorCount, 0, driveLetter);
   LoggedEngine fast = OpenedOrNone(
       EngineFactory::Instance().CreateFastForDisk(diskNumber, startSector, sectorCount, driveLetter));
@@ -107,6 +110,7 @@ int CProfessionalRecovery::SetScanCallbacks(ScanProgressCallback scan,
   if (fast_) fast_->SetScanCallbacks(scan, recovery, userData, kFastWeight);
   deepFat_.SetScanCallbacks(scan, recovery, userData, kDeepWeight);
   deepNtfs_.SetScanCallbacks(scan, recovery, userData, kDeepWeight);
+  deepExfat_.SetScanCallbacks(scan, recovery, userData, kDeepWeight);
   carving_.SetScanCallbacks(scan, recovery, userData, kDeepWeight);
   return 0;
 }
@@ -160,7 +164,7 @@ int CProfessionalRecovery::BindDeepEngines() {
   carving_.ShareSource(reader_, start_, count_, letter_, sectorSize_);
   TellCarvingClusters();
   // A fresh scan opens new logs; a resumed one reopens its session's.
-  const char* prefixes[] = {kFileTypeLogPrefix, kProFatLogPrefix, kProNtfsLogPrefix};
+  const char* prefixes[] = {kFileTypeLogPrefix, kProFatLogPrefix, kProNtfsLogPrefix, kProExfatLogPrefix};
   const auto engines = SweepEngines();
   for (size_t i = 0; i < engines.size(); ++i) {
     std::string name;
@@ -169,7 +173,7 @@ int CProfessionalRecovery::BindDeepEngines() {
   }
   MeasureContext::Instance().TransportStreamExtents.clear();
   // Where the deep engines' memory begins: a resumed log has already been cut back to it.
-  for (auto log : {ScanCheckpoint::kProFatLog, ScanCheckpoint::kProNtfsLog})
+  for (auto log : kDeepLogs)
     if (FoundFileStore* store = StoreOf(log)) deepLogStart_[log] = store->TotalRecords();
   started_ = true;
   return 0;
@@ -207,6 +211,7 @@ SweptKind CProfessionalRecovery::KindOf(const uint8_t* sector, size_t bytesLeft)
   if (IsFileRecord(ByteView(sector, bytesLeft), RecordBytes())) return SweptKind::kFileRecord;
   if (IsSubdirectoryStart(sector, size_t(sectorSize_))) return SweptKind::kSubdirectoryStart;
   if (IsFatDirectorySector(sector, size_t(sectorSize_))) return SweptKind::kDirectorySector;
+  if (IsExfatSweptSector(ByteView(sector, bytesLeft), size_t(sectorSize_))) return SweptKind::kExfatSector;
   return SweptKind::kUnclaimed;
 }
 
@@ -215,6 +220,7 @@ ISweepEngine& CProfessionalRecovery::EngineTaking(SweptKind kind) {
     case SweptKind::kFileRecord: return deepNtfs_;
     case SweptKind::kSubdirectoryStart:
     case SweptKind::kDirectorySector: return deepFat_;
+    case SweptKind::kExfatSector: return deepExfat_;
     case SweptKind::kUnclaimed: break;
   }
   return carving_;
@@ -394,6 +400,7 @@ IFileRecoveryParse* CProfessionalRecovery::EngineFor(const FoundFileRecord& reco
     case EngineKind::FastFat: return fast_.get();
     case EngineKind::DeepNtfs: return &deepNtfs_;
     case EngineKind::DeepFat: return &deepFat_;
+    case EngineKind::DeepExfat: return &deepExfat_;
     case EngineKind::FileType: return &carving_;
   }
   return nullptr;
@@ -421,7 +428,7 @@ int CProfessionalRecovery::CountFiles(const FoundFileRecord* folder, int depth, 
 
 uint64_t CProfessionalRecovery::GetFoundCount() {
   return (fast_ ? fast_->GetFoundCount() : 0) + deepFat_.GetFoundCount() +
-         deepNtfs_.GetFoundCount() + carving_.GetFoundCount();
+         deepNtfs_.GetFoundCount() + deepExfat_.GetFoundCount() + carving_.GetFoundCount();
 }
 
 int CProfessionalRecovery::GetFullPath(const FoundFileRecord* record, std::string& path,
@@ -451,6 +458,7 @@ int CProfessionalRecovery::SetSearchCallback(SearchProgressCallback callback, vo
   if (fast_) fast_->SetSearchCallback(callback, userData);
   deepFat_.SetSearchCallback(callback, userData);
   deepNtfs_.SetSearchCallback(callback, userData);
+  deepExfat_.SetSearchCallback(callback, userData);
   carving_.SetSearchCallback(callback, userData);
   return 0;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "carving/CFileTypeRecovery.h"
+#include "exfat/CProfessionalExfatRecovery.h"
 #include "fat/CProfessionalFatRecovery.h"
 #include "ntfs/CProfessionalNtfsRecovery.h"
 #include "recovery/EngineFactory.h"
@@ -113,11 +114,14 @@ class CProfessionalRecovery : public IFileRecoveryParse {
   // What a swept sector is, and the engine that takes that kind.
   SweptKind KindOf(const uint8_t* sector, size_t bytesLeft) const;
   ISweepEngine& EngineTaking(SweptKind kind);
-  std::array<ISweepEngine*, 3> SweepEngines() { return {&carving_, &deepFat_, &deepNtfs_}; }
+  std::array<ISweepEngine*, 4> SweepEngines() { return {&carving_, &deepFat_, &deepNtfs_, &deepExfat_}; }
   // The bytes an NTFS FILE record of this source takes (two 512-byte sectors, else one sector).
   int RecordBytes() const { return sectorSize_ <= 512 ? 2 * sectorSize_ : sectorSize_; }
   // What is read afresh for a FILE record that the end of a chunk (or a replay) cuts off.
   static constexpr size_t kRecordReadBytes = CProfessionalNtfsRecovery::kRecordBuffer;
+  // The logs of the deep engines, which hold their finds in memory until the sweep ends.
+  static constexpr ScanCheckpoint::Log kDeepLogs[] = {ScanCheckpoint::kProFatLog, ScanCheckpoint::kProNtfsLog,
+                                                     ScanCheckpoint::kProExfatLog};
   SweepPosition Position();
   int ReportProgress();
   // The resume entry's position replaced by the session checkpoint's, when there is a sound one.
@@ -157,6 +161,7 @@ class CProfessionalRecovery : public IFileRecoveryParse {
   SectorReader reader_;
   CProfessionalFatRecovery deepFat_;
   CProfessionalNtfsRecovery deepNtfs_;
+  CProfessionalExfatRecovery deepExfat_;
   CFileTypeRecovery carving_;
   std::unique_ptr<IFileRecoveryParse> fast_;
   IScanLog* fastLog_ = nullptr;  // the fast engine's log, when it keeps one

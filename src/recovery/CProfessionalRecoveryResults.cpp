@@ -16,7 +16,8 @@ const ResultSet& CProfessionalRecovery::Results() {
   if (!results_.Built()) {
     results_.SetVolume(uint32_t(sectorSize_), start_);
     ResultSet::Stores stores{StoreOf(ScanCheckpoint::kFastLog), StoreOf(ScanCheckpoint::kProFatLog),
-                             StoreOf(ScanCheckpoint::kProNtfsLog), StoreOf(ScanCheckpoint::kFileTypeLog)};
+                             StoreOf(ScanCheckpoint::kProNtfsLog), StoreOf(ScanCheckpoint::kFileTypeLog),
+                             StoreOf(ScanCheckpoint::kProExfatLog)};
     // A log that cannot be read to its end still gives what it held; nothing is hidden wrongly.
     results_.Build(stores, [this](const FoundFileRecord& record, uint64_t& sector) {
       return FirstDataSector(record, sector);
@@ -55,6 +56,8 @@ int CProfessionalRecovery::ListMerged(const FoundFileRecord* folder, int depth,
     AppendShown(part, children);
     deepNtfs_.ListChildren(nullptr, 0, part);
     AppendShown(part, children);
+    deepExfat_.ListChildren(nullptr, 0, part);
+    AppendShown(part, children);
     carving_.ListChildren(nullptr, 0, part);
     const size_t before = children.size();
     AppendShown(part, children);
@@ -78,7 +81,10 @@ int CProfessionalRecovery::ListMerged(const FoundFileRecord* folder, int depth,
   // A folder the fast scan walked also holds what the deep engine found in it and the fast scan
   // did not (the same directory, read again).
   if (const auto* lists = Results().MergedLists(*folder)) {
-    FoundFileStore* deep = folder->EngineKind() == uint32_t(EngineKind::FastFat) ? deepFat_.Store() : deepNtfs_.Store();
+    const uint32_t kind = folder->EngineKind();
+    FoundFileStore* deep = kind == uint32_t(EngineKind::FastFat)     ? deepFat_.Store()
+                           : kind == uint32_t(EngineKind::FastExfat) ? deepExfat_.Store()
+                                                                     : deepNtfs_.Store();
     for (RelationKey key : *lists) {
       if (deep && key != 0) deep->ListChildren(key, part);
       AppendShown(part, children);
@@ -127,9 +133,10 @@ int CProfessionalRecovery::FullPathMerged(const FoundFileRecord& record, std::st
   }
   IFileRecoveryParse* engine = EngineFor(record);
   if (!engine) return 0;
-  FoundFileStore* deep = kind == uint32_t(EngineKind::DeepFat)    ? deepFat_.Store()
-                         : kind == uint32_t(EngineKind::DeepNtfs) ? deepNtfs_.Store()
-                                                                  : nullptr;
+  FoundFileStore* deep = kind == uint32_t(EngineKind::DeepFat)     ? deepFat_.Store()
+                         : kind == uint32_t(EngineKind::DeepNtfs)  ? deepNtfs_.Store()
+                         : kind == uint32_t(EngineKind::DeepExfat) ? deepExfat_.Store()
+                                                                   : nullptr;
   FoundFileStore* fast = StoreOf(ScanCheckpoint::kFastLog);
   if (!deep || !fast) return engine->GetFullPath(&record, path, maxChars);
   // A deep find below a folder the fast scan walked is shown in that folder: its path is the

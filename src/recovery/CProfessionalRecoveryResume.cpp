@@ -48,6 +48,7 @@ FoundFileStore* CProfessionalRecovery::StoreOf(ScanCheckpoint::Log log) {
     case ScanCheckpoint::kFileTypeLog: store = carving_.Store(); break;
     case ScanCheckpoint::kProFatLog: store = deepFat_.Store(); break;
     case ScanCheckpoint::kProNtfsLog: store = deepNtfs_.Store(); break;
+    case ScanCheckpoint::kProExfatLog: store = deepExfat_.Store(); break;
     case ScanCheckpoint::kLogCount: break;
   }
   return store && store->IsOpen() ? store : nullptr;
@@ -89,8 +90,8 @@ int CProfessionalRecovery::WriteCheckpointFile() {
     if (!store) continue;
     if (int rc = store->Sync(); rc != 0) return rc;
     next.SetRecords(log, store->TotalRecords());
-    const bool inMemory = !deepFinished_ && (log == ScanCheckpoint::kProFatLog ||
-                                             log == ScanCheckpoint::kProNtfsLog);
+    const bool inMemory = !deepFinished_ && std::find(std::begin(kDeepLogs), std::end(kDeepLogs), log) !=
+                                                std::end(kDeepLogs);
     next.SetResumeRecords(log, inMemory ? deepLogStart_[log] : store->TotalRecords());
   }
   next.SetDeepSectors(deepSectorsSaved_);
@@ -108,7 +109,7 @@ int CProfessionalRecovery::WriteCheckpointFile() {
 uint64_t CProfessionalRecovery::DeepFindsInMemory() {
   if (deepFinished_) return 0;
   uint64_t held = 0;
-  for (auto log : {ScanCheckpoint::kProFatLog, ScanCheckpoint::kProNtfsLog})
+  for (auto log : kDeepLogs)
     if (FoundFileStore* store = StoreOf(log))
       held += store->TotalRecords() > deepLogStart_[log] ? store->TotalRecords() - deepLogStart_[log] : 0;
   return held;
@@ -144,7 +145,7 @@ void CProfessionalRecovery::CheckpointWhenDue(uint64_t gapMs) {
 void CProfessionalRecovery::OfferAgain(const DeepSectorEntry& entry, std::vector<uint8_t>& buffer) {
   const auto kind = SweptKind(entry.Kind());
   if (kind != SweptKind::kFileRecord && kind != SweptKind::kSubdirectoryStart &&
-      kind != SweptKind::kDirectorySector)
+      kind != SweptKind::kDirectorySector && kind != SweptKind::kExfatSector)
     return;
   const uint32_t sectors =
       kind == SweptKind::kFileRecord ? std::max(1u, uint32_t(kRecordReadBytes / sectorSize_)) : 1;

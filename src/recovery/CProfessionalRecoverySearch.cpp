@@ -11,7 +11,8 @@ bool CProfessionalRecovery::FirstDataSector(const FoundFileRecord& record, uint6
   switch (static_cast<EngineKind>(record.EngineKind())) {
     case EngineKind::FastFat:
     case EngineKind::FastExfat:
-    case EngineKind::DeepFat: return FatFirstDataSector(record, uint32_t(sectorSize_), sector);
+    case EngineKind::DeepFat:
+    case EngineKind::DeepExfat: return FatFirstDataSector(record, uint32_t(sectorSize_), sector);
     case EngineKind::FastNtfs:
     case EngineKind::DeepNtfs: {
       RunList runs;
@@ -33,6 +34,8 @@ int CProfessionalRecovery::SearchByExtension(const std::string& text,
   deepFat_.SearchByExtension(text, part);
   AppendShown(part, found);
   deepNtfs_.SearchByExtension(text, part);
+  AppendShown(part, found);
+  deepExfat_.SearchByExtension(text, part);
   AppendShown(part, found);
   carving_.SearchByExtension(text, part);
   AppendShown(part, found);

@@ -14,6 +14,7 @@ enum class DeepSectorKind : uint32_t {
   kFileRecord = 1,         // an NTFS FILE record, to the deep NTFS engine
   kSubdirectoryStart = 2,  // a FAT directory's first sector, to the deep FAT engine
   kDirectorySector = 3,    // any other FAT directory sector
+  kExfatSector = 4,        // an exFAT directory or boot sector, to the deep exFAT engine
 };
 
 // One entry of the deep-sector log: 16 bytes, packed, little-endian (u64 absolute sector, u32

@@ -14,6 +14,7 @@ enum class EngineKind : uint32_t {
   DeepFat = 3,
   FileType = 4,
   FastExfat = 5,
+  DeepExfat = 6,
 };
 
 inline constexpr int ScanCancelled = kScanCancelled;

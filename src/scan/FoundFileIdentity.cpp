@@ -7,7 +7,9 @@ constexpr uint32_t kFirstDataCluster = 2;
 
 bool FatFirstDataSector(const FoundFileRecord& record, uint32_t sectorSize, uint64_t& sector) {
   const auto kind = static_cast<EngineKind>(record.EngineKind());
-  if (kind != EngineKind::FastFat && kind != EngineKind::DeepFat && kind != EngineKind::FastExfat) return false;
+  if (kind != EngineKind::FastFat && kind != EngineKind::DeepFat && kind != EngineKind::FastExfat &&
+      kind != EngineKind::DeepExfat)
+    return false;
   if (record.ObjectId() < kFirstDataCluster || sectorSize == 0 || record.ClusterSize() < sectorSize)
     return false;
   const uint64_t perCluster = record.ClusterSize() / sectorSize;
@@ -22,7 +24,8 @@ FindState StateOf(const FoundFileRecord& record) {
     case EngineKind::FastExfat:
     case EngineKind::FastNtfs: return record.IsDeleted() ? FindState::Deleted : FindState::Live;
     case EngineKind::DeepFat:
-    case EngineKind::DeepNtfs: return FindState::Lost;
+    case EngineKind::DeepNtfs:
+    case EngineKind::DeepExfat: return FindState::Lost;
     case EngineKind::FileType: return FindState::Carved;
   }
   return record.IsDeleted() ? FindState::Deleted : FindState::Live;

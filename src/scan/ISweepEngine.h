@@ -16,6 +16,7 @@ enum class SweptKind : uint32_t {
   kFileRecord = 1,         // passed IsFileRecord: to the deep NTFS engine
   kSubdirectoryStart = 2,  // passed IsSubdirectoryStart: to the deep FAT engine
   kDirectorySector = 3,    // passed IsFatDirectorySector: to the deep FAT engine
+  kExfatSector = 4,        // passed IsExfatSweptSector: to the deep exFAT engine
 };
 
 // One sector offered. length counts the readable bytes from bytes on (at least one sector), so an
@@ -38,7 +39,7 @@ struct SweepPosition {
   int sectorSize = 512;
 };
 
-// What the advanced scan's sweep offers the engines behind it (deep FAT, deep NTFS, carving):
+// What the advanced scan's sweep offers the engines behind it (deep FAT, NTFS, exFAT, carving):
 // begin with a log, one sector of a kind at a time, finish; the log is the engine's store
 // (IScanLog). The sweep, its checkpoints and its resume know the engines only through this.
 // Results are the engines' codes (ErrorCodes.h); a result other than kScanCancelled does not stop

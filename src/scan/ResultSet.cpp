@@ -13,7 +13,7 @@ constexpr uint64_t kNoDataSize = UINT64_MAX;
 // Records that point at their data by first cluster.
 bool IsFat(uint32_t kind) {
   return kind == uint32_t(EngineKind::FastFat) || kind == uint32_t(EngineKind::DeepFat) ||
-         kind == uint32_t(EngineKind::FastExfat);
+         kind == uint32_t(EngineKind::FastExfat) || kind == uint32_t(EngineKind::DeepExfat);
 }
 
 // Up to four characters of the lower-case extension; longer ones differ in their first four
@@ -58,6 +58,7 @@ void ResultSet::Clear() {
   for (auto& flags : flags_) FlagVector().swap(flags);
   std::vector<FileEntry>().swap(files_);
   fastFatFolders_.clear();
+  fastFolderKind_ = uint32_t(EngineKind::FastFat);
   fastNtfsRecords_.clear();
   aliasedFolders_.clear();
   mergedLists_.clear();
@@ -131,6 +132,7 @@ int ResultSet::ReadFast(FoundFileStore& store, const FirstSectorOf& firstSector,
       placed.SetPartitionStart(partitionStart_);
       uint64_t sector = 0;
       if (FatFirstDataSector(placed, sectorSize_, sector)) fastFatFolders_.emplace(sector, n);
+      fastFolderKind_ = kind;
     }
     if (record.IsFolder() || n > kNumberMask) return;
     FoundFileIdentity identity;
@@ -156,8 +158,7 @@ ResultSet::FileEntry* ResultSet::FindFastFile(const FoundFileIdentity& identity,
   return it != end && it->sector == identity.sector && it->size == identity.size ? &*it : nullptr;
 }
 
-int ResultSet::ReadDeepFat(FoundFileStore& store, size_t fastFiles) {
-  const uint32_t kind = uint32_t(EngineKind::DeepFat);
+int ResultSet::ReadDeepFat(FoundFileStore& store, size_t fastFiles, uint32_t kind) {
   FlagVector& flags = FlagsOf(kind);
   flags.assign(size_t(store.TotalRecords()) + 1, 0);
   return EachRecord(store, [&](uint32_t n, const FoundFileRecord& record) {
@@ -168,14 +169,14 @@ int ResultSet::ReadDeepFat(FoundFileStore& store, size_t fastFiles) {
       if (fast == fastFatFolders_.end()) return;
       flags[n] |= kHidden;
       aliasedFolders_[uint64_t(kind) << 32 | record.ObjectId()] = fast->second;
-      FlagsOf(uint32_t(EngineKind::FastFat))[fast->second] |= uint8_t(EngineBit(EngineKind::DeepFat));
+      FlagsOf(fastFolderKind_)[fast->second] |= uint8_t(EngineBit(EngineKind(kind)));
       return;
     }
     FoundFileIdentity identity;
     if (n > kNumberMask || !IdentityOf(record, nullptr, false, identity)) return;
     if (FileEntry* fast = FindFastFile(identity, fastFiles)) {
       flags[n] |= kHidden;
-      AddFoundBy(fast->owner, EngineBit(EngineKind::DeepFat));
+      AddFoundBy(fast->owner, EngineBit(EngineKind(kind)));
       return;
     }
     files_.push_back({identity.sector, identity.size, ExtensionCode(record.Name()), kind << kOwnerShift | n});
@@ -236,13 +237,15 @@ int ResultSet::Build(const Stores& stores, const FirstSectorOf& firstSector) {
   };
   if (stores.fast) keep(ReadFast(*stores.fast, firstSector, wantNtfsSectors));
   const size_t fastFiles = files_.size();
-  if (stores.deepFat) keep(ReadDeepFat(*stores.deepFat, fastFiles));
+  if (stores.deepFat) keep(ReadDeepFat(*stores.deepFat, fastFiles, uint32_t(EngineKind::DeepFat)));
+  if (stores.deepExfat) keep(ReadDeepFat(*stores.deepExfat, fastFiles, uint32_t(EngineKind::DeepExfat)));
   if (stores.deepNtfs) keep(ReadDeepNtfs(*stores.deepNtfs, firstSector, wantNtfsSectors));
   // Deep finds after the fast ones at the same sector: the fast record stands first.
   std::stable_sort(files_.begin(), files_.end(), [](const FileEntry& a, const FileEntry& b) { return a.sector < b.sector; });
   if (stores.carved) keep(ReadCarved(*stores.carved));
   if (stores.deepFat) CollectMergedLists(*stores.deepFat, uint32_t(EngineKind::DeepFat));
   if (stores.deepNtfs) CollectMergedLists(*stores.deepNtfs, uint32_t(EngineKind::DeepNtfs));
+  if (stores.deepExfat) CollectMergedLists(*stores.deepExfat, uint32_t(EngineKind::DeepExfat));
   built_ = true;
   return result;
 }

@@ -33,6 +33,7 @@ class ResultSet {
     FoundFileStore* deepFat = nullptr;
     FoundFileStore* deepNtfs = nullptr;
     FoundFileStore* carved = nullptr;
+    FoundFileStore* deepExfat = nullptr;
   };
   // The absolute first data sector of a file-system file record; false when it has none.
   using FirstSectorOf = std::function<bool(const FoundFileRecord&, uint64_t&)>;
@@ -75,7 +76,8 @@ class ResultSet {
   static constexpr uint32_t kNumberMask = (1u << kOwnerShift) - 1;
 
   int ReadFast(FoundFileStore& store, const FirstSectorOf& firstSector, bool wantNtfsSectors);
-  int ReadDeepFat(FoundFileStore& store, size_t fastFiles);
+  // The deep FAT or deep exFAT log (kind): both place files by cluster.
+  int ReadDeepFat(FoundFileStore& store, size_t fastFiles, uint32_t kind);
   int ReadDeepNtfs(FoundFileStore& store, const FirstSectorOf& firstSector, bool wantSectors);
   int ReadCarved(FoundFileStore& store);
   void CollectMergedLists(FoundFileStore& store, uint32_t deepKind);
@@ -90,12 +92,14 @@ class ResultSet {
   bool built_ = false;
   uint32_t sectorSize_ = 512;
   uint64_t partitionStart_ = 0;
-  static constexpr uint32_t kEngineKinds = 7;
+  static constexpr uint32_t kEngineKinds = 7;  // engine kinds 0..6
   FlagVector flags_[kEngineKinds];
   std::vector<FileEntry> files_;
   // Folders the fast FAT scan walked, by their directory's first sector, and the records of the
   // fast NTFS scan by the sector they were read from; with the fast record numbers.
   std::unordered_map<uint64_t, uint32_t> fastFatFolders_;
+  // The kind of the fast engine whose folders fastFatFolders_ holds (FAT or exFAT).
+  uint32_t fastFolderKind_ = uint32_t(EngineKind::FastFat);
   std::vector<NtfsPlace> fastNtfsRecords_;  // sorted by entry sector
   // Hidden deep folders (deep kind << 32 | object id) and the fast folder each one is.
   std::unordered_map<uint64_t, uint32_t> aliasedFolders_;

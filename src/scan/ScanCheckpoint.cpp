@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string_view>
 
+#include "platform/ByteView.h"
 #include "platform/ErrorCodes.h"
 #include "platform/FileIo.h"
 #include "scan/ScanLogName.h"
@@ -12,7 +13,7 @@
 namespace salvora {
 namespace {
 
-constexpr char kMagic[8] = {'S', 'A', 'L', 'V', 'C', 'K', 'P', 'T'};
+constexpr uint8_t kMagic[8] = {'S', 'A', 'L', 'V', 'C', 'K', 'P', 'T'};
 constexpr uint64_t kDefaultIntervalMs = 30000;
 constexpr double kMinIntervalSeconds = 0.05;
 constexpr double kMaxIntervalSeconds = 86400;
@@ -50,6 +51,7 @@ const char* ScanCheckpoint::Prefix(Log log) {
     case kFileTypeLog: return kFileTypeLogPrefix;
     case kProFatLog: return kProFatLogPrefix;
     case kProNtfsLog: return kProNtfsLogPrefix;
+    case kProExfatLog: return kProExfatLogPrefix;
     case kLogCount: break;
   }
   return "";
@@ -67,6 +69,11 @@ int ScanCheckpoint::Read(const std::string& sessionFolder) {
   if (platform::ReadWholeFile(InFolder(sessionFolder, kFileName), data, kSize + 1) != 0)
     return kInvalidParameter;
   ScanCheckpoint read;
+  if (data.size() == kVersion2Size) {
+    if (!read.ReadVersion2(data)) return kInvalidParameter;
+    *this = read;
+    return 0;
+  }
   if (data.size() != kSize) return kInvalidParameter;
   std::memcpy(read.bytes(), data.data(), kSize);
   if (std::memcmp(read.magic_, kMagic, sizeof kMagic) != 0 || read.version_.get() != kVersion ||
@@ -74,6 +81,23 @@ int ScanCheckpoint::Read(const std::string& sessionFolder) {
     return kInvalidParameter;
   *this = read;
   return 0;
+}
+
+bool ScanCheckpoint::ReadVersion2(const std::string& data) {
+  // Offsets of version 2: position 16, records 56, resume records 88, sectors 120, checksum 128.
+  const ByteView v(data.data(), data.size());
+  constexpr size_t kOldLogs = 4, kChecksumAt = 128;
+  uint64_t hash = 14695981039346656037ull;
+  for (size_t i = 0; i < kChecksumAt; ++i) hash = (hash ^ v.U8(i)) * 1099511628211ull;
+  if (!v.Equals(0, kMagic, sizeof kMagic) || v.U32(8) != 2 || v.U64(kChecksumAt) != hash) return false;
+  for (size_t i = 0; i < 5; ++i) position_[i].set(v.U64(16 + 8 * i));
+  for (size_t i = 0; i < kOldLogs; ++i) {
+    records_[i].set(v.U64(56 + 8 * i));
+    resumeRecords_[i].set(v.U64(88 + 8 * i));
+  }
+  deepSectors_.set(v.U64(120));
+  checksum_.set(ComputeChecksum());
+  return true;
 }
 
 int ScanCheckpoint::Write(const std::string& sessionFolder) {

@@ -23,20 +23,24 @@ namespace salvora {
 // position together with the lengths of that same moment, so it is the one to trust when the
 // entry differs.
 //
-// 136 bytes, packed, little-endian:
-//   0   char[8] "SALVCKPT"     8  u32 version (2)       12 u32 zero
+// 152 bytes, packed, little-endian:
+//   0   char[8] "SALVCKPT"     8  u32 version (3)       12 u32 zero
 //   16  u64 x 5 resume position (as ScanSessionEntry offsets 24..56)
-//   56  u64 x 4 whole records of the Fast_, File_Type_, Pro_Fat_ and Pro_Ntfs_ logs (all ones: no log)
-//   88  u64 x 4 the records each log is cut back to on resume (all ones: no log)
-//   120 u64 entries of the deep engines' sector log to offer again
-//   128 u64 FNV-1a of bytes 0..127
+//   56  u64 x 5 whole records of the Fast_, File_Type_, Pro_Fat_, Pro_Ntfs_ and Pro_Exfat_ logs
+//       (all ones: no log)
+//   96  u64 x 5 the records each log is cut back to on resume (all ones: no log)
+//   136 u64 entries of the deep engines' sector log to offer again
+//   144 u64 FNV-1a of bytes 0..143
+// Version 2 (136 bytes: four logs, no Pro_Exfat_) is still read, so a scan cut off before an
+// update can be resumed after it.
 class ScanCheckpoint {
  public:
-  static constexpr size_t kSize = 136;
-  static constexpr uint32_t kVersion = 2;
+  static constexpr size_t kSize = 152;
+  static constexpr uint32_t kVersion = 3;
+  static constexpr size_t kVersion2Size = 136;
   static constexpr char kFileName[] = "checkpoint";
   static constexpr uint64_t kNoLog = UINT64_MAX;
-  enum Log : size_t { kFastLog, kFileTypeLog, kProFatLog, kProNtfsLog, kLogCount };
+  enum Log : size_t { kFastLog, kFileTypeLog, kProFatLog, kProNtfsLog, kProExfatLog, kLogCount };
 
   ScanCheckpoint();
 
@@ -71,6 +75,8 @@ class ScanCheckpoint {
  private:
   friend struct ScanCheckpointLayout;
   uint64_t ComputeChecksum() const;
+  // The fields of a version-2 file (its size and checksum checked), the exFAT slots without a log.
+  bool ReadVersion2(const std::string& data);
 
   uint8_t magic_[8];
   Le32 version_;
@@ -87,9 +93,9 @@ struct ScanCheckpointLayout {
   static_assert(alignof(ScanCheckpoint) == 1);
   static_assert(offsetof(ScanCheckpoint, position_) == 16);
   static_assert(offsetof(ScanCheckpoint, records_) == 56);
-  static_assert(offsetof(ScanCheckpoint, resumeRecords_) == 88);
-  static_assert(offsetof(ScanCheckpoint, deepSectors_) == 120);
-  static_assert(offsetof(ScanCheckpoint, checksum_) == 128);
+  static_assert(offsetof(ScanCheckpoint, resumeRecords_) == 96);
+  static_assert(offsetof(ScanCheckpoint, deepSectors_) == 136);
+  static_assert(offsetof(ScanCheckpoint, checksum_) == 144);
 };
 
 // How often a sweep makes a checkpoint: SALVORA_CHECKPOINT_SECONDS when it holds a number of

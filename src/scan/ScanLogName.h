@@ -15,6 +15,7 @@ inline constexpr char kFastLogPrefix[] = "Fast_";
 inline constexpr char kFileTypeLogPrefix[] = "File_Type_";
 inline constexpr char kProFatLogPrefix[] = "Pro_Fat_";
 inline constexpr char kProNtfsLogPrefix[] = "Pro_Ntfs_";
+inline constexpr char kProExfatLogPrefix[] = "Pro_Exfat_";
 
 std::string MakeScanLogName(std::string_view prefix, uint64_t partitionStart,
                             const platform::LocalTime& when);

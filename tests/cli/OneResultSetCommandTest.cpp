@@ -91,13 +91,13 @@ TEST(OneResultSet, SampleCardAdvancedScanWritesEachDeletedPictureOnce) {
   EXPECT_EQ(test::Sha256File(card), before);
 }
 
-// A quick-formatted FAT32 card, an NTFS volume formatted over its deleted folders, and a card
-// with finds of every engine: recover writes no file twice from different engines, the tree,
+// Quick-formatted FAT32 and exFAT cards, an NTFS volume formatted over its deleted folders, and a
+// card with finds of every engine: recover writes no file twice from different engines, the tree,
 // the JSON, the search and the recovery count the same files, and every file whose record
 // carries times gets them.
 TEST(OneResultSet, FormattedVolumesGiveEachFileOnceAndEveryCountAgrees) {
   if (!test::HaveTool("python3")) GTEST_SKIP();
-  for (const char* name : {"deepfat-reformatted.img", "deepntfs-formatted.img", "sweep-card.img"}) {
+  for (const char* name : {"deepfat-reformatted.img", "deepntfs-formatted.img", "exfat-formatted.img", "sweep-card.img"}) {
     SCOPED_TRACE(name);
     const std::string image = test::FixturePath(name);
     const std::string before = test::Sha256File(image);

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstring>
 #include <filesystem>
 
+#include "platform/ByteView.h"
 #include "platform/ErrorCodes.h"
 #include "scan/DeepSectorLog.h"
 #include "support/TestSupport.h"
@@ -76,6 +78,35 @@ TEST(ScanCheckpointTest, MissingShortOrDamagedFilesAreRefusedAndLeaveTheObject) 
   ScanCheckpoint read;
   ASSERT_EQ(read.Read(dir.path()), 0);
   EXPECT_EQ(read.Position().foundBefore, 5u);
+}
+
+// A checkpoint written before the exFAT log had its slot (version 2, four logs) still resumes.
+TEST(ScanCheckpointTest, VersionTwoFileReadsWithoutTheExfatLog) {
+  test::TempDir dir;
+  std::vector<uint8_t> old(136, 0);
+  std::memcpy(old.data(), "SALVCKPT", 8);
+  StoreLe32(&old[8], 2);
+  for (size_t i = 0; i < 5; ++i) StoreLe64(&old[16 + 8 * i], 100 + i);
+  for (size_t i = 0; i < 4; ++i) StoreLe64(&old[56 + 8 * i], 10 + i), StoreLe64(&old[88 + 8 * i], 20 + i);
+  StoreLe64(&old[120], 77);
+  uint64_t hash = 14695981039346656037ull;
+  for (size_t i = 0; i < 128; ++i) hash = (hash ^ old[i]) * 1099511628211ull;
+  StoreLe64(&old[128], hash);
+  test::WriteFileBytes(dir.File("checkpoint"), old);
+  ScanCheckpoint read;
+  ASSERT_EQ(read.Read(dir.path()), 0);
+  EXPECT_EQ(read.Position().rangeStart, 100u);
+  EXPECT_EQ(read.Position().foundBefore, 104u);
+  EXPECT_EQ(read.Records(ScanCheckpoint::kProNtfsLog), 13u);
+  EXPECT_EQ(read.ResumeRecords(ScanCheckpoint::kFastLog), 20u);
+  EXPECT_EQ(read.Records(ScanCheckpoint::kProExfatLog), ScanCheckpoint::kNoLog);
+  EXPECT_EQ(read.DeepSectors(), 77u);
+  // Written again, it is a file of the current version.
+  ASSERT_EQ(read.Write(dir.path()), 0);
+  EXPECT_EQ(test::ReadFileBytes(dir.File("checkpoint")).size(), ScanCheckpoint::kSize);
+  old[130] ^= 1;
+  test::WriteFileBytes(dir.File("checkpoint"), old);
+  EXPECT_NE(read.Read(dir.path()), 0);
 }
 
 TEST(DeepSectorLogTest, EntriesAreReadBackUpToTheCountAndCleared) {
