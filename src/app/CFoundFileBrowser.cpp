@@ -10,6 +10,7 @@
 #include "app/FormatFileTime.h"
 #include "app/LanguageCatalog.h"
 #include "app/MessageFormat.h"
+#include "output/RecoveredName.h"
 #include "platform/TextEncoding.h"
 #include "scan/FoundFileIdentity.h"
 #include "storage/FormatText.h"
@@ -91,6 +92,10 @@ void CFoundFileBrowser::Reset() {
   listed_ = nullptr;
   tickedRows_ = 0;
   if (list_) list_->clear();
+  // A new result starts with nothing ticked; new type nodes take their parent's old tick.
+  if (tree_) {
+    for (int i = 0; i < tree_->topLevelItemCount(); ++i) tree_->SetCheck(tree_->topLevelItem(i), Qt::Unchecked);
+  }
   SetSelectAll(Qt::Unchecked);
   UpdateStatus();
 }
@@ -116,7 +121,8 @@ QStringList CFoundFileBrowser::Cells(const FoundFileRecord& record) const {
                                    : ext.empty() ? QStringLiteral("file") : QString::fromStdString(ext);
   const QString size = record.IsFolder() ? QString() : QString::fromStdString(FormatSize(int64_t(record.FileSize())));
   const QString path = pathOf_ ? QString::fromStdString(pathOf_(record)) : QString();
-  return {QString::fromStdString(std::string(record.Name())), path, size, type, TimeText(record.WriteTime()),
+  return {QString::fromStdString(ShownFileName(record.Name(), record.IsDeleted() && !record.IsFolder())), path, size,
+          type, TimeText(record.WriteTime()),
           TimeText(record.CreationTime()), StateText(record), VerdictText(record, VerdictOfRecord(record))};
 }
 

@@ -1,6 +1,7 @@
 #include "app/CLikeItWnd.h"
 
 #include "app/AppPaths.h"
+#include "app/DocumentLaunch.h"
 #include "app/LanguageCatalog.h"
 #include "ui/ModalSeam.h"
 
@@ -16,7 +17,7 @@ void CLikeItWnd::Notify(ui::TNotifyUI& msg) {
     ApplySection(LanguageCatalog::Instance().Section("LikeItWnd"));
   } else if (msg.type == u"click") {
     if (msg.senderName == u"okbtn") {
-      ui::OpenDocument(QString::fromStdString(ResourceFolder() + "help/about.html"));
+      OpenDocumentOrSay(this, QString::fromStdString(ResourceFolder() + "help/about.html"));
       Close(1);
     } else if (msg.senderName == u"closebtn" || msg.senderName == u"cancelbtn") {
       Close(2);

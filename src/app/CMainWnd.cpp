@@ -5,10 +5,12 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QLabel>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QTimer>
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <set>
 
@@ -20,8 +22,12 @@
 #include "app/CMessageBox.h"
 #include "app/CPlayerLauncher.h"
 #include "app/CPreviewWnd.h"
+#include "app/DocumentLaunch.h"
+#include "app/IniFile.h"
 #include "app/LanguageCatalog.h"
 #include "app/MessageFormat.h"
+#include "app/SourceTitle.h"
+#include "app/VolumeSpace.h"
 #include "platform/RawSource.h"
 #include "recovery/RecordVerdicts.h"
 #include "platform/TextEncoding.h"
@@ -162,7 +168,22 @@ void CMainWnd::Notify(ui::TNotifyUI& msg) {
   }
 }
 
+void CMainWnd::ShowAtRememberedSize() {
+  const std::string& settings = LanguageCatalog::Instance().SettingsPath();
+  const int width = std::atoi(IniFile::ReadString(settings, "Window", "Width", "0").c_str());
+  const int height = std::atoi(IniFile::ReadString(settings, "Window", "Height", "0").c_str());
+  QSize size(width > 0 ? width : kDefaultWidth, height > 0 ? height : kDefaultHeight);
+  if (const QScreen* screen = this->screen()) size = size.boundedTo(screen->availableSize());
+  rememberSize_ = true;
+  ShowWindow(size.width(), size.height());
+}
+
 void CMainWnd::closeEvent(QCloseEvent* event) {
+  if (rememberSize_) {
+    const std::string& settings = LanguageCatalog::Instance().SettingsPath();
+    IniFile::WriteString(settings, "Window", "Width", std::to_string(width()));
+    IniFile::WriteString(settings, "Window", "Height", std::to_string(height()));
+  }
   QDialog::closeEvent(event);
   event->accept();
 }
@@ -269,7 +290,8 @@ void CMainWnd::ShowPage(int page) {
       SetText("Txt1", Msg("MSG0801"));
       const QString count = FormatMessageText(QStringLiteral("{f 7}{c #316D1E}%d{/c}{/f}"),
                                               {QVariant::fromValue<qulonglong>(found_.size())});
-      SetText("Txt2", FormatMessageText(Msg("MSG0802"), {count}));
+      const bool anyFile = std::any_of(found_.begin(), found_.end(), [](const FoundFileRecord& r) { return !r.IsFolder(); });
+      SetText("Txt2", anyFile ? FormatMessageText(Msg("MSG0802"), {count}) : Msg("MSG0840"));
       if (browser_) browser_->UpdateStatus();
       break;
     }
@@ -309,8 +331,11 @@ void CMainWnd::ApplyModeToDiskList() {
 
 // ---- disk list ----
 
-QString CMainWnd::EntryText(const DiskSourceEntry& entry) {
+QString CMainWnd::EntryText(const DiskRow& row) {
+  const DiskSourceEntry& entry = row.entry;
   if (entry.lettered) return FormatMessageText(QStringLiteral("%c:\\ %s"), {QChar(entry.letter), Q(entry.label)});
+  // Linux names where the source has them; a bare number only for a source known by nothing else.
+  if (!DeviceNameOf(entry).empty() || entry.kind == VolumeEntry::Kind::Gap) return SourceTitle(row);
   return FormatMessageText(QStringLiteral("%d:\\ %s"), {static_cast<int>(entry.letter), Q(entry.label)});
 }
 
@@ -356,10 +381,12 @@ QTreeWidgetItem* CMainWnd::AddDiskRows(uint32_t disk, const std::vector<DiskSour
     auto row = std::make_unique<DiskRow>();
     row->kind = entry.kind != VolumeEntry::Kind::Volume ? DiskRow::kGap : DiskRow::kVolume;
     row->entry = entry;
-    const int usage = entry.totalBytes ? static_cast<int>(entry.usedBytes * 100 / entry.totalBytes) : 0;
+    // No bar where the used space is not known: an empty bar or a full red one would both mislead.
+    const int usage = SpaceKnown(entry) ? static_cast<int>(entry.usedBytes * 100 / entry.totalBytes) : -1;
     const QString image = row->kind == DiskRow::kGap ? QStringLiteral("file='DiskIcon/gap.png'") : QStringLiteral("file='DiskIcon/volume.png'");
+    const QString text = EntryText(*row);
     NewRowItem(diskItem, std::move(row),
-               {EntryText(entry), Q(entry.fileSystemName), Q(FormatSize(static_cast<int64_t>(entry.totalBytes)))}, usage, image);
+               {text, Q(entry.fileSystemName), Q(FormatSize(static_cast<int64_t>(entry.totalBytes)))}, usage, image);
   }
   diskItem->setExpanded(true);
   return diskItem;
@@ -427,13 +454,18 @@ void CMainWnd::OnDiskRowSelected(QTreeWidgetItem* item) {
     for (const char* label : {"Label3", "Label4", "Label5", "Label6"}) SetText(label, QString());
   } else {
     const DiskSourceEntry& e = row->entry;
+    const std::string device = DeviceNameOf(e);
     if (e.lettered) SetText("Label1", FormatMessageText(QStringLiteral("%s %c"), {Msg("MSG0203"), QChar(e.letter)}));
+    else if (!device.empty()) SetText("Label1", FormatMessageText(QStringLiteral("%s %s"), {Msg("MSG0203"), Q(device)}));
     else SetText("Label1", FormatMessageText(QStringLiteral("%s %d"), {Msg("MSG0203"), static_cast<int>(e.letter)}));
     SetText("Label2", e.label.empty() ? Msg("MSG0204") : FormatMessageText(QStringLiteral("%s %s"), {Msg("MSG0204"), Q(e.label)}));
     SetText("Label3", FormatMessageText(QStringLiteral("%s %s"), {Msg("MSG0205"), Q(e.fileSystemName)}));
     SetText("Label4", FormatMessageText(QStringLiteral("%s %s"), {Msg("MSG0206"), Q(FormatSize(static_cast<int64_t>(e.totalBytes)))}));
-    SetText("Label5", FormatMessageText(QStringLiteral("%s %s"), {Msg("MSG0207"), Q(FormatSize(static_cast<int64_t>(e.usedBytes)))}));
-    SetText("Label6", FormatMessageText(QStringLiteral("%s %s"), {Msg("MSG0208"), Q(FormatSize(static_cast<int64_t>(e.freeBytes)))}));
+    const bool known = SpaceKnown(e);
+    const QString used = known ? Q(FormatSize(static_cast<int64_t>(e.usedBytes))) : Msg("MSG0232");
+    const QString unused = known ? Q(FormatSize(static_cast<int64_t>(e.freeBytes))) : Msg("MSG0232");
+    SetText("Label5", FormatMessageText(QStringLiteral("%s %s"), {Msg("MSG0207"), used}));
+    SetText("Label6", FormatMessageText(QStringLiteral("%s %s"), {Msg("MSG0208"), unused}));
   }
   rowSelected_ = true;
   SetEnabled("BtnAdvanceScan", true);
@@ -659,7 +691,7 @@ void CMainWnd::OnLikeIt() {
 
 void CMainWnd::OpenWebPage(int message) {
   const char* page = message == kMsgFaq ? "faq.html" : message == kMsgAbout ? "about.html" : "help.html";
-  ui::OpenDocument(QString::fromStdString(ResourceFolder() + "help/" + page));
+  OpenDocumentOrSay(this, QString::fromStdString(ResourceFolder() + "help/" + page));
 }
 
 void CMainWnd::OnLanguageChanged() {
@@ -669,6 +701,10 @@ void CMainWnd::OnLanguageChanged() {
     for (int i = 0; i < list->topLevelItemCount(); ++i) {
       QTreeWidgetItem* top = list->topLevelItem(i);
       if (const DiskRow* row = RowOf(top); row && row->kind == DiskRow::kDisk) top->setText(0, DiskRowText(*row));
+      for (int c = 0; c < top->childCount(); ++c) {
+        const DiskRow* child = RowOf(top->child(c));
+        if (child && child->kind != DiskRow::kImage) top->child(c)->setText(0, EntryText(*child));
+      }
     }
   }
   ShowPage(page_);
@@ -752,8 +788,10 @@ std::string CMainWnd::PathOfRecord(const FoundFileRecord& record) const {
   for (const auto& [tag, row] : rows_) {
     if (row->engine && row->Letter() == record.DriveLetter()) {
       std::string path;
-      if (row->engine->GetFullPath(&record, path, 260) == 0) return path;
-      return {};
+      if (row->engine->GetFullPath(&record, path, 260) != 0) return {};
+      // The folder as salvora-cli lists it: from the volume's root, with "/".
+      std::replace(path.begin(), path.end(), '\\', '/');
+      return path.empty() || path.front() != '/' ? "/" + path : path;
     }
   }
   return {};

@@ -53,6 +53,12 @@ class CMainWnd : public ui::CWindowUI {
                     std::unique_ptr<IScanRunner> runner = std::make_unique<CProcessScanRunner>());
   ~CMainWnd() override;
 
+  // The size the window opens at: the one it had when it last closed, else one that shows every
+  // column of the file list on a 1366 x 768 screen. Shows the window and remembers its size at close.
+  static constexpr int kDefaultWidth = 1280;
+  static constexpr int kDefaultHeight = 680;
+  void ShowAtRememberedSize();
+
   // Queues a message for the window, as a worker posts one; callable from any thread.
   void PostMessage(int message);
   void HandleMessage(int message);
@@ -115,7 +121,7 @@ class CMainWnd : public ui::CWindowUI {
   void FillDiskList();
   QTreeWidgetItem* AddDiskRows(uint32_t disk, const std::vector<DiskSourceEntry>& entries);
   QString DiskRowText(const DiskRow& row) const;
-  static QString EntryText(const DiskSourceEntry& entry);
+  static QString EntryText(const DiskRow& row);
   QTreeWidgetItem* NewRowItem(QTreeWidgetItem* parent, std::unique_ptr<DiskRow> row, const QStringList& cells,
                               int usage, const QString& image, int insertAt = -1);
   void RemoveRowItem(QTreeWidgetItem* item);
@@ -184,6 +190,7 @@ class CMainWnd : public ui::CWindowUI {
   std::string recoveryFolder_;
   std::unique_ptr<CPreviewWnd> preview_;  // the last finished preview
   QString playerFolder_;
+  bool rememberSize_ = false;
 };
 
 }  // namespace salvora::app

@@ -38,6 +38,8 @@ void CMessageBox::Notify(ui::TNotifyUI& msg) {
     SetControlText(FindControl(QStringLiteral("title")), title);
     SetControlText(FindControl(QStringLiteral("message")), message_);
     setWindowTitle(title);
+    if (!yesText_.isEmpty()) SetControlText(FindControl(QStringLiteral("okbtn")), yesText_);
+    if (!noText_.isEmpty()) SetControlText(FindControl(QStringLiteral("cancelbtn")), noText_);
   } else if (msg.type == u"click") {
     if (msg.senderName == u"okbtn") Close(1);
     else if (msg.senderName == u"cancelbtn" || msg.senderName == u"closebtn") Close(2);
@@ -47,6 +49,14 @@ void CMessageBox::Notify(ui::TNotifyUI& msg) {
 int CMessageBox::Show(QWidget* owner, int kind, const QString& message, int width, int height,
                       const QString& title) {
   CMessageBox box(owner, kind, message, title);
+  return box.ShowModal(width, height);
+}
+
+int CMessageBox::Ask(QWidget* owner, const QString& message, const QString& yesText, const QString& noText,
+                     int width, int height) {
+  CMessageBox box(owner, kQuestion, message, {});
+  box.yesText_ = yesText;
+  box.noText_ = noText;
   return box.ShowModal(width, height);
 }
 

@@ -21,6 +21,10 @@ class CMessageBox : public ui::CWindowUI {
   static int Show(QWidget* owner, int kind, const QString& message, int width, int height,
                   const QString& title = {});
 
+  // A question whose two buttons say what they do: 1 for the first, 2 for the second (or close).
+  static int Ask(QWidget* owner, const QString& message, const QString& yesText, const QString& noText, int width,
+                 int height);
+
   CMessageBox(QWidget* owner, int kind, const QString& message, const QString& title);
   int Kind() const { return kind_; }
   QString MessageText() const { return message_; }
@@ -32,6 +36,8 @@ class CMessageBox : public ui::CWindowUI {
   int kind_;
   QString message_;
   QString title_;
+  QString yesText_;
+  QString noText_;
 };
 
 }  // namespace salvora::app

@@ -4,9 +4,11 @@
 #include <QColor>
 #include <QProgressBar>
 #include <QTreeWidgetItem>
+#include <algorithm>
 #include <cerrno>
 
 #include "app/CMainWnd.h"
+#include "app/DocumentLaunch.h"
 #include "app/MessageFormat.h"
 #include "carving/CheckContent.h"
 #include "output/FileCategory.h"
@@ -43,7 +45,7 @@ void CRecoverProcessWnd::SetSingleItem(const FoundFileRecord& record) {
 
 std::string CRecoverProcessWnd::DestinationOf(const std::string& folder, const FoundFileRecord& record,
                                               bool* shortened) {
-  const std::string name = SanitiseRecoveredName(record.Name());
+  const std::string name = SanitiseRecoveredName(ShownFileName(record.Name(), record.IsDeleted()));
   return MakeUniquePath(folder + "/" + CategoryOf(name), name, shortened);
 }
 
@@ -60,7 +62,7 @@ void CRecoverProcessWnd::OnInitWindow() {
 void CRecoverProcessWnd::Notify(ui::TNotifyUI& msg) {
   if (msg.type == u"click") {
     if (msg.senderName == u"OpenBtn") {
-      ui::OpenDocument(QString::fromStdString(destination_.empty() ? std::string("/") : destination_));
+      OpenDocumentOrSay(this, QString::fromStdString(destination_.empty() ? std::string("/") : destination_));
       return;
     }
     if (msg.senderName == u"FinishBtn") {
@@ -128,10 +130,13 @@ void CRecoverProcessWnd::SetDetailStatus(const QString& path, const QString& sta
   });
 }
 
-void CRecoverProcessWnd::ShowProgress(int percent, const QString& path) {
+void CRecoverProcessWnd::ShowProgress(int filePercent, const QString& path) {
   const uint32_t finished = finished_;
   const uint32_t total = total_;
   const uint32_t failed = failed_;
+  // The whole run, not the file under way: a file at 100 is already among the finished.
+  const uint64_t share = uint64_t(finished) * 100 + uint64_t(filePercent < 100 ? std::max(filePercent, 0) : 0);
+  const int percent = total == 0 ? 100 : int(std::min<uint64_t>(100, share / total));
   PostLatest([this, percent, path, finished, total, failed] {
     if (auto* bar = Find<QProgressBar>(QStringLiteral("progress"))) bar->setValue(percent);
     SetText("current", path);

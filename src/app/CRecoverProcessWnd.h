@@ -58,9 +58,10 @@ class CRecoverProcessWnd : public CPopUpWnd {
   int RecoverOne(const FoundFileRecord& record);
   void CountFinished(const std::string& path, int error);
   void AddDetailRow(const QString& path, const QString& status, bool failed);
-  void ShowProgress(int percent, const QString& path);
   // Replaces the status of the detail row of path (the last one listed).
   void SetDetailStatus(const QString& path, const QString& status);
+  // The whole run's percent from the finished items and the current file's own percent.
+  void ShowProgress(int filePercent, const QString& path);
   void ToggleDetails();
   IFileRecoveryParse* EngineFor(const FoundFileRecord& record) const;
 

@@ -12,6 +12,7 @@
 #include "app/ScanEngines.h"
 #include "app/AppPaths.h"
 #include "app/LanguageCatalog.h"
+#include "app/SourceTitle.h"
 #include "storage/FormatText.h"
 
 namespace salvora::app {
@@ -33,6 +34,11 @@ CScanProcessWnd::CScanProcessWnd(CMainWnd* owner, std::vector<DiskRow*> sources,
     : CPopUpWnd(owner, QStringLiteral("ScanProcessWnd.xml"), "ScanWnd", SharedState()),
       sources_(std::move(sources)),
       engineMode_(engineMode) {
+  std::vector<uint64_t> bytes;
+  for (const DiskRow* row : sources_) {
+    bytes.push_back(row->kind == DiskRow::kImage ? row->imageSize : row->entry.length * row->entry.bytesPerSector);
+  }
+  model_ = ScanProgressModel(std::move(bytes));
   CreateUsedMarker();
 }
 
@@ -46,11 +52,20 @@ QString CScanProcessWnd::StageText(const DiskRow& row, size_t index) const {
   if (row.kind == DiskRow::kImage) {
     return JoinMessage(Msg("MSG0703"), QFileInfo(QString::fromStdString(row.imagePath)).fileName());
   }
-  if (row.entry.lettered) return FormatMessageText(Msg("MSG0701"), {QString(QChar(row.entry.letter))});
-  const int number = row.kind == DiskRow::kGap || row.entry.letter != VolumeEntry::kNoLetter
-                         ? static_cast<int>(row.entry.letter)
-                         : static_cast<int>(index + 1);
-  return FormatMessageText(Msg("MSG0702"), {number});
+  QString text;
+  if (row.entry.lettered) {
+    text = FormatMessageText(Msg("MSG0701"), {QString(QChar(row.entry.letter))});
+  } else {
+    const int number = row.kind == DiskRow::kGap || row.entry.letter != VolumeEntry::kNoLetter
+                           ? static_cast<int>(row.entry.letter)
+                           : static_cast<int>(index + 1);
+    text = FormatMessageText(Msg("MSG0702"), {number});
+  }
+  // Which part of the whole, so that the percent below reads as the whole's.
+  if (sources_.size() > 1) {
+    text += u' ' + FormatMessageText(Msg("MSG0720"), {static_cast<int>(index + 1), static_cast<int>(sources_.size())});
+  }
+  return text;
 }
 
 QString CScanProcessWnd::TimeText(int weight, int secondsLeft) {
@@ -64,32 +79,44 @@ int CScanProcessWnd::ScanProgress(void* userData, int percent, int weight, int s
   auto* self = static_cast<CScanProcessWnd*>(userData);
   std::lock_guard<std::mutex> hold(self->State().lock);
   if (self->State().cancel) return ScanCancelled;
-  const int shown = percent * weight / 100;
-  QString time = TimeText(weight, secondsLeft);
-  if (secondsLeft < 0 && weight == 100) time.clear();
-  self->PostLatest([self, shown, time, position, total, found] {
-    if (auto* bar = self->Find<QProgressBar>(QStringLiteral("progress"))) bar->setValue(shown);
-    self->SetText("time", time);
-    self->SetText("percent", FormatMessageText(QStringLiteral("%s %d%%"), {self->Msg("MSG0704"), shown}));
-    const bool withTotal = total != 0;
-    if (withTotal) {
-      self->SetText("sectors", FormatMessageText(QStringLiteral("%s %I64u / %I64u"),
-                                                 {self->Msg("MSG0706"), QVariant::fromValue<qulonglong>(position),
-                                                  QVariant::fromValue<qulonglong>(total)}));
-      self->SetText("totalfile", FormatMessageText(QStringLiteral("%s %I64u"),
-                                                   {self->Msg("MSG0707"), QVariant::fromValue<qulonglong>(found)}));
-    }
-    self->SetShown("sectors", withTotal);
-    self->SetShown("totalfile", withTotal);
-  });
+  self->model_.Report(percent, weight, weight >= 90 ? secondsLeft : -1, position, total, found);
+  // The last report of an engine that has no estimate clears the time line.
+  self->clearTime_ = secondsLeft < 0 && weight == 100;
+  self->timeWeight_ = weight;
+  self->ShowProgress();
   return 0;
 }
 
-bool CScanProcessWnd::AskResume() {
+void CScanProcessWnd::ShowProgress() {
+  const ScanProgressModel m = model_;
+  const bool clearTime = clearTime_;
+  const int weight = timeWeight_;
+  PostLatest([this, m, clearTime, weight] {
+    const int whole = m.WholePercent();
+    if (auto* bar = Find<QProgressBar>(QStringLiteral("progress"))) bar->setValue(whole);
+    SetText("time", clearTime ? QString() : TimeText(weight, m.SecondsLeft()));
+    QString percent = FormatMessageText(QStringLiteral("%s %d%%"), {Msg("MSG0704"), whole});
+    if (m.SourceCount() > 1) percent += u' ' + FormatMessageText(Msg("MSG0721"), {m.SourcePercent()});
+    SetText("percent", percent);
+    const bool withTotal = m.Total() != 0;
+    if (withTotal) {
+      SetText("sectors", FormatMessageText(QStringLiteral("%s %I64u / %I64u"),
+                                           {Msg("MSG0706"), QVariant::fromValue<qulonglong>(m.Position()),
+                                            QVariant::fromValue<qulonglong>(m.Total())}));
+    }
+    SetText("totalfile", FormatMessageText(QStringLiteral("%s %I64u"),
+                                           {Msg("MSG0707"), QVariant::fromValue<qulonglong>(m.Found())}));
+    SetShown("sectors", withTotal);
+    SetShown("totalfile", withTotal || m.Found() != 0);
+  });
+}
+
+bool CScanProcessWnd::AskResume(const DiskRow& row) {
   bool resume = false;
-  Call([this, &resume] {
+  const QString text = FormatMessageText(Msg("MSG1206"), {SourceTitle(row)});
+  Call([this, &resume, &text] {
     SetConcealed(true);
-    resume = CMessageBox::Show(this, CMessageBox::kQuestion, Msg("MSG1206"), 350, 160) == 1;
+    resume = CMessageBox::Ask(this, text, Msg("MSG1220"), Msg("MSG1221"), 420, 170) == 1;
     SetConcealed(false);
   });
   return resume;
@@ -103,25 +130,55 @@ void CScanProcessWnd::Finish(int result, bool notify) {
   });
 }
 
-void CScanProcessWnd::Work() {
+bool CScanProcessWnd::OpenEngines() {
   ScanEngines& engines = ScanEngines::Current();
+  for (DiskRow* row : sources_) {
+    row->engine.reset();
+    row->engine = engines.create ? engines.create(*row, engineMode_) : nullptr;
+    if (!row->engine) return false;
+  }
+  return true;
+}
+
+void CScanProcessWnd::AskAboutSavedScans() {
+  ScanEngines& engines = ScanEngines::Current();
+  if (engineMode_ != 1 || !engines.hasSavedScan) return;
+  for (DiskRow* row : sources_) {
+    if (State().cancel) return;
+    if (engines.hasSavedScan(*row->engine) && !AskResume(*row) && engines.discardSavedScan) {
+      engines.discardSavedScan(*row->engine);
+    }
+  }
+}
+
+void CScanProcessWnd::Work() {
+  // Every question comes before the first sector is read, so a long scan never waits halfway.
+  if (!OpenEngines()) {
+    for (DiskRow* row : sources_) row->engine.reset();
+    State().done = true;
+    Finish(3, false);
+    return;
+  }
+  AskAboutSavedScans();
+  size_t reached = 0;
   for (size_t i = 0; i < sources_.size() && !State().cancel; ++i) {
     DiskRow& row = *sources_[i];
+    reached = i + 1;
     const QString stage = StageText(row, i);
     Post([this, stage] { SetText("stage", stage); });
-    row.engine.reset();
-    row.engine = engines.create ? engines.create(row, engineMode_) : nullptr;
-    if (!row.engine) {
-      State().done = true;
-      Finish(3, false);
-      return;
-    }
-    if (engineMode_ == 1 && !State().cancel && engines.hasSavedScan && engines.hasSavedScan(*row.engine)) {
-      if (!AskResume() && engines.discardSavedScan) engines.discardSavedScan(*row.engine);
+    {
+      std::lock_guard<std::mutex> hold(State().lock);
+      model_.BeginSource(i);
     }
     row.engine->SetScanCallbacks(&CScanProcessWnd::ScanProgress, nullptr, this, 100);
-    if (row.engine->Scan(nullptr) == ScanCancelled) break;
+    const int result = row.engine->Scan(nullptr);
+    std::lock_guard<std::mutex> hold(State().lock);
+    if (result == ScanCancelled) break;
+    model_.EndSource(row.engine->GetFoundCount());
+    ShowProgress();
   }
+  // Sources never reached keep no engine: nothing of theirs is listed.
+  for (size_t i = reached; i < sources_.size(); ++i) sources_[i]->engine.reset();
   State().done = true;
   Finish(1, true);
 }

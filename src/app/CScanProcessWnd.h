@@ -3,14 +3,17 @@
 #include <vector>
 
 #include "app/CPopUpWnd.h"
+#include "app/ScanProgressModel.h"
 
 namespace salvora::app {
 
 struct DiskRow;
 
-// Scans each chosen source in order on its worker: every row receives a new engine, progress,
-// time left, sectors and the found count are shown, and the user may cancel. Closes with 1 when
-// the work ended (also cancelled; 1025 goes to the main window) or 3 when no engine could be made.
+// Scans each chosen source in order on its worker: every row receives a new engine, and every
+// question (continue a saved scan or start again) is asked, per source and naming it, before the
+// first scan starts. Progress, time left, sectors and the found count follow one model of the
+// whole and the current source; the user may cancel. Closes with 1 when the work ended (also
+// cancelled; 1025 goes to the main window) or 3 when no engine could be made.
 class CScanProcessWnd : public CPopUpWnd {
   Q_OBJECT
 
@@ -33,11 +36,20 @@ class CScanProcessWnd : public CPopUpWnd {
   static int ScanProgress(void* userData, int percent, int weight, int secondsLeft, uint64_t position,
                           uint64_t total, uint64_t found, int reserved);
   QString StageText(const DiskRow& row, size_t index) const;
-  bool AskResume();
+  // Opens every source's engine; false when one cannot be made.
+  bool OpenEngines();
+  // The saved-scan questions, one per source that has one.
+  void AskAboutSavedScans();
+  bool AskResume(const DiskRow& row);
+  void ShowProgress();
   void Finish(int result, bool notify);
 
   std::vector<DiskRow*> sources_;
   int engineMode_;
+  // Under State().lock: the figures, and how the last report's time line is shown.
+  ScanProgressModel model_;
+  bool clearTime_ = false;
+  int timeWeight_ = 100;
 };
 
 // Creates the marker of a program that was used once (empty, only when missing).

@@ -1,5 +1,6 @@
 #include "app/DiskSource.h"
 
+#include "app/VolumeSpace.h"
 #include "storage/DiskEnumerator.h"
 
 namespace salvora::app {
@@ -37,6 +38,7 @@ class SystemDiskSource : public IDiskSource {
     DiskEnumerator enumerator;
     const int ok = enumerator.Refresh();
     enumerator.ListAll(entries);
+    FillUnmountedSpace(entries);
     return ok;
   }
   bool IsRemovableDisk(uint32_t diskNumber) override {

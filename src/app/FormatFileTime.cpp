@@ -12,7 +12,7 @@ std::string FormatFileTime(uint64_t fileTime) {
   std::tm parts{};
   if (!::gmtime_r(&seconds, &parts)) return {};
   char text[64];
-  std::snprintf(text, sizeof text, "%d-%d-%d %02d:%02d:%02d", parts.tm_year + 1900, parts.tm_mon + 1,
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", parts.tm_year + 1900, parts.tm_mon + 1,
                 parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec);
   return text;
 }

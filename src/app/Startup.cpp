@@ -68,7 +68,7 @@ int RunProgram(int argc, char** argv) {
     window.activateWindow();
     return true;
   });
-  window.ShowWindow(800, 500);
+  window.ShowAtRememberedSize();
   app.exec();
 
   CleanUpAtExit();

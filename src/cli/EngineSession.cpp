@@ -19,6 +19,7 @@
 #include "cli/ResumeState.h"
 #include "cli/SourceEntry.h"
 #include "cli/UserText.h"
+#include "output/RecoveredName.h"
 #include "platform/Clock.h"
 #include "platform/DiskMap.h"
 #include "platform/PlatformError.h"
@@ -200,30 +201,37 @@ bool EngineSession::CheckSavedScans(ResumeMode resume) const {
 
 int EngineSession::Scan(ResumeMode resume) {
   InstallInterruptHandler();
-  for (auto& source : sources_) {
-    // Each source logs in a folder of its own (the advanced scan opens its own sessions).
-    if (!KeepsOwnSessions(*source.engine))
-      if (int rc = ScanLogCatalogue::Instance().NewSession(source.owner); rc != 0) return rc;
-    std::string savedName;
-    bool resumeIt = false;
-    if (HasResumeState(*source.engine, savedName)) {
-      resumeIt = resume == ResumeMode::Resume || (resume == ResumeMode::Ask && AskResume(source.label));
-      // Ctrl-C at the question cancels the run; the saved scan stays for the next one.
+  // Every question is asked before the first source is read, so a disk of several volumes never
+  // stops halfway to ask; a saved scan not wanted is dropped only when its source's turn comes.
+  std::vector<std::string> savedNames(sources_.size());
+  std::vector<bool> saved(sources_.size(), false), resumeIt(sources_.size(), false);
+  for (size_t i = 0; i < sources_.size(); ++i) {
+    const auto& source = sources_[i];
+    saved[i] = HasResumeState(*source.engine, savedNames[i]);
+    if (saved[i]) {
+      resumeIt[i] = resume == ResumeMode::Resume || (resume == ResumeMode::Ask && AskResume(source.label));
+      // Ctrl-C at a question cancels the run; the saved scans stay for the next one.
       if (Interrupted()) {
         std::fprintf(stderr, "salvora-cli: the saved scan of %s is kept\n", Shown(source.label).c_str());
         return ScanCancelled;
       }
-      if (resumeIt)
-        ReportResumePoint(*source.engine, source.label);
-      else
-        DiscardResumeState(*source.engine);
     } else if (resume == ResumeMode::Resume) {
       std::fprintf(stderr, "salvora-cli: no unfinished scan of %s; scanning afresh\n", Shown(source.label).c_str());
     }
+  }
+  for (size_t i = 0; i < sources_.size(); ++i) {
+    auto& source = sources_[i];
+    // Each source logs in a folder of its own (the advanced scan opens its own sessions).
+    if (!KeepsOwnSessions(*source.engine))
+      if (int rc = ScanLogCatalogue::Instance().NewSession(source.owner); rc != 0) return rc;
+    if (saved[i] && resumeIt[i])
+      ReportResumePoint(*source.engine, source.label);
+    else if (saved[i])
+      DiscardResumeState(*source.engine);
     ScanProgressState state;
     state.label = Shown(source.label);
     source.engine->SetScanCallbacks(ScanProgress, nullptr, &state, 100);
-    int rc = source.engine->Scan(resumeIt ? savedName.c_str() : nullptr);
+    int rc = source.engine->Scan(resumeIt[i] ? savedNames[i].c_str() : nullptr);
     state.line.Finish();
     source.engine->SetScanCallbacks(nullptr, nullptr, nullptr, 100);
     if (rc == ScanCancelled) ReportSavedScan(*source.engine, source.label);
@@ -247,7 +255,9 @@ int EngineSession::WalkFolder(size_t source, const FoundFileRecord* folder, int 
   std::vector<FoundFileRecord> children;
   int result = sources_[source].engine->ListChildren(folder, depth, children);
   for (const auto& child : children) {
-    std::string path = prefix + std::string(child.Name()) + (child.IsFolder() ? "/" : "");
+    // Files under the name they are shown and saved with; folders as their records name them.
+    std::string path = prefix + (child.IsFolder() ? std::string(child.Name()) + "/"
+                                                  : ShownFileName(child.Name(), child.IsDeleted()));
     items.push_back({child, path, depth, source});
     if (child.IsFolder()) {
       FoundFileRecord copy = child;
@@ -267,7 +277,7 @@ int EngineSession::Search(const std::string& text, std::vector<FoundItem>& items
     for (const auto& record : found) {
       std::string folder;
       if (sources_[i].engine->GetFullPath(&record, folder, 4096) != 0) folder.clear();
-      items.push_back({record, "/" + SlashPath(folder) + std::string(record.Name()), 0, i});
+      items.push_back({record, "/" + SlashPath(folder) + ShownFileName(record.Name(), record.IsDeleted()), 0, i});
     }
   }
   return 0;

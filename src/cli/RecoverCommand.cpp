@@ -184,7 +184,7 @@ int RunRecover(const Args& args) {
   bool cancelled = false;
   for (const auto& [key, item] : selection) {
     IFileRecoveryParse& engine = *session.sources()[item.source].engine;
-    const std::string name = SanitiseRecoveredName(item.record.Name());
+    const std::string name = SanitiseRecoveredName(ShownFileName(item.record.Name(), item.record.IsDeleted()));
     bool shortened = false;
     const std::string target = MakeUniquePath(destination + "/" + CategoryOf(name), name, &shortened);
     counts.fileFinished = false;

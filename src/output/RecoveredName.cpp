@@ -14,4 +14,10 @@ std::string SanitiseRecoveredName(std::string_view name) {
   return safe;
 }
 
+std::string ShownFileName(std::string_view recordName, bool deleted) {
+  std::string name(recordName);
+  if (deleted && !name.empty() && name.front() == '!') name.front() = '_';
+  return name;
+}
+
 }  // namespace salvora

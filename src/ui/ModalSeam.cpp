@@ -8,7 +8,7 @@ namespace salvora::ui {
 
 namespace {
 IModalAnswerer* g_answerer = nullptr;
-std::function<void(const QString&)> g_opener;
+std::function<bool(const QString&)> g_opener;
 }
 
 void SetModalAnswerer(IModalAnswerer* answerer) { g_answerer = answerer; }
@@ -40,15 +40,12 @@ QString ChooseFolder(QWidget* owner, const QString& title) {
   return QFileDialog::getExistingDirectory(owner, title, QString(), QFileDialog::ShowDirsOnly);
 }
 
-void SetDocumentOpener(std::function<void(const QString&)> opener) { g_opener = std::move(opener); }
+void SetDocumentOpener(std::function<bool(const QString&)> opener) { g_opener = std::move(opener); }
 
-void OpenDocument(const QString& pathOrUrl) {
-  if (g_opener) {
-    g_opener(pathOrUrl);
-    return;
-  }
+bool OpenDocument(const QString& pathOrUrl) {
+  if (g_opener) return g_opener(pathOrUrl);
   const QUrl url = pathOrUrl.contains(QStringLiteral("://")) ? QUrl(pathOrUrl) : QUrl::fromLocalFile(pathOrUrl);
-  QDesktopServices::openUrl(url);
+  return QDesktopServices::openUrl(url);
 }
 
 }  // namespace salvora::ui

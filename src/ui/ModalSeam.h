@@ -48,8 +48,9 @@ QString ChooseSaveFile(QWidget* owner, const QString& title, const QString& filt
 QString ChooseFolder(QWidget* owner, const QString& title);
 
 // Opens a document or web page with the desktop's handler ("open"); a local path is turned into
-// a file URL. Tests replace the opener to see what would be opened.
-void OpenDocument(const QString& pathOrUrl);
-void SetDocumentOpener(std::function<void(const QString&)> opener);  // empty: the desktop's
+// a file URL. False when no handler could be started. Tests replace the opener to see what would
+// be opened (and whether it opens).
+bool OpenDocument(const QString& pathOrUrl);
+void SetDocumentOpener(std::function<bool(const QString&)> opener);  // empty: the desktop's
 
 }  // namespace salvora::ui

@@ -128,10 +128,11 @@ TEST_F(BrowserTest, ListsANodeWithItsColumnsAndSortsByTextAndSize) {
   EXPECT_EQ(Column(*w, "CreatedTime")[0], QStringLiteral("    ----    "));
   EXPECT_EQ(Column(*w, "ModifiedTime")[0], QString::fromStdString(app::FormatFileTime(FileTimeOf(2015, 9, 30))));
 
-  // The first click on a time column sorts descending, the second ascending, by the text.
+  // The first click on a time column sorts descending, the second ascending, by the text, which
+  // is padded so that it sorts by time: September before October.
   ClickHeader(*w, "ModifiedTime");
   ClickHeader(*w, "ModifiedTime");
-  EXPECT_EQ(Column(*w, "FileName"), (QStringList{"c.jpeg", "A.JPG", "b.jpg"})) << "2015-10-1 sorts before 2015-9-30";
+  EXPECT_EQ(Column(*w, "FileName"), (QStringList{"c.jpeg", "b.jpg", "A.JPG"}));
   EXPECT_EQ(List(*w)->Header()->SectionImage(List(*w)->ColumnIndex("ModifiedTime")),
             QStringLiteral("file='list_header_asc.png' corner='0,1,13,1'"));
   ClickHeader(*w, "FileName");
@@ -219,4 +220,37 @@ TEST_F(BrowserTest, LargeNodesAreListedInBatches) {
   EXPECT_EQ(List(*w)->RowCount(), CFoundFileBrowser::kFirstBatch);
   ASSERT_TRUE(test::WaitUntil([&] { return List(*w)->RowCount() == 5000; }));
   EXPECT_EQ(List(*w)->Row(4999)->text(1), QStringLiteral("f4999.jpg"));
+}
+
+TEST_F(BrowserTest, ARescanStartsWithNothingTickedAndRecoverFollowsTheTicks) {
+  toFind = {Record("a.jpg", 1000, 1), Record("c.jpg", 3000, 3)};
+  auto w = OpenWithResults();
+  QAbstractButton* recover = qobject_cast<QAbstractButton*>(w->FindControl(QStringLiteral("BtnRecover")));
+  auto* selectAll = w->Find<QCheckBox>(QStringLiteral("ChkSelAll"));
+  // The photo node ticked from the keyboard, as a user does.
+  Select(*w, "NodePhoto");
+  QTest::keyClick(Tree(*w), Qt::Key_Space);
+  test::Settle();
+  ASSERT_EQ(w->Browser()->SelectedRecords().size(), 2u);
+  ASSERT_TRUE(recover->isEnabled());
+
+  test::Click(*w, "BtnPrev");
+  test::Click(*w, "BtnScan");
+  test::Settle();
+  ASSERT_EQ(scans.size(), 2u);
+  // Nothing is ticked anywhere, and Recover says so.
+  EXPECT_EQ(ui::CTreeUI::Check(Tree(*w)->FindNode(QStringLiteral("NodePhoto"))), Qt::Unchecked);
+  EXPECT_EQ(ui::CTreeUI::Check(Tree(*w)->FindNode(QStringLiteral("jpg"))), Qt::Unchecked);
+  EXPECT_EQ(selectAll->checkState(), Qt::Unchecked);
+  EXPECT_TRUE(w->Browser()->SelectedRecords().empty());
+  EXPECT_FALSE(recover->isEnabled());
+  // One row ticked with the mouse: Recover follows, and so does the tree.
+  Select(*w, "jpg");
+  const QRect box = List(*w)->visualItemRect(List(*w)->Row(0));
+  QTest::mouseClick(List(*w)->viewport(), Qt::LeftButton, {}, QPoint(8, box.center().y()));
+  test::Settle();
+  EXPECT_EQ(w->Browser()->SelectedRecords().size(), 1u);
+  EXPECT_TRUE(recover->isEnabled());
+  EXPECT_EQ(ui::CTreeUI::Check(Tree(*w)->FindNode(QStringLiteral("jpg"))), Qt::PartiallyChecked);
+  EXPECT_EQ(selectAll->checkState(), Qt::PartiallyChecked);
 }

@@ -112,7 +112,9 @@ TEST(IniFile, WriteCreatesFileAndSectionAndReplacesKeysIgnoringCase) {
 TEST(ShippedLanguages, HoldEveryMessageWithItsPlaceholders) {
   const std::map<std::string, std::string> formats = {
       {"MSG0701", "%c"}, {"MSG1201", "%c"}, {"MSG0702", "%d"}, {"MSG1202", "%d"}, {"MSG1203", "%s"},
-      {"MSG0802", "%s"}, {"MSG0804", "%s%d"}, {"MSG0815", "%s"}, {"MSG1102", "%d%d%d%d"}};
+      {"MSG0802", "%s"}, {"MSG0804", "%s%d"}, {"MSG0815", "%s"}, {"MSG1102", "%d%d%d%d"},
+      {"MSG1206", "%s"}, {"MSG0230", "%s%d"}, {"MSG0231", "%s%s"}, {"MSG0720", "%d%d"}, {"MSG0721", "%d"},
+      {"MSG1222", "%s"}};
   const char* ids[] = {"MSG0101", "MSG0102", "MSG0201", "MSG0202", "MSG0203", "MSG0204", "MSG0205", "MSG0206", "MSG0207",
                        "MSG0208", "MSG0209", "MSG0210", "MSG0211", "MSG0212", "MSG0213", "MSG0214", "MSG0216", "MSG0217",
                        "MSG0218", "MSG0219", "MSG0220", "MSG0221", "MSG0301", "MSG0302", "MSG0303", "MSG0304", "MSG0305",
@@ -121,7 +123,8 @@ TEST(ShippedLanguages, HoldEveryMessageWithItsPlaceholders) {
                        "MSG0706", "MSG0707", "MSG0708", "MSG0709", "MSG0801", "MSG0802", "MSG0803", "MSG0804", "MSG0805",
                        "MSG0807", "MSG0808", "MSG0809", "MSG0810", "MSG0811", "MSG0812", "MSG0813", "MSG0814", "MSG0815", "MSG0816", "MSG0901", "MSG0902", "MSG0903", "MSG0904", "MSG0905", "MSG1101",
                        "MSG1102", "MSG1103", "MSG1201", "MSG1202", "MSG1203", "MSG1204", "MSG1205", "MSG1206", "MSG1207",
-                       "MSG1209"};
+                       "MSG1209",
+                       "MSG0230", "MSG0231", "MSG0232", "MSG0720", "MSG0721", "MSG0840", "MSG1220", "MSG1221", "MSG1222"};
   const std::regex conversion("%(I64)?[-0+ ]*[0-9]*(\\.[0-9]+)?[l]*([cdsu%])");
   LanguageCatalog settings(SALVORA_LANGUAGE_SOURCE "/");
   ASSERT_GE(settings.Languages().size(), 2u);

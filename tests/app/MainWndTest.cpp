@@ -2,14 +2,22 @@
 
 #include <QCheckBox>
 #include <QFile>
+#include <QHeaderView>
+#include <QProcess>
+#include <QScreen>
+#include <QRegularExpression>
 #include <QStackedWidget>
 #include <QTest>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 #include "AppTestSupport.h"
 #include "app/CMainWnd.h"
 #include "app/IniFile.h"
 #include "app/LanguageCatalog.h"
+#include "app/MessageFormat.h"
+#include "storage/FormatText.h"
 #include "ui/CDiskListUI.h"
 #include "ui/CTreeUI.h"
 
@@ -145,7 +153,7 @@ TEST_F(MainWndTest, PanelOfVolumeRows) {
   EXPECT_EQ(Text(*w, "Label5"), Msg("MSG0207") + QStringLiteral(" 100.00 GB"));
   EXPECT_EQ(Text(*w, "Label6"), Msg("MSG0208") + QStringLiteral(" 156.00 GB"));
   // A numbered free stretch: its number, and the label caption alone.
-  w->DiskList()->setCurrentItem(RowWithText(*w, QStringLiteral("2:\\ ")));
+  w->DiskList()->setCurrentItem(RowWithText(*w, app::FormatMessageText(Msg("MSG0230"), {QStringLiteral("1.5 KB"), 1})));
   EXPECT_EQ(Text(*w, "Label1"), Msg("MSG0203") + QStringLiteral(" 2"));
   EXPECT_EQ(Text(*w, "Label2"), Msg("MSG0204"));
   EXPECT_EQ(Text(*w, "Label4"), Msg("MSG0206") + QStringLiteral(" 1.50 KB"));
@@ -336,7 +344,10 @@ TEST_F(MainWndTest, SwitchingLanguageReappliesTexts) {
 
 TEST_F(MainWndTest, AssistMenuOpensPagesAndExits) {
   QStringList opened;
-  ui::SetDocumentOpener([&opened](const QString& page) { opened.append(page); });
+  ui::SetDocumentOpener([&opened](const QString& page) {
+    opened.append(page);
+    return true;
+  });
   auto w = Open();
   answerer.menuChoices = {QStringLiteral("item_faq"), QStringLiteral("item_support"), QStringLiteral("item_exit")};
   test::Click(*w, "BtnAssist");
@@ -375,4 +386,127 @@ TEST_F(MainWndTest, ScanningARealImageRunsTheScanAndSearchWindowsAndEndsOnTheRec
   EXPECT_EQ(answerer.windows[0].width, 350);
   EXPECT_EQ(answerer.windows[1].skin, QStringLiteral("SearchProcessWnd.xml"));
   EXPECT_EQ(answerer.windows[1].width, 370);
+}
+
+TEST_F(MainWndTest, PagesAndFoldersThatCannotBeOpenedSaySo) {
+  QStringList tried;
+  ui::SetDocumentOpener([&tried](const QString& page) {
+    tried.append(page);
+    return false;  // no launcher on this system
+  });
+  auto w = Open();
+  answerer.menuChoices = {QStringLiteral("item_help"), QStringLiteral("item_about")};
+  test::Click(*w, "BtnAssist");
+  test::Settle();
+  test::Click(*w, "BtnAssist");
+  test::Settle();
+  ui::SetDocumentOpener(nullptr);
+  ASSERT_EQ(tried.size(), 2);
+  ASSERT_EQ(answerer.windows.size(), 2u);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(answerer.windows[size_t(i)].skin, QStringLiteral("MessageBox_Warning.xml"));
+    EXPECT_EQ(answerer.windows[size_t(i)].message, app::FormatMessageText(Msg("MSG1222"), {tried[i]}));
+  }
+}
+
+TEST_F(MainWndTest, AnEmptyResultSaysSoAndWhatToTryNext) {
+  toFind = {Record("DCIM", true)};  // a folder and no file
+  auto w = Open();
+  test::Click(*w, "BtnRecoverMode");
+  w->DiskList()->setCurrentItem(RowWithText(*w, QStringLiteral("E:\\ CARD")));
+  test::Click(*w, "BtnScan");
+  test::Settle();
+  ASSERT_EQ(w->CurrentPage(), CMainWnd::kRecoverPage);
+  EXPECT_EQ(Text(*w, "Txt2"), Msg("MSG0840"));
+}
+
+// The default size shows every column of the file list on a 1366 x 768 screen (a panel and the
+// title bar take some 70 pixels of its height); the size a user gives it is kept for the next start.
+TEST_F(MainWndTest, OpensShowingEveryColumnAndRemembersItsSize) {
+  EXPECT_LE(CMainWnd::kDefaultWidth, 1366);
+  EXPECT_LE(CMainWnd::kDefaultHeight, 768 - 70);
+  toFind = {Record("a.jpg")};
+  auto w = std::make_unique<CMainWnd>(std::make_unique<test::FakeDiskSource>(&entries, &removable),
+                                      std::make_unique<test::FakeScanRunner>(&scans, &toFind, &scanResult, &searchText));
+  w->ShowWindow(CMainWnd::kDefaultWidth, CMainWnd::kDefaultHeight);
+  test::Settle();
+  test::Click(*w, "BtnRecoverMode");
+  w->DiskList()->setCurrentItem(RowWithText(*w, QStringLiteral("E:\\ CARD")));
+  test::Click(*w, "BtnScan");
+  test::Settle();
+  auto* list = w->Find<QTreeWidget>(QStringLiteral("FileList"));
+  ASSERT_TRUE(list->isVisible());
+  EXPECT_LE(list->header()->length(), list->viewport()->width()) << "a column is cut off";
+  w.reset();
+
+  auto first = Open();
+  first->ShowAtRememberedSize();
+  test::Settle();
+  // A size the user gave it, smaller than the default (this screen may be small).
+  const QSize given = QSize(first->minimumWidth(), first->minimumHeight() + 40).boundedTo(first->screen()->availableSize());
+  first->resize(given);
+  test::Settle();
+  first->close();
+  first.reset();
+  const std::string settings = app::LanguageCatalog::Instance().SettingsPath();
+  EXPECT_EQ(app::IniFile::ReadString(settings, "Window", "Width", ""), std::to_string(given.width()));
+  auto again = Open();
+  again->ShowAtRememberedSize();
+  test::Settle();
+  EXPECT_EQ(again->size(), given);
+}
+
+TEST_F(MainWndTest, ScanningAFinishedImageAgainAsksNothing) {
+  auto w = std::make_unique<CMainWnd>(std::make_unique<test::FakeDiskSource>(&entries, &removable));
+  w->ShowWindow(800, 500);
+  test::Settle();
+  test::Click(*w, "BtnRecoverMode");
+  answerer.openFiles = {QString::fromStdString(test::FixturePath("fat32.img"))};
+  test::Click(*w, "BtnLoadImage");
+  for (int scan = 0; scan < 2; ++scan) {
+    if (scan == 1) test::Click(*w, "BtnPrev");
+    test::Click(*w, "BtnScan");
+    ASSERT_TRUE(test::WaitUntil([&] { return w->CurrentPage() == CMainWnd::kRecoverPage; }));
+    test::Settle();
+  }
+  QStringList skins;
+  for (const auto& seen : answerer.windows) skins << seen.skin;
+  EXPECT_EQ(skins, (QStringList{QStringLiteral("ScanProcessWnd.xml"), QStringLiteral("SearchProcessWnd.xml"),
+                                QStringLiteral("ScanProcessWnd.xml"), QStringLiteral("SearchProcessWnd.xml")}));
+}
+
+// A card that is not mounted: its used space counted from its own allocation table (fsck.fat of
+// dosfstools beside it as the oracle) and its name as Linux gives it; the card is only read.
+TEST_F(MainWndTest, AnUnmountedCardShowsItsRealUsageAndItsLinuxName) {
+  if (!QFile::exists(QStringLiteral("/usr/sbin/fsck.fat"))) GTEST_SKIP() << "fsck.fat is the oracle";
+  const std::string card = images.File("card.img");
+  std::filesystem::copy_file(test::FixturePath("card.img"), card);
+  const std::string hash = test::Sha256File(card);
+  QProcess fsck;
+  fsck.start(QStringLiteral("/usr/sbin/fsck.fat"), {QStringLiteral("-n"), QStringLiteral("-v"), QString::fromStdString(card)});
+  ASSERT_TRUE(fsck.waitForFinished(30000));
+  const QString report = QString::fromLocal8Bit(fsck.readAllStandardOutput());
+  const auto clusters = QRegularExpression(QStringLiteral("(\\d+)/(\\d+) clusters")).match(report);
+  const auto clusterBytes = QRegularExpression(QStringLiteral("(\\d+) bytes per cluster")).match(report);
+  ASSERT_TRUE(clusters.hasMatch() && clusterBytes.hasMatch()) << report.toStdString();
+  const uint64_t freeBytes =
+      (clusters.captured(2).toULongLong() - clusters.captured(1).toULongLong()) * clusterBytes.captured(1).toULongLong();
+
+  setenv("SALVORA_DISK_MAP", ("0=" + card).c_str(), 1);
+  auto w = std::make_unique<CMainWnd>(app::MakeSystemDiskSource(),
+                                      std::make_unique<test::FakeScanRunner>(&scans, &toFind, &scanResult, &searchText));
+  w->ShowWindow(800, 500);
+  test::Settle();
+  unsetenv("SALVORA_DISK_MAP");
+  test::Click(*w, "BtnRecoverMode");
+  QTreeWidgetItem* volume = RowWithText(*w, QStringLiteral("card.img CARD (FAT, 16 MB)"));
+  ASSERT_NE(volume, nullptr);
+  w->DiskList()->setCurrentItem(volume);
+  EXPECT_EQ(Text(*w, "Label1"), Msg("MSG0203") + QStringLiteral(" card.img"));
+  EXPECT_EQ(Text(*w, "Label6"), Msg("MSG0208") + u' ' + QString::fromStdString(FormatSize(int64_t(freeBytes))));
+  const uint64_t total = 16ull << 20;
+  EXPECT_EQ(volume->data(w->DiskList()->usageColumn(), CDiskListUI::kUsageRole).toInt(),
+            int((total - freeBytes) * 100 / total));
+  w.reset();
+  EXPECT_EQ(test::Sha256File(card), hash);
 }

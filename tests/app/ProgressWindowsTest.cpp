@@ -43,6 +43,9 @@ struct Journal {
   std::vector<QString> stages;          // the stage text seen at each scan
   std::vector<QString> times;
   std::vector<bool> sectorsShown;
+  std::vector<int> bars;
+  std::vector<QString> percents;
+  std::vector<QString> founds;
 };
 
 // An engine that reports progress as scripted and finds one record per report.
@@ -81,6 +84,9 @@ class ScriptedEngine : public IFileRecoveryParse {
       journal_.stages.push_back(test::Text(*window, "stage"));
       journal_.times.push_back(test::Text(*window, "time"));
       journal_.sectorsShown.push_back(test::Shown(*window, "sectors"));
+      journal_.bars.push_back(window->Find<QProgressBar>(QStringLiteral("progress"))->value());
+      journal_.percents.push_back(test::Text(*window, "percent"));
+      journal_.founds.push_back(test::Text(*window, "totalfile"));
     }, Qt::BlockingQueuedConnection);
     return 0;
   }
@@ -220,8 +226,8 @@ TEST_F(ProgressWindowsTest, CancelDuringTheSecondOfThreeSourcesKeepsWhatWasFound
   answerer.results = {2};
   Scan(*w, Row(*w, u'F'));
   ASSERT_FALSE(Messages(answerer).empty());
-  EXPECT_EQ(Messages(answerer)[0], Msg("MSG1206"));
-  EXPECT_EQ(answerer.windows[1].width, 350);
+  EXPECT_EQ(Messages(answerer)[0], app::FormatMessageText(Msg("MSG1206"), {QStringLiteral("F: B (FAT32, 64 MB)")}));
+  EXPECT_EQ(answerer.windows[1].width, 420);
   EXPECT_EQ(journal.discarded, std::vector<char16_t>{u'F'});
   EXPECT_EQ(journal.scans[u'F'], 2);
   EXPECT_EQ(w->FoundRecords().size(), 3u);
@@ -233,7 +239,8 @@ TEST_F(ProgressWindowsTest, ResumeAnsweredYesKeepsTheSavedScan) {
   answerer.results = {1};
   auto w = Open();
   Scan(*w, Row(*w, u'E'));
-  EXPECT_EQ(Messages(answerer), std::vector<QString>{Msg("MSG1206")});
+  EXPECT_EQ(Messages(answerer),
+            std::vector<QString>{app::FormatMessageText(Msg("MSG1206"), {QStringLiteral("E: A (FAT32, 64 MB)")})});
   EXPECT_TRUE(journal.discarded.empty());
 }
 
@@ -244,9 +251,11 @@ TEST_F(ProgressWindowsTest, StageTimeAndSectorTexts) {
   auto w = Open();
   Scan(*w, w->DiskList()->topLevelItem(0));
   ASSERT_EQ(journal.stages.size(), 3u);
-  EXPECT_EQ(journal.stages[0], app::FormatMessageText(Msg("MSG0701"), {QStringLiteral("E")}));
+  EXPECT_EQ(journal.stages[0], app::FormatMessageText(Msg("MSG0701"), {QStringLiteral("E")}) + u' ' +
+                                   app::FormatMessageText(Msg("MSG0720"), {1, 3}));
   EXPECT_EQ(journal.times[0], Msg("MSG0705"));
-  EXPECT_EQ(journal.times[1], Msg("MSG0708") + QString::fromStdString(FormatDuration(75)));
+  // The whole's time left: F's own 75 s for its last 80 %, and G, as large, at F's rate.
+  EXPECT_EQ(journal.times[1], Msg("MSG0708") + QString::fromStdString(FormatDuration(75 + 75 * 100 / 80)));
   EXPECT_TRUE(journal.times[2].isEmpty());
   EXPECT_TRUE(journal.sectorsShown[0]);
   EXPECT_FALSE(journal.sectorsShown[2]);
@@ -268,4 +277,50 @@ TEST_F(ProgressWindowsTest, TimeTextFollowsWeightAndEstimate) {
   EXPECT_EQ(app::CScanProcessWnd::TimeText(90, -1), Msg("MSG0705"));
   EXPECT_EQ(app::CScanProcessWnd::TimeText(90, 3600),
             Msg("MSG0708") + QString::fromStdString(FormatDuration(3600)));
+}
+
+// Records, for every question, its buttons and how many scans had begun when it was asked.
+class QuestionAnswerer : public test::RecordingAnswerer {
+ public:
+  explicit QuestionAnswerer(const Journal& journal) : journal_(journal) {}
+  int AnswerModal(ui::CWindowUI& window) override {
+    if (window.SkinName() == u"MessageBox_Question.xml") {
+      buttons.push_back(test::Text(window, "okbtn") + u'|' + test::Text(window, "cancelbtn"));
+      int begun = 0;
+      for (const auto& [letter, n] : journal_.scans) begun += n;
+      scansBegunAtQuestion.push_back(begun);
+    }
+    return RecordingAnswerer::AnswerModal(window);
+  }
+  std::vector<QString> buttons;
+  std::vector<int> scansBegunAtQuestion;
+
+ private:
+  const Journal& journal_;
+};
+
+TEST_F(ProgressWindowsTest, WholeDiskScanAsksAboutTheUnfinishedVolumeOnceBeforeItStartsAndCountsTheWhole) {
+  QuestionAnswerer asked(journal);  // replaces the fixture's answerer while it lives
+  journal.cancelled.insert(u'F');
+  app::ScanEngines::Current().engineMode = 1;
+  asked.results = {2};  // start again
+  auto w = Open();
+  Scan(*w, w->DiskList()->topLevelItem(0));
+  EXPECT_EQ(Messages(asked),
+            std::vector<QString>{app::FormatMessageText(Msg("MSG1206"), {QStringLiteral("F: B (FAT32, 64 MB)")})});
+  EXPECT_EQ(asked.scansBegunAtQuestion, std::vector<int>{0});
+  EXPECT_EQ(asked.buttons, std::vector<QString>{Msg("MSG1220") + u'|' + Msg("MSG1221")});
+  EXPECT_EQ(journal.discarded, std::vector<char16_t>{u'F'});
+  // Three sources of one size, each seen at 300 of its 1000 sectors: the whole goes on from the
+  // sources before and never resets; the bar, the percent and the found count agree.
+  ASSERT_EQ(journal.bars.size(), 3u);
+  EXPECT_EQ(journal.bars, (std::vector<int>{10, 43, 76}));
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_TRUE(journal.percents[i].startsWith(Msg("MSG0704") + QStringLiteral(" %1%").arg(journal.bars[i])))
+        << journal.percents[i].toStdString();
+    EXPECT_TRUE(journal.percents[i].endsWith(app::FormatMessageText(Msg("MSG0721"), {30}))) << journal.percents[i].toStdString();
+  }
+  EXPECT_EQ(journal.founds.back(), Msg("MSG0707") + QStringLiteral(" 8"));
+  EXPECT_EQ(journal.stages[1], app::FormatMessageText(Msg("MSG0701"), {QStringLiteral("F")}) + u' ' +
+                                   app::FormatMessageText(Msg("MSG0720"), {2, 3}));
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QProgressBar>
 #include <QThread>
 #include <QTreeWidgetItem>
 #include <algorithm>
@@ -129,11 +130,12 @@ TEST_F(RecoverFlowTest, CardPhotosArriveInThePhotoFolderWithUniqueNamesAndTheirO
   EXPECT_EQ(w->RecoveryFolder(), out.path()) << "the trailing separator is removed";
   const std::string photo = out.path() + "/photo";
   ASSERT_TRUE(fs::is_directory(photo));
-  // Deleted short names keep their deleted mark in the first character; the two DSC_0001.JPG of
-  // different folders share one name, so the second gets (1).
+  // Deleted short names have lost their first letter and are saved with "_" in its place, as
+  // salvora-cli saves them; the two DSC_0001.JPG of different folders share one name, so the
+  // second gets (1).
   std::set<std::string> names;
   for (const auto& e : fs::directory_iterator(photo)) names.insert(e.path().filename().string());
-  EXPECT_EQ(names, (std::set<std::string>{"!sc_0001.jpg", "!sc_0001(1).jpg", "!sc_0002.jpg"}));
+  EXPECT_EQ(names, (std::set<std::string>{"_sc_0001.jpg", "_sc_0001(1).jpg", "_sc_0002.jpg"}));
   std::vector<std::string> expected = {test::Sha256File(Source("dsc1a.jpg")), test::Sha256File(Source("dsc1b.jpg")),
                                        test::Sha256File(Source("dsc2.jpg"))};
   std::sort(expected.begin(), expected.end());
@@ -411,4 +413,54 @@ TEST(RecoverProcessWnd, AShortFileIsListedInRedAsDamaged) {
   EXPECT_EQ(row->text(2), QStringLiteral("Damaged: the data ran short"));
   EXPECT_EQ(row->foreground(1).color(), QColor(0xFF, 0, 0));
   EXPECT_EQ(fs::file_size(row->text(1).toStdString()), 4096u) << "what the medium holds is kept";
+}
+
+// Reports a part of the last file and looks at the window while it shows that report.
+class ProbingRecoveryEngine : public SlowRecoveryEngine {
+ public:
+  ProbingRecoveryEngine() : SlowRecoveryEngine(-1) {}
+  int SetScanCallbacks(ScanProgressCallback scan, RecoveryProgressCallback cb, void* user, int hundred) override {
+    cb_ = cb;
+    user_ = user;
+    return SlowRecoveryEngine::SetScanCallbacks(scan, cb, user, hundred);
+  }
+  int RecoverFile(const FoundFileRecord* record, const std::string& destination, int depth) override {
+    if (++calls_ == 3) {
+      cb_(user_, 20, 100, 0, destination.c_str());
+      auto* window = static_cast<app::CRecoverProcessWnd*>(user_);
+      QMetaObject::invokeMethod(window, [this, window] {
+        bar = window->Find<QProgressBar>(QStringLiteral("progress"))->value();
+        percent = test::Text(*window, "percent");
+        count = test::Text(*window, "recovered");
+      }, Qt::BlockingQueuedConnection);
+    }
+    return SlowRecoveryEngine::RecoverFile(record, destination, depth);
+  }
+  int bar = -1;
+  QString percent;
+  QString count;
+
+ private:
+  int calls_ = 0;
+  RecoveryProgressCallback cb_ = nullptr;
+  void* user_ = nullptr;
+};
+
+TEST(RecoverProcessWnd, PercentBarAndCountTellTheWholeRun) {
+  test::ScopedModuleFolder module;
+  test::TempDir dir;
+  test::RecordingAnswerer answerer;
+  answerer.progressAnswer = [&](ui::CWindowUI& w) {
+    EXPECT_TRUE(test::WaitUntil([&] { return test::Shown(w, "FinishBtn"); }));
+    test::Click(w, "FinishBtn");
+    return w.result();
+  };
+  ProbingRecoveryEngine engine;
+  app::CRecoverProcessWnd window(nullptr, {{u'E', &engine}}, ThreeRecords(u'E'), dir.path());
+  window.ShowModal(app::CRecoverProcessWnd::kWidth, app::CRecoverProcessWnd::kHeight);
+  // Two of three files done and a fifth of the third: 73 % of the run, not the file's 20 %.
+  EXPECT_EQ(engine.bar, 73);
+  EXPECT_EQ(engine.percent, Msg("MSG1101") + QStringLiteral(" 73%"));
+  EXPECT_EQ(engine.count, app::FormatMessageText(Msg("MSG1102"), {2, 3, 2, 0}));
+  EXPECT_EQ(window.Find<QProgressBar>(QStringLiteral("progress"))->value(), 100);
 }

@@ -25,10 +25,13 @@
 
 using namespace salvora;
 
-TEST(FormatFileTime, IsCalendarTimeWithoutLeadingZerosInTheDate) {
+TEST(FormatFileTime, IsPaddedCalendarTimeThatSortsAsText) {
   // 2015-03-07 09:05:00 UTC
-  EXPECT_EQ(app::FormatFileTime(platform::UnixToFileTime(1425719100)), "2015-3-7 09:05:00");
-  EXPECT_EQ(app::FormatFileTime(platform::UnixToFileTime(1443657599)), "2015-9-30 23:59:59");
+  EXPECT_EQ(app::FormatFileTime(platform::UnixToFileTime(1425719100)), "2015-03-07 09:05:00");
+  EXPECT_EQ(app::FormatFileTime(platform::UnixToFileTime(1443657599)), "2015-09-30 23:59:59");
+  // The date column sorts by its text: September before October.
+  EXPECT_LT(app::FormatFileTime(platform::UnixToFileTime(1443657599)),
+            app::FormatFileTime(platform::UnixToFileTime(1443657600 + 86400)));
 }
 
 TEST(FileIconFor, FollowsTheCategoryOrderWithDocumentsBeforeVideo) {

@@ -54,7 +54,7 @@ TEST(DamagedVolumeCommand, NamesOfTwentyLongNamePartsAreListedWithTheEntriesAfte
     const Scan scan = RunScan("scan " + std::string(mode) + "'" + image + "'");
     ASSERT_EQ(scan.exit, 0) << scan.err;
     EXPECT_EQ(LineOf(scan.out, "/" + photo).rfind("f deleted intact         8798  ", 0), 0u) << scan.out;
-    for (const std::string& after : std::vector<std::string>{"/!hird.jpg", "/!ourth.txt", "/" + folder + "/!nner.txt"})
+    for (const std::string& after : std::vector<std::string>{"/_hird.jpg", "/_ourth.txt", "/" + folder + "/_nner.txt"})
       EXPECT_NE(LineOf(scan.out, after), "") << after << " is missing\n" << scan.out;
   }
   test::TempDir data, dest;

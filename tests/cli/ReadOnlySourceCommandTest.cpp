@@ -55,7 +55,7 @@ TEST(ReadOnlySourceCommand, EveryOpenOfTheSourceIsReadOnly) {
     EXPECT_EQ(test::Sha256File(image), before) << run.args;
   }
   EXPECT_EQ(test::Sha256File(dir.File("copy.img")), before);
-  EXPECT_TRUE(fs::exists(dir.File("out/photo/!hoto1.jpg")));
+  EXPECT_TRUE(fs::exists(dir.File("out/photo/_hoto1.jpg")));
 }
 
 }  // namespace

@@ -47,7 +47,7 @@ TEST(RecoveryOutput, NamesTooLongForTheDestinationAreShortenedKeepingExtensionAn
   // Cut on a character boundary before ".txt" to 255 bytes; the second, which then collides,
   // is numbered within the same limit.
   const std::string first = Repeat("\xE5\x86\x99", 83) + ".txt", second = Repeat("\xE5\x86\x99", 82) + "(1).txt";
-  EXPECT_EQ(NamesIn(dest + "/document"), (std::set<std::string>{first, second, "!ig.txt"})) << out;
+  EXPECT_EQ(NamesIn(dest + "/document"), (std::set<std::string>{first, second, "_ig.txt"})) << out;
   EXPECT_EQ(std::set<std::string>({test::Sha256File(dest + "/document/" + first),
                                    test::Sha256File(dest + "/document/" + second)}),
             std::set<std::string>({test::Sha256File(Source("a.txt")), test::Sha256File(Source("b.txt"))}));
@@ -92,9 +92,9 @@ TEST(RecoveryOutput, AFileThatDoesNotFitIsNeverLeftTruncatedUnderItsName) {
   std::string out;
   EXPECT_EQ(test::RunCommand(Cli(data.path(), "recover --fast '" + image + "' --to '" + removed + "' 2>&1"), &out), 1)
       << out;
-  EXPECT_NE(out.find("/!ig.txt: No space left on device\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("/_ig.txt: No space left on device\n"), std::string::npos) << out;
   EXPECT_NE(out.find("Finished 3 of 3 files: 2 recovered, 1 failed"), std::string::npos) << out;
-  EXPECT_FALSE(fs::exists(removed + "/document/!ig.txt"));
+  EXPECT_FALSE(fs::exists(removed + "/document/_ig.txt"));
   ExpectOnlyWholeFiles(removed, out);
 
   // Asked to, what was copied stays, under a name that says it is partial.
@@ -102,11 +102,11 @@ TEST(RecoveryOutput, AFileThatDoesNotFitIsNeverLeftTruncatedUnderItsName) {
   EXPECT_EQ(test::RunCommand(Cli(data.path(), "recover --fast --keep-partial '" + image + "' --to '" + kept + "' 2>&1"),
                              &out), 1)
       << out;
-  EXPECT_FALSE(fs::exists(kept + "/document/!ig.txt"));
-  ASSERT_TRUE(fs::exists(kept + "/document/!ig.partial.txt")) << out;
-  EXPECT_GT(fs::file_size(kept + "/document/!ig.partial.txt"), 0u);
-  EXPECT_LT(fs::file_size(kept + "/document/!ig.partial.txt"), 300000u);
-  EXPECT_NE(out.find(" -> " + kept + "/document/!ig.partial.txt: No space left on device (partial: "),
+  EXPECT_FALSE(fs::exists(kept + "/document/_ig.txt"));
+  ASSERT_TRUE(fs::exists(kept + "/document/_ig.partial.txt")) << out;
+  EXPECT_GT(fs::file_size(kept + "/document/_ig.partial.txt"), 0u);
+  EXPECT_LT(fs::file_size(kept + "/document/_ig.partial.txt"), 300000u);
+  EXPECT_NE(out.find(" -> " + kept + "/document/_ig.partial.txt: No space left on device (partial: "),
             std::string::npos) << out;
   ExpectOnlyWholeFiles(kept, out);
 }
@@ -140,7 +140,7 @@ TEST(RecoveryOutput, CtrlCMidCopyRemovesTheFileBeingWritten) {
   const auto rc = test::ReadFileBytes(work.File("rc"));
   EXPECT_EQ(std::string(rc.begin(), rc.end()), "130\n");
   EXPECT_FALSE(partOnDisk());
-  EXPECT_FALSE(fs::exists(dest + "/others/!uge.bin"));
+  EXPECT_FALSE(fs::exists(dest + "/others/_uge.bin"));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <regex>
@@ -248,6 +249,39 @@ TEST_F(ScanInterruptTest, AFinishedScanIsNeverContinued) {
   EXPECT_NE(again.Err().find("no unfinished scan of " + Image()), std::string::npos) << again.Err();
   EXPECT_EQ(again.Out(), Uninterrupted());
   EXPECT_FALSE(ReadCheckpoint(data.path(), left));
+}
+
+// A disk of two volumes whose first volume's scan was cut off: every question (here answered by
+// --resume) is settled before the first volume is read, so "no unfinished scan" of the second
+// comes before the first volume goes on.
+TEST_F(ScanInterruptTest, ADiskOfSeveralVolumesSettlesEveryQuestionBeforeItStarts) {
+  if (!test::HaveTool("sfdisk")) GTEST_SKIP() << "sfdisk writes the partition table";
+  test::TempDir data, logs, disk;
+  const std::string image = disk.File("two.img");
+  ASSERT_EQ(std::system(("cp --sparse=always '" + Image() + "' '" + image + "'").c_str()), 0);
+  // The planted stretch as the first volume, a small empty one behind it.
+  const uint64_t sectors = kImageBytes / 512;
+  const std::string table = "2048," + std::to_string(sectors - 2048 - 40960) + ",c\n" +
+                            std::to_string(sectors - 38912) + ",,c\n";
+  ASSERT_EQ(std::system(("printf '" + table + "' | sfdisk -q '" + image + "' >/dev/null 2>&1").c_str()), 0);
+  const std::string map = "SALVORA_DISK_MAP=0=" + image;
+  {
+    CliRun run(data.path(), {"scan", "disk:0"}, logs.path(), map);
+    ASSERT_TRUE(run.Started());
+    ASSERT_TRUE(WaitWhileRunning(run, [&] { return SweptSoFar(run.Err()) > 0; })) << run.Err();
+    run.Signal(SIGINT);
+    ASSERT_EQ(run.Wait(), 130) << run.Err();
+  }
+  CliRun again(data.path(), {"scan", "--resume", "disk:0"}, logs.path(), map);
+  ASSERT_TRUE(again.Started());
+  ASSERT_EQ(again.Wait(), 0) << again.Err();
+  const std::string err = again.Err();
+  const size_t settled = err.find("no unfinished scan of ");
+  const size_t goesOn = err.find("continuing the scan of ");
+  ASSERT_NE(settled, std::string::npos) << err;
+  ASSERT_NE(goesOn, std::string::npos) << err;
+  EXPECT_LT(settled, goesOn) << err;
+  EXPECT_EQ(err.find("no unfinished scan of ", settled + 1), std::string::npos) << "asked once: " << err;
 }
 
 }  // namespace

@@ -63,16 +63,16 @@ TEST(RecoverCommand, WritesEveryFileIntoItsCategoryWithUniqueNames) {
   const std::string before = test::Sha256File(image);
   ASSERT_EQ(test::RunCommand(Cli(data.path(), "recover --fast '" + image + "' --to '" + dest.path() + "/' 2>/dev/null"), &out), 0) << out;
   EXPECT_NE(out.find("Finished 12 of 12 files: 12 recovered, 0 failed"), std::string::npos) << out;
-  EXPECT_EQ(test::Sha256File(dest.File("photo/!hoto1.jpg")), test::Sha256File(test::FixturePath("fat-src/logo.jpg")));
+  EXPECT_EQ(test::Sha256File(dest.File("photo/_hoto1.jpg")), test::Sha256File(test::FixturePath("fat-src/logo.jpg")));
   EXPECT_EQ(test::Sha256File(dest.File("photo/a.jpg")), test::Sha256File(test::FixturePath("fat-src/logo.jpg")));
-  EXPECT_EQ(test::Sha256File(dest.File("photo/!mg_0002.png")), test::Sha256File(test::FixturePath("fat-src/netscape.png")));
-  EXPECT_TRUE(fs::exists(dest.File("document/!ame.txt")));
-  EXPECT_TRUE(fs::exists(dest.File("document/!ame(1).txt")));
-  EXPECT_TRUE(fs::exists(dest.File("others/!mpty.dat")));
+  EXPECT_EQ(test::Sha256File(dest.File("photo/_mg_0002.png")), test::Sha256File(test::FixturePath("fat-src/netscape.png")));
+  EXPECT_TRUE(fs::exists(dest.File("document/_ame.txt")));
+  EXPECT_TRUE(fs::exists(dest.File("document/_ame(1).txt")));
+  EXPECT_TRUE(fs::exists(dest.File("others/_mpty.dat")));
   EXPECT_NE(out.find("/!hotos/sub/c.txt -> " + dest.path() + "/document/c.txt: Success\n"), std::string::npos) << out;
   // A second run into the same folder adds numbered names and replaces nothing.
   ASSERT_EQ(test::RunCommand(Cli(data.path(), "recover --fast '" + image + "' --to '" + dest.path() + "' >/dev/null 2>&1")), 0);
-  EXPECT_TRUE(fs::exists(dest.File("photo/!hoto1(1).jpg")));
+  EXPECT_TRUE(fs::exists(dest.File("photo/_hoto1(1).jpg")));
   EXPECT_EQ(test::Sha256File(image), before);
 }
 

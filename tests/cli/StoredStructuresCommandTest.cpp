@@ -49,10 +49,10 @@ TEST(RecoverStoredStructures, FatDeletedFoldersInsideDeletedFolders) {
   test::TempDir dest;
   const std::string src = test::FixturePath("fatnest-src") + "/";
   ExpectRecovered(Recover("--fast", test::FixturePath("fat-nested-del.img"), dest),
-                  {{"/Trip/Day One/Evening/!ight.txt", src + "night.txt"},
+                  {{"/Trip/Day One/Evening/_ight.txt", src + "night.txt"},
                    {"/Trip/Day One/Morning Walk.txt", src + "Morning Walk.txt"},
-                   {"/Trip/!lan.txt", src + "plan.txt"},
-                   {"/Keep/Old/!ld.txt", src + "old.txt"}});
+                   {"/Trip/_lan.txt", src + "plan.txt"},
+                   {"/Keep/Old/_ld.txt", src + "old.txt"}});
 }
 
 // The format took the root and with it DCIM's name; 100CAM's own clusters say the rest.

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace salvora::app {
+
+// The figures of one scan window: the whole of the chosen sources and the one being scanned.
+// The percent comes from the sectors done (never ahead of them); earlier sources count in the
+// whole by their size, so a multi-source scan neither resets per source nor jumps.
+class ScanProgressModel {
+ public:
+  // Each source's size in bytes (a weight only; zero counts as one byte).
+  explicit ScanProgressModel(std::vector<uint64_t> sourceBytes = {});
+
+  // Starts a source; those before it count as done.
+  void BeginSource(size_t index);
+  // A report of the running engine. total 0: no sector sweep yet (a file-system pass); its
+  // percent counts only when weight is 100 (an engine that is the whole scan, or the final report).
+  void Report(int percent, int weight, int secondsLeft, uint64_t position, uint64_t total, uint64_t found);
+  // The source ended; found is what its engine holds.
+  void EndSource(uint64_t found);
+
+  size_t SourceCount() const { return bytes_.size(); }
+  size_t Current() const { return current_; }
+  int SourcePercent() const;
+  int WholePercent() const;
+  uint64_t Found() const { return foundBefore_ + foundNow_; }
+  uint64_t Position() const { return position_; }
+  uint64_t Total() const { return total_; }
+  // Seconds left for the whole, from the engine's estimate for its source at the engine's own
+  // rate; -1 while the engine has none.
+  int SecondsLeft() const;
+
+ private:
+  uint64_t BytesBefore(size_t index) const;
+  uint64_t AllBytes() const { return BytesBefore(bytes_.size()); }
+
+  std::vector<uint64_t> bytes_;
+  size_t current_ = 0;
+  double sourceDone_ = 0;  // fraction of the current source, 0..1
+  int secondsLeft_ = -1;
+  uint64_t position_ = 0;
+  uint64_t total_ = 0;
+  uint64_t foundBefore_ = 0;
+  uint64_t foundNow_ = 0;
+};
+
+}  // namespace salvora::app
