@@ -40,6 +40,7 @@ IFileRecoveryParse* CMainWnd::EngineFor(const FoundFileRecord& record) const {
 }
 
 int CMainWnd::RunPreview(const FoundFileRecord& record, CPreviewWnd* receiver, int height) {
+  StopThumbnails();
   // Over the viewer when it pages, over the main window otherwise.
   QWidget* owner = receiver->isVisible() ? static_cast<QWidget*>(receiver) : this;
   CPreviewProcessWnd progress(owner, record, receiver, EngineFor(record));
@@ -93,6 +94,7 @@ CPlayerLauncher* CMainWnd::Play(const CPreviewWnd& preview) {
 }
 
 void CMainWnd::RecoverRecord(const FoundFileRecord& record) {
+  StopThumbnails();
   std::string folder = ui::ChooseFolder(this, QString::fromLatin1(kRecoveryFolderTitle)).toStdString();
   if (folder.empty()) return;
   if (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
