@@ -5,6 +5,7 @@
 #include <QDateEdit>
 #include <QLineEdit>
 #include <QSignalBlocker>
+#include <algorithm>
 
 #include "app/LanguageCatalog.h"
 
@@ -64,8 +65,16 @@ void CFindBar::ApplyTexts() {
   if (name_) name_->setPlaceholderText(Message("MSG0836"));
 }
 
-void CFindBar::Clear() {
+void CFindBar::Clear(uint64_t firstTime, uint64_t lastTime) {
   typing_.stop();
+  const auto dayOf = [](uint64_t time) { return QDate(1601, 1, 1).addDays(qint64(time / (86400ull * 10000000ull))); };
+  if (firstTime != 0 && lastTime >= firstTime) {
+    for (auto [edit, time] : {std::pair{from_, firstTime}, std::pair{to_, lastTime}}) {
+      if (!edit) continue;
+      const QSignalBlocker block(edit);
+      edit->setDate(dayOf(time));
+    }
+  }
   if (name_) {
     const QSignalBlocker block(name_);
     name_->clear();

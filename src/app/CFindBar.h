@@ -29,8 +29,9 @@ class CFindBar : public QObject {
 
   // Fills the choices with the current language's texts, keeping what is chosen.
   void ApplyTexts();
-  // Back to "everything", without a notification (a new search).
-  void Clear();
+  // Back to "everything", without a notification (a new search); the date boxes start at the
+  // first and last modification times found (FILETIME; 0 when none).
+  void Clear(uint64_t firstTime = 0, uint64_t lastTime = 0);
   FoundFileFilter Filter() const;
 
  signals:

@@ -586,7 +586,15 @@ void CMainWnd::OnSearchDone() {
   if (auto* preview = Find<ui::CRichEditUI>(QStringLiteral("PreviewEdit"))) preview->ClearAll();
   KeepSearchedFiles();
   BuildTypeTree();
-  if (findBar_) findBar_->Clear();
+  if (findBar_) {
+    uint64_t first = 0, last = 0;
+    for (const FoundFileRecord& record : found_) {
+      if (record.WriteTime() == 0) continue;
+      first = first == 0 ? record.WriteTime() : std::min(first, record.WriteTime());
+      last = std::max(last, record.WriteTime());
+    }
+    findBar_->Clear(first, last);
+  }
   if (browser_) browser_->Reset();
   ResetFolderView();
   SetEnabled("TabRecover", true);

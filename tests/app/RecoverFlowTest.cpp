@@ -76,12 +76,13 @@ class RecoverFlowTest : public ::testing::Test {
     auto w = std::make_unique<CMainWnd>(std::make_unique<test::FakeDiskSource>(&entries, &removable));
     w->ShowWindow(900, 600);
     test::Settle();
-    if (mediaOnly) {
-      for (const char* group : {"BtnDocument", "BtnArchive", "BtnOther"}) test::Click(*w, group);
-    }
     test::Click(*w, "BtnRecoverMode");
     answerer.openFiles = {QString::fromStdString(card)};
     test::Click(*w, "BtnLoadImage");
+    if (mediaOnly) {
+      test::Click(*w, "BtnAdvanceScan");
+      for (const char* group : {"BtnDocument", "BtnArchive", "BtnOther"}) test::Click(*w, group);
+    }
     test::Click(*w, "BtnScan");
     EXPECT_TRUE(test::WaitUntil([&] { return w->CurrentPage() == CMainWnd::kRecoverPage; }));
     return w;
@@ -103,7 +104,7 @@ class RecoverFlowTest : public ::testing::Test {
     ASSERT_NE(node, nullptr);
     tree.setFocus();
     tree.setCurrentItem(node);
-    QTest::keyClick(tree.viewport(), Qt::Key_Space);
+    QTest::keyClick(&tree, Qt::Key_Space);
     test::Settle();
   }
   static std::map<std::string, std::string> HashesBelow(const std::string& folder) {
@@ -453,7 +454,7 @@ TEST_F(RecoverFlowTest, FolderViewTicksAFolderWithItsSubfoldersAndRecoveryKeepsT
   EXPECT_EQ(root->childCount(), 0) << "nothing is read before the folder is opened";
   folders->setFocus();
   folders->setCurrentItem(root);
-  QTest::keyClick(folders->viewport(), Qt::Key_Right);  // opens the node
+  QTest::keyClick(folders, Qt::Key_Right);  // opens the node
   test::Settle();
   QStringList names;
   for (int c = 0; c < root->childCount(); ++c) names << root->child(c)->text(0);
