@@ -24,6 +24,7 @@ void CFolderView::Reset(std::vector<Source> sources, std::mutex* engineLock) {
   records_.clear();
   pathOfRecord_.clear();
   folders_.clear();
+  placed_.clear();
   if (!tree_) return;
   tree_->clear();
   for (size_t s = 0; s < sources_.size(); ++s) {
@@ -69,6 +70,7 @@ void CFolderView::Load(const QString& nodeName) {
       files.push_back(index);
       continue;
     }
+    if (!placed_.emplace(folder.source, folder.depth + 1, child.EngineKind(), child.ObjectId()).second) continue;
     const QString name = QStringLiteral("F%1").arg(++nextNode_);
     Folder sub;
     sub.source = folder.source;

@@ -4,6 +4,8 @@
 #include <QString>
 #include <cstdint>
 #include <map>
+#include <set>
+#include <tuple>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -70,6 +72,10 @@ class CFolderView : public QObject {
   std::vector<FoundFileRecord> records_;
   std::vector<const std::vector<std::string>*> pathOfRecord_;  // into folders_, by record
   std::map<QString, Folder> folders_;                          // by node name
+  // Folders already in the tree by source, depth, engine and object id: an engine lists one such
+  // folder the same way wherever it is met, so folders sharing a subfolder (a hostile medium)
+  // cannot multiply the tree.
+  std::set<std::tuple<size_t, int, uint32_t, uint32_t>> placed_;
   int nextNode_ = 0;
   CFoundFileBrowser* browser_;
 };

@@ -234,6 +234,7 @@ void CMainWnd::SetTxt1Colour(const QString& argb) {
 
 void CMainWnd::ShowPage(int page) {
   if (page != kRecoverPage) StopThumbnails();  // the grid is left
+  else if (gridView_) RefreshGrid();
   page_ = page;
   if (auto* pages = Find<QStackedWidget>(QStringLiteral("TabPage"))) pages->setCurrentIndex(page);
   const bool start = page == kStartPage;
