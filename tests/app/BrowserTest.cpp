@@ -255,7 +255,9 @@ TEST_F(BrowserTest, FindBarNarrowsAHundredThousandRecordsByNameDateAndStateWithi
   // No node chosen: the name is looked for among every found file, in any case.
   name->setFocus();
   QTest::keyClicks(name, "img_0999");
-  EXPECT_LT(waitFor(10), 1000 + app::CFindBar::kTypingDelayMs);
+  const qint64 byName = waitFor(10);
+  RecordProperty("name_ms", int(byName));
+  EXPECT_LT(byName, 1000 + app::CFindBar::kTypingDelayMs);
   EXPECT_EQ(Column(*w, "FileName").first(), QStringLiteral("IMG_09990.jpg"));
   QTest::keyClick(name, Qt::Key_A, Qt::ControlModifier);
   QTest::keyClick(name, Qt::Key_Backspace);
@@ -280,7 +282,9 @@ TEST_F(BrowserTest, FindBarNarrowsAHundredThousandRecordsByNameDateAndStateWithi
     inRange += in;
     deletedInRange += in && i % 2 == 0;
   }
-  EXPECT_LT(waitFor(inRange), 1000);
+  const qint64 byDate = waitFor(inRange);
+  RecordProperty("date_ms", int(byDate));
+  EXPECT_LT(byDate, 1000);
   EXPECT_EQ(List(*w)->RowCount(), CFoundFileBrowser::kFirstBatch) << "the first page at once";
 
   // Deleted ones only (the third state choice).
