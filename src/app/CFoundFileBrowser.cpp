@@ -167,6 +167,12 @@ void CFoundFileBrowser::ListNode(QTreeWidgetItem* node) {
   emit listed();
 }
 
+const FoundFileRecord* CFoundFileBrowser::RecordOfRow(const QTreeWidgetItem* row) const {
+  if (!row) return nullptr;
+  const size_t index = row->data(0, ui::CListExUI::kTagRole).toULongLong();
+  return index < found_.size() ? &found_[index] : nullptr;
+}
+
 std::vector<FoundFileRecord> CFoundFileBrowser::ListingCopy() const {
   std::vector<FoundFileRecord> records;
   records.reserve(pending_.size());

@@ -82,6 +82,8 @@ class CFoundFileBrowser : public QObject {
   const Selection& SelectedRecords() const { return selection_; }
   // The records of the listing, in its order.
   std::vector<FoundFileRecord> ListingCopy() const;
+  // The record a file-list row of this browser stands for; null when there is none.
+  const FoundFileRecord* RecordOfRow(const QTreeWidgetItem* row) const;
   QTreeWidgetItem* ListedNode() const { return listed_; }
   int TickedRows() const { return tickedRows_; }
   bool Listing() const { return next_ < pending_.size(); }

@@ -4,6 +4,7 @@
 #include <QTreeWidgetItem>
 
 #include "app/AppPaths.h"
+#include "app/CFoundFileBrowser.h"
 #include "app/CMainWnd.h"
 #include "app/CMessageBox.h"
 #include "app/CRecoverProcessWnd.h"
@@ -25,9 +26,10 @@ std::vector<FoundFileRecord> CMainWnd::ListedRecords() const {
   std::vector<FoundFileRecord> records;
   auto* list = Find<ui::CListExUI>(QStringLiteral("FileList"));
   if (!list) return records;
+  // The rows carry indexes into the records of the view in front (type or folder view).
+  const CFoundFileBrowser* browser = ActiveBrowser();
   for (int i = 0; i < list->RowCount(); ++i) {
-    const quint64 index = list->Row(i)->data(0, ui::CListExUI::kTagRole).toULongLong();
-    if (index < found_.size()) records.push_back(found_[index]);
+    if (const FoundFileRecord* record = browser ? browser->RecordOfRow(list->Row(i)) : nullptr) records.push_back(*record);
   }
   return records;
 }
@@ -48,10 +50,8 @@ int CMainWnd::RunPreview(const FoundFileRecord& record, CPreviewWnd* receiver, i
 }
 
 void CMainWnd::OnFileRowSelected(QTreeWidgetItem* item) {
-  if (!item) return;
-  const quint64 index = item->data(0, ui::CListExUI::kTagRole).toULongLong();
-  if (index >= found_.size()) return;
-  PreviewRecord(found_[index]);
+  const CFoundFileBrowser* browser = ActiveBrowser();
+  if (const FoundFileRecord* record = browser ? browser->RecordOfRow(item) : nullptr) PreviewRecord(*record);
 }
 
 void CMainWnd::PreviewRecord(const FoundFileRecord& record) {

@@ -17,6 +17,7 @@
 #include "app/MessageFormat.h"
 #include "app/ScanEngines.h"
 #include "app/CThumbnailGrid.h"
+#include "app/CPreviewWnd.h"
 #include "recovery/EngineFactory.h"
 #include "scan/ScanLogCatalogue.h"
 #include "storage/FormatText.h"
@@ -467,6 +468,10 @@ TEST_F(RecoverFlowTest, FolderViewTicksAFolderWithItsSubfoldersAndRecoveryKeepsT
   auto* list = w->Find<ui::CListExUI>(QStringLiteral("FileList"));
   ASSERT_EQ(list->RowCount(), 1);
   EXPECT_EQ(list->Row(0)->text(1), QStringLiteral("!eport.pdf"));
+  // Its row previews that file, not the type view's record of the same row number.
+  list->setCurrentItem(list->Row(0));
+  ASSERT_TRUE(test::WaitUntil([&] { return w->LastPreview() != nullptr; }));
+  EXPECT_EQ(w->LastPreview()->Record().Name(), "!eport.pdf");
   TickByKey(*folders, docs);
   EXPECT_EQ(w->ActiveBrowser()->SelectedRecords().size(), 2u);
   EXPECT_TRUE(ui::CListExUI::RowCheck(list->Row(0)));
