@@ -19,10 +19,10 @@ CFolderView::CFolderView(ui::CTreeUI* tree, ui::CListExUI* list, QAbstractButton
 void CFolderView::Reset(std::vector<Source> sources, std::mutex* engineLock) {
   sources_ = std::move(sources);
   engineLock_ = engineLock;
-  // The browser lets go of the old records before they go.
-  browser_->Reset();
   records_.clear();
   pathOfRecord_.clear();
+  // Regrouped over no records: none of the browser's indexes outlives the records they name.
+  browser_->Reset();
   folders_.clear();
   placed_.clear();
   if (!tree_) return;
