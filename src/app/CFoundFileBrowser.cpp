@@ -11,6 +11,7 @@
 #include "app/LanguageCatalog.h"
 #include "app/MessageFormat.h"
 #include "output/RecoveredName.h"
+#include "output/FileCategory.h"
 #include "platform/TextEncoding.h"
 #include "scan/FoundFileIdentity.h"
 #include "storage/FormatText.h"
@@ -26,7 +27,8 @@ const char kHeaderImage[] = "file='list_header_bg.png' corner='0,1,0,1'";
 const char kAscImage[] = "file='list_header_asc.png' corner='0,1,13,1'";
 const char kDescImage[] = "file='list_header_desc.png' corner='0,1,13,1'";
 const char kNoTime[] = "    ----    ";
-const char* const kTypeNodes[] = {"NodePhoto", "NodeAudio", "NodeVideo"};
+// The node of the files that have no extension (group names are lower case, so it is no group).
+const char kNoExtensionNode[] = "NoExtension";
 
 std::string LowerExtension(std::string_view name) {
   const size_t dot = name.rfind('.');
@@ -77,7 +79,20 @@ std::string CFoundFileBrowser::GroupOf(const FoundFileRecord& record) {
   if (ext == "scr") return "pcx";
   if (ext == "midi") return "mid";
   if (ext == "m4p") return "m4a";
+  if (ext == "gzip") return "gz";
   return ext;
+}
+
+bool CFoundFileBrowser::IsOtherFile(const FoundFileRecord& record) {
+  return !record.IsFolder() && CategoryOf(record.Name()) == "others";
+}
+
+QString CFoundFileBrowser::NodeNameOf(const std::string& group) {
+  return group.empty() ? QString::fromLatin1(kNoExtensionNode) : QString::fromStdString(group);
+}
+
+std::string CFoundFileBrowser::GroupOfNode(const QString& nodeName) {
+  return nodeName == QLatin1String(kNoExtensionNode) ? std::string() : nodeName.toStdString();
 }
 
 void CFoundFileBrowser::Reset() {
@@ -91,6 +106,7 @@ void CFoundFileBrowser::Reset() {
   next_ = 0;
   listed_ = nullptr;
   tickedRows_ = 0;
+  filter_ = {};
   if (list_) list_->clear();
   // A new result starts with nothing ticked; new type nodes take their parent's old tick.
   if (tree_) {
@@ -100,11 +116,17 @@ void CFoundFileBrowser::Reset() {
   UpdateStatus();
 }
 
+void CFoundFileBrowser::SetNodeRecords(NodeRecords held, NodeRecords listed) {
+  held_ = std::move(held);
+  listedOf_ = std::move(listed);
+}
+
 std::vector<size_t> CFoundFileBrowser::RecordsOf(const QTreeWidgetItem* node) const {
   std::vector<size_t> records;
   if (!node) return records;
+  if (held_) return held_(node);
   auto addOwn = [&](const QTreeWidgetItem* item) {
-    const auto it = groups_.find(ui::CTreeUI::NodeName(item).toStdString());
+    const auto it = groups_.find(GroupOfNode(ui::CTreeUI::NodeName(item)));
     if (it != groups_.end()) records.insert(records.end(), it->second.begin(), it->second.end());
   };
   if (node->parent() == nullptr) {
@@ -142,7 +164,16 @@ void CFoundFileBrowser::ListNode(QTreeWidgetItem* node) {
   if (list_) list_->clear();
   listed_ = node;
   tickedRows_ = 0;
-  pending_ = RecordsOf(node);
+  pending_.clear();
+  if (node) {
+    pending_ = listedOf_ ? listedOf_(node) : RecordsOf(node);
+  } else if (filter_.Active()) {
+    for (const auto& [group, records] : groups_) pending_.insert(pending_.end(), records.begin(), records.end());
+    std::sort(pending_.begin(), pending_.end());
+  }
+  if (filter_.Active()) {
+    std::erase_if(pending_, [&](size_t i) { return !filter_.Matches(found_[i]); });
+  }
   next_ = 0;
   SetSelectAll(node ? ui::CTreeUI::Check(node) : Qt::Unchecked);
   if (list_) {
@@ -150,6 +181,20 @@ void CFoundFileBrowser::ListNode(QTreeWidgetItem* node) {
   }
   AddRows(kFirstBatch);
   if (Listing()) ScheduleMore(generation_);
+  emit listed();
+}
+
+const FoundFileRecord* CFoundFileBrowser::RecordOfRow(const QTreeWidgetItem* row) const {
+  if (!row) return nullptr;
+  const size_t index = row->data(0, ui::CListExUI::kTagRole).toULongLong();
+  return index < found_.size() ? &found_[index] : nullptr;
+}
+
+std::vector<FoundFileRecord> CFoundFileBrowser::ListingCopy() const {
+  std::vector<FoundFileRecord> records;
+  records.reserve(pending_.size());
+  for (size_t i : pending_) records.push_back(found_[i]);
+  return records;
 }
 
 void CFoundFileBrowser::ScheduleMore(unsigned generation) {
@@ -177,6 +222,12 @@ void CFoundFileBrowser::AddRows(size_t count) {
                                          record.ContentCheck() != 0);
     list_->AddRow(cells, ticked, QStringLiteral("file='FileIcon/%1'").arg(QString::fromStdString(icon)), index);
   }
+}
+
+void CFoundFileBrowser::SetFilter(const FoundFileFilter& filter) {
+  if (filter == filter_) return;
+  filter_ = filter;
+  ListNode(listed_);
 }
 
 void CFoundFileBrowser::FinishListing() { AddRows(pending_.size()); }
@@ -232,12 +283,22 @@ void CFoundFileBrowser::OnNodeCheck(const QString& nodeName, int state) {
 void CFoundFileBrowser::OnSelectAllClicked() {
   auto* box = qobject_cast<QCheckBox*>(selectAll_);
   if (!box || !tree_) return;
+  Qt::CheckState state = box->checkState();
+  if (state == Qt::PartiallyChecked) state = Qt::Checked;
+  if (filter_.Active()) {
+    // A narrowed listing ticks what it shows, not the rest of its node.
+    SetRecordsTicked(pending_, state == Qt::Checked);
+    for (int r = 0; r < (list_ ? list_->RowCount() : 0); ++r) list_->SetRowCheck(list_->Row(r), state == Qt::Checked);
+    tickedRows_ = state == Qt::Checked && list_ ? list_->RowCount() : 0;
+    SyncListedNode();
+    SetSelectAll(state);
+    UpdateStatus();
+    return;
+  }
   if (!listed_) {
     SetSelectAll(Qt::Unchecked);
     return;
   }
-  Qt::CheckState state = box->checkState();
-  if (state == Qt::PartiallyChecked) state = Qt::Checked;
   SetSelectAll(state);
   tree_->SetCheck(listed_, state);
   OnNodeCheck(ui::CTreeUI::NodeName(listed_), state);
@@ -245,26 +306,23 @@ void CFoundFileBrowser::OnSelectAllClicked() {
 
 void CFoundFileBrowser::SyncListedNode() {
   // The listed node (and so its parents) shows whether all, some or none of its records are ticked.
+  // A narrowed listing's select-all box speaks for the rows it shows.
+  if (filter_.Active()) SetSelectAll(TickState(pending_));
   if (!listed_ || !tree_) return;
-  const std::vector<size_t> records = RecordsOf(listed_);
-  const size_t ticked = std::count_if(records.begin(), records.end(),
-                                      [&](size_t i) { return selection_.count(KeyOf(found_[i])) != 0; });
-  const Qt::CheckState state = ticked == 0 ? Qt::Unchecked
-                               : ticked == records.size() ? Qt::Checked
-                                                          : Qt::PartiallyChecked;
+  const Qt::CheckState state = TickState(RecordsOf(listed_));
   if (listed_->parent() == nullptr && state == Qt::PartiallyChecked) {
     // A type node follows its children: set each child after its own records.
-    for (int c = 0; c < listed_->childCount(); ++c) {
-      QTreeWidgetItem* child = listed_->child(c);
-      const std::vector<size_t> own = RecordsOf(child);
-      const size_t n = std::count_if(own.begin(), own.end(),
-                                     [&](size_t i) { return selection_.count(KeyOf(found_[i])) != 0; });
-      tree_->SetCheck(child, n == 0 ? Qt::Unchecked : n == own.size() ? Qt::Checked : Qt::PartiallyChecked);
-    }
+    for (int c = 0; c < listed_->childCount(); ++c) tree_->SetCheck(listed_->child(c), TickState(RecordsOf(listed_->child(c))));
   } else {
     tree_->SetCheck(listed_, state);
   }
-  SetSelectAll(state);
+  if (!filter_.Active()) SetSelectAll(state);
+}
+
+Qt::CheckState CFoundFileBrowser::TickState(const std::vector<size_t>& records) const {
+  const size_t n = std::count_if(records.begin(), records.end(),
+                                 [&](size_t i) { return selection_.count(KeyOf(found_[i])) != 0; });
+  return n == 0 ? Qt::Unchecked : n == records.size() ? Qt::Checked : Qt::PartiallyChecked;
 }
 
 void CFoundFileBrowser::SetSelectAll(int state) {

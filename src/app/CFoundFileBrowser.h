@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "scan/ContentVerdict.h"
+#include "app/FoundFileFilter.h"
 #include "scan/FoundFileRecord.h"
 
 class QAbstractButton;
@@ -57,6 +58,17 @@ class CFoundFileBrowser : public QObject {
   // The content column's text: intact, damaged at byte N, not checked (folders: empty).
   static QString VerdictText(const FoundFileRecord& record, const ContentVerdict& verdict);
 
+  // True for a file of none of the named categories (the "others" of the output folders).
+  static bool IsOtherFile(const FoundFileRecord& record);
+  // The type tree's node of a group, and back (files without an extension have a node too).
+  static QString NodeNameOf(const std::string& group);
+  static std::string GroupOfNode(const QString& nodeName);
+
+  // The records of a node, for a tree other than the type tree: held (what ticking the node
+  // ticks) and listed (the rows the node shows).
+  using NodeRecords = std::function<std::vector<size_t>(const QTreeWidgetItem*)>;
+  void SetNodeRecords(NodeRecords held, NodeRecords listed);
+
   // After a search: groups the found records afresh and clears the list and the selection.
   void Reset();
   // "itemselect" on the tree.
@@ -71,16 +83,30 @@ class CFoundFileBrowser : public QObject {
   void OnHeaderClick(int column);
   // Adds every row that is still waiting to be listed.
   void FinishListing();
+  // Narrows the listing to what the filter lets through and lists it again; with no node
+  // chosen, a filter lists what it finds among every found file.
+  void SetFilter(const FoundFileFilter& filter);
+  const FoundFileFilter& Filter() const { return filter_; }
   // Lists no more rows (the engines are about to be used by a worker or replaced).
   void StopListing();
 
   const Selection& SelectedRecords() const { return selection_; }
+  // The records of the listing, in its order.
+  std::vector<FoundFileRecord> ListingCopy() const;
+  // The record a file-list row of this browser stands for; null when there is none.
+  const FoundFileRecord* RecordOfRow(const QTreeWidgetItem* row) const;
   QTreeWidgetItem* ListedNode() const { return listed_; }
   int TickedRows() const { return tickedRows_; }
   bool Listing() const { return next_ < pending_.size(); }
+  // The records of the listing (every page of it, listed or still to come).
+  const std::vector<size_t>& ListingRecords() const { return pending_; }
   // The records of a node in the node's order (a type node: those of every child).
   std::vector<size_t> RecordsOf(const QTreeWidgetItem* node) const;
   void UpdateStatus();
+
+ signals:
+  // A node (or the filter's pick) was listed afresh.
+  void listed();
 
  private:
   void AddRows(size_t count);
@@ -88,6 +114,7 @@ class CFoundFileBrowser : public QObject {
   QStringList Cells(const FoundFileRecord& record) const;
   void SetRecordsTicked(const std::vector<size_t>& records, bool ticked);
   void SyncListedNode();
+  Qt::CheckState TickState(const std::vector<size_t>& records) const;
   void SetSelectAll(int state);
   bool IsListedOrAbove(const QTreeWidgetItem* node) const;
   void SortRows(int column, bool ascending);
@@ -109,6 +136,9 @@ class CFoundFileBrowser : public QObject {
   size_t next_ = 0;              // the first of them not yet in the list
   unsigned generation_ = 0;
   std::map<int, bool> ascending_;
+  FoundFileFilter filter_;
+  NodeRecords held_;
+  NodeRecords listedOf_;
 };
 
 }  // namespace salvora::app

@@ -16,6 +16,8 @@
 
 #include "app/AppPaths.h"
 #include "app/CDeviceMonitor.h"
+#include "app/CFindBar.h"
+#include "app/CFolderView.h"
 #include "app/CFoundFileBrowser.h"
 #include "app/CRecoverProcessWnd.h"
 #include "app/CLikeItWnd.h"
@@ -31,6 +33,8 @@
 #include "platform/RawSource.h"
 #include "recovery/RecordVerdicts.h"
 #include "platform/TextEncoding.h"
+#include "output/FileTypeOptions.h"
+#include "scan/ExtensionLists.h"
 #include "storage/DisplayNames.h"
 #include "storage/FormatText.h"
 #include "storage/ImageMap.h"
@@ -48,10 +52,16 @@ namespace {
 
 using ui::CDiskListUI;
 
-const char* const kTypeGroups[] = {"FileTypePhoto", "FileTypeAudio", "FileTypeVideo"};
-const char* const kTypeNodes[] = {"NodePhoto", "NodeAudio", "NodeVideo"};
-const char* const kTypeNodeTexts[] = {"MSG0807", "MSG0808", "MSG0809"};
-const char* const kGroupOptions[] = {"OptPhotoFile", "OptAudioFile", "OptVideoFile"};
+// The categories of the output folders, in their order; the last one holds every other file.
+const char* const kTypeGroups[] = {"FileTypePhoto",    "FileTypeAudio",   "FileTypeVideo",
+                                   "FileTypeDocument", "FileTypeArchive", "FileTypeOther"};
+const char* const kTypeNodes[] = {"NodePhoto", "NodeAudio", "NodeVideo", "NodeDocument", "NodeArchive", "NodeOther"};
+const char* const kTypeNodeTexts[] = {"MSG0807", "MSG0808", "MSG0809", "MSG0820", "MSG0821", "MSG0822"};
+const char* const kGroupOptions[] = {"OptPhotoFile",    "OptAudioFile",   "OptVideoFile",
+                                     "OptDocumentFile", "OptArchiveFile", "OptOtherFile"};
+const char* const kGroupButtons[] = {"BtnPhoto", "BtnAudio", "BtnVideo", "BtnDocument", "BtnArchive", "BtnOther"};
+constexpr int kTypeGroupCount = int(std::size(kTypeGroups));
+constexpr int kOtherGroup = kTypeGroupCount - 1;
 
 const char kImageGroupName[] = "ImageFile";
 const char kImageGroupText[] = "Image File";
@@ -69,6 +79,7 @@ CMainWnd::CMainWnd(std::unique_ptr<IDiskSource> disks, std::unique_ptr<IScanRunn
 }
 
 CMainWnd::~CMainWnd() {
+  StopThumbnails();
   // The players are the window's children; they are ended, not left to die with it.
   CPlayerLauncher::EndAll();
   // Engines go before the list that names them.
@@ -104,6 +115,7 @@ void CMainWnd::HandleMessage(int message) {
 
 void CMainWnd::Notify(ui::TNotifyUI& msg) {
   const QString& name = msg.senderName;
+  if (BrowseNotify(msg)) return;
   if (msg.type == u"windowinit") {
     InitWindow();
   } else if (msg.type == u"click") {
@@ -130,16 +142,18 @@ void CMainWnd::Notify(ui::TNotifyUI& msg) {
     } else if (name == u"BtnRecover") {
       OnRecover();
     } else if (name == u"ChkSelAll") {
-      if (browser_) browser_->OnSelectAllClicked();
-    } else if (name == u"BtnPhoto" || name == u"BtnAudio" || name == u"BtnVideo") {
-      const char* option = name == u"BtnPhoto" ? "OptPhotoFile" : name == u"BtnAudio" ? "OptAudioFile" : "OptVideoFile";
-      if (auto* box = Find<QAbstractButton>(QString::fromLatin1(option))) box->setChecked(!box->isChecked());
+      if (browser_) ActiveBrowser()->OnSelectAllClicked();
+    } else {
+      for (int g = 0; g < kTypeGroupCount; ++g) {
+        if (name != QLatin1String(kGroupButtons[g])) continue;
+        if (auto* box = Find<QAbstractButton>(QString::fromLatin1(kGroupOptions[g]))) box->setChecked(!box->isChecked());
+      }
     }
   } else if (msg.type == u"selectchanged") {
     if (msg.wParam && name == u"TabScan") ShowPage(kScanPage);
     else if (msg.wParam && name == u"TabFileType") ShowPage(kFileTypePage);
     else if (msg.wParam && name == u"TabRecover") ShowPage(kRecoverPage);
-    for (int g = 0; g < 3; ++g) {
+    for (int g = 0; g < kTypeGroupCount; ++g) {
       if (name == QLatin1String(kGroupOptions[g])) SetGroupTicked(kTypeGroups[g], msg.wParam != 0);
     }
   } else if (msg.type == u"itemselect") {
@@ -149,9 +163,9 @@ void CMainWnd::Notify(ui::TNotifyUI& msg) {
   } else if (msg.type == u"checkboxselectchanged") {
     if (name == u"TypeTree" && browser_) browser_->OnNodeCheck(msg.data.toString(), msg.wParam);
   } else if (msg.type == u"list_check_click") {
-    if (name == u"FileList" && browser_) browser_->OnRowCheck(msg.wParam, msg.lParam != 0);
+    if (name == u"FileList" && browser_) ActiveBrowser()->OnRowCheck(msg.wParam, msg.lParam != 0);
   } else if (msg.type == u"headerclick") {
-    if (name == u"FileList" && browser_ && msg.data.toString() != u"CheckAll") browser_->OnHeaderClick(msg.wParam);
+    if (name == u"FileList" && browser_ && msg.data.toString() != u"CheckAll") ActiveBrowser()->OnHeaderClick(msg.wParam);
   } else if (msg.type == u"itemactivate") {
     if (name == u"FileList") OnFileRowActivated();
     if (name == u"DiskList") {
@@ -204,6 +218,7 @@ void CMainWnd::InitWindow() {
     IFileRecoveryParse* engine = EngineFor(record);
     return engine ? KeptVerdict(*engine, record).value_or(ContentVerdict::NotChecked()) : ContentVerdict::NotChecked();
   });
+  InitBrowseViews();
   SetEnabled("BtnScan", false);
   SetEnabled("BtnAdvanceScan", false);
   SetEnabled("TabFileType", false);
@@ -216,8 +231,9 @@ void CMainWnd::ApplyTexts() {
   LanguageCatalog& catalog = LanguageCatalog::Instance();
   ApplySection(catalog.Section("MainWnd"));
   SetText("LblProductName", Msg("MSG1209"));
+  if (findBar_) findBar_->ApplyTexts();
   if (auto* tree = Find<ui::CTreeUI>(QStringLiteral("TypeTree"))) {
-    for (int g = 0; g < 3; ++g) {
+    for (int g = 0; g < kTypeGroupCount; ++g) {
       if (QTreeWidgetItem* node = tree->FindNode(QString::fromLatin1(kTypeNodes[g]))) node->setText(0, Msg(kTypeNodeTexts[g]));
     }
   }
@@ -243,6 +259,8 @@ void CMainWnd::SetTxt1Colour(const QString& argb) {
 }
 
 void CMainWnd::ShowPage(int page) {
+  if (page != kRecoverPage) StopThumbnails();  // the grid is left
+  else if (gridView_) RefreshGrid();
   page_ = page;
   if (auto* pages = Find<QStackedWidget>(QStringLiteral("TabPage"))) pages->setCurrentIndex(page);
   const bool start = page == kStartPage;
@@ -292,7 +310,7 @@ void CMainWnd::ShowPage(int page) {
                                               {QVariant::fromValue<qulonglong>(found_.size())});
       const bool anyFile = std::any_of(found_.begin(), found_.end(), [](const FoundFileRecord& r) { return !r.IsFolder(); });
       SetText("Txt2", anyFile ? FormatMessageText(Msg("MSG0802"), {count}) : Msg("MSG0840"));
-      if (browser_) browser_->UpdateStatus();
+      if (browser_) ActiveBrowser()->UpdateStatus();
       break;
     }
     default:
@@ -513,6 +531,7 @@ void CMainWnd::AddArrivedDisks() {
 }
 
 void CMainWnd::RemoveGoneEntries() {
+  StopThumbnails();
   std::vector<DiskSourceEntry> removed;
   disks_->FindRemoved(entries_, removed);
   if (removed.empty()) return;
@@ -570,7 +589,8 @@ void CMainWnd::OnScan() {
     lastSources_.push_back(CDiskListUI::Tag(item));
   }
   // The list reads paths through the engines that the scan replaces.
-  if (browser_) browser_->StopListing();
+  StopThumbnails();
+  if (browser_) ActiveBrowser()->StopListing();
   scanning_ = true;
   const int result = runner_->RunScan(*this, sources);
   scanning_ = false;
@@ -581,6 +601,7 @@ void CMainWnd::StartTypeSearch() {
   const bool anyEngine = std::any_of(rows_.begin(), rows_.end(), [](const auto& r) { return r.second->engine != nullptr; });
   if (!anyEngine) return;
   // The search worker refills the records the list and the selection point into.
+  StopThumbnails();
   found_.clear();
   if (browser_) browser_->Reset();
   std::vector<DiskRow*> sources;
@@ -601,8 +622,19 @@ void CMainWnd::StartTypeSearch() {
 void CMainWnd::OnSearchDone() {
   if (auto* files = Find<ui::CListExUI>(QStringLiteral("FileList"))) files->clear();
   if (auto* preview = Find<ui::CRichEditUI>(QStringLiteral("PreviewEdit"))) preview->ClearAll();
+  KeepSearchedFiles();
   BuildTypeTree();
+  if (findBar_) {
+    uint64_t first = 0, last = 0;
+    for (const FoundFileRecord& record : found_) {
+      if (record.WriteTime() == 0) continue;
+      first = first == 0 ? record.WriteTime() : std::min(first, record.WriteTime());
+      last = std::max(last, record.WriteTime());
+    }
+    findBar_->Clear(first, last);
+  }
   if (browser_) browser_->Reset();
+  ResetFolderView();
   SetEnabled("TabRecover", true);
   ShowPage(kRecoverPage);
 }
@@ -750,19 +782,35 @@ std::string CMainWnd::ExtensionText() const {
       if (option->isChecked()) ticked[option->property("userdata").toString().toStdString()] = option;
     }
   }
-  std::string text;
-  for (const auto& [key, option] : ticked) text += (text.empty() ? "*." : "|*.") + key;
-  return text;
+  std::vector<std::string> keys;
+  for (const auto& [key, option] : ticked) keys.push_back(key);
+  return ExtensionTextOfKeys(std::move(keys));
+}
+
+void CMainWnd::KeepSearchedFiles() {
+  // A search for every file (the other files ticked) brought files of unticked types too.
+  std::string named = ExtensionText();
+  const size_t every = named.find(kEveryFileItem);
+  if (every == std::string::npos) return;
+  named.erase(every, kEveryFileItem.size());
+  std::erase_if(found_, [&](const FoundFileRecord& record) {
+    return !record.IsFolder() && !CFoundFileBrowser::IsOtherFile(record) &&
+           !ExtensionInList(LowerExtensionOf(record.Name()), named);
+  });
 }
 
 void CMainWnd::BuildTypeTree() {
   auto* tree = Find<ui::CTreeUI>(QStringLiteral("TypeTree"));
   if (!tree) return;
   std::map<std::string, int> counts;
+  std::map<std::string, int> otherCounts;  // the groups of files no category names
   for (const FoundFileRecord& record : found_) {
-    if (!record.IsFolder()) ++counts[CFoundFileBrowser::GroupOf(record)];
+    if (record.IsFolder()) continue;
+    const std::string group = CFoundFileBrowser::GroupOf(record);
+    ++counts[group];
+    if (CFoundFileBrowser::IsOtherFile(record)) ++otherCounts[group];
   }
-  for (int g = 0; g < 3; ++g) {
+  for (int g = 0; g < kTypeGroupCount; ++g) {
     QTreeWidgetItem* node = tree->FindNode(QString::fromLatin1(kTypeNodes[g]));
     if (!node) continue;
     tree->RemoveChildren(node);
@@ -770,6 +818,15 @@ void CMainWnd::BuildTypeTree() {
     node->setText(0, Msg(kTypeNodeTexts[g]));
     for (QCheckBox* option : TypeOptions(kTypeGroups[g])) {
       if (!option->isChecked()) continue;
+      if (g == kOtherGroup) {
+        for (const auto& [group, count] : otherCounts) {
+          const QString label = group.empty() ? Msg("MSG0823") : Q(group).toUpper();
+          tree->AddNode(node, CFoundFileBrowser::NodeNameOf(group), FormatMessageText(QStringLiteral("%s (%d)"), {label, count}),
+                        QStringLiteral("file='FileIcon/default.png'"));
+          node->setHidden(false);
+        }
+        continue;
+      }
       const QStringList keys = option->property("userdata").toString().split(u'|');
       const auto it = counts.find(keys.first().toStdString());
       if (it == counts.end()) continue;
@@ -785,6 +842,7 @@ void CMainWnd::BuildTypeTree() {
 // ---- recover page ----
 
 std::string CMainWnd::PathOfRecord(const FoundFileRecord& record) const {
+  const std::lock_guard<std::mutex> hold(engineLock_);
   for (const auto& [tag, row] : rows_) {
     if (row->engine && row->Letter() == record.DriveLetter()) {
       std::string path;
@@ -807,7 +865,8 @@ bool CMainWnd::DestinationOnScannedSource(const std::string& folder) const {
 }
 
 void CMainWnd::OnRecover() {
-  if (!browser_ || browser_->SelectedRecords().empty()) return;
+  CFoundFileBrowser* browser = ActiveBrowser();
+  if (!browser || browser->SelectedRecords().empty()) return;
   std::string folder = ui::ChooseFolder(this, QString::fromLatin1(kRecoveryFolderTitle)).toStdString();
   if (folder.empty()) return;
   if (folder.back() == '/' || folder.back() == '\\') folder.pop_back();
@@ -817,12 +876,15 @@ void CMainWnd::OnRecover() {
     return;
   }
   // The engines belong to the recovery worker while it runs.
-  browser_->FinishListing();
+  StopThumbnails();
+  browser->FinishListing();
   std::vector<CRecoverProcessWnd::Source> sources;
   for (const auto& [tag, row] : rows_) {
     if (row->engine) sources.push_back({row->Letter(), row->engine.get()});
   }
-  CRecoverProcessWnd window(this, sources, browser_->SelectedRecords(), folder);
+  CRecoverProcessWnd window(this, sources, browser->SelectedRecords(), folder);
+  // Files ticked in the folder view keep their folders under the destination.
+  if (folderView_ && folders_) window.SetFolders(folders_->FoldersOfSelection());
   window.ShowModal(CRecoverProcessWnd::kWidth, CRecoverProcessWnd::kHeight);
   // The files just written were checked: the list shows their verdicts.
   if (QTreeWidgetItem* node = browser_->ListedNode()) browser_->ListNode(node);

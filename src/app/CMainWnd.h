@@ -3,6 +3,7 @@
 #include <QString>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,9 @@ class CDiskListUI;
 namespace salvora::app {
 
 class CDeviceMonitor;
+class CFindBar;
+class CFolderView;
+class CThumbnailGrid;
 class CFoundFileBrowser;
 class CPlayerLauncher;
 class CPreviewWnd;
@@ -80,6 +84,10 @@ class CMainWnd : public ui::CWindowUI {
   std::string ExtensionText() const;
   int LastImageLetter() const { return imageLetter_; }
   CFoundFileBrowser* Browser() const { return browser_; }
+  CFolderView* FolderView() const { return folders_; }
+  CThumbnailGrid* Thumbnails() const { return thumbs_; }
+  // The browser the file list follows: the folder view's when it is in front, else the type view's.
+  CFoundFileBrowser* ActiveBrowser() const;
   // The folder the last recovery run wrote into.
   const std::string& RecoveryFolder() const { return recoveryFolder_; }
   static constexpr char kRecoveryFolderTitle[] = "Select location for recovery";
@@ -165,6 +173,17 @@ class CMainWnd : public ui::CWindowUI {
   QList<QCheckBox*> TypeOptions(const char* group) const;
   void SetGroupTicked(const char* group, bool ticked);
   void BuildTypeTree();
+  // After a search: drops the files no ticked option asked for.
+  void KeepSearchedFiles();
+  // Find bar and folder view (CMainWndBrowse.cpp).
+  void InitBrowseViews();
+  bool BrowseNotify(const ui::TNotifyUI& msg);
+  void ShowFolderView(bool folders);
+  void ResetFolderView();
+  void ShowGrid(bool grid);
+  void RefreshGrid();
+  // Ends the thumbnail worker before anything else uses or replaces the engines.
+  void StopThumbnails();
 
   // Recover page.
   void OnRecover();
@@ -187,6 +206,13 @@ class CMainWnd : public ui::CWindowUI {
   int imageLetter_ = 1000;
   std::vector<FoundFileRecord> found_;
   CFoundFileBrowser* browser_ = nullptr;
+  CFindBar* findBar_ = nullptr;
+  CFolderView* folders_ = nullptr;
+  bool folderView_ = false;
+  CThumbnailGrid* thumbs_ = nullptr;
+  bool gridView_ = false;
+  // Held around engine use on the interface thread while the thumbnail worker may run.
+  mutable std::mutex engineLock_;
   std::string recoveryFolder_;
   std::unique_ptr<CPreviewWnd> preview_;  // the last finished preview
   QString playerFolder_;

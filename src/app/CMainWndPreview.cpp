@@ -4,6 +4,7 @@
 #include <QTreeWidgetItem>
 
 #include "app/AppPaths.h"
+#include "app/CFoundFileBrowser.h"
 #include "app/CMainWnd.h"
 #include "app/CMessageBox.h"
 #include "app/CRecoverProcessWnd.h"
@@ -25,9 +26,10 @@ std::vector<FoundFileRecord> CMainWnd::ListedRecords() const {
   std::vector<FoundFileRecord> records;
   auto* list = Find<ui::CListExUI>(QStringLiteral("FileList"));
   if (!list) return records;
+  // The rows carry indexes into the records of the view in front (type or folder view).
+  const CFoundFileBrowser* browser = ActiveBrowser();
   for (int i = 0; i < list->RowCount(); ++i) {
-    const quint64 index = list->Row(i)->data(0, ui::CListExUI::kTagRole).toULongLong();
-    if (index < found_.size()) records.push_back(found_[index]);
+    if (const FoundFileRecord* record = browser ? browser->RecordOfRow(list->Row(i)) : nullptr) records.push_back(*record);
   }
   return records;
 }
@@ -40,6 +42,7 @@ IFileRecoveryParse* CMainWnd::EngineFor(const FoundFileRecord& record) const {
 }
 
 int CMainWnd::RunPreview(const FoundFileRecord& record, CPreviewWnd* receiver, int height) {
+  StopThumbnails();
   // Over the viewer when it pages, over the main window otherwise.
   QWidget* owner = receiver->isVisible() ? static_cast<QWidget*>(receiver) : this;
   CPreviewProcessWnd progress(owner, record, receiver, EngineFor(record));
@@ -47,10 +50,8 @@ int CMainWnd::RunPreview(const FoundFileRecord& record, CPreviewWnd* receiver, i
 }
 
 void CMainWnd::OnFileRowSelected(QTreeWidgetItem* item) {
-  if (!item) return;
-  const quint64 index = item->data(0, ui::CListExUI::kTagRole).toULongLong();
-  if (index >= found_.size()) return;
-  PreviewRecord(found_[index]);
+  const CFoundFileBrowser* browser = ActiveBrowser();
+  if (const FoundFileRecord* record = browser ? browser->RecordOfRow(item) : nullptr) PreviewRecord(*record);
 }
 
 void CMainWnd::PreviewRecord(const FoundFileRecord& record) {
@@ -93,6 +94,7 @@ CPlayerLauncher* CMainWnd::Play(const CPreviewWnd& preview) {
 }
 
 void CMainWnd::RecoverRecord(const FoundFileRecord& record) {
+  StopThumbnails();
   std::string folder = ui::ChooseFolder(this, QString::fromLatin1(kRecoveryFolderTitle)).toStdString();
   if (folder.empty()) return;
   if (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "app/CFoundFileBrowser.h"
 #include "app/CMainWnd.h"
 #include "app/DocumentLaunch.h"
 #include "app/MessageFormat.h"
@@ -47,6 +48,14 @@ std::string CRecoverProcessWnd::DestinationOf(const std::string& folder, const F
                                               bool* shortened) {
   const std::string name = SanitiseRecoveredName(ShownFileName(record.Name(), record.IsDeleted()));
   return MakeUniquePath(folder + "/" + CategoryOf(name), name, shortened);
+}
+
+std::string CRecoverProcessWnd::DestinationIn(const std::string& folder, const std::vector<std::string>& folders,
+                                              const FoundFileRecord& record, bool* shortened) {
+  // Every kept folder name is made safe on its own, so none can climb out of the destination.
+  std::string at = folder;
+  for (const std::string& name : folders) at += "/" + SanitiseRecoveredName(name);
+  return MakeUniquePath(at, SanitiseRecoveredName(record.Name()), shortened);
 }
 
 void CRecoverProcessWnd::OnInitWindow() {
@@ -174,7 +183,9 @@ int CRecoverProcessWnd::RecoveryProgress(void* userData, int percent, int hundre
 
 int CRecoverProcessWnd::RecoverOne(const FoundFileRecord& record) {
   bool shortened = false;
-  const std::string destination = DestinationOf(destination_, record, &shortened);
+  const auto kept = folders_.find(CFoundFileBrowser::KeyOf(record));
+  const std::string destination = kept == folders_.end() ? DestinationOf(destination_, record, &shortened)
+                                                         : DestinationIn(destination_, kept->second, record, &shortened);
   IFileRecoveryParse* engine = EngineFor(record);
   if (!engine || destination.empty()) {
     std::lock_guard<std::mutex> hold(State().lock);

@@ -33,6 +33,13 @@ class CRecoverProcessWnd : public CPopUpWnd {
 
   CRecoverProcessWnd(CMainWnd* owner, std::vector<Source> sources, Selection selection, std::string destination);
 
+  // Per record key, the folders to keep under the destination (from the folder view); a record
+  // without them goes into its category folder.
+  void SetFolders(std::map<uint64_t, std::vector<std::string>> folders) { folders_ = std::move(folders); }
+  // destination folder / the kept folders (each a safe name) / safe name, made unique.
+  static std::string DestinationIn(const std::string& folder, const std::vector<std::string>& folders,
+                                   const FoundFileRecord& record, bool* shortened = nullptr);
+
   // Single-item mode: recovers this record only.
   void SetSingleItem(const FoundFileRecord& record);
 
@@ -68,6 +75,7 @@ class CRecoverProcessWnd : public CPopUpWnd {
   std::vector<Source> sources_;
   Selection selection_;
   std::string destination_;
+  std::map<uint64_t, std::vector<std::string>> folders_;
   bool single_ = false;
   std::optional<FoundFileRecord> singleRecord_;
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/TextEncoding.h"
+#include "scan/ExtensionLists.h"
 
 namespace salvora {
 
@@ -50,6 +51,34 @@ const std::vector<FileTypeOption>& FileTypeOptions() {
       {FileTypeGroup::Video, "asf", "ASF (.asf)", "file='FileIcon/video.png'"},
       {FileTypeGroup::Video, "swf", "SWF (.swf)", "file='FileIcon/video.png'"},
       {FileTypeGroup::Video, "rmvb", "RMVB (.rmvb)", "file='FileIcon/video.png'"},
+      {FileTypeGroup::Document, "pdf", "PDF (.pdf)", "file='FileIcon/doc.png'"},
+      {FileTypeGroup::Document, "doc", "Word (.doc)", "file='FileIcon/doc.png'"},
+      {FileTypeGroup::Document, "docx", "Word (.docx)", "file='FileIcon/doc.png'"},
+      {FileTypeGroup::Document, "xls", "Excel (.xls)", "file='FileIcon/doc.png'"},
+      {FileTypeGroup::Document, "xlsx", "Excel (.xlsx)", "file='FileIcon/doc.png'"},
+      {FileTypeGroup::Document, "ppt", "PowerPoint (.ppt)", "file='FileIcon/doc.png'"},
+      {FileTypeGroup::Document, "pptx", "PowerPoint (.pptx)", "file='FileIcon/doc.png'"},
+      {FileTypeGroup::Document, "odt", "OpenDocument (.odt)", "file='FileIcon/doc.png'"},
+      {FileTypeGroup::Document, "ods", "OpenDocument (.ods)", "file='FileIcon/doc.png'"},
+      {FileTypeGroup::Document, "txt", "Text (.txt)", "file='FileIcon/doc.png'"},
+      {FileTypeGroup::Document, "xml", "XML (.xml)", "file='FileIcon/doc.png'"},
+      {FileTypeGroup::Document, "html", "HTML (.html)", "file='FileIcon/doc.png'"},
+      {FileTypeGroup::Document, "chm", "CHM (.chm)", "file='FileIcon/doc.png'"},
+      {FileTypeGroup::Document, "pst", "Outlook (.pst)", "file='FileIcon/doc.png'"},
+      {FileTypeGroup::Document, "mdb", "Access (.mdb)", "file='FileIcon/doc.png'"},
+      {FileTypeGroup::Archive, "zip", "ZIP (.zip)", "file='FileIcon/zip.png'"},
+      {FileTypeGroup::Archive, "rar", "RAR (.rar)", "file='FileIcon/zip.png'"},
+      {FileTypeGroup::Archive, "7z", "7-Zip (.7z)", "file='FileIcon/zip.png'"},
+      {FileTypeGroup::Archive, "gz|gzip", "GZIP (.gz)", "file='FileIcon/zip.png'"},
+      {FileTypeGroup::Archive, "tar", "TAR (.tar)", "file='FileIcon/zip.png'"},
+      {FileTypeGroup::Archive, "bz2", "BZIP2 (.bz2)", "file='FileIcon/zip.png'"},
+      {FileTypeGroup::Archive, "cab", "CAB (.cab)", "file='FileIcon/zip.png'"},
+      {FileTypeGroup::Archive, "iso", "ISO (.iso)", "file='FileIcon/zip.png'"},
+      {FileTypeGroup::Archive, "jar", "JAR (.jar)", "file='FileIcon/zip.png'"},
+      {FileTypeGroup::Archive, "arj", "ARJ (.arj)", "file='FileIcon/zip.png'"},
+      {FileTypeGroup::Archive, "lzh", "LZH (.lzh)", "file='FileIcon/zip.png'"},
+      {FileTypeGroup::Archive, "ace", "ACE (.ace)", "file='FileIcon/zip.png'"},
+      {FileTypeGroup::Other, "*", "Every other file", "file='FileIcon/default.png'"},
   };
   return options;
 }
@@ -67,6 +96,8 @@ std::string ExtensionTextOfKeys(std::vector<std::string> keys) {
   keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
   std::string text;
   for (const auto& key : keys) text += (text.empty() ? "*." : "|*.") + key;
+  // The every-file key ("*", sorted first) is an item only with its bar.
+  if (!keys.empty() && keys.front() == "*" && text.find(kEveryFileItem) == std::string::npos) text += '|';
   return text;
 }
 

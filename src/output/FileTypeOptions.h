@@ -9,7 +9,9 @@
 // command line's --types, so both search for the same thing.
 namespace salvora {
 
-enum class FileTypeGroup { Photo, Audio, Video };
+// Other stands for every file no category names (its one option's key is "*"); the command line
+// names only the first three.
+enum class FileTypeGroup { Photo, Audio, Video, Document, Archive, Other };
 
 struct FileTypeOption {
   FileTypeGroup group;

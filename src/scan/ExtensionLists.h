@@ -21,6 +21,10 @@ inline constexpr char VideoExtensions[] =
     "*.m4b|*.mkv|*.mts|*.divx|*.ogm|*.moi|*.vob|*.ajp|*.f4v|*.mqv|*.svi|*.vid|*.tod|*.hdmov|"
     "*.mod|*.mxf|*.lrv|*.m2t|";
 
+// A search-text item that matches every file, with or without an extension (the "others" of
+// the desktop program, which no list of extensions can name).
+inline constexpr std::string_view kEveryFileItem = "*.*|";
+
 // The text after the last "." of name, lower-cased; empty when there is none.
 std::string LowerExtensionOf(std::string_view name);
 // True when extension is non-empty and occurs as a substring of list.

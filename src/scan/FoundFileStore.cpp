@@ -577,6 +577,7 @@ int FoundFileStore::SearchByExtension(const std::string& text, std::vector<Found
   std::unique_ptr<uint8_t[]> piece(new (std::nothrow) uint8_t[kBufferBytes]);
   if (!piece) return 0;
   const uint64_t end = uint64_t(TotalRecords()) * kRecordSize;
+  const bool everyFile = wanted.find(kEveryFileItem) != std::string::npos;
   FoundFileRecord record;
   for (uint64_t offset = 0; offset < end;) {
     size_t want = size_t(std::min<uint64_t>(kBufferBytes, end - offset));
@@ -587,9 +588,9 @@ int FoundFileStore::SearchByExtension(const std::string& text, std::vector<Found
       std::memcpy(record.bytes(), piece.get() + i * kRecordSize, kRecordSize);
       if (record.IsFolder()) continue;
       std::string extension = LowerExtensionOf(record.Name());
-      if (extension.empty()) continue;
+      if (extension.empty() && !everyFile) continue;
       if (record.ContentCheck() == 0 && ExtensionInList(extension, PictureExtensions)) continue;
-      if (ExtensionInList(extension, wanted)) out.push_back(record);
+      if (everyFile || ExtensionInList(extension, wanted)) out.push_back(record);
     }
     offset += whole * kRecordSize;
     if (searchCallback_ &&

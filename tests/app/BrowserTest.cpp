@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QElapsedTimer>
+#include <tuple>
+#include <QLineEdit>
 #include <QTest>
 
 #include "AppTestSupport.h"
+#include "app/CFindBar.h"
 #include "app/CFoundFileBrowser.h"
 #include "app/CMainWnd.h"
 #include "app/FormatFileTime.h"
@@ -253,4 +259,81 @@ TEST_F(BrowserTest, ARescanStartsWithNothingTickedAndRecoverFollowsTheTicks) {
   EXPECT_TRUE(recover->isEnabled());
   EXPECT_EQ(ui::CTreeUI::Check(Tree(*w)->FindNode(QStringLiteral("jpg"))), Qt::PartiallyChecked);
   EXPECT_EQ(selectAll->checkState(), Qt::PartiallyChecked);
+}
+
+// The find bar on a store of 100,000 records: typing a name, a date range and a state narrow the
+// listing within a second (the first page at once, the rest in batches), and select-all ticks
+// what is shown.
+TEST_F(BrowserTest, FindBarNarrowsAHundredThousandRecordsByNameDateAndStateWithinASecond) {
+  constexpr uint32_t kRecords = 100000;
+  toFind.reserve(kRecords);
+  for (uint32_t i = 0; i < kRecords; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "IMG_%05u.jpg", i);
+    FoundFileRecord r = Record(name, 1000 + i, i, FileTimeOf(2015, 1, 1 + int(i % 28)));
+    r.SetDeleted(i % 2 == 0);
+    toFind.push_back(r);
+  }
+  auto w = OpenWithResults();
+  CFoundFileBrowser* browser = w->Browser();
+  auto* name = w->Find<QLineEdit>(QStringLiteral("FindName"));
+  ASSERT_NE(name, nullptr);
+  auto waitFor = [&](size_t n) {
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(test::WaitUntil([&] { return browser->ListingRecords().size() == n && List(*w)->RowCount() > 0; }))
+        << browser->ListingRecords().size();
+    return clock.elapsed();
+  };
+
+  // No node chosen: the name is looked for among every found file, in any case.
+  name->setFocus();
+  QTest::keyClicks(name, "img_0999");
+  const qint64 byName = waitFor(10);
+  RecordProperty("name_ms", int(byName));
+  EXPECT_LT(byName, 1000 + app::CFindBar::kTypingDelayMs);
+  EXPECT_EQ(Column(*w, "FileName").first(), QStringLiteral("IMG_09990.jpg"));
+  QTest::keyClick(name, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(name, Qt::Key_Backspace);
+
+  // The jpg node between the 10th and the 11th of January: 2 days of 28.
+  Select(*w, "jpg");
+  auto* dateOn = w->Find<QCheckBox>(QStringLiteral("FindDateOn"));
+  QTest::mouseClick(dateOn, Qt::LeftButton, {}, QPoint(8, dateOn->height() / 2));
+  // The boxes start at the first and the last day found; the day is stepped with the arrow keys.
+  for (const auto& [edit, from, to] : {std::tuple{"FindFrom", 1, 10}, std::tuple{"FindTo", 28, 11}}) {
+    auto* date = w->Find<QDateEdit>(QString::fromLatin1(edit));
+    ASSERT_TRUE(date->isEnabled());
+    EXPECT_EQ(date->date(), QDate(2015, 1, from));
+    date->setFocus();
+    QTest::keyClick(date, Qt::Key_End);
+    for (int d = from; d != to; d += from < to ? 1 : -1) QTest::keyClick(date, from < to ? Qt::Key_Up : Qt::Key_Down);
+    EXPECT_EQ(date->date(), QDate(2015, 1, to));
+  }
+  size_t inRange = 0, deletedInRange = 0;
+  for (uint32_t i = 0; i < kRecords; ++i) {
+    const bool in = i % 28 == 9 || i % 28 == 10;
+    inRange += in;
+    deletedInRange += in && i % 2 == 0;
+  }
+  const qint64 byDate = waitFor(inRange);
+  RecordProperty("date_ms", int(byDate));
+  EXPECT_LT(byDate, 1000);
+  EXPECT_EQ(List(*w)->RowCount(), CFoundFileBrowser::kFirstBatch) << "the first page at once";
+
+  // Deleted ones only (the third state choice).
+  auto* state = w->Find<QComboBox>(QStringLiteral("FindState"));
+  state->setFocus();
+  QTest::keyClick(state, Qt::Key_Down);
+  QTest::keyClick(state, Qt::Key_Down);
+  EXPECT_EQ(state->currentText(), Msg("MSG0811"));
+  waitFor(deletedInRange);
+  for (size_t i : browser->ListingRecords()) ASSERT_TRUE(w->FoundRecords()[i].IsDeleted());
+
+  // Select-all ticks the narrowed listing only.
+  auto* all = w->Find<QCheckBox>(QStringLiteral("ChkSelAll"));
+  QTest::mouseClick(all, Qt::LeftButton, {}, QPoint(8, all->height() / 2));
+  test::Settle();
+  EXPECT_EQ(browser->SelectedRecords().size(), browser->ListingRecords().size());
+  EXPECT_EQ(ui::CTreeUI::Check(Tree(*w)->FindNode(QStringLiteral("jpg"))), Qt::PartiallyChecked);
 }

@@ -270,8 +270,8 @@ TEST_F(MainWndTest, ExtensionTextFollowsTheTickedOptionsInKeyOrder) {
   test::Click(*w, "BtnRecoverMode");
   test::Click(*w, "BtnAdvanceScan");
   EXPECT_EQ(w->ExtensionText().rfind("*.", 0), 0u);
-  w->Find<QCheckBox>(QStringLiteral("OptAudioFile"))->setChecked(false);
-  w->Find<QCheckBox>(QStringLiteral("OptVideoFile"))->setChecked(false);
+  for (const char* group : {"OptAudioFile", "OptVideoFile", "OptDocumentFile", "OptArchiveFile", "OptOtherFile"})
+    w->Find<QCheckBox>(QString::fromLatin1(group))->setChecked(false);
   for (QCheckBox* option : w->FindControl(QStringLiteral("FileTypePhoto"))->findChildren<QCheckBox*>()) {
     const QString key = option->property("userdata").toString();
     option->setChecked(key == u"jpg|jpeg" || key == u"bmp" || key == u"tif|tiff");

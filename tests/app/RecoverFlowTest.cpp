@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <QProgressBar>
+#include <QListWidget>
+#include <QTest>
 #include <QThread>
 #include <QTreeWidgetItem>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 
 #include "AppTestSupport.h"
@@ -14,6 +17,8 @@
 #include "app/CRecoverProcessWnd.h"
 #include "app/MessageFormat.h"
 #include "app/ScanEngines.h"
+#include "app/CThumbnailGrid.h"
+#include "app/CPreviewWnd.h"
 #include "recovery/EngineFactory.h"
 #include "scan/ScanLogCatalogue.h"
 #include "storage/FormatText.h"
@@ -67,13 +72,19 @@ class RecoverFlowTest : public ::testing::Test {
     EXPECT_EQ(test::Sha256File(card), cardHash) << "the source is only read";
   }
 
-  std::unique_ptr<CMainWnd> ScanCard() {
+  // mediaOnly: the documents, archives and other files unticked, as the command line's
+  // --types photo,audio,video.
+  std::unique_ptr<CMainWnd> ScanCard(bool mediaOnly = false) {
     auto w = std::make_unique<CMainWnd>(std::make_unique<test::FakeDiskSource>(&entries, &removable));
     w->ShowWindow(900, 600);
     test::Settle();
     test::Click(*w, "BtnRecoverMode");
     answerer.openFiles = {QString::fromStdString(card)};
     test::Click(*w, "BtnLoadImage");
+    if (mediaOnly) {
+      test::Click(*w, "BtnAdvanceScan");
+      for (const char* group : {"BtnDocument", "BtnArchive", "BtnOther"}) test::Click(*w, group);
+    }
     test::Click(*w, "BtnScan");
     EXPECT_TRUE(test::WaitUntil([&] { return w->CurrentPage() == CMainWnd::kRecoverPage; }));
     return w;
@@ -90,6 +101,21 @@ class RecoverFlowTest : public ::testing::Test {
     return out;
   }
   std::string Source(const char* name) { return test::FixturePath(std::string("card-src/") + name); }
+  // A tick through the keyboard: the node made current, then Space.
+  static void TickByKey(ui::CTreeUI& tree, QTreeWidgetItem* node) {
+    ASSERT_NE(node, nullptr);
+    tree.setFocus();
+    tree.setCurrentItem(node);
+    QTest::keyClick(&tree, Qt::Key_Space);
+    test::Settle();
+  }
+  static std::map<std::string, std::string> HashesBelow(const std::string& folder) {
+    std::map<std::string, std::string> out;  // path under folder -> hash
+    for (const auto& e : fs::recursive_directory_iterator(folder)) {
+      if (e.is_regular_file()) out[fs::relative(e.path(), folder).string()] = test::Sha256File(e.path().string());
+    }
+    return out;
+  }
 
   test::ScopedModuleFolder module;
   test::ScopedDataDir data;
@@ -160,7 +186,7 @@ TEST_F(RecoverFlowTest, BrowserCountsEachFindOnceLikeTheCommandLineAndShowsItsSt
   if (!test::HaveTool("python3")) GTEST_SKIP();
   card = test::FixturePath("sweep-card.img");
   cardHash = test::Sha256File(card);
-  auto w = ScanCard();
+  auto w = ScanCard(true);
   std::string cli;
   ASSERT_EQ(test::RunCommand("SALVORA_DATA_DIR='" + data.path() + "/cli' '" + test::CliPath() + "' scan --fresh '" + card +
                                  "' --types photo,audio,video --json 2>/dev/null | python3 -c \"import json,sys; "
@@ -463,4 +489,114 @@ TEST(RecoverProcessWnd, PercentBarAndCountTellTheWholeRun) {
   EXPECT_EQ(engine.percent, Msg("MSG1101") + QStringLiteral(" 73%"));
   EXPECT_EQ(engine.count, app::FormatMessageText(Msg("MSG1102"), {2, 3, 2, 0}));
   EXPECT_EQ(window.Find<QProgressBar>(QStringLiteral("progress"))->value(), 100);
+}
+
+// A card with one deleted file of every category: each is listed under its category's node and
+// comes back, byte for byte, in its category folder.
+TEST_F(RecoverFlowTest, EveryCategoryIsListedAndRecovered) {
+  card = test::FixturePath("allkinds.img");
+  cardHash = test::Sha256File(card);
+  auto w = ScanCard();
+  ui::CTreeUI* tree = Tree(*w);
+  for (const char* node : {"NodePhoto", "NodeAudio", "NodeVideo", "NodeDocument", "NodeArchive", "NodeOther"}) {
+    ASSERT_NE(tree->FindNode(QString::fromLatin1(node)), nullptr) << node;
+    EXPECT_FALSE(tree->FindNode(QString::fromLatin1(node))->isHidden()) << node;
+  }
+  EXPECT_EQ(tree->FindNode(QStringLiteral("NodeDocument"))->childCount(), 2) << "pdf and txt";
+  EXPECT_EQ(tree->FindNode(QStringLiteral("zip"))->text(0), QStringLiteral("ZIP (1)"));
+  EXPECT_EQ(tree->FindNode(QStringLiteral("bin"))->text(0), QStringLiteral("BIN (1)"));
+  EXPECT_EQ(tree->FindNode(QStringLiteral("NoExtension"))->text(0),
+            app::FormatMessageText(QStringLiteral("%s (%d)"), {Msg("MSG0823"), 1}));
+
+  for (int top = 0; top < tree->topLevelItemCount(); ++top) {
+    if (!tree->topLevelItem(top)->isHidden()) TickByKey(*tree, tree->topLevelItem(top));
+  }
+  ASSERT_EQ(w->Browser()->SelectedRecords().size(), 8u);
+  answerer.folders = {QString::fromStdString(out.path())};
+  test::Click(*w, "BtnRecover");
+  test::Settle();
+  std::map<std::string, std::string> want;
+  const std::pair<const char*, const char*> placed[] = {
+      {"photo.jpg", "photo/_hoto.jpg"},     {"tone.wav", "audio/_one.wav"},   {"clip.avi", "video/_lip.avi"},
+      {"report.pdf", "document/_eport.pdf"}, {"notes.txt", "document/_otes.txt"}, {"bundle.zip", "archive/_undle.zip"},
+      {"data.bin", "others/_ata.bin"},      {"README", "others/_eadme"}};
+  for (const auto& [source, recovered] : placed)
+    want[recovered] = test::Sha256File(test::FixturePath(std::string("allkinds-src/") + source));
+  EXPECT_EQ(HashesBelow(out.path()), want);
+}
+
+// The folder view shows the card's tree; ticking a folder ticks what lies below it, read only
+// then, and the recovery keeps the folders.
+TEST_F(RecoverFlowTest, FolderViewTicksAFolderWithItsSubfoldersAndRecoveryKeepsThePaths) {
+  card = test::FixturePath("allkinds.img");
+  cardHash = test::Sha256File(card);
+  auto w = ScanCard();
+  auto* view = w->Find<QWidget>(QStringLiteral("ViewByFolder"));
+  QTest::mouseClick(view, Qt::LeftButton);
+  test::Settle();
+  auto* folders = w->Find<ui::CTreeUI>(QStringLiteral("FolderTree"));
+  EXPECT_TRUE(folders->isVisible());
+  EXPECT_FALSE(Tree(*w)->isVisible());
+  ASSERT_EQ(folders->topLevelItemCount(), 1);
+  QTreeWidgetItem* root = folders->topLevelItem(0);
+  EXPECT_EQ(root->childCount(), 0) << "nothing is read before the folder is opened";
+  folders->setFocus();
+  folders->setCurrentItem(root);
+  QTest::keyClick(folders, Qt::Key_Right);  // opens the node
+  test::Settle();
+  QStringList names;
+  for (int c = 0; c < root->childCount(); ++c) names << root->child(c)->text(0);
+  EXPECT_EQ(names, (QStringList{"dcim", "docs", "misc"}));
+
+  // Choosing a folder lists its own files; ticking it takes its subfolder's too.
+  QTreeWidgetItem* docs = root->child(1);
+  folders->setCurrentItem(docs);
+  test::Settle();
+  auto* list = w->Find<ui::CListExUI>(QStringLiteral("FileList"));
+  ASSERT_EQ(list->RowCount(), 1);
+  EXPECT_EQ(list->Row(0)->text(1), QStringLiteral("_eport.pdf"));
+  // Its row previews that file, not the type view's record of the same row number.
+  list->setCurrentItem(list->Row(0));
+  ASSERT_TRUE(test::WaitUntil([&] { return w->LastPreview() != nullptr; }));
+  EXPECT_EQ(w->LastPreview()->Record().Name(), "_eport.pdf");
+  TickByKey(*folders, docs);
+  EXPECT_EQ(w->ActiveBrowser()->SelectedRecords().size(), 2u);
+  EXPECT_TRUE(ui::CListExUI::RowCheck(list->Row(0)));
+  EXPECT_TRUE(w->Browser()->SelectedRecords().empty()) << "the type view keeps its own ticks";
+
+  answerer.folders = {QString::fromStdString(out.path())};
+  test::Click(*w, "BtnRecover");
+  test::Settle();
+  const std::map<std::string, std::string> want = {
+      {"docs/_eport.pdf", test::Sha256File(test::FixturePath("allkinds-src/report.pdf"))},
+      {"docs/old/_otes.txt", test::Sha256File(test::FixturePath("allkinds-src/notes.txt"))}};
+  EXPECT_EQ(HashesBelow(out.path()), want);
+}
+
+// The picture grid of the card's photos: thumbnails made from the found files' bytes, kept in the
+// scan's session folder; going back to the list stops the worker.
+TEST_F(RecoverFlowTest, PictureGridShowsTheCardsPhotosAndKeepsTheirThumbnails) {
+  auto w = ScanCard();
+  Tree(*w)->setCurrentItem(Tree(*w)->FindNode(QStringLiteral("NodePhoto")));
+  test::Settle();
+  QTest::mouseClick(w->Find<QWidget>(QStringLiteral("ViewGrid")), Qt::LeftButton);
+  auto* grid = w->Find<QListWidget>(QStringLiteral("ThumbGrid"));
+  EXPECT_TRUE(grid->isVisible());
+  EXPECT_FALSE(w->FindControl(QStringLiteral("FileList"))->isVisible());
+  ASSERT_EQ(grid->count(), 3);
+  ASSERT_TRUE(test::WaitUntil([&] { return w->Thumbnails()->Done() == 3; }));
+  for (int i = 0; i < grid->count(); ++i) {
+    const QSize shown = grid->item(i)->icon().availableSizes().value(0);
+    EXPECT_TRUE(shown.width() == app::CThumbnailGrid::kSide || shown.height() == app::CThumbnailGrid::kSide)
+        << grid->item(i)->text().toStdString() << " " << shown.width() << "x" << shown.height();
+  }
+  int cached = 0;
+  for (const auto& e : fs::recursive_directory_iterator(data.path())) {
+    cached += e.is_regular_file() && e.path().parent_path().filename() == "thumbs" && e.path().extension() == ".png";
+  }
+  EXPECT_EQ(cached, 3);
+
+  QTest::mouseClick(w->Find<QWidget>(QStringLiteral("ViewList")), Qt::LeftButton);
+  EXPECT_FALSE(w->Thumbnails()->Running());
+  EXPECT_TRUE(w->FindControl(QStringLiteral("FileList"))->isVisible());
 }

@@ -7,6 +7,7 @@
 #include <QProgressBar>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QLineEdit>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -14,7 +15,9 @@
 
 #include "app/AppPaths.h"
 #include "app/CLikeItWnd.h"
+#include "app/CFindBar.h"
 #include "app/CMainWnd.h"
+#include "app/CThumbnailGrid.h"
 #include "app/CCreateImageProcessWnd.h"
 #include "app/CMessageBox.h"
 #include "app/CPreviewWnd.h"
@@ -139,6 +142,32 @@ void ShootImageAndPreview(app::CMainWnd& window, Photographer& photographer) {
   viewer.ShowModal(app::CPreviewWnd::kWidth, app::CPreviewWnd::kHeight);
 }
 
+// The picture grid, the find bar narrowing the list, and the folder view with its first folder open.
+void ShootBrowseViews(app::CMainWnd& window) {
+  auto click = [&](const char* name) { QTest::mouseClick(window.FindControl(QString::fromLatin1(name)), Qt::LeftButton); };
+  click("ViewGrid");
+  for (int i = 0; i < 250 && window.Thumbnails()->Running(); ++i) QTest::qWait(20);
+  QTest::qWait(100);
+  Save(window, QStringLiteral("page3-picture-grid"));
+  click("ViewList");
+  if (auto* name = window.Find<QLineEdit>(QStringLiteral("FindName"))) {
+    QTest::keyClicks(name, QStringLiteral("1"));
+    QTest::qWait(app::CFindBar::kTypingDelayMs + 100);
+    Save(window, QStringLiteral("page3-find-by-name"));
+    name->clear();
+  }
+  click("ViewByFolder");
+  if (auto* folders = window.Find<QTreeWidget>(QStringLiteral("FolderTree")); folders && folders->topLevelItemCount() > 0) {
+    folders->topLevelItem(0)->setExpanded(true);
+    QTest::qWait(50);
+    if (folders->topLevelItem(0)->childCount() > 0) folders->topLevelItem(0)->child(0)->setExpanded(true);
+    folders->setCurrentItem(folders->topLevelItem(0));
+  }
+  QTest::qWait(100);
+  Save(window, QStringLiteral("page3-folder-view"));
+  click("ViewByType");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -190,6 +219,7 @@ int main(int argc, char** argv) {
     photographer.folder = target.path();
     window.SendNotify(QStringLiteral("click"), window.FindControl(QStringLiteral("BtnRecover")));
     photographer.running = false;
+    ShootBrowseViews(window);
   } else {
     window.PostMessage(app::CMainWnd::kMsgSearchDone);
     QTest::qWait(100);
