@@ -19,6 +19,7 @@
 #include "app/CLikeItWnd.h"
 #include "app/CMessageBox.h"
 #include "app/CPlayerLauncher.h"
+#include "app/CPlayerPane.h"
 #include "app/CPreviewWnd.h"
 #include "app/LanguageCatalog.h"
 #include "app/MessageFormat.h"
@@ -47,14 +48,17 @@ const char* const kTypeNodeTexts[] = {"MSG0807", "MSG0808", "MSG0809"};
 const char* const kGroupOptions[] = {"OptPhotoFile", "OptAudioFile", "OptVideoFile"};
 
 const char kImageGroupName[] = "ImageFile";
-const char kImageGroupText[] = "Image File";
+const char kImageExtensions[] = " (*.img *.dd *.raw *.bin *.E01 *.e01 *.Ex01 *.s01 *.001)";
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 
 CMainWnd::CMainWnd(std::unique_ptr<IDiskSource> disks, std::unique_ptr<IScanRunner> runner)
-    : ui::CWindowUI(nullptr), disks_(std::move(disks)), runner_(std::move(runner)) {
+    : ui::CWindowUI(nullptr),
+      disks_(std::move(disks)),
+      runner_(std::move(runner)),
+      playersEmbedded_(CPlayerPane::EmbeddingPossible()) {
   setWindowFlags(Qt::Window | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
   LoadSkin(QStringLiteral("skin.xml"));
   setWindowTitle(QStringLiteral("Salvora"));
@@ -69,6 +73,8 @@ CMainWnd::~CMainWnd() {
 }
 
 QString CMainWnd::Msg(const char* id) const { return Q(LanguageCatalog::Instance().Message(id)); }
+
+QString CMainWnd::Text(const char* key) { return Q(LanguageCatalog::Instance().Text("MainWnd", key)); }
 
 CDiskListUI* CMainWnd::DiskList() const { return Find<CDiskListUI>(QStringLiteral("DiskList")); }
 
@@ -127,6 +133,8 @@ void CMainWnd::Notify(ui::TNotifyUI& msg) {
     } else if (name == u"BtnPhoto" || name == u"BtnAudio" || name == u"BtnVideo") {
       const char* option = name == u"BtnPhoto" ? "OptPhotoFile" : name == u"BtnAudio" ? "OptAudioFile" : "OptVideoFile";
       if (auto* box = Find<QAbstractButton>(QString::fromLatin1(option))) box->setChecked(!box->isChecked());
+    } else if (playerPane_) {
+      playerPane_->OnClick(name);
     }
   } else if (msg.type == u"selectchanged") {
     if (msg.wParam && name == u"TabScan") ShowPage(kScanPage);
@@ -174,6 +182,9 @@ void CMainWnd::InitWindow() {
   ApplyTexts();
   FillDiskList();
   PrepareFileTypePage();
+  playerPane_ = new CPlayerPane(this, FindControl(QStringLiteral("PlayerBox")), FindControl(QStringLiteral("PlayerVideo")),
+                                Find<QAbstractButton>(QStringLiteral("PlayBtn")), Find<QAbstractButton>(QStringLiteral("PauseBtn")),
+                                Find<QAbstractButton>(QStringLiteral("StopBtn")));
   browser_ = new CFoundFileBrowser(Find<ui::CTreeUI>(QStringLiteral("TypeTree")), Find<ui::CListExUI>(QStringLiteral("FileList")),
                                    Find<QAbstractButton>(QStringLiteral("ChkSelAll")), FindControl(QStringLiteral("SelectedFileInfo")),
                                    FindControl(QStringLiteral("BtnRecover")), found_,
@@ -190,6 +201,9 @@ void CMainWnd::ApplyTexts() {
   LanguageCatalog& catalog = LanguageCatalog::Instance();
   ApplySection(catalog.Section("MainWnd"));
   SetText("LblProductName", Msg("MSG1209"));
+  if (QTreeWidgetItem* group = DiskList() ? DiskList()->FindGroup(QString::fromLatin1(kImageGroupName)) : nullptr) {
+    group->setText(0, Text("ImageGroup"));
+  }
   if (auto* tree = Find<ui::CTreeUI>(QStringLiteral("TypeTree"))) {
     for (int g = 0; g < 3; ++g) {
       if (QTreeWidgetItem* node = tree->FindNode(QString::fromLatin1(kTypeNodes[g]))) node->setText(0, Msg(kTypeNodeTexts[g]));
@@ -377,7 +391,7 @@ QTreeWidgetItem* CMainWnd::AddImageRow(const QString& path) {
   CDiskListUI* list = DiskList();
   QTreeWidgetItem* group = list->FindGroup(QString::fromLatin1(kImageGroupName));
   if (!group) {
-    group = list->AddRow(nullptr, CDiskListUI::kGroupRow, {QString::fromLatin1(kImageGroupText)}, -1, 0,
+    group = list->AddRow(nullptr, CDiskListUI::kGroupRow, {Text("ImageGroup")}, -1, 0,
                          QStringLiteral("file='DiskIcon/image.png'"));
     group->setData(0, CDiskListUI::kNameRole, QString::fromLatin1(kImageGroupName));
   }
@@ -574,7 +588,8 @@ void CMainWnd::OnLoadImage() {
   // Raw images come under many names (ddrescue's .dd, a split image's .001); the filter is
   // case-sensitive here, so both spellings of the EnCase extension are listed.
   const QString path = ui::ChooseOpenFile(
-      this, QString(), QStringLiteral("Image Files (*.img *.dd *.raw *.bin *.E01 *.e01 *.Ex01 *.s01 *.001);;All Files (*)"));
+      this, QString(), Text("ImageFilesFilter") + QLatin1String(kImageExtensions) + QStringLiteral(";;") + Text("AllFilesFilter") +
+                           QStringLiteral(" (*)"));
   if (path.isEmpty()) return;
   // An image made from a failing medium: its map's unreadable areas read as the bad sectors they were.
   if (const std::string map = FindMapBeside(path.toStdString()); !map.empty()) {
@@ -765,7 +780,7 @@ bool CMainWnd::DestinationOnScannedSource(const std::string& folder) const {
 
 void CMainWnd::OnRecover() {
   if (!browser_ || browser_->SelectedRecords().empty()) return;
-  std::string folder = ui::ChooseFolder(this, QString::fromLatin1(kRecoveryFolderTitle)).toStdString();
+  std::string folder = ui::ChooseFolder(this, Text("RecoveryFolderTitle")).toStdString();
   if (folder.empty()) return;
   if (folder.back() == '/' || folder.back() == '\\') folder.pop_back();
   recoveryFolder_ = folder;

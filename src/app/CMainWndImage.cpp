@@ -36,7 +36,7 @@ bool CMainWnd::ImageSourceOf(QTreeWidgetItem* item, ImageSource& source) {
 
 QString CMainWnd::ChooseImageDestination(const ImageSource& source) {
   for (;;) {
-    QString path = ui::ChooseSaveFile(this, QString(), QStringLiteral("Image Files (*.img)"), source.suggested,
+    QString path = ui::ChooseSaveFile(this, QString(), Text("ImageFilesFilter") + QStringLiteral(" (*.img)"), source.suggested,
                                             QStringLiteral("img"));
     if (path.isEmpty()) return {};
     // Not every file dialog honours its default suffix.
