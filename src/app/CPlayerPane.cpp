@@ -60,7 +60,9 @@ void CPlayerPane::Play(const QString& folder, const QString& program, const QStr
 void CPlayerPane::Start() {
   QStringList arguments{QStringLiteral("-slave"), QStringLiteral("-quiet"), QStringLiteral("-identify")};
   if (showsVideo_) {
-    arguments << QStringLiteral("-nomouseinput") << QStringLiteral("-wid") << QString::number(video_->winId());
+    // -zoom: outputs without hardware scaling (plain X11) scale the picture to the window too.
+    arguments << QStringLiteral("-nomouseinput") << QStringLiteral("-zoom") << QStringLiteral("-wid")
+              << QString::number(video_->winId());
   }
   arguments << path_;
   paused_ = false;

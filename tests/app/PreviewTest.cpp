@@ -4,7 +4,6 @@
 #include <QProcess>
 #include <QPointer>
 #include <QScreen>
-#include <QSet>
 #include <QStackedWidget>
 #include <QTest>
 #include <QTextDocument>
@@ -371,7 +370,8 @@ TEST_F(PreviewTest, RealPlayerOnX11PlaysInThePanePausesAndStops) {
     GTEST_SKIP() << "needs mplayer and ffmpeg";
   }
   const std::string clip = dir.path() + "/clip.avi";
-  ASSERT_EQ(test::RunCommand("ffmpeg -loglevel error -f lavfi -i testsrc=size=160x90:rate=10 -t 2 -c:v mpeg4 " + clip), 0);
+  ASSERT_EQ(test::RunCommand("ffmpeg -loglevel error -f lavfi -i color=c=red:size=320x180:rate=10,"
+                              "drawbox=x=240:y=0:w=80:h=180:color=blue:t=fill -t 2 -c:v mpeg4 " + clip), 0);
   auto w = Open({Record("clip.avi")});
   w->SetPlayerFolder(QString::fromLatin1(SALVORA_LANGUAGE_SOURCE) + QStringLiteral("/../players"));
   engine->media = clip;
@@ -382,16 +382,18 @@ TEST_F(PreviewTest, RealPlayerOnX11PlaysInThePanePausesAndStops) {
   QTRY_VERIFY_WITH_TIMEOUT(std::abs(pane->Aspect() - 16.0 / 9.0) < 0.01, 10000);
   auto* video = w->FindControl(QStringLiteral("PlayerVideo"));
   QTRY_VERIFY_WITH_TIMEOUT(std::abs(video->width() * 9 - video->height() * 16) <= 16, 5000);
-  // The test card's colours reach our own window: the player draws there, not in one of its own.
-  const auto colours = [&] {
+  // The card (red, its last quarter blue) reaches our own window, scaled to fill it: the player
+  // draws there, not in a window of its own, and not cut or shrunk from the clip's picture.
+  const auto at = [&](double share) {
     const QImage shot = video->screen()->grabWindow(video->winId()).toImage();
-    QSet<QRgb> seen;
-    for (int y = 0; y < shot.height(); y += 4) {
-      for (int x = 0; x < shot.width(); x += 4) seen.insert(shot.pixel(x, y));
-    }
-    return seen.size();
+    if (shot.width() < 20) return QColor();
+    return QColor(shot.pixel(static_cast<int>(shot.width() * share), shot.height() / 2));
   };
-  QTRY_VERIFY_WITH_TIMEOUT(colours() > 4, 10000);
+  const auto red = [](const QColor& c) { return c.red() > 150 && c.blue() < 100; };
+  const auto blue = [](const QColor& c) { return c.blue() > 150 && c.red() < 100; };
+  QTRY_VERIFY_WITH_TIMEOUT(red(at(0.02)), 10000);
+  EXPECT_TRUE(red(at(0.70))) << at(0.70).name().toStdString();
+  EXPECT_TRUE(blue(at(0.80)) && blue(at(0.98))) << at(0.80).name().toStdString() << " " << at(0.98).name().toStdString();
 
   // Paused, the two-second clip outlives its length; resumed and stopped, the player is gone.
   test::Click(*w, "PauseBtn");

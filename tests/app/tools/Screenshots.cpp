@@ -154,8 +154,6 @@ void ShootPlayer(app::CMainWnd& window, const QString& clip, const QString& play
   pane->Play(players, QString::fromLatin1(app::CPlayerLauncher::kVideoPlayer), clip, true);
   for (int i = 0; i < 100 && pane->Aspect() == 0; ++i) QTest::qWait(50);
   QTest::qWait(1500);
-  window.SendNotify(QStringLiteral("click"), window.FindControl(QStringLiteral("PauseBtn")));
-  QTest::qWait(300);
   const QPixmap picture = window.screen()->grabWindow(window.winId());
   const QString path = g_dir + QStringLiteral("/page3-player.png");
   std::printf("%s %s\n", qPrintable(path), picture.save(path) ? "saved" : "FAILED");
