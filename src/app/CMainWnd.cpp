@@ -616,7 +616,7 @@ void CMainWnd::OnNext() {
     case kScanPage: {
       QWidget* scan = FindControl(QStringLiteral("BtnScan"));
       if (scan && scan->isEnabled()) ShowPage(kFileTypePage);
-      else CMessageBox::Show(this, CMessageBox::kInformation, QStringLiteral("Please select disk media for next step!"), 300, 160);
+      else CMessageBox::Show(this, CMessageBox::kInformation, Text("NoSourceForNext"), 300, 160);
       break;
     }
     case kFileTypePage: ShowPage(kRecoverPage); break;

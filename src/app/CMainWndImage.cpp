@@ -64,8 +64,7 @@ void CMainWnd::OnCreateImage() {
   const std::string mapPath = MapPathFor(path.toStdString());
   const bool resume = QFileInfo::exists(QString::fromStdString(mapPath)) &&
                       CMessageBox::Show(this, CMessageBox::kQuestion,
-                                        QStringLiteral("An unfinished copy into this image was found. Resume it? "
-                                                       "(No starts afresh.)"),
+                                        Text("ResumeImageCopy"),
                                         400, 160) == 1;
   window.SetMap(mapPath, resume);
   const int result = window.ShowModal(CCreateImageProcessWnd::kWidth, CCreateImageProcessWnd::kHeight);

@@ -228,7 +228,7 @@ TEST_F(PreviewTest, UndrawablePictureShowsTheCannotPreviewText) {
   answerer.inViewer = [&](app::CPreviewWnd& viewer) { text = Pane(viewer)->toPlainText(); };
   w->SendNotify(QStringLiteral("itemactivate"), FileList(*w));
   test::Settle();
-  EXPECT_EQ(text, QString::fromLatin1(app::CPreviewWnd::kCannotPreview).replace(QStringLiteral("\r"), QString()));
+  EXPECT_EQ(text, QStringLiteral("\nCan not preview the picture!"));
 }
 
 TEST_F(PreviewTest, RecoveryButtonRecoversTheRecordOnShow) {
