@@ -97,7 +97,11 @@ bool CPlayerPane::OnClick(const QString& name) {
 }
 
 void CPlayerPane::Stop() {
-  if (launcher_) launcher_->End();
+  if (launcher_) {
+    // Whenever this player finally goes, it no longer speaks for the pane.
+    launcher_->disconnect(this);
+    launcher_->End();
+  }
   launcher_ = nullptr;
   paused_ = false;
   ShowButtons();
