@@ -20,10 +20,13 @@ export SALVORA_DISK_MAP="0=$build/fixtures/mbr-disk.img"
 data="$(mktemp -d)"
 trap 'rm -rf "$data"' EXIT
 export SALVORA_DATA_DIR="$data"
+# A short test-card clip for the player in the preview pane.
+clip="$data/clip.avi"
+ffmpeg -loglevel error -f lavfi -i testsrc=size=320x180:rate=25 -t 6 -c:v mpeg4 "$clip" || clip=""
 mkdir -p "$out"
 rm -f "$out"/*.png
 if command -v xvfb-run >/dev/null 2>&1; then
-  QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x800x24" "$tool" "$out" "$image"
+  QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x800x24" "$tool" "$out" "$image" ${clip:+"$clip" "$root/players"}
 else
   QT_QPA_PLATFORM=offscreen "$tool" "$out" "$image"
 fi 2>&1 | grep -v propagateSizeHints

@@ -23,6 +23,7 @@
 #include "app/CLikeItWnd.h"
 #include "app/CMessageBox.h"
 #include "app/CPlayerLauncher.h"
+#include "app/CPlayerPane.h"
 #include "app/CPreviewWnd.h"
 #include "app/DocumentLaunch.h"
 #include "app/IniFile.h"
@@ -64,14 +65,17 @@ constexpr int kTypeGroupCount = int(std::size(kTypeGroups));
 constexpr int kOtherGroup = kTypeGroupCount - 1;
 
 const char kImageGroupName[] = "ImageFile";
-const char kImageGroupText[] = "Image File";
+const char kImageExtensions[] = " (*.img *.dd *.raw *.bin *.E01 *.e01 *.Ex01 *.s01 *.001)";
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 
 CMainWnd::CMainWnd(std::unique_ptr<IDiskSource> disks, std::unique_ptr<IScanRunner> runner)
-    : ui::CWindowUI(nullptr), disks_(std::move(disks)), runner_(std::move(runner)) {
+    : ui::CWindowUI(nullptr),
+      disks_(std::move(disks)),
+      runner_(std::move(runner)),
+      playersEmbedded_(CPlayerPane::EmbeddingPossible()) {
   setWindowFlags(Qt::Window | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
   LoadSkin(QStringLiteral("skin.xml"));
   setWindowTitle(QStringLiteral("Salvora"));
@@ -87,6 +91,8 @@ CMainWnd::~CMainWnd() {
 }
 
 QString CMainWnd::Msg(const char* id) const { return Q(LanguageCatalog::Instance().Message(id)); }
+
+QString CMainWnd::Text(const char* key) { return Q(LanguageCatalog::Instance().Text("MainWnd", key)); }
 
 CDiskListUI* CMainWnd::DiskList() const { return Find<CDiskListUI>(QStringLiteral("DiskList")); }
 
@@ -148,6 +154,7 @@ void CMainWnd::Notify(ui::TNotifyUI& msg) {
         if (name != QLatin1String(kGroupButtons[g])) continue;
         if (auto* box = Find<QAbstractButton>(QString::fromLatin1(kGroupOptions[g]))) box->setChecked(!box->isChecked());
       }
+      if (playerPane_) playerPane_->OnClick(name);
     }
   } else if (msg.type == u"selectchanged") {
     if (msg.wParam && name == u"TabScan") ShowPage(kScanPage);
@@ -210,6 +217,9 @@ void CMainWnd::InitWindow() {
   ApplyTexts();
   FillDiskList();
   PrepareFileTypePage();
+  playerPane_ = new CPlayerPane(this, FindControl(QStringLiteral("PlayerBox")), FindControl(QStringLiteral("PlayerVideo")),
+                                Find<QAbstractButton>(QStringLiteral("PlayBtn")), Find<QAbstractButton>(QStringLiteral("PauseBtn")),
+                                Find<QAbstractButton>(QStringLiteral("StopBtn")));
   browser_ = new CFoundFileBrowser(Find<ui::CTreeUI>(QStringLiteral("TypeTree")), Find<ui::CListExUI>(QStringLiteral("FileList")),
                                    Find<QAbstractButton>(QStringLiteral("ChkSelAll")), FindControl(QStringLiteral("SelectedFileInfo")),
                                    FindControl(QStringLiteral("BtnRecover")), found_,
@@ -232,6 +242,9 @@ void CMainWnd::ApplyTexts() {
   ApplySection(catalog.Section("MainWnd"));
   SetText("LblProductName", Msg("MSG1209"));
   if (findBar_) findBar_->ApplyTexts();
+  if (QTreeWidgetItem* group = DiskList() ? DiskList()->FindGroup(QString::fromLatin1(kImageGroupName)) : nullptr) {
+    group->setText(0, Text("ImageGroup"));
+  }
   if (auto* tree = Find<ui::CTreeUI>(QStringLiteral("TypeTree"))) {
     for (int g = 0; g < kTypeGroupCount; ++g) {
       if (QTreeWidgetItem* node = tree->FindNode(QString::fromLatin1(kTypeNodes[g]))) node->setText(0, Msg(kTypeNodeTexts[g]));
@@ -427,7 +440,7 @@ QTreeWidgetItem* CMainWnd::AddImageRow(const QString& path) {
   CDiskListUI* list = DiskList();
   QTreeWidgetItem* group = list->FindGroup(QString::fromLatin1(kImageGroupName));
   if (!group) {
-    group = list->AddRow(nullptr, CDiskListUI::kGroupRow, {QString::fromLatin1(kImageGroupText)}, -1, 0,
+    group = list->AddRow(nullptr, CDiskListUI::kGroupRow, {Text("ImageGroup")}, -1, 0,
                          QStringLiteral("file='DiskIcon/image.png'"));
     group->setData(0, CDiskListUI::kNameRole, QString::fromLatin1(kImageGroupName));
   }
@@ -643,7 +656,8 @@ void CMainWnd::OnLoadImage() {
   // Raw images come under many names (ddrescue's .dd, a split image's .001); the filter is
   // case-sensitive here, so both spellings of the EnCase extension are listed.
   const QString path = ui::ChooseOpenFile(
-      this, QString(), QStringLiteral("Image Files (*.img *.dd *.raw *.bin *.E01 *.e01 *.Ex01 *.s01 *.001);;All Files (*)"));
+      this, QString(), Text("ImageFilesFilter") + QLatin1String(kImageExtensions) + QStringLiteral(";;") + Text("AllFilesFilter") +
+                           QStringLiteral(" (*)"));
   if (path.isEmpty()) return;
   // An image made from a failing medium: its map's unreadable areas read as the bad sectors they were.
   if (const std::string map = FindMapBeside(path.toStdString()); !map.empty()) {
@@ -670,7 +684,7 @@ void CMainWnd::OnNext() {
     case kScanPage: {
       QWidget* scan = FindControl(QStringLiteral("BtnScan"));
       if (scan && scan->isEnabled()) ShowPage(kFileTypePage);
-      else CMessageBox::Show(this, CMessageBox::kInformation, QStringLiteral("Please select disk media for next step!"), 300, 160);
+      else CMessageBox::Show(this, CMessageBox::kInformation, Text("NoSourceForNext"), 300, 160);
       break;
     }
     case kFileTypePage: ShowPage(kRecoverPage); break;
@@ -867,7 +881,7 @@ bool CMainWnd::DestinationOnScannedSource(const std::string& folder) const {
 void CMainWnd::OnRecover() {
   CFoundFileBrowser* browser = ActiveBrowser();
   if (!browser || browser->SelectedRecords().empty()) return;
-  std::string folder = ui::ChooseFolder(this, QString::fromLatin1(kRecoveryFolderTitle)).toStdString();
+  std::string folder = ui::ChooseFolder(this, Text("RecoveryFolderTitle")).toStdString();
   if (folder.empty()) return;
   if (folder.back() == '/' || folder.back() == '\\') folder.pop_back();
   recoveryFolder_ = folder;

@@ -28,6 +28,7 @@ class CFolderView;
 class CThumbnailGrid;
 class CFoundFileBrowser;
 class CPlayerLauncher;
+class CPlayerPane;
 class CPreviewWnd;
 
 // The program's one top-level window: the start page (recovery or image mode), the scan page
@@ -90,7 +91,6 @@ class CMainWnd : public ui::CWindowUI {
   CFoundFileBrowser* ActiveBrowser() const;
   // The folder the last recovery run wrote into.
   const std::string& RecoveryFolder() const { return recoveryFolder_; }
-  static constexpr char kRecoveryFolderTitle[] = "Select location for recovery";
 
   // Preview: the records of the file list's rows, in row order; the engine of a record's source.
   std::vector<FoundFileRecord> ListedRecords() const;
@@ -108,6 +108,10 @@ class CMainWnd : public ui::CWindowUI {
   // Where Player and Player1 are looked for (the program's folder unless set).
   void SetPlayerFolder(const QString& folder) { playerFolder_ = folder; }
   QString PlayerFolder() const;
+  // Whether audio and video play in the preview pane (where the window system allows it) or in
+  // players of their own.
+  void SetPlayersEmbedded(bool embedded) { playersEmbedded_ = embedded; }
+  CPlayerPane* PlayerPane() const { return playerPane_; }
 
  protected:
   void Notify(ui::TNotifyUI& msg) override;
@@ -115,6 +119,8 @@ class CMainWnd : public ui::CWindowUI {
 
  private:
   QString Msg(const char* id) const;
+  // A text of the window's own catalogue section that no control carries (dialog titles, filters).
+  static QString Text(const char* key);
   void InitWindow();
   void ApplyTexts();
   void ShowPage(int page);
@@ -217,6 +223,8 @@ class CMainWnd : public ui::CWindowUI {
   std::unique_ptr<CPreviewWnd> preview_;  // the last finished preview
   QString playerFolder_;
   bool rememberSize_ = false;
+  bool playersEmbedded_;
+  CPlayerPane* playerPane_ = nullptr;
 };
 
 }  // namespace salvora::app

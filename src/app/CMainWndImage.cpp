@@ -36,7 +36,7 @@ bool CMainWnd::ImageSourceOf(QTreeWidgetItem* item, ImageSource& source) {
 
 QString CMainWnd::ChooseImageDestination(const ImageSource& source) {
   for (;;) {
-    QString path = ui::ChooseSaveFile(this, QString(), QStringLiteral("Image Files (*.img)"), source.suggested,
+    QString path = ui::ChooseSaveFile(this, QString(), Text("ImageFilesFilter") + QStringLiteral(" (*.img)"), source.suggested,
                                             QStringLiteral("img"));
     if (path.isEmpty()) return {};
     // Not every file dialog honours its default suffix.
@@ -64,8 +64,7 @@ void CMainWnd::OnCreateImage() {
   const std::string mapPath = MapPathFor(path.toStdString());
   const bool resume = QFileInfo::exists(QString::fromStdString(mapPath)) &&
                       CMessageBox::Show(this, CMessageBox::kQuestion,
-                                        QStringLiteral("An unfinished copy into this image was found. Resume it? "
-                                                       "(No starts afresh.)"),
+                                        Text("ResumeImageCopy"),
                                         400, 160) == 1;
   window.SetMap(mapPath, resume);
   const int result = window.ShowModal(CCreateImageProcessWnd::kWidth, CCreateImageProcessWnd::kHeight);

@@ -9,6 +9,7 @@
 #include "app/CMessageBox.h"
 #include "app/CRecoverProcessWnd.h"
 #include "app/CPlayerLauncher.h"
+#include "app/CPlayerPane.h"
 #include "app/CPreviewProcessWnd.h"
 #include "app/CPreviewWnd.h"
 #include "app/LanguageCatalog.h"
@@ -58,6 +59,7 @@ void CMainWnd::PreviewRecord(const FoundFileRecord& record) {
   auto* pane = Find<ui::CRichEditUI>(QStringLiteral("PreviewEdit"));
   if (!pane) return;
   pane->ClearAll();
+  if (playerPane_) playerPane_->Close();
   if (record.IsFolder()) {
     pane->SetMarkup(Msg("MSG0904"));
     return;
@@ -88,6 +90,11 @@ void CMainWnd::OnPreviewMessage(CPreviewWnd* viewer) {
 
 CPlayerLauncher* CMainWnd::Play(const CPreviewWnd& preview) {
   const QString path = QString::fromStdString(preview.Path());
+  if (playersEmbedded_ && playerPane_) {
+    const char* program = preview.Audio() ? CPlayerLauncher::kAudioPlayer : CPlayerLauncher::kVideoPlayer;
+    playerPane_->Play(PlayerFolder(), QString::fromLatin1(program), path, !preview.Audio());
+    return playerPane_->Launcher();
+  }
   if (preview.Audio()) return CPlayerLauncher::Start(this, PlayerFolder(), QString::fromLatin1(CPlayerLauncher::kAudioPlayer), {path});
   return CPlayerLauncher::Start(this, PlayerFolder(), QString::fromLatin1(CPlayerLauncher::kVideoPlayer),
                                 CPlayerLauncher::VideoArguments(path));
@@ -95,7 +102,7 @@ CPlayerLauncher* CMainWnd::Play(const CPreviewWnd& preview) {
 
 void CMainWnd::RecoverRecord(const FoundFileRecord& record) {
   StopThumbnails();
-  std::string folder = ui::ChooseFolder(this, QString::fromLatin1(kRecoveryFolderTitle)).toStdString();
+  std::string folder = ui::ChooseFolder(this, Text("RecoveryFolderTitle")).toStdString();
   if (folder.empty()) return;
   if (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
   recoveryFolder_ = folder;

@@ -51,7 +51,24 @@ void CPlayerLauncher::OnOutput() {
   // Read only so that a player writing into a pipe that nobody reads does not stall or die of a
   // broken pipe: what it prints (a status line with a '%' even when it has no sound device)
   // says nothing about whether it played.
-  process_->readAllStandardOutput();
+  const QByteArray text = process_->readAllStandardOutput();
+  if (!text.isEmpty()) emit output(text);
+}
+
+void CPlayerLauncher::Send(const QByteArray& command) {
+  if (!ended_ && process_->state() == QProcess::Running) process_->write(command);
+}
+
+void CPlayerLauncher::End() {
+  quiet_ = true;
+  if (process_->state() == QProcess::NotRunning) return;
+  Send("quit\n");
+  if (process_->waitForFinished(1000)) return;
+  process_->terminate();
+  if (!process_->waitForFinished(1000)) {
+    process_->kill();
+    process_->waitForFinished(1000);
+  }
 }
 
 void CPlayerLauncher::OnEnded(bool succeeded) {
@@ -60,7 +77,8 @@ void CPlayerLauncher::OnEnded(bool succeeded) {
   OnOutput();
   playing_ = succeeded;
   QPointer<QProcess> process = process_;
-  if (!succeeded && !g_ending) {
+  emit ended(!succeeded);
+  if (!succeeded && !g_ending && !quiet_) {
     emit silent();
     const QString text = QString::fromStdString(LanguageCatalog::Instance().Message("MSG1207"));
     CMessageBox::Show(owner_, CMessageBox::kInformation, text, 330, 150);

@@ -32,9 +32,19 @@ class CPlayerLauncher : public QObject {
   QProcess* Process() const { return process_; }
   bool Playing() const { return playing_; }
 
+  // A command for a player that reads them from its input (mplayer's slave mode); dropped
+  // once the player has ended.
+  void Send(const QByteArray& command);
+  // Ends the player without a message: asks it to quit, then terminates it.
+  void End();
+
  signals:
   // The player failed to start or exited with a failure.
   void silent();
+  // What the player printed.
+  void output(const QByteArray& text);
+  // The player is gone; failed says whether it ended badly (MSG1207 was shown unless ended here).
+  void ended(bool failed);
 
  private:
   CPlayerLauncher(QWidget* owner, QProcess* process);
@@ -45,6 +55,7 @@ class CPlayerLauncher : public QObject {
   QProcess* process_;
   bool playing_ = false;
   bool ended_ = false;
+  bool quiet_ = false;  // ended by the program: no message
 };
 
 }  // namespace salvora::app

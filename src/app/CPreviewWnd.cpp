@@ -51,7 +51,8 @@ void CPreviewWnd::ShowPicture() {
   const QSize size = path_.empty() ? QSize() : pane->InsertPicture(QString::fromStdString(path_));
   if (size.width() <= 2 && size.height() <= 2) {
     pane->ClearAll();
-    pane->setPlainText(QString::fromLatin1(kCannotPreview));
+    // The text below an empty line, as the viewer always showed it.
+    pane->setPlainText(QStringLiteral("\r\n") + QString::fromStdString(LanguageCatalog::Instance().Text("PreviewWnd", "CannotPreview")));
   }
   if (QWidget* name = FindControl(QStringLiteral("FileName")))
     SetControlText(name, QString::fromStdString(std::string(record_.Name())));

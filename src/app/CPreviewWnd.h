@@ -19,7 +19,6 @@ class CPreviewWnd : public ui::CWindowUI {
  public:
   static constexpr int kWidth = 600;
   static constexpr int kHeight = 500;
-  static constexpr const char* kCannotPreview = "\r\nCan not preview the picture!";
 
   explicit CPreviewWnd(CMainWnd* owner);
 

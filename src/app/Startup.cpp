@@ -38,7 +38,7 @@ void CleanUpAtExit() {
 
 void HandleSecondStart(SingleInstanceGuard& guard) {
   if (!guard.ActivateRunning()) {
-    CMessageBox::Show(nullptr, CMessageBox::kInformation, QStringLiteral("Salvora is running."), 350, 150);
+    CMessageBox::Show(nullptr, CMessageBox::kInformation, QString::fromStdString(LanguageCatalog::Instance().Text("MainWnd", "AlreadyRunning")), 350, 150);
   }
 }
 

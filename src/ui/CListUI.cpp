@@ -87,6 +87,11 @@ bool CListUI::SetColumnText(const QString& name, const QString& text) {
   const int column = ColumnIndex(name);
   if (column < 0) return false;
   headerItem()->setText(column, text);
+  // A longer translation widens its column rather than being cut off; the room beside the text
+  // is the header's margin and the sort arrow.
+  header_->ensurePolished();
+  const int needed = header_->fontMetrics().horizontalAdvance(text) + kHeaderTextRoom;
+  if (columnWidth(column) < needed) setColumnWidth(column, needed);
   return true;
 }
 

@@ -47,7 +47,10 @@ class CListUI : public QTreeWidget {
 
   int ColumnIndex(const QString& name) const { return columns_.indexOf(name); }
   QString ColumnName(int column) const { return columns_.value(column); }
-  // Sets a column's header text; false when no column has that name.
+  // What a header section needs beside its text: the margins and a sort arrow.
+  static constexpr int kHeaderTextRoom = 24;
+  // Sets a column's header text, widening the column to show it whole; false when no column
+  // has that name.
   bool SetColumnText(const QString& name, const QString& text);
   CListHeaderUI* Header() const { return header_; }
 

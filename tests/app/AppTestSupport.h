@@ -43,7 +43,10 @@ class RecordingAnswerer : public ui::IModalAnswerer {
     saveSuggestions.append(suggested);
     return Next(saveFiles);
   }
-  QString AnswerFolder(const QString&) override { return Next(folders); }
+  QString AnswerFolder(const QString& title) override {
+    folderTitles.append(title);
+    return Next(folders);
+  }
   QString AnswerMenu(const QList<ui::MenuItem>& items) override {
     menus.append(items);
     return Next(menuChoices);
@@ -61,6 +64,7 @@ class RecordingAnswerer : public ui::IModalAnswerer {
   QStringList saveSuggestions;
   std::deque<QString> menuChoices;
   QStringList filters;
+  QStringList folderTitles;
   QList<QList<ui::MenuItem>> menus;
 
  private:

@@ -169,3 +169,30 @@ TEST(MessageFormat, FillsConversionsInOrderWithoutTrustingTheFormat) {
   EXPECT_EQ(FormatMessageText(QStringLiteral("100%"), {}), QStringLiteral("100%"));
   EXPECT_EQ(FormatMessageText(QStringLiteral("%.2f"), {1.5}), QStringLiteral("1.50"));
 }
+
+// The English file is the reference: every text it has, every other shipped language has too.
+TEST(ShippedLanguages, TranslateEveryEnglishText) {
+  const auto read = [](const std::string& name) {
+    std::map<std::string, std::string> texts;  // "section/key" -> text
+    std::ifstream in(std::string(SALVORA_LANGUAGE_SOURCE) + "/Languages/" + name + ".ini");
+    std::string section;
+    for (std::string line; std::getline(in, line);) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      const size_t equals = line.find('=');
+      if (line.size() > 2 && line.front() == '[' && line.back() == ']') section = line.substr(1, line.size() - 2);
+      else if (equals != std::string::npos && line.front() != ';') texts[section + "/" + line.substr(0, equals)] = line.substr(equals + 1);
+    }
+    return texts;
+  };
+  const auto english = read("English");
+  ASSERT_GT(english.size(), 100u);
+  LanguageCatalog settings(SALVORA_LANGUAGE_SOURCE "/");
+  for (const auto& [language, display] : settings.Languages()) {
+    const auto texts = read(language);
+    for (const auto& [key, text] : english) {
+      if (text.empty()) continue;
+      const auto it = texts.find(key);
+      EXPECT_TRUE(it != texts.end() && !it->second.empty()) << language << " lacks " << key;
+    }
+  }
+}

@@ -19,6 +19,7 @@
 #include "app/MessageFormat.h"
 #include "storage/FormatText.h"
 #include "ui/CDiskListUI.h"
+#include "ui/CListUI.h"
 #include "ui/CTreeUI.h"
 
 using namespace salvora;
@@ -340,6 +341,24 @@ TEST_F(MainWndTest, SwitchingLanguageReappliesTexts) {
   EXPECT_EQ(Text(*w, "LblProductName"), QStringLiteral("Salvora Datenrettung"));
   EXPECT_EQ(Text(*w, "Label3"), QStringLiteral("Dateisystem: NTFS"));
   EXPECT_EQ(w->DiskList()->topLevelItem(0)->text(0), QStringLiteral("Festplatte 1"));
+  // No English is left in the image group, the dialogs' filters and titles, and no column
+  // header is cut off.
+  answerer.openFiles = {QString::fromStdString(MakeImage("card.img", 4096))};
+  test::Click(*w, "BtnLoadImage");
+  EXPECT_EQ(w->DiskList()->currentItem()->parent()->text(0), QStringLiteral("Abbilddatei"));
+  EXPECT_TRUE(answerer.filters.value(0).startsWith(QStringLiteral("Abbilddateien (*.img "))) << answerer.filters.value(0).toStdString();
+  EXPECT_TRUE(answerer.filters.value(0).endsWith(QStringLiteral(";;Alle Dateien (*)")));
+  w->RecoverRecord(FoundFileRecord{});
+  EXPECT_EQ(answerer.folderTitles.value(0), QStringLiteral("Speicherort für die Wiederherstellung wählen"));
+  for (auto* list : w->findChildren<ui::CListUI*>()) {
+    for (int c = 0; c < list->columnCount(); ++c) {
+      const QString text = list->headerItem()->text(c);
+      // The header paints beside its text a margin and, once sorted, an arrow.
+      const int room = list->columnWidth(c) - 8 - 13;
+      EXPECT_EQ(list->Header()->fontMetrics().elidedText(text, Qt::ElideRight, room), text)
+          << list->objectName().toStdString() << " " << text.toStdString();
+    }
+  }
 }
 
 TEST_F(MainWndTest, AssistMenuOpensPagesAndExits) {

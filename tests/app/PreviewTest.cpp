@@ -2,6 +2,9 @@
 
 #include <QImage>
 #include <QProcess>
+#include <QPointer>
+#include <QScreen>
+#include <QStackedWidget>
 #include <QTest>
 #include <QTextDocument>
 #include <csignal>
@@ -12,6 +15,7 @@
 #include "AppTestSupport.h"
 #include "app/CMainWnd.h"
 #include "app/CPlayerLauncher.h"
+#include "app/CPlayerPane.h"
 #include "app/CPreviewWnd.h"
 #include "app/LanguageCatalog.h"
 #include "ui/CDiskListUI.h"
@@ -56,6 +60,8 @@ class PreviewEngine : public IFileRecoveryParse {
     tempPath = folder_ + (picture ? "/tmp.jpg" : "/tmp.avi");
     if (name == "bad.jpg") {
       std::ofstream(tempPath) << "not a picture";
+    } else if (!media.empty() && !picture) {
+      std::filesystem::copy_file(media, tempPath, std::filesystem::copy_options::overwrite_existing);
     } else if (picture) {
       QImage image(40 + int(reads.size()), 30, QImage::Format_RGB32);
       image.fill(Qt::red);
@@ -70,6 +76,7 @@ class PreviewEngine : public IFileRecoveryParse {
   std::vector<std::string> reads;
   std::vector<std::string> recovered;
   std::function<void(const std::string&)> beforeWrite;
+  std::string media;  // a real clip handed out for audio and video
 
  private:
   std::string folder_;
@@ -122,6 +129,11 @@ class PreviewTest : public ::testing::Test {
     auto* list = FileList(*w);
     for (size_t i = 0; i < records.size(); ++i) list->AddRow({QString::fromStdString(std::string(records[i].Name()))}, false, {}, i);
     return w;
+  }
+  // The recover page, where the preview pane is.
+  static void ShowPane(CMainWnd& w) {
+    w.Find<QStackedWidget>(QStringLiteral("TabPage"))->setCurrentIndex(CMainWnd::kRecoverPage);
+    test::Settle();
   }
   static ui::CListExUI* FileList(const CMainWnd& w) { return w.Find<ui::CListExUI>(QStringLiteral("FileList")); }
   static ui::CRichEditUI* Pane(const ui::CWindowUI& w) { return w.Find<ui::CRichEditUI>(QStringLiteral("PreviewEdit")); }
@@ -216,7 +228,7 @@ TEST_F(PreviewTest, UndrawablePictureShowsTheCannotPreviewText) {
   answerer.inViewer = [&](app::CPreviewWnd& viewer) { text = Pane(viewer)->toPlainText(); };
   w->SendNotify(QStringLiteral("itemactivate"), FileList(*w));
   test::Settle();
-  EXPECT_EQ(text, QString::fromLatin1(app::CPreviewWnd::kCannotPreview).replace(QStringLiteral("\r"), QString()));
+  EXPECT_EQ(text, QStringLiteral("\nCan not preview the picture!"));
 }
 
 TEST_F(PreviewTest, RecoveryButtonRecoversTheRecordOnShow) {
@@ -286,6 +298,113 @@ TEST_F(PreviewTest, MissingPlayerLeadsToTheMessage) {
   Select(*w, 0);
   QTRY_COMPARE_WITH_TIMEOUT(answerer.windows.size(), size_t(1), 5000);
   EXPECT_EQ(answerer.windows[0].message, Msg("MSG1207"));
+}
+
+// A stand-in for mplayer's slave mode: names a 4:3 picture, then logs every command it reads.
+constexpr const char* kSlavePlayer =
+    "printf 'ID_VIDEO_WIDTH=320\nID_VIDEO_HEIGHT=240\nA: 0.1 status line\r'\n"
+    "while read -r line; do echo \"$line\" >> \"$0.in.log\"; [ \"$line\" = quit ] && exit 0; done";
+
+TEST_F(PreviewTest, EmbeddedVideoDrawsInThePaneAndObeysItsButtons) {
+  WritePlayer("Player", kSlavePlayer);
+  auto w = Open({Record("clip.avi"), Record("a.jpg")});
+  w->SetPlayersEmbedded(true);
+  ShowPane(*w);
+  Select(*w, 0);
+  QTRY_COMPARE_WITH_TIMEOUT(PlayerLog("Player").size(), size_t(1), 5000);
+  auto* video = w->FindControl(QStringLiteral("PlayerVideo"));
+  const std::string line = PlayerLog("Player")[0];
+  // The player draws into the pane's own child window, with the file last.
+  EXPECT_NE(line.find("-slave"), std::string::npos) << line;
+  EXPECT_NE(line.find("-wid " + std::to_string(video->winId()) + " " + dir.path() + "/tmp.avi"), std::string::npos) << line;
+  EXPECT_TRUE(test::Shown(*w, "PlayerVideo"));
+  // The picture keeps the 4:3 the player reported.
+  QTRY_VERIFY_WITH_TIMEOUT(video->height() > 0 && std::abs(video->width() * 3 - video->height() * 4) <= 4, 5000);
+  EXPECT_GE(video->width(), 150) << "fills the pane's width";
+
+  const auto commands = [&] { return PlayerLog("Player.in"); };
+  test::Click(*w, "PauseBtn");
+  QTRY_COMPARE_WITH_TIMEOUT(commands(), std::vector<std::string>{"pause"}, 5000);
+  EXPECT_FALSE(test::Shown(*w, "PauseBtn"));
+  test::Click(*w, "PlayBtn");
+  QTRY_COMPARE_WITH_TIMEOUT(commands(), (std::vector<std::string>{"pause", "pause"}), 5000);
+  test::Click(*w, "StopBtn");
+  EXPECT_EQ(commands(), (std::vector<std::string>{"pause", "pause", "quit"}));
+  EXPECT_EQ(w->PlayerPane()->Launcher(), nullptr);
+  EXPECT_FALSE(w->FindControl(QStringLiteral("StopBtn"))->isEnabled());
+  // Play after Stop starts the file again.
+  test::Click(*w, "PlayBtn");
+  QTRY_COMPARE_WITH_TIMEOUT(PlayerLog("Player").size(), size_t(2), 5000);
+  // A picture row ends the player and gives the pane back to the picture.
+  const pid_t second = std::stoi(PlayerLog("Player")[1]);
+  Select(*w, 1);
+  EXPECT_NE(::kill(second, 0), 0) << "the player still runs";
+  EXPECT_FALSE(test::Shown(*w, "PlayerBox"));
+  EXPECT_TRUE(Pane(*w)->toHtml().contains(QStringLiteral("<img")));
+  test::Settle();
+  EXPECT_TRUE(answerer.windows.empty()) << "players ended by the program need no message";
+}
+
+TEST_F(PreviewTest, EmbeddedAudioShowsNoPictureAndAFailingPlayerStillSaysSo) {
+  WritePlayer("Player1", "echo 'AO: [alsa] cannot open audio device 0% 0%'\nexit 1");
+  auto w = Open({Record("song.mp3")});
+  w->SetPlayersEmbedded(true);
+  ShowPane(*w);
+  Select(*w, 0);
+  QTRY_COMPARE_WITH_TIMEOUT(answerer.windows.size(), size_t(1), 5000);
+  EXPECT_EQ(answerer.windows[0].message, Msg("MSG1207"));
+  const std::string line = PlayerLog("Player1").at(0);
+  EXPECT_EQ(line.find("-wid"), std::string::npos) << line;
+  EXPECT_TRUE(test::Shown(*w, "PlayerBox"));
+  EXPECT_FALSE(test::Shown(*w, "PlayerVideo"));
+  // Ended: Play offers the file again, Stop has nothing to stop.
+  EXPECT_TRUE(test::Shown(*w, "PlayBtn"));
+  EXPECT_FALSE(w->FindControl(QStringLiteral("StopBtn"))->isEnabled());
+}
+
+// The shipped video launcher and the real mplayer, drawing into the pane under an X server
+// (ctest runs this under xvfb-run; elsewhere it is skipped).
+TEST_F(PreviewTest, RealPlayerOnX11PlaysInThePanePausesAndStops) {
+  if (!app::CPlayerPane::EmbeddingPossible()) GTEST_SKIP() << "needs the xcb platform";
+  if (test::RunCommand("command -v mplayer >/dev/null && command -v ffmpeg >/dev/null") != 0) {
+    GTEST_SKIP() << "needs mplayer and ffmpeg";
+  }
+  const std::string clip = dir.path() + "/clip.avi";
+  ASSERT_EQ(test::RunCommand("ffmpeg -loglevel error -f lavfi -i color=c=red:size=320x180:rate=10,"
+                              "drawbox=x=240:y=0:w=80:h=180:color=blue:t=fill -t 2 -c:v mpeg4 " + clip), 0);
+  auto w = Open({Record("clip.avi")});
+  w->SetPlayerFolder(QString::fromLatin1(SALVORA_LANGUAGE_SOURCE) + QStringLiteral("/../players"));
+  engine->media = clip;
+  ShowPane(*w);
+  Select(*w, 0);
+  app::CPlayerPane* pane = w->PlayerPane();
+  ASSERT_NE(pane->Launcher(), nullptr);
+  QTRY_VERIFY_WITH_TIMEOUT(std::abs(pane->Aspect() - 16.0 / 9.0) < 0.01, 10000);
+  auto* video = w->FindControl(QStringLiteral("PlayerVideo"));
+  QTRY_VERIFY_WITH_TIMEOUT(std::abs(video->width() * 9 - video->height() * 16) <= 16, 5000);
+  // The card (red, its last quarter blue) reaches our own window, scaled to fill it: the player
+  // draws there, not in a window of its own, and not cut or shrunk from the clip's picture.
+  const auto at = [&](double share) {
+    const QImage shot = video->screen()->grabWindow(video->winId()).toImage();
+    if (shot.width() < 20) return QColor();
+    return QColor(shot.pixel(static_cast<int>(shot.width() * share), shot.height() / 2));
+  };
+  const auto red = [](const QColor& c) { return c.red() > 150 && c.blue() < 100; };
+  const auto blue = [](const QColor& c) { return c.blue() > 150 && c.red() < 100; };
+  QTRY_VERIFY_WITH_TIMEOUT(red(at(0.02)), 10000);
+  EXPECT_TRUE(red(at(0.70))) << at(0.70).name().toStdString();
+  EXPECT_TRUE(blue(at(0.80)) && blue(at(0.98))) << at(0.80).name().toStdString() << " " << at(0.98).name().toStdString();
+
+  // Paused, the two-second clip outlives its length; resumed and stopped, the player is gone.
+  test::Click(*w, "PauseBtn");
+  QPointer<QProcess> process = pane->Launcher()->Process();
+  QTest::qWait(3000);
+  ASSERT_TRUE(process && process->state() == QProcess::Running) << "the pause did not reach the player";
+  test::Click(*w, "PlayBtn");
+  test::Click(*w, "StopBtn");
+  QTRY_VERIFY_WITH_TIMEOUT(!process || process->state() == QProcess::NotRunning, 5000);
+  test::Settle();
+  EXPECT_TRUE(answerer.windows.empty());
 }
 
 // The shipped launchers hand mplayer the file with options it understands.

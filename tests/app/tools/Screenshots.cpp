@@ -1,5 +1,6 @@
 // Saves a picture of every page of the main window and of each window and message-box kind,
-// the way a user first sees them: screenshots DIR [IMAGE]
+// the way a user first sees them: screenshots DIR [IMAGE [CLIP PLAYERS]]
+// With a video CLIP and the PLAYERS folder, the clip also plays in the preview pane.
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
@@ -18,8 +19,10 @@
 #include "app/CFindBar.h"
 #include "app/CMainWnd.h"
 #include "app/CThumbnailGrid.h"
+#include "app/CPlayerLauncher.h"
 #include "app/CCreateImageProcessWnd.h"
 #include "app/CMessageBox.h"
+#include "app/CPlayerPane.h"
 #include "app/CPreviewWnd.h"
 #include "ui/CRichEditUI.h"
 #include "app/LanguageCatalog.h"
@@ -168,6 +171,24 @@ void ShootBrowseViews(app::CMainWnd& window) {
   click("ViewByType");
 }
 
+// The recover page with a clip playing in the preview pane, taken from the screen: the player
+// draws into the pane's window itself, so a grab of the widgets would show it black.
+void ShootPlayer(app::CMainWnd& window, const QString& clip, const QString& players) {
+  app::CPlayerPane* pane = window.PlayerPane();
+  if (!pane || !app::CPlayerPane::EmbeddingPossible()) {
+    std::printf("player: needs an X server, not shot\n");
+    return;
+  }
+  if (auto* edit = window.Find<ui::CRichEditUI>(QStringLiteral("PreviewEdit"))) edit->ClearAll();
+  pane->Play(players, QString::fromLatin1(app::CPlayerLauncher::kVideoPlayer), clip, true);
+  for (int i = 0; i < 100 && pane->Aspect() == 0; ++i) QTest::qWait(50);
+  QTest::qWait(1500);
+  const QPixmap picture = window.screen()->grabWindow(window.winId());
+  const QString path = g_dir + QStringLiteral("/page3-player.png");
+  std::printf("%s %s\n", qPrintable(path), picture.save(path) ? "saved" : "FAILED");
+  pane->Close();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -285,6 +306,7 @@ int main(int argc, char** argv) {
                     QString::fromLatin1(sample.skin) == u"PreviewWnd.xml" ? 320 : 240);
   }
   ShootImageAndPreview(window, photographer);
+  if (argc > 4) ShootPlayer(window, QString::fromLocal8Bit(argv[3]), QString::fromLocal8Bit(argv[4]));
   ui::SetModalAnswerer(nullptr);
   return 0;
 }
