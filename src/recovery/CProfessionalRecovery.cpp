@@ -409,9 +409,11 @@ IFileRecoveryParse* CProfessionalRecovery::EngineFor(const FoundFileRecord& reco
 FoundFileStore* CProfessionalRecovery::StoreOf(const FoundFileRecord& record) {
   switch (static_cast<EngineKind>(record.EngineKind())) {
     case EngineKind::FastNtfs:
-    case EngineKind::FastFat: return fastLog_ ? fastLog_->Store() : nullptr;
+    case EngineKind::FastFat:
+    case EngineKind::FastExfat: return fastLog_ ? fastLog_->Store() : nullptr;
     case EngineKind::DeepNtfs: return deepNtfs_.Store();
     case EngineKind::DeepFat: return deepFat_.Store();
+    case EngineKind::DeepExfat: return deepExfat_.Store();
     case EngineKind::FileType: return carving_.Store();
   }
   return nullptr;
