@@ -55,7 +55,7 @@ std::string CRecoverProcessWnd::DestinationIn(const std::string& folder, const s
   // Every kept folder name is made safe on its own, so none can climb out of the destination.
   std::string at = folder;
   for (const std::string& name : folders) at += "/" + SanitiseRecoveredName(name);
-  return MakeUniquePath(at, SanitiseRecoveredName(record.Name()), shortened);
+  return MakeUniquePath(at, SanitiseRecoveredName(ShownFileName(record.Name(), record.IsDeleted())), shortened);
 }
 
 void CRecoverProcessWnd::OnInitWindow() {

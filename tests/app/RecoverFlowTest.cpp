@@ -558,7 +558,7 @@ TEST_F(RecoverFlowTest, FolderViewTicksAFolderWithItsSubfoldersAndRecoveryKeepsT
   // Its row previews that file, not the type view's record of the same row number.
   list->setCurrentItem(list->Row(0));
   ASSERT_TRUE(test::WaitUntil([&] { return w->LastPreview() != nullptr; }));
-  EXPECT_EQ(w->LastPreview()->Record().Name(), "_eport.pdf");
+  EXPECT_EQ(w->LastPreview()->Record().Name(), "!eport.pdf");
   TickByKey(*folders, docs);
   EXPECT_EQ(w->ActiveBrowser()->SelectedRecords().size(), 2u);
   EXPECT_TRUE(ui::CListExUI::RowCheck(list->Row(0)));

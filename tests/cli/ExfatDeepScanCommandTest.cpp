@@ -24,7 +24,7 @@ std::map<std::string, std::string> RecoverAll(const std::string& image, const st
   if (test::RunCommand(Cli(data.path(), "recover --fresh '" + image + "' --to '" + to + "' 2>/dev/null"), &out) != 0)
     return written;
   std::istringstream lines(out);
-  const std::regex line(R"(^/LostFolder\d+(/.*) -> (.*): Success$)");
+  const std::regex line(R"(^/LostFolder\d+(/.*) -> (.*): Success( \(damaged at byte \d+\))?$)");
   std::smatch m;
   for (std::string text; std::getline(lines, text);)
     if (std::regex_match(text, m, line)) written["*" + m[1].str()] = m[2].str();
