@@ -60,8 +60,8 @@ CFindBar::CFindBar(QWidget* root, QObject* parent) : QObject(parent) {
 
 void CFindBar::ApplyTexts() {
   FillChoices(size_, {"MSG0830", "MSG0831", "MSG0832", "MSG0833", "MSG0834"});
-  // The integrity verdicts (intact, damaged) join the states here once records carry them.
-  FillChoices(state_, {"MSG0835", "MSG0810", "MSG0811", "MSG0812", "MSG0813"});
+  // After the find states come the content verdicts (intact, damaged).
+  FillChoices(state_, {"MSG0835", "MSG0810", "MSG0811", "MSG0812", "MSG0813", "MSG0814", "MSG0837"});
   if (name_) name_->setPlaceholderText(Message("MSG0836"));
 }
 
@@ -108,8 +108,15 @@ FoundFileFilter CFindBar::Filter() const {
     case kOver100M: filter.minSize = 100 * kK * kK; break;
     default: break;
   }
-  // The state box lists "all" first, then the find states in their order.
-  if (const int state = state_ ? state_->currentIndex() : 0; state > 0) filter.states = 1u << (state - 1);
+  // The state box lists "all" first, then the four find states in their order, then intact and damaged.
+  constexpr int kFindStates = 4;
+  if (const int state = state_ ? state_->currentIndex() : 0; state > 0 && state <= kFindStates) {
+    filter.states = 1u << (state - 1);
+  } else if (state == kFindStates + 1) {
+    filter.verdict = FoundFileFilter::Verdict::Intact;
+  } else if (state == kFindStates + 2) {
+    filter.verdict = FoundFileFilter::Verdict::Damaged;
+  }
   if (dateOn_ && dateOn_->isChecked() && from_ && to_) {
     const QDate first = std::min(from_->date(), to_->date());
     const QDate last = std::max(from_->date(), to_->date());

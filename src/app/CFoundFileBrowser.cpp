@@ -148,6 +148,14 @@ QStringList CFoundFileBrowser::Cells(const FoundFileRecord& record) const {
           TimeText(record.CreationTime()), StateText(record), VerdictText(record, VerdictOfRecord(record))};
 }
 
+bool CFoundFileBrowser::VerdictMatches(const FoundFileRecord& record) const {
+  if (filter_.verdict == FoundFileFilter::Verdict::Any) return true;
+  if (record.IsFolder()) return false;
+  const auto wanted = filter_.verdict == FoundFileFilter::Verdict::Intact ? ContentVerdict::State::Intact
+                                                                          : ContentVerdict::State::Damaged;
+  return VerdictOfRecord(record).state == wanted;
+}
+
 QString CFoundFileBrowser::VerdictText(const FoundFileRecord& record, const ContentVerdict& verdict) {
   if (record.IsFolder()) return {};
   switch (verdict.state) {
@@ -172,7 +180,7 @@ void CFoundFileBrowser::ListNode(QTreeWidgetItem* node) {
     std::sort(pending_.begin(), pending_.end());
   }
   if (filter_.Active()) {
-    std::erase_if(pending_, [&](size_t i) { return !filter_.Matches(found_[i]); });
+    std::erase_if(pending_, [&](size_t i) { return !filter_.Matches(found_[i]) || !VerdictMatches(found_[i]); });
   }
   next_ = 0;
   SetSelectAll(node ? ui::CTreeUI::Check(node) : Qt::Unchecked);

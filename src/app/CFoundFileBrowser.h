@@ -57,6 +57,8 @@ class CFoundFileBrowser : public QObject {
   }
   // The content column's text: intact, damaged at byte N, not checked (folders: empty).
   static QString VerdictText(const FoundFileRecord& record, const ContentVerdict& verdict);
+  // Whether the record's verdict is the one the find bar asks for.
+  bool VerdictMatches(const FoundFileRecord& record) const;
 
   // True for a file of none of the named categories (the "others" of the output folders).
   static bool IsOtherFile(const FoundFileRecord& record);

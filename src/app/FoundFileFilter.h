@@ -21,7 +21,9 @@ struct FoundFileFilter {
   uint64_t fromTime = 0;           // modification time (FILETIME), inclusive; 0: no lower bound
   uint64_t toTime = kNoLimit;      // inclusive; kNoLimit: no upper bound
   unsigned states = kAllStates;
-  // An integrity verdict (intact / damaged) narrows here too once records carry one.
+  // The content verdict asked for; the browser knows each record's verdict, so it applies this part.
+  enum class Verdict { Any, Intact, Damaged };
+  Verdict verdict = Verdict::Any;
 
   bool Active() const;
   bool Matches(const FoundFileRecord& record) const;

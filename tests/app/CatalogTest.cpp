@@ -123,7 +123,7 @@ TEST(ShippedLanguages, HoldEveryMessageWithItsPlaceholders) {
                        "MSG0706", "MSG0707", "MSG0708", "MSG0709", "MSG0801", "MSG0802", "MSG0803", "MSG0804", "MSG0805",
                        "MSG0807", "MSG0808", "MSG0809", "MSG0810", "MSG0811", "MSG0812", "MSG0813", "MSG0814", "MSG0815", "MSG0816",
                        "MSG0820", "MSG0821", "MSG0822", "MSG0823", "MSG0830", "MSG0831",
-                       "MSG0832", "MSG0833", "MSG0834", "MSG0835", "MSG0836", "MSG0901", "MSG0902", "MSG0903", "MSG0904", "MSG0905", "MSG1101",
+                       "MSG0832", "MSG0833", "MSG0834", "MSG0835", "MSG0836", "MSG0837", "MSG0901", "MSG0902", "MSG0903", "MSG0904", "MSG0905", "MSG1101",
                        "MSG1102", "MSG1103", "MSG1201", "MSG1202", "MSG1203", "MSG1204", "MSG1205", "MSG1206", "MSG1207",
                        "MSG1209",
                        "MSG0230", "MSG0231", "MSG0232", "MSG0720", "MSG0721", "MSG0840", "MSG1220", "MSG1221", "MSG1222"};

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QProgressBar>
 #include <QListWidget>
 #include <QTest>
@@ -237,6 +238,18 @@ TEST_F(RecoverFlowTest, ContentColumnShowsWhereAPhotoBreaks) {
   EXPECT_EQ(damagedRows, 2);
   EXPECT_EQ(contentOf("hole"), Msg("MSG0814"));
   EXPECT_TRUE(contentOf("roken").startsWith(damaged)) << contentOf("roken").toStdString();
+
+  // The find bar's state box narrows to the damaged photos, then to the intact one.
+  auto* state = w->Find<QComboBox>(QStringLiteral("FindState"));
+  state->setFocus();
+  for (int i = 0; i < 6; ++i) QTest::keyClick(state, Qt::Key_Down);
+  ASSERT_EQ(state->currentText(), Msg("MSG0837"));
+  ASSERT_TRUE(test::WaitUntil([&] { return list->RowCount() == 2; })) << list->RowCount();
+  for (int r = 0; r < list->RowCount(); ++r)
+    EXPECT_TRUE(list->Row(r)->text(list->ColumnIndex(QStringLiteral("Content"))).startsWith(damaged));
+  QTest::keyClick(state, Qt::Key_Up);
+  ASSERT_TRUE(test::WaitUntil([&] { return list->RowCount() == 1; })) << list->RowCount();
+  EXPECT_EQ(contentOf("hole"), Msg("MSG0814"));
 }
 
 TEST_F(RecoverFlowTest, PreviewOfAFoundPhotoShowsItFromItsOriginalBytes) {
