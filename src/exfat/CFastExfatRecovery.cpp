@@ -5,7 +5,6 @@
 #include "exfat/ExfatBootSector.h"
 #include "exfat/ExfatDirectoryEntry.h"
 #include "platform/ErrorCodes.h"
-#include "scan/RelationKey.h"
 
 namespace salvora {
 namespace {
@@ -114,6 +113,7 @@ int CFastExfatRecovery::ReadBoot() {
       heapOffset_ = boot.ClusterHeapOffset();
       clusterCount_ = boot.ClusterCount();
       rootCluster_ = boot.RootCluster();
+      rootId_ = rootCluster_;
       volumeSectors_ = boot.VolumeLength();
       const uint32_t fat = boot.FatOffset() + (boot.SecondFatActive() && boot.NumberOfFats() == 2 ? boot.FatLength() : 0);
       const uint64_t fatStart = startByte / ss + fat;
@@ -180,50 +180,6 @@ int CFastExfatRecovery::ReadVolumeFiles() {
   bitmapRead_ = haveBitmap;
   claimed_ = allocation_;
   return haveBitmap ? 0 : kReadFault;
-}
-
-int CFastExfatRecovery::SetScanCallbacks(ScanProgressCallback scan, RecoveryProgressCallback recovery,
-                                         void* userData, int progressWeight) {
-  scanCallback_ = scan;
-  recoveryCallback_ = recovery;
-  userData_ = userData;
-  progressWeight_ = progressWeight;
-  return 0;
-}
-
-int CFastExfatRecovery::ListChildren(const FoundFileRecord* folder, int depth,
-                                     std::vector<FoundFileRecord>& children) {
-  if ((!folder && depth != 0) || depth < 0) return kInvalidParameter;
-  if (!store_) return 0;
-  return store_->ListChildren(MakeRelationKey(uint32_t(depth), folder ? folder->ObjectId() : rootCluster_),
-                              children);
-}
-
-int CFastExfatRecovery::CountFiles(const FoundFileRecord* folder, int depth, int& count) {
-  count = 0;
-  if ((!folder && depth != 0) || depth < 0) return kInvalidParameter;
-  if (!store_) return 0;
-  return store_->CountFiles(MakeRelationKey(uint32_t(depth), folder ? folder->ObjectId() : rootCluster_),
-                            count);
-}
-
-uint64_t CFastExfatRecovery::GetFoundCount() { return store_ ? store_->Count() : 0; }
-
-int CFastExfatRecovery::GetFullPath(const FoundFileRecord* record, std::string& path, int maxChars) {
-  path.clear();
-  if (!record) return kInvalidParameter;
-  return store_ ? store_->GetFullPath(*record, path, maxChars) : 0;
-}
-
-int CFastExfatRecovery::SetSearchCallback(SearchProgressCallback callback, void* userData) {
-  searchCallback_ = callback;
-  searchUserData_ = userData;
-  if (store_) store_->SetSearchCallback(callback, userData);
-  return 0;
-}
-
-int CFastExfatRecovery::SearchByExtension(const std::string& text, std::vector<FoundFileRecord>& found) {
-  return store_ ? store_->SearchByExtension(text, found) : 0;
 }
 
 int CFastExfatRecovery::BuildUsageBitmap() {

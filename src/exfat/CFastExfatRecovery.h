@@ -17,8 +17,8 @@
 #include "platform/ErrorCodes.h"
 #include "platform/RawSource.h"
 #include "scan/FoundFileStore.h"
-#include "scan/IFileRecoveryParse.h"
 #include "scan/IScanLog.h"
+#include "scan/StoredFindsEngine.h"
 #include "storage/SectorReader.h"
 
 namespace salvora {
@@ -30,7 +30,7 @@ class OutputFile;
 // folders leading to them, with long names, sizes and times. File data comes from one run where
 // the entry says there is no FAT chain, from the FAT where the chain is still there, and for a
 // deleted file whose chain was cleared from the clusters the allocation bitmap leaves free.
-class CFastExfatRecovery : public IFileRecoveryParse, public IScanLog {
+class CFastExfatRecovery : public StoredFindsEngine, public IScanLog {
  public:
   // A folder holds at most 256 MiB of entries; a longer one is read that far.
   static constexpr uint64_t kMaxDirectoryBytes = 256ull * 1024 * 1024;
@@ -42,19 +42,10 @@ class CFastExfatRecovery : public IFileRecoveryParse, public IScanLog {
   int OpenImageFile(const std::string& path, char16_t driveLetter) override;
   int OpenDiskPartition(int diskNumber, uint64_t startSector, uint64_t sectorCount,
                         char16_t driveLetter) override;
-  int SetScanCallbacks(ScanProgressCallback scan, RecoveryProgressCallback recovery, void* userData,
-                       int progressWeight) override;
   int Scan(const char* savedScanName) override;
-  int ListChildren(const FoundFileRecord* folder, int depth,
-                   std::vector<FoundFileRecord>& children) override;
-  int CountFiles(const FoundFileRecord* folder, int depth, int& count) override;
-  uint64_t GetFoundCount() override;
-  int GetFullPath(const FoundFileRecord* record, std::string& path, int maxChars) override;
   int RecoverFile(const FoundFileRecord* record, const std::string& destination,
                   int baseSeparatorCount) override;
   int NextUnusedRange(uint64_t& startSector, uint64_t& lengthSectors) override;
-  int SetSearchCallback(SearchProgressCallback callback, void* userData) override;
-  int SearchByExtension(const std::string& text, std::vector<FoundFileRecord>& found) override;
   int BuildUsageBitmap() override;
   int ReadForPreview(const FoundFileRecord* record, std::string& tempPath, uint8_t* buffer,
                      int& size, PreviewProgressCallback callback, void* userData) override;
@@ -138,19 +129,12 @@ class CFastExfatRecovery : public IFileRecoveryParse, public IScanLog {
   ExfatAllocationBitmap claimed_;  // the bitmap with the clusters of deleted one-run files added
   FatUsageBitmap usage_;
 
-  std::unique_ptr<FoundFileStore> store_;
   std::deque<uint32_t> pending_;
   std::unordered_set<uint32_t> walked_;
   std::map<uint32_t, Folder> folders_;
   std::vector<uint32_t> foldersToWrite_;
   std::unordered_set<uint32_t> foldersToWriteSet_;
 
-  ScanProgressCallback scanCallback_ = nullptr;
-  RecoveryProgressCallback recoveryCallback_ = nullptr;
-  void* userData_ = nullptr;
-  int progressWeight_ = 100;
-  SearchProgressCallback searchCallback_ = nullptr;
-  void* searchUserData_ = nullptr;
   uint64_t lastReportMs_ = 0;
   int stepCounter_ = 1;
 };

@@ -32,8 +32,7 @@ int CFastExfatRecovery::Scan(const char* savedScanName) {
   pending_.clear();
   walked_.clear();
   claimed_ = allocation_;
-  store_ = std::make_unique<FoundFileStore>();
-  store_->SetSearchCallback(searchCallback_, searchUserData_);
+  NewStore();
   if (savedScanName) return store_->OpenLog(savedScanName);
   if (!open_) return openError_;
   if (int rc = store_->OpenLog(MakeScanLogName(kFastLogPrefix, partitionStart_)); rc != 0) return rc;

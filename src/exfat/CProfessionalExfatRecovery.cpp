@@ -62,54 +62,8 @@ int CProfessionalExfatRecovery::OpenSource(std::unique_ptr<platform::RawSource> 
   return kOk;
 }
 
-int CProfessionalExfatRecovery::SetScanCallbacks(ScanProgressCallback scan,
-                                                 RecoveryProgressCallback recovery, void* userData,
-                                                 int) {
-  scanCallback_ = scan;
-  recoveryCallback_ = recovery;
-  userData_ = userData;
-  return kOk;
-}
-
 // The sweep feeds this engine; on its own it scans nothing.
 int CProfessionalExfatRecovery::Scan(const char*) { return kOk; }
-
-int CProfessionalExfatRecovery::ListChildren(const FoundFileRecord* folder, int depth,
-                                             std::vector<FoundFileRecord>& children) {
-  if (!folder && depth != 0) return kInvalidParameter;
-  if (!store_) return kOk;
-  return store_->ListChildren(MakeRelationKey(uint32_t(depth), folder ? folder->ObjectId() : 0),
-                              children);
-}
-
-int CProfessionalExfatRecovery::CountFiles(const FoundFileRecord* folder, int depth, int& count) {
-  count = 0;
-  if (!folder && depth != 0) return kInvalidParameter;
-  if (!store_) return kOk;
-  return store_->CountFiles(MakeRelationKey(uint32_t(depth), folder ? folder->ObjectId() : 0),
-                            count);
-}
-
-uint64_t CProfessionalExfatRecovery::GetFoundCount() { return store_ ? store_->Count() : 0; }
-
-int CProfessionalExfatRecovery::GetFullPath(const FoundFileRecord* record, std::string& path,
-                                            int maxChars) {
-  path.clear();
-  if (!record) return kInvalidParameter;
-  return store_ ? store_->GetFullPath(*record, path, maxChars) : kOk;
-}
-
-int CProfessionalExfatRecovery::SetSearchCallback(SearchProgressCallback callback, void* userData) {
-  if (store_) store_->SetSearchCallback(callback, userData);
-  searchCallback_ = callback;
-  searchUserData_ = userData;
-  return kOk;
-}
-
-int CProfessionalExfatRecovery::SearchByExtension(const std::string& text,
-                                                  std::vector<FoundFileRecord>& found) {
-  return store_ ? store_->SearchByExtension(text, found) : 0;
-}
 
 void CProfessionalExfatRecovery::ResetScanState() {
   folders_.clear();
@@ -123,8 +77,7 @@ void CProfessionalExfatRecovery::ResetScanState() {
 int CProfessionalExfatRecovery::BeginSweep(const std::string& logName) {
   ResetScanState();
   layouts_.clear();
-  store_ = std::make_unique<FoundFileStore>();
-  if (searchCallback_) store_->SetSearchCallback(searchCallback_, searchUserData_);
+  NewStore();
   const int rc = logName.empty() ? store_->OpenLog(MakeScanLogName(kProExfatLogPrefix, windowStart_))
                                  : store_->OpenLog(logName);
   ReadBootArea();  // without one, the layouts come from boot sectors met in the sweep

@@ -13,8 +13,8 @@
 #include "platform/RawSource.h"
 #include "scan/FoundFileRecord.h"
 #include "scan/FoundFileStore.h"
-#include "scan/IFileRecoveryParse.h"
 #include "scan/ISweepEngine.h"
+#include "scan/StoredFindsEngine.h"
 #include "storage/SectorReader.h"
 
 namespace salvora {
@@ -40,7 +40,7 @@ struct ExfatClusterLayout {
 // a root, and directories whose folder entry was never met become LostFolderN at the top. The
 // cluster layout comes from the exFAT boot sector at the window start or one met in the sweep.
 // Files are written as they are met; their place in the tree is settled when the sweep ends.
-class CProfessionalExfatRecovery : public IFileRecoveryParse, public ISweepEngine {
+class CProfessionalExfatRecovery : public StoredFindsEngine, public ISweepEngine {
  public:
   // Bounds that keep hostile input from growing the engine's state without limit.
   static constexpr size_t kMaxLayouts = 64;
@@ -55,19 +55,10 @@ class CProfessionalExfatRecovery : public IFileRecoveryParse, public ISweepEngin
   int OpenImageFile(const std::string& path, char16_t driveLetter) override;
   int OpenDiskPartition(int diskNumber, uint64_t startSector, uint64_t sectorCount,
                         char16_t driveLetter) override;
-  int SetScanCallbacks(ScanProgressCallback scan, RecoveryProgressCallback recovery, void* userData,
-                       int progressWeight) override;
   int Scan(const char* savedScanName) override;
-  int ListChildren(const FoundFileRecord* folder, int depth,
-                   std::vector<FoundFileRecord>& children) override;
-  int CountFiles(const FoundFileRecord* folder, int depth, int& count) override;
-  uint64_t GetFoundCount() override;
-  int GetFullPath(const FoundFileRecord* record, std::string& path, int maxChars) override;
   int RecoverFile(const FoundFileRecord* record, const std::string& destination,
                   int baseSeparatorCount) override;
   int NextUnusedRange(uint64_t&, uint64_t&) override { return 0; }
-  int SetSearchCallback(SearchProgressCallback callback, void* userData) override;
-  int SearchByExtension(const std::string& text, std::vector<FoundFileRecord>& found) override;
   int BuildUsageBitmap() override { return 0; }
   int ReadForPreview(const FoundFileRecord* record, std::string& tempPath, uint8_t* buffer,
                      int& size, PreviewProgressCallback callback, void* userData) override;
@@ -146,12 +137,6 @@ class CProfessionalExfatRecovery : public IFileRecoveryParse, public ISweepEngin
   ExfatUpcaseTable upcase_;  // the common mapping: sets are checked away from their volume
   std::vector<uint8_t> scratch_;
 
-  ScanProgressCallback scanCallback_ = nullptr;
-  RecoveryProgressCallback recoveryCallback_ = nullptr;
-  void* userData_ = nullptr;
-  SearchProgressCallback searchCallback_ = nullptr;
-  void* searchUserData_ = nullptr;
-  std::unique_ptr<FoundFileStore> store_;
 };
 
 }  // namespace salvora

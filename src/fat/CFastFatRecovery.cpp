@@ -6,7 +6,6 @@
 #include "fat/FatBootSector.h"
 #include "fatdir/FatDirEntry.h"
 #include "platform/ErrorCodes.h"
-#include "scan/RelationKey.h"
 
 namespace salvora {
 
@@ -102,6 +101,7 @@ int CFastFatRecovery::ReadBootAndGeometry(uint64_t volumeBytes) {
   auto geometry = FatGeometry::FromBootSector(ByteView(boot_.data(), boot_.size()));
   if (!geometry) return kInvalidParameter;
   geometry_ = *geometry;
+  rootId_ = RootId();
   return 0;
 }
 
@@ -115,50 +115,6 @@ uint64_t CFastFatRecovery::ClusterSector(uint32_t c) const {
   if (c == 0 && !geometry_.fat32) return partitionStart_ + geometry_.RootStart();
   if (c < 2) return UINT64_MAX;
   return partitionStart_ + geometry_.dataStart + uint64_t(c - 2) * geometry_.sectorsPerCluster;
-}
-
-int CFastFatRecovery::SetScanCallbacks(ScanProgressCallback scan, RecoveryProgressCallback recovery,
-                                       void* userData, int progressWeight) {
-  scanCallback_ = scan;
-  recoveryCallback_ = recovery;
-  userData_ = userData;
-  progressWeight_ = progressWeight;
-  return 0;
-}
-
-int CFastFatRecovery::ListChildren(const FoundFileRecord* folder, int depth,
-                                   std::vector<FoundFileRecord>& children) {
-  if ((!folder && depth != 0) || depth < 0) return kInvalidParameter;
-  if (!store_) return 0;
-  return store_->ListChildren(MakeRelationKey(uint32_t(depth), folder ? folder->ObjectId() : RootId()),
-                              children);
-}
-
-int CFastFatRecovery::CountFiles(const FoundFileRecord* folder, int depth, int& count) {
-  count = 0;
-  if ((!folder && depth != 0) || depth < 0) return kInvalidParameter;
-  if (!store_) return 0;
-  return store_->CountFiles(MakeRelationKey(uint32_t(depth), folder ? folder->ObjectId() : RootId()),
-                            count);
-}
-
-uint64_t CFastFatRecovery::GetFoundCount() { return store_ ? store_->Count() : 0; }
-
-int CFastFatRecovery::GetFullPath(const FoundFileRecord* record, std::string& path, int maxChars) {
-  path.clear();
-  if (!record) return kInvalidParameter;
-  return store_ ? store_->GetFullPath(*record, path, maxChars) : 0;
-}
-
-int CFastFatRecovery::SetSearchCallback(SearchProgressCallback callback, void* userData) {
-  searchCallback_ = callback;
-  searchUserData_ = userData;
-  if (store_) store_->SetSearchCallback(callback, userData);
-  return 0;
-}
-
-int CFastFatRecovery::SearchByExtension(const std::string& text, std::vector<FoundFileRecord>& found) {
-  return store_ ? store_->SearchByExtension(text, found) : 0;
 }
 
 int CFastFatRecovery::BuildUsageBitmap() {

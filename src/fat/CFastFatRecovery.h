@@ -17,8 +17,8 @@
 #include "platform/RawSource.h"
 #include "scan/FileLayout.h"
 #include "scan/FoundFileStore.h"
-#include "scan/IFileRecoveryParse.h"
 #include "scan/IScanLog.h"
+#include "scan/StoredFindsEngine.h"
 #include "storage/SectorReader.h"
 
 namespace salvora {
@@ -29,7 +29,7 @@ class FatDirEntry;
 // through the allocation table and records every deleted file, every file inside a deleted
 // folder and the folders leading to them. It also recovers and previews what it found and maps
 // the allocated clusters for the advanced scan.
-class CFastFatRecovery : public IFileRecoveryParse, public IScanLog {
+class CFastFatRecovery : public StoredFindsEngine, public IScanLog {
  public:
   static constexpr uint32_t kBootBytes = 4096;
   // The highest data cluster a table entry can name (the values above mark bad clusters and ends).
@@ -48,19 +48,10 @@ class CFastFatRecovery : public IFileRecoveryParse, public IScanLog {
   int OpenImageFile(const std::string& path, char16_t driveLetter) override;
   int OpenDiskPartition(int diskNumber, uint64_t startSector, uint64_t sectorCount,
                         char16_t driveLetter) override;
-  int SetScanCallbacks(ScanProgressCallback scan, RecoveryProgressCallback recovery, void* userData,
-                       int progressWeight) override;
   int Scan(const char* savedScanName) override;
-  int ListChildren(const FoundFileRecord* folder, int depth,
-                   std::vector<FoundFileRecord>& children) override;
-  int CountFiles(const FoundFileRecord* folder, int depth, int& count) override;
-  uint64_t GetFoundCount() override;
-  int GetFullPath(const FoundFileRecord* record, std::string& path, int maxChars) override;
   int RecoverFile(const FoundFileRecord* record, const std::string& destination,
                   int baseSeparatorCount) override;
   int NextUnusedRange(uint64_t& startSector, uint64_t& lengthSectors) override;
-  int SetSearchCallback(SearchProgressCallback callback, void* userData) override;
-  int SearchByExtension(const std::string& text, std::vector<FoundFileRecord>& found) override;
   int BuildUsageBitmap() override;
   int ReadForPreview(const FoundFileRecord* record, std::string& tempPath, uint8_t* buffer,
                      int& size, PreviewProgressCallback callback, void* userData) override;
@@ -129,7 +120,6 @@ class CFastFatRecovery : public IFileRecoveryParse, public IScanLog {
   FatUsageBitmap bitmap_;
   bool bitmapBuilt_ = false;
 
-  std::unique_ptr<FoundFileStore> store_;
   std::deque<uint32_t> pendingFolders_;
   std::unordered_set<uint32_t> walked_;
   std::map<uint32_t, FoundFileRecord> folderMap_;
@@ -145,12 +135,6 @@ class CFastFatRecovery : public IFileRecoveryParse, public IScanLog {
   };
   std::vector<Chainless> chainless_;
 
-  ScanProgressCallback scanCallback_ = nullptr;
-  RecoveryProgressCallback recoveryCallback_ = nullptr;
-  void* userData_ = nullptr;
-  int progressWeight_ = 100;
-  SearchProgressCallback searchCallback_ = nullptr;
-  void* searchUserData_ = nullptr;
   int openError_ = kInvalidParameter;
   std::map<uint32_t, uint32_t> levelCache_;
   uint64_t lastReportMs_ = 0;

@@ -49,8 +49,7 @@ int CFastFatRecovery::Scan(const char* savedScanName) {
   levelCache_.clear();
   chainless_.clear();
   store_.reset();
-  store_ = std::make_unique<FoundFileStore>();
-  store_->SetSearchCallback(searchCallback_, searchUserData_);
+  NewStore();
   if (savedScanName) return store_->OpenLog(savedScanName);
   if (!open_) return openError_;
   if (int rc = store_->OpenLog(MakeScanLogName(kFastLogPrefix, partitionStart_)); rc != 0) return rc;

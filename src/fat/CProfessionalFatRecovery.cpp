@@ -10,7 +10,7 @@
 // in CProfessionalFatRecoveryScan.cpp, recovery and preview in CProfessionalFatRecoveryRecover.cpp.
 namespace salvora {
 
-CProfessionalFatRecovery::CProfessionalFatRecovery() = default;
+CProfessionalFatRecovery::CProfessionalFatRecovery() { progressWeight_ = 90; }
 CProfessionalFatRecovery::~CProfessionalFatRecovery() = default;
 
 int CProfessionalFatRecovery::OpenReader(std::unique_ptr<SectorReader> reader, uint64_t start,
@@ -77,59 +77,10 @@ int CProfessionalFatRecovery::OpenSource(std::unique_ptr<platform::RawSource> so
   return OpenReader(std::move(reader), start, length, driveLetter);
 }
 
-int CProfessionalFatRecovery::SetScanCallbacks(ScanProgressCallback scan,
-                                               RecoveryProgressCallback recovery, void* userData,
-                                               int progressWeight) {
-  scanCallback_ = scan;
-  recoveryCallback_ = recovery;
-  userData_ = userData;
-  progressWeight_ = progressWeight;
-  return kOk;
-}
-
 int CProfessionalFatRecovery::Scan(const char* /*savedScanName*/) { return kOk; }
-
-int CProfessionalFatRecovery::ListChildren(const FoundFileRecord* folder, int depth,
-                                           std::vector<FoundFileRecord>& children) {
-  if (!folder && depth != 0) return kInvalidParameter;
-  if (!store_) return kOk;
-  return store_->ListChildren(MakeRelationKey(uint32_t(depth), folder ? folder->ObjectId() : 0),
-                              children);
-}
-
-int CProfessionalFatRecovery::CountFiles(const FoundFileRecord* folder, int depth, int& count) {
-  count = 0;
-  if (!folder && depth != 0) return kInvalidParameter;
-  if (!store_) return kOk;
-  return store_->CountFiles(MakeRelationKey(uint32_t(depth), folder ? folder->ObjectId() : 0),
-                            count);
-}
-
-uint64_t CProfessionalFatRecovery::GetFoundCount() { return store_ ? store_->Count() : 0; }
-
-int CProfessionalFatRecovery::GetFullPath(const FoundFileRecord* record, std::string& path,
-                                          int maxChars) {
-  path.clear();
-  if (!record) return kInvalidParameter;
-  if (!store_) return kOk;
-  return store_->GetFullPath(*record, path, maxChars);
-}
 
 int CProfessionalFatRecovery::NextUnusedRange(uint64_t&, uint64_t&) { return kOk; }
 int CProfessionalFatRecovery::BuildUsageBitmap() { return kOk; }
-
-int CProfessionalFatRecovery::SetSearchCallback(SearchProgressCallback callback, void* userData) {
-  if (store_) store_->SetSearchCallback(callback, userData);
-  searchCallback_ = callback;
-  searchUserData_ = userData;
-  return kOk;
-}
-
-int CProfessionalFatRecovery::SearchByExtension(const std::string& text,
-                                                std::vector<FoundFileRecord>& found) {
-  if (!store_) return 0;
-  return store_->SearchByExtension(text, found);
-}
 
 void CProfessionalFatRecovery::ResetScanState() {
   geometries_.clear();
@@ -150,8 +101,7 @@ void CProfessionalFatRecovery::ResetScanState() {
 
 int CProfessionalFatRecovery::BeginProScan(const std::string& scanLogName) {
   ResetScanState();
-  store_ = std::make_unique<FoundFileStore>();
-  if (searchCallback_) store_->SetSearchCallback(searchCallback_, searchUserData_);
+  NewStore();
   savedFolders_.clear();
   if (scanLogName.empty()) return store_->OpenLog(MakeScanLogName(kProFatLogPrefix, windowStart_));
   int rc = store_->OpenLog(scanLogName);

@@ -16,8 +16,8 @@
 #include "platform/RawSource.h"
 #include "scan/FoundFileRecord.h"
 #include "scan/FoundFileStore.h"
-#include "scan/IFileRecoveryParse.h"
 #include "scan/ISweepEngine.h"
+#include "scan/StoredFindsEngine.h"
 #include "storage/SectorReader.h"
 
 namespace salvora {
@@ -39,7 +39,7 @@ struct LongNameFragment {
 // scanned region, without trusting the boot sector, the allocation table or the directory tree.
 // The advanced-scan coordinator feeds it sectors (BeginProScan, ReadBootArea, then
 // TakeSubdirectoryStart / TakeDirectorySector per sector, FinishProScan); Scan does nothing.
-class CProfessionalFatRecovery : public IFileRecoveryParse, public ISweepEngine {
+class CProfessionalFatRecovery : public StoredFindsEngine, public ISweepEngine {
  public:
   static constexpr uint32_t kBootAreaBytes = 4096;
   static constexpr uint32_t kMaxClusterBytes = 104857600;
@@ -59,19 +59,10 @@ class CProfessionalFatRecovery : public IFileRecoveryParse, public ISweepEngine 
   int OpenImageFile(const std::string& path, char16_t driveLetter, uint32_t sectorSize);
   int OpenDiskPartition(int diskNumber, uint64_t startSector, uint64_t sectorCount,
                         char16_t driveLetter) override;
-  int SetScanCallbacks(ScanProgressCallback scan, RecoveryProgressCallback recovery, void* userData,
-                       int progressWeight) override;
   int Scan(const char* savedScanName) override;
-  int ListChildren(const FoundFileRecord* folder, int depth,
-                   std::vector<FoundFileRecord>& children) override;
-  int CountFiles(const FoundFileRecord* folder, int depth, int& count) override;
-  uint64_t GetFoundCount() override;
-  int GetFullPath(const FoundFileRecord* record, std::string& path, int maxChars) override;
   int RecoverFile(const FoundFileRecord* record, const std::string& destination,
                   int baseSeparatorCount) override;
   int NextUnusedRange(uint64_t& startSector, uint64_t& lengthSectors) override;
-  int SetSearchCallback(SearchProgressCallback callback, void* userData) override;
-  int SearchByExtension(const std::string& text, std::vector<FoundFileRecord>& found) override;
   int BuildUsageBitmap() override;
   int ReadForPreview(const FoundFileRecord* record, std::string& tempPath, uint8_t* buffer,
                      int& size, PreviewProgressCallback callback, void* userData) override;
@@ -244,13 +235,6 @@ class CProfessionalFatRecovery : public IFileRecoveryParse, public ISweepEngine 
   std::unordered_map<uint64_t, uint32_t> depths_;
   std::vector<uint8_t> scratch_;
 
-  ScanProgressCallback scanCallback_ = nullptr;
-  RecoveryProgressCallback recoveryCallback_ = nullptr;
-  void* userData_ = nullptr;
-  int progressWeight_ = 90;
-  SearchProgressCallback searchCallback_ = nullptr;
-  void* searchUserData_ = nullptr;
-  std::unique_ptr<FoundFileStore> store_;
   // Folders (by cluster) a resumed scan's log holds already: written before the cut, never twice.
   std::unordered_set<uint32_t> savedFolders_;
 };

@@ -88,21 +88,11 @@ int CFastNtfsRecovery::Open(const std::string& path, int diskNumber, uint64_t st
   return 0;
 }
 
-int CFastNtfsRecovery::SetScanCallbacks(ScanProgressCallback scan, RecoveryProgressCallback recovery,
-                                        void* userData, int progressWeight) {
-  scanCallback_ = scan;
-  recoveryCallback_ = recovery;
-  userData_ = userData;
-  progressWeight_ = progressWeight;
-  return 0;
-}
-
 int CFastNtfsRecovery::Scan(const char* savedScanName) {
   folderList_.clear();
   folderSet_.clear();
   unreadableRecords_ = 0;
-  store_ = std::make_unique<FoundFileStore>();
-  if (searchCallback_) store_->SetSearchCallback(searchCallback_, searchUserData_);
+  NewStore();
   if (savedScanName != nullptr) return store_->OpenLog(savedScanName);
   int rc = store_->OpenLog(MakeScanLogName(kFastLogPrefix, Geometry().volumeStart));
   if (rc != 0) return rc;  // nothing found could be kept
@@ -302,46 +292,6 @@ void CFastNtfsRecovery::WalkParentChain(uint32_t parent, uint32_t& depth) {
     if (visited.count(q)) return;
     p = q;
   }
-}
-
-RelationKey CFastNtfsRecovery::KeyFor(const FoundFileRecord* folder, int depth) const {
-  uint32_t id = folder && folder->ObjectId() != 0 ? folder->ObjectId() : kRootRecord;
-  return MakeRelationKey(uint32_t(depth), id);
-}
-
-int CFastNtfsRecovery::ListChildren(const FoundFileRecord* folder, int depth,
-                                    std::vector<FoundFileRecord>& children) {
-  if (folder == nullptr && depth != 0) return kInvalidParameter;
-  if (!store_) return 0;
-  store_->Flush();
-  return store_->ListChildren(KeyFor(folder, depth), children);
-}
-
-int CFastNtfsRecovery::CountFiles(const FoundFileRecord* folder, int depth, int& count) {
-  count = 0;
-  if (folder == nullptr && depth != 0) return kInvalidParameter;
-  if (!store_) return 0;
-  store_->Flush();
-  return store_->CountFiles(KeyFor(folder, depth), count);
-}
-
-uint64_t CFastNtfsRecovery::GetFoundCount() { return store_ ? store_->Count() : 0; }
-
-int CFastNtfsRecovery::GetFullPath(const FoundFileRecord* record, std::string& path, int maxChars) {
-  path.clear();
-  if (!store_ || record == nullptr) return kInvalidParameter;
-  return store_->GetFullPath(*record, path, maxChars);
-}
-
-int CFastNtfsRecovery::SetSearchCallback(SearchProgressCallback callback, void* userData) {
-  searchCallback_ = callback;
-  searchUserData_ = userData;
-  return store_ ? store_->SetSearchCallback(callback, userData) : 0;
-}
-
-int CFastNtfsRecovery::SearchByExtension(const std::string& text, std::vector<FoundFileRecord>& found) {
-  if (!store_) return 0;
-  return store_->SearchByExtension(text, found);
 }
 
 }  // namespace salvora

@@ -13,8 +13,8 @@
 #include "ntfs/NtfsMft.h"
 #include "platform/RawSource.h"
 #include "scan/FoundFileStore.h"
-#include "scan/IFileRecoveryParse.h"
 #include "scan/IScanLog.h"
+#include "scan/StoredFindsEngine.h"
 #include "storage/SectorReader.h"
 
 namespace salvora {
@@ -22,7 +22,7 @@ namespace salvora {
 // The fast NTFS engine: reads the master file table from end to end and reports every FILE record
 // that is neither in use nor a directory, with the chain of folders above it; recovers, previews
 // and maps the free clusters of the volume. It never writes to the source.
-class CFastNtfsRecovery : public IFileRecoveryParse, public IScanLog, public INtfsRecordLookups {
+class CFastNtfsRecovery : public StoredFindsEngine, public IScanLog, public INtfsRecordLookups {
  public:
   static constexpr uint32_t kRootRecord = 5;
   static constexpr uint32_t kLastSystemRecord = 11;
@@ -33,25 +33,16 @@ class CFastNtfsRecovery : public IFileRecoveryParse, public IScanLog, public INt
 
   enum class Pass { File, Folder };
 
-  CFastNtfsRecovery() = default;
+  CFastNtfsRecovery() { rootId_ = kRootRecord; }
   ~CFastNtfsRecovery() override;
 
   int OpenImageFile(const std::string& path, char16_t driveLetter) override;
   int OpenDiskPartition(int diskNumber, uint64_t startSector, uint64_t sectorCount,
                         char16_t driveLetter) override;
-  int SetScanCallbacks(ScanProgressCallback scan, RecoveryProgressCallback recovery, void* userData,
-                       int progressWeight) override;
   int Scan(const char* savedScanName) override;
-  int ListChildren(const FoundFileRecord* folder, int depth,
-                   std::vector<FoundFileRecord>& children) override;
-  int CountFiles(const FoundFileRecord* folder, int depth, int& count) override;
-  uint64_t GetFoundCount() override;
-  int GetFullPath(const FoundFileRecord* record, std::string& path, int maxChars) override;
   int RecoverFile(const FoundFileRecord* record, const std::string& destination,
                   int baseSeparatorCount) override;
   int NextUnusedRange(uint64_t& startSector, uint64_t& lengthSectors) override;
-  int SetSearchCallback(SearchProgressCallback callback, void* userData) override;
-  int SearchByExtension(const std::string& text, std::vector<FoundFileRecord>& found) override;
   int BuildUsageBitmap() override;
   int ReadForPreview(const FoundFileRecord* record, std::string& tempPath, uint8_t* buffer, int& size,
                      PreviewProgressCallback callback, void* userData) override;
@@ -91,7 +82,6 @@ class CFastNtfsRecovery : public IFileRecoveryParse, public IScanLog, public INt
   FoundFileRecord BuildFoundRecord(const FileRecordSummary& summary, Pass pass) const;
   void AddLostFolder(uint32_t k, bool unreadable);
   int StoreRecord(const FoundFileRecord& record, uint32_t parent, uint32_t depth, bool folder);
-  RelationKey KeyFor(const FoundFileRecord* folder, int depth) const;
 
   platform::FileSource raw_;
   SectorReader reader_;
@@ -100,7 +90,6 @@ class CFastNtfsRecovery : public IFileRecoveryParse, public IScanLog, public INt
   char16_t driveLetter_ = 0;
   bool opened_ = false;
 
-  std::unique_ptr<FoundFileStore> store_;
   std::vector<uint32_t> folderList_;
   std::unordered_set<uint32_t> folderSet_;
   std::vector<uint8_t> chunk_;
@@ -108,12 +97,6 @@ class CFastNtfsRecovery : public IFileRecoveryParse, public IScanLog, public INt
   uint64_t bitmapLength_ = 0;  // bytes of bitmap_ that hold the volume's bitmap
   uint64_t unreadableRecords_ = 0;
 
-  ScanProgressCallback scanCallback_ = nullptr;
-  RecoveryProgressCallback recoveryCallback_ = nullptr;
-  void* userData_ = nullptr;
-  int progressWeight_ = 100;
-  SearchProgressCallback searchCallback_ = nullptr;
-  void* searchUserData_ = nullptr;
 
   uint64_t scanStartMs_ = 0;
   uint64_t lastEstimateMs_ = 0;

@@ -109,16 +109,6 @@ int CProfessionalNtfsRecovery::ShareSource(const SectorReader& source, bool imag
   return 0;
 }
 
-int CProfessionalNtfsRecovery::SetScanCallbacks(ScanProgressCallback scan,
-                                                RecoveryProgressCallback recovery, void* userData,
-                                                int progressWeight) {
-  scanCallback_ = scan;
-  recoveryCallback_ = recovery;
-  userData_ = userData;
-  progressWeight_ = progressWeight;
-  return 0;
-}
-
 int CProfessionalNtfsRecovery::Scan(const char*) { return 0; }
 
 int CProfessionalNtfsRecovery::OfferSector(const SweptSector& sector, const SweepPosition&, uint64_t&) {
@@ -131,8 +121,7 @@ int CProfessionalNtfsRecovery::BeginScan(const std::string& scanLogName) {
   folders_.clear();
   folderIndex_.clear();
   savedFolders_.clear();
-  store_ = std::make_unique<FoundFileStore>();
-  if (searchCallback_) store_->SetSearchCallback(searchCallback_, searchUserData_);
+  NewStore();
   if (scanLogName.empty()) return store_->OpenLog(MakeScanLogName(kProNtfsLogPrefix, volumeStart_));
   int rc = store_->OpenLog(scanLogName);
   // The folder pass after a resume meets the folders of the files found before it again.
@@ -412,47 +401,9 @@ int CProfessionalNtfsRecovery::GetDataRuns(uint64_t sector, std::string_view str
   return 0;
 }
 
-RelationKey CProfessionalNtfsRecovery::KeyFor(const FoundFileRecord* folder, int depth,
-                                              uint32_t rootId) const {
-  return MakeRelationKey(uint32_t(depth), folder ? folder->ObjectId() : rootId);
-}
-
-int CProfessionalNtfsRecovery::ListChildren(const FoundFileRecord* folder, int depth,
-                                            std::vector<FoundFileRecord>& children) {
-  if (folder == nullptr && depth != 0) return kInvalidParameter;
-  if (!store_) return 0;
-  store_->Flush();
-  return store_->ListChildren(KeyFor(folder, depth, 0), children);
-}
-
-int CProfessionalNtfsRecovery::CountFiles(const FoundFileRecord* folder, int depth, int& count) {
-  count = 0;
-  if (folder == nullptr && depth != 0) return kInvalidParameter;
-  if (!store_) return 0;
-  store_->Flush();
-  return store_->CountFiles(KeyFor(folder, depth, kRootRecord), count);
-}
-
-uint64_t CProfessionalNtfsRecovery::GetFoundCount() { return store_ ? store_->Count() : 0; }
-
-int CProfessionalNtfsRecovery::GetFullPath(const FoundFileRecord* record, std::string& path,
-                                           int maxChars) {
-  path.clear();
-  if (!store_ || record == nullptr) return kInvalidParameter;
-  return store_->GetFullPath(*record, path, maxChars);
-}
-
 int CProfessionalNtfsRecovery::SetSearchCallback(SearchProgressCallback callback, void* userData) {
-  searchCallback_ = callback;
-  searchUserData_ = userData;
-  if (!store_) return kInvalidParameter;
-  return store_->SetSearchCallback(callback, userData);
-}
-
-int CProfessionalNtfsRecovery::SearchByExtension(const std::string& text,
-                                                 std::vector<FoundFileRecord>& found) {
-  if (!store_) return 0;
-  return store_->SearchByExtension(text, found);
+  StoredFindsEngine::SetSearchCallback(callback, userData);
+  return store_ ? 0 : kInvalidParameter;
 }
 
 int CProfessionalNtfsRecovery::NextUnusedRange(uint64_t&, uint64_t&) { return 0; }

@@ -16,8 +16,8 @@
 #include "ntfs/RecordCache.h"
 #include "platform/RawSource.h"
 #include "scan/FoundFileStore.h"
-#include "scan/IFileRecoveryParse.h"
 #include "scan/ISweepEngine.h"
+#include "scan/StoredFindsEngine.h"
 #include "storage/SectorReader.h"
 
 namespace salvora {
@@ -27,7 +27,7 @@ namespace salvora {
 // Parent folders are found through the file tables ($MFT records) met so far, or by taking the
 // table to be contiguous; so folder trees come back even from volumes formatted over, or whose
 // boot sector or file table is gone. It never writes to the source.
-class CProfessionalNtfsRecovery : public IFileRecoveryParse, public ISweepEngine,
+class CProfessionalNtfsRecovery : public StoredFindsEngine, public ISweepEngine,
                                   public INtfsRecordLookups {
  public:
   static constexpr uint32_t kRootRecord = 5;
@@ -67,20 +67,17 @@ class CProfessionalNtfsRecovery : public IFileRecoveryParse, public ISweepEngine
   // of imageSectorSize bytes, or as a disk partition (startSector, sectorCount) in the disk's own.
   int ShareSource(const SectorReader& source, bool image, uint64_t startSector,
                   uint64_t sectorCount, int imageSectorSize, char16_t driveLetter);
-  int SetScanCallbacks(ScanProgressCallback scan, RecoveryProgressCallback recovery, void* userData,
-                       int progressWeight) override;
   // The coordinator drives the scan through BeginScan, OnFileRecord and FolderPass.
   int Scan(const char* savedScanName) override;
-  int ListChildren(const FoundFileRecord* folder, int depth,
-                   std::vector<FoundFileRecord>& children) override;
-  int CountFiles(const FoundFileRecord* folder, int depth, int& count) override;
-  uint64_t GetFoundCount() override;
-  int GetFullPath(const FoundFileRecord* record, std::string& path, int maxChars) override;
+  // Counting from the top starts at the root folder's record, not at the log's first key.
+  int CountFiles(const FoundFileRecord* folder, int depth, int& count) override {
+    return CountBelow(folder, depth, kRootRecord, count);
+  }
   int RecoverFile(const FoundFileRecord* record, const std::string& destination,
                   int baseSeparatorCount) override;
   int NextUnusedRange(uint64_t& startSector, uint64_t& lengthSectors) override;
+  // Without a store (no scan begun) there is nothing to search: 87.
   int SetSearchCallback(SearchProgressCallback callback, void* userData) override;
-  int SearchByExtension(const std::string& text, std::vector<FoundFileRecord>& found) override;
   int BuildUsageBitmap() override;
   int ReadForPreview(const FoundFileRecord* record, std::string& tempPath, uint8_t* buffer, int& size,
                      PreviewProgressCallback callback, void* userData) override;
@@ -145,7 +142,6 @@ class CProfessionalNtfsRecovery : public IFileRecoveryParse, public ISweepEngine
   FoundFileRecord BuildFoundRecord(const FileRecordSummary& summary, Pass pass) const;
   void AddLostFolder(uint32_t k);
   int StoreRecord(const FoundFileRecord& record, uint32_t parent, uint32_t depth, bool folder);
-  RelationKey KeyFor(const FoundFileRecord* folder, int depth, uint32_t rootId) const;
   uint32_t AllocationUnit() const { return clusterEstimate_ * uint32_t(helper_.BytesPerSector()); }
 
   SectorReader reader_;
@@ -162,19 +158,11 @@ class CProfessionalNtfsRecovery : public IFileRecoveryParse, public ISweepEngine
   std::unordered_map<uint32_t, size_t> folderIndex_;
   // Folders a resumed scan's log holds already: written before the cut, never twice.
   std::unordered_set<uint32_t> savedFolders_;
-  std::unique_ptr<FoundFileStore> store_;
   std::vector<uint8_t> record_;  // the record being processed
   std::vector<uint8_t> parent_;  // a parent read while climbing a chain
   RecordCache parentCache_{kParentCacheRecords, 1024};
 
   NtfsFileData data_{reader_, *this, *this};
-
-  ScanProgressCallback scanCallback_ = nullptr;
-  RecoveryProgressCallback recoveryCallback_ = nullptr;
-  void* userData_ = nullptr;
-  int progressWeight_ = 100;
-  SearchProgressCallback searchCallback_ = nullptr;
-  void* searchUserData_ = nullptr;
 };
 
 }  // namespace salvora
