@@ -107,7 +107,6 @@ class CFastExfatRecovery : public StoredFindsEngine, public IScanLog {
   int FindEntrySet(const FoundFileRecord& record, ExfatEntrySet& set);
   int CopyData(const FoundFileRecord& record, OutputFile* file, uint8_t* buffer, uint64_t bufferSize,
                uint64_t& copied, const CopyProgress& progress);
-  int RecoverOneFile(const FoundFileRecord& record, const std::string& destination);
 
   std::unique_ptr<SectorReader> reader_;
   bool open_ = false;

@@ -1,12 +1,13 @@
 // Reading file data of the fast exFAT engine: where a found file lies, its recovery and preview.
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "exfat/CFastExfatRecovery.h"
 #include "exfat/ExfatBootSector.h"
 #include "exfat/ExfatDirectoryEntry.h"
 #include "output/OutputFiles.h"
-#include "output/PreviewFile.h"
+#include "output/RecordRecovery.h"
 
 namespace salvora {
 namespace {
@@ -128,37 +129,18 @@ int CFastExfatRecovery::CopyData(const FoundFileRecord& record, OutputFile* file
   return result;
 }
 
-int CFastExfatRecovery::RecoverOneFile(const FoundFileRecord& record, const std::string& destination) {
-  const CopyProgress progress{recoveryCallback_, nullptr, userData_, &destination};
-  return RecoverIntoFile(destination, record.FileSize(), progress,
-                         [&](OutputFile& out, const CopyProgress& held) {
-                           uint64_t copied = 0;
-                           return CopyData(record, &out, nullptr, 0, copied, held);
-                         });
-}
-
 int CFastExfatRecovery::RecoverFile(const FoundFileRecord* record, const std::string& destination,
                                     int baseSeparatorCount) {
-  if (!record) return kInvalidParameter;
-  if (!open_) return openError_;
-  if (record->IsFolder())
-    return RecoverFolderTree(*this, *record, destination, baseSeparatorCount,
-                             [&](const FoundFileRecord& file, const std::string& path) {
-                               return RecoverOneFile(file, path);
-                             });
-  return RecoverOneFile(*record, destination);
+  if (record && !open_) return openError_;
+  return RecoverRecord(*this, record, destination, baseSeparatorCount, recoveryCallback_, userData_,
+                       std::bind_front(&CFastExfatRecovery::CopyData, this));
 }
 
-int CFastExfatRecovery::ReadForPreview(const FoundFileRecord* record, std::string& tempPath,
-                                       uint8_t* buffer, int& size, PreviewProgressCallback callback,
-                                       void* userData) {
-  if (!record) return kInvalidParameter;
-  if (!open_) return openError_;
-  const CopyProgress progress{nullptr, callback, userData, nullptr};
-  return PreparePreview(record->Name(), tempPath, buffer, size,
-                        [&](OutputFile* out, uint8_t* into, uint64_t limit, uint64_t& copied) {
-                          return CopyData(*record, out, into, limit, copied, progress);
-                        });
+int CFastExfatRecovery::ReadForPreview(const FoundFileRecord* record, std::string& tempPath, uint8_t* buffer,
+                                       int& size, PreviewProgressCallback callback, void* userData) {
+  if (record && !open_) return openError_;
+  return PreviewRecord(record, tempPath, buffer, size, callback, userData,
+                       std::bind_front(&CFastExfatRecovery::CopyData, this));
 }
 
 }  // namespace salvora

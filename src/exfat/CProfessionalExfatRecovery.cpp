@@ -50,12 +50,9 @@ int CProfessionalExfatRecovery::ShareSource(const SectorReader& source, int disk
 int CProfessionalExfatRecovery::OpenSource(std::unique_ptr<platform::RawSource> source,
                                            char16_t driveLetter) {
   if (reader_) return kOk;
-  if (!source) return kInvalidParameter;
-  int error = 0;
-  const long long bytes = source->ByteLength(&error);
-  if (bytes < 0) return error;
-  reader_ = std::make_unique<SectorReader>();
-  reader_->Attach(std::move(source), uint64_t(bytes) / 512);
+  auto reader = std::make_unique<SectorReader>();
+  if (int rc = reader->AttachWhole(std::move(source)); rc != kOk) return rc;
+  reader_ = std::move(reader);
   sectorSize_ = 512;
   windowStart_ = 0;
   driveLetter_ = driveLetter;

@@ -19,6 +19,9 @@
 
 namespace salvora {
 
+class OutputFile;
+struct CopyProgress;
+
 // Where an exFAT volume's clusters lie, in the engine's sectors (absolute addresses).
 struct ExfatClusterLayout {
   uint64_t volumeStart = 0;
@@ -118,7 +121,9 @@ class CProfessionalExfatRecovery : public StoredFindsEngine, public ISweepEngine
 
   // The first `bytes` of the file's run of clusters, through sink.
   int CopyRun(const FoundFileRecord& r, uint64_t bytes, const std::function<int(const uint8_t*, size_t)>& sink);
-  int RecoverOneFile(const FoundFileRecord& r, const std::string& destination);
+  // The file's run into file, or at most limit bytes of it into buffer.
+  int CopyData(const FoundFileRecord& r, OutputFile* file, uint8_t* buffer, uint64_t limit, uint64_t& copied,
+               const CopyProgress& progress);
 
   std::unique_ptr<SectorReader> reader_;
   uint64_t windowStart_ = 0;

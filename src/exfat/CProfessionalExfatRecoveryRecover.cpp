@@ -3,13 +3,13 @@
 // the files exFAT itself keeps in one run); folders are recovered with their subtree.
 #include "carving/SectorRunCopy.h"
 #include "exfat/CProfessionalExfatRecovery.h"
-#include "output/FolderRecovery.h"
 #include "output/OutputFiles.h"
-#include "output/PreviewFile.h"
+#include "output/RecordRecovery.h"
 #include "platform/ErrorCodes.h"
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 namespace salvora {
 namespace {
@@ -31,46 +31,32 @@ int CProfessionalExfatRecovery::CopyRun(const FoundFileRecord& r, uint64_t bytes
   return CopySectorRun(*reader_, int(sectorSize_), first, bytes, sink);
 }
 
-int CProfessionalExfatRecovery::RecoverOneFile(const FoundFileRecord& r, const std::string& destination) {
-  const CopyProgress progress{recoveryCallback_, nullptr, userData_, &destination};
-  return RecoverIntoFile(destination, r.FileSize(), progress, [&](OutputFile& out, const CopyProgress& held) {
-    return CopyRun(r, r.FileSize(), [&](const uint8_t* data, size_t length) {
-      if (int rc = out.Write(data, length); rc != 0) return rc;
-      return held(Percent(out.BytesWritten(), r.FileSize()), 0);
-    });
+int CProfessionalExfatRecovery::CopyData(const FoundFileRecord& r, OutputFile* file, uint8_t* buffer,
+                                         uint64_t limit, uint64_t& copied, const CopyProgress& progress) {
+  copied = 0;
+  const uint64_t total = file ? r.FileSize() : std::min(r.FileSize(), limit);
+  return CopyRun(r, total, [&](const uint8_t* data, size_t length) {
+    if (file) {
+      if (int rc = file->Write(data, length); rc != 0) return rc;
+    } else {
+      std::memcpy(buffer + copied, data, length);
+    }
+    copied += length;
+    return progress(Percent(copied, total), 0);
   });
 }
 
 int CProfessionalExfatRecovery::RecoverFile(const FoundFileRecord* record, const std::string& destination,
                                             int baseSeparatorCount) {
-  if (!record) return kInvalidParameter;
-  if (record->IsFolder())
-    return RecoverFolderTree(*this, *record, destination, baseSeparatorCount,
-                             [&](const FoundFileRecord& file, const std::string& path) {
-                               return RecoverOneFile(file, path);
-                             });
-  return RecoverOneFile(*record, destination);
+  return RecoverRecord(*this, record, destination, baseSeparatorCount, recoveryCallback_, userData_,
+                       std::bind_front(&CProfessionalExfatRecovery::CopyData, this));
 }
 
 int CProfessionalExfatRecovery::ReadForPreview(const FoundFileRecord* record, std::string& tempPath,
                                                uint8_t* buffer, int& size, PreviewProgressCallback callback,
                                                void* userData) {
-  if (!record) return kInvalidParameter;
-  const CopyProgress progress{nullptr, callback, userData, nullptr};
-  return PreparePreview(record->Name(), tempPath, buffer, size,
-                        [&](OutputFile* out, uint8_t* into, uint64_t limit, uint64_t& copied) {
-                          copied = 0;
-                          const uint64_t total = out ? record->FileSize() : std::min(record->FileSize(), limit);
-                          return CopyRun(*record, total, [&](const uint8_t* data, size_t length) {
-                            if (out) {
-                              if (int rc = out->Write(data, length); rc != 0) return rc;
-                            } else {
-                              std::memcpy(into + copied, data, length);
-                            }
-                            copied += length;
-                            return progress(Percent(copied, total), 0);
-                          });
-                        });
+  return PreviewRecord(record, tempPath, buffer, size, callback, userData,
+                       std::bind_front(&CProfessionalExfatRecovery::CopyData, this));
 }
 
 }  // namespace salvora

@@ -29,11 +29,8 @@ int CFastFatRecovery::OpenDiskPartition(int diskNumber, uint64_t startSector, ui
 
 int CFastFatRecovery::OpenSource(std::unique_ptr<platform::RawSource> source, char16_t driveLetter) {
   if (open_) return 0;
-  int error = 0;
-  long long bytes = source ? source->ByteLength(&error) : -1;
-  if (bytes < 0) return openError_ = (error ? error : kInvalidParameter);
   auto reader = std::make_unique<SectorReader>();
-  reader->Attach(std::move(source), uint64_t(bytes) / 512);
+  if (int rc = reader->AttachWhole(std::move(source)); rc != 0) return openError_ = rc;
   return OpenReader(std::move(reader), 0, 0, driveLetter, true);
 }
 

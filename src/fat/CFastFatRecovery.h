@@ -107,7 +107,6 @@ class CFastFatRecovery : public StoredFindsEngine, public IScanLog {
                 uint64_t bufferSize, uint64_t& copied, const CopyProgress& progress);
   int CopyLaidOut(const FileLayout& layout, class OutputFile* file, uint8_t* buffer,
                   uint64_t bufferSize, uint64_t& copied, const CopyProgress& progress);
-  int RecoverOneFile(const FoundFileRecord& record, const std::string& destination);
 
   std::unique_ptr<SectorReader> reader_;
   bool open_ = false;

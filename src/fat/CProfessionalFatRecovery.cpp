@@ -65,13 +65,9 @@ int CProfessionalFatRecovery::ShareSource(const SectorReader& source, int diskNu
 int CProfessionalFatRecovery::OpenSource(std::unique_ptr<platform::RawSource> source,
                                          char16_t driveLetter, uint64_t start, uint64_t length) {
   if (open_) return kOk;
-  if (!source) return kInvalidParameter;
-  int error = 0;
-  const long long bytes = source->ByteLength(&error);
-  if (bytes < 0) return error;
   auto reader = std::make_unique<SectorReader>();
-  const uint64_t total = uint64_t(bytes) / 512;
-  reader->Attach(std::move(source), total);
+  if (int rc = reader->AttachWhole(std::move(source)); rc != kOk) return rc;
+  const uint64_t total = reader->TotalSectors();
   sectorSize_ = 512;
   if (length == 0) length = total > start ? total - start : 0;
   return OpenReader(std::move(reader), start, length, driveLetter);

@@ -208,7 +208,6 @@ class CProfessionalFatRecovery : public StoredFindsEngine, public ISweepEngine {
   // Recovery.
   int CopyContiguous(const FoundFileRecord& r, class OutputFile* file, uint8_t* buffer,
                      uint64_t bufferSize, uint64_t& copied, const CopyProgress& progress);
-  int RecoverOneFile(const FoundFileRecord& r, const std::string& destination);
 
   std::unique_ptr<SectorReader> reader_;
   bool open_ = false;

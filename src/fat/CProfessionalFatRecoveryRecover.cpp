@@ -5,11 +5,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "fat/CProfessionalFatRecovery.h"
-#include "output/FolderRecovery.h"
 #include "output/OutputFiles.h"
-#include "output/PreviewFile.h"
+#include "output/RecordRecovery.h"
 #include "scan/ExtensionLists.h"
 #include "scan/ScanLogCatalogue.h"
 
@@ -70,37 +70,16 @@ int CProfessionalFatRecovery::CopyContiguous(const FoundFileRecord& r, OutputFil
   return result;
 }
 
-int CProfessionalFatRecovery::RecoverOneFile(const FoundFileRecord& r,
-                                             const std::string& destination) {
-  const CopyProgress progress{recoveryCallback_, nullptr, userData_, &destination};
-  return RecoverIntoFile(destination, r.FileSize(), progress,
-                         [&](OutputFile& out, const CopyProgress& held) {
-                           uint64_t copied = 0;
-                           return CopyContiguous(r, &out, nullptr, 0, copied, held);
-                         });
-}
-
-int CProfessionalFatRecovery::RecoverFile(const FoundFileRecord* record,
-                                          const std::string& destination,
+int CProfessionalFatRecovery::RecoverFile(const FoundFileRecord* record, const std::string& destination,
                                           int baseSeparatorCount) {
-  if (!record) return kInvalidParameter;
-  if (record->IsFolder())
-    return RecoverFolderTree(*this, *record, destination, baseSeparatorCount,
-                             [&](const FoundFileRecord& file, const std::string& path) {
-                               return RecoverOneFile(file, path);
-                             });
-  return RecoverOneFile(*record, destination);
+  return RecoverRecord(*this, record, destination, baseSeparatorCount, recoveryCallback_, userData_,
+                       std::bind_front(&CProfessionalFatRecovery::CopyContiguous, this));
 }
 
-int CProfessionalFatRecovery::ReadForPreview(const FoundFileRecord* record, std::string& tempPath,
-                                             uint8_t* buffer, int& size,
-                                             PreviewProgressCallback callback, void* userData) {
-  if (!record) return kInvalidParameter;
-  const CopyProgress progress{nullptr, callback, userData, nullptr};
-  return PreparePreview(record->Name(), tempPath, buffer, size,
-                        [&](OutputFile* out, uint8_t* into, uint64_t limit, uint64_t& copied) {
-                          return CopyContiguous(*record, out, into, limit, copied, progress);
-                        });
+int CProfessionalFatRecovery::ReadForPreview(const FoundFileRecord* record, std::string& tempPath, uint8_t* buffer,
+                                             int& size, PreviewProgressCallback callback, void* userData) {
+  return PreviewRecord(record, tempPath, buffer, size, callback, userData,
+                       std::bind_front(&CProfessionalFatRecovery::CopyContiguous, this));
 }
 
 }  // namespace salvora

@@ -48,6 +48,14 @@ void SectorReader::Attach(std::unique_ptr<platform::RawSource> source, uint64_t 
   totalSectors_ = source_ ? totalSectors : 0;
 }
 
+int SectorReader::AttachWhole(std::unique_ptr<platform::RawSource> source) {
+  int error = 0;
+  const long long bytes = source ? source->ByteLength(&error) : -1;
+  if (bytes < 0) return error ? error : kInvalidParameter;
+  Attach(std::move(source), uint64_t(bytes) / 512);
+  return 0;
+}
+
 void SectorReader::Share(const SectorReader& other) {
   source_ = other.source_;
   totalSectors_ = other.totalSectors_;

@@ -26,6 +26,9 @@ class SectorReader {
   int OpenFile(const std::string& path);
   // Uses an already opened source (memory, test doubles) with a given total.
   void Attach(std::unique_ptr<platform::RawSource> source, uint64_t totalSectors);
+  // The same with as many 512-byte sectors as the source holds whole, as for an image file.
+  // 0, or the source's error (87 for no source or no length).
+  int AttachWhole(std::unique_ptr<platform::RawSource> source);
   // Reads the source other has open, with its total and sector size, without opening it again:
   // the engines of one advanced scan share the coordinator's. Reads are positioned, so readers
   // sharing a source do not disturb each other.
