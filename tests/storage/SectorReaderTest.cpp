@@ -72,6 +72,14 @@ TEST(SectorReader, ImageTailThatIsNotAWholeSectorIsNeverRead) {
   std::vector<uint8_t> buf(1024);
   uint32_t got = 0;
   EXPECT_EQ(reader.ReadSectors(buf.data(), 2, 9, 512, got), kInvalidParameter);
+
+  // An attached source is counted the same way; no source at all is refused, not a closed reader
+  // that reads nothing.
+  SectorReader attached;
+  ASSERT_EQ(attached.AttachWhole(std::make_unique<platform::MemorySource>(std::vector<uint8_t>(10 * 512 + 100))), 0);
+  EXPECT_EQ(attached.TotalSectors(), 10u);
+  EXPECT_EQ(attached.ReadSectors(buf.data(), 2, 9, 512, got), kInvalidParameter);
+  EXPECT_EQ(SectorReader().AttachWhole(nullptr), kInvalidParameter);
 }
 
 TEST(SectorReader, LargeReadsAreIssuedInPiecesOf64KiB) {
