@@ -5,10 +5,10 @@
 
 #include "carving/SignatureScanner.h"
 #include "fat/CFastFatRecovery.h"
+#include "fat/FatEntryFacts.h"
 #include "fatdir/FatDirEntry.h"
 #include "fat/FatEntryValidity.h"
 #include "fat/FatNames.h"
-#include "fat/FatTime.h"
 #include "platform/Clock.h"
 #include "scan/ExtensionLists.h"
 #include "scan/ScanLogName.h"
@@ -147,13 +147,8 @@ int CFastFatRecovery::DirectoryWalk(uint32_t cluster) {
 }
 
 void CFastFatRecovery::FillCommon(FoundFileRecord& r, const FatDirEntry& e, uint32_t cluster) const {
-  r.SetDriveLetter(driveLetter_);
-  r.SetEngineKind(uint32_t(EngineKind::FastFat));
-  r.SetObjectId(cluster);
+  TakeFatEntryFacts(r, e, EngineKind::FastFat, driveLetter_, cluster);
   r.SetClusterSize(geometry_.ClusterBytes());
-  r.SetCreationTime(FatCreationFileTime(e));
-  r.SetAccessTime(FatAccessFileTime(e));
-  r.SetWriteTime(FatWriteFileTime(e));
   r.SetDataAreaStart(geometry_.dataStart);
 }
 

@@ -4,10 +4,10 @@
 
 #include "carving/SignatureScanner.h"
 #include "fat/CProfessionalFatRecovery.h"
+#include "fat/FatEntryFacts.h"
 #include "fatdir/FatDirEntry.h"
 #include "fatdir/FatDirectorySector.h"
 #include "fat/FatNames.h"
-#include "fat/FatTime.h"
 #include "platform/ErrorCodes.h"
 #include "scan/EngineTypes.h"
 #include "scan/ExtensionLists.h"
@@ -445,15 +445,10 @@ void CProfessionalFatRecovery::RecordFolder(const FatDirEntry& e, std::string na
     return;
   SavedFolder saved;
   FoundFileRecord& r = saved.record;
-  r.SetDriveLetter(driveLetter_);
-  r.SetEngineKind(uint32_t(EngineKind::DeepFat));
+  TakeFatEntryFacts(r, e, EngineKind::DeepFat, driveLetter_, cluster);
   r.SetFolder(true);
   r.SetDeleted(e.IsDeleted());
   r.SetContentCheck(1);
-  r.SetObjectId(cluster);
-  r.SetCreationTime(FatCreationFileTime(e));
-  r.SetAccessTime(FatAccessFileTime(e));
-  r.SetWriteTime(FatWriteFileTime(e));
   r.SetEntrySector(sector);
   ApplyGeometry(r, geometry);
   r.SetName(name);
@@ -468,14 +463,9 @@ void CProfessionalFatRecovery::RecordFile(const FatDirEntry& e, std::string name
   if (e.IsDeleted()) MarkDeleted(name);
   PendingFile p;
   FoundFileRecord& r = p.record;
-  r.SetDriveLetter(driveLetter_);
-  r.SetEngineKind(uint32_t(EngineKind::DeepFat));
+  TakeFatEntryFacts(r, e, EngineKind::DeepFat, driveLetter_, e.FirstCluster());
   r.SetFolder(false);
   r.SetDeleted(e.IsDeleted());
-  r.SetObjectId(e.FirstCluster());
-  r.SetCreationTime(FatCreationFileTime(e));
-  r.SetAccessTime(FatAccessFileTime(e));
-  r.SetWriteTime(FatWriteFileTime(e));
   r.SetFileSize(e.Size());
   r.SetEntrySector(sector);
   r.SetName(name);

@@ -1,0 +1,17 @@
+#include "fat/FatEntryFacts.h"
+
+#include "fat/FatTime.h"
+
+namespace salvora {
+
+void TakeFatEntryFacts(FoundFileRecord& r, const FatDirEntry& e, EngineKind kind, char16_t driveLetter,
+                       uint32_t cluster) {
+  r.SetDriveLetter(driveLetter);
+  r.SetEngineKind(uint32_t(kind));
+  r.SetObjectId(cluster);
+  r.SetCreationTime(FatCreationFileTime(e));
+  r.SetAccessTime(FatAccessFileTime(e));
+  r.SetWriteTime(FatWriteFileTime(e));
+}
+
+}  // namespace salvora
