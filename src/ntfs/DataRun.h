@@ -19,4 +19,22 @@ struct DataRun {
 
 using RunList = std::vector<DataRun>;
 
+// The sector, counted from the volume start, that lies offset sectors into what runs describe;
+// false when it falls in a sparse run or one starting before the volume, or past the last run.
+inline bool RunSectorAt(const RunList& runs, uint64_t sectorsPerCluster, uint64_t offset, uint64_t& sector) {
+  uint64_t runStart = 0;
+  int64_t cluster = 0;
+  for (const DataRun& run : runs) {
+    cluster += run.delta;
+    const uint64_t length = run.length * sectorsPerCluster;
+    if (offset >= runStart && offset - runStart < length) {
+      if (run.sparse || cluster < 0) return false;
+      sector = uint64_t(cluster) * sectorsPerCluster + (offset - runStart);
+      return true;
+    }
+    runStart += length;
+  }
+  return false;
+}
+
 }  // namespace salvora

@@ -17,18 +17,8 @@ uint64_t LocateRecord(const MftLayout& layout, uint64_t volumeStart, uint32_t sp
                       uint32_t sectorsPerRecord, uint64_t n) {
   uint64_t target = n * sectorsPerRecord;
   if (layout.contiguous) return layout.contiguousStart + target;
-  uint64_t runStart = 0;
-  int64_t cluster = 0;
-  for (const auto& run : layout.runs) {
-    cluster += run.delta;
-    uint64_t length = run.length * spc;
-    if (target >= runStart && target - runStart < length) {
-      if (run.sparse || cluster < 0) return volumeStart;
-      return volumeStart + uint64_t(cluster) * spc + (target - runStart);
-    }
-    runStart += length;
-  }
-  return volumeStart;
+  uint64_t sector = 0;
+  return RunSectorAt(layout.runs, spc, target, sector) ? volumeStart + sector : volumeStart;
 }
 
 uint64_t MftMap::FindTableForRecord(uint64_t k, uint64_t s, uint32_t spc, uint32_t sectorsPerRecord,
@@ -38,21 +28,10 @@ uint64_t MftMap::FindTableForRecord(uint64_t k, uint64_t s, uint32_t spc, uint32
     uint64_t firstSectors = 0;
     // A table whose record 0 would lie before its own volume start is not a table of this medium.
     if (!FirstClusterSectors(runs, spc, firstSectors) || firstSectors > m) continue;
-    const uint64_t volumeStart = m - firstSectors;
-    uint64_t runStart = 0;
-    int64_t cluster = 0;
-    for (const auto& run : runs) {
-      cluster += run.delta;
-      uint64_t length = run.length * spc;
-      if (target >= runStart && target - runStart < length) {
-        if (!run.sparse && cluster >= 0 &&
-            volumeStart + uint64_t(cluster) * spc + (target - runStart) == s) {
-          layout = runs;
-          return m;
-        }
-        break;
-      }
-      runStart += length;
+    uint64_t sector = 0;
+    if (RunSectorAt(runs, spc, target, sector) && m - firstSectors + sector == s) {
+      layout = runs;
+      return m;
     }
   }
   return 0;

@@ -62,20 +62,10 @@ int NtfsMft::LoadMftRuns() {
 }
 
 uint64_t NtfsMft::RecordToSector(const RunList& runs, const NtfsGeometry& g, uint64_t n) {
-  uint64_t spc = uint64_t(g.sectorsPerCluster);
-  uint64_t target = n * uint64_t(g.sectorsPerRecord);
-  uint64_t runStart = 0;
-  int64_t cluster = 0;
-  for (const auto& run : runs) {
-    cluster += run.delta;
-    uint64_t runLength = run.length * spc;
-    if (target >= runStart && target - runStart < runLength) {
-      if (run.sparse || cluster < 0) return g.volumeStart;
-      return g.volumeStart + uint64_t(cluster) * spc + (target - runStart);
-    }
-    runStart += runLength;
-  }
-  return g.volumeStart;
+  uint64_t sector = 0;
+  if (!RunSectorAt(runs, uint64_t(g.sectorsPerCluster), n * uint64_t(g.sectorsPerRecord), sector))
+    return g.volumeStart;
+  return g.volumeStart + sector;
 }
 
 uint64_t NtfsMft::RecordCount() const {
