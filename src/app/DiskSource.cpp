@@ -20,6 +20,10 @@ void IDiskSource::FindRemoved(const std::vector<DiskSourceEntry>& old, std::vect
   }
 }
 
+int IDiskSource::OpenDiskReader(uint32_t diskNumber, SectorReader& reader) {
+  return reader.OpenDisk(static_cast<int>(diskNumber));
+}
+
 int IDiskSource::QueryDiskLength(uint32_t diskNumber, uint64_t& bytes) {
   DiskEnumerator enumerator;
   return enumerator.QueryDiskLength(static_cast<int>(diskNumber), bytes);
@@ -38,7 +42,7 @@ class SystemDiskSource : public IDiskSource {
     DiskEnumerator enumerator;
     const int ok = enumerator.Refresh();
     enumerator.ListAll(entries);
-    FillUnmountedSpace(entries);
+    ForgetUnmountedSpace(entries);
     return ok;
   }
   bool IsRemovableDisk(uint32_t diskNumber) override {
