@@ -324,3 +324,112 @@ TEST_F(ProgressWindowsTest, WholeDiskScanAsksAboutTheUnfinishedVolumeOnceBeforeI
   EXPECT_EQ(journal.stages[1], app::FormatMessageText(Msg("MSG0701"), {QStringLiteral("F")}) + u' ' +
                                    app::FormatMessageText(Msg("MSG0720"), {2, 3}));
 }
+
+namespace {
+
+// The real engine, except that each report of its file-system pass waits until the window has
+// shown it: the test sees every step however busy the machine is.
+class EachPassReportShown : public IFileRecoveryParse {
+ public:
+  explicit EachPassReportShown(std::unique_ptr<IFileRecoveryParse> real) : real_(std::move(real)) {}
+  int OpenImageFile(const std::string& path, char16_t letter) override { return real_->OpenImageFile(path, letter); }
+  int OpenDiskPartition(int disk, uint64_t start, uint64_t count, char16_t letter) override {
+    return real_->OpenDiskPartition(disk, start, count, letter);
+  }
+  int SetScanCallbacks(ScanProgressCallback scan, RecoveryProgressCallback recovery, void* user, int weight) override {
+    scan_ = scan;
+    user_ = user;
+    return real_->SetScanCallbacks(&EachPassReportShown::Report, recovery, this, weight);
+  }
+  int Scan(const char* saved) override { return real_->Scan(saved); }
+  int ListChildren(const FoundFileRecord* folder, int depth, std::vector<FoundFileRecord>& children) override {
+    return real_->ListChildren(folder, depth, children);
+  }
+  int CountFiles(const FoundFileRecord* folder, int depth, int& count) override {
+    return real_->CountFiles(folder, depth, count);
+  }
+  uint64_t GetFoundCount() override { return real_->GetFoundCount(); }
+  int GetFullPath(const FoundFileRecord* record, std::string& path, int max) override {
+    return real_->GetFullPath(record, path, max);
+  }
+  int RecoverFile(const FoundFileRecord* record, const std::string& to, int flags) override {
+    return real_->RecoverFile(record, to, flags);
+  }
+  int NextUnusedRange(uint64_t& start, uint64_t& length) override { return real_->NextUnusedRange(start, length); }
+  int SetSearchCallback(SearchProgressCallback cb, void* user) override { return real_->SetSearchCallback(cb, user); }
+  int SearchByExtension(const std::string& text, std::vector<FoundFileRecord>& found) override {
+    return real_->SearchByExtension(text, found);
+  }
+  int BuildUsageBitmap() override { return real_->BuildUsageBitmap(); }
+  int ReadForPreview(const FoundFileRecord* record, std::string& path, uint8_t* buffer, int& size,
+                     PreviewProgressCallback cb, void* user) override {
+    return real_->ReadForPreview(record, path, buffer, size, cb, user);
+  }
+
+ private:
+  static int Report(void* self, int percent, int weight, int secondsLeft, uint64_t position, uint64_t total,
+                    uint64_t found, int extra) {
+    auto* me = static_cast<EachPassReportShown*>(self);
+    const int rc = me->scan_(me->user_, percent, weight, secondsLeft, position, total, found, extra);
+    // The window's update is queued before this empty call, so it has run when the call returns.
+    if (rc == 0 && total == 0) {
+      QMetaObject::invokeMethod(static_cast<QObject*>(static_cast<app::CScanProcessWnd*>(me->user_)), [] {},
+                                Qt::BlockingQueuedConnection);
+    }
+    return rc;
+  }
+
+  std::unique_ptr<IFileRecoveryParse> real_;
+  ScanProgressCallback scan_ = nullptr;
+  void* user_ = nullptr;
+};
+
+}  // namespace
+
+// The advanced scan of a FAT32 image: the bar moves during the file-system pass, before any
+// sector of the sweep is counted, while the time left is still being estimated; it never goes
+// back when the sweep begins and ends full. The image is only read.
+TEST_F(ProgressWindowsTest, AdvancedScanMovesThroughTheFileSystemPassAndNeverBack) {
+  app::ScanEngines& engines = app::ScanEngines::Current();
+  engines = app::ScanEngines::Defaults();
+  engines.create = [real = engines.create](const app::DiskRow& row, int mode) -> std::unique_ptr<IFileRecoveryParse> {
+    auto engine = real(row, mode);
+    return engine ? std::make_unique<EachPassReportShown>(std::move(engine)) : nullptr;
+  };
+  const std::string image = test::FixturePath("fat32.img");
+  const std::string hash = test::Sha256File(image);
+  struct Seen {
+    int bar;
+    bool sectors;
+    QString time;
+  };
+  std::vector<Seen> seen;
+  answerer.progressAnswer = [&seen](ui::CWindowUI& window) {
+    if (window.SkinName() == u"ScanProcessWnd.xml") {
+      QObject::connect(window.Find<QProgressBar>(QStringLiteral("progress")), &QProgressBar::valueChanged,
+                       [&seen, &window](int value) {
+                         seen.push_back({value, test::Shown(window, "sectors"), test::Text(window, "time")});
+                       });
+    }
+    return ui::IModalAnswerer::kRunModalLoop;
+  };
+  auto w = Open();
+  Scan(*w, w->AddImageRow(QString::fromStdString(image)));
+
+  ASSERT_FALSE(seen.empty());
+  std::set<int> fastPass;
+  for (size_t i = 0; i < seen.size(); ++i) {
+    if (i > 0) {
+      EXPECT_GE(seen[i].bar, seen[i - 1].bar) << "at report " << i;
+    }
+    if (seen[i].sectors) continue;
+    fastPass.insert(seen[i].bar);
+    EXPECT_EQ(seen[i].time, Msg("MSG0705"));
+  }
+  // Its steps (80 % and the end of the pass) within its own share of the bar.
+  fastPass.erase(0);
+  EXPECT_GE(fastPass.size(), 2u);
+  EXPECT_LT(fastPass.empty() ? 0 : *fastPass.rbegin(), 10);
+  EXPECT_EQ(seen.back().bar, 100);
+  EXPECT_EQ(test::Sha256File(image), hash);
+}
