@@ -327,61 +327,31 @@ TEST_F(ProgressWindowsTest, WholeDiskScanAsksAboutTheUnfinishedVolumeOnceBeforeI
 
 namespace {
 
-// The real engine, except that each report of its file-system pass waits until the window has
-// shown it: the test sees every step however busy the machine is.
-class EachPassReportShown : public IFileRecoveryParse {
+// The real engine's scan, except that each report of its file-system pass waits until the window
+// has shown it: the test sees every step however busy the machine is. It lists nothing after.
+class EachPassReportShown : public ScriptedEngine {
  public:
-  explicit EachPassReportShown(std::unique_ptr<IFileRecoveryParse> real) : real_(std::move(real)) {}
-  int OpenImageFile(const std::string& path, char16_t letter) override { return real_->OpenImageFile(path, letter); }
-  int OpenDiskPartition(int disk, uint64_t start, uint64_t count, char16_t letter) override {
-    return real_->OpenDiskPartition(disk, start, count, letter);
-  }
-  int SetScanCallbacks(ScanProgressCallback scan, RecoveryProgressCallback recovery, void* user, int weight) override {
+  EachPassReportShown(std::unique_ptr<IFileRecoveryParse> real, Journal& journal)
+      : ScriptedEngine(u'I', {}, journal), real_(std::move(real)) {}
+  int SetScanCallbacks(ScanProgressCallback scan, RecoveryProgressCallback, void* window, int weight) override {
     scan_ = scan;
-    user_ = user;
-    return real_->SetScanCallbacks(&EachPassReportShown::Report, recovery, this, weight);
+    window_ = static_cast<app::CScanProcessWnd*>(window);
+    return real_->SetScanCallbacks(&EachPassReportShown::Report, nullptr, this, weight);
   }
   int Scan(const char* saved) override { return real_->Scan(saved); }
-  int ListChildren(const FoundFileRecord* folder, int depth, std::vector<FoundFileRecord>& children) override {
-    return real_->ListChildren(folder, depth, children);
-  }
-  int CountFiles(const FoundFileRecord* folder, int depth, int& count) override {
-    return real_->CountFiles(folder, depth, count);
-  }
-  uint64_t GetFoundCount() override { return real_->GetFoundCount(); }
-  int GetFullPath(const FoundFileRecord* record, std::string& path, int max) override {
-    return real_->GetFullPath(record, path, max);
-  }
-  int RecoverFile(const FoundFileRecord* record, const std::string& to, int flags) override {
-    return real_->RecoverFile(record, to, flags);
-  }
-  int NextUnusedRange(uint64_t& start, uint64_t& length) override { return real_->NextUnusedRange(start, length); }
-  int SetSearchCallback(SearchProgressCallback cb, void* user) override { return real_->SetSearchCallback(cb, user); }
-  int SearchByExtension(const std::string& text, std::vector<FoundFileRecord>& found) override {
-    return real_->SearchByExtension(text, found);
-  }
-  int BuildUsageBitmap() override { return real_->BuildUsageBitmap(); }
-  int ReadForPreview(const FoundFileRecord* record, std::string& path, uint8_t* buffer, int& size,
-                     PreviewProgressCallback cb, void* user) override {
-    return real_->ReadForPreview(record, path, buffer, size, cb, user);
-  }
 
  private:
-  static int Report(void* self, int percent, int weight, int secondsLeft, uint64_t position, uint64_t total,
-                    uint64_t found, int extra) {
+  static int Report(void* self, int percent, int weight, int left, uint64_t at, uint64_t total, uint64_t found, int x) {
     auto* me = static_cast<EachPassReportShown*>(self);
-    const int rc = me->scan_(me->user_, percent, weight, secondsLeft, position, total, found, extra);
+    const int rc = me->scan_(me->window_, percent, weight, left, at, total, found, x);
     // The window's update is queued before this empty call, so it has run when the call returns.
-    if (rc == 0 && total == 0) {
-      QMetaObject::invokeMethod(static_cast<QObject*>(static_cast<app::CScanProcessWnd*>(me->user_)), [] {},
-                                Qt::BlockingQueuedConnection);
-    }
+    if (rc == 0 && total == 0) QMetaObject::invokeMethod(me->window_, [] {}, Qt::BlockingQueuedConnection);
     return rc;
   }
 
   std::unique_ptr<IFileRecoveryParse> real_;
   ScanProgressCallback scan_ = nullptr;
-  void* user_ = nullptr;
+  app::CScanProcessWnd* window_ = nullptr;
 };
 
 }  // namespace
@@ -392,9 +362,8 @@ class EachPassReportShown : public IFileRecoveryParse {
 TEST_F(ProgressWindowsTest, AdvancedScanMovesThroughTheFileSystemPassAndNeverBack) {
   app::ScanEngines& engines = app::ScanEngines::Current();
   engines = app::ScanEngines::Defaults();
-  engines.create = [real = engines.create](const app::DiskRow& row, int mode) -> std::unique_ptr<IFileRecoveryParse> {
-    auto engine = real(row, mode);
-    return engine ? std::make_unique<EachPassReportShown>(std::move(engine)) : nullptr;
+  engines.create = [this, real = engines.create](const app::DiskRow& row, int mode) -> std::unique_ptr<IFileRecoveryParse> {
+    return std::make_unique<EachPassReportShown>(real(row, mode), journal);
   };
   const std::string image = test::FixturePath("fat32.img");
   const std::string hash = test::Sha256File(image);
