@@ -74,6 +74,10 @@ timed cli env SALVORA_DATA_DIR="$work/data-cli" "$build/src/salvora-cli" recover
 mkdir -p "$work/photorec"
 (cd "$work" && timed photorec photorec /log /d "$work/photorec/recup" /cmd "$image" \
   partition_none,fileopt,everything,enable,freespace,search > /dev/null 2>&1)
+# The floor under any tool that reads the image and writes what it recovers: reading the image
+# once, and copying salvora-cli's output once more.
+timed floor-read dd if="$image" of=/dev/null bs=1M status=none
+timed floor-write cp -r "$work/cli" "$work/floor-copy"
 timed many env SALVORA_DATA_DIR="$work/data-many" "$bench" --scan "$manyimage" > "$work/many.txt"
 
 python3 - "$image.manifest" "$work" <<'PY'
@@ -140,6 +144,9 @@ for folder, _, names in os.walk(os.path.join(work, "cli")):
 photorec_seconds = usage("photorec")[0]
 print("%-9s %8.2f %9.1f %10.1f %7d %7d   (salvora-cli recover; %.2f x photorec's wall time)"
       % ("cli", seconds, swept / seconds, rss, files, exact, seconds / photorec_seconds))
+floor = usage("floor-read")[0] + usage("floor-write")[0]
+print("floor: reading the image once and writing the recovered files once take %.2f s (%.2f x photorec's wall time)"
+      % (floor, floor / photorec_seconds))
 print("exact recoveries of the planted files per format (salvora / photorec):")
 line = []
 for ext in sorted({e for _, _, e in planted.values()}):
