@@ -50,7 +50,7 @@ void CVolumeSpaceCounter::Work(unsigned generation) {
     const auto& [tag, entry] = job;
     SectorReader disk;
     uint64_t freeBytes = 0;
-    const bool known = disks_.OpenDiskReader(entry.diskNumber, disk) == 0 &&
+    const bool known = disks_.OpenDiskReader(entry, disk) == 0 &&
                        CountUnmountedFreeBytes(disk, entry, stop_, freeBytes);
     if (stop_) break;
     QMetaObject::invokeMethod(this, [this, generation, tag = tag, known, freeBytes] {

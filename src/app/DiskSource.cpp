@@ -20,8 +20,9 @@ void IDiskSource::FindRemoved(const std::vector<DiskSourceEntry>& old, std::vect
   }
 }
 
-int IDiskSource::OpenDiskReader(uint32_t diskNumber, SectorReader& reader) {
-  return reader.OpenDisk(static_cast<int>(diskNumber));
+int IDiskSource::OpenDiskReader(const DiskSourceEntry& entry, SectorReader& reader) {
+  if (!entry.diskPath.empty()) return reader.OpenFile(entry.diskPath);
+  return reader.OpenDisk(static_cast<int>(entry.diskNumber));
 }
 
 int IDiskSource::QueryDiskLength(uint32_t diskNumber, uint64_t& bytes) {

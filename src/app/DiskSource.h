@@ -26,9 +26,10 @@ class IDiskSource {
   // Discovers afresh and reports the entries of old that are gone (no entry of the same disk
   // number and start sector any more).
   virtual void FindRemoved(const std::vector<DiskSourceEntry>& old, std::vector<DiskSourceEntry>& removed);
-  // Opens a disk read-only for reading a volume's own structures (the free-space count of an
-  // unmounted volume); 0 or a platform error. Runs on a worker thread, beside the other calls.
-  virtual int OpenDiskReader(uint32_t diskNumber, SectorReader& reader);
+  // Opens the disk of entry read-only for reading its volume's own structures (the free-space
+  // count of an unmounted volume): the disk discovery saw, even if the disks were numbered anew
+  // since; 0 or a platform error. Runs on a worker thread, beside the other calls.
+  virtual int OpenDiskReader(const DiskSourceEntry& entry, SectorReader& reader);
   // The byte length of a whole disk; 0 or a platform error.
   virtual int QueryDiskLength(uint32_t diskNumber, uint64_t& bytes);
   // What the image command needs to know about a destination path for an image of source
