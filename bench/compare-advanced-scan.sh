@@ -13,6 +13,7 @@
 #    free space only, every file type) each recover everything they find into a folder under
 #    /dev/shm. Printed: wall time, MiB/s of swept space, peak resident memory, files found, and
 #    how many of the planted files each wrote out byte-identical (matched by start sector).
+#    The row "cli" is the same scan and recovery through salvora-cli recover, as a user runs it.
 # 2. A raw image of MANY_FILES small JPEGs one after another (kept as /tmp/salvora-many-bench.img):
 #    our scan alone, to show that peak memory stays bounded when the records number 100,000 and
 #    more (they live in the scan logs on disk).
@@ -25,6 +26,7 @@ size=${2:-1024}
 many=${3:-120000}
 bench=$build/bench/bench_advanced_scan
 [ -x "$bench" ] || { echo "missing $bench: build the default preset" >&2; exit 1; }
+[ -x "$build/src/salvora-cli" ] || { echo "missing $build/src/salvora-cli: build the default preset" >&2; exit 1; }
 for tool in photorec python3 mkfs.fat mcopy convert /usr/bin/time; do
   command -v "$tool" >/dev/null || { echo "missing $tool (scripts/install-deps.sh)" >&2; exit 1; }
 done
@@ -65,9 +67,17 @@ timed() {
 
 timed salvora env SALVORA_DATA_DIR="$work/data" "$bench" --scan "$image" --recover-to "$work/salvora" \
   > "$work/salvora.txt"
+# The same work through the program a user runs: its names come from the files' metadata, so its
+# exact files are matched to the planted ones by content.
+timed cli env SALVORA_DATA_DIR="$work/data-cli" "$build/src/salvora-cli" recover "$image" --to "$work/cli" \
+  --fresh > "$work/cli.txt" 2>/dev/null
 mkdir -p "$work/photorec"
 (cd "$work" && timed photorec photorec /log /d "$work/photorec/recup" /cmd "$image" \
   partition_none,fileopt,everything,enable,freespace,search > /dev/null 2>&1)
+# The floor under any tool that reads the image and writes what it recovers: reading the image
+# once, and copying salvora-cli's output once more.
+timed floor-read dd if="$image" of=/dev/null bs=1M status=none
+timed floor-write cp -r "$work/cli" "$work/floor-copy"
 timed many env SALVORA_DATA_DIR="$work/data-many" "$bench" --scan "$manyimage" > "$work/many.txt"
 
 python3 - "$image.manifest" "$work" <<'PY'
@@ -118,6 +128,25 @@ for tool in ("salvora", "photorec"):
                 per_ext.setdefault(ext, {}).setdefault(tool, 0)
                 per_ext[ext][tool] += 1
     print("%-9s %8.2f %9.1f %10.1f %7d %7d" % (tool, seconds, swept / seconds, rss, files, exact))
+# A planted sample may be planted more than once: each planted copy is matched at most once.
+wanted = {}
+for _, d, _ in planted.values():
+    wanted[d] = wanted.get(d, 0) + 1
+seconds, rss = usage("cli")
+files = exact = 0
+for folder, _, names in os.walk(os.path.join(work, "cli")):
+    for name in names:
+        files += 1
+        d = hashlib.sha256(open(os.path.join(folder, name), "rb").read()).hexdigest()
+        if wanted.get(d, 0) > 0:
+            wanted[d] -= 1
+            exact += 1
+photorec_seconds = usage("photorec")[0]
+print("%-9s %8.2f %9.1f %10.1f %7d %7d   (salvora-cli recover; %.2f x photorec's wall time)"
+      % ("cli", seconds, swept / seconds, rss, files, exact, seconds / photorec_seconds))
+floor = usage("floor-read")[0] + usage("floor-write")[0]
+print("floor: reading the image once and writing the recovered files once take %.2f s (%.2f x photorec's wall time)"
+      % (floor, floor / photorec_seconds))
 print("exact recoveries of the planted files per format (salvora / photorec):")
 line = []
 for ext in sorted({e for _, _, e in planted.values()}):

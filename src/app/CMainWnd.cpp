@@ -25,6 +25,7 @@
 #include "app/CPlayerLauncher.h"
 #include "app/CPlayerPane.h"
 #include "app/CPreviewWnd.h"
+#include "app/CVolumeSpaceCounter.h"
 #include "app/DocumentLaunch.h"
 #include "app/IniFile.h"
 #include "app/LanguageCatalog.h"
@@ -76,6 +77,8 @@ CMainWnd::CMainWnd(std::unique_ptr<IDiskSource> disks, std::unique_ptr<IScanRunn
       disks_(std::move(disks)),
       runner_(std::move(runner)),
       playersEmbedded_(CPlayerPane::EmbeddingPossible()) {
+  spaceCounter_ = std::make_unique<CVolumeSpaceCounter>(
+      *disks_, [this](quint64 tag, bool known, uint64_t freeBytes) { OnSpaceCounted(tag, known, freeBytes); });
   setWindowFlags(Qt::Window | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
   LoadSkin(QStringLiteral("skin.xml"));
   setWindowTitle(QStringLiteral("Salvora"));
@@ -83,6 +86,7 @@ CMainWnd::CMainWnd(std::unique_ptr<IDiskSource> disks, std::unique_ptr<IScanRunn
 }
 
 CMainWnd::~CMainWnd() {
+  spaceCounter_->Cancel();
   StopThumbnails();
   // The players are the window's children; they are ended, not left to die with it.
   CPlayerLauncher::EndAll();
@@ -200,6 +204,7 @@ void CMainWnd::ShowAtRememberedSize() {
 }
 
 void CMainWnd::closeEvent(QCloseEvent* event) {
+  spaceCounter_->Cancel();
   if (rememberSize_) {
     const std::string& settings = LanguageCatalog::Instance().SettingsPath();
     IniFile::WriteString(settings, "Window", "Width", std::to_string(width()));
@@ -412,15 +417,35 @@ QTreeWidgetItem* CMainWnd::AddDiskRows(uint32_t disk, const std::vector<DiskSour
     auto row = std::make_unique<DiskRow>();
     row->kind = entry.kind != VolumeEntry::Kind::Volume ? DiskRow::kGap : DiskRow::kVolume;
     row->entry = entry;
-    // No bar where the used space is not known: an empty bar or a full red one would both mislead.
-    const int usage = SpaceKnown(entry) ? static_cast<int>(entry.usedBytes * 100 / entry.totalBytes) : -1;
     const QString image = row->kind == DiskRow::kGap ? QStringLiteral("file='DiskIcon/gap.png'") : QStringLiteral("file='DiskIcon/volume.png'");
     const QString text = EntryText(*row);
-    NewRowItem(diskItem, std::move(row),
-               {text, Q(entry.fileSystemName), Q(FormatSize(static_cast<int64_t>(entry.totalBytes)))}, usage, image);
+    QTreeWidgetItem* item = NewRowItem(diskItem, std::move(row),
+                                       {text, Q(entry.fileSystemName), Q(FormatSize(static_cast<int64_t>(entry.totalBytes)))},
+                                       UsageOf(entry), image);
+    // The row is shown at once; its bar follows when the worker has counted.
+    if (NeedsSpaceCount(entry)) spaceCounter_->Count(CDiskListUI::Tag(item), entry);
   }
   diskItem->setExpanded(true);
   return diskItem;
+}
+
+int CMainWnd::UsageOf(const DiskSourceEntry& entry) {
+  // No bar where the used space is not known: an empty bar or a full red one would both mislead.
+  return SpaceKnown(entry) ? static_cast<int>(entry.usedBytes * 100 / entry.totalBytes) : -1;
+}
+
+void CMainWnd::OnSpaceCounted(quint64 tag, bool known, uint64_t freeBytes) {
+  const auto it = rows_.find(tag);
+  if (it == rows_.end()) return;  // the row left with its disk
+  DiskSourceEntry& entry = it->second->entry;
+  ApplyFreeBytes(entry, known, freeBytes);
+  CDiskListUI* list = DiskList();
+  for (QTreeWidgetItem* item : list->AllRows()) {
+    if (CDiskListUI::Tag(item) != tag) continue;
+    list->SetUsage(item, UsageOf(entry));
+    if (item == list->currentItem() && rowSelected_) ShowSpace(entry);
+    break;
+  }
 }
 
 void CMainWnd::FillDiskList() {
@@ -492,16 +517,20 @@ void CMainWnd::OnDiskRowSelected(QTreeWidgetItem* item) {
     SetText("Label2", e.label.empty() ? Msg("MSG0204") : FormatMessageText(QStringLiteral("%s %s"), {Msg("MSG0204"), Q(e.label)}));
     SetText("Label3", FormatMessageText(QStringLiteral("%s %s"), {Msg("MSG0205"), Q(e.fileSystemName)}));
     SetText("Label4", FormatMessageText(QStringLiteral("%s %s"), {Msg("MSG0206"), Q(FormatSize(static_cast<int64_t>(e.totalBytes)))}));
-    const bool known = SpaceKnown(e);
-    const QString used = known ? Q(FormatSize(static_cast<int64_t>(e.usedBytes))) : Msg("MSG0232");
-    const QString unused = known ? Q(FormatSize(static_cast<int64_t>(e.freeBytes))) : Msg("MSG0232");
-    SetText("Label5", FormatMessageText(QStringLiteral("%s %s"), {Msg("MSG0207"), used}));
-    SetText("Label6", FormatMessageText(QStringLiteral("%s %s"), {Msg("MSG0208"), unused}));
+    ShowSpace(e);
   }
   rowSelected_ = true;
   SetEnabled("BtnAdvanceScan", true);
   SetEnabled("BtnScan", true);
   SetEnabled("TabFileType", true);
+}
+
+void CMainWnd::ShowSpace(const DiskSourceEntry& e) {
+  const bool known = SpaceKnown(e);
+  const QString used = known ? Q(FormatSize(static_cast<int64_t>(e.usedBytes))) : Msg("MSG0232");
+  const QString unused = known ? Q(FormatSize(static_cast<int64_t>(e.freeBytes))) : Msg("MSG0232");
+  SetText("Label5", FormatMessageText(QStringLiteral("%s %s"), {Msg("MSG0207"), used}));
+  SetText("Label6", FormatMessageText(QStringLiteral("%s %s"), {Msg("MSG0208"), unused}));
 }
 
 // ---- devices ----

@@ -27,6 +27,7 @@ class CFindBar;
 class CFolderView;
 class CThumbnailGrid;
 class CFoundFileBrowser;
+class CVolumeSpaceCounter;
 class CPlayerLauncher;
 class CPlayerPane;
 class CPreviewWnd;
@@ -134,6 +135,11 @@ class CMainWnd : public ui::CWindowUI {
   // Disk list.
   void FillDiskList();
   QTreeWidgetItem* AddDiskRows(uint32_t disk, const std::vector<DiskSourceEntry>& entries);
+  // The bar of a volume row: its used percent, or none where the space is not known.
+  static int UsageOf(const DiskSourceEntry& entry);
+  void ShowSpace(const DiskSourceEntry& entry);
+  // A count of the worker arrived for the row of tag (which may be gone by now).
+  void OnSpaceCounted(quint64 tag, bool known, uint64_t freeBytes);
   QString DiskRowText(const DiskRow& row) const;
   static QString EntryText(const DiskRow& row);
   QTreeWidgetItem* NewRowItem(QTreeWidgetItem* parent, std::unique_ptr<DiskRow> row, const QStringList& cells,
@@ -198,6 +204,8 @@ class CMainWnd : public ui::CWindowUI {
 
   std::unique_ptr<IDiskSource> disks_;
   std::unique_ptr<IScanRunner> runner_;
+  // Declared after disks_, which its worker uses: it ends first.
+  std::unique_ptr<CVolumeSpaceCounter> spaceCounter_;
   CDeviceMonitor* deviceMonitor_ = nullptr;
 
   int mode_ = kRecoveryMode;

@@ -11,7 +11,6 @@
 #include "app/CMainWnd.h"
 #include "app/DocumentLaunch.h"
 #include "app/MessageFormat.h"
-#include "carving/CheckContent.h"
 #include "output/FileCategory.h"
 #include "output/OutputFiles.h"
 #include "output/RecoveredFileFinish.h"
@@ -181,7 +180,21 @@ int CRecoverProcessWnd::RecoveryProgress(void* userData, int percent, int hundre
   return 0;
 }
 
-int CRecoverProcessWnd::RecoverOne(const FoundFileRecord& record) {
+void CRecoverProcessWnd::FinishWritten(ContentCheckQueue& checks, std::deque<WrittenFile>& behind) {
+  const WrittenFile file = std::move(behind.front());
+  behind.pop_front();
+  // What was written is checked where it lies; a damaged file is never a plain success.
+  const ContentVerdict verdict = checks.Take();
+  KeepVerdict(*file.engine, *file.record, verdict);
+  if (verdict.damaged())
+    SetDetailStatus(QString::fromStdString(file.destination),
+                    QStringLiteral("Success (%1)").arg(QString::fromStdString(verdict.Text())));
+  // Its times, and for a carved file a name from its own metadata.
+  FinishRecoveredFile(*file.record, file.destination);
+}
+
+int CRecoverProcessWnd::RecoverOne(const FoundFileRecord& record, ContentCheckQueue& checks,
+                                   std::deque<WrittenFile>& behind) {
   bool shortened = false;
   const auto kept = folders_.find(CFoundFileBrowser::KeyOf(record));
   const std::string destination = kept == folders_.end() ? DestinationOf(destination_, record, &shortened)
@@ -208,16 +221,10 @@ int CRecoverProcessWnd::RecoverOne(const FoundFileRecord& record) {
       [&] { return engine->RecoverFile(&record, destination, CountSeparators(destination_)); },
       [] { return kWriteFault; });
   if (result == ScanCancelled) return ScanCancelled;
-  // What was written is checked where it lies; a damaged file is never a plain success.
   if (result == 0) {
-    const ContentVerdict verdict = CheckFileContent(destination);
-    KeepVerdict(*engine, record, verdict);
-    if (verdict.damaged())
-      SetDetailStatus(QString::fromStdString(destination),
-                      QStringLiteral("Success (%1)").arg(QString::fromStdString(verdict.Text())));
+    checks.Submit(destination);
+    behind.push_back(WrittenFile{&record, engine, destination});
   }
-  // Its times, and for a carved file a name from its own metadata.
-  if (result == 0) FinishRecoveredFile(record, destination);
   std::lock_guard<std::mutex> hold(State().lock);
   if (!reported_) {
     // The engine ended without a final report (it failed before writing, or it threw): the item
@@ -243,11 +250,17 @@ void CRecoverProcessWnd::Work() {
     finished_ = 0;
     failed_ = 0;
   }
+  ContentCheckQueue checks;
+  std::deque<WrittenFile> behind;
+  bool stopped = false;
   for (const FoundFileRecord* record : items) {
-    if (State().cancel) return;
-    const int result = RecoverOne(*record);
-    if (result != 0) return;
+    if ((stopped = State().cancel)) break;
+    if ((stopped = RecoverOne(*record, checks, behind) != 0)) break;
+    while (behind.size() > 1) FinishWritten(checks, behind);
   }
+  // Files already written whole are finished even when the run stops.
+  while (!behind.empty()) FinishWritten(checks, behind);
+  if (stopped) return;
   Post([this] {
     over_ = true;
     SetShown("FinishBtn", true);

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/CPopUpWnd.h"
+#include "carving/ContentCheckQueue.h"
 #include "scan/FoundFileRecord.h"
 #include "scan/IFileRecoveryParse.h"
 
@@ -61,8 +63,17 @@ class CRecoverProcessWnd : public CPopUpWnd {
 
  private:
   static int RecoveryProgress(void* userData, int percent, int hundred, int errorCode, const char* path);
-  // 0 to go on, -9527 when the run was cancelled, 1 when the engine refused its callbacks.
-  int RecoverOne(const FoundFileRecord& record);
+  // A file written whole whose content is checked on the queue's thread while the next copies.
+  struct WrittenFile {
+    const FoundFileRecord* record = nullptr;
+    IFileRecoveryParse* engine = nullptr;
+    std::string destination;
+  };
+  // 0 to go on, -9527 when the run was cancelled, 1 when the engine refused its callbacks. A file
+  // written whole joins `behind` and the check queue.
+  int RecoverOne(const FoundFileRecord& record, ContentCheckQueue& checks, std::deque<WrittenFile>& behind);
+  // The oldest written file's verdict kept and shown when damaged, then its times and metadata name.
+  void FinishWritten(ContentCheckQueue& checks, std::deque<WrittenFile>& behind);
   void CountFinished(const std::string& path, int error);
   void AddDetailRow(const QString& path, const QString& status, bool failed);
   // Replaces the status of the detail row of path (the last one listed).

@@ -93,7 +93,6 @@ void CScanProcessWnd::ShowProgress() {
   const int weight = timeWeight_;
   PostLatest([this, m, clearTime, weight] {
     const int whole = m.WholePercent();
-    if (auto* bar = Find<QProgressBar>(QStringLiteral("progress"))) bar->setValue(whole);
     SetText("time", clearTime ? QString() : TimeText(weight, m.SecondsLeft()));
     QString percent = FormatMessageText(QStringLiteral("%s %d%%"), {Msg("MSG0704"), whole});
     if (m.SourceCount() > 1) percent += u' ' + FormatMessageText(Msg("MSG0721"), {m.SourcePercent()});
@@ -108,6 +107,8 @@ void CScanProcessWnd::ShowProgress() {
                                            {Msg("MSG0707"), QVariant::fromValue<qulonglong>(m.Found())}));
     SetShown("sectors", withTotal);
     SetShown("totalfile", withTotal || m.Found() != 0);
+    // The bar last: whoever watches it sees the texts of the same report.
+    if (auto* bar = Find<QProgressBar>(QStringLiteral("progress"))) bar->setValue(whole);
   });
 }
 

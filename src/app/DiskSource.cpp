@@ -20,6 +20,11 @@ void IDiskSource::FindRemoved(const std::vector<DiskSourceEntry>& old, std::vect
   }
 }
 
+int IDiskSource::OpenDiskReader(const DiskSourceEntry& entry, SectorReader& reader) {
+  if (!entry.diskPath.empty()) return reader.OpenFile(entry.diskPath);
+  return reader.OpenDisk(static_cast<int>(entry.diskNumber));
+}
+
 int IDiskSource::QueryDiskLength(uint32_t diskNumber, uint64_t& bytes) {
   DiskEnumerator enumerator;
   return enumerator.QueryDiskLength(static_cast<int>(diskNumber), bytes);
@@ -38,7 +43,7 @@ class SystemDiskSource : public IDiskSource {
     DiskEnumerator enumerator;
     const int ok = enumerator.Refresh();
     enumerator.ListAll(entries);
-    FillUnmountedSpace(entries);
+    ForgetUnmountedSpace(entries);
     return ok;
   }
   bool IsRemovableDisk(uint32_t diskNumber) override {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "storage/ImageDestination.h"
+#include "storage/SectorReader.h"
 #include "storage/VolumeEntry.h"
 
 namespace salvora::app {
@@ -18,12 +19,17 @@ class IDiskSource {
  public:
   virtual ~IDiskSource() = default;
   // Discovers afresh and lists every entry, disks ascending, each disk's entries by start.
-  // 1 on success, 0 when discovery failed (entries then empty).
+  // 1 on success, 0 when discovery failed (entries then empty). Where the space of a volume is
+  // not known (used and free 0), the window counts it on a worker.
   virtual int ListAll(std::vector<DiskSourceEntry>& entries) = 0;
   virtual bool IsRemovableDisk(uint32_t diskNumber) = 0;
   // Discovers afresh and reports the entries of old that are gone (no entry of the same disk
   // number and start sector any more).
   virtual void FindRemoved(const std::vector<DiskSourceEntry>& old, std::vector<DiskSourceEntry>& removed);
+  // Opens the disk of entry read-only for reading its volume's own structures (the free-space
+  // count of an unmounted volume): the disk discovery saw, even if the disks were numbered anew
+  // since; 0 or a platform error. Runs on a worker thread, beside the other calls.
+  virtual int OpenDiskReader(const DiskSourceEntry& entry, SectorReader& reader);
   // The byte length of a whole disk; 0 or a platform error.
   virtual int QueryDiskLength(uint32_t diskNumber, uint64_t& bytes);
   // What the image command needs to know about a destination path for an image of source

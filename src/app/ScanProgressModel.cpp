@@ -22,6 +22,7 @@ void ScanProgressModel::BeginSource(size_t index) {
   sourceDone_ = 0;
   secondsLeft_ = -1;
   position_ = total_ = 0;
+  passShare_ = 0;
   foundNow_ = 0;
 }
 
@@ -31,11 +32,16 @@ void ScanProgressModel::Report(int percent, int weight, int secondsLeft, uint64_
   if (total != 0) {
     position_ = std::min(position, total);
     total_ = total;
-    done = double(position_) / double(total_);
+    done = passShare_ + (1.0 - passShare_) * double(position_) / double(total_);
     secondsLeft_ = secondsLeft;
   } else if (weight >= 100) {
     done = std::clamp(percent, 0, 100) / 100.0;
     secondsLeft_ = secondsLeft;
+  } else if (total_ == 0) {
+    // The file-system pass before the sweep: its share of the source is its weight, and the sweep
+    // goes on from there.
+    passShare_ = std::clamp(weight, 0, 99) / 100.0;
+    done = passShare_ * std::clamp(percent, 0, 100) / 100.0;
   }
   // A source's progress never goes back (the final report carries no sectors).
   sourceDone_ = std::max(sourceDone_, done);

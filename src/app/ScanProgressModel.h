@@ -16,8 +16,9 @@ class ScanProgressModel {
 
   // Starts a source; those before it count as done.
   void BeginSource(size_t index);
-  // A report of the running engine. total 0: no sector sweep yet (a file-system pass); its
-  // percent counts only when weight is 100 (an engine that is the whole scan, or the final report).
+  // A report of the running engine. total 0: no sector sweep yet. Weight 100 is an engine that is
+  // the whole scan (or the final report); a smaller weight is a file-system pass that fills that
+  // share of the source before the sweep, whose sectors then fill the rest.
   void Report(int percent, int weight, int secondsLeft, uint64_t position, uint64_t total, uint64_t found);
   // The source ended; found is what its engine holds.
   void EndSource(uint64_t found);
@@ -40,6 +41,7 @@ class ScanProgressModel {
   std::vector<uint64_t> bytes_;
   size_t current_ = 0;
   double sourceDone_ = 0;  // fraction of the current source, 0..1
+  double passShare_ = 0;   // the file-system pass's share of the current source
   int secondsLeft_ = -1;
   uint64_t position_ = 0;
   uint64_t total_ = 0;

@@ -4,9 +4,11 @@
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
+#include <deque>
 #include <map>
 
 #include "carving/CheckContent.h"
+#include "carving/ContentCheckQueue.h"
 #include "cli/Commands.h"
 #include "cli/EngineSession.h"
 #include "cli/ImageMapOption.h"
@@ -127,6 +129,77 @@ void SkipNotIntact(const FoundItem& item, const std::string& written, const Cont
   std::printf("%s: Skipped (%s)\n", Shown(item.path).c_str(), verdict.Text().c_str());
 }
 
+// One file of the run once its copy has ended: what the engine answered and where it lies.
+struct WrittenFile {
+  const FoundItem* item = nullptr;
+  IFileRecoveryParse* engine = nullptr;
+  std::string name;    // the name made safe, before any shortening
+  std::string target;  // where it was written under its name ("" when no name fits)
+  bool shortened = false;
+  int result = 0;
+  std::string partial;  // what was kept of a file that could not be finished
+  bool checked = false;  // under its name, so its content is being checked
+};
+
+DfxmlReport::FileObject ReportEntry(const WrittenFile& file, const FinishedFile& done, uint64_t size,
+                                    const ContentVerdict& verdict) {
+  const FoundFileRecord& record = file.item->record;
+  DfxmlReport::FileObject entry;
+  entry.filename = file.item->path;
+  entry.outputPath = done.path;
+  if (file.shortened) entry.originalName = file.name;
+  entry.status = file.result == 0 ? "" : file.result == kDataShort ? "short" : "partial";
+  entry.filesize = size;
+  entry.deleted = StateOf(record) != FindState::Live;
+  entry.writeTime = record.WriteTime();
+  entry.creationTime = record.CreationTime();
+  entry.accessTime = record.AccessTime();
+  entry.sha256 = Sha256OfFile(done.path);
+  entry.engine = EngineNameOf(record);
+  entry.state = StateName(StateOf(record));
+  entry.foundBy = FoundByNames(*file.engine, record);
+  entry.timeSource = TimeSourceName(done.timeSource);
+  if (file.checked) entry.verdict = verdict;
+  if (done.timeSource == TimeSource::Exif) entry.writeTime = done.writeTime;
+  uint64_t sector = 0;
+  // Only a file in one piece has a known run: its clusters follow its first one.
+  if (FirstDataSector(record, sector) && size > 0 && size <= record.ClusterSize())
+    entry.byteRuns.push_back({0, sector * 512, size});
+  return entry;
+}
+
+// The last step of one file: its verdict kept, a file not intact taken back out under
+// --only-intact, its times and metadata name, its line and its report entry.
+void FinishFile(const WrittenFile& file, const ContentVerdict& verdict, const RunOptions& options,
+                bool sourceDamaged, RunCounts& counts, DfxmlReport& report) {
+  const FoundItem& item = *file.item;
+  if (!file.checked && file.partial.empty()) {
+    const bool unreadable =
+        sourceDamaged && (file.result == kReadFault || file.result == platform::FromErrno(EIO));
+    std::printf("%s: %s\n", Shown(item.path).c_str(), unreadable ? kDamagedText : Reason(file.result).c_str());
+    return;
+  }
+  if (file.checked) KeepVerdict(*file.engine, item.record, verdict);
+  if (options.onlyIntact && file.result == 0 && !verdict.intact()) {
+    SkipNotIntact(item, file.target, verdict, counts);
+    return;
+  }
+  // Its times, and for a carved file a name from its own metadata.
+  const FinishedFile done = file.checked ? FinishRecoveredFile(item.record, file.target) : FinishedFile{file.partial};
+  const uint64_t size = SizeOf(done.path);
+  if (file.result == kDataShort)
+    std::printf("%s -> %s: Damaged (short: %" PRIu64 " of %" PRIu64 " bytes)\n", Shown(item.path).c_str(),
+                Shown(done.path).c_str(), size, item.record.FileSize());
+  else if (file.result != 0)
+    std::printf("%s -> %s: %s (partial: %" PRIu64 " of %" PRIu64 " bytes)\n", Shown(item.path).c_str(),
+                Shown(file.partial).c_str(), Reason(file.result).c_str(), size, item.record.FileSize());
+  else
+    std::printf("%s -> %s: Success%s%s\n", Shown(item.path).c_str(), Shown(done.path).c_str(),
+                verdict.damaged() ? (" (" + verdict.Text() + ")").c_str() : "",
+                file.shortened ? " (name shortened to fit the destination)" : "");
+  if (!options.reportPath.empty()) report.Add(ReportEntry(file, done, size, verdict));
+}
+
 }  // namespace
 
 int RunRecover(const Args& args) {
@@ -182,11 +255,23 @@ int RunRecover(const Args& args) {
   counts.total = int(selection.size());
   const int baseSeparators = CountSeparators(destination);
   bool cancelled = false;
+  // Each written file is checked on a second thread while the next one is copied; files are
+  // finished (verdict kept, times set, line printed) in selection order one step behind.
+  ContentCheckQueue checks;
+  std::deque<WrittenFile> behind;
+  auto finishOldest = [&] {
+    WrittenFile& file = behind.front();
+    const ContentVerdict verdict = file.checked ? checks.Take() : ContentVerdict::NotChecked();
+    FinishFile(file, verdict, options, damaged, counts, report);
+    behind.pop_front();
+  };
   for (const auto& [key, item] : selection) {
     IFileRecoveryParse& engine = *session.sources()[item.source].engine;
-    const std::string name = SanitiseRecoveredName(ShownFileName(item.record.Name(), item.record.IsDeleted()));
-    bool shortened = false;
-    const std::string target = MakeUniquePath(destination + "/" + CategoryOf(name), name, &shortened);
+    WrittenFile file;
+    file.item = &item;
+    file.engine = &engine;
+    file.name = SanitiseRecoveredName(ShownFileName(item.record.Name(), item.record.IsDeleted()));
+    file.target = MakeUniquePath(destination + "/" + CategoryOf(file.name), file.name, &file.shortened);
     counts.fileFinished = false;
     counts.fileError = 0;
     if (int refused = engine.SetScanCallbacks(nullptr, RecoveryProgress, &counts, 100); refused != 0) {
@@ -196,8 +281,8 @@ int RunRecover(const Args& args) {
     // One file's failure is that file's, as in the desktop program's recovery worker. No name fits
     // the destination only when even one character and the extension are too long.
     int result = platform::FromErrno(ENAMETOOLONG);
-    if (!target.empty())
-      result = ContainFailure([&] { return engine.RecoverFile(&item.record, target, baseSeparators); },
+    if (!file.target.empty())
+      result = ContainFailure([&] { return engine.RecoverFile(&item.record, file.target, baseSeparators); },
                               [] { return kWriteFault; });
     if (result == ScanCancelled) {
       if (const std::string partial = StagedOutputFile::TakeLastPartial(); !partial.empty())
@@ -214,60 +299,16 @@ int RunRecover(const Args& args) {
     } else if (counts.fileError == 0) {
       ++counts.failed;
     }
-    // A file cut short stays under its name, and one that could not be finished only as partial.
-    const std::string partial = StagedOutputFile::TakeLastPartial();
-    const bool underName = result == 0 || result == kDataShort;
-    if (!underName && partial.empty()) {
-      const bool unreadable = damaged && (result == kReadFault || result == platform::FromErrno(EIO));
-      std::printf("%s: %s\n", Shown(item.path).c_str(), unreadable ? kDamagedText : Reason(result).c_str());
-      continue;
-    }
-    // What was written is checked as it lies in the destination (a file cut short is damaged
-    // where it ends).
-    const ContentVerdict verdict = underName ? CheckFileContent(target) : ContentVerdict::NotChecked();
-    if (underName) KeepVerdict(engine, item.record, verdict);
-    if (options.onlyIntact && result == 0 && !verdict.intact()) {
-      SkipNotIntact(item, target, verdict, counts);
-      continue;
-    }
-    // Its times, and for a carved file a name from its own metadata.
-    const FinishedFile done = underName ? FinishRecoveredFile(item.record, target) : FinishedFile{partial};
-    const uint64_t size = SizeOf(done.path);
-    if (result == kDataShort)
-      std::printf("%s -> %s: Damaged (short: %" PRIu64 " of %" PRIu64 " bytes)\n", Shown(item.path).c_str(),
-                  Shown(done.path).c_str(), size, item.record.FileSize());
-    else if (result != 0)
-      std::printf("%s -> %s: %s (partial: %" PRIu64 " of %" PRIu64 " bytes)\n", Shown(item.path).c_str(),
-                  Shown(partial).c_str(), Reason(result).c_str(), size, item.record.FileSize());
-    else
-      std::printf("%s -> %s: Success%s%s\n", Shown(item.path).c_str(), Shown(done.path).c_str(),
-                  verdict.damaged() ? (" (" + verdict.Text() + ")").c_str() : "",
-                  shortened ? " (name shortened to fit the destination)" : "");
-    if (!options.reportPath.empty()) {
-      DfxmlReport::FileObject file;
-      file.filename = item.path;
-      file.outputPath = done.path;
-      if (shortened) file.originalName = name;
-      file.status = result == 0 ? "" : result == kDataShort ? "short" : "partial";
-      file.filesize = size;
-      file.deleted = StateOf(item.record) != FindState::Live;
-      file.writeTime = item.record.WriteTime();
-      file.creationTime = item.record.CreationTime();
-      file.accessTime = item.record.AccessTime();
-      file.sha256 = Sha256OfFile(done.path);
-      file.engine = EngineNameOf(item.record);
-      file.state = StateName(StateOf(item.record));
-      file.foundBy = FoundByNames(engine, item.record);
-      file.timeSource = TimeSourceName(done.timeSource);
-      if (underName) file.verdict = verdict;
-      if (done.timeSource == TimeSource::Exif) file.writeTime = done.writeTime;
-      uint64_t sector = 0;
-      // Only a file in one piece has a known run: its clusters follow its first one.
-      if (FirstDataSector(item.record, sector) && size > 0 && size <= item.record.ClusterSize())
-        file.byteRuns.push_back({0, sector * 512, size});
-      report.Add(std::move(file));
-    }
+    file.result = result;
+    // A file cut short stays under its name, and one that could not be finished only as partial;
+    // what lies under its name is checked as written (a file cut short is damaged where it ends).
+    file.partial = StagedOutputFile::TakeLastPartial();
+    file.checked = result == 0 || result == kDataShort;
+    if (file.checked) checks.Submit(file.target);
+    behind.push_back(std::move(file));
+    while (behind.size() > 1) finishOldest();
   }
+  while (!behind.empty()) finishOldest();
   for (auto& source : session.sources()) source.engine->SetScanCallbacks(nullptr, nullptr, nullptr, 100);
   PrintCounts(counts, options.onlyIntact);
   int exitCode = cancelled ? kExitCancelled : counts.failed != 0 || listing != 0 ? kExitPartial : kExitOk;

@@ -52,13 +52,17 @@ void CDiskListUI::setUsageColumn(int column) {
   setItemDelegateForColumn(usageColumn_, new UsageBarDelegate(this));
 }
 
+void CDiskListUI::SetUsage(QTreeWidgetItem* item, int usage) {
+  if (item && usageColumn_ >= 0) item->setData(usageColumn_, kUsageRole, usage);
+}
+
 QTreeWidgetItem* CDiskListUI::AddRow(QTreeWidgetItem* parent, RowKind kind, const QStringList& cells,
                                      int usage, quint64 tag, const QString& image) {
   auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
   for (int i = 0; i < cells.size(); ++i) item->setText(i, cells[i]);
   item->setData(0, kKindRole, static_cast<int>(kind));
   item->setData(0, kTagRole, tag);
-  if (usageColumn_ >= 0) item->setData(usageColumn_, kUsageRole, usage);
+  SetUsage(item, usage);
   if (!image.isEmpty()) item->setIcon(0, QIcon(RenderSkinImage(image)));
   if (kind == kDiskRow || kind == kGroupRow) {
     QFont bold = item->font(0);

@@ -25,6 +25,8 @@ class CDiskListUI : public CListUI {
   // Adds a row under parent (top level when null). usage < 0 draws no bar.
   QTreeWidgetItem* AddRow(QTreeWidgetItem* parent, RowKind kind, const QStringList& cells,
                           int usage, quint64 tag, const QString& image = {});
+  // Redraws a row's bar: usage < 0 draws none.
+  void SetUsage(QTreeWidgetItem* item, int usage);
   QTreeWidgetItem* FindGroup(const QString& name) const;
   static RowKind Kind(const QTreeWidgetItem* item);
   static quint64 Tag(const QTreeWidgetItem* item);

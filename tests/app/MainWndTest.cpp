@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
 #include <QProcess>
@@ -17,6 +18,7 @@
 #include "app/IniFile.h"
 #include "app/LanguageCatalog.h"
 #include "app/MessageFormat.h"
+#include "platform/FaultInjection.h"
 #include "storage/FormatText.h"
 #include "ui/CDiskListUI.h"
 #include "ui/CListUI.h"
@@ -54,6 +56,41 @@ class MainWndTest : public ::testing::Test {
       if (item->text(0) == text) return item;
     }
     return nullptr;
+  }
+
+  // The window on the machine's own discovery, its disk 0 being the image.
+  std::unique_ptr<CMainWnd> OpenOnDiskMap(const std::string& image) {
+    setenv("SALVORA_DISK_MAP", ("0=" + image).c_str(), 1);
+    auto w = std::make_unique<CMainWnd>(app::MakeSystemDiskSource(),
+                                        std::make_unique<test::FakeScanRunner>(&scans, &toFind, &scanResult, &searchText));
+    w->ShowWindow(800, 500);
+    test::Settle();
+    unsetenv("SALVORA_DISK_MAP");
+    test::Click(*w, "BtnRecoverMode");
+    return w;
+  }
+
+  static QTreeWidgetItem* VolumeRow(CMainWnd& w) {
+    for (QTreeWidgetItem* item : w.DiskList()->AllRows()) {
+      if (CDiskListUI::Kind(item) == CDiskListUI::kVolumeRow) return item;
+    }
+    return nullptr;
+  }
+
+  static int Usage(CMainWnd& w, QTreeWidgetItem* item) {
+    return item->data(w.DiskList()->usageColumn(), CDiskListUI::kUsageRole).toInt();
+  }
+
+  // The free bytes of a FAT image as fsck.fat of dosfstools counts them; 0 when it cannot.
+  static uint64_t FsckFreeBytes(const std::string& image) {
+    QProcess fsck;
+    fsck.start(QStringLiteral("/usr/sbin/fsck.fat"), {QStringLiteral("-n"), QStringLiteral("-v"), QString::fromStdString(image)});
+    if (!fsck.waitForFinished(30000)) return 0;
+    const QString report = QString::fromLocal8Bit(fsck.readAllStandardOutput());
+    const auto clusters = QRegularExpression(QStringLiteral("(\\d+)/(\\d+) clusters")).match(report);
+    const auto clusterBytes = QRegularExpression(QStringLiteral("(\\d+) bytes per cluster")).match(report);
+    if (!clusters.hasMatch() || !clusterBytes.hasMatch()) return 0;
+    return (clusters.captured(2).toULongLong() - clusters.captured(1).toULongLong()) * clusterBytes.captured(1).toULongLong();
   }
 
   std::string MakeImage(const std::string& name, size_t bytes) {
@@ -501,31 +538,56 @@ TEST_F(MainWndTest, AnUnmountedCardShowsItsRealUsageAndItsLinuxName) {
   const std::string card = images.File("card.img");
   std::filesystem::copy_file(test::FixturePath("card.img"), card);
   const std::string hash = test::Sha256File(card);
-  QProcess fsck;
-  fsck.start(QStringLiteral("/usr/sbin/fsck.fat"), {QStringLiteral("-n"), QStringLiteral("-v"), QString::fromStdString(card)});
-  ASSERT_TRUE(fsck.waitForFinished(30000));
-  const QString report = QString::fromLocal8Bit(fsck.readAllStandardOutput());
-  const auto clusters = QRegularExpression(QStringLiteral("(\\d+)/(\\d+) clusters")).match(report);
-  const auto clusterBytes = QRegularExpression(QStringLiteral("(\\d+) bytes per cluster")).match(report);
-  ASSERT_TRUE(clusters.hasMatch() && clusterBytes.hasMatch()) << report.toStdString();
-  const uint64_t freeBytes =
-      (clusters.captured(2).toULongLong() - clusters.captured(1).toULongLong()) * clusterBytes.captured(1).toULongLong();
+  const uint64_t freeBytes = FsckFreeBytes(card);
+  ASSERT_NE(freeBytes, 0u);
 
-  setenv("SALVORA_DISK_MAP", ("0=" + card).c_str(), 1);
-  auto w = std::make_unique<CMainWnd>(app::MakeSystemDiskSource(),
-                                      std::make_unique<test::FakeScanRunner>(&scans, &toFind, &scanResult, &searchText));
-  w->ShowWindow(800, 500);
-  test::Settle();
-  unsetenv("SALVORA_DISK_MAP");
-  test::Click(*w, "BtnRecoverMode");
+  auto w = OpenOnDiskMap(card);
   QTreeWidgetItem* volume = RowWithText(*w, QStringLiteral("card.img CARD (FAT, 16 MB)"));
   ASSERT_NE(volume, nullptr);
   w->DiskList()->setCurrentItem(volume);
   EXPECT_EQ(Text(*w, "Label1"), Msg("MSG0203") + QStringLiteral(" card.img"));
+  ASSERT_TRUE(test::WaitUntil([&] { return Usage(*w, volume) >= 0; }));
   EXPECT_EQ(Text(*w, "Label6"), Msg("MSG0208") + u' ' + QString::fromStdString(FormatSize(int64_t(freeBytes))));
   const uint64_t total = 16ull << 20;
-  EXPECT_EQ(volume->data(w->DiskList()->usageColumn(), CDiskListUI::kUsageRole).toInt(),
-            int((total - freeBytes) * 100 / total));
+  EXPECT_EQ(Usage(*w, volume), int((total - freeBytes) * 100 / total));
   w.reset();
+  EXPECT_EQ(test::Sha256File(card), hash);
+}
+
+// A slow unmounted volume whose table takes many reads: the list is there and answers before the
+// count ends, the bar and the panel follow when it does, and closing during a count does not wait
+// for the rest of the table.
+TEST_F(MainWndTest, ASlowUnmountedVolumeIsListedAtOnceAndItsBarFollowsTheCount) {
+  if (!QFile::exists(QStringLiteral("/usr/sbin/fsck.fat"))) GTEST_SKIP() << "fsck.fat is the oracle";
+  const std::string card = images.File("fat32.img");
+  std::filesystem::copy_file(test::FixturePath("fat32.img"), card);
+  const std::string hash = test::Sha256File(card);
+  const uint64_t freeBytes = FsckFreeBytes(card);
+  ASSERT_NE(freeBytes, 0u);
+  platform::FaultPlan slow;
+  slow.readDelayUs = 4000;  // its table window alone is 256 reads
+  platform::SetFaultPlan(card, slow);
+
+  auto w = OpenOnDiskMap(card);
+  QTreeWidgetItem* volume = VolumeRow(*w);
+  ASSERT_NE(volume, nullptr);
+  EXPECT_EQ(Usage(*w, volume), -1) << "no bar while counting";
+  QElapsedTimer counting;
+  counting.start();
+  w->DiskList()->setCurrentItem(volume);
+  EXPECT_EQ(Text(*w, "Label6"), Msg("MSG0208") + u' ' + Msg("MSG0232"));
+  ASSERT_TRUE(test::WaitUntil([&] { return Usage(*w, volume) >= 0; }, 30000));
+  const qint64 countMs = counting.elapsed();
+  const uint64_t total = w->RowOf(volume)->entry.totalBytes;
+  EXPECT_EQ(Usage(*w, volume), int((total - freeBytes) * 100 / total));
+  EXPECT_EQ(Text(*w, "Label6"), Msg("MSG0208") + u' ' + QString::fromStdString(FormatSize(int64_t(freeBytes))));
+  w.reset();
+
+  w = OpenOnDiskMap(card);
+  QElapsedTimer closing;
+  closing.start();
+  w.reset();
+  EXPECT_LT(closing.elapsed(), countMs / 2) << "the count took " << countMs << " ms";
+  platform::ClearFaultPlans();
   EXPECT_EQ(test::Sha256File(card), hash);
 }

@@ -324,3 +324,81 @@ TEST_F(ProgressWindowsTest, WholeDiskScanAsksAboutTheUnfinishedVolumeOnceBeforeI
   EXPECT_EQ(journal.stages[1], app::FormatMessageText(Msg("MSG0701"), {QStringLiteral("F")}) + u' ' +
                                    app::FormatMessageText(Msg("MSG0720"), {2, 3}));
 }
+
+namespace {
+
+// The real engine's scan, except that each report of its file-system pass waits until the window
+// has shown it: the test sees every step however busy the machine is. It lists nothing after.
+class EachPassReportShown : public ScriptedEngine {
+ public:
+  EachPassReportShown(std::unique_ptr<IFileRecoveryParse> real, Journal& journal)
+      : ScriptedEngine(u'I', {}, journal), real_(std::move(real)) {}
+  int SetScanCallbacks(ScanProgressCallback scan, RecoveryProgressCallback, void* window, int weight) override {
+    scan_ = scan;
+    window_ = static_cast<app::CScanProcessWnd*>(window);
+    return real_->SetScanCallbacks(&EachPassReportShown::Report, nullptr, this, weight);
+  }
+  int Scan(const char* saved) override { return real_->Scan(saved); }
+
+ private:
+  static int Report(void* self, int percent, int weight, int left, uint64_t at, uint64_t total, uint64_t found, int x) {
+    auto* me = static_cast<EachPassReportShown*>(self);
+    const int rc = me->scan_(me->window_, percent, weight, left, at, total, found, x);
+    // The window's update is queued before this empty call, so it has run when the call returns.
+    if (rc == 0 && total == 0) QMetaObject::invokeMethod(me->window_, [] {}, Qt::BlockingQueuedConnection);
+    return rc;
+  }
+
+  std::unique_ptr<IFileRecoveryParse> real_;
+  ScanProgressCallback scan_ = nullptr;
+  app::CScanProcessWnd* window_ = nullptr;
+};
+
+}  // namespace
+
+// The advanced scan of a FAT32 image: the bar moves during the file-system pass, before any
+// sector of the sweep is counted, while the time left is still being estimated; it never goes
+// back when the sweep begins and ends full. The image is only read.
+TEST_F(ProgressWindowsTest, AdvancedScanMovesThroughTheFileSystemPassAndNeverBack) {
+  app::ScanEngines& engines = app::ScanEngines::Current();
+  engines = app::ScanEngines::Defaults();
+  engines.create = [this, real = engines.create](const app::DiskRow& row, int mode) -> std::unique_ptr<IFileRecoveryParse> {
+    return std::make_unique<EachPassReportShown>(real(row, mode), journal);
+  };
+  const std::string image = test::FixturePath("fat32.img");
+  const std::string hash = test::Sha256File(image);
+  struct Seen {
+    int bar;
+    bool sectors;
+    QString time;
+  };
+  std::vector<Seen> seen;
+  answerer.progressAnswer = [&seen](ui::CWindowUI& window) {
+    if (window.SkinName() == u"ScanProcessWnd.xml") {
+      QObject::connect(window.Find<QProgressBar>(QStringLiteral("progress")), &QProgressBar::valueChanged,
+                       [&seen, &window](int value) {
+                         seen.push_back({value, test::Shown(window, "sectors"), test::Text(window, "time")});
+                       });
+    }
+    return ui::IModalAnswerer::kRunModalLoop;
+  };
+  auto w = Open();
+  Scan(*w, w->AddImageRow(QString::fromStdString(image)));
+
+  ASSERT_FALSE(seen.empty());
+  std::set<int> fastPass;
+  for (size_t i = 0; i < seen.size(); ++i) {
+    if (i > 0) {
+      EXPECT_GE(seen[i].bar, seen[i - 1].bar) << "at report " << i;
+    }
+    if (seen[i].sectors) continue;
+    fastPass.insert(seen[i].bar);
+    EXPECT_EQ(seen[i].time, Msg("MSG0705"));
+  }
+  // Its steps (80 % and the end of the pass) within its own share of the bar.
+  fastPass.erase(0);
+  EXPECT_GE(fastPass.size(), 2u);
+  EXPECT_LT(fastPass.empty() ? 0 : *fastPass.rbegin(), 10);
+  EXPECT_EQ(seen.back().bar, 100);
+  EXPECT_EQ(test::Sha256File(image), hash);
+}

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "carving/CheckContent.h"
+#include "carving/ContentCheckQueue.h"
 #include "support/TestSupport.h"
 
 namespace salvora {
@@ -78,6 +79,41 @@ TEST(CheckContent, FilesWithoutACheckAreNotCheckedAndHostileBytesNeverCrash) {
   // A structure that declares more than the file holds is cut short at the file's end.
   EXPECT_EQ(VerdictOfWalk(WalkResult::Measured(9000, 100), 5000), ContentVerdict::DamagedAt(5000));
   EXPECT_EQ(VerdictOfWalk(WalkResult::BrokenAt(7000), 5000), ContentVerdict::DamagedAt(5000));
+}
+
+// Written files checked behind the copy: each verdict belongs to its own file, in the order the
+// files were handed in, and a queue dropped with files still waiting does not hang.
+TEST(CheckContent, QueuedChecksAnswerInSubmissionOrder) {
+  test::TempDir dir;
+  const Bytes photo = Planted("plain.jpg");
+  Bytes broken = photo;
+  broken.resize(photo.size() / 2);
+  const std::vector<std::pair<std::string, ContentVerdict>> files = {
+      {"whole.jpg", ContentVerdict::Intact()},
+      {"notes.txt", ContentVerdict::NotChecked()},
+      {"cut.jpg", ContentVerdict::DamagedAt(0)},  // placed below: somewhere inside
+      {"sound.jpg", ContentVerdict::DamagedAt(0)},
+      {"gone.jpg", ContentVerdict::NotChecked()},  // never written
+  };
+  test::WriteFileBytes(dir.File("whole.jpg"), photo);
+  test::WriteFileBytes(dir.File("notes.txt"), Bytes(100, 'a'));
+  test::WriteFileBytes(dir.File("cut.jpg"), broken);
+  test::WriteFileBytes(dir.File("sound.jpg"), Planted("sound.wav"));
+  ContentCheckQueue queue;
+  for (int round = 0; round < 20; ++round)
+    for (const auto& f : files) queue.Submit(dir.File(f.first));
+  for (int round = 0; round < 20; ++round)
+    for (const auto& f : files) {
+      SCOPED_TRACE(f.first);
+      const ContentVerdict verdict = queue.Take();
+      if (f.first == "cut.jpg")
+        EXPECT_TRUE(verdict.damaged() && verdict.damagedAt > 0 && verdict.damagedAt <= broken.size()) << verdict.Text();
+      else
+        EXPECT_EQ(verdict, f.second) << verdict.Text();
+    }
+  EXPECT_EQ(queue.Take(), ContentVerdict::NotChecked());
+  ContentCheckQueue dropped;
+  for (int i = 0; i < 50; ++i) dropped.Submit(dir.File("whole.jpg"));
 }
 
 }  // namespace

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "scan/ContentVerdict.h"
+
+namespace salvora {
+
+// Checks written files' content on a worker thread, in the order they were handed in, so a
+// recovery writes the next file while the last one is being decoded (the check reads only the
+// written file, never the source). Verdicts come back in submission order.
+class ContentCheckQueue {
+ public:
+  ContentCheckQueue();
+  ~ContentCheckQueue();  // waits for the check under way; unanswered submissions are dropped
+  ContentCheckQueue(const ContentCheckQueue&) = delete;
+  ContentCheckQueue& operator=(const ContentCheckQueue&) = delete;
+
+  // Queues the file at path for CheckFileContent.
+  void Submit(std::string path);
+  // The verdict on the oldest submission not yet taken, waiting for it when needed; not
+  // checked when nothing was submitted.
+  ContentVerdict Take();
+
+ private:
+  struct Job {
+    std::string path;
+    ContentVerdict verdict;
+    bool done = false;
+  };
+  void Work();
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Job> jobs_;  // submitted and not taken, oldest first
+  size_t nextToCheck_ = 0;  // index into jobs_ of the first unchecked job
+  bool stopping_ = false;
+  std::thread worker_;
+};
+
+}  // namespace salvora
