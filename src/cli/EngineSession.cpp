@@ -48,7 +48,9 @@ int ScanProgress(void* userData, int enginePercent, int weight, int remaining, u
   std::string text = "scanning " + state->label + ": " + std::to_string(percent) + "%";
   if (total != 0) text += "  " + std::to_string(current) + " / " + std::to_string(total) + " sectors";
   if (found != 0) text += "  " + std::to_string(found) + " found";
-  text += "  " + FormatSecondsLeft(remaining) + " left";
+  // A pass that is a small part of the scan (the file-system pass before the sweep) knows only
+  // its own time left, not the scan's.
+  text += "  " + FormatSecondsLeft(weight < 50 ? -1 : remaining) + " left";
   state->line.Update(percent, text);
   return Interrupted() ? ScanCancelled : 0;
 }

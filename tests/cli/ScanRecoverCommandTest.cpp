@@ -30,6 +30,30 @@ TEST(ScanCommand, PrintsTheFoundTree) {
   EXPECT_EQ(again, out);
 }
 
+// The progress of an advanced scan only moves forward, and its file-system pass, a small part of
+// the scan, claims no time left for the whole (it knows only its own).
+TEST(ScanCommand, AdvancedScanProgressMovesForwardAndGuessesNoTimeFromItsFirstPass) {
+  test::TempDir data, work;
+  const std::string image = work.File("card.img");
+  fs::copy_file(test::FixturePath("fat32.img"), image);
+  std::string err;
+  ASSERT_EQ(test::RunCommand("SALVORA_FAULTS='" + image + "=slow:2000' " +
+                             Cli(data.path(), "scan --fresh --no-verify '" + image + "' 2>&1 >/dev/null | tr '\\r' '\\n'"),
+                             &err), 0);
+  int last = -1, firstPassLines = 0;
+  for (size_t at = err.find("scanning "); at != std::string::npos; at = err.find("scanning ", at + 1)) {
+    const std::string line = err.substr(at, err.find('\n', at) - at);
+    const int percent = std::stoi(line.substr(line.find(": ") + 2));
+    EXPECT_GE(percent, last) << err;
+    last = percent;
+    if (line.find(" sectors") != std::string::npos) continue;
+    ++firstPassLines;
+    EXPECT_NE(line.find("unknown left"), std::string::npos) << line;
+  }
+  EXPECT_GE(firstPassLines, 2) << err;
+  EXPECT_GE(last, 90) << err;
+}
+
 TEST(ScanCommand, NtfsFindsSayWhetherTheyWereDeleted) {
   test::TempDir data, dest;
   std::string out;
