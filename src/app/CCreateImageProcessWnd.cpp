@@ -71,7 +71,10 @@ void CCreateImageProcessWnd::Work() {
   int result;
   if (!source_.empty()) {
     const DiskSourceEntry& e = source_.front();
-    result = writer.CreateImage(static_cast<int>(e.diskNumber), e.start, e.length, destination_, &OnProgress, this);
+    // By the disk the list showed: its number may name another disk once one came or went.
+    result = e.diskPath.empty()
+                 ? writer.CreateImage(static_cast<int>(e.diskNumber), e.start, e.length, destination_, &OnProgress, this)
+                 : writer.CreateImage(e.diskPath, e.start, e.length, destination_, &OnProgress, this);
   } else {
     result = writer.CreateImage(diskNumber_, 0, 0, destination_, &OnProgress, this);
   }

@@ -148,7 +148,7 @@ int RunImage(const Args& args) {
   InstallInterruptHandler();
   ImageWriter writer;
   writer.SetRescueOptions(rescue);
-  int rc = writer.CreateImage(int(entry.diskNumber), entry.start,
+  int rc = writer.CreateImage(entry.diskPath, entry.start,
                               entry.kind == VolumeEntry::Kind::WholeDisk ? 0 : entry.length, out, OnProgress,
                               &progress);
   progress.line.Finish();

@@ -111,7 +111,8 @@ int CProfessionalRecovery::SetScanCallbacks(ScanProgressCallback scan,
   deepFat_.SetScanCallbacks(scan, recovery, userData, kDeepWeight);
   deepNtfs_.SetScanCallbacks(scan, recovery, userData, kDeepWeight);
   deepExfat_.SetScanCallbacks(scan, recovery, userData, kDeepWeight);
-  carving_.SetScanCallbacks(scan, recovery, userData, kDeepWeight);
+  // Carving's callbacks take the coordinator, which hands them on (see OnCarvingProgress).
+  carving_.SetScanCallbacks(OnCarvingProgress, recovery ? OnCarvingRecovery : nullptr, this, kDeepWeight);
   return 0;
 }
 
@@ -252,13 +253,20 @@ int CProfessionalRecovery::ProcessSector(const uint8_t* sector, size_t bytesLeft
       swept.bytes = recordBuffer_.data();
       swept.length = size_t(got) * size_t(sectorSize_);
     }
-    return EngineTaking(swept.kind).OfferSector(swept, Position(), skip);
+    if (swept.kind != SweptKind::kUnclaimed)
+      return EngineTaking(swept.kind).OfferSector(swept, Position(), skip);
+    measuring_ = true;
+    candidate_ = address;
+    carvedBeforeCandidate_ = carving_.GetFoundCount();
+    return carving_.OfferSector(swept, Position(), skip);
   };
   // A failure inside one engine must not end the scan: the sector is passed over.
-  return ContainFailure(offer, [&] {
+  const int rc = ContainFailure(offer, [&] {
     skip = 1;
     return 0;
   });
+  measuring_ = false;
+  return rc;
 }
 
 int CProfessionalRecovery::ReportProgress() {

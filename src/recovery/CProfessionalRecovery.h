@@ -28,10 +28,11 @@ namespace salvora {
 // record's kind. A cancelled or interrupted sweep is saved in the catalogue and can be resumed.
 //
 // While sweeping it makes checkpoints (when the sweep begins, every CheckpointIntervalMs() and at
-// the end of a free range at most once a second): the sectors the deep engines took and the four
-// logs are flushed to the medium, then the position and the logs' lengths go into the session's
-// checkpoint file and the catalogue, so a killed process can be resumed. A resumed scan first
-// cuts the logs back (see ScanCheckpoint) and offers the deep engines their sectors again.
+// the end of a free range at most once a second; while carving measures a long candidate, at the
+// candidate's sector): the sectors the deep engines took and the four logs are flushed to the
+// medium, then the position and the logs' lengths go into the session's checkpoint file and the
+// catalogue, so a killed process can be resumed. A resumed scan first cuts the logs back (see
+// ScanCheckpoint) and offers the deep engines their sectors again.
 //
 // The sweep reaches its engines only through ISweepEngine, and the fast engine's log through the
 // IScanLog the factory hands over with it. Checkpoints and resume live in
@@ -137,6 +138,12 @@ class CProfessionalRecovery : public IFileRecoveryParse {
   // The logs flushed to the medium and the checkpoint file written; counted in checkpoints_.
   int WriteCheckpointFile();
   void CheckpointWhenDue(uint64_t gapMs);
+  // Carving's reports while it measures a candidate go through here to the program's callback,
+  // so a long measurement does not hold the due checkpoints back.
+  static int OnCarvingProgress(void* self, int percent, int weight, int remainingSeconds, uint64_t current,
+                               uint64_t total, uint64_t found, int reserved);
+  static int OnCarvingRecovery(void* self, int percent, int hundred, int errorCode, const char* outputPath);
+  void CheckpointBeforeCandidate();
   uint64_t DeepFindsInMemory();
   // Offers the deep engines the sectors they took before the checkpoint; 0 or the callback's stop.
   int ReplayDeepSectors();
@@ -200,6 +207,10 @@ class CProfessionalRecovery : public IFileRecoveryParse {
   uint64_t sweepStartMs_ = 0;
   uint64_t lastEstimateMs_ = 0;
   uint64_t carvedFound_ = 0;
+  // The sector carving is measuring a candidate at, and the files it had carved before it.
+  bool measuring_ = false;
+  uint64_t candidate_ = 0;
+  uint64_t carvedBeforeCandidate_ = 0;
   std::vector<uint8_t> recordBuffer_;
 };
 

@@ -142,6 +142,40 @@ void CProfessionalRecovery::CheckpointWhenDue(uint64_t gapMs) {
   SaveCheckpoint(false);
 }
 
+int CProfessionalRecovery::OnCarvingProgress(void* self, int percent, int weight, int remainingSeconds,
+                                             uint64_t current, uint64_t total, uint64_t found, int reserved) {
+  auto* pro = static_cast<CProfessionalRecovery*>(self);
+  pro->CheckpointBeforeCandidate();
+  if (!pro->scanCallback_) return 0;
+  return pro->scanCallback_(pro->userData_, percent, weight, remainingSeconds, current, total, found, reserved);
+}
+
+int CProfessionalRecovery::OnCarvingRecovery(void* self, int percent, int hundred, int errorCode,
+                                             const char* outputPath) {
+  auto* pro = static_cast<CProfessionalRecovery*>(self);
+  return pro->recoveryCallback_ ? pro->recoveryCallback_(pro->userData_, percent, hundred, errorCode, outputPath) : 0;
+}
+
+// A measurement may read far (a clip to its end, a damaged card slowly) while the sweep stands
+// at the candidate's sector. Everything before that sector is done, so a due checkpoint is made
+// there; after a kill the candidate is measured again. Once carving has written the candidate's
+// record a checkpoint at its sector would keep the record and find it again, so none is made.
+void CProfessionalRecovery::CheckpointBeforeCandidate() {
+  if (!measuring_ || carving_.GetFoundCount() != carvedBeforeCandidate_) return;
+  if (platform::TickMs() - lastCheckpointMs_ < checkpointIntervalMs_) return;
+  const uint64_t rangeFirst = start_ + position_.rangeStart;
+  if (candidate_ < rangeFirst + position_.rangeSwept) return;
+  // The position stands where the chunk (or an earlier checkpoint in it) began.
+  const uint64_t within = candidate_ - rangeFirst;
+  // Standing still, a checkpoint would only write the last one again.
+  if (haveCheckpoint_ && checkpoint_.Position().rangeStart == position_.rangeStart &&
+      checkpoint_.Position().rangeSwept == within)
+    return;
+  position_.totalSwept += within - position_.rangeSwept;
+  position_.rangeSwept = within;
+  CheckpointWhenDue(checkpointIntervalMs_);
+}
+
 void CProfessionalRecovery::OfferAgain(const DeepSectorEntry& entry, std::vector<uint8_t>& buffer) {
   const auto kind = SweptKind(entry.Kind());
   if (kind != SweptKind::kFileRecord && kind != SweptKind::kSubdirectoryStart &&

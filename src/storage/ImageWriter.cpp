@@ -17,12 +17,18 @@ namespace salvora {
 int ImageWriter::CreateImage(int diskNumber, uint64_t startSector, uint64_t sectorCount,
                              const std::string& destinationPath, ImageProgressCallback callback,
                              void* context) {
-  problem_.clear();
-  resumed_ = false;
   std::string path;
   if (int rc = platform::DiskDevicePath(diskNumber, path); rc != 0) return rc;
+  return CreateImage(path, startSector, sectorCount, destinationPath, callback, context);
+}
+
+int ImageWriter::CreateImage(const std::string& diskPath, uint64_t startSector, uint64_t sectorCount,
+                             const std::string& destinationPath, ImageProgressCallback callback,
+                             void* context) {
+  problem_.clear();
+  resumed_ = false;
   platform::FileSource disk;
-  if (int rc = disk.Open(path); rc != 0) return rc;
+  if (int rc = disk.Open(diskPath); rc != 0) return rc;
   platform::DiskGeometry geometry;
   if (int rc = disk.QueryGeometry(geometry); rc != 0) return rc;
   bytesPerSector_ = geometry.bytesPerSector;

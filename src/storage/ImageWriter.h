@@ -25,6 +25,11 @@ class ImageWriter {
   // sectorCount 0: the whole disk from startSector 0. Returns 0 (bad sectors may remain: see
   // Map()), the callback's stop value, 30 when the source ends early, kInvalidParameter with
   // Problem() for a map that does not fit, or the platform error (source, destination, write).
+  // diskPath: the disk's device (or the image mapped as a disk) as it was listed; a disk number
+  // names another disk once a disk listed before it comes or goes.
+  int CreateImage(const std::string& diskPath, uint64_t startSector, uint64_t sectorCount,
+                  const std::string& destinationPath, ImageProgressCallback callback, void* context);
+  // The same for disk number diskNumber as the disks are numbered now.
   int CreateImage(int diskNumber, uint64_t startSector, uint64_t sectorCount,
                   const std::string& destinationPath, ImageProgressCallback callback, void* context);
 

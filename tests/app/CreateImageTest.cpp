@@ -334,6 +334,20 @@ TEST_F(CreateImageTest, UnreadableSourceShowsTheFailure) {
   EXPECT_EQ(answerer.windows[0].message, Msg("MSG0217"));
 }
 
+// A stick plugged in after the list was made takes the chosen card's disk number: the card is
+// still the disk imaged.
+TEST_F(CreateImageTest, TheListedDiskIsImagedWhenItsNumberNowNamesAnother) {
+  UseVolume(sourceBytes);
+  entries[0].diskPath = source;
+  const std::string stick = dir.path() + "/stick.bin";
+  std::ofstream(stick, std::ios::binary) << std::string(sourceBytes, 'x');
+  setenv("SALVORA_DISK_MAP", ("0=" + stick + ",1=" + source).c_str(), 1);
+  const std::string image = dir.path() + "/card.img";
+  app::CCreateImageProcessWnd window(nullptr, image, {entries[0]}, -1);
+  EXPECT_EQ(window.ShowModal(450, 270), 1);
+  EXPECT_EQ(test::Sha256File(image), test::Sha256File(source));
+}
+
 TEST_F(CreateImageTest, WholeDiskSourceIsOfferedUnderItsDiskName) {
   UseVolume(sourceBytes);
   answerer.saveFiles = {QString()};

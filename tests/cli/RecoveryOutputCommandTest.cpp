@@ -121,9 +121,12 @@ TEST(RecoveryOutput, CtrlCMidCopyRemovesTheFileBeingWritten) {
   ASSERT_EQ(test::RunCommand("head -c 64M /dev/zero > '" + work.File("huge.bin") + "' && mkfs.fat -C '" + image +
                              "' 80000 >/dev/null && mcopy -i '" + image + "' '" + work.File("huge.bin") +
                              "' ::/huge.bin && mdel -i '" + image + "' ::/huge.bin && rm '" + work.File("huge.bin") + "'"), 0);
+  // Each read of the source waits a little, so the copy lasts seconds and the Ctrl-C lands in it
+  // however busy the machine; the exit code takes its name only once written.
   const std::string run = "(sh -c 'echo $$ > \"$0\"; exec \"$@\"' '" + work.File("pid") + "' env SALVORA_DATA_DIR='" +
-                          data.path() + "' '" + test::CliPath() + "' recover --fast '" + image + "' --to '" + dest +
-                          "'; echo $? > '" + work.File("rc") + "') >/dev/null 2>&1 &";
+                          data.path() + "' SALVORA_FAULTS='" + image + "=slow:50' '" + test::CliPath() +
+                          "' recover --fast '" + image + "' --to '" + dest + "'; echo $? > '" + work.File("rc.new") +
+                          "' && mv '" + work.File("rc.new") + "' '" + work.File("rc") + "') >/dev/null 2>&1 &";
   ASSERT_EQ(test::RunCommand(run), 0);
   auto partOnDisk = [&] {
     std::error_code ec;
