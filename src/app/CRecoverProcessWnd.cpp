@@ -256,7 +256,7 @@ void CRecoverProcessWnd::Work() {
   for (const FoundFileRecord* record : items) {
     if ((stopped = State().cancel)) break;
     if ((stopped = RecoverOne(*record, checks, behind) != 0)) break;
-    while (behind.size() > 1) FinishWritten(checks, behind);
+    while (behind.size() > ContentCheckQueue::kFilesBehind) FinishWritten(checks, behind);
   }
   // Files already written whole are finished even when the run stops.
   while (!behind.empty()) FinishWritten(checks, behind);

@@ -16,6 +16,10 @@ namespace salvora {
 // written file, never the source). Verdicts come back in submission order.
 class ContentCheckQueue {
  public:
+  // How many written files a recovery lets wait for their check before it finishes the oldest:
+  // enough that decoding one large photo does not hold up the copies behind it.
+  static constexpr size_t kFilesBehind = 32;
+
   ContentCheckQueue();
   ~ContentCheckQueue();  // waits for the check under way; unanswered submissions are dropped
   ContentCheckQueue(const ContentCheckQueue&) = delete;

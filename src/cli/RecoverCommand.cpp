@@ -255,8 +255,8 @@ int RunRecover(const Args& args) {
   counts.total = int(selection.size());
   const int baseSeparators = CountSeparators(destination);
   bool cancelled = false;
-  // Each written file is checked on a second thread while the next one is copied; files are
-  // finished (verdict kept, times set, line printed) in selection order one step behind.
+  // Each written file is checked on a second thread while the next ones are copied; files are
+  // finished (verdict kept, times set, line printed) in selection order a few files behind.
   ContentCheckQueue checks;
   std::deque<WrittenFile> behind;
   auto finishOldest = [&] {
@@ -306,7 +306,7 @@ int RunRecover(const Args& args) {
     file.checked = result == 0 || result == kDataShort;
     if (file.checked) checks.Submit(file.target);
     behind.push_back(std::move(file));
-    while (behind.size() > 1) finishOldest();
+    while (behind.size() > ContentCheckQueue::kFilesBehind) finishOldest();
   }
   while (!behind.empty()) finishOldest();
   for (auto& source : session.sources()) source.engine->SetScanCallbacks(nullptr, nullptr, nullptr, 100);
