@@ -71,6 +71,16 @@ class CFastFatRecovery : public StoredFindsEngine, public IScanLog {
   uint64_t ClusterSector(uint32_t c) const;
   int FatEntry(uint32_t c, uint32_t& value) { return table_.Entry(c, value); }
   int NextCluster(uint32_t c, uint32_t& next) { return table_.Next(c, next); }
+  // Clusters of a chain that follow one another on the volume, read in one go.
+  struct ChainRun {
+    uint32_t clusters = 1;
+    uint32_t last = 0;        // the run's last cluster
+    uint32_t next = 0;        // the cluster after the run (0: the chain ends), when !needsNext
+    bool needsNext = true;    // the run covers all that is owed: the chain was not followed past it
+    int error = 0;            // the table could not be read past `last`
+  };
+  // The run starting at first: at most limit clusters, no more than cover `owed` bytes.
+  ChainRun FollowRun(uint32_t first, uint32_t limit, uint64_t owed, uint32_t clusterBytes);
   // Depth of folder f below the root, climbing ".." entries.
   int FolderLevel(uint32_t f, uint32_t& level);
   // The high cluster half of a deleted FAT32 entry whose high half reads 0.

@@ -35,6 +35,23 @@ int CFastFatRecovery::CopyLaidOut(const FileLayout& layout, OutputFile* file, ui
   return result;
 }
 
+CFastFatRecovery::ChainRun CFastFatRecovery::FollowRun(uint32_t first, uint32_t limit, uint64_t owed,
+                                                       uint32_t clusterBytes) {
+  ChainRun chain{1, first};
+  while (uint64_t(chain.clusters) * clusterBytes < owed) {
+    uint32_t next = 0;
+    if ((chain.error = NextCluster(chain.last, next)) != 0) return chain;
+    if (next != chain.last + 1 || chain.clusters == limit) {
+      chain.next = next;
+      chain.needsNext = false;
+      return chain;
+    }
+    chain.last = next;
+    ++chain.clusters;
+  }
+  return chain;
+}
+
 int CFastFatRecovery::CopyChain(const FoundFileRecord& record, OutputFile* file, uint8_t* buffer,
                                 uint64_t bufferSize, uint64_t& copied, const CopyProgress& progress) {
   copied = 0;
@@ -49,7 +66,10 @@ int CFastFatRecovery::CopyChain(const FoundFileRecord& record, OutputFile* file,
   const uint64_t total = file ? record.FileSize() : std::min<uint64_t>(record.FileSize(), bufferSize);
   if (total == 0) return progress(100, 0);
 
-  std::vector<uint8_t> cluster(clusterBytes);
+  // Clusters that follow one another in the chain are read together, up to one 64 KiB piece: a
+  // card or stick answers one large read far sooner than many one-cluster ones.
+  const uint32_t runLimit = std::max<uint32_t>(1, uint32_t(SectorReader::kPieceBytes / clusterBytes));
+  std::vector<uint8_t> run(size_t(runLimit) * clusterBytes);
   uint64_t remaining = total;
   uint32_t c = record.ObjectId();
   int result = 0;
@@ -58,31 +78,37 @@ int CFastFatRecovery::CopyChain(const FoundFileRecord& record, OutputFile* file,
     if (c == 0 && !geometry_.fat32) sector = record.PartitionStart() + record.DataAreaStart() - geometry_.rootSectors;
     else if (c < 2) { result = kReadFault; break; }
     else sector = record.PartitionStart() + record.DataAreaStart() + uint64_t(c - 2) * sectorsPerCluster;
+    const ChainRun chain = c < 2 ? ChainRun{1, c} : FollowRun(c, runLimit, remaining, clusterBytes);
     // Only the sectors still owed are read, so a file ending near the source's end is whole.
-    const uint32_t want = uint32_t(std::min<uint64_t>(sectorsPerCluster, (remaining + ss - 1) / ss));
+    const uint32_t want =
+        uint32_t(std::min<uint64_t>(uint64_t(chain.clusters) * sectorsPerCluster, (remaining + ss - 1) / ss));
     uint32_t got = 0;
-    int rc = ReadSectors(cluster.data(), want, sector, got);
+    int rc = ReadSectors(run.data(), want, sector, got);
     if (got == 0) {
       result = rc ? rc : kReadFault;
       break;
     }
     const uint64_t n = std::min<uint64_t>(uint64_t(got) * ss, remaining);
     if (file) {
-      if ((result = file->Write(cluster.data(), size_t(n))) != 0) break;
+      if ((result = file->Write(run.data(), size_t(n))) != 0) break;
     } else {
-      std::memcpy(buffer + copied, cluster.data(), size_t(n));
+      std::memcpy(buffer + copied, run.data(), size_t(n));
     }
     copied += n;
     remaining -= n;
     if (int stop = progress(int((total - remaining) * 100 / total), 0); stop != 0) return stop;
     if (remaining == 0) break;
-    // A cluster read only in part (a bad sector): what follows would land at the wrong offset.
+    // A run read only in part (a bad sector): what follows would land at the wrong offset.
     if (got < want) {
       result = rc ? rc : kReadFault;
       break;
     }
-    uint32_t next = 0;
-    if ((result = NextCluster(c, next)) != 0) break;
+    if (chain.error != 0) {
+      result = chain.error;
+      break;
+    }
+    uint32_t next = chain.next;
+    if (chain.needsNext && (result = NextCluster(chain.last, next)) != 0) break;
     // The chain ended early (the clusters after a fragment belong to other files): what was
     // copied is all that can be recovered; the file is done.
     if (next == 0) return progress(100, 0);

@@ -28,7 +28,9 @@ int CProfessionalFatRecovery::CopyContiguous(const FoundFileRecord& r, OutputFil
   const uint64_t total = file ? r.FileSize() : std::min<uint64_t>(r.FileSize(), bufferSize);
   if (total == 0) return progress(100, 0);
 
-  std::vector<uint8_t> cluster(clusterBytes);
+  // The clusters follow one another, so they are read up to one 64 KiB piece at a time.
+  const uint32_t runLimit = std::max<uint32_t>(1, uint32_t(SectorReader::kPieceBytes / clusterBytes));
+  std::vector<uint8_t> run(size_t(runLimit) * clusterBytes);
   uint64_t remaining = total;
   uint64_t c = r.ObjectId();
   const uint64_t dataStart = r.PartitionStart() + r.DataAreaStart();
@@ -42,19 +44,20 @@ int CProfessionalFatRecovery::CopyContiguous(const FoundFileRecord& r, OutputFil
     } else {
       sector = dataStart + (c - 2) * spc;
     }
+    const uint32_t clusters = c < 2 ? 1 : runLimit;  // the guessed fixed root is read alone
     // Only the sectors still owed are read, so a file ending near the source's end is whole.
-    const uint32_t want = uint32_t(std::min<uint64_t>(spc, (remaining + ss - 1) / ss));
+    const uint32_t want = uint32_t(std::min<uint64_t>(uint64_t(clusters) * spc, (remaining + ss - 1) / ss));
     uint32_t got = 0;
-    reader_->ReadSectors(cluster.data(), want, sector, int(ss), got);
+    reader_->ReadSectors(run.data(), want, sector, int(ss), got);
     if (got == 0) {
       result = kReadFault;
       break;
     }
     const uint64_t n = std::min<uint64_t>(uint64_t(got) * ss, remaining);
     if (file) {
-      if ((result = file->Write(cluster.data(), size_t(n))) != 0) break;
+      if ((result = file->Write(run.data(), size_t(n))) != 0) break;
     } else {
-      std::memcpy(buffer + copied, cluster.data(), size_t(n));
+      std::memcpy(buffer + copied, run.data(), size_t(n));
     }
     copied += n;
     remaining -= n;
@@ -64,7 +67,7 @@ int CProfessionalFatRecovery::CopyContiguous(const FoundFileRecord& r, OutputFil
       break;
     }
     if (c < 2) c = 2;  // the fixed root is followed by cluster 2
-    else ++c;
+    else c += clusters;
   }
   if (result > 0) progress(100, result);
   return result;
