@@ -168,6 +168,40 @@ DfxmlReport::FileObject ReportEntry(const WrittenFile& file, const FinishedFile&
   return entry;
 }
 
+// Copies one file under a name of its own in its category folder. A file cut short stays under
+// its name and is checked as written (it is damaged where it ends); one that could not be
+// finished is kept only as partial, if at all.
+WrittenFile WriteOne(const FoundItem& item, IFileRecoveryParse& engine, const std::string& destination,
+                     int baseSeparators, RunCounts& counts) {
+  WrittenFile file;
+  file.item = &item;
+  file.engine = &engine;
+  file.name = SanitiseRecoveredName(ShownFileName(item.record.Name(), item.record.IsDeleted()));
+  file.target = MakeUniquePath(destination + "/" + CategoryOf(file.name), file.name, &file.shortened);
+  counts.fileFinished = false;
+  counts.fileError = 0;
+  // One file's failure is that file's, as in the desktop program's recovery worker. No name fits
+  // the destination only when even one character and the extension are too long.
+  int result = platform::FromErrno(ENAMETOOLONG);
+  if (!file.target.empty())
+    result = ContainFailure([&] { return engine.RecoverFile(&item.record, file.target, baseSeparators); },
+                            [] { return kWriteFault; });
+  file.partial = StagedOutputFile::TakeLastPartial();
+  file.result = result;
+  if (result == ScanCancelled) return file;
+  // An engine that fails without reporting the end of the file still counts it.
+  if (!counts.fileFinished) {
+    ++counts.finished;
+    if (result != 0) ++counts.failed;
+  } else if (result == 0) {
+    file.result = counts.fileError;
+  } else if (counts.fileError == 0) {
+    ++counts.failed;
+  }
+  file.checked = file.result == 0 || file.result == kDataShort;
+  return file;
+}
+
 // The last step of one file: its verdict kept, a file not intact taken back out under
 // --only-intact, its times and metadata name, its line and its report entry.
 void FinishFile(const WrittenFile& file, const ContentVerdict& verdict, const RunOptions& options,
@@ -267,43 +301,19 @@ int RunRecover(const Args& args) {
   };
   for (const auto& [key, item] : selection) {
     IFileRecoveryParse& engine = *session.sources()[item.source].engine;
-    WrittenFile file;
-    file.item = &item;
-    file.engine = &engine;
-    file.name = SanitiseRecoveredName(ShownFileName(item.record.Name(), item.record.IsDeleted()));
-    file.target = MakeUniquePath(destination + "/" + CategoryOf(file.name), file.name, &file.shortened);
-    counts.fileFinished = false;
-    counts.fileError = 0;
     if (int refused = engine.SetScanCallbacks(nullptr, RecoveryProgress, &counts, 100); refused != 0) {
       std::fprintf(stderr, "salvora-cli: the engine refused the recovery: %s\n", Reason(refused).c_str());
       break;
     }
-    // One file's failure is that file's, as in the desktop program's recovery worker. No name fits
-    // the destination only when even one character and the extension are too long.
-    int result = platform::FromErrno(ENAMETOOLONG);
-    if (!file.target.empty())
-      result = ContainFailure([&] { return engine.RecoverFile(&item.record, file.target, baseSeparators); },
-                              [] { return kWriteFault; });
-    if (result == ScanCancelled) {
-      if (const std::string partial = StagedOutputFile::TakeLastPartial(); !partial.empty())
-        std::printf("%s -> %s: Cancelled (partial)\n", Shown(item.path).c_str(), Shown(partial).c_str());
+    WrittenFile file = WriteOne(item, engine, destination, baseSeparators, counts);
+    if (file.result == ScanCancelled) {
+      // The files written before it are finished first, so the lines stay in order.
+      while (!behind.empty()) finishOldest();
+      if (!file.partial.empty())
+        std::printf("%s -> %s: Cancelled (partial)\n", Shown(item.path).c_str(), Shown(file.partial).c_str());
       cancelled = true;
       break;
     }
-    // An engine that fails without reporting the end of the file still counts it.
-    if (!counts.fileFinished) {
-      ++counts.finished;
-      if (result != 0) ++counts.failed;
-    } else if (result == 0) {
-      result = counts.fileError;
-    } else if (counts.fileError == 0) {
-      ++counts.failed;
-    }
-    file.result = result;
-    // A file cut short stays under its name, and one that could not be finished only as partial;
-    // what lies under its name is checked as written (a file cut short is damaged where it ends).
-    file.partial = StagedOutputFile::TakeLastPartial();
-    file.checked = result == 0 || result == kDataShort;
     if (file.checked) checks.Submit(file.target);
     behind.push_back(std::move(file));
     while (behind.size() > ContentCheckQueue::kFilesBehind) finishOldest();
