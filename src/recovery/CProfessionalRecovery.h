@@ -206,7 +206,6 @@ class CProfessionalRecovery : public IFileRecoveryParse {
   int remainingSeconds_ = -1;
   uint64_t sweepStartMs_ = 0;
   uint64_t lastEstimateMs_ = 0;
-  uint64_t carvedFound_ = 0;
   // The sector carving is measuring a candidate at, and the files it had carved before it.
   bool measuring_ = false;
   uint64_t candidate_ = 0;
