@@ -79,6 +79,7 @@ void CCreateImageProcessWnd::Work() {
     result = writer.CreateImage(diskNumber_, 0, 0, destination_, &OnProgress, this);
   }
   writerResult_ = result;
+  problem_ = writer.Problem();
   badAreas_ = writer.Map().ErrorAreas();
   const int code = result == kScanCancelled ? kCancelled : result != 0 ? kFailed : kFinished;
   Shared().done = true;

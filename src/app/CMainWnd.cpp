@@ -907,6 +907,15 @@ bool CMainWnd::DestinationOnScannedSource(const std::string& folder) const {
   return false;
 }
 
+std::vector<CRecoverProcessWnd::Source> CMainWnd::RecoverySources() const {
+  std::vector<CRecoverProcessWnd::Source> sources;
+  for (const auto& [tag, row] : rows_) {
+    if (row->engine)
+      sources.push_back({row->Letter(), row->engine.get(), row->kind == DiskRow::kImage ? row->imagePath : row->entry.diskPath});
+  }
+  return sources;
+}
+
 void CMainWnd::OnRecover() {
   CFoundFileBrowser* browser = ActiveBrowser();
   if (!browser || browser->SelectedRecords().empty()) return;
@@ -921,11 +930,7 @@ void CMainWnd::OnRecover() {
   // The engines belong to the recovery worker while it runs.
   StopThumbnails();
   browser->FinishListing();
-  std::vector<CRecoverProcessWnd::Source> sources;
-  for (const auto& [tag, row] : rows_) {
-    if (row->engine) sources.push_back({row->Letter(), row->engine.get()});
-  }
-  CRecoverProcessWnd window(this, sources, browser->SelectedRecords(), folder);
+  CRecoverProcessWnd window(this, RecoverySources(), browser->SelectedRecords(), folder);
   // Files ticked in the folder view keep their folders under the destination.
   if (folderView_ && folders_) window.SetFolders(folders_->FoldersOfSelection());
   window.ShowModal(CRecoverProcessWnd::kWidth, CRecoverProcessWnd::kHeight);

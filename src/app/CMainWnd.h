@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/CRecoverProcessWnd.h"
 #include "app/DiskRow.h"
 #include "app/DiskSource.h"
 #include "app/IScanRunner.h"
@@ -201,6 +202,8 @@ class CMainWnd : public ui::CWindowUI {
   void OnRecover();
   std::string PathOfRecord(const FoundFileRecord& record) const;
   bool DestinationOnScannedSource(const std::string& folder) const;
+  // The scanned rows' engines with what each reads, for a recovery window.
+  std::vector<CRecoverProcessWnd::Source> RecoverySources() const;
 
   std::unique_ptr<IDiskSource> disks_;
   std::unique_ptr<IScanRunner> runner_;

@@ -10,6 +10,7 @@
 #include "storage/DisplayNames.h"
 #include "storage/ImageDestination.h"
 #include "storage/ImageMap.h"
+#include "storage/OutputTarget.h"
 #include "ui/CDiskListUI.h"
 #include "ui/ModalSeam.h"
 
@@ -41,6 +42,13 @@ QString CMainWnd::ChooseImageDestination(const ImageSource& source) {
     if (path.isEmpty()) return {};
     // Not every file dialog honours its default suffix.
     if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".img");
+    // The same refusal the copy itself makes, said before the copy window opens.
+    std::string refusal = OutputFileRefusal(path.toStdString(), "image", {source.entry.diskPath});
+    if (refusal.empty()) refusal = OutputFileRefusal(MapPathFor(path.toStdString()), "map", {source.entry.diskPath});
+    if (!refusal.empty()) {
+      CMessageBox::Show(this, CMessageBox::kInformation, QString::fromStdString(refusal), 400, 160);
+      continue;
+    }
     const DestinationFacts facts = disks_->DestinationFactsFor(path.toStdString(), source.entry);
     const DestinationVerdict verdict = CheckImageDestination(facts, source.bytes);
     if (verdict == DestinationVerdict::Accepted) return path;
@@ -70,7 +78,10 @@ void CMainWnd::OnCreateImage() {
   const int result = window.ShowModal(CCreateImageProcessWnd::kWidth, CCreateImageProcessWnd::kHeight);
   if (result == CCreateImageProcessWnd::kFailed) {
     QThread::msleep(100);
-    CMessageBox::Show(this, CMessageBox::kInformation, Msg("MSG0217"), 300, 160);
+    // A refused destination says why; any other failure gets the catalogue's message.
+    const std::string& problem = window.Problem();
+    CMessageBox::Show(this, CMessageBox::kInformation,
+                      problem.empty() ? Msg("MSG0217") : QString::fromStdString(problem), 300, 160);
   }
   // Offering to load the image is for a finished copy only: a cancelled or failed one is a
   // partial image that would scan as a damaged medium.

@@ -110,11 +110,7 @@ void CMainWnd::RecoverRecord(const FoundFileRecord& record) {
       CMessageBox::Show(this, CMessageBox::kConfirm, Msg("MSG0805"), 450, 160) != 1) {
     return;
   }
-  std::vector<CRecoverProcessWnd::Source> sources;
-  for (const auto& [tag, row] : rows_) {
-    if (row->engine) sources.push_back({row->Letter(), row->engine.get()});
-  }
-  CRecoverProcessWnd window(this, sources, {}, folder);
+  CRecoverProcessWnd window(this, RecoverySources(), {}, folder);
   window.SetSingleItem(record);
   window.ShowModal(CRecoverProcessWnd::kWidth, kSingleRecoveryHeight);
 }

@@ -9,6 +9,7 @@
 
 #include "app/CFoundFileBrowser.h"
 #include "app/CMainWnd.h"
+#include "app/CMessageBox.h"
 #include "app/DocumentLaunch.h"
 #include "app/MessageFormat.h"
 #include "output/FileCategory.h"
@@ -19,6 +20,7 @@
 #include "platform/PlatformError.h"
 #include "recovery/RecordVerdicts.h"
 #include "scan/ContainFailure.h"
+#include "storage/OutputTarget.h"
 #include "ui/CListExUI.h"
 #include "ui/ModalSeam.h"
 
@@ -236,7 +238,20 @@ int CRecoverProcessWnd::RecoverOne(const FoundFileRecord& record, ContentCheckQu
   return 0;
 }
 
+bool CRecoverProcessWnd::DestinationRefused() {
+  std::vector<std::string> paths;
+  for (const Source& source : sources_) paths.push_back(source.path);
+  const std::string refusal = OutputFolderRefusal(destination_, paths);
+  if (refusal.empty()) return false;
+  Post([this, refusal] {
+    CMessageBox::Show(this, CMessageBox::kInformation, QString::fromStdString(refusal), 400, 160);
+    Close(2);
+  });
+  return true;
+}
+
 void CRecoverProcessWnd::Work() {
+  if (DestinationRefused()) return;
   std::vector<const FoundFileRecord*> items;
   if (single_) {
     if (!singleRecord_) return;

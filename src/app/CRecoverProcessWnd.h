@@ -30,6 +30,7 @@ class CRecoverProcessWnd : public CPopUpWnd {
   struct Source {
     char16_t letter = 0;
     IFileRecoveryParse* engine = nullptr;
+    std::string path;  // the file or device the engine reads, for the destination's check
   };
   using Selection = std::map<uint64_t, FoundFileRecord>;
 
@@ -63,6 +64,9 @@ class CRecoverProcessWnd : public CPopUpWnd {
 
  private:
   static int RecoveryProgress(void* userData, int percent, int hundred, int errorCode, const char* path);
+  // True, with the reason shown and the window closed, when the destination is a source or is
+  // not a folder: no flag or confirmation lifts that.
+  bool DestinationRefused();
   // A file written whole whose content is checked on the queue's thread while the next copies.
   struct WrittenFile {
     const FoundFileRecord* record = nullptr;

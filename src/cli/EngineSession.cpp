@@ -292,17 +292,11 @@ const ScanSource* EngineSession::SourceHolding(const std::string& path) const {
   return nullptr;
 }
 
-const ScanSource* EngineSession::SourceAt(const std::string& path) const {
-  struct stat target {};
-  if (::stat(path.c_str(), &target) != 0) return nullptr;
-  for (const auto& source : sources_) {
-    struct stat read {};
-    if (source.span.diskPath.empty() || ::stat(source.span.diskPath.c_str(), &read) != 0) continue;
-    if (S_ISBLK(read.st_mode) ? S_ISBLK(target.st_mode) && target.st_rdev == read.st_rdev
-                              : target.st_dev == read.st_dev && target.st_ino == read.st_ino)
-      return &source;
-  }
-  return nullptr;
+std::vector<std::string> EngineSession::SourcePaths() const {
+  std::vector<std::string> paths;
+  for (const auto& source : sources_)
+    if (!source.span.diskPath.empty()) paths.push_back(source.span.diskPath);
+  return paths;
 }
 
 uint64_t SelectionKey(const FoundFileRecord& record) {

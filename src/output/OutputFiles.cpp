@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/AbandonedFiles.h"
 #include "platform/PlatformError.h"
 
 namespace salvora {
@@ -41,6 +42,8 @@ int OutputFile::Create(const std::string& path) {
   fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   return fd_ < 0 ? platform::LastError() : 0;
 }
+
+bool OutputFile::MarkInUse() { return fd_ >= 0 && platform::MarkInUse(fd_); }
 
 int OutputFile::Write(const uint8_t* data, size_t length) {
   size_t done = 0;

@@ -10,14 +10,20 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <filesystem>
+#include <mutex>
+#include <set>
 #include <utility>
 
 #include "output/UniquePath.h"
+#include "platform/AbandonedFiles.h"
 #include "platform/ErrorCodes.h"
 #include "platform/PlatformError.h"
 
 namespace salvora {
 namespace {
+
+namespace fs = std::filesystem;
 
 constexpr char kTemporaryTag[] = ".salvora-part";
 constexpr char kPartialTag[] = ".partial";
@@ -41,6 +47,27 @@ void RememberForSignal(const std::string& path) {
 std::string NameOf(const std::string& path) {
   const size_t slash = path.find_last_of('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool IsTemporaryName(const std::string& name) {
+  const size_t tag = sizeof kTemporaryTag - 1;
+  return name.size() > tag + 1 && name.front() == '.' && name.compare(name.size() - tag, tag, kTemporaryTag) == 0;
+}
+
+// The temporaries a killed run left in folder go before this run writes there; each folder is
+// looked through once per process.
+void SweepOnce(const std::string& folder) {
+  static std::mutex lock;
+  static std::set<std::string> swept;
+  {
+    std::lock_guard<std::mutex> hold(lock);
+    if (!swept.insert(folder).second) return;
+  }
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (IsTemporaryName(name)) platform::RemoveIfAbandoned(it->path().string());
+  }
 }
 
 }  // namespace
@@ -75,11 +102,17 @@ int StagedOutputFile::Create(const std::string& finalPath) {
   partial_.clear();
   if (int rc = CreateParentFolders(finalPath); rc != 0) return rc;
   const std::string folder = ParentOf(finalPath);
+  SweepOnce(folder);
   int rc = platform::FromErrno(EEXIST);
   for (int attempt = 0; attempt < kCreateAttempts && platform::IsAlreadyExists(rc); ++attempt) {
     temp_ = MakeUniquePath(folder, "." + NameOf(finalPath) + kTemporaryTag);
     if (temp_.empty()) return platform::FromErrno(ENAMETOOLONG);
     rc = out_.Create(temp_);
+    // Lost to another run's sweep between the create and the mark: take another name.
+    if (rc == 0 && !out_.MarkInUse()) {
+      out_.Close();
+      rc = platform::FromErrno(EEXIST);
+    }
   }
   if (rc != 0) return rc;
   pending_ = true;

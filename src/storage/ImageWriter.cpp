@@ -6,11 +6,13 @@
 
 #include <cerrno>
 #include <climits>
+#include <utility>
 
 #include "platform/DiskMap.h"
 #include "platform/ErrorCodes.h"
 #include "platform/PlatformError.h"
 #include "platform/RawSource.h"
+#include "storage/OutputTarget.h"
 
 namespace salvora {
 
@@ -42,12 +44,13 @@ int ImageWriter::CreateImage(const std::string& diskPath, uint64_t startSector, 
   if (startSector > uint64_t(LLONG_MAX) / bytesPerSector_ || sectorCount > uint64_t(LLONG_MAX) / bytesPerSector_)
     return kInvalidParameter;
 
-  // Replacing the destination must never empty the source itself (an image mapped as a disk).
-  struct stat from {}, to {};
-  if (::fstat(disk.fd(), &from) == 0 && ::stat(destinationPath.c_str(), &to) == 0 &&
-      ((S_ISBLK(from.st_mode) && S_ISBLK(to.st_mode) && from.st_rdev == to.st_rdev) ||
-       (from.st_dev == to.st_dev && from.st_ino == to.st_ino)))
-    return kInvalidParameter;
+  // Neither the image nor its map may be the source, however they are named (a loop device's
+  // file, a hard link, a device node): replacing either would destroy what is being copied.
+  for (const auto& [path, what] : {std::pair{destinationPath, "image"}, std::pair{options_.mapPath, "map"}}) {
+    if (path.empty()) continue;
+    problem_ = OutputFileRefusal(path, what, {diskPath});
+    if (!problem_.empty()) return kInvalidParameter;
+  }
 
   if (int rc = PrepareMap(sectorCount * bytesPerSector_, destinationPath); rc != 0) return rc;
   const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (resumed_ ? 0 : O_TRUNC);
