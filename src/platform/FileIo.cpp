@@ -109,7 +109,10 @@ ReplacingFileWriter::~ReplacingFileWriter() {
 }
 
 int ReplacingFileWriter::Open() {
-  fd_ = ::open(tempPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  // A fresh file, never one already under the temporary's name: that could be a link to the
+  // source (a map's ".copy.map.tmp" planted as a hard link or symlink to the image being read).
+  ::unlink(tempPath_.c_str());
+  fd_ = ::open(tempPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
   return fd_ < 0 ? LastError() : 0;
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <QTimer>
 #include <QTreeWidgetItem>
 #include <atomic>
@@ -209,6 +211,24 @@ TEST_F(CreateImageTest, FreeSpaceOneByteMoreThanTheImageIsAccepted) {
   test::Click(*w, "BtnCreateImage");
   EXPECT_EQ(answerer.imageWindows, 1);
   EXPECT_EQ(test::Sha256File(image), test::Sha256File(source));
+}
+
+// A hard link to the disk being copied passes every check of the volume it is on; the copy
+// window's writer still refuses it, and says why, naming both.
+TEST_F(CreateImageTest, TheSourceUnderAnotherNameIsRefusedByTheCopyWindow) {
+  UseVolume(sourceBytes);
+  facts = DestinationFacts{false, "ext4", true, sourceBytes + 1};
+  const std::string link = dir.path() + "/card.img";
+  ASSERT_EQ(::link(source.c_str(), link.c_str()), 0);
+  const std::string before = test::Sha256File(source);
+  answerer.saveFiles = {QString::fromStdString(link)};
+  auto w = OpenInImageMode();
+  test::Click(*w, "BtnCreateImage");
+  EXPECT_EQ(answerer.imageWindows, 1);
+  EXPECT_EQ(MessagesShown(), std::vector<QString>{QString::fromStdString("the image " + link +
+                                                                         " would replace the source " + source +
+                                                                         " being read; choose another file")});
+  EXPECT_EQ(test::Sha256File(source), before);
 }
 
 TEST_F(CreateImageTest, ANameWithoutExtensionGetsImg) {

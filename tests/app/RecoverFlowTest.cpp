@@ -397,6 +397,33 @@ TEST(RecoverProcessWnd, CancelStopsTheRunAndKeepsWhatWasWritten) {
   EXPECT_EQ(window.Finished(), 1u);
 }
 
+// The destination is checked by what it is before anything is written: the source under another
+// name, or a device node, is refused with a message naming it.
+TEST(RecoverProcessWnd, ADestinationThatIsTheSourceOrADeviceIsRefusedBeforeAnyWrite) {
+  test::ScopedModuleFolder module;
+  test::TempDir dir;
+  const std::string image = dir.path() + "/card.img", link = dir.path() + "/card-link";
+  test::WriteFileBytes(image, std::vector<uint8_t>(4096, 0xE5));
+  fs::create_symlink(image, link);
+  const std::string before = test::Sha256File(image);
+  const std::pair<std::string, std::string> cases[] = {
+      {link, "the folder " + link + " would replace the source " + image},
+      {"/dev/null", "the folder /dev/null is a character device"},
+  };
+  for (const auto& [destination, says] : cases) {
+    test::RecordingAnswerer answerer;
+    SlowRecoveryEngine engine(-1);
+    app::CRecoverProcessWnd window(nullptr, {{u'E', &engine, image}}, ThreeRecords(u'E'), destination);
+    EXPECT_EQ(window.ShowModal(app::CRecoverProcessWnd::kWidth, app::CRecoverProcessWnd::kHeight), 2);
+    ASSERT_EQ(answerer.windows.size(), 2u) << destination;
+    EXPECT_TRUE(answerer.windows[1].message.startsWith(QString::fromStdString(says)))
+        << answerer.windows[1].message.toStdString();
+    EXPECT_EQ(window.Finished(), 0u);
+  }
+  EXPECT_EQ(test::Sha256File(image), before);
+  EXPECT_TRUE(fs::is_symlink(link));
+}
+
 TEST(RecoverProcessWnd, ItemsWithoutAnEngineFailAndCancelAfterTheEndClosesWithoutAsking) {
   test::ScopedModuleFolder module;
   test::TempDir dir;
