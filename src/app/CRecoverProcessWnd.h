@@ -30,7 +30,7 @@ class CRecoverProcessWnd : public CPopUpWnd {
   struct Source {
     char16_t letter = 0;
     IFileRecoveryParse* engine = nullptr;
-    std::string path;  // the file or device the engine reads, for the destination's check
+    std::string path{};  // the file or device the engine reads, for the destination's check
   };
   using Selection = std::map<uint64_t, FoundFileRecord>;
 
