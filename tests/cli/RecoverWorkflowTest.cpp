@@ -111,7 +111,7 @@ TEST(ScanWorkflow, JsonParsesWithOneObjectPerRecord) {
   ASSERT_EQ(test::RunCommand(Cli(data.path(), "scan --fast '" + image + "' --json 2>/dev/null | python3 -c \"import json,sys; "
                                               "r=json.load(sys.stdin); print(len(r), sum(o['deleted'] for o in r), "
                                               "all(o['engine']=='fast-fat' for o in r), "
-                                              "[o['size'] for o in r if o['path']=='/dcim/100cam/Long Holiday Picture.jpg'])\""), &out), 0);
+                                              "[o['size'] for o in r if o['path']=='/DCIM/100CAM/Long Holiday Picture.jpg'])\""), &out), 0);
   EXPECT_EQ(out.substr(0, out.find(' ')), "18") << out;
   EXPECT_NE(out.find("True [8283]"), std::string::npos) << out;
   std::string filtered;

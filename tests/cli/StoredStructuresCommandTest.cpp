@@ -70,7 +70,7 @@ TEST(RecoverStoredStructures, FatFolderInDistantClustersIsOneFolderWithEveryLong
   }
   ASSERT_EQ(pictures.size(), 1u);
   EXPECT_EQ(pictures.begin()->second, 30);
-  EXPECT_TRUE(pictures.begin()->first.ends_with("/100cam")) << pictures.begin()->first;
+  EXPECT_TRUE(pictures.begin()->first.ends_with("/100CAM")) << pictures.begin()->first;
 }
 
 TEST(RecoverStoredStructures, NtfsCompressedFilesAndNamedStreams) {

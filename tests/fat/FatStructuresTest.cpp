@@ -83,17 +83,21 @@ TEST(FatTime, ConvertsDatesTimesAndTheCreationHundredths) {
   EXPECT_EQ(FatAccessFileTime(FatDirEntry(e.data())), FileTimeOf(2020, 5, 17, 0, 0, 0));
 }
 
-TEST(FatNames, ShortNamesAreLowerCasedAndShowTheDeletionMark) {
+TEST(FatNames, ShortNamesFollowTheirCaseFlagsAndShowTheLostLetterAsUnderscore) {
   Entry e = FileEntry("EXAMPLE JPG");
-  EXPECT_EQ(FatShortFileName(FatDirEntry(e.data())), "example.jpg");
+  EXPECT_EQ(FatShortFileName(FatDirEntry(e.data())), "EXAMPLE.JPG");
+  e[12] = 0x08;  // lower-case base
+  EXPECT_EQ(FatShortFileName(FatDirEntry(e.data())), "example.JPG");
+  e[12] = 0x18;  // and extension
   e[0] = 0xE5;
-  EXPECT_EQ(FatShortFileName(FatDirEntry(e.data())), "!xample.jpg");
+  EXPECT_EQ(FatShortFileName(FatDirEntry(e.data())), "_xample.jpg");
   Entry folder = FileEntry("\xE5HOTOS  EXT", 0x10, 0);
-  EXPECT_EQ(FatShortFolderName(FatDirEntry(folder.data())), "!hotos");
+  EXPECT_EQ(FatShortFolderName(FatDirEntry(folder.data())), "_HOTOS");
   Entry noExt = FileEntry("README     ");
-  EXPECT_EQ(FatShortFileName(FatDirEntry(noExt.data())), "readme");
-  // Code page 437 bytes, and 0x05 standing for a real 0xE5 (sigma).
+  EXPECT_EQ(FatShortFileName(FatDirEntry(noExt.data())), "README");
+  // Code page 437 bytes, and 0x05 standing for a real 0xE5 (sigma), with lower-case flags.
   Entry cp = FileEntry("\x05\x81" "BER   TXT");
+  cp[12] = 0x18;
   EXPECT_EQ(FatShortFileName(FatDirEntry(cp.data())), "\xCF\x83\xC3\xBC" "ber.txt");
 }
 
