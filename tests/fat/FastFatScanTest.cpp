@@ -98,7 +98,7 @@ TEST(FastFatScan, DataStartOfABigRootAndOfAFloppyComesFromTheRootSize) {
   ScannedImage big(FixturePath("fat16-r4096.img"));
   ASSERT_EQ(big.scanResult, 0);
   ASSERT_EQ(big.items.size(), 1u);
-  EXPECT_EQ(big.items[0].path, "/!ogo.jpg");
+  EXPECT_EQ(big.items[0].path, "/_OGO.JPG");
   EXPECT_EQ(big.items[0].record.ContentCheck(), 1u);
   EXPECT_EQ(big.engine.Geometry().rootSectors, 256u);
 
@@ -123,10 +123,10 @@ TEST(FastFatScan, ClearedHighClusterWordIsProbed) {
 TEST(FastFatScan, LiveFolderChainsAreFollowedPastTheFirstCluster) {
   ScannedImage scan(FixturePath("fat16-bigdir.img"));
   ASSERT_EQ(scan.scanResult, 0);
-  EXPECT_NE(scan.Find("/many/!irst.txt"), nullptr);
+  EXPECT_NE(scan.Find("/MANY/_IRST.TXT"), nullptr);
   // LATE.TXT's entry lies in the folder's second cluster, linked by the allocation table although
   // it does not open with "." and "..".
-  EXPECT_NE(scan.Find("/many/!ate.txt"), nullptr);
+  EXPECT_NE(scan.Find("/MANY/_ATE.TXT"), nullptr);
 }
 
 TEST(FastFatScan, FolderLevelsFollowTheDotDotChain) {

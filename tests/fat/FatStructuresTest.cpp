@@ -125,7 +125,7 @@ TEST(FatNames, LongNamePartsArePrependedAndOverlongRunsDropTheirName) {
   // 20 parts hold the longest legal name; a 21st drops the name and the rest of its run.
   Entry filler = LongPart(0x01, u"abcdefghijklm");
   for (int i = 0; i < 20; ++i) ASSERT_TRUE(name.Prepend(FatDirEntry(filler.data())));
-  EXPECT_EQ(name.Name().size(), 259u);
+  EXPECT_EQ(name.Name().size(), 260u);  // whole: 20 parts of 13 characters
   EXPECT_FALSE(name.Prepend(FatDirEntry(filler.data())));
   EXPECT_FALSE(name.HasName());
   EXPECT_FALSE(name.Prepend(FatDirEntry(last.data())));

@@ -174,13 +174,13 @@ TEST_F(StoreLogFilesTest, TornLastRecordIsIgnoredAndOverwrittenByTheNextAppend) 
 TEST_F(StoreLogFilesTest, LongNamesAreKeptWholeAndOldLogsStillReadAndGrow) {
   std::string longest;
   for (int i = 0; i < 250; ++i) longest += "\xE5\x86\x99";  // 250 x U+5199: 754 bytes
-  longest += ".jpg";
+  longest += ".bin";
   // A new log keeps the name whole across a reopen, in any record of a block.
   {
     FoundFileStore store;
     ASSERT_EQ(store.OpenLogIn(folder_ + "new/", "log"), 0);
     uint32_t n = 0;
-    for (int k = 0; k < 201; ++k) store.AppendRecord(n)->SetName(k == 200 ? longest : "f.jpg");
+    for (int k = 0; k < 201; ++k) store.AppendRecord(n)->SetName(k == 200 ? longest : "f.bin");
   }
   FoundFileStore reopened;
   ASSERT_EQ(reopened.OpenLogIn(folder_ + "new/", "log"), 0);
@@ -188,7 +188,7 @@ TEST_F(StoreLogFilesTest, LongNamesAreKeptWholeAndOldLogsStillReadAndGrow) {
   ASSERT_EQ(reopened.ReadRecord(201, r), 0);
   EXPECT_EQ(r.Name(), longest);
   std::vector<FoundFileRecord> found;
-  reopened.SearchByExtension("*.jpg|", found);
+  reopened.SearchByExtension("*.bin|", found);
   EXPECT_EQ(found.size(), 201u);
 
   // An old log of 346-byte records reads as it did, and a record appended to it is written in its
