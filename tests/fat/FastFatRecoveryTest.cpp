@@ -69,9 +69,9 @@ TEST_P(MainVolumeRecovery, FolderRecoveryWritesTheSubtreeWithUniqueNames) {
   const std::string photos = out.File("photos");
   const int base = CountSeparators(photos) - 1;  // the folder itself is at depth 1
   ASSERT_EQ(scan.engine.RecoverFile(&scan.Find("/_HOTOS/")->record, photos, base), 0);
-  EXPECT_EQ(test::Sha256File(photos + "/a.jpg"), test::Sha256File(test::FatSource("logo.jpg")));
+  EXPECT_EQ(test::Sha256File(photos + "/A.JPG"), test::Sha256File(test::FatSource("logo.jpg")));
   EXPECT_EQ(test::Sha256File(photos + "/Trip notes.txt"), test::Sha256File(test::FatSource("notes.txt")));
-  EXPECT_EQ(test::Sha256File(photos + "/sub/c.txt"), test::Sha256File(test::FatSource("readme.txt")));
+  EXPECT_EQ(test::Sha256File(photos + "/SUB/C.TXT"), test::Sha256File(test::FatSource("readme.txt")));
 
   // Two deleted versions of one name each get a file of their own, whole.
   const std::string versions = out.File("versions");
@@ -85,8 +85,8 @@ TEST_P(MainVolumeRecovery, FolderRecoveryWritesTheSubtreeWithUniqueNames) {
   // its own files.
   ASSERT_EQ(scan.engine.RecoverFile(&scan.Find("/_HOTOS/")->record, photos + "/again", base + 1), 0);
   ASSERT_EQ(scan.engine.RecoverFile(&scan.Find("/_HOTOS/")->record, photos + "/again", base + 1), 0);
-  EXPECT_TRUE(fs::exists(photos + "/again/sub(1)/c.txt"));
-  EXPECT_TRUE(fs::exists(photos + "/again/a(1).jpg"));
+  EXPECT_TRUE(fs::exists(photos + "/again/SUB(1)/C.TXT"));
+  EXPECT_TRUE(fs::exists(photos + "/again/A(1).JPG"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Fat, MainVolumeRecovery,

@@ -55,7 +55,7 @@ TEST_P(MainVolumes, FindsEveryDeletedFileWithItsNameFolderSizeAndTimes) {
     if (r.IsFolder()) {
       EXPECT_EQ(r.FileSize(), 0u);
       EXPECT_EQ(r.EntrySector(), 0u);
-      const bool deletedFolder = item.path.rfind("/!", 0) == 0;
+      const bool deletedFolder = item.path.rfind("/_", 0) == 0;
       EXPECT_EQ(r.IsDeleted(), deletedFolder);
     } else {
       EXPECT_TRUE(r.IsDeleted());
@@ -223,8 +223,8 @@ TEST_F(SharedImages, DeletedFoldersOfWindowsImagesListTheirFiles) {
   std::multiset<std::string> paths;
   for (const auto& p : scan.Paths()) paths.insert(p);
   std::multiset<std::string> expected = {"/test/", "/test_2/", "/test_2/1.txt", "/test_2/2.txt"};
-  for (int i = 0; i < 9; ++i) expected.insert("/test/!");
-  for (const char* n : {"/test/!0", "/test/!1", "/test/!2", "/test/!3", "/test/!4"}) expected.insert(n);
+  for (int i = 0; i < 9; ++i) expected.insert("/test/_");
+  for (const char* n : {"/test/_0", "/test/_1", "/test/_2", "/test/_3", "/test/_4"}) expected.insert(n);
   EXPECT_EQ(paths, expected);
   // test_2's files were not marked themselves: they are found because their folder was deleted.
   EXPECT_TRUE(scan.Find("/test_2/")->record.IsDeleted());

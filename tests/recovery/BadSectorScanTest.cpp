@@ -173,7 +173,7 @@ TEST_F(BadSectorScanTest, UnreadableFolderClustersCostOnlyTheirOwnEntries) {
   // The fixed root folder: its own entries are lost, but the deep scan still finds the folders
   // below it by their own directory sectors.
   Tree rootBad = WalkTree(*Scan(image, {Sectors(layout.RootStart(), layout.rootSectors)}));
-  EXPECT_NE(Find(rootBad, "/sub/c.txt"), nullptr) << ::testing::PrintToString(rootBad.size());
+  EXPECT_NE(Find(rootBad, "/SUB/C.TXT"), nullptr) << ::testing::PrintToString(rootBad.size());
   EXPECT_NE(Find(rootBad, "/Trip notes.txt"), nullptr);
 }
 
