@@ -76,7 +76,7 @@ TEST(RecoverWorkflow, RunsInSelectionOrderAndCountsEveryFile) {
   ASSERT_EQ(test::RunCommand(Cli(data.path(), "recover --fast '" + image + "' --to '" + dest.path() + "/' 2>/dev/null"), &out), 0) << out;
   EXPECT_NE(out.find("Finished 12 of 12 files: 12 recovered, 0 failed"), std::string::npos) << out;
   EXPECT_EQ(Count(out, ": Success"), 12u) << out;
-  EXPECT_EQ(test::Sha256File(dest.File("photo/a.jpg")), test::Sha256File(test::FixturePath("fat-src/logo.jpg")));
+  EXPECT_EQ(test::Sha256File(dest.File("photo/A.JPG")), test::Sha256File(test::FixturePath("fat-src/logo.jpg")));
   // Only deleted files, only pictures: fewer, and each a subset of the whole run.
   test::TempDir deleted, pictures;
   std::string onlyDeleted, onlyJpg;

@@ -88,10 +88,10 @@ TEST(RecoverCommand, WritesEveryFileIntoItsCategoryWithUniqueNames) {
   ASSERT_EQ(test::RunCommand(Cli(data.path(), "recover --fast '" + image + "' --to '" + dest.path() + "/' 2>/dev/null"), &out), 0) << out;
   EXPECT_NE(out.find("Finished 12 of 12 files: 12 recovered, 0 failed"), std::string::npos) << out;
   EXPECT_EQ(test::Sha256File(dest.File("photo/_hoto1.jpg")), test::Sha256File(test::FixturePath("fat-src/logo.jpg")));
-  EXPECT_EQ(test::Sha256File(dest.File("photo/a.jpg")), test::Sha256File(test::FixturePath("fat-src/logo.jpg")));
+  EXPECT_EQ(test::Sha256File(dest.File("photo/A.JPG")), test::Sha256File(test::FixturePath("fat-src/logo.jpg")));
   EXPECT_EQ(test::Sha256File(dest.File("photo/_MG_0002.PNG")), test::Sha256File(test::FixturePath("fat-src/netscape.png")));
-  EXPECT_TRUE(fs::exists(dest.File("document/_ame.txt")));
-  EXPECT_TRUE(fs::exists(dest.File("document/_ame(1).txt")));
+  EXPECT_TRUE(fs::exists(dest.File("document/_AME.TXT")));
+  EXPECT_TRUE(fs::exists(dest.File("document/_AME(1).TXT")));
   EXPECT_TRUE(fs::exists(dest.File("others/_MPTY.DAT")));
   EXPECT_NE(out.find("/_HOTOS/SUB/C.TXT -> " + dest.path() + "/document/C.TXT: Success\n"), std::string::npos) << out;
   // A second run into the same folder adds numbered names and replaces nothing.
