@@ -227,7 +227,7 @@ TEST_F(RecoverFlowTest, ContentColumnShowsWhereAPhotoBreaks) {
   for (int r = 0; r < list->RowCount(); ++r)
     carvedDamaged += list->Row(r)->text(list->ColumnIndex(QStringLiteral("Content"))).startsWith(damaged);
   EXPECT_EQ(carvedDamaged, 1) << "the carved photo, judged by the sweep";
-  EXPECT_EQ(contentOf("hole"), Msg("MSG0816"));
+  EXPECT_EQ(contentOf("HOLE"), Msg("MSG0816"));
 
   Tick(*w, "NodePhoto");
   answerer.folders = {QString::fromStdString(out.path())};
@@ -236,8 +236,8 @@ TEST_F(RecoverFlowTest, ContentColumnShowsWhereAPhotoBreaks) {
   int damagedRows = 0;
   for (const DetailRow& row : details) damagedRows += row.status.startsWith(QStringLiteral("Success (damaged at byte "));
   EXPECT_EQ(damagedRows, 2);
-  EXPECT_EQ(contentOf("hole"), Msg("MSG0814"));
-  EXPECT_TRUE(contentOf("roken").startsWith(damaged)) << contentOf("roken").toStdString();
+  EXPECT_EQ(contentOf("HOLE"), Msg("MSG0814"));
+  EXPECT_TRUE(contentOf("ROKEN").startsWith(damaged)) << contentOf("ROKEN").toStdString();
 
   // The find bar's state box narrows to the damaged photos, then to the intact one.
   auto* state = w->Find<QComboBox>(QStringLiteral("FindState"));
@@ -249,7 +249,7 @@ TEST_F(RecoverFlowTest, ContentColumnShowsWhereAPhotoBreaks) {
     EXPECT_TRUE(list->Row(r)->text(list->ColumnIndex(QStringLiteral("Content"))).startsWith(damaged));
   QTest::keyClick(state, Qt::Key_Up);
   ASSERT_TRUE(test::WaitUntil([&] { return list->RowCount() == 1; })) << list->RowCount();
-  EXPECT_EQ(contentOf("hole"), Msg("MSG0814"));
+  EXPECT_EQ(contentOf("HOLE"), Msg("MSG0814"));
 }
 
 TEST_F(RecoverFlowTest, PreviewOfAFoundPhotoShowsItFromItsOriginalBytes) {
