@@ -16,6 +16,7 @@
 #include "output/OutputFiles.h"
 #include "output/RecoveredFileFinish.h"
 #include "output/RecoveredName.h"
+#include "output/StagedOutputFile.h"
 #include "output/UniquePath.h"
 #include "platform/PlatformError.h"
 #include "recovery/RecordVerdicts.h"
@@ -222,7 +223,13 @@ int CRecoverProcessWnd::RecoverOne(const FoundFileRecord& record, ContentCheckQu
   const int result = ContainFailure(
       [&] { return engine->RecoverFile(&record, destination, CountSeparators(destination_)); },
       [] { return kWriteFault; });
+  const uint64_t stoppedAt = StagedOutputFile::TakeLastAbandonedBytes();
   if (result == ScanCancelled) return ScanCancelled;
+  // A read that failed (a bad sector, an image chunk failing its checksum) leaves the file
+  // damaged where its copy stopped.
+  if ((result == kReadFault || result == platform::FromErrno(EIO)) && stoppedAt != UINT64_MAX)
+    SetDetailStatus(QString::fromStdString(destination),
+                    QStringLiteral("Damaged at byte %1: its data touch unreadable sectors").arg(stoppedAt));
   if (result == 0) {
     checks.Submit(destination);
     behind.push_back(WrittenFile{&record, engine, destination});

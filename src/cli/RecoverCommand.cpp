@@ -57,6 +57,9 @@ const char kUsage[] =
     "A name longer than the destination takes is shortened before its extension, and said so.\n"
     "  --map FILE      the map of an image made from a failing medium (see salvora-cli scan --help);\n"
     "                  files touching its unreadable areas are reported as damaged\n"
+    "An Expert Witness image's chunks that fail their checksum are unreadable areas too: a file\n"
+    "touching one is 'Damaged at byte N' and not written. An image set with a segment or piece\n"
+    "missing or cut is refused; --force reads what is there, the gap unreadable.\n"
     "Prints one line per file: 'Success', 'Success (damaged at byte N)' when what was written\n"
     "breaks by its format's structure at byte N, or the error; then the counts. The report\n"
     "gives each file's content verdict.\n"
@@ -138,6 +141,7 @@ struct WrittenFile {
   bool shortened = false;
   int result = 0;
   std::string partial;  // what was kept of a file that could not be finished
+  uint64_t stoppedAt = UINT64_MAX;  // the bytes copied before it could not be finished
   bool checked = false;  // under its name, so its content is being checked
 };
 
@@ -159,7 +163,7 @@ DfxmlReport::FileObject ReportEntry(const WrittenFile& file, const FinishedFile&
   entry.state = StateName(StateOf(record));
   entry.foundBy = FoundByNames(*file.engine, record);
   entry.timeSource = TimeSourceName(done.timeSource);
-  if (file.checked) entry.verdict = verdict;
+  if (file.checked || verdict.damaged()) entry.verdict = verdict;
   if (done.timeSource == TimeSource::Exif) entry.writeTime = done.writeTime;
   uint64_t sector = 0;
   // Only a file in one piece has a known run: its clusters follow its first one.
@@ -187,6 +191,7 @@ WrittenFile WriteOne(const FoundItem& item, IFileRecoveryParse& engine, const st
     result = ContainFailure([&] { return engine.RecoverFile(&item.record, file.target, baseSeparators); },
                             [] { return kWriteFault; });
   file.partial = StagedOutputFile::TakeLastPartial();
+  file.stoppedAt = StagedOutputFile::TakeLastAbandonedBytes();
   file.result = result;
   if (result == ScanCancelled) return file;
   // An engine that fails without reporting the end of the file still counts it.
@@ -207,10 +212,12 @@ WrittenFile WriteOne(const FoundItem& item, IFileRecoveryParse& engine, const st
 void FinishFile(const WrittenFile& file, const ContentVerdict& verdict, const RunOptions& options,
                 bool sourceDamaged, RunCounts& counts, DfxmlReport& report) {
   const FoundItem& item = *file.item;
+  // A file that ran into an unreadable area of a damaged image (its map's bad areas, a chunk
+  // that fails its checksum) is damaged where its copy stopped.
+  const bool unreadable = IsReadFailure(file.result) && (sourceDamaged || SourceMetUnreadableAreas(options));
+  const std::string failure = unreadable ? DamagedText(file.stoppedAt) : Reason(file.result);
   if (!file.checked && file.partial.empty()) {
-    const bool unreadable =
-        sourceDamaged && (file.result == kReadFault || file.result == platform::FromErrno(EIO));
-    std::printf("%s: %s\n", Shown(item.path).c_str(), unreadable ? kDamagedText : Reason(file.result).c_str());
+    std::printf("%s: %s\n", Shown(item.path).c_str(), failure.c_str());
     return;
   }
   if (file.checked) KeepVerdict(*file.engine, item.record, verdict);
@@ -226,12 +233,14 @@ void FinishFile(const WrittenFile& file, const ContentVerdict& verdict, const Ru
                 Shown(done.path).c_str(), size, item.record.FileSize());
   else if (file.result != 0)
     std::printf("%s -> %s: %s (partial: %" PRIu64 " of %" PRIu64 " bytes)\n", Shown(item.path).c_str(),
-                Shown(file.partial).c_str(), Reason(file.result).c_str(), size, item.record.FileSize());
+                Shown(file.partial).c_str(), failure.c_str(), size, item.record.FileSize());
   else
     std::printf("%s -> %s: Success%s%s\n", Shown(item.path).c_str(), Shown(done.path).c_str(),
                 verdict.damaged() ? (" (" + verdict.Text() + ")").c_str() : "",
                 file.shortened ? " (name shortened to fit the destination)" : "");
-  if (!options.reportPath.empty()) report.Add(ReportEntry(file, done, size, verdict));
+  if (options.reportPath.empty()) return;
+  const uint64_t stoppedAt = file.stoppedAt == UINT64_MAX ? 0 : file.stoppedAt;
+  report.Add(ReportEntry(file, done, size, unreadable ? ContentVerdict::DamagedAt(stoppedAt) : verdict));
 }
 
 }  // namespace

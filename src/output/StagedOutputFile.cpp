@@ -31,6 +31,7 @@ constexpr int kCreateAttempts = 8;
 
 std::atomic<bool> gKeepPartial{false};
 thread_local std::string gLastPartial;
+thread_local uint64_t gLastAbandonedBytes = UINT64_MAX;
 
 // The temporary being written, for a handler of a second Ctrl-C (which ends the process at once):
 // a plain buffer and a flag, the only things a signal handler may read.
@@ -75,6 +76,7 @@ void SweepOnce(const std::string& folder) {
 void StagedOutputFile::KeepPartialFiles(bool keep) { gKeepPartial = keep; }
 
 std::string StagedOutputFile::TakeLastPartial() { return std::exchange(gLastPartial, std::string()); }
+uint64_t StagedOutputFile::TakeLastAbandonedBytes() { return std::exchange(gLastAbandonedBytes, UINT64_MAX); }
 
 void StagedOutputFile::RemoveTemporaryOnSignal() {
   if (gSignalTempSet) ::unlink(gSignalTemp);
@@ -137,6 +139,7 @@ void StagedOutputFile::Abandon() {
   if (!pending_) return;
   pending_ = false;
   gSignalTempSet = 0;
+  gLastAbandonedBytes = out_.BytesWritten();
   out_.Close();
   if (gKeepPartial) {
     partial_ = MakeUniquePath(ParentOf(final_), NameOf(final_), nullptr, kPartialTag);

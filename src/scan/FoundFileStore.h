@@ -27,7 +27,9 @@
 // Flush rewrites the whole relation text when it changed, so call it at the end of a scan (the
 // destructor and every query do it too), not after each record.
 //
-// Files, in the session folder, for a log NAME: NAME (records, record k at (k - 1) x 346),
+// Files, in the session folder, for a log NAME: NAME (records, record k at (k - 1) x 852; a log
+// without the note NAME_Format, written before records grew, has 346-byte records, which still
+// read, and records appended to it are written in that size),
 // NAME_Relation (text " | key - [n,n,...]" per key in key order), NAME_DirInfo (FolderInfo
 // entries), NAME_Layout (the layouts of fragmented files, FileLayoutLog) and NAME_Verdict (the
 // records' content verdicts, ContentVerdictLog). Records go out through a 200-record buffer; the relation map and the folder list live
@@ -54,10 +56,12 @@ namespace salvora {
 class FoundFileStore {
  public:
   static constexpr size_t kBufferRecords = 200;
-  static constexpr size_t kBufferBytes = kBufferRecords * FoundFileRecord::kSize;  // 69,200
+  static constexpr size_t kBufferBytes = kBufferRecords * FoundFileRecord::kSize;
   static constexpr const char* kRelationSuffix = "_Relation";
   static constexpr const char* kFolderInfoSuffix = "_DirInfo";
   static constexpr const char* kVerdictSuffix = "_Verdict";
+  static constexpr const char* kFormatSuffix = "_Format";
+  static constexpr const char* kFormatNote = "records 852\n";
 
   using RelationMap = std::map<RelationKey, std::vector<uint32_t>>;
 
@@ -153,6 +157,7 @@ class FoundFileStore {
   int LookUpFolderRecord(uint32_t id, FoundFileRecord& out, bool& copied);
 
   int recordFd_ = -1;
+  size_t stride_ = FoundFileRecord::kSize;  // bytes per record in the record file
   std::unique_ptr<uint8_t[]> buffer_;
   size_t fill_ = 0;
   uint32_t count_ = 0;

@@ -162,7 +162,7 @@ TEST_F(RecoverFlowTest, CardPhotosArriveInThePhotoFolderWithUniqueNamesAndTheirO
   // second gets (1).
   std::set<std::string> names;
   for (const auto& e : fs::directory_iterator(photo)) names.insert(e.path().filename().string());
-  EXPECT_EQ(names, (std::set<std::string>{"_sc_0001.jpg", "_sc_0001(1).jpg", "_sc_0002.jpg"}));
+  EXPECT_EQ(names, (std::set<std::string>{"_SC_0001.JPG", "_SC_0001(1).JPG", "_SC_0002.JPG"}));
   std::vector<std::string> expected = {test::Sha256File(Source("dsc1a.jpg")), test::Sha256File(Source("dsc1b.jpg")),
                                        test::Sha256File(Source("dsc2.jpg"))};
   std::sort(expected.begin(), expected.end());
@@ -227,7 +227,7 @@ TEST_F(RecoverFlowTest, ContentColumnShowsWhereAPhotoBreaks) {
   for (int r = 0; r < list->RowCount(); ++r)
     carvedDamaged += list->Row(r)->text(list->ColumnIndex(QStringLiteral("Content"))).startsWith(damaged);
   EXPECT_EQ(carvedDamaged, 1) << "the carved photo, judged by the sweep";
-  EXPECT_EQ(contentOf("hole"), Msg("MSG0816"));
+  EXPECT_EQ(contentOf("HOLE"), Msg("MSG0816"));
 
   Tick(*w, "NodePhoto");
   answerer.folders = {QString::fromStdString(out.path())};
@@ -236,8 +236,8 @@ TEST_F(RecoverFlowTest, ContentColumnShowsWhereAPhotoBreaks) {
   int damagedRows = 0;
   for (const DetailRow& row : details) damagedRows += row.status.startsWith(QStringLiteral("Success (damaged at byte "));
   EXPECT_EQ(damagedRows, 2);
-  EXPECT_EQ(contentOf("hole"), Msg("MSG0814"));
-  EXPECT_TRUE(contentOf("roken").startsWith(damaged)) << contentOf("roken").toStdString();
+  EXPECT_EQ(contentOf("HOLE"), Msg("MSG0814"));
+  EXPECT_TRUE(contentOf("ROKEN").startsWith(damaged)) << contentOf("ROKEN").toStdString();
 
   // The find bar's state box narrows to the damaged photos, then to the intact one.
   auto* state = w->Find<QComboBox>(QStringLiteral("FindState"));
@@ -249,7 +249,7 @@ TEST_F(RecoverFlowTest, ContentColumnShowsWhereAPhotoBreaks) {
     EXPECT_TRUE(list->Row(r)->text(list->ColumnIndex(QStringLiteral("Content"))).startsWith(damaged));
   QTest::keyClick(state, Qt::Key_Up);
   ASSERT_TRUE(test::WaitUntil([&] { return list->RowCount() == 1; })) << list->RowCount();
-  EXPECT_EQ(contentOf("hole"), Msg("MSG0814"));
+  EXPECT_EQ(contentOf("HOLE"), Msg("MSG0814"));
 }
 
 TEST_F(RecoverFlowTest, PreviewOfAFoundPhotoShowsItFromItsOriginalBytes) {
@@ -559,7 +559,7 @@ TEST_F(RecoverFlowTest, EveryCategoryIsListedAndRecovered) {
   const std::pair<const char*, const char*> placed[] = {
       {"photo.jpg", "photo/_hoto.jpg"},     {"tone.wav", "audio/_one.wav"},   {"clip.avi", "video/_lip.avi"},
       {"report.pdf", "document/_eport.pdf"}, {"notes.txt", "document/_otes.txt"}, {"bundle.zip", "archive/_undle.zip"},
-      {"data.bin", "others/_ata.bin"},      {"README", "others/_eadme"}};
+      {"data.bin", "others/_ata.bin"},      {"README", "others/_EADME"}};
   for (const auto& [source, recovered] : placed)
     want[recovered] = test::Sha256File(test::FixturePath(std::string("allkinds-src/") + source));
   EXPECT_EQ(HashesBelow(out.path()), want);
@@ -586,7 +586,7 @@ TEST_F(RecoverFlowTest, FolderViewTicksAFolderWithItsSubfoldersAndRecoveryKeepsT
   test::Settle();
   QStringList names;
   for (int c = 0; c < root->childCount(); ++c) names << root->child(c)->text(0);
-  EXPECT_EQ(names, (QStringList{"dcim", "docs", "misc"}));
+  EXPECT_EQ(names, (QStringList{"DCIM", "DOCS", "MISC"}));
 
   // Choosing a folder lists its own files; ticking it takes its subfolder's too.
   QTreeWidgetItem* docs = root->child(1);
@@ -598,7 +598,7 @@ TEST_F(RecoverFlowTest, FolderViewTicksAFolderWithItsSubfoldersAndRecoveryKeepsT
   // Its row previews that file, not the type view's record of the same row number.
   list->setCurrentItem(list->Row(0));
   ASSERT_TRUE(test::WaitUntil([&] { return w->LastPreview() != nullptr; }));
-  EXPECT_EQ(w->LastPreview()->Record().Name(), "!eport.pdf");
+  EXPECT_EQ(w->LastPreview()->Record().Name(), "_eport.pdf");
   TickByKey(*folders, docs);
   EXPECT_EQ(w->ActiveBrowser()->SelectedRecords().size(), 2u);
   EXPECT_TRUE(ui::CListExUI::RowCheck(list->Row(0)));
@@ -608,8 +608,8 @@ TEST_F(RecoverFlowTest, FolderViewTicksAFolderWithItsSubfoldersAndRecoveryKeepsT
   test::Click(*w, "BtnRecover");
   test::Settle();
   const std::map<std::string, std::string> want = {
-      {"docs/_eport.pdf", test::Sha256File(test::FixturePath("allkinds-src/report.pdf"))},
-      {"docs/old/_otes.txt", test::Sha256File(test::FixturePath("allkinds-src/notes.txt"))}};
+      {"DOCS/_eport.pdf", test::Sha256File(test::FixturePath("allkinds-src/report.pdf"))},
+      {"DOCS/OLD/_otes.txt", test::Sha256File(test::FixturePath("allkinds-src/notes.txt"))}};
   EXPECT_EQ(HashesBelow(out.path()), want);
 }
 
