@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "carving/FormatFamily.h"
 #include "carving/FormatTable.h"
 #include "carving/MeasureContext.h"
 #include "carving/StructureMeasure.h"
@@ -101,7 +102,17 @@ int CheckSignature(const uint8_t* bytes, int length, std::string_view extension,
   context.sectorUnderTest = sectorAddress;
   context.reader = reader;
   context.strictTransportStream = false;
-  return row->tester(bytes, length) == row->typeCode ? 1 : 0;
+  if (row->tester(bytes, length) == row->typeCode) return 1;
+  if (bytes == nullptr || length <= 0) return 0;  // nothing was read
+  // Hiding a file the file system still lists loses it for good, so only a first sector that is
+  // positively something else (another format, file-system metadata) or blank (overwritten) hides
+  // it. A sector that merely fails the signature may still be the file's own: a form of the format
+  // the tester does not know, or a picture whose first bytes alone were damaged. It is listed, and
+  // the content verdict says what it is worth.
+  if (IsBlankSector(bytes, length) || IsMetadataSector(bytes, length)) return 0;
+  context.sectorUnderTest = sectorAddress;
+  const TypeCode found = IdentifySector(bytes, length);
+  return (found == kTypeNone || SameFamily(found, row->typeCode)) ? 1 : 0;
 }
 
 }  // namespace salvora

@@ -18,6 +18,7 @@ using namespace std::string_view_literals;
 const FirstBytes kFirstBytes[] = {
     {TestMpegProgramStream, "\x00"sv},
     {TestIsoMedia, ""sv},  // "ftyp" at 4
+    {TestIsoMediaBrand, "\x00"sv},  // the ftyp box is far shorter than 16 MiB
     {TestRealMedia, "."sv},
     {TestAsf, "\x30"sv},
     {TestFlashMovie, "CF"sv},
@@ -31,7 +32,10 @@ const FirstBytes kFirstBytes[] = {
     {TestId3v2, "I"sv},
     {TestStandardMidi, "M"sv},
     {TestMonkeysAudio, "M"sv},
+    {TestFlac, "f"sv},
+    {TestOgg, "O"sv},
     {TestWave, "R"sv},
+    {TestWebp, "R"sv},
     {TestQuickTime, ""sv},            // "moov" at 0 or "ftyp" at 4
     {TestMpegAudioFrame, "\xFF"sv},
     {TestSmaf, "M"sv},
@@ -41,6 +45,10 @@ const FirstBytes kFirstBytes[] = {
     {TestJpeg, "\xFF"sv},
     {TestPng, "\x89"sv},
     {TestPhotoshop, "8"sv},
+    {TestTiffRaw, "MI"sv},
+    {TestFujifilmRaw, "F"sv},
+    {TestOlympusRaw, "MI"sv},
+    {TestPanasonicRaw, "I"sv},
     {TestTiff, "MI"sv},
     {TestIcon, "\x00"sv},
     {TestCompoundDocument, "\xD0"sv},

@@ -11,7 +11,12 @@ std::string LowerExtensionOf(std::string_view name) {
 }
 
 bool ExtensionInList(std::string_view extension, std::string_view list) {
-  return !extension.empty() && list.find(extension) != std::string_view::npos;
+  if (extension.empty()) return false;
+  if (list.find(extension) != std::string_view::npos) return true;
+  std::string item = "*.";
+  for (char c : extension) item += (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
+  item += '|';
+  return list.find(item) != std::string_view::npos;
 }
 
 }  // namespace salvora
