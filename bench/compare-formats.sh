@@ -9,7 +9,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
-build=${1:-$root/build/default}
+build=$(cd "${1:-$root/build/default}" && pwd)
 cli=$build/src/salvora-cli
 fixtures=$build/fixtures
 [ -x "$cli" ] || { echo "missing $cli: build the default preset" >&2; exit 1; }

@@ -45,13 +45,20 @@ bool TiffUnderOtherMagic(std::string& head) {
 }
 
 // An Exif block inside a container (a HEIF picture's Exif item, a Fujifilm raw's preview): from
-// its header on, as libexif reads it.
+// its header on, as libexif reads it. HEIF items hold the TIFF without the Exif header; its first
+// directory then follows the 8-byte TIFF header, as every writer lays it out.
 bool CutToEmbeddedExif(std::string& head) {
-  for (const char* order : {"II*\0", "MM\0*"}) {
-    const size_t at = head.find(std::string(reinterpret_cast<const char*>(kExifHeader), sizeof kExifHeader) +
-                                std::string(order, 4));
+  const std::string exifHeader(reinterpret_cast<const char*>(kExifHeader), sizeof kExifHeader);
+  for (const std::string order : {std::string("II*\0", 4), std::string("MM\0*", 4)}) {
+    const size_t at = head.find(exifHeader + order);
     if (at == std::string::npos) continue;
     head.erase(0, at);
+    return true;
+  }
+  for (const std::string tiff : {std::string("II*\0\x08\0\0\0", 8), std::string("MM\0*\0\0\0\x08", 8)}) {
+    const size_t at = head.find(tiff);
+    if (at == std::string::npos) continue;
+    head = exifHeader + head.substr(at);
     return true;
   }
   return false;

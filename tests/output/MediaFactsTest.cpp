@@ -6,6 +6,7 @@
 #include "output/ExifFacts.h"
 #include "output/Id3Tags.h"
 #include "output/MovieTime.h"
+#include "output/RecoveredFileFinish.h"
 #include "support/TestSupport.h"
 
 namespace salvora {
@@ -83,6 +84,34 @@ TEST(MovieTime, ReadsTheMovieHeaderAndStopsAtBoxesThatLie) {
   EXPECT_EQ(write(ftyp + Be32(4) + "moov" + mvhd), 0u) << "a box smaller than its header";
   EXPECT_EQ(write(ftyp + Be32(8 + 12) + "moov" + Be32(12) + "mvhd" + std::string(4, '\0')), 0u) << "cut short";
   EXPECT_EQ(write(""), 0u);
+}
+
+// Carved photos, raws, HEIF pictures and songs of today's formats (make-formats.sh) are named by the
+// metadata they carry, as JPEGs and MP3s are: Exif date and camera, artist and title.
+TEST(CarvedFileName, TodaysFormatsAreNamedByTheirOwnMetadata) {
+  const std::string folder = test::FixturePath("formats-src/");
+  const struct {
+    const char* file;
+    const char* name;
+  } cases[] = {
+      {"photo.heic", "2026-08-02 12-00-00 iPhone 15.heic"},
+      {"photo.avif", "2026-08-02 12-00-00 iPhone 15.avif"},
+      {"canon.cr3", "2026-09-09 09-09-09 Canon EOS R5.cr3"},
+      {"fuji.raf", "2026-07-14 10-20-30 Canon EOS R6.raf"},  // the preview's Exif
+      {"olympus.orf", "E-M1.orf"},
+      {"panasonic.rw2", "DC-G9.rw2"},
+      {"nikon.nef", "NIKON D850.nef"},
+      {"exif.jpg", "2026-05-01 08-00-00 Card.jpg"},
+      {"song.flac", "Salvora - Harbour Song.flac"},
+      {"walk.ogg", "Salvora - Evening Walk.ogg"},
+      {"memo.opus", "Salvora - Voice Memo.opus"},
+      {"radio.m4a", "Salvora - Morning Radio.m4a"},
+  };
+  for (const auto& c : cases) {
+    const std::string file(c.file);
+    uint64_t exifTime = 0;
+    EXPECT_EQ(CarvedFileName(folder + file, file.substr(file.rfind('.') + 1), exifTime), c.name) << c.file;
+  }
 }
 
 }  // namespace
