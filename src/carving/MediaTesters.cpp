@@ -30,18 +30,15 @@ TypeCode TestMpegProgramStream(const uint8_t* bytes, int length) {
   return kTypeNone;
 }
 
+
+// ISO media by its major brand: movies, and the files that are not movies: still pictures (HEIF
+// with HEVC or AV1 images), Canon's raw photos and iTunes audio. Mixed-image brands name the codec
+// among the compatible brands, which the ftyp box lists from offset 16. One tester for all of them
+// keeps sectors that start with a zero byte (most of a card's free space) to one test.
 TypeCode TestIsoMedia(const uint8_t* bytes, int length) {
   const ByteView v = TesterInput(bytes, length, 32);
   if (!v.size() || !IsFtyp(v)) return kTypeNone;
-  return (v.Equals(8, "iso") || v.Equals(8, "mp42")) ? kTypeMp4 : kTypeNone;
-}
-
-// ISO media files that are not movies, told by their brands: still pictures (HEIF with HEVC or AV1
-// images), Canon's raw photos and iTunes audio. Mixed-image brands name the codec among the
-// compatible brands, which the ftyp box lists from offset 16.
-TypeCode TestIsoMediaBrand(const uint8_t* bytes, int length) {
-  const ByteView v = TesterInput(bytes, length, 32);
-  if (!v.size() || !IsFtyp(v)) return kTypeNone;
+  if (v.Equals(8, "iso") || v.Equals(8, "mp42")) return kTypeMp4;
   if (v.Equals(8, "heic") || v.Equals(8, "heix") || v.Equals(8, "heim") || v.Equals(8, "heis"))
     return kTypeHeic;
   if (v.Equals(8, "avif") || v.Equals(8, "avis")) return kTypeAvif;

@@ -18,7 +18,6 @@ using namespace std::string_view_literals;
 const FirstBytes kFirstBytes[] = {
     {TestMpegProgramStream, "\x00"sv},
     {TestIsoMedia, ""sv},  // "ftyp" at 4
-    {TestIsoMediaBrand, "\x00"sv},  // the ftyp box is far shorter than 16 MiB
     {TestRealMedia, "."sv},
     {TestAsf, "\x30"sv},
     {TestFlashMovie, "CF"sv},

@@ -14,8 +14,7 @@ using Tester = TypeCode (*)(const uint8_t* bytes, int length);
 
 // Video and audio containers.
 TypeCode TestMpegProgramStream(const uint8_t* bytes, int length);
-TypeCode TestIsoMedia(const uint8_t* bytes, int length);
-TypeCode TestIsoMediaBrand(const uint8_t* bytes, int length);  // heic, avif, cr3, m4a
+TypeCode TestIsoMedia(const uint8_t* bytes, int length);  // mp4, heic, avif, cr3, m4a
 TypeCode TestRealMedia(const uint8_t* bytes, int length);
 TypeCode TestAsf(const uint8_t* bytes, int length);
 TypeCode TestFlashMovie(const uint8_t* bytes, int length);
