@@ -13,6 +13,7 @@ layer=${1:-all}
 build=(
   build-essential cmake ninja-build pkg-config ccache
   libblkid-dev libudev-dev libexif-dev zlib1g-dev libjpeg62-turbo-dev libewf-dev libflac-dev
+  libheif-dev
   qt6-base-dev qt6-tools-dev qt6-tools-dev-tools libqt6uitools6 libqt6opengl6-dev libgl-dev
   # WebP previews in the desktop program
   qt6-image-formats-plugins

@@ -6,6 +6,8 @@
 #include "output/ExifFacts.h"
 #include "output/Id3Tags.h"
 #include "output/MovieTime.h"
+#include "output/OutputFiles.h"
+#include "output/PreviewFile.h"
 #include "output/RecoveredFileFinish.h"
 #include "support/TestSupport.h"
 
@@ -111,6 +113,33 @@ TEST(CarvedFileName, TodaysFormatsAreNamedByTheirOwnMetadata) {
     const std::string file(c.file);
     uint64_t exifTime = 0;
     EXPECT_EQ(CarvedFileName(folder + file, file.substr(file.rfind('.') + 1), exifTime), c.name) << c.file;
+  }
+}
+
+// Qt reads no HEIF: the preview of a HEIC or AVIF picture is its decoded image; one that does not
+// decode is left as copied (the desktop then says it cannot preview it).
+TEST(PreparePreview, HeifPicturesAreShownDecoded) {
+  test::ScopedDataDir data;
+  for (const char* file : {"photo.heic", "photo.avif"}) {
+    SCOPED_TRACE(file);
+    const auto bytes = test::ReadFileBytes(test::FixturePath(std::string("formats-src/") + file));
+    for (const size_t keep : {bytes.size(), bytes.size() / 3}) {
+      const PreviewCopy copy = [&](OutputFile* out, uint8_t*, uint64_t, uint64_t& copied) {
+        copied = keep;
+        return out->Write(bytes.data(), keep);
+      };
+      std::string temp;
+      int size = 0;
+      ASSERT_EQ(PreparePreview(std::string("IMG_0001.") + (file + 6), temp, nullptr, size, copy), 0);
+      const auto shown = test::ReadFileBytes(temp);
+      const std::string header = "P6\n640 480\n255\n";
+      if (keep == bytes.size()) {
+        ASSERT_EQ(shown.size(), header.size() + 640 * 480 * 3);
+        EXPECT_EQ(std::string(shown.begin(), shown.begin() + long(header.size())), header);
+      } else {
+        EXPECT_EQ(shown, std::vector<uint8_t>(bytes.begin(), bytes.begin() + long(keep)));
+      }
+    }
   }
 }
 
