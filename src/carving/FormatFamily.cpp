@@ -34,4 +34,14 @@ bool IsBlankSector(const uint8_t* bytes, int length) {
   return std::all_of(bytes, bytes + length, [first = bytes[0]](uint8_t b) { return b == first; });
 }
 
+bool IsTextSector(const uint8_t* bytes, int length) {
+  if (bytes == nullptr || length <= 0) return false;
+  int end = length;
+  while (end > 0 && bytes[end - 1] == 0) --end;
+  if (end == 0) return false;
+  return std::all_of(bytes, bytes + end, [](uint8_t b) {
+    return (b >= 0x20 && b < 0x7F) || b == '\t' || b == '\n' || b == '\r';
+  });
+}
+
 }  // namespace salvora

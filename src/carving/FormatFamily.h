@@ -16,4 +16,8 @@ bool SameFamily(TypeCode a, TypeCode b);
 // first sector that was overwritten or never written.
 bool IsBlankSector(const uint8_t* bytes, int length);
 
+// True when the sector holds plain text (printable ASCII, tabs and line ends), perhaps followed by
+// zeros: no binary format's first sector looks so, so a file named as one was overwritten.
+bool IsTextSector(const uint8_t* bytes, int length);
+
 }  // namespace salvora

@@ -220,17 +220,29 @@ TEST_F(SignatureScanner, JpegStartsWithAnySegmentADecoderTakesFirst) {
   EXPECT_EQ(Measure(medium, 6).name, "6.jpg");
 }
 
+std::vector<uint8_t> pdfStart() { return Bytes({'%', 'P', 'D', 'F', '-'}); }
+
 TEST_F(SignatureScanner, CheckSignatureHidesOnlyAFirstSectorThatIsPositivelyGone) {
   std::vector<uint8_t> noise(512);
   for (size_t i = 0; i < noise.size(); ++i) noise[i] = uint8_t(i * 37 + 11);
-  // Nothing says it is not the photo's own first sector: listed (its verdict tells the rest).
-  EXPECT_EQ(CheckSignature(noise.data(), 512, "jpg", nullptr, 512, 0), 1);
+  // A JPEG start the tester does not know (a first segment it finds insane) may still be the
+  // photo's own: listed, its verdict tells the rest. Bytes no JPEG starts with are not.
+  auto odd = JpegStart(0xE5, 1);
+  EXPECT_EQ(IdentifySector(odd.data(), 512), kTypeNone);
+  EXPECT_EQ(CheckSignature(odd.data(), 512, "jpg", nullptr, 512, 0), 1);
   EXPECT_EQ(CheckSignature(JpegStart(0xEE, 14).data(), 512, "jpg", nullptr, 512, 0), 1);
+  EXPECT_EQ(CheckSignature(noise.data(), 512, "jpg", nullptr, 512, 0), 0);
+  // A format without such bytes: only what is positively something else hides the file.
+  EXPECT_EQ(CheckSignature(noise.data(), 512, "mmf", nullptr, 512, 0), 1);
+  EXPECT_EQ(CheckSignature(pdfStart().data(), 512, "mmf", nullptr, 512, 0), 0);
   // Overwritten with zeros or erased flash, or by another format's start: hidden.
   EXPECT_EQ(CheckSignature(Bytes({}).data(), 512, "jpg", nullptr, 512, 0), 0);
   EXPECT_EQ(CheckSignature(std::vector<uint8_t>(512, 0xFF).data(), 512, "jpg", nullptr, 512, 0), 0);
   auto pdf = Bytes({'%', 'P', 'D', 'F', '-'});
   EXPECT_EQ(CheckSignature(pdf.data(), 512, "jpg", nullptr, 512, 0), 0);
+  auto text = Bytes({});
+  Put(text, 0, "Dear diary,\r\n\ttoday the card was formatted.\n");
+  EXPECT_EQ(CheckSignature(text.data(), 512, "jpg", nullptr, 512, 0), 0);
   // A raw whose maker mark lies beyond the first sector is still a TIFF: one family.
   auto tiff = Bytes({'I', 'I', 0x2A, 0x00, 0x08, 0x00, 0x00, 0x00});
   EXPECT_EQ(CheckSignature(tiff.data(), 512, "nef", nullptr, 512, 0), 1);

@@ -41,7 +41,6 @@ TEST(CategoryOf, NewerFormatsMatchOnlyWholeExtensions) {
   EXPECT_EQ(CategoryOf("memo.opus"), "audio");
   EXPECT_EQ(CategoryOf("clip.avi"), "video");
   EXPECT_EQ(CategoryOf("movie.fla"), "video");
-  EXPECT_EQ(CategoryOf("x.hei"), "others");
 }
 
 TEST(MakeUniquePath, NumbersAfterTheBaseNameWithoutOverwriting) {
