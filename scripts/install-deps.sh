@@ -12,8 +12,11 @@ layer=${1:-all}
 
 build=(
   build-essential cmake ninja-build pkg-config ccache
-  libblkid-dev libudev-dev libexif-dev zlib1g-dev libjpeg62-turbo-dev libewf-dev
+  libblkid-dev libudev-dev libexif-dev zlib1g-dev libjpeg62-turbo-dev libewf-dev libflac-dev
+  libheif-dev
   qt6-base-dev qt6-tools-dev qt6-tools-dev-tools libqt6uitools6 libqt6opengl6-dev libgl-dev
+  # WebP previews in the desktop program
+  qt6-image-formats-plugins
 )
 sample=(dosfstools mtools imagemagick fonts-liberation)
 package=(dpkg-dev fakeroot lintian desktop-file-utils debootstrap)
@@ -23,6 +26,7 @@ test=(
   dosfstools mtools ntfs-3g e2fsprogs fdisk attr util-linux exfatprogs exfat-fuse
   # real media and documents
   imagemagick ffmpeg libimage-exiftool-perl sqlite3 gcab p7zip-full zip gzip libjpeg-turbo-progs
+  libheif-examples webp flac
   fonts-liberation fonts-freefont-ttf fonts-dejavu-core mingw-w64
   libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui
   # oracles

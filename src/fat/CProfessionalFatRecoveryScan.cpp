@@ -125,8 +125,8 @@ uint16_t CProfessionalFatRecovery::TrialHighWord(uint16_t low, bool folder,
     if (folder) {
       match = sector[0] == '.' && sector[1] == ' ' && sector[32] == '.' && sector[33] == '.';
     } else {
-      match = CheckSignature(sector.data(), int(sectorSize_), extension, reader_.get(),
-                             int(sectorSize_), at) == 1;
+      match = MatchesSignature(sector.data(), int(sectorSize_), extension, reader_.get(),
+                               int(sectorSize_), at) == 1;
     }
     if (match) return uint16_t(h);
   }

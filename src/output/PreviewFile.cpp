@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include "output/HeifPreview.h"
 #include "output/OutputFiles.h"
 #include "scan/ExtensionLists.h"
 #include "scan/ScanLogCatalogue.h"
@@ -40,6 +41,9 @@ int PreparePreview(std::string_view name, std::string& tempPath, uint8_t* buffer
   int closed = out.Close();
   if (rc == 0) rc = closed;
   if (rc != 0) ::unlink(tempPath.c_str());
+  // A HEIF picture is shown decoded; one that does not decode stays as it is, and the desktop
+  // says it cannot preview it.
+  if (rc == 0 && IsHeifExtension(LowerExtensionOf(name))) DecodeHeifForPreview(tempPath);
   return rc;
 }
 
