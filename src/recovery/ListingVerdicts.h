@@ -30,7 +30,8 @@ struct ListingCheck {
   // Whether a folder lies on a scanned source: files being checked may be copied into a private
   // folder in memory or a temporary folder, never onto a source. May be empty.
   std::function<bool(const std::string& folder)> onSource;
-  // Called on the calling thread as files are checked: done of total files that needed reading.
+  // Called on the calling thread before the first check and as each check ends: done of total
+  // files that needed reading.
   std::function<void(size_t done, size_t total)> progress;
   // Asked between files; true ends the checking and the files not reached stay not checked.
   std::function<bool()> cancelled;

@@ -20,6 +20,10 @@ void KeepVerdict(IFileRecoveryParse& engine, const FoundFileRecord& record, cons
 
 // Whether VerifyRecord reads the record: a file of a checked type, not empty, at most maxBytes.
 bool Verifiable(const FoundFileRecord& record, uint64_t maxBytes);
+// Copies a Verifiable record's file into scratchFolder (which must exist) for its check, under a
+// name made of the record's key alone. The copy's path, or "" when it was not made.
+std::string ScratchCopy(IFileRecoveryParse& engine, const FoundFileRecord& record,
+                        const std::string& scratchFolder);
 // The verdict on a record that has none yet: the engine copies the file into scratchFolder (which
 // must exist) and the copy is checked and removed. What is not Verifiable is left not checked
 // without being read.
