@@ -46,6 +46,7 @@ struct Decoder {
   // The symbol-level reading of the entropy data, once made.
   EntropyPass pass;
   bool read = false;
+  bool rows = false;  // every row is decoded, whatever the reading finds
   std::jmp_buf jump;
 
   uint64_t Consumed() const {
@@ -167,7 +168,7 @@ WalkResult Run(Decoder& d) {
   // finds no fault this reading misses, and never one in an earlier row, so a bad row is where the
   // decode breaks, and data whole to its last block that the end marker closes at once is what the
   // decoder measures. The rest (other forms, anything between the data and the end) is decoded.
-  if (!d.info.progressive_mode && !d.info.arith_code && !jpeg_has_multiple_scans(&d.info)) {
+  if (!d.rows && !d.info.progressive_mode && !d.info.arith_code && !jpeg_has_multiple_scans(&d.info)) {
     d.pass = ReadEntropyData(*d.source);
     d.read = true;
     if (d.pass.outcome == EntropyPass::Outcome::BadRow) return WalkResult::BrokenAt(d.pass.offset);
@@ -189,12 +190,11 @@ WalkResult Run(Decoder& d) {
   return WalkResult::Measured(d.Consumed());
 }
 
-}  // namespace
-
-WalkResult DecodeJpeg(ByteSource& source) {
+WalkResult Decode(ByteSource& source, bool rows) {
   if (source.U8(0) != 0xFF || source.U8(1) != 0xD8) return WalkResult::None();
   // Kept off the stack frame that setjmp saves, so nothing in it is lost on the jump back.
   auto d = std::make_unique<Decoder>();
+  d->rows = rows;
   Install(*d, source);
   WalkResult result = WalkResult::None();
   if (setjmp(d->jump) == 0) {
@@ -218,5 +218,11 @@ WalkResult DecodeJpeg(ByteSource& source) {
     return WalkResult::BrokenAt(pass.offset);
   return result;
 }
+
+}  // namespace
+
+WalkResult DecodeJpeg(ByteSource& source) { return Decode(source, false); }
+
+WalkResult DecodeJpegRows(ByteSource& source) { return Decode(source, true); }
 
 }  // namespace salvora
