@@ -50,7 +50,7 @@ std::vector<ContentVerdict> ListingVerdicts(const std::vector<ListingFile>& file
     if (!copy.path.empty()) std::filesystem::remove(copy.path, ignored);
     const ListingFile& file = files[copy.index];
     verdicts[copy.index] = verdict;
-    KeepVerdict(*file.engine, *file.record, verdict);
+    KeepFileCheck(*file.engine, *file.record, verdict);
     if (how.progress) how.progress(++finished, unknown.size());
   };
   if (how.progress) how.progress(0, unknown.size());

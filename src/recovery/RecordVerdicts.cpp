@@ -31,6 +31,15 @@ void KeepVerdict(IFileRecoveryParse& engine, const FoundFileRecord& record, cons
   if (FoundFileStore* store = StoreOf(engine, record)) store->KeepVerdict(record.RecordNumber(), verdict);
 }
 
+void KeepFileCheck(IFileRecoveryParse& engine, const FoundFileRecord& record, const ContentVerdict& verdict) {
+  if (FoundFileStore* store = StoreOf(engine, record)) store->KeepFileCheck(record.RecordNumber(), verdict);
+}
+
+std::optional<ContentVerdict> FileCheck(IFileRecoveryParse& engine, const FoundFileRecord& record) {
+  const FoundFileStore* store = StoreOf(engine, record);
+  return store ? store->FileCheckOf(record.RecordNumber()) : std::nullopt;
+}
+
 bool Verifiable(const FoundFileRecord& record, uint64_t maxBytes) {
   return !record.IsFolder() && record.FileSize() > 0 && record.FileSize() <= maxBytes &&
          ContentCheckFor(ExtensionOf(record.Name()));
