@@ -8,7 +8,7 @@
 #
 # The cards (bench/make-camera-card.py: 2 GiB, 85 % full of 12 Mpx photos with Exif and some
 # movies, a quarter deleted and refilled, half of the rest deleted; a quick-formatted copy of each)
-# are made once into BUILD_DIR/bench-cards and kept there. Per card, warm page cache:
+# are made once into build/bench-cards of the checkout (or $SALVORA_CARD_DIR) and kept there. Per card, warm page cache:
 #   cat                      reading the card once
 #   scan --no-verify         the advanced scan's listing without content checks
 #   scan                     the listing with every file's verdict
@@ -28,7 +28,7 @@ cli=$build/src/salvora-cli
 for tool in photorec python3 djpeg /usr/bin/time; do
   command -v "$tool" >/dev/null || { echo "missing $tool (scripts/install-deps.sh)" >&2; exit 1; }
 done
-store=${SALVORA_CARD_DIR:-$build/bench-cards}
+store=${SALVORA_CARD_DIR:-$root/build/bench-cards}
 if [ ! -f "$store/card-exfat-qf.img" ]; then
   mkdir -p "$store"
   python3 "$here/make-camera-card.py" "$store"
