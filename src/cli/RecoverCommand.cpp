@@ -143,6 +143,7 @@ struct WrittenFile {
   std::string partial;  // what was kept of a file that could not be finished
   uint64_t stoppedAt = UINT64_MAX;  // the bytes copied before it could not be finished
   bool checked = false;  // under its name, so its content is being checked
+  std::optional<ContentVerdict> kept;  // the scan's check of these very bytes, when it made one
 };
 
 DfxmlReport::FileObject ReportEntry(const WrittenFile& file, const FinishedFile& done, uint64_t size,
@@ -304,7 +305,8 @@ int RunRecover(const Args& args) {
   std::deque<WrittenFile> behind;
   auto finishOldest = [&] {
     WrittenFile& file = behind.front();
-    const ContentVerdict verdict = file.checked ? checks.Take() : ContentVerdict::NotChecked();
+    const ContentVerdict verdict =
+        !file.checked ? ContentVerdict::NotChecked() : file.kept ? *file.kept : checks.Take();
     FinishFile(file, verdict, options, damaged, counts, report);
     behind.pop_front();
   };
@@ -323,7 +325,9 @@ int RunRecover(const Args& args) {
       cancelled = true;
       break;
     }
-    if (file.checked) checks.Submit(file.target);
+    // A file written whole whose bytes the scan already checked is not read again.
+    if (file.checked && file.result == 0) file.kept = FileCheck(engine, item.record);
+    if (file.checked && !file.kept) checks.Submit(file.target);
     behind.push_back(std::move(file));
     while (behind.size() > ContentCheckQueue::kFilesBehind) finishOldest();
   }

@@ -327,6 +327,7 @@ int FoundFileStore::CutBack(uint32_t records) {
   readBlockIndex_ = -1;
   lastReadNumber_ = 0;
   folderLookups_.clear();
+  std::erase_if(fileChecks_, [&](uint32_t number) { return number > limit; });
   if (int rc = verdicts_.CutBack(limit); rc != 0) return rc;
   if (!changed) return 0;
   firstFolderById_.clear();

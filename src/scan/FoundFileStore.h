@@ -42,6 +42,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "scan/ContentVerdictLog.h"
@@ -117,7 +118,10 @@ class FoundFileStore {
   // Records where the bytes of an appended record lie when they are not one run (its
   // RecordNumber() names it); written with the next flush. False when the layout does not cover
   // the record's size or the store is closed.
-  bool SetLayout(const FoundFileRecord& record, const FileLayout& layout) { return layouts_.Put(record, layout); }
+  bool SetLayout(const FoundFileRecord& record, const FileLayout& layout) {
+    fileChecks_.erase(record.RecordNumber());  // the check was of other bytes
+    return layouts_.Put(record, layout);
+  }
   // The layout recorded for record; false when its bytes are one run from its first sector.
   bool FindLayout(const FoundFileRecord& record, FileLayout& out) const { return layouts_.Find(record, out); }
   // Reads record number n (1-based) back from the file. 0, 30 (past the end) or a platform error.
@@ -126,8 +130,21 @@ class FoundFileStore {
 
   // The content verdict of record number n, kept with the log (Flush writes it); a not-checked
   // verdict is not kept.
-  void KeepVerdict(uint32_t number, const ContentVerdict& verdict) { verdicts_.Keep(number, verdict); }
+  void KeepVerdict(uint32_t number, const ContentVerdict& verdict) {
+    verdicts_.Keep(number, verdict);
+    fileChecks_.erase(number);
+  }
   std::optional<ContentVerdict> VerdictOf(uint32_t number) const { return verdicts_.Find(number); }
+  // A verdict reached by the file's own content check over the very bytes a recovery of the
+  // record writes (its layout as it stands), so the recovery need not check them again. Known in
+  // this run only: a reopened scan's recovery checks again.
+  void KeepFileCheck(uint32_t number, const ContentVerdict& verdict) {
+    verdicts_.Keep(number, verdict);
+    if (verdict.checked()) fileChecks_.insert(number);
+  }
+  std::optional<ContentVerdict> FileCheckOf(uint32_t number) const {
+    return fileChecks_.count(number) ? verdicts_.Find(number) : std::nullopt;
+  }
 
   // Records appended since the store was opened.
   uint32_t Count() const { return count_; }
@@ -198,6 +215,7 @@ class FoundFileStore {
   std::string folderInfoPath_;
   FileLayoutLog layouts_;
   ContentVerdictLog verdicts_;
+  std::unordered_set<uint32_t> fileChecks_;  // numbers whose verdict is their file's own check
 
   SearchProgressCallback searchCallback_ = nullptr;
   void* searchUserData_ = nullptr;
