@@ -14,6 +14,7 @@ build=(
   build-essential cmake ninja-build pkg-config ccache
   libblkid-dev libudev-dev libexif-dev zlib1g-dev libjpeg62-turbo-dev libewf-dev
   qt6-base-dev qt6-tools-dev qt6-tools-dev-tools libqt6uitools6 libqt6opengl6-dev libgl-dev
+  qt6-translations-l10n
 )
 sample=(dosfstools mtools imagemagick fonts-liberation)
 package=(dpkg-dev fakeroot lintian desktop-file-utils debootstrap)

@@ -79,6 +79,7 @@ class CMainWnd : public ui::CWindowUI {
   bool RowSelected() const { return rowSelected_; }
   bool Scanning() const { return scanning_; }
   ui::CDiskListUI* DiskList() const;
+  CDeviceMonitor* DeviceMonitor() const { return deviceMonitor_; }
   DiskRow* RowOf(const QTreeWidgetItem* item) const;
   const std::vector<FoundFileRecord>& FoundRecords() const { return found_; }
   std::vector<FoundFileRecord>& FoundRecords() { return found_; }
@@ -117,6 +118,9 @@ class CMainWnd : public ui::CWindowUI {
  protected:
   void Notify(ui::TNotifyUI& msg) override;
   void closeEvent(QCloseEvent* event) override;
+  // Escape (a dialog's "reject") leaves the main window as it is: the program ends only through
+  // its close button or Exit, never with a stray key that would drop the results.
+  void reject() override {}
 
  private:
   QString Msg(const char* id) const;
@@ -131,6 +135,7 @@ class CMainWnd : public ui::CWindowUI {
   void SetTxt1Colour(const QString& argb);
   void SetMode(int mode);
   void ApplyModeToDiskList();
+  void ShowCurrentRowDetails();
 
   // Disk list.
   void FillDiskList();
@@ -176,6 +181,8 @@ class CMainWnd : public ui::CWindowUI {
 
   // Preview.
   void OnFileRowSelected(QTreeWidgetItem* item);
+  // Ends the player of the pane (and its Play/Stop bar) and clears the pane.
+  void ClosePreview();
   void OnFileRowActivated();
   void OnPreviewMessage(CPreviewWnd* viewer);
   CPlayerLauncher* Play(const CPreviewWnd& preview);

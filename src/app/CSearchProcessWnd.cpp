@@ -63,6 +63,6 @@ void CSearchProcessWnd::Work() {
   });
 }
 
-void CSearchProcessWnd::OnCancel() { AskCancel("MSG1205"); }
+void CSearchProcessWnd::OnCancel() { AskCancel("MSG1205", "MSG1210", "MSG1211"); }
 
 }  // namespace salvora::app
