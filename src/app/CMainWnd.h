@@ -91,6 +91,9 @@ class CMainWnd : public ui::CWindowUI {
   CThumbnailGrid* Thumbnails() const { return thumbs_; }
   // The browser the file list follows: the folder view's when it is in front, else the type view's.
   CFoundFileBrowser* ActiveBrowser() const;
+  // Whether a folder lies on a scanned source (writing there may overwrite what is to be
+  // recovered). Also called from the search window's worker, while the rows stand still.
+  bool DestinationOnScannedSource(const std::string& folder) const;
   // The folder the last recovery run wrote into.
   const std::string& RecoveryFolder() const { return recoveryFolder_; }
 
@@ -207,7 +210,6 @@ class CMainWnd : public ui::CWindowUI {
   // Recover page.
   void OnRecover();
   std::string PathOfRecord(const FoundFileRecord& record) const;
-  bool DestinationOnScannedSource(const std::string& folder) const;
 
   std::unique_ptr<IDiskSource> disks_;
   std::unique_ptr<IScanRunner> runner_;
