@@ -510,3 +510,51 @@ TEST_F(ProgressWindowsTest, AResumedScanGoesOnFromItsPercentAndSoonTellsTheTimeL
   EXPECT_EQ(engine->times[3], Msg("MSG0708") + QString::fromStdString(FormatDuration(9)));
   EXPECT_EQ(engine->times[4], Msg("MSG0708") + QString::fromStdString(FormatDuration(8)));
 }
+
+namespace {
+
+// Finds photos whose content check reads them through RecoverFile; the first read presses the
+// search window's cancel button, as a user stopping a long check would.
+class CheckedEngine : public ScriptedEngine {
+ public:
+  using ScriptedEngine::ScriptedEngine;
+  int SetSearchCallback(SearchProgressCallback cb, void* window) override {
+    window_ = static_cast<ui::CWindowUI*>(window);
+    return ScriptedEngine::SetSearchCallback(cb, window);
+  }
+  int RecoverFile(const FoundFileRecord*, const std::string&, int) override {
+    if (++reads == 1) {
+      ui::CWindowUI* window = window_;
+      QMetaObject::invokeMethod(window, [window] { test::Click(*window, "cancelbtn"); }, Qt::QueuedConnection);
+      QThread::msleep(300);  // the question is open before the next file is asked for
+    }
+    return 0;
+  }
+  std::atomic<int> reads{0};
+
+ private:
+  ui::CWindowUI* window_ = nullptr;
+};
+
+}  // namespace
+
+// After the search the found photos' content is checked on the search window's worker; the user
+// may stop that, asked first with buttons that say what they do, and every file found is still
+// listed.
+TEST_F(ProgressWindowsTest, TheContentCheckAfterTheSearchCanBeStoppedAndListsEveryFile) {
+  QuestionAnswerer asked(journal);
+  asked.results = {1};
+  CheckedEngine* engine = nullptr;
+  app::ScanEngines::Current().create = [&](const app::DiskRow& row, int) -> std::unique_ptr<IFileRecoveryParse> {
+    auto made = std::make_unique<CheckedEngine>(row.Letter(), Script{4, -1}, journal);
+    engine = made.get();
+    return made;
+  };
+  auto w = Open();
+  Scan(*w, Row(*w, u'E'));
+  ASSERT_NE(engine, nullptr);
+  EXPECT_EQ(engine->reads, 1) << "the check went on after it was stopped";
+  EXPECT_EQ(Messages(asked), std::vector<QString>{Msg("MSG0714")});
+  EXPECT_EQ(asked.buttons, std::vector<QString>{Msg("MSG0715") + u'|' + Msg("MSG0716")});
+  EXPECT_EQ(w->FoundRecords().size(), 4u);
+}

@@ -163,8 +163,14 @@ void ShootBrowseViews(app::CMainWnd& window) {
   if (auto* folders = window.Find<QTreeWidget>(QStringLiteral("FolderTree")); folders && folders->topLevelItemCount() > 0) {
     folders->topLevelItem(0)->setExpanded(true);
     QTest::qWait(50);
-    if (folders->topLevelItem(0)->childCount() > 0) folders->topLevelItem(0)->child(0)->setExpanded(true);
-    folders->setCurrentItem(folders->topLevelItem(0));
+    QTreeWidgetItem* shown = folders->topLevelItem(0);
+    if (shown->childCount() > 0) {
+      shown->child(0)->setExpanded(true);
+      QTest::qWait(50);
+      // The first folder with photos of its own, with their verdicts.
+      shown = shown->child(0)->childCount() > 0 ? shown->child(0)->child(0) : shown->child(0);
+    }
+    folders->setCurrentItem(shown);
   }
   QTest::qWait(100);
   Save(window, QStringLiteral("page3-folder-view"));
