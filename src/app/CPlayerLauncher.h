@@ -59,6 +59,7 @@ class CPlayerLauncher : public QObject {
   bool playing_ = false;
   bool ended_ = false;
   bool quiet_ = false;  // ended by the program: no message
+  bool tellNoSound_ = false;  // a sound's player: silence is worth telling
   bool noSound_ = false;  // the player said it has no sound device (told once)
   QByteArray seen_;       // the tail of its output
 };
