@@ -15,8 +15,8 @@ build=(
   libblkid-dev libudev-dev libexif-dev zlib1g-dev libjpeg62-turbo-dev libewf-dev libflac-dev
   libheif-dev
   qt6-base-dev qt6-tools-dev qt6-tools-dev-tools libqt6uitools6 libqt6opengl6-dev libgl-dev
-  # WebP previews in the desktop program
-  qt6-image-formats-plugins
+  # WebP previews in the desktop program; Qt's own texts in the chosen language
+  qt6-image-formats-plugins qt6-translations-l10n
 )
 sample=(dosfstools mtools imagemagick fonts-liberation)
 package=(dpkg-dev fakeroot lintian desktop-file-utils debootstrap)

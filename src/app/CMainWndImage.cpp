@@ -2,10 +2,12 @@
 #include <QFileInfo>
 #include <QThread>
 #include <QTreeWidgetItem>
+#include <algorithm>
 
 #include "app/CCreateImageProcessWnd.h"
 #include "app/CMainWnd.h"
 #include "app/CMessageBox.h"
+#include "app/MessageFormat.h"
 #include "platform/DiskMap.h"
 #include "storage/DisplayNames.h"
 #include "storage/ImageDestination.h"
@@ -15,6 +17,20 @@
 #include "ui/ModalSeam.h"
 
 namespace salvora::app {
+
+namespace {
+
+// A name as the save dialog hands it back: one without an extension of its own (none, or what
+// follows a dot inside "64.00 MB)") gets .img, so the file reads as an image wherever it goes.
+QString WithImageExtension(const QString& path) {
+  const QString suffix = QFileInfo(path).suffix();
+  const bool ownExtension = !suffix.isEmpty() && std::all_of(suffix.begin(), suffix.end(), [](QChar c) {
+    return c.isLetterOrNumber() && c.unicode() < 128;
+  });
+  return ownExtension && !suffix.at(0).isDigit() ? path : path + QStringLiteral(".img");
+}
+
+}  // namespace
 
 bool CMainWnd::ImageSourceOf(QTreeWidgetItem* item, ImageSource& source) {
   const DiskRow* row = RowOf(item);
@@ -26,11 +42,11 @@ bool CMainWnd::ImageSourceOf(QTreeWidgetItem* item, ImageSource& source) {
     source.entry.diskNumber = row->entry.diskNumber;
     platform::DiskDevicePath(source.diskNumber, source.entry.diskPath);
     if (disks_->QueryDiskLength(row->entry.diskNumber, source.bytes) != 0) source.bytes = 0;
-    source.suggested = QString::fromStdString(SuggestedDiskImageName(row->entry.diskNumber));
+    source.suggested = WithImageExtension(QString::fromStdString(SuggestedDiskImageName(row->entry.diskNumber)));
   } else {
     source.entry = row->entry;
     source.bytes = row->entry.totalBytes;
-    source.suggested = QString::fromStdString(SuggestedImageName(row->entry));
+    source.suggested = WithImageExtension(QString::fromStdString(SuggestedImageName(row->entry)));
   }
   return true;
 }
@@ -41,7 +57,7 @@ QString CMainWnd::ChooseImageDestination(const ImageSource& source) {
                                             QStringLiteral("img"));
     if (path.isEmpty()) return {};
     // Not every file dialog honours its default suffix.
-    if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".img");
+    path = WithImageExtension(path);
     // The same refusal the copy itself makes, said before the copy window opens.
     std::string refusal = OutputFileRefusal(path.toStdString(), "image", {source.entry.diskPath});
     if (refusal.empty()) refusal = OutputFileRefusal(MapPathFor(path.toStdString()), "map", {source.entry.diskPath});
@@ -88,9 +104,7 @@ void CMainWnd::OnCreateImage() {
   if (result != CCreateImageProcessWnd::kFinished) return;
   if (window.BadAreas() != 0)
     CMessageBox::Show(this, CMessageBox::kInformation,
-                      QStringLiteral("%1 areas of the source could not be read; they are zeros in the image, and "
-                                     "files touching them are reported as damaged.").arg(window.BadAreas()),
-                      400, 160);
+                      FormatMessageText(Msg("MSG0222"), {QVariant::fromValue<qulonglong>(window.BadAreas())}), 400, 160);
   if (CMessageBox::Show(this, CMessageBox::kQuestion, Msg("MSG0214"), 400, 160) != 1) return;
   SetMode(kRecoveryMode);
   ApplyModeToDiskList();

@@ -3,6 +3,7 @@
 #include <QBrush>
 #include <QColor>
 #include <QProgressBar>
+#include <QScreen>
 #include <QTreeWidgetItem>
 #include <algorithm>
 #include <cerrno>
@@ -95,6 +96,19 @@ void CRecoverProcessWnd::ToggleDetails() {
   list->setVisible(show);
   if (show) resize(kWidth + kDetailGrowWidth, kHeight + kDetailGrowHeight);
   else resize(kWidth, kHeight);
+  // Grown downwards from where it was centred, the window would run past the bottom of a small
+  // screen: it moves (and at worst shrinks) to stay on it.
+  const QScreen* shown = screen();
+  if (!shown) return;
+  const QRect area = shown->availableGeometry();
+  const QMargins frame(geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top(),
+                       frameGeometry().right() - geometry().right(), frameGeometry().bottom() - geometry().bottom());
+  const QRect room = area.marginsRemoved(frame);
+  resize(std::min(width(), room.width()), std::min(height(), room.height()));
+  QPoint at = pos();
+  at.setX(std::clamp(geometry().left(), room.left(), room.right() - width() + 1) - (geometry().left() - at.x()));
+  at.setY(std::clamp(geometry().top(), room.top(), room.bottom() - height() + 1) - (geometry().top() - at.y()));
+  move(at);
 }
 
 void CRecoverProcessWnd::OnCancel() {
@@ -102,7 +116,7 @@ void CRecoverProcessWnd::OnCancel() {
     Close(1);
     return;
   }
-  if (AskCancel("MSG1103")) Close(2);
+  if (AskCancel("MSG1103", "MSG1105", "MSG1106")) Close(2);
 }
 
 IFileRecoveryParse* CRecoverProcessWnd::EngineFor(const FoundFileRecord& record) const {
@@ -117,8 +131,8 @@ void CRecoverProcessWnd::AddDetailRow(const QString& path, const QString& status
     auto* list = Find<ui::CListExUI>(QStringLiteral("DetailList"));
     if (!list) return;
     QTreeWidgetItem* row = list->AddRow({path, status}, false);
-    row->setTextAlignment(2, Qt::AlignCenter);
     row->setToolTip(1, path);
+    row->setToolTip(2, status);
     if (failed) {
       // Failures go to the top, in red, where they are seen first.
       list->takeTopLevelItem(list->indexOfTopLevelItem(row));
@@ -135,6 +149,9 @@ void CRecoverProcessWnd::SetDetailStatus(const QString& path, const QString& sta
     for (int r = list->RowCount(); r-- > 0;) {
       if (QTreeWidgetItem* row = list->Row(r); row && row->text(1) == path) {
         row->setText(2, status);
+        row->setToolTip(2, status);
+        // Written but not whole: set apart from the plain successes, below the failures.
+        for (int c = 1; c < 3; ++c) row->setForeground(c, QBrush(QColor(0xB0, 0x50, 0x00)));
         return;
       }
     }
@@ -156,15 +173,20 @@ void CRecoverProcessWnd::ShowProgress(int filePercent, const QString& path) {
   });
 }
 
+QString CRecoverProcessWnd::SummaryText() const {
+  const uint32_t unchecked = finished_ - std::min(finished_, failed_ + damaged_ + intact_);
+  return FormatMessageText(Msg("MSG1110"), {finished_, total_, intact_, damaged_, unchecked, failed_});
+}
+
 void CRecoverProcessWnd::CountFinished(const std::string& path, int error) {
   const QString shown = QString::fromStdString(path);
   if (error != 0) {
     AddDetailRow(shown, QString::fromStdString(platform::ErrorText(error)), true);
     ++failed_;
   } else if (!shortenedPath_.empty() && path == shortenedPath_) {
-    AddDetailRow(shown, QStringLiteral("Success (name shortened to fit the destination)"), false);
+    AddDetailRow(shown, Msg("MSG1108"), false);
   } else {
-    AddDetailRow(shown, QStringLiteral("Success"), false);
+    AddDetailRow(shown, Msg("MSG1107"), false);
   }
   ++finished_;
 }
@@ -189,9 +211,14 @@ void CRecoverProcessWnd::FinishWritten(ContentCheckQueue& checks, std::deque<Wri
   // What was written is checked where it lies; a damaged file is never a plain success.
   const ContentVerdict verdict = checks.Take();
   KeepVerdict(*file.engine, *file.record, verdict);
+  {
+    std::lock_guard<std::mutex> hold(State().lock);
+    damaged_ += verdict.damaged() ? 1 : 0;
+    intact_ += verdict.intact() ? 1 : 0;
+  }
   if (verdict.damaged())
     SetDetailStatus(QString::fromStdString(file.destination),
-                    QStringLiteral("Success (%1)").arg(QString::fromStdString(verdict.Text())));
+                    FormatMessageText(Msg("MSG1109"), {QString::number(qulonglong(verdict.damagedAt))}));
   // Its times, and for a carved file a name from its own metadata.
   FinishRecoveredFile(*file.record, file.destination);
 }
@@ -269,8 +296,7 @@ void CRecoverProcessWnd::Work() {
   {
     std::lock_guard<std::mutex> hold(State().lock);
     total_ = static_cast<uint32_t>(items.size());
-    finished_ = 0;
-    failed_ = 0;
+    finished_ = failed_ = damaged_ = intact_ = 0;
   }
   ContentCheckQueue checks;
   std::deque<WrittenFile> behind;
@@ -282,6 +308,13 @@ void CRecoverProcessWnd::Work() {
   }
   // Files already written whole are finished even when the run stops.
   while (!behind.empty()) FinishWritten(checks, behind);
+  QString summary;
+  {
+    std::lock_guard<std::mutex> hold(State().lock);
+    summary = SummaryText();
+  }
+  // Also after a cancel: the counts of what was written stand, after the last progress update.
+  Post([this, summary] { SetText("recovered", summary); });
   if (stopped) return;
   Post([this] {
     over_ = true;

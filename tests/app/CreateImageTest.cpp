@@ -244,6 +244,26 @@ TEST_F(CreateImageTest, ANameWithoutExtensionGetsImg) {
   EXPECT_FALSE(std::filesystem::exists(dir.path() + "/card"));
 }
 
+// The name the dialog offers ends in .img, and so does the suggestion taken as it stands, whose
+// "64.00 MB)" is no extension.
+TEST_F(CreateImageTest, TheSuggestedNameIsAnImgFile) {
+  UseVolume(sourceBytes);
+  facts = DestinationFacts{false, "ext4", true, sourceBytes * 2};
+  answerer.results = {2};  // MSG0214: no
+  auto w = OpenInImageMode();
+  answerer.saveFiles = {QString()};
+  test::Click(*w, "BtnCreateImage");
+  ASSERT_EQ(answerer.saveSuggestions.size(), 1);
+  const QString suggested = answerer.saveSuggestions[0];
+  EXPECT_TRUE(suggested.endsWith(QStringLiteral(".img"))) << suggested.toStdString();
+  const QString bare = suggested.chopped(4);
+  ASSERT_TRUE(bare.contains(u'.')) << "the size in the name has a dot: " << bare.toStdString();
+  answerer.saveFiles = {QString::fromStdString(dir.path()) + u'/' + bare};
+  test::Click(*w, "BtnCreateImage");
+  ASSERT_EQ(asked.size(), 1);
+  EXPECT_EQ(asked[0], QString::fromStdString(dir.path()) + u'/' + bare + QStringLiteral(".img"));
+}
+
 TEST_F(CreateImageTest, WithoutASelectedRowAsksForOne) {
   UseVolume(sourceBytes);
   auto w = std::make_unique<CMainWnd>(std::make_unique<ImageDiskSource>(&entries, &removable, &facts, &asked));
@@ -375,7 +395,7 @@ TEST_F(CreateImageTest, WholeDiskSourceIsOfferedUnderItsDiskName) {
   w->DiskList()->setCurrentItem(w->DiskList()->topLevelItem(0));
   test::Settle();
   test::Click(*w, "BtnCreateImage");
-  EXPECT_EQ(answerer.saveSuggestions, QStringList{QStringLiteral("Physical Disk 1")});
+  EXPECT_EQ(answerer.saveSuggestions, QStringList{QStringLiteral("Physical Disk 1.img")});
 }
 
 }  // namespace
