@@ -49,13 +49,13 @@ bool TiffUnderOtherMagic(std::string& head) {
 // directory then follows the 8-byte TIFF header, as every writer lays it out.
 bool CutToEmbeddedExif(std::string& head) {
   const std::string exifHeader(reinterpret_cast<const char*>(kExifHeader), sizeof kExifHeader);
-  for (const std::string order : {std::string("II*\0", 4), std::string("MM\0*", 4)}) {
+  for (const std::string& order : {std::string("II*\0", 4), std::string("MM\0*", 4)}) {
     const size_t at = head.find(exifHeader + order);
     if (at == std::string::npos) continue;
     head.erase(0, at);
     return true;
   }
-  for (const std::string tiff : {std::string("II*\0\x08\0\0\0", 8), std::string("MM\0*\0\0\0\x08", 8)}) {
+  for (const std::string& tiff : {std::string("II*\0\x08\0\0\0", 8), std::string("MM\0*\0\0\0\x08", 8)}) {
     const size_t at = head.find(tiff);
     if (at == std::string::npos) continue;
     head = exifHeader + head.substr(at);
