@@ -27,12 +27,12 @@ std::string Repeat(const std::string& text, int times) {
 const std::string kHanName = Repeat("\xE5\x86\x99", 250) + ".jpg";  // U+5199: 754 bytes
 const std::string kCyrillicName = Repeat("\xD0\x96", 250) + ".jpg";  // U+0416: 504 bytes
 
-// The card of tests/fixtures/make-wholenames.sh, made in a folder of its own.
+// The card of tests/fixtures/wholenames-card.sh, made in a folder of its own.
 struct NamesCard {
   test::TempDir data, dir;
   std::string image = dir.File("card.img");
   bool ok = test::HaveTool("mkfs.fat") && test::HaveTool("mcopy") && test::HaveTool("fls") &&
-            test::RunCommand("bash " + Quote(std::string(SALVORA_SOURCE_DIR) + "/tests/fixtures/make-wholenames.sh") +
+            test::RunCommand("bash " + Quote(std::string(SALVORA_SOURCE_DIR) + "/tests/fixtures/wholenames-card.sh") +
                              " " + Quote(image) + " " + Quote(test::FixturePath("card-src")) + " >/dev/null 2>&1") == 0;
   std::string hash = ok ? test::Sha256File(image) : "";
 
