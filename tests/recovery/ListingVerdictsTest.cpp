@@ -36,7 +36,7 @@ TEST(ListingVerdicts, ChecksEachPhotoOnceKeepsTheVerdictAndReadsNothingWhenCance
   const std::string before = test::Sha256File(test::FixturePath("verdict.img"));
   Card card;
   ASSERT_TRUE(card.engine);
-  const size_t whole = card.Index("hole.jpg"), broken = card.Index("roken.jpg");
+  const size_t whole = card.Index("HOLE.JPG"), broken = card.Index("ROKEN.JPG");
   ASSERT_LT(whole, card.records.size());
   ASSERT_LT(broken, card.records.size());
 
