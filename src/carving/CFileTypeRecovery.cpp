@@ -48,7 +48,10 @@ int Percent(uint64_t part, uint64_t whole) { return whole ? int(part * 100 / who
 
 }  // namespace
 
-CFileTypeRecovery::CFileTypeRecovery() = default;
+CFileTypeRecovery::CFileTypeRecovery() {
+  faces_.log = this;
+  faces_.sweep = this;
+}
 
 void CFileTypeRecovery::InstallCallbacks() {
   MeasureContext& context = MeasureContext::Instance();
@@ -110,7 +113,7 @@ int CFileTypeRecovery::BeginSweep(const std::string& logName) {
 
 int CFileTypeRecovery::OfferSector(const SweptSector& sector, const SweepPosition& at,
                                    uint64_t& skip) {
-  if (sector.kind != SweptKind::kUnclaimed) return 0;
+  if (sector.kind != kUnclaimed) return 0;
   uint64_t found = at.found;
   return CarveAt(sector.bytes, at.sectorSize, sector.address, at.processed, at.total,
                  at.remainingSeconds, at.reader, at.sectorSize, skip, found);

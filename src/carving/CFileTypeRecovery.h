@@ -68,6 +68,10 @@ class CFileTypeRecovery : public IFileRecoveryParse, public ISweepEngine {
 
   // The sweep's view (ISweepEngine): a new log, or an interrupted scan's; every unclaimed sector
   // goes to CarveAt; nothing is left to place at the end.
+  int AttachSource(const SweepSource& source) override {
+    ShareSource(*source.reader, source.startSector, source.sectorCount, source.driveLetter, source.sectorSize);
+    return 0;
+  }
   int BeginSweep(const std::string& logName) override;
   int OfferSector(const SweptSector& sector, const SweepPosition& at, uint64_t& skip) override;
   int FinishSweep() override { return 0; }

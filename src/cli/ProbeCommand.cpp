@@ -14,15 +14,16 @@ namespace salvora::cli {
 namespace {
 
 // As listings and reports name the engines: users never see a class name.
-const char* FastEngineName(SourceKind kind) {
-  switch (kind) {
-    case SourceKind::Ntfs: return "fast-ntfs";
-    case SourceKind::Fat: return "fast-fat";
-    case SourceKind::Ext: return "fast-ext";
-    case SourceKind::Exfat: return "fast-exfat";
-    case SourceKind::Unknown: break;
-  }
-  return nullptr;
+std::string FastEngineName(const ProbeResult& probe) {
+  return probe.engine && probe.engine->makeFast ? std::string("fast-") + probe.engine->name : std::string();
+}
+
+// The sweep's engines in the order they are offered a sector, carving last.
+std::string SweepEngineNames() {
+  std::string names;
+  for (const EngineEntry* entry : Engines())
+    if (entry->makeSweep) names += std::string("deep-") + entry->name + ", ";
+  return names + "file-type";
 }
 
 }  // namespace
@@ -56,11 +57,11 @@ int RunProbe(const Args& args) {
   }
   if (const std::string notice = BootNotice(probe, args[0], false); !notice.empty())
     std::fprintf(stderr, "salvora-cli: warning: %s\n", notice.c_str());
-  const char* fast = FastEngineName(probe.kind);
+  const std::string fast = FastEngineName(probe);
   std::printf("source: %s\nfile system: %s\nsector size: %d\nfast engine: %s\n"
-              "advanced engine: %s%sthe sweep (deep-ntfs, deep-fat, deep-exfat, file-type)\n",
-              Shown(args[0]).c_str(), SourceKindName(probe.kind), probe.sectorSize, fast ? fast : "none",
-              fast ? fast : "", fast ? ", then " : "");
+              "advanced engine: %s%sthe sweep (%s)\n",
+              Shown(args[0]).c_str(), SourceKindName(probe), probe.sectorSize, fast.empty() ? "none" : fast.c_str(),
+              fast.c_str(), fast.empty() ? "" : ", then ", SweepEngineNames().c_str());
   if (probe.unreadableBytes != 0)
     std::printf("unreadable: %zu of the first %zu bytes (taken as zeros)\n", probe.unreadableBytes,
                 EngineFactory::kProbeBytes);

@@ -1,6 +1,5 @@
 #include "cli/ResumeState.h"
 
-#include "recovery/CProfessionalRecovery.h"
 #include "recovery/SavedScan.h"
 
 namespace salvora::cli {
@@ -14,7 +13,7 @@ bool HasResumeState(IFileRecoveryParse& engine, std::string& savedScanName) {
 void DiscardResumeState(IFileRecoveryParse& engine) { DiscardSavedScan(engine); }
 
 bool KeepsOwnSessions(IFileRecoveryParse& engine) {
-  return dynamic_cast<CProfessionalRecovery*>(&engine) != nullptr;
+  return engine.Faces().saved != nullptr;
 }
 
 }  // namespace salvora::cli

@@ -13,7 +13,10 @@ constexpr uint32_t kMaxSectorSize = 4096;
 
 }  // namespace
 
-CFastExfatRecovery::CFastExfatRecovery() = default;
+CFastExfatRecovery::CFastExfatRecovery() {
+  faces_.log = this;
+  faces_.volume = this;
+}
 CFastExfatRecovery::~CFastExfatRecovery() = default;
 
 int CFastExfatRecovery::OpenImageFile(const std::string& path, char16_t driveLetter) {

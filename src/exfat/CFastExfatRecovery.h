@@ -30,7 +30,7 @@ class OutputFile;
 // folders leading to them, with long names, sizes and times. File data comes from one run where
 // the entry says there is no FAT chain, from the FAT where the chain is still there, and for a
 // deleted file whose chain was cleared from the clusters the allocation bitmap leaves free.
-class CFastExfatRecovery : public StoredFindsEngine, public IScanLog {
+class CFastExfatRecovery : public StoredFindsEngine, public IScanLog, public IVolumeFacts {
  public:
   // A folder holds at most 256 MiB of entries; a longer one is read that far.
   static constexpr uint64_t kMaxDirectoryBytes = 256ull * 1024 * 1024;
@@ -56,6 +56,7 @@ class CFastExfatRecovery : public StoredFindsEngine, public IScanLog {
   bool IsOpen() const { return open_; }
   // The volume's sector size, in which partition start and entry sectors are counted.
   uint32_t SectorSize() const { return sectorSize_; }
+  VolumeFacts Volume() const override { return {open_, sectorSize_, clusterBytes_, 0}; }
   uint64_t PartitionStart() const { return partitionStart_; }
   uint32_t ClusterBytes() const { return clusterBytes_; }
   uint32_t RootCluster() const { return rootCluster_; }

@@ -15,7 +15,10 @@ uint32_t ExfatClusterLayout::ClusterHolding(uint64_t sector) const {
   return c < clusterCount + 2 && c <= UINT32_MAX ? uint32_t(c) : 0;
 }
 
-CProfessionalExfatRecovery::CProfessionalExfatRecovery() = default;
+CProfessionalExfatRecovery::CProfessionalExfatRecovery() {
+  faces_.log = this;
+  faces_.sweep = this;
+}
 CProfessionalExfatRecovery::~CProfessionalExfatRecovery() = default;
 
 int CProfessionalExfatRecovery::OpenImageFile(const std::string& path, char16_t driveLetter) {

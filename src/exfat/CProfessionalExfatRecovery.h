@@ -75,6 +75,12 @@ class CProfessionalExfatRecovery : public StoredFindsEngine, public ISweepEngine
 
   // The sweep's view: a new (or reopened) log and the boot sector at the window start; each
   // sector of kind kExfatSector; the tree written at the end.
+  // The sectors it claims in the sweep (IsExfatSweptSector; the code the deep-sector log keeps).
+  static constexpr SweptKind kSweptSector = 4;
+  int AttachSource(const SweepSource& source) override {
+    return ShareSource(*source.reader, source.image ? -1 : source.diskNumber, source.startSector,
+                       source.image ? uint32_t(source.sectorSize) : 0, source.driveLetter);
+  }
   int BeginSweep(const std::string& logName) override;
   int OfferSector(const SweptSector& sector, const SweepPosition& at, uint64_t& skip) override;
   int FinishSweep() override;

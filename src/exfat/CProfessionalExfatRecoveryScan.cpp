@@ -21,7 +21,7 @@ constexpr size_t kMaxSetBytes = 19 * kEntry;
 }  // namespace
 
 int CProfessionalExfatRecovery::OfferSector(const SweptSector& sector, const SweepPosition&, uint64_t&) {
-  if (sector.kind != SweptKind::kExfatSector || !sector.bytes || sector.length < sectorSize_ || !store_)
+  if (sector.kind != kSweptSector || !sector.bytes || sector.length < sectorSize_ || !store_)
     return kOk;
   const ByteView available(sector.bytes, sector.length);
   if (IsExfatBootSectorAt(available)) {

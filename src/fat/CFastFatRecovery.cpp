@@ -9,7 +9,14 @@
 
 namespace salvora {
 
-CFastFatRecovery::CFastFatRecovery() = default;
+CFastFatRecovery::CFastFatRecovery() {
+  faces_.log = this;
+  faces_.volume = this;
+}
+
+VolumeFacts CFastFatRecovery::Volume() const {
+  return {open_, geometry_.sectorSize, geometry_.ClusterBytes(), geometry_.dataStart};
+}
 CFastFatRecovery::~CFastFatRecovery() = default;
 
 int CFastFatRecovery::OpenImageFile(const std::string& path, char16_t driveLetter) {

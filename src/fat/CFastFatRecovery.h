@@ -29,7 +29,7 @@ class FatDirEntry;
 // through the allocation table and records every deleted file, every file inside a deleted
 // folder and the folders leading to them. It also recovers and previews what it found and maps
 // the allocated clusters for the advanced scan.
-class CFastFatRecovery : public StoredFindsEngine, public IScanLog {
+class CFastFatRecovery : public StoredFindsEngine, public IScanLog, public IVolumeFacts {
  public:
   static constexpr uint32_t kBootBytes = 4096;
   // The highest data cluster a table entry can name (the values above mark bad clusters and ends).
@@ -64,6 +64,7 @@ class CFastFatRecovery : public StoredFindsEngine, public IScanLog {
   uint64_t PartitionStart() const { return partitionStart_; }
   uint64_t PartitionSectors() const { return partitionSectors_; }
   FoundFileStore* Store() noexcept override { return store_.get(); }
+  VolumeFacts Volume() const override;
   // The root folder's id in relation keys: FAT32's root cluster, 0 for the fixed root.
   uint32_t RootId() const { return geometry_.rootCluster; }
 

@@ -10,7 +10,11 @@
 // in CProfessionalFatRecoveryScan.cpp, recovery and preview in CProfessionalFatRecoveryRecover.cpp.
 namespace salvora {
 
-CProfessionalFatRecovery::CProfessionalFatRecovery() { progressWeight_ = 90; }
+CProfessionalFatRecovery::CProfessionalFatRecovery() {
+  progressWeight_ = 90;
+  faces_.log = this;
+  faces_.sweep = this;
+}
 CProfessionalFatRecovery::~CProfessionalFatRecovery() = default;
 
 int CProfessionalFatRecovery::OpenReader(std::unique_ptr<SectorReader> reader, uint64_t start,
@@ -114,8 +118,8 @@ int CProfessionalFatRecovery::BeginSweep(const std::string& logName) {
 
 int CProfessionalFatRecovery::OfferSector(const SweptSector& sector, const SweepPosition&, uint64_t&) {
   switch (sector.kind) {
-    case SweptKind::kSubdirectoryStart: return TakeSubdirectoryStart(sector.bytes, sector.address);
-    case SweptKind::kDirectorySector: return TakeDirectorySector(sector.bytes, sector.address);
+    case kSweptSubdirectoryStart: return TakeSubdirectoryStart(sector.bytes, sector.address);
+    case kSweptDirectorySector: return TakeDirectorySector(sector.bytes, sector.address);
     default: return kOk;
   }
 }

@@ -91,6 +91,13 @@ class CProfessionalFatRecovery : public StoredFindsEngine, public ISweepEngine {
 
   // The sweep's view (ISweepEngine): BeginProScan then ReadBootArea; the two directory kinds;
   // FinishProScan.
+  // The sectors it claims in the sweep (codes the deep-sector log keeps).
+  static constexpr SweptKind kSweptSubdirectoryStart = 2;  // passed IsSubdirectoryStart
+  static constexpr SweptKind kSweptDirectorySector = 3;    // passed IsFatDirectorySector
+  int AttachSource(const SweepSource& source) override {
+    return ShareSource(*source.reader, source.image ? -1 : source.diskNumber, source.startSector,
+                       source.image ? uint32_t(source.sectorSize) : 0, source.driveLetter);
+  }
   int BeginSweep(const std::string& logName) override;
   int OfferSector(const SweptSector& sector, const SweepPosition& at, uint64_t& skip) override;
   int FinishSweep() override { return FinishProScan(); }

@@ -20,7 +20,18 @@ constexpr size_t kMftChunkRecords = 1024;
 
 }  // namespace
 
+CFastNtfsRecovery::CFastNtfsRecovery() {
+  rootId_ = kRootRecord;
+  faces_.log = this;
+  faces_.volume = this;
+}
+
 CFastNtfsRecovery::~CFastNtfsRecovery() = default;
+
+VolumeFacts CFastNtfsRecovery::Volume() const {
+  const NtfsGeometry& geometry = Geometry();
+  return {opened_, uint32_t(geometry.bytesPerSector), geometry.ClusterSize(), 0};
+}
 
 int CFastNtfsRecovery::OpenImageFile(const std::string& path, char16_t driveLetter) {
   return Open(path, -1, 0, 0, true, driveLetter);

@@ -22,7 +22,8 @@ namespace salvora {
 // The fast NTFS engine: reads the master file table from end to end and reports every FILE record
 // that is neither in use nor a directory, with the chain of folders above it; recovers, previews
 // and maps the free clusters of the volume. It never writes to the source.
-class CFastNtfsRecovery : public StoredFindsEngine, public IScanLog, public INtfsRecordLookups {
+class CFastNtfsRecovery : public StoredFindsEngine, public IScanLog, public IVolumeFacts,
+                          public INtfsRecordLookups {
  public:
   static constexpr uint32_t kRootRecord = 5;
   static constexpr uint32_t kLastSystemRecord = 11;
@@ -33,7 +34,7 @@ class CFastNtfsRecovery : public StoredFindsEngine, public IScanLog, public INtf
 
   enum class Pass { File, Folder };
 
-  CFastNtfsRecovery() { rootId_ = kRootRecord; }
+  CFastNtfsRecovery();
   ~CFastNtfsRecovery() override;
 
   int OpenImageFile(const std::string& path, char16_t driveLetter) override;
@@ -61,6 +62,7 @@ class CFastNtfsRecovery : public StoredFindsEngine, public IScanLog, public INtf
 
   const NtfsGeometry& Geometry() const { return mft_.Geometry(); }
   bool IsOpen() const { return opened_; }
+  VolumeFacts Volume() const override;
   NtfsMft& Mft() { return mft_; }
   const std::vector<uint32_t>& FolderList() const { return folderList_; }
   uint64_t UsageBitmapLength() const { return bitmapLength_; }

@@ -31,7 +31,22 @@ bool HeaderSound(const FileRecordHeader& h, size_t recordSize) {
 }  // namespace
 
 CProfessionalNtfsRecovery::CProfessionalNtfsRecovery()
-    : record_(kRecordBuffer, 0), parent_(kRecordBuffer, 0) {}
+    : record_(kRecordBuffer, 0), parent_(kRecordBuffer, 0) {
+  faces_.log = this;
+  faces_.sweep = this;
+  faces_.placement = this;
+}
+
+bool CProfessionalNtfsRecovery::FirstDataSector(const FoundFileRecord& record, uint32_t sectorSize,
+                                                uint64_t& sector) {
+  RunList runs;
+  if (sectorSize == 0 || GetAttributeRuns(record.EntrySector(), kAttrData, runs) != 0 || runs.empty() ||
+      runs.front().sparse)
+    return false;
+  const uint64_t perCluster = std::max<uint64_t>(1, record.ClusterSize() / sectorSize);
+  sector = record.PartitionStart() + uint64_t(runs.front().delta) * perCluster;
+  return true;
+}
 
 CProfessionalNtfsRecovery::~CProfessionalNtfsRecovery() = default;
 
@@ -112,7 +127,7 @@ int CProfessionalNtfsRecovery::ShareSource(const SectorReader& source, bool imag
 int CProfessionalNtfsRecovery::Scan(const char*) { return 0; }
 
 int CProfessionalNtfsRecovery::OfferSector(const SweptSector& sector, const SweepPosition&, uint64_t&) {
-  if (sector.kind != SweptKind::kFileRecord) return 0;
+  if (sector.kind != kSweptFileRecord) return 0;
   return OnFileRecord(sector.bytes, sector.length, sector.address);
 }
 

@@ -27,7 +27,7 @@ namespace salvora {
 // Parent folders are found through the file tables ($MFT records) met so far, or by taking the
 // table to be contiguous; so folder trees come back even from volumes formatted over, or whose
 // boot sector or file table is gone. It never writes to the source.
-class CProfessionalNtfsRecovery : public StoredFindsEngine, public ISweepEngine,
+class CProfessionalNtfsRecovery : public StoredFindsEngine, public ISweepEngine, public IDataPlacement,
                                   public INtfsRecordLookups {
  public:
   static constexpr uint32_t kRootRecord = 5;
@@ -91,12 +91,20 @@ class CProfessionalNtfsRecovery : public StoredFindsEngine, public ISweepEngine,
 
   // The sweep's view (ISweepEngine): BeginScan, FILE records (the sweep offers the whole record),
   // FolderPass.
+  // The sectors it claims in the sweep (IsFileRecord; the code the deep-sector log keeps).
+  static constexpr SweptKind kSweptFileRecord = 1;
+  int AttachSource(const SweepSource& source) override {
+    return ShareSource(*source.reader, source.image, source.startSector, source.image ? 0 : source.sectorCount,
+                       source.image ? source.sectorSize : 0, source.driveLetter);
+  }
   int BeginSweep(const std::string& logName) override { return BeginScan(logName); }
   int OfferSector(const SweptSector& sector, const SweepPosition& at, uint64_t& skip) override;
   int FinishSweep() override { return FolderPass(); }
   // Appends the runs of the first attribute of type in the FILE record at absoluteSector.
   // 0, a read error, -1 (no "FILE"), -100 (no such attribute), 87 (an attribute list comes first).
   int GetAttributeRuns(uint64_t absoluteSector, uint32_t type, RunList& runs);
+  // The first cluster of the data of an NTFS record (fast or deep), read from its FILE record.
+  bool FirstDataSector(const FoundFileRecord& record, uint32_t sectorSize, uint64_t& sector) override;
 
   // Handles one record (kRecordBuffer bytes, fixed up in place) found at sector s; p is the folder
   // number it was read for in the folder pass.

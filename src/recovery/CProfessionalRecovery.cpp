@@ -1,15 +1,6 @@
 #include "recovery/CProfessionalRecovery.h"
 
 #include "carving/MeasureContext.h"
-#include "exfat/CFastExfatRecovery.h"
-#include "fat/CFastFatRecovery.h"
-#include "ntfs/CFastNtfsRecovery.h"
-#include "fat/FatBootSector.h"
-#include "exfat/ExfatSweptSector.h"
-#include "fat/FatGeometry.h"
-#include "fatdir/FatDirectorySector.h"
-#include "ntfs/FileRecord.h"
-#include "ntfs/NtfsBootSector.h"
 #include "platform/Clock.h"
 #include "platform/ErrorCodes.h"
 #include "scan/ContainFailure.h"
@@ -26,23 +17,16 @@ namespace {
 // when the primary is damaged): a 4,096-byte-sector NTFS image works in 4,096-byte sectors. 512
 // when there is no such engine or it declares none that can be used.
 int ImageSectorSize(IFileRecoveryParse* fast) {
-  uint32_t declared = 0;
-  if (auto* ntfs = dynamic_cast<CFastNtfsRecovery*>(fast))
-    declared = uint32_t(ntfs->Geometry().bytesPerSector);
-  else if (auto* fat = dynamic_cast<CFastFatRecovery*>(fast))
-    declared = fat->Geometry().sectorSize;
-  else if (auto* exfat = dynamic_cast<CFastExfatRecovery*>(fast))
-    declared = exfat->SectorSize();
+  const IVolumeFacts* facts = fast ? fast->Faces().volume : nullptr;
+  const uint32_t declared = facts ? facts->Volume().sectorSize : 0;
   return declared >= 512 && declared <= 4096 && (declared & (declared - 1)) == 0 ? int(declared) : 512;
 }
 
 // A fast engine that could not open its volume (a boot sector no layout can be read from) would
 // end the scan before the sweep: without it the whole source is swept as an unknown one.
 LoggedEngine OpenedOrNone(LoggedEngine made) {
-  auto* fat = dynamic_cast<CFastFatRecovery*>(made.engine.get());
-  auto* ntfs = dynamic_cast<CFastNtfsRecovery*>(made.engine.get());
-  auto* exfat = dynamic_cast<CFastExfatRecovery*>(made.engine.get());
-  if ((fat && !fat->IsOpen()) || (ntfs && !ntfs->IsOpen()) || (exfat && !exfat->IsOpen())) return {};
+  const IVolumeFacts* facts = made.engine ? made.engine->Faces().volume : nullptr;
+  if (facts && !facts->Volume().opened) return {};
   return made;
 }
 
@@ -53,7 +37,35 @@ constexpr uint64_t kEstimateIntervalMs = 5000;
 
 }  // namespace
 
-CProfessionalRecovery::CProfessionalRecovery() = default;
+CProfessionalRecovery::CProfessionalRecovery() {
+  faces_.log = nullptr;
+  faces_.saved = this;
+  faces_.records = this;
+  for (const EngineEntry* entry : Engines()) {
+    if (!entry->makeSweep) continue;
+    SweepSlot slot{entry, entry->makeSweep(), nullptr};
+    slot.sweep = slot.engine->Faces().sweep;
+    if (slot.sweep) sweeps_.push_back(std::move(slot));
+  }
+}
+
+void CProfessionalRecovery::AdoptFast(LoggedEngine made) {
+  made = OpenedOrNone(std::move(made));
+  fast_ = std::move(made.engine);
+  fastLog_ = made.log;
+  fastEntry_ = fast_ ? made.entry : nullptr;
+}
+
+int CProfessionalRecovery::AttachSweepEngines(bool image) {
+  const SweepSource source{&reader_, image, diskNumber_, start_, count_, sectorSize_, letter_};
+  carving_.AttachSource(source);
+  // The open result of the deep engine that reads record structures was the coordinator's own
+  // (the spec's deep NTFS): the first sweep engine's failure is returned.
+  int result = 0;
+  for (SweepSlot& slot : sweeps_)
+    if (int rc = slot.sweep->AttachSource(source); rc != 0 && result == 0) result = rc;
+  return result;
+}
 
 CProfessionalRecovery::~CProfessionalRecovery() {
   // The fast engine goes first, then the members in reverse order of declaration.
@@ -67,17 +79,13 @@ int CProfessionalRecovery::OpenImageFile(const std::string& path, char16_t drive
   start_ = 0;
   // The fast engine comes first here: only a boot sector it recognised may set the sector size
   // in which every engine of this scan works.
-  LoggedEngine fast = OpenedOrNone(EngineFactory::Instance().CreateFastForImage(path, driveLetter));
-  fast_ = std::move(fast.engine);
-  fastLog_ = fast.log;
+  AdoptFast(EngineFactory::Instance().CreateFastForImage(path, driveLetter));
   sectorSize_ = ImageSectorSize(fast_.get());
   count_ = reader_.TotalSectors() * 512 / uint64_t(sectorSize_);
   imagePath_ = path;
   resume_ = LookupUnfinished(resumeEntry_);
   LoadCheckpoint();
-  deepFat_.ShareSource(reader_, -1, 0, uint32_t(sectorSize_), driveLetter);
-  deepExfat_.ShareSource(reader_, -1, 0, uint32_t(sectorSize_), driveLetter);
-  return deepNtfs_.ShareSource(reader_, true, 0, 0, sectorSize_, driveLetter);
+  return AttachSweepEngines(true);
 }
 
 int CProfessionalRecovery::OpenDiskPartition(int diskNumber, uint64_t startSector,
@@ -91,13 +99,8 @@ int CProfessionalRecovery::OpenDiskPartition(int diskNumber, uint64_t startSecto
   sectorSize_ = reader_.DeviceSectorSize();
   resume_ = LookupUnfinished(resumeEntry_);
   LoadCheckpoint();
-  deepFat_.ShareSource(reader_, diskNumber, startSector, 0, driveLetter);
-  deepExfat_.ShareSource(reader_, diskNumber, startSector, 0, driveLetter);
-  int rc = deepNtfs_.ShareSource(reader_, false, startSector, sectorCount, 0, driveLetter);
-  LoggedEngine fast = OpenedOrNone(
-      EngineFactory::Instance().CreateFastForDisk(diskNumber, startSector, sectorCount, driveLetter));
-  fast_ = std::move(fast.engine);
-  fastLog_ = fast.log;
+  const int rc = AttachSweepEngines(false);
+  AdoptFast(EngineFactory::Instance().CreateFastForDisk(diskNumber, startSector, sectorCount, driveLetter));
   return rc;
 }
 
@@ -108,9 +111,7 @@ int CProfessionalRecovery::SetScanCallbacks(ScanProgressCallback scan,
   recoveryCallback_ = recovery;
   userData_ = userData;
   if (fast_) fast_->SetScanCallbacks(scan, recovery, userData, kFastWeight);
-  deepFat_.SetScanCallbacks(scan, recovery, userData, kDeepWeight);
-  deepNtfs_.SetScanCallbacks(scan, recovery, userData, kDeepWeight);
-  deepExfat_.SetScanCallbacks(scan, recovery, userData, kDeepWeight);
+  for (SweepSlot& slot : sweeps_) slot.engine->SetScanCallbacks(scan, recovery, userData, kDeepWeight);
   // Carving's callbacks take the coordinator, which hands them on (see OnCarvingProgress).
   carving_.SetScanCallbacks(OnCarvingProgress, recovery ? OnCarvingRecovery : nullptr, this, kDeepWeight);
   return 0;
@@ -142,40 +143,51 @@ int CProfessionalRecovery::RunFastScan(bool& mapUsable) {
   return fast_->Scan(nullptr);
 }
 
-// The volume's clusters, for the carving engine's search of a file's second piece: FAT's data area
-// or NTFS's clusters counted from the volume start; nothing for an unknown volume.
+// The volume's clusters, for the carving engine's search of a file's second piece, as the first
+// entry of the table that reads the boot sector gives them; nothing for an unknown volume.
 void CProfessionalRecovery::TellCarvingClusters() {
   if (sectorSize_ <= 0) return;
   std::vector<uint8_t> boot(size_t(sectorSize_), 0);
   uint32_t got = 0;
   if (reader_.ReadSectors(boot.data(), 1, start_, sectorSize_, got) != kOk || got != 1) return;
-  const uint64_t sector = uint64_t(sectorSize_);
-  const uint64_t volumeByte = start_ * sector;
-  if (const auto fat = FatGeometry::FromBootSector(ByteView(boot.data(), boot.size()))) {
-    const uint64_t dataByte = volumeByte + uint64_t(fat->dataStart) * fat->sectorSize;
-    if (dataByte % sector == 0) carving_.SetAllocationUnit(dataByte / sector, fat->ClusterBytes());
+  for (const EngineEntry* entry : Engines()) {
+    uint64_t first = 0;
+    uint32_t clusterBytes = 0;
+    if (!entry->clusterGrid || !entry->clusterGrid(ByteView(boot.data(), boot.size()), start_, sectorSize_, first, clusterBytes))
+      continue;
+    if (clusterBytes != 0) carving_.SetAllocationUnit(first, clusterBytes);
     return;
   }
-  const NtfsBootSector ntfs(ByteView(boot.data(), boot.size()));
-  if (ntfs.IsNtfs() && ntfs.SectorsPerCluster() <= 128)  // larger counts are coded as powers of two
-    carving_.SetAllocationUnit(start_, uint32_t(ntfs.BytesPerSector()) * ntfs.SectorsPerCluster());
+}
+
+std::vector<ISweepEngine*> CProfessionalRecovery::SweepEngines() {
+  std::vector<ISweepEngine*> engines{&carving_};
+  for (SweepSlot& slot : sweeps_) engines.push_back(slot.sweep);
+  return engines;
+}
+
+bool CProfessionalRecovery::IsDeepLog(ScanCheckpoint::Log log) const {
+  return log != ScanCheckpoint::kFastLog && log != ScanCheckpoint::kFileTypeLog;
 }
 
 int CProfessionalRecovery::BindDeepEngines() {
   carving_.ShareSource(reader_, start_, count_, letter_, sectorSize_);
   TellCarvingClusters();
   // A fresh scan opens new logs; a resumed one reopens its session's.
-  const char* prefixes[] = {kFileTypeLogPrefix, kProFatLogPrefix, kProNtfsLogPrefix, kProExfatLogPrefix};
-  const auto engines = SweepEngines();
-  for (size_t i = 0; i < engines.size(); ++i) {
+  auto begin = [this](ISweepEngine& engine, const char* prefix) {
     std::string name;
-    if (resume_) ScanLogCatalogue::Instance().FindLog(sessionFolder_, prefixes[i], name);
-    engines[i]->BeginSweep(name);
-  }
+    if (resume_ && prefix) ScanLogCatalogue::Instance().FindLog(sessionFolder_, prefix, name);
+    engine.BeginSweep(name);
+  };
+  begin(carving_, kFileTypeLogPrefix);
+  for (SweepSlot& slot : sweeps_) begin(*slot.sweep, slot.entry->sweepLogPrefix);
   MeasureContext::Instance().TransportStreamExtents.clear();
   // Where the deep engines' memory begins: a resumed log has already been cut back to it.
-  for (auto log : kDeepLogs)
+  for (size_t i = 0; i < ScanCheckpoint::kLogCount; ++i) {
+    const auto log = ScanCheckpoint::Log(i);
+    if (!IsDeepLog(log)) continue;
     if (FoundFileStore* store = StoreOf(log)) deepLogStart_[log] = store->TotalRecords();
+  }
   started_ = true;
   return 0;
 }
@@ -208,23 +220,33 @@ CProfessionalRecovery::Range CProfessionalRecovery::NextRange(const Range& curre
   return r;
 }
 
-SweptKind CProfessionalRecovery::KindOf(const uint8_t* sector, size_t bytesLeft) const {
-  if (IsFileRecord(ByteView(sector, bytesLeft), RecordBytes())) return SweptKind::kFileRecord;
-  if (IsSubdirectoryStart(sector, size_t(sectorSize_))) return SweptKind::kSubdirectoryStart;
-  if (IsFatDirectorySector(sector, size_t(sectorSize_))) return SweptKind::kDirectorySector;
-  if (IsExfatSweptSector(ByteView(sector, bytesLeft), size_t(sectorSize_))) return SweptKind::kExfatSector;
-  return SweptKind::kUnclaimed;
+CProfessionalRecovery::Claim CProfessionalRecovery::ClaimOf(const uint8_t* sector, size_t bytesLeft) {
+  const ByteView available(sector, bytesLeft);
+  for (SweepSlot& slot : sweeps_) {
+    if (!slot.entry->claims) continue;
+    if (const SweptKind kind = slot.entry->claims(available, size_t(sectorSize_)); kind != kUnclaimed)
+      return {kind, &slot};
+  }
+  return {};
 }
 
-ISweepEngine& CProfessionalRecovery::EngineTaking(SweptKind kind) {
-  switch (kind) {
-    case SweptKind::kFileRecord: return deepNtfs_;
-    case SweptKind::kSubdirectoryStart:
-    case SweptKind::kDirectorySector: return deepFat_;
-    case SweptKind::kExfatSector: return deepExfat_;
-    case SweptKind::kUnclaimed: break;
+CProfessionalRecovery::SweepSlot* CProfessionalRecovery::SlotTaking(SweptKind kind) {
+  for (SweepSlot& slot : sweeps_) {
+    const auto& kinds = slot.entry->sweptKinds;
+    if (std::find(kinds.begin(), kinds.end(), kind) != kinds.end()) return &slot;
   }
-  return carving_;
+  return nullptr;
+}
+
+CProfessionalRecovery::SweepSlot* CProfessionalRecovery::SlotOfKind(uint32_t recordKind) {
+  for (SweepSlot& slot : sweeps_)
+    if (slot.entry->sweepKind == recordKind) return &slot;
+  return nullptr;
+}
+
+size_t CProfessionalRecovery::ClaimBytes(const SweepSlot& slot) const {
+  const size_t bytes = slot.entry->claimBytes ? slot.entry->claimBytes(sectorSize_) : 0;
+  return std::max(bytes, size_t(sectorSize_));
 }
 
 SweepPosition CProfessionalRecovery::Position() {
@@ -234,8 +256,8 @@ SweepPosition CProfessionalRecovery::Position() {
 
 uint32_t CProfessionalRecovery::ReadRecordSectors(uint64_t address) {
   uint32_t got = 0;
-  recordBuffer_.assign(kRecordReadBytes, 0);
-  reader_.ReadSectors(recordBuffer_.data(), uint32_t(kRecordReadBytes / sectorSize_), address,
+  recordBuffer_.assign(kClaimReadBytes, 0);
+  reader_.ReadSectors(recordBuffer_.data(), uint32_t(kClaimReadBytes / sectorSize_), address,
                       sectorSize_, got);
   return got;
 }
@@ -243,18 +265,19 @@ uint32_t CProfessionalRecovery::ReadRecordSectors(uint64_t address) {
 int CProfessionalRecovery::ProcessSector(const uint8_t* sector, size_t bytesLeft, uint64_t address,
                                          uint64_t& skip) {
   auto offer = [&] {
-    SweptSector swept{KindOf(sector, bytesLeft), sector, bytesLeft, address};
-    if (swept.kind != SweptKind::kUnclaimed)
-      pendingDeepSectors_.emplace_back(address, DeepSectorKind(swept.kind));
-    if (swept.kind == SweptKind::kFileRecord && bytesLeft < size_t(RecordBytes())) {
-      // A record split by the end of the chunk is read afresh.
-      const uint32_t got = ReadRecordSectors(address);
-      if (got == 0) return kReadFault;
-      swept.bytes = recordBuffer_.data();
-      swept.length = size_t(got) * size_t(sectorSize_);
+    const Claim claim = ClaimOf(sector, bytesLeft);
+    SweptSector swept{claim.kind, sector, bytesLeft, address};
+    if (claim.slot) {
+      pendingDeepSectors_.emplace_back(address, claim.kind);
+      if (bytesLeft < ClaimBytes(*claim.slot)) {
+        // A structure split by the end of the chunk is read afresh.
+        const uint32_t got = ReadRecordSectors(address);
+        if (got == 0) return kReadFault;
+        swept.bytes = recordBuffer_.data();
+        swept.length = size_t(got) * size_t(sectorSize_);
+      }
+      return claim.slot->sweep->OfferSector(swept, Position(), skip);
     }
-    if (swept.kind != SweptKind::kUnclaimed)
-      return EngineTaking(swept.kind).OfferSector(swept, Position(), skip);
     measuring_ = true;
     candidate_ = address;
     carvedBeforeCandidate_ = carving_.GetFoundCount();
@@ -402,29 +425,19 @@ int CProfessionalRecovery::Scan(const char*) {
 }
 
 IFileRecoveryParse* CProfessionalRecovery::EngineFor(const FoundFileRecord& record) {
-  switch (static_cast<EngineKind>(record.EngineKind())) {
-    case EngineKind::FastNtfs:
-    case EngineKind::FastExfat:
-    case EngineKind::FastFat: return fast_.get();
-    case EngineKind::DeepNtfs: return &deepNtfs_;
-    case EngineKind::DeepFat: return &deepFat_;
-    case EngineKind::DeepExfat: return &deepExfat_;
-    case EngineKind::FileType: return &carving_;
-  }
-  return nullptr;
+  const uint32_t kind = record.EngineKind();
+  if (kind == uint32_t(EngineKind::FileType)) return &carving_;
+  if (fastEntry_ && fastEntry_->fastKind == kind) return fast_.get();
+  SweepSlot* slot = SlotOfKind(kind);
+  return slot ? slot->engine.get() : nullptr;
 }
 
 FoundFileStore* CProfessionalRecovery::StoreOf(const FoundFileRecord& record) {
-  switch (static_cast<EngineKind>(record.EngineKind())) {
-    case EngineKind::FastNtfs:
-    case EngineKind::FastFat:
-    case EngineKind::FastExfat: return fastLog_ ? fastLog_->Store() : nullptr;
-    case EngineKind::DeepNtfs: return deepNtfs_.Store();
-    case EngineKind::DeepFat: return deepFat_.Store();
-    case EngineKind::DeepExfat: return deepExfat_.Store();
-    case EngineKind::FileType: return carving_.Store();
-  }
-  return nullptr;
+  const uint32_t kind = record.EngineKind();
+  if (kind == uint32_t(EngineKind::FileType)) return carving_.Store();
+  if (fastEntry_ && fastEntry_->fastKind == kind) return fastLog_ ? fastLog_->Store() : nullptr;
+  SweepSlot* slot = SlotOfKind(kind);
+  return slot ? slot->sweep->Store() : nullptr;
 }
 
 int CProfessionalRecovery::ListChildren(const FoundFileRecord* folder, int depth,
@@ -437,8 +450,9 @@ int CProfessionalRecovery::CountFiles(const FoundFileRecord* folder, int depth, 
 }
 
 uint64_t CProfessionalRecovery::GetFoundCount() {
-  return (fast_ ? fast_->GetFoundCount() : 0) + deepFat_.GetFoundCount() +
-         deepNtfs_.GetFoundCount() + deepExfat_.GetFoundCount() + carving_.GetFoundCount();
+  uint64_t found = (fast_ ? fast_->GetFoundCount() : 0) + carving_.GetFoundCount();
+  for (SweepSlot& slot : sweeps_) found += slot.engine->GetFoundCount();
+  return found;
 }
 
 int CProfessionalRecovery::GetFullPath(const FoundFileRecord* record, std::string& path,
@@ -466,9 +480,7 @@ int CProfessionalRecovery::SetSearchCallback(SearchProgressCallback callback, vo
   searchCallback_ = callback;
   searchUserData_ = userData;
   if (fast_) fast_->SetSearchCallback(callback, userData);
-  deepFat_.SetSearchCallback(callback, userData);
-  deepNtfs_.SetSearchCallback(callback, userData);
-  deepExfat_.SetSearchCallback(callback, userData);
+  for (SweepSlot& slot : sweeps_) slot.engine->SetSearchCallback(callback, userData);
   carving_.SetSearchCallback(callback, userData);
   return 0;
 }

@@ -7,10 +7,8 @@
 #include <vector>
 
 #include "carving/CFileTypeRecovery.h"
-#include "exfat/CProfessionalExfatRecovery.h"
-#include "fat/CProfessionalFatRecovery.h"
-#include "ntfs/CProfessionalNtfsRecovery.h"
 #include "recovery/EngineFactory.h"
+#include "recovery/EngineTable.h"
 #include "scan/DeepSectorLog.h"
 #include "scan/IFileRecoveryParse.h"
 #include "scan/ISweepEngine.h"
@@ -23,9 +21,10 @@ namespace salvora {
 
 // The advanced scan: the fast engine of the volume's file system first, then a sweep of the free
 // space (all of it without a usable allocation map) in 64 KiB reads, handing every sector to the
-// deep NTFS engine (FILE records), the deep FAT engine (directory sectors) or carving. Its records
-// come from the four engines' stores; per-record operations go back to the engine named by the
-// record's kind. A cancelled or interrupted sweep is saved in the catalogue and can be resumed.
+// sweep engine of the first entry of the engine table that claims it (EngineTable.h), or else to
+// carving. Its records come from the engines' stores; per-record operations go back to the
+// engine named by the record's kind. A cancelled or interrupted sweep is saved in the catalogue
+// and can be resumed.
 //
 // While sweeping it makes checkpoints (when the sweep begins, every CheckpointIntervalMs() and at
 // the end of a free range at most once a second; while carving measures a long candidate, at the
@@ -34,10 +33,10 @@ namespace salvora {
 // catalogue, so a killed process can be resumed. A resumed scan first cuts the logs back (see
 // ScanCheckpoint) and offers the deep engines their sectors again.
 //
-// The sweep reaches its engines only through ISweepEngine, and the fast engine's log through the
-// IScanLog the factory hands over with it. Checkpoints and resume live in
+// The sweep reaches its engines only through the faces they hand out (ISweepEngine, IScanLog,
+// IVolumeFacts) and the table's entries; it names no file system. Checkpoints and resume live in
 // CProfessionalRecoveryResume.cpp; programs ask about a saved scan through SavedScan.h.
-class CProfessionalRecovery : public IFileRecoveryParse {
+class CProfessionalRecovery : public IFileRecoveryParse, public ISavedScanState, public IRecordLogs {
  public:
   static constexpr uint32_t kImageDiskNumber = 128;
   static constexpr int kDeepWeight = 90;
@@ -69,19 +68,19 @@ class CProfessionalRecovery : public IFileRecoveryParse {
                      int& size, PreviewProgressCallback callback, void* userData) override;
 
   // An interrupted scan of this source was found when it was opened.
-  bool HasResumeState() const { return resume_; }
+  bool HasResumeState() const override { return resume_; }
   // Forgets that scan and deletes its session.
-  void DiscardResumeState();
+  void DiscardResumeState() override;
 
   // What the scan is working with (for the user interface and tests).
   int SectorSize() const { return sectorSize_; }
   IFileRecoveryParse* FastEngine() { return fast_.get(); }
-  const ResumePosition& LastPosition() const { return position_; }
-  bool ScanStarted() const { return started_; }
+  ResumePosition LastPosition() const override { return position_; }
+  bool ScanStarted() const override { return started_; }
   const std::string& SessionFolderUsed() const { return sessionFolder_; }
   // Where a resumed scan continues (the saved entry, or the session's checkpoint when it has a
   // sound one); zeros without a resume state.
-  ResumePosition ResumePoint() const { return resumeEntry_.Resume(); }
+  ResumePosition ResumePoint() const override { return resumeEntry_.Resume(); }
   // Checkpoints made by the last Scan, the final save included.
   uint64_t CheckpointsMade() const { return checkpoints_; }
 
@@ -89,14 +88,26 @@ class CProfessionalRecovery : public IFileRecoveryParse {
   // carved files are listed in a folder of their own at the top.
   static constexpr const char* kCarvedFolderName = "Carved files";
   // The engines that found the record's file or folder.
-  EngineSet FoundBy(const FoundFileRecord& record);
+  EngineSet FoundBy(const FoundFileRecord& record) override;
   // The result set of the last scan, built from the engines' logs on first use.
   const ResultSet& Results();
   // The log of the engine that produced a record (its content verdict is kept there); nullptr for
   // none.
-  FoundFileStore* StoreOf(const FoundFileRecord& record);
+  FoundFileStore* StoreOf(const FoundFileRecord& record) override;
 
  private:
+  // A sweep engine of the table, made for this scan.
+  struct SweepSlot {
+    const EngineEntry* entry = nullptr;
+    std::unique_ptr<IFileRecoveryParse> engine;
+    ISweepEngine* sweep = nullptr;
+  };
+  // What a swept sector is, and the slot that claimed it (nullptr: carving's).
+  struct Claim {
+    SweptKind kind = kUnclaimed;
+    SweepSlot* slot = nullptr;
+  };
+
   struct Range {
     uint64_t start = 0;   // relative to the partition
     uint64_t length = 0;
@@ -105,6 +116,8 @@ class CProfessionalRecovery : public IFileRecoveryParse {
   // The engine that produced a record, by its kind; nullptr for none.
   IFileRecoveryParse* EngineFor(const FoundFileRecord& record);
   int RunFastScan(bool& mapUsable);
+  void AdoptFast(LoggedEngine made);
+  int AttachSweepEngines(bool image);
   int BindDeepEngines();
   void TellCarvingClusters();
   uint64_t PlanTotal(bool mapUsable);
@@ -112,17 +125,18 @@ class CProfessionalRecovery : public IFileRecoveryParse {
   Range NextRange(const Range& current, bool mapUsable);
   int Sweep(bool mapUsable);
   int ProcessSector(const uint8_t* sector, size_t bytesLeft, uint64_t address, uint64_t& skip);
-  // What a swept sector is, and the engine that takes that kind.
-  SweptKind KindOf(const uint8_t* sector, size_t bytesLeft) const;
-  ISweepEngine& EngineTaking(SweptKind kind);
-  std::array<ISweepEngine*, 4> SweepEngines() { return {&carving_, &deepFat_, &deepNtfs_, &deepExfat_}; }
-  // The bytes an NTFS FILE record of this source takes (two 512-byte sectors, else one sector).
-  int RecordBytes() const { return sectorSize_ <= 512 ? 2 * sectorSize_ : sectorSize_; }
-  // What is read afresh for a FILE record that the end of a chunk (or a replay) cuts off.
-  static constexpr size_t kRecordReadBytes = CProfessionalNtfsRecovery::kRecordBuffer;
-  // The logs of the deep engines, which hold their finds in memory until the sweep ends.
-  static constexpr ScanCheckpoint::Log kDeepLogs[] = {ScanCheckpoint::kProFatLog, ScanCheckpoint::kProNtfsLog,
-                                                     ScanCheckpoint::kProExfatLog};
+  Claim ClaimOf(const uint8_t* sector, size_t bytesLeft);
+  // The slot whose entry gives this code; nullptr for none.
+  SweepSlot* SlotTaking(SweptKind kind);
+  SweepSlot* SlotOfKind(uint32_t recordKind);
+  // The bytes a claimed sector needs in memory.
+  size_t ClaimBytes(const SweepSlot& slot) const;
+  // What is read afresh for a claimed structure that the end of a chunk (or a replay) cuts off.
+  static constexpr size_t kClaimReadBytes = 8192;
+  // Carving and the sweep engines, carving first (the order their logs are begun and finished).
+  std::vector<ISweepEngine*> SweepEngines();
+  // Whether a checkpoint slot is a sweep engine's log, held in memory until the sweep ends.
+  bool IsDeepLog(ScanCheckpoint::Log log) const;
   SweepPosition Position();
   int ReportProgress();
   // The resume entry's position replaced by the session checkpoint's, when there is a sound one.
@@ -166,11 +180,10 @@ class CProfessionalRecovery : public IFileRecoveryParse {
   std::string imagePath_;
   int sectorSize_ = 512;
   SectorReader reader_;
-  CProfessionalFatRecovery deepFat_;
-  CProfessionalNtfsRecovery deepNtfs_;
-  CProfessionalExfatRecovery deepExfat_;
+  std::vector<SweepSlot> sweeps_;
   CFileTypeRecovery carving_;
   std::unique_ptr<IFileRecoveryParse> fast_;
+  const EngineEntry* fastEntry_ = nullptr;
   IScanLog* fastLog_ = nullptr;  // the fast engine's log, when it keeps one
   ResultSet results_;
 

@@ -15,9 +15,14 @@ constexpr int kMaxDepth = 256;
 const ResultSet& CProfessionalRecovery::Results() {
   if (!results_.Built()) {
     results_.SetVolume(uint32_t(sectorSize_), start_);
-    ResultSet::Stores stores{StoreOf(ScanCheckpoint::kFastLog), StoreOf(ScanCheckpoint::kProFatLog),
-                             StoreOf(ScanCheckpoint::kProNtfsLog), StoreOf(ScanCheckpoint::kFileTypeLog),
-                             StoreOf(ScanCheckpoint::kProExfatLog)};
+    ResultSet::Stores stores;
+    if (fastEntry_)
+      stores.fast = {StoreOf(ScanCheckpoint::kFastLog), fastEntry_->fastKind, fastEntry_->clusterRecords};
+    for (SweepSlot& slot : sweeps_) {
+      FoundFileStore* store = slot.sweep->Store();
+      if (store && store->IsOpen()) stores.sweeps.push_back({store, slot.entry->sweepKind, slot.entry->clusterRecords});
+    }
+    stores.carved = StoreOf(ScanCheckpoint::kFileTypeLog);
     // A log that cannot be read to its end still gives what it held; nothing is hidden wrongly.
     results_.Build(stores, [this](const FoundFileRecord& record, uint64_t& sector) {
       return FirstDataSector(record, sector);
@@ -52,12 +57,10 @@ int CProfessionalRecovery::ListMerged(const FoundFileRecord* folder, int depth,
   int rc = 0;
   if (!folder) {
     if (fast_) fast_->ListChildren(nullptr, 0, children);
-    deepFat_.ListChildren(nullptr, 0, part);
-    AppendShown(part, children);
-    deepNtfs_.ListChildren(nullptr, 0, part);
-    AppendShown(part, children);
-    deepExfat_.ListChildren(nullptr, 0, part);
-    AppendShown(part, children);
+    for (SweepSlot& slot : sweeps_) {
+      slot.engine->ListChildren(nullptr, 0, part);
+      AppendShown(part, children);
+    }
     carving_.ListChildren(nullptr, 0, part);
     const size_t before = children.size();
     AppendShown(part, children);
@@ -81,10 +84,8 @@ int CProfessionalRecovery::ListMerged(const FoundFileRecord* folder, int depth,
   // A folder the fast scan walked also holds what the deep engine found in it and the fast scan
   // did not (the same directory, read again).
   if (const auto* lists = Results().MergedLists(*folder)) {
-    const uint32_t kind = folder->EngineKind();
-    FoundFileStore* deep = kind == uint32_t(EngineKind::FastFat)     ? deepFat_.Store()
-                           : kind == uint32_t(EngineKind::FastExfat) ? deepExfat_.Store()
-                                                                     : deepNtfs_.Store();
+    SweepSlot* slot = fastEntry_ ? SlotOfKind(fastEntry_->sweepKind) : nullptr;
+    FoundFileStore* deep = slot ? slot->sweep->Store() : nullptr;
     for (RelationKey key : *lists) {
       if (deep && key != 0) deep->ListChildren(key, part);
       AppendShown(part, children);
@@ -133,10 +134,8 @@ int CProfessionalRecovery::FullPathMerged(const FoundFileRecord& record, std::st
   }
   IFileRecoveryParse* engine = EngineFor(record);
   if (!engine) return 0;
-  FoundFileStore* deep = kind == uint32_t(EngineKind::DeepFat)     ? deepFat_.Store()
-                         : kind == uint32_t(EngineKind::DeepNtfs)  ? deepNtfs_.Store()
-                         : kind == uint32_t(EngineKind::DeepExfat) ? deepExfat_.Store()
-                                                                   : nullptr;
+  SweepSlot* slot = SlotOfKind(kind);
+  FoundFileStore* deep = slot ? slot->sweep->Store() : nullptr;
   FoundFileStore* fast = StoreOf(ScanCheckpoint::kFastLog);
   if (!deep || !fast) return engine->GetFullPath(&record, path, maxChars);
   // A deep find below a folder the fast scan walked is shown in that folder: its path is the

@@ -46,10 +46,12 @@ FoundFileStore* CProfessionalRecovery::StoreOf(ScanCheckpoint::Log log) {
   switch (log) {
     case ScanCheckpoint::kFastLog: store = fastLog_ ? fastLog_->Store() : nullptr; break;
     case ScanCheckpoint::kFileTypeLog: store = carving_.Store(); break;
-    case ScanCheckpoint::kProFatLog: store = deepFat_.Store(); break;
-    case ScanCheckpoint::kProNtfsLog: store = deepNtfs_.Store(); break;
-    case ScanCheckpoint::kProExfatLog: store = deepExfat_.Store(); break;
-    case ScanCheckpoint::kLogCount: break;
+    default:
+      // A sweep engine's log by its prefix; an engine without a slot of its own keeps no checkpoint.
+      for (SweepSlot& slot : sweeps_)
+        if (slot.entry->sweepLogPrefix && std::string_view(slot.entry->sweepLogPrefix) == ScanCheckpoint::Prefix(log))
+          store = slot.sweep->Store();
+      break;
   }
   return store && store->IsOpen() ? store : nullptr;
 }
@@ -90,8 +92,7 @@ int CProfessionalRecovery::WriteCheckpointFile() {
     if (!store) continue;
     if (int rc = store->Sync(); rc != 0) return rc;
     next.SetRecords(log, store->TotalRecords());
-    const bool inMemory = !deepFinished_ && std::find(std::begin(kDeepLogs), std::end(kDeepLogs), log) !=
-                                                std::end(kDeepLogs);
+    const bool inMemory = !deepFinished_ && IsDeepLog(log);
     next.SetResumeRecords(log, inMemory ? deepLogStart_[log] : store->TotalRecords());
   }
   next.SetDeepSectors(deepSectorsSaved_);
@@ -109,9 +110,12 @@ int CProfessionalRecovery::WriteCheckpointFile() {
 uint64_t CProfessionalRecovery::DeepFindsInMemory() {
   if (deepFinished_) return 0;
   uint64_t held = 0;
-  for (auto log : kDeepLogs)
+  for (size_t i = 0; i < ScanCheckpoint::kLogCount; ++i) {
+    const auto log = ScanCheckpoint::Log(i);
+    if (!IsDeepLog(log)) continue;
     if (FoundFileStore* store = StoreOf(log))
       held += store->TotalRecords() > deepLogStart_[log] ? store->TotalRecords() - deepLogStart_[log] : 0;
+  }
   return held;
 }
 
@@ -177,12 +181,11 @@ void CProfessionalRecovery::CheckpointBeforeCandidate() {
 }
 
 void CProfessionalRecovery::OfferAgain(const DeepSectorEntry& entry, std::vector<uint8_t>& buffer) {
-  const auto kind = SweptKind(entry.Kind());
-  if (kind != SweptKind::kFileRecord && kind != SweptKind::kSubdirectoryStart &&
-      kind != SweptKind::kDirectorySector && kind != SweptKind::kExfatSector)
-    return;
-  const uint32_t sectors =
-      kind == SweptKind::kFileRecord ? std::max(1u, uint32_t(kRecordReadBytes / sectorSize_)) : 1;
+  const SweptKind kind = entry.Kind();
+  SweepSlot* slot = SlotTaking(kind);
+  if (!slot) return;
+  // A structure larger than a sector is read whole, as the sweep would have read it afresh.
+  const uint32_t sectors = slot->entry->claimBytes ? std::max(1u, uint32_t(kClaimReadBytes / sectorSize_)) : 1;
   buffer.assign(size_t(sectors) * size_t(sectorSize_), 0);
   uint32_t got = 0;
   reader_.ReadSectors(buffer.data(), sectors, entry.Sector(), sectorSize_, got);
@@ -190,7 +193,7 @@ void CProfessionalRecovery::OfferAgain(const DeepSectorEntry& entry, std::vector
   const SweptSector offer{kind, buffer.data(), size_t(got) * size_t(sectorSize_), entry.Sector()};
   uint64_t skip = 1;
   // As in the sweep: one sector's failure is passed over.
-  ContainFailure([&] { return EngineTaking(kind).OfferSector(offer, SweepPosition{}, skip); },
+  ContainFailure([&] { return slot->sweep->OfferSector(offer, SweepPosition{}, skip); },
                  [] { return 0; });
 }
 

@@ -1,42 +1,29 @@
 // The merged type search of the advanced scan: one list over the four engines, each found file
 // once (see ResultSet).
-#include "ntfs/NtfsAttribute.h"
 #include "recovery/CProfessionalRecovery.h"
 #include "scan/RecordOrder.h"
 
 namespace salvora {
 
+// Cluster records carry their first cluster; the others are placed by their engine's sweep
+// engine, which reads the structure they came from.
 bool CProfessionalRecovery::FirstDataSector(const FoundFileRecord& record, uint64_t& sector) {
-  const uint64_t perCluster = std::max<uint64_t>(1, record.ClusterSize() / uint64_t(sectorSize_));
-  switch (static_cast<EngineKind>(record.EngineKind())) {
-    case EngineKind::FastFat:
-    case EngineKind::FastExfat:
-    case EngineKind::DeepFat:
-    case EngineKind::DeepExfat: return FatFirstDataSector(record, uint32_t(sectorSize_), sector);
-    case EngineKind::FastNtfs:
-    case EngineKind::DeepNtfs: {
-      RunList runs;
-      if (deepNtfs_.GetAttributeRuns(record.EntrySector(), kAttrData, runs) != 0 || runs.empty() ||
-          runs.front().sparse)
-        return false;
-      sector = record.PartitionStart() + uint64_t(runs.front().delta) * perCluster;
-      return true;
-    }
-    case EngineKind::FileType: break;
-  }
-  return false;
+  const EngineEntry* entry = EngineOfKind(record.EngineKind());
+  if (!entry) return false;
+  if (entry->clusterRecords) return FatFirstDataSector(record, uint32_t(sectorSize_), sector);
+  SweepSlot* slot = SlotOfKind(entry->sweepKind);
+  IDataPlacement* placement = slot ? slot->engine->Faces().placement : nullptr;
+  return placement && placement->FirstDataSector(record, uint32_t(sectorSize_), sector);
 }
 
 int CProfessionalRecovery::SearchByExtension(const std::string& text,
                                              std::vector<FoundFileRecord>& found) {
   if (fast_) fast_->SearchByExtension(text, found);
   std::vector<FoundFileRecord> part;
-  deepFat_.SearchByExtension(text, part);
-  AppendShown(part, found);
-  deepNtfs_.SearchByExtension(text, part);
-  AppendShown(part, found);
-  deepExfat_.SearchByExtension(text, part);
-  AppendShown(part, found);
+  for (SweepSlot& slot : sweeps_) {
+    slot.engine->SearchByExtension(text, part);
+    AppendShown(part, found);
+  }
   carving_.SearchByExtension(text, part);
   AppendShown(part, found);
   SortRecords(found);

@@ -5,21 +5,11 @@
 
 #include <algorithm>
 
-#include "exfat/CFastExfatRecovery.h"
-#include "exfat/ExfatBootSector.h"
-#include "fat/CFastFatRecovery.h"
-#include "fat/FatBootCopy.h"
-#include "fat/FatBootSector.h"
-#include "ntfs/CFastNtfsRecovery.h"
-#include "ntfs/NtfsBootCopy.h"
-#include "ntfs/NtfsBootSector.h"
 #include "platform/DiskMap.h"
 #include "platform/RawSource.h"
 #include "platform/SalvagingRead.h"
 #include "platform/VolumeFlush.h"
-#include "ext/CFastExtRecovery.h"
 #include "recovery/CProfessionalRecovery.h"
-#include "ext/ExtSuperblock.h"
 
 namespace salvora {
 namespace {
@@ -46,14 +36,14 @@ bool ReadProbe(platform::FileSource& source, uint64_t offset, std::vector<uint8_
 }  // namespace
 
 const char* SourceKindName(SourceKind kind) {
-  switch (kind) {
-    case SourceKind::Ntfs: return "NTFS";
-    case SourceKind::Fat: return "FAT";
-    case SourceKind::Ext: return "ext";
-    case SourceKind::Exfat: return "exFAT";
-    case SourceKind::Unknown: break;
-  }
+  if (kind != SourceKind::Unknown && kind != SourceKind::Other)
+    for (const EngineEntry* entry : Engines())
+      if (entry->kind == kind) return entry->title;
   return "unknown";
+}
+
+const char* SourceKindName(const ProbeResult& probe) {
+  return probe.engine && probe.engine->title ? probe.engine->title : SourceKindName(probe.kind);
 }
 
 EngineFactory& EngineFactory::Instance() {
@@ -62,84 +52,68 @@ EngineFactory& EngineFactory::Instance() {
 }
 
 SourceKind EngineFactory::Classify(ByteView probe) {
-  if (IsNtfsBootSector(probe)) return SourceKind::Ntfs;
-  if (IsExfatBootSector(probe)) return SourceKind::Exfat;
-  if (IsFatBootSector(probe)) return SourceKind::Fat;
-  if (IsExtSuperblock(probe)) return SourceKind::Ext;
+  for (const EngineEntry* entry : Engines())
+    if (entry->recognises && entry->recognises(probe)) return entry->kind;
   return SourceKind::Unknown;
-}
-
-void EngineFactory::ClassifyVolume(ByteView probe, platform::RawSource& source, uint64_t startByte,
-                                   uint64_t volumeBytes, ProbeResult& result) {
-  result.kind = Classify(probe);
-  result.boot = result.kind == SourceKind::Unknown ? BootCopy::kNone : BootCopy::kPrimary;
-  if (result.kind == SourceKind::Ntfs || result.kind == SourceKind::Ext || result.kind == SourceKind::Exfat) return;
-  const FatBootChoice fat = ChooseFatBootSector(probe, uint32_t(result.sectorSize), volumeBytes);
-  if (fat.copy != BootCopy::kNone) {
-    result.boot = fat.copy;
-    result.bootOffset = fat.offset;
-    const bool usable = fat.copy == BootCopy::kPrimary || fat.copy == BootCopy::kBackup;
-    result.kind = usable ? SourceKind::Fat : SourceKind::Unknown;
-    return;
-  }
-  // exFAT keeps a whole second boot region right after the first (512-byte sectors: in the probe).
-  const size_t exfatBackup = size_t(ExfatBootSector::kBootRegionSectors) * 512;
-  const ByteView exfatRegion = probe.Sub(exfatBackup, exfatBackup);
-  if (IsExfatBootSector(exfatRegion) && ExfatBootSector::RegionChecksumMatches(exfatRegion, 512)) {
-    result.kind = SourceKind::Exfat;
-    result.boot = BootCopy::kBackup;
-    result.bootOffset = exfatBackup;
-    return;
-  }
-  std::vector<uint8_t> backup;
-  if (auto offset = ReadNtfsBackupBoot(source, startByte, startByte + volumeBytes, backup)) {
-    result.kind = SourceKind::Ntfs;
-    result.boot = BootCopy::kBackup;
-    result.bootOffset = *offset;
-  }
-}
-
-const char* EngineFactory::EngineNameFor(SourceKind kind, bool advanced) {
-  if (advanced) return "CProfessionalRecovery";
-  switch (kind) {
-    case SourceKind::Ntfs: return "CFastNtfsRecovery";
-    case SourceKind::Fat: return "CFastFatRecovery";
-    case SourceKind::Ext: return "CFastExtRecovery";
-    case SourceKind::Exfat: return "CFastExfatRecovery";
-    case SourceKind::Unknown: break;
-  }
-  return nullptr;
 }
 
 namespace {
 
-// An engine with a scan log, held by both of its faces.
-template <class Engine>
-LoggedEngine WithLog() {
-  auto engine = std::make_unique<Engine>();
-  IScanLog* log = engine.get();
-  return {std::move(engine), log};
+const EngineEntry* EntryOf(SourceKind kind) {
+  if (kind == SourceKind::Unknown) return nullptr;
+  for (const EngineEntry* entry : Engines())
+    if (entry->kind == kind) return entry;
+  return nullptr;
+}
+
+// The primary boot structure, as the first entry that recognises it decides.
+bool ClassifyPrimary(const ProbeInput& input, ProbeResult& result) {
+  for (const EngineEntry* entry : Engines()) {
+    if (!entry->recognises || !entry->recognises(input.probe)) continue;
+    result.kind = entry->kind;
+    result.engine = entry;
+    result.boot = BootCopy::kPrimary;
+    if (entry->settle) entry->settle(input, result);
+    return true;
+  }
+  return false;
+}
+
+// A damaged primary: the copies in the probe area first, then those read from the source.
+bool ClassifyCopy(const ProbeInput& input, ProbeResult& result) {
+  const auto entries = Engines();
+  for (const EngineEntry* entry : entries)
+    if (entry->copyInProbe && entry->copyInProbe(input, result)) return true;
+  for (const EngineEntry* entry : entries)
+    if (entry->copyOnSource && entry->copyOnSource(input, result)) return true;
+  return false;
 }
 
 }  // namespace
 
+void EngineFactory::ClassifyVolume(ByteView probe, platform::RawSource& source, uint64_t startByte,
+                                   uint64_t volumeBytes, ProbeResult& result) {
+  const ProbeInput input{probe, &source, startByte, volumeBytes, result.sectorSize};
+  result.kind = SourceKind::Unknown;
+  result.boot = BootCopy::kNone;
+  if (!ClassifyPrimary(input, result)) ClassifyCopy(input, result);
+  // A registered entry reports Other: its entry says which it is.
+  if (result.kind != SourceKind::Other) result.engine = EntryOf(result.kind);
+}
+
 // The creation table. Engines not built yet give no engine.
-LoggedEngine EngineFactory::CreateFast(SourceKind kind) {
-  switch (kind) {
-    case SourceKind::Ext: return {std::make_unique<CFastExtRecovery>(), nullptr};
-    case SourceKind::Fat: return WithLog<CFastFatRecovery>();
-    case SourceKind::Ntfs: return WithLog<CFastNtfsRecovery>();
-    case SourceKind::Exfat: return WithLog<CFastExfatRecovery>();
-    case SourceKind::Unknown: break;
-  }
-  return {};
+LoggedEngine EngineFactory::CreateFast(const EngineEntry* entry) {
+  if (!entry || !entry->makeFast) return {};
+  std::unique_ptr<IFileRecoveryParse> engine = entry->makeFast();
+  IScanLog* log = engine->Faces().log;
+  return {std::move(engine), log, entry};
 }
 
 LoggedEngine EngineFactory::CreateOpened(const ProbeResult& probe, bool advanced,
                                        const std::function<void(IFileRecoveryParse&)>& open) {
   if (probe.error != 0) return {};
   LoggedEngine made = advanced ? LoggedEngine{std::make_unique<CProfessionalRecovery>(), nullptr}
-                             : CreateFast(probe.kind);
+                             : CreateFast(probe.engine);
   if (made.engine) open(*made.engine);
   return made;
 }

@@ -10,11 +10,9 @@
 #include "scan/BootCopy.h"
 #include "scan/IFileRecoveryParse.h"
 #include "scan/IScanLog.h"
+#include "recovery/EngineTable.h"
 
 namespace salvora {
-
-// What the first 16 KiB of a source hold.
-enum class SourceKind { Ntfs, Fat, Ext, Unknown, Exfat };
 
 const char* SourceKindName(SourceKind kind);
 
@@ -22,6 +20,7 @@ const char* SourceKindName(SourceKind kind);
 struct ProbeResult {
   int error = 0;            // 0, or why the probe read failed
   SourceKind kind = SourceKind::Unknown;
+  const EngineEntry* engine = nullptr;  // the table's entry for kind; nullptr for Unknown
   int sectorSize = 512;     // of the disk (images: 512)
   size_t unreadableBytes = 0;  // of the probe area, read as zeros (bad sectors)
   // The boot sector the engines will work from. kBackup: the primary is damaged and bootOffset
@@ -31,11 +30,15 @@ struct ProbeResult {
   uint64_t bootOffset = 0;
 };
 
+// "NTFS", "FAT" (a registered file system's title); "unknown".
+const char* SourceKindName(const ProbeResult& probe);
+
 // A file-system engine as the advanced scan holds it: the engine, and its scan log for the
 // checkpoints (nullptr when the engine keeps none).
 struct LoggedEngine {
   std::unique_ptr<IFileRecoveryParse> engine;
   IScanLog* log = nullptr;
+  const EngineEntry* entry = nullptr;  // the table's entry it was made from
 };
 
 // Picks and opens the engine for a source. Process-wide; engines it returns belong to the caller.
@@ -61,18 +64,16 @@ class EngineFactory {
   ProbeResult ProbeDisk(int diskNumber, uint64_t startSector, uint64_t sectorCount = 0);
   ProbeResult ProbeImage(const std::string& path);
 
-  // First match wins: NTFS, exFAT, FAT, ext, unknown.
+  // The first entry of the engine table that recognises the probe area; Unknown for none.
   static SourceKind Classify(ByteView probe);
   // As Classify, for a volume of volumeBytes at startByte of source: a FAT boot sector must
   // describe a volume that fits, and a damaged primary boot sector gives way to a backup copy.
   static void ClassifyVolume(ByteView probe, platform::RawSource& source, uint64_t startByte,
                              uint64_t volumeBytes, ProbeResult& result);
-  // The class name of the engine the creation table gives, or nullptr for none.
-  static const char* EngineNameFor(SourceKind kind, bool advanced);
 
  private:
   EngineFactory() = default;
-  static LoggedEngine CreateFast(SourceKind kind);
+  static LoggedEngine CreateFast(const EngineEntry* entry);
   // The engine the creation table gives for a probed source (none when the probe failed), opened.
   static LoggedEngine CreateOpened(const ProbeResult& probe, bool advanced,
                                  const std::function<void(IFileRecoveryParse&)>& open);

@@ -3,15 +3,14 @@
 #include <unistd.h>
 
 #include "carving/CheckContent.h"
-#include "recovery/CProfessionalRecovery.h"
 #include "scan/IScanLog.h"
 
 namespace salvora {
 namespace {
 
 FoundFileStore* StoreOf(IFileRecoveryParse& engine, const FoundFileRecord& record) {
-  if (auto* advanced = dynamic_cast<CProfessionalRecovery*>(&engine)) return advanced->StoreOf(record);
-  if (auto* log = dynamic_cast<IScanLog*>(&engine)) return log->Store();
+  if (IRecordLogs* logs = engine.Faces().records) return logs->StoreOf(record);
+  if (IScanLog* log = engine.Faces().log) return log->Store();
   return nullptr;
 }
 

@@ -1,12 +1,11 @@
 #include "recovery/SavedScan.h"
 
-#include "recovery/CProfessionalRecovery.h"
 
 namespace salvora {
 
 SavedScan SavedScanOf(IFileRecoveryParse& engine) {
   SavedScan saved;
-  auto* advanced = dynamic_cast<CProfessionalRecovery*>(&engine);
+  ISavedScanState* advanced = engine.Faces().saved;
   if (!advanced) return saved;
   saved.advanced = true;
   saved.resumable = advanced->HasResumeState();
@@ -17,7 +16,7 @@ SavedScan SavedScanOf(IFileRecoveryParse& engine) {
 }
 
 void DiscardSavedScan(IFileRecoveryParse& engine) {
-  if (auto* advanced = dynamic_cast<CProfessionalRecovery*>(&engine)) advanced->DiscardResumeState();
+  if (ISavedScanState* advanced = engine.Faces().saved) advanced->DiscardResumeState();
 }
 
 }  // namespace salvora

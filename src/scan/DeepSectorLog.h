@@ -9,23 +9,15 @@
 
 namespace salvora {
 
-// What the sweep handed a deep engine at one sector.
-enum class DeepSectorKind : uint32_t {
-  kFileRecord = 1,         // an NTFS FILE record, to the deep NTFS engine
-  kSubdirectoryStart = 2,  // a FAT directory's first sector, to the deep FAT engine
-  kDirectorySector = 3,    // any other FAT directory sector
-  kExfatSector = 4,        // an exFAT directory or boot sector, to the deep exFAT engine
-};
-
 // One entry of the deep-sector log: 16 bytes, packed, little-endian (u64 absolute sector, u32
 // kind, u32 zero).
 class DeepSectorEntry {
  public:
   static constexpr size_t kSize = 16;
   DeepSectorEntry() = default;
-  DeepSectorEntry(uint64_t sector, DeepSectorKind kind) {
+  DeepSectorEntry(uint64_t sector, uint32_t kind) {  // kind: the claiming engine's SweptKind
     sector_.set(sector);
-    kind_.set(uint32_t(kind));
+    kind_.set(kind);
   }
   uint64_t Sector() const { return sector_.get(); }
   uint32_t Kind() const { return kind_.get(); }

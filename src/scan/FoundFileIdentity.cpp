@@ -6,10 +6,6 @@ constexpr uint32_t kFirstDataCluster = 2;
 }  // namespace
 
 bool FatFirstDataSector(const FoundFileRecord& record, uint32_t sectorSize, uint64_t& sector) {
-  const auto kind = static_cast<EngineKind>(record.EngineKind());
-  if (kind != EngineKind::FastFat && kind != EngineKind::DeepFat && kind != EngineKind::FastExfat &&
-      kind != EngineKind::DeepExfat)
-    return false;
   if (record.ObjectId() < kFirstDataCluster || sectorSize == 0 || record.ClusterSize() < sectorSize)
     return false;
   const uint64_t perCluster = record.ClusterSize() / sectorSize;

@@ -18,9 +18,9 @@ struct FoundFileIdentity {
   auto operator<=>(const FoundFileIdentity&) const = default;
 };
 
-// The absolute first sector of a FAT or exFAT record's first cluster (a file's data, a folder's
-// directory), in sectors of sectorSize bytes; false for other engines' records and for records
-// without a cluster.
+// The absolute first sector of a cluster record's first cluster (a file's data, a folder's
+// directory), in sectors of sectorSize bytes; false for records without a cluster. Only for the
+// records of engines that number clusters from 2 after a data area (the caller knows which).
 bool FatFirstDataSector(const FoundFileRecord& record, uint32_t sectorSize, uint64_t& sector);
 
 // What a find is, for the user: still on the volume, a deleted entry of the live file system,
@@ -33,7 +33,8 @@ const char* StateName(FindState state);
 
 // A set of engines, one bit per EngineKind.
 using EngineSet = uint32_t;
-constexpr EngineSet EngineBit(EngineKind kind) { return EngineSet(1) << uint32_t(kind); }
-constexpr EngineSet kAllEngines = 0x7F;
+constexpr EngineSet EngineBit(uint32_t kind) { return kind < 31 ? EngineSet(1) << kind : 0; }
+constexpr EngineSet EngineBit(EngineKind kind) { return EngineBit(uint32_t(kind)); }
+constexpr EngineSet kAllEngines = 0x7FFFFFFF;
 
 }  // namespace salvora

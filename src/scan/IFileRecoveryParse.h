@@ -4,13 +4,15 @@
 #include <string>
 #include <vector>
 
+#include "scan/EngineFaces.h"
 #include "scan/EngineTypes.h"
 #include "scan/FoundFileRecord.h"
 
 namespace salvora {
 
 // The interface of every recovery engine. Paths and names are UTF-8; a drive letter is one UTF-16
-// unit (0 when none). The slot order is fixed; no other virtual functions exist.
+// unit (0 when none). The slot order is fixed; no other virtual functions exist: what an engine
+// can do beyond them it hands out as Faces().
 class IFileRecoveryParse {
  public:
   // 0: opens an image file as the source (start 0, count = size / sector size).
@@ -49,6 +51,11 @@ class IFileRecoveryParse {
                              int& size, PreviewProgressCallback callback, void* userData) = 0;
   // 14
   virtual ~IFileRecoveryParse() = default;
+
+  const EngineFaces& Faces() const { return faces_; }
+
+ protected:
+  EngineFaces faces_;
 };
 
 }  // namespace salvora

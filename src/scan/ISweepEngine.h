@@ -9,20 +9,28 @@
 
 namespace salvora {
 
-// What a sector the sweep meets is. The file-system kinds keep the values the deep-sector log
-// stores (DeepSectorKind); kUnclaimed is every other sector, offered to carving and never logged.
-enum class SweptKind : uint32_t {
-  kUnclaimed = 0,
-  kFileRecord = 1,         // passed IsFileRecord: to the deep NTFS engine
-  kSubdirectoryStart = 2,  // passed IsSubdirectoryStart: to the deep FAT engine
-  kDirectorySector = 3,    // passed IsFatDirectorySector: to the deep FAT engine
-  kExfatSector = 4,        // passed IsExfatSweptSector: to the deep exFAT engine
+// What a sector the sweep meets is to the engine that claimed it: each sweep engine owns its own
+// codes (its entry in the engine table), and they are what the deep-sector log stores, so a code
+// once given keeps its value. kUnclaimed is every other sector, offered to carving and never logged.
+using SweptKind = uint32_t;
+inline constexpr SweptKind kUnclaimed = 0;
+
+// The source a sweep engine reads, shared with the whole advanced scan. An image works in the
+// sectors its boot sector declares; a disk in its own.
+struct SweepSource {
+  const SectorReader* reader = nullptr;
+  bool image = false;
+  int diskNumber = -1;
+  uint64_t startSector = 0;
+  uint64_t sectorCount = 0;
+  int sectorSize = 512;
+  char16_t driveLetter = 0;
 };
 
 // One sector offered. length counts the readable bytes from bytes on (at least one sector), so an
 // engine whose structure spans sectors can see whether they are in memory.
 struct SweptSector {
-  SweptKind kind = SweptKind::kUnclaimed;
+  SweptKind kind = kUnclaimed;
   const uint8_t* bytes = nullptr;
   size_t length = 0;
   uint64_t address = 0;  // absolute sector on the source
@@ -46,6 +54,8 @@ struct SweepPosition {
 // the sweep.
 class ISweepEngine : public IScanLog {
  public:
+  // Reads the scan's own source from here on (never opens one of its own).
+  virtual int AttachSource(const SweepSource& source) = 0;
   // Empties the engine's scan state and opens a new log (logName empty) or reopens the named log
   // of an interrupted scan.
   virtual int BeginSweep(const std::string& logName) = 0;

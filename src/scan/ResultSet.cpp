@@ -10,12 +10,6 @@ namespace {
 // its entry: both FAT engines read the same entry there.
 constexpr uint64_t kNoDataSize = UINT64_MAX;
 
-// Records that point at their data by first cluster.
-bool IsFat(uint32_t kind) {
-  return kind == uint32_t(EngineKind::FastFat) || kind == uint32_t(EngineKind::DeepFat) ||
-         kind == uint32_t(EngineKind::FastExfat) || kind == uint32_t(EngineKind::DeepExfat);
-}
-
 // Up to four characters of the lower-case extension; longer ones differ in their first four
 // often enough for this comparison, which only ever confirms a match already made by sector.
 uint32_t ExtensionCode(std::string_view name) {
@@ -58,7 +52,8 @@ void ResultSet::Clear() {
   for (auto& flags : flags_) FlagVector().swap(flags);
   std::vector<FileEntry>().swap(files_);
   fastFatFolders_.clear();
-  fastFolderKind_ = uint32_t(EngineKind::FastFat);
+  fastKind_ = UINT32_MAX;
+  fastClusters_ = false;
   fastNtfsRecords_.clear();
   aliasedFolders_.clear();
   mergedLists_.clear();
@@ -78,7 +73,7 @@ bool ResultSet::Shows(uint32_t engineKind, uint32_t recordNumber) const {
 }
 
 EngineSet ResultSet::FoundBy(const FoundFileRecord& record) const {
-  const EngineSet own = record.EngineKind() < kEngineKinds ? EngineBit(EngineKind(record.EngineKind())) : 0;
+  const EngineSet own = EngineBit(record.EngineKind());
   const FlagVector* flags = FlagsOf(record.EngineKind());
   if (!flags || record.RecordNumber() >= flags->size()) return own;
   return own | ((*flags)[record.RecordNumber()] & kAllEngines);
@@ -90,8 +85,7 @@ uint32_t ResultSet::FastFolderOf(uint32_t deepKind, uint32_t objectId) const {
 }
 
 const std::vector<RelationKey>* ResultSet::MergedLists(const FoundFileRecord& fastFolder) const {
-  const uint32_t kind = fastFolder.EngineKind();
-  if (kind != uint32_t(EngineKind::FastFat) && kind != uint32_t(EngineKind::FastNtfs)) return nullptr;
+  if (fastFolder.EngineKind() != fastKind_) return nullptr;
   auto it = mergedLists_.find(fastFolder.RecordNumber());
   return it == mergedLists_.end() ? nullptr : &it->second;
 }
@@ -99,13 +93,13 @@ const std::vector<RelationKey>* ResultSet::MergedLists(const FoundFileRecord& fa
 void ResultSet::AddFoundBy(uint32_t owner, EngineSet engines) {
   FlagVector& flags = FlagsOf(owner >> kOwnerShift);
   const uint32_t number = owner & kNumberMask;
-  if (number < flags.size()) flags[number] |= uint8_t(engines);
+  if (number < flags.size()) flags[number] |= engines;
 }
 
-bool ResultSet::IdentityOf(const FoundFileRecord& record, const FirstSectorOf& firstSector,
-                           bool readNtfs, FoundFileIdentity& identity) const {
+bool ResultSet::IdentityOf(const FoundFileRecord& record, bool clusterRecord, const FirstSectorOf& firstSector,
+                           bool readPlaced, FoundFileIdentity& identity) const {
   uint64_t sector = 0;
-  if (IsFat(record.EngineKind())) {
+  if (clusterRecord) {
     if (record.FileSize() != 0 && FatFirstDataSector(record, sectorSize_, sector)) {
       identity = {sector, record.FileSize()};
     } else {
@@ -113,30 +107,30 @@ bool ResultSet::IdentityOf(const FoundFileRecord& record, const FirstSectorOf& f
     }
     return true;
   }
-  if (!readNtfs || record.FileSize() == 0 || !firstSector || !firstSector(record, sector)) return false;
+  if (!readPlaced || record.FileSize() == 0 || !firstSector || !firstSector(record, sector)) return false;
   identity = {sector, record.FileSize()};
   return true;
 }
 
-int ResultSet::ReadFast(FoundFileStore& store, const FirstSectorOf& firstSector, bool wantNtfsSectors) {
-  FlagsOf(uint32_t(EngineKind::FastFat)).assign(size_t(store.TotalRecords()) + 1, 0);
-  FlagsOf(uint32_t(EngineKind::FastNtfs)).assign(size_t(store.TotalRecords()) + 1, 0);
-  FlagsOf(uint32_t(EngineKind::FastExfat)).assign(size_t(store.TotalRecords()) + 1, 0);
+int ResultSet::ReadFast(const Log& log, const FirstSectorOf& firstSector, bool wantPlacedSectors) {
+  FoundFileStore& store = *log.store;
+  fastKind_ = log.kind;
+  fastClusters_ = log.clusterRecords;
+  FlagsOf(log.kind).assign(size_t(store.TotalRecords()) + 1, 0);
   const int rc = EachRecord(store, [&](uint32_t n, const FoundFileRecord& record) {
     const uint32_t kind = record.EngineKind();
-    if (kind == uint32_t(EngineKind::FastNtfs)) {
+    if (!log.clusterRecords) {
       if (record.EntrySector() != 0) fastNtfsRecords_.push_back({record.EntrySector(), record.ObjectId(), n});
     } else if (record.IsFolder()) {
-      // The fast FAT scan writes its folder records without the partition start.
+      // The fast scan writes its folder records without the partition start.
       FoundFileRecord placed = record;
       placed.SetPartitionStart(partitionStart_);
       uint64_t sector = 0;
       if (FatFirstDataSector(placed, sectorSize_, sector)) fastFatFolders_.emplace(sector, n);
-      fastFolderKind_ = kind;
     }
     if (record.IsFolder() || n > kNumberMask) return;
     FoundFileIdentity identity;
-    if (!IdentityOf(record, firstSector, wantNtfsSectors, identity)) return;
+    if (!IdentityOf(record, log.clusterRecords, firstSector, wantPlacedSectors, identity)) return;
     files_.push_back({identity.sector, identity.size, ExtensionCode(record.Name()), kind << kOwnerShift | n});
   });
   std::stable_sort(files_.begin(), files_.end(), [](const FileEntry& a, const FileEntry& b) { return ByIdentity(a, b); });
@@ -158,45 +152,46 @@ ResultSet::FileEntry* ResultSet::FindFastFile(const FoundFileIdentity& identity,
   return it != end && it->sector == identity.sector && it->size == identity.size ? &*it : nullptr;
 }
 
-int ResultSet::ReadDeepFat(FoundFileStore& store, size_t fastFiles, uint32_t kind) {
+int ResultSet::ReadDeepClusters(const Log& log, size_t fastFiles) {
+  const uint32_t kind = log.kind;
   FlagVector& flags = FlagsOf(kind);
-  flags.assign(size_t(store.TotalRecords()) + 1, 0);
-  return EachRecord(store, [&](uint32_t n, const FoundFileRecord& record) {
+  flags.assign(size_t(log.store->TotalRecords()) + 1, 0);
+  return EachRecord(*log.store, [&](uint32_t n, const FoundFileRecord& record) {
     if (record.IsFolder()) {
       uint64_t sector = 0;
-      if (!FatFirstDataSector(record, sectorSize_, sector)) return;
+      if (!fastClusters_ || !FatFirstDataSector(record, sectorSize_, sector)) return;
       auto fast = fastFatFolders_.find(sector);
       if (fast == fastFatFolders_.end()) return;
       flags[n] |= kHidden;
       aliasedFolders_[uint64_t(kind) << 32 | record.ObjectId()] = fast->second;
-      FlagsOf(fastFolderKind_)[fast->second] |= uint8_t(EngineBit(EngineKind(kind)));
+      FlagsOf(fastKind_)[fast->second] |= EngineBit(kind);
       return;
     }
     FoundFileIdentity identity;
-    if (n > kNumberMask || !IdentityOf(record, nullptr, false, identity)) return;
+    if (n > kNumberMask || !IdentityOf(record, true, nullptr, false, identity)) return;
     if (FileEntry* fast = FindFastFile(identity, fastFiles)) {
       flags[n] |= kHidden;
-      AddFoundBy(fast->owner, EngineBit(EngineKind(kind)));
+      AddFoundBy(fast->owner, EngineBit(kind));
       return;
     }
     files_.push_back({identity.sector, identity.size, ExtensionCode(record.Name()), kind << kOwnerShift | n});
   });
 }
 
-int ResultSet::ReadDeepNtfs(FoundFileStore& store, const FirstSectorOf& firstSector, bool wantSectors) {
-  const uint32_t kind = uint32_t(EngineKind::DeepNtfs);
+int ResultSet::ReadDeepPlaced(const Log& log, const FirstSectorOf& firstSector, bool wantSectors) {
+  const uint32_t kind = log.kind;
   FlagVector& flags = FlagsOf(kind);
-  flags.assign(size_t(store.TotalRecords()) + 1, 0);
-  return EachRecord(store, [&](uint32_t n, const FoundFileRecord& record) {
+  flags.assign(size_t(log.store->TotalRecords()) + 1, 0);
+  return EachRecord(*log.store, [&](uint32_t n, const FoundFileRecord& record) {
     const NtfsPlace* fast = record.EntrySector() != 0 ? FastNtfsAt(record.EntrySector()) : nullptr;
     if (fast && fast->mftRecord == record.ObjectId()) {
       flags[n] |= kHidden;
-      FlagsOf(uint32_t(EngineKind::FastNtfs))[fast->fastNumber] |= uint8_t(EngineBit(EngineKind::DeepNtfs));
+      FlagsOf(fastKind_)[fast->fastNumber] |= EngineBit(kind);
       if (record.IsFolder()) aliasedFolders_[uint64_t(kind) << 32 | record.ObjectId()] = fast->fastNumber;
       return;
     }
     FoundFileIdentity identity;
-    if (record.IsFolder() || n > kNumberMask || !IdentityOf(record, firstSector, wantSectors, identity)) return;
+    if (record.IsFolder() || n > kNumberMask || !IdentityOf(record, false, firstSector, wantSectors, identity)) return;
     files_.push_back({identity.sector, identity.size, ExtensionCode(record.Name()), kind << kOwnerShift | n});
   });
 }
@@ -228,24 +223,25 @@ void ResultSet::CollectMergedLists(FoundFileStore& store, uint32_t deepKind) {
 
 int ResultSet::Build(const Stores& stores, const FirstSectorOf& firstSector) {
   Clear();
-  // NTFS records say where their data starts only in the file record on the source: read them
+  // Placed records say where their data starts only in the structure on the source: read them
   // only when there are carved files to compare with.
-  const bool wantNtfsSectors = stores.carved && stores.carved->TotalRecords() > 0;
+  const bool wantPlacedSectors = stores.carved && stores.carved->TotalRecords() > 0;
   int result = 0;
   auto keep = [&result](int rc) {
     if (result == 0) result = rc;
   };
-  if (stores.fast) keep(ReadFast(*stores.fast, firstSector, wantNtfsSectors));
+  if (stores.fast.store) keep(ReadFast(stores.fast, firstSector, wantPlacedSectors));
   const size_t fastFiles = files_.size();
-  if (stores.deepFat) keep(ReadDeepFat(*stores.deepFat, fastFiles, uint32_t(EngineKind::DeepFat)));
-  if (stores.deepExfat) keep(ReadDeepFat(*stores.deepExfat, fastFiles, uint32_t(EngineKind::DeepExfat)));
-  if (stores.deepNtfs) keep(ReadDeepNtfs(*stores.deepNtfs, firstSector, wantNtfsSectors));
+  // Cluster records first: they are matched against the fast files alone.
+  for (const Log& log : stores.sweeps)
+    if (log.store && log.clusterRecords) keep(ReadDeepClusters(log, fastFiles));
+  for (const Log& log : stores.sweeps)
+    if (log.store && !log.clusterRecords) keep(ReadDeepPlaced(log, firstSector, wantPlacedSectors));
   // Deep finds after the fast ones at the same sector: the fast record stands first.
   std::stable_sort(files_.begin(), files_.end(), [](const FileEntry& a, const FileEntry& b) { return a.sector < b.sector; });
   if (stores.carved) keep(ReadCarved(*stores.carved));
-  if (stores.deepFat) CollectMergedLists(*stores.deepFat, uint32_t(EngineKind::DeepFat));
-  if (stores.deepNtfs) CollectMergedLists(*stores.deepNtfs, uint32_t(EngineKind::DeepNtfs));
-  if (stores.deepExfat) CollectMergedLists(*stores.deepExfat, uint32_t(EngineKind::DeepExfat));
+  for (const Log& log : stores.sweeps)
+    if (log.store) CollectMergedLists(*log.store, log.kind);
   built_ = true;
   return result;
 }

@@ -11,29 +11,35 @@
 
 namespace salvora {
 
-// One result set over the four engines of an advanced scan: every found file once. It is
+// One result set over the engines of an advanced scan: every found file once. It is
 // computed from the engines' logs after the scan (the logs keep their format) and answers, for
 // each record, whether the listing shows it and which engines found it.
 //
 // The rules, in order of trust: a file-system record of the fast engine stands for the deep
 // engines' and carving's finds of the same file; a deep record that was not found by the fast
 // engine stands for carving's. Files are the same when they point at the same data (first data
-// sector and size, FoundFileIdentity); a deep FAT folder whose directory starts where a folder
-// the fast FAT scan walked starts is that folder; a deep NTFS record read from the same place
-// with the same record number as a fast NTFS record is that record. A carved file is dropped
+// sector and size, FoundFileIdentity). Two styles of record are known: cluster records (their
+// first cluster in the record: a deep folder whose directory starts where a folder the fast scan
+// walked starts is that folder) and placed records (their data found through the structure they
+// were read from: a deep record read from the same place with the same record number as a fast
+// record is that record). A carved file is dropped
 // when a file-system file starts at its first sector with the same extension (a .thm file-system
 // record also stands for a carved .jpg), so a picture stored as .dat is still offered carved.
 //
-// Memory: one byte per record of every log, 24 bytes per file-system file, and the folders the
+// Memory: four bytes per record of every log, 24 bytes per file-system file, and the folders the
 // fast scan walked; no read of the source besides what firstSector does for NTFS records.
 class ResultSet {
  public:
+  // One engine's log: the kind of its records, and whether they are cluster records.
+  struct Log {
+    FoundFileStore* store = nullptr;
+    uint32_t kind = 0;
+    bool clusterRecords = false;
+  };
   struct Stores {
-    FoundFileStore* fast = nullptr;
-    FoundFileStore* deepFat = nullptr;
-    FoundFileStore* deepNtfs = nullptr;
+    Log fast;
+    std::vector<Log> sweeps;  // in the order of trust among themselves
     FoundFileStore* carved = nullptr;
-    FoundFileStore* deepExfat = nullptr;
   };
   // The absolute first data sector of a file-system file record; false when it has none.
   using FirstSectorOf = std::function<bool(const FoundFileRecord&, uint64_t&)>;
@@ -64,26 +70,25 @@ class ResultSet {
     uint32_t extension = 0;
     uint32_t owner = 0;  // engine kind << 28 | record number
   };
-  using FlagVector = std::vector<uint8_t>;
+  using FlagVector = std::vector<uint32_t>;
   struct NtfsPlace {
     uint64_t entrySector = 0;
     uint32_t mftRecord = 0;
     uint32_t fastNumber = 0;
   };
 
-  static constexpr uint8_t kHidden = 0x80;
+  static constexpr uint32_t kHidden = 0x80000000u;
   static constexpr uint32_t kOwnerShift = 28;
   static constexpr uint32_t kNumberMask = (1u << kOwnerShift) - 1;
 
-  int ReadFast(FoundFileStore& store, const FirstSectorOf& firstSector, bool wantNtfsSectors);
-  // The deep FAT or deep exFAT log (kind): both place files by cluster.
-  int ReadDeepFat(FoundFileStore& store, size_t fastFiles, uint32_t kind);
-  int ReadDeepNtfs(FoundFileStore& store, const FirstSectorOf& firstSector, bool wantSectors);
+  int ReadFast(const Log& log, const FirstSectorOf& firstSector, bool wantPlacedSectors);
+  int ReadDeepClusters(const Log& log, size_t fastFiles);
+  int ReadDeepPlaced(const Log& log, const FirstSectorOf& firstSector, bool wantSectors);
   int ReadCarved(FoundFileStore& store);
   void CollectMergedLists(FoundFileStore& store, uint32_t deepKind);
   const NtfsPlace* FastNtfsAt(uint64_t entrySector) const;
-  bool IdentityOf(const FoundFileRecord& record, const FirstSectorOf& firstSector, bool readNtfs,
-                  FoundFileIdentity& identity) const;
+  bool IdentityOf(const FoundFileRecord& record, bool clusterRecord, const FirstSectorOf& firstSector,
+                  bool readPlaced, FoundFileIdentity& identity) const;
   FileEntry* FindFastFile(const FoundFileIdentity& identity, size_t fastFiles);
   void AddFoundBy(uint32_t owner, EngineSet engines);
   FlagVector& FlagsOf(uint32_t engineKind);
@@ -92,14 +97,14 @@ class ResultSet {
   bool built_ = false;
   uint32_t sectorSize_ = 512;
   uint64_t partitionStart_ = 0;
-  static constexpr uint32_t kEngineKinds = 7;  // engine kinds 0..6
+  static constexpr uint32_t kEngineKinds = 31;  // one bit each in an EngineSet
   FlagVector flags_[kEngineKinds];
   std::vector<FileEntry> files_;
-  // Folders the fast FAT scan walked, by their directory's first sector, and the records of the
-  // fast NTFS scan by the sector they were read from; with the fast record numbers.
+  // Folders the fast scan walked, by their directory's first sector (cluster records), and the
+  // fast scan's placed records by the sector they were read from; with the fast record numbers.
   std::unordered_map<uint64_t, uint32_t> fastFatFolders_;
-  // The kind of the fast engine whose folders fastFatFolders_ holds (FAT or exFAT).
-  uint32_t fastFolderKind_ = uint32_t(EngineKind::FastFat);
+  uint32_t fastKind_ = UINT32_MAX;
+  bool fastClusters_ = false;
   std::vector<NtfsPlace> fastNtfsRecords_;  // sorted by entry sector
   // Hidden deep folders (deep kind << 32 | object id) and the fast folder each one is.
   std::unordered_map<uint64_t, uint32_t> aliasedFolders_;

@@ -82,7 +82,7 @@ class DeepExfatSynthetic : public ::testing::Test {
       const uint8_t* sector = v.bytes().data() + s * 512;
       if (!IsExfatSweptSector(ByteView(sector, 512), 512)) continue;
       uint64_t skip = 1;
-      engine_.OfferSector({SweptKind::kExfatSector, sector, 512, s}, {}, skip);
+      engine_.OfferSector({CProfessionalExfatRecovery::kSweptSector, sector, 512, s}, {}, skip);
     }
     ASSERT_EQ(engine_.FinishSweep(), 0);
   }

@@ -104,13 +104,20 @@ TEST(EngineFactory, ExtNeedsConsistentGroupCounts) {
   EXPECT_EQ(Classify(bad), SourceKind::Unknown);
 }
 
-TEST(EngineFactory, CreationTableForFastAndAdvancedRequests) {
-  EXPECT_STREQ(EngineFactory::EngineNameFor(SourceKind::Fat, false), "CFastFatRecovery");
-  EXPECT_STREQ(EngineFactory::EngineNameFor(SourceKind::Ntfs, false), "CFastNtfsRecovery");
-  EXPECT_STREQ(EngineFactory::EngineNameFor(SourceKind::Ext, false), "CFastExtRecovery");
-  EXPECT_EQ(EngineFactory::EngineNameFor(SourceKind::Unknown, false), nullptr);
-  for (auto kind : {SourceKind::Fat, SourceKind::Ntfs, SourceKind::Ext, SourceKind::Unknown})
-    EXPECT_STREQ(EngineFactory::EngineNameFor(kind, true), "CProfessionalRecovery");
+// What the engines can do besides the interface is handed out, never asked of their class.
+TEST(EngineFactory, EnginesHandOutTheirCapabilities) {
+  auto& factory = EngineFactory::Instance();
+  auto fast = factory.CreateForImage(FixturePath("fat16-del.img"), 0, false);
+  ASSERT_NE(fast, nullptr);
+  ASSERT_NE(fast->Faces().volume, nullptr);
+  EXPECT_TRUE(fast->Faces().volume->Volume().opened);
+  EXPECT_EQ(fast->Faces().volume->Volume().sectorSize, 512u);
+  EXPECT_NE(fast->Faces().log, nullptr);
+  EXPECT_EQ(fast->Faces().saved, nullptr) << "a fast scan keeps no sessions of its own";
+  auto advanced = factory.CreateForImage(FixturePath("fat16-del.img"), 0, true);
+  ASSERT_NE(advanced, nullptr);
+  EXPECT_NE(advanced->Faces().saved, nullptr);
+  EXPECT_NE(advanced->Faces().records, nullptr);
 }
 
 TEST(EngineFactory, ZeroFilledOrUnreadableSourcesGiveNoFastEngine) {

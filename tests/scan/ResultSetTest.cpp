@@ -33,7 +33,10 @@ TEST(ResultSet, DeepNtfsRecordsReadWhereTheFastScanReadThemAreItsFinds) {
   ASSERT_EQ(deep.StoreRecord(Ntfs(EngineKind::DeepNtfs, 80, 7000, false, "older a.jpg"), 70, 1, false), 0);
 
   ResultSet results;
-  ASSERT_EQ(results.Build({&fast, nullptr, &deep, nullptr}, nullptr), 0);
+  ResultSet::Stores stores;
+  stores.fast = {&fast, uint32_t(EngineKind::FastNtfs), false};
+  stores.sweeps = {{&deep, uint32_t(EngineKind::DeepNtfs), false}};
+  ASSERT_EQ(results.Build(stores, nullptr), 0);
   // Deep records 1 and 2 are the fast scan's; 3 (another record) and 4 (record 80 read from
   // another place: an older copy) are finds of their own.
   const uint32_t deepKind = uint32_t(EngineKind::DeepNtfs);

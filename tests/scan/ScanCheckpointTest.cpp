@@ -111,8 +111,8 @@ TEST(ScanCheckpointTest, VersionTwoFileReadsWithoutTheExfatLog) {
 
 TEST(DeepSectorLogTest, EntriesAreReadBackUpToTheCountAndCleared) {
   test::TempDir dir;
-  std::vector<DeepSectorEntry> first{{100, DeepSectorKind::kFileRecord}, {7, DeepSectorKind::kDirectorySector}};
-  std::vector<DeepSectorEntry> second{{1ull << 40, DeepSectorKind::kSubdirectoryStart}};
+  std::vector<DeepSectorEntry> first{{100, 1u}, {7, 3u}};
+  std::vector<DeepSectorEntry> second{{1ull << 40, 2u}};
   ASSERT_EQ(DeepSectorLog::Write(dir.path(), 0, first), 0);
   ASSERT_EQ(DeepSectorLog::Write(dir.path(), 2, second), 0);
   EXPECT_EQ(test::ReadFileBytes(dir.File("deep_sectors")).size(), 3 * DeepSectorEntry::kSize);
@@ -121,8 +121,8 @@ TEST(DeepSectorLogTest, EntriesAreReadBackUpToTheCountAndCleared) {
   ASSERT_EQ(DeepSectorLog::Read(dir.path(), 3, read), 0);
   ASSERT_EQ(read.size(), 3u);
   EXPECT_EQ(read[0].Sector(), 100u);
-  EXPECT_EQ(read[0].Kind(), uint32_t(DeepSectorKind::kFileRecord));
-  EXPECT_EQ(read[1].Kind(), uint32_t(DeepSectorKind::kDirectorySector));
+  EXPECT_EQ(read[0].Kind(), 1u);
+  EXPECT_EQ(read[1].Kind(), 3u);
   EXPECT_EQ(read[2].Sector(), 1ull << 40);
   // Entries written after the checkpoint are not read; a log shorter than its count gives back
   // what it holds.
