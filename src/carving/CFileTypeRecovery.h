@@ -68,7 +68,7 @@ class CFileTypeRecovery : public IFileRecoveryParse, public ISweepEngine {
 
   // The sweep's view (ISweepEngine): a new log, or an interrupted scan's; every unclaimed sector
   // goes to CarveAt; nothing is left to place at the end.
-  int AttachSource(const SweepSource& source) override {
+  int AttachSource(const SharedSource& source) override {
     ShareSource(*source.reader, source.startSector, source.sectorCount, source.driveLetter, source.sectorSize);
     return 0;
   }

@@ -156,20 +156,21 @@ bool EngineSession::AddSource(std::string label, char16_t letter, const SourceAr
   ScanSource source;
   source.label = std::move(label);
   source.letter = letter;
-  ProbeResult probe;
+  // One open of the source: the factory probes it and hands it to the engine.
+  MadeEngine made;
   if (spec.kind == SourceArgument::Kind::Image) {
-    probe = factory.ProbeImage(spec.path);
+    made = factory.MakeForImage(spec.path, letter, !fast);
     source.span.diskPath = spec.path;
     source.owner = ScanLogCatalogue::ImageOwner(spec.path);
-    if (probe.error == 0) source.engine = factory.CreateForImage(spec.path, letter, !fast);
   } else {
-    probe = factory.ProbeDisk(spec.number, spec.start, spec.count);
+    made = factory.MakeForDisk(spec.number, spec.start, spec.count, letter, !fast);
     platform::DiskDevicePath(spec.number, source.span.diskPath);
-    source.span.startByte = spec.start * uint64_t(probe.sectorSize);
-    source.span.lengthBytes = spec.count * uint64_t(probe.sectorSize);
+    source.span.startByte = spec.start * uint64_t(made.probe.sectorSize);
+    source.span.lengthBytes = spec.count * uint64_t(made.probe.sectorSize);
     source.owner = ScanLogCatalogue::PartitionOwner(spec.number, spec.start, spec.count);
-    if (probe.error == 0) source.engine = factory.CreateForDisk(spec.number, spec.start, spec.count, letter, !fast);
   }
+  const ProbeResult& probe = made.probe;
+  source.engine = std::move(made.engine);
   // The advanced engine looks for its saved scan as it opens.
   source.refusal = ScanLogCatalogue::Instance().TakeRefusal();
   if (probe.error != 0) {

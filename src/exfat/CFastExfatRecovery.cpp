@@ -16,6 +16,7 @@ constexpr uint32_t kMaxSectorSize = 4096;
 CFastExfatRecovery::CFastExfatRecovery() {
   faces_.log = this;
   faces_.volume = this;
+  faces_.shared = this;
 }
 CFastExfatRecovery::~CFastExfatRecovery() = default;
 
@@ -31,11 +32,24 @@ int CFastExfatRecovery::OpenDiskPartition(int diskNumber, uint64_t startSector, 
   if (open_) return 0;
   auto reader = std::make_unique<SectorReader>();
   if (int rc = reader->OpenDisk(diskNumber); rc != 0) return openError_ = rc;
+  return OpenPartition(std::move(reader), startSector, sectorCount, driveLetter);
+}
+
+int CFastExfatRecovery::OpenPartition(std::unique_ptr<SectorReader> reader, uint64_t startSector,
+                                      uint64_t sectorCount, char16_t driveLetter) {
   if (int rc = OpenReader(std::move(reader), startSector, driveLetter); rc != 0) return rc;
   // The partition's own length bounds the volume where the table gives one.
   const uint64_t deviceBytes = sectorCount * uint64_t(reader_->DeviceSectorSize());
   if (sectorCount != 0) volumeSectors_ = std::min<uint64_t>(volumeSectors_, deviceBytes / sectorSize_);
   return 0;
+}
+
+int CFastExfatRecovery::OpenShared(const SharedSource& source) {
+  if (open_) return 0;
+  auto reader = std::make_unique<SectorReader>();
+  reader->Share(*source.reader);
+  if (source.image) return OpenReader(std::move(reader), 0, source.driveLetter);
+  return OpenPartition(std::move(reader), source.startSector, source.sectorCount, source.driveLetter);
 }
 
 int CFastExfatRecovery::OpenSource(std::unique_ptr<platform::RawSource> source, char16_t driveLetter) {

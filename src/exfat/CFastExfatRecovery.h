@@ -30,7 +30,7 @@ class OutputFile;
 // folders leading to them, with long names, sizes and times. File data comes from one run where
 // the entry says there is no FAT chain, from the FAT where the chain is still there, and for a
 // deleted file whose chain was cleared from the clusters the allocation bitmap leaves free.
-class CFastExfatRecovery : public StoredFindsEngine, public IScanLog, public IVolumeFacts {
+class CFastExfatRecovery : public StoredFindsEngine, public IScanLog, public IVolumeFacts, public IOpensShared {
  public:
   // A folder holds at most 256 MiB of entries; a longer one is read that far.
   static constexpr uint64_t kMaxDirectoryBytes = 256ull * 1024 * 1024;
@@ -52,6 +52,7 @@ class CFastExfatRecovery : public StoredFindsEngine, public IScanLog, public IVo
 
   // Opens an already opened source (memory images in tests) as a volume starting at sector 0.
   int OpenSource(std::unique_ptr<platform::RawSource> source, char16_t driveLetter);
+  int OpenShared(const SharedSource& source) override;
 
   bool IsOpen() const { return open_; }
   // The volume's sector size, in which partition start and entry sectors are counted.
@@ -85,6 +86,8 @@ class CFastExfatRecovery : public StoredFindsEngine, public IScanLog, public IVo
   };
 
   int OpenReader(std::unique_ptr<SectorReader> reader, uint64_t start, char16_t letter);
+  int OpenPartition(std::unique_ptr<SectorReader> reader, uint64_t startSector, uint64_t sectorCount,
+                    char16_t driveLetter);
   int ReadBoot();
   int ReadVolumeFiles();
   int ReadClusters(const std::vector<ExfatRun>& runs, uint64_t maxBytes, std::vector<uint8_t>& out);

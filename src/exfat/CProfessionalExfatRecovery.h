@@ -77,7 +77,7 @@ class CProfessionalExfatRecovery : public StoredFindsEngine, public ISweepEngine
   // sector of kind kExfatSector; the tree written at the end.
   // The sectors it claims in the sweep (IsExfatSweptSector; the code the deep-sector log keeps).
   static constexpr SweptKind kSweptSector = 4;
-  int AttachSource(const SweepSource& source) override {
+  int AttachSource(const SharedSource& source) override {
     return ShareSource(*source.reader, source.image ? -1 : source.diskNumber, source.startSector,
                        source.image ? uint32_t(source.sectorSize) : 0, source.driveLetter);
   }

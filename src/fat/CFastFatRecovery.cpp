@@ -12,6 +12,7 @@ namespace salvora {
 CFastFatRecovery::CFastFatRecovery() {
   faces_.log = this;
   faces_.volume = this;
+  faces_.shared = this;
 }
 
 VolumeFacts CFastFatRecovery::Volume() const {
@@ -39,6 +40,15 @@ int CFastFatRecovery::OpenSource(std::unique_ptr<platform::RawSource> source, ch
   auto reader = std::make_unique<SectorReader>();
   if (int rc = reader->AttachWhole(std::move(source)); rc != 0) return openError_ = rc;
   return OpenReader(std::move(reader), 0, 0, driveLetter, true);
+}
+
+int CFastFatRecovery::OpenShared(const SharedSource& source) {
+  if (open_) return 0;
+  auto reader = std::make_unique<SectorReader>();
+  reader->Share(*source.reader);
+  if (source.image) return OpenReader(std::move(reader), 0, 0, source.driveLetter, true);
+  return OpenReader(std::move(reader), source.startSector, source.sectorCount, source.driveLetter,
+                    source.sectorCount == 0);
 }
 
 uint64_t CFastFatRecovery::SourceSectors() const {

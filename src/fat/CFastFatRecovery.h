@@ -29,7 +29,7 @@ class FatDirEntry;
 // through the allocation table and records every deleted file, every file inside a deleted
 // folder and the folders leading to them. It also recovers and previews what it found and maps
 // the allocated clusters for the advanced scan.
-class CFastFatRecovery : public StoredFindsEngine, public IScanLog, public IVolumeFacts {
+class CFastFatRecovery : public StoredFindsEngine, public IScanLog, public IVolumeFacts, public IOpensShared {
  public:
   static constexpr uint32_t kBootBytes = 4096;
   // The highest data cluster a table entry can name (the values above mark bad clusters and ends).
@@ -58,6 +58,7 @@ class CFastFatRecovery : public StoredFindsEngine, public IScanLog, public IVolu
 
   // Opens an already opened source (memory images in tests) as a volume starting at sector 0.
   int OpenSource(std::unique_ptr<platform::RawSource> source, char16_t driveLetter);
+  int OpenShared(const SharedSource& source) override;
 
   bool IsOpen() const { return open_; }
   const FatGeometry& Geometry() const { return geometry_; }

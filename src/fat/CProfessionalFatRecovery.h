@@ -94,7 +94,7 @@ class CProfessionalFatRecovery : public StoredFindsEngine, public ISweepEngine {
   // The sectors it claims in the sweep (codes the deep-sector log keeps).
   static constexpr SweptKind kSweptSubdirectoryStart = 2;  // passed IsSubdirectoryStart
   static constexpr SweptKind kSweptDirectorySector = 3;    // passed IsFatDirectorySector
-  int AttachSource(const SweepSource& source) override {
+  int AttachSource(const SharedSource& source) override {
     return ShareSource(*source.reader, source.image ? -1 : source.diskNumber, source.startSector,
                        source.image ? uint32_t(source.sectorSize) : 0, source.driveLetter);
   }

@@ -24,6 +24,7 @@ CFastNtfsRecovery::CFastNtfsRecovery() {
   rootId_ = kRootRecord;
   faces_.log = this;
   faces_.volume = this;
+  faces_.shared = this;
 }
 
 CFastNtfsRecovery::~CFastNtfsRecovery() = default;
@@ -49,34 +50,41 @@ int CFastNtfsRecovery::Open(const std::string& path, int diskNumber, uint64_t st
                             uint64_t sectorCount, bool image, char16_t driveLetter) {
   opened_ = false;
   reader_.Close();
-  raw_ = platform::FileSource();
-  int rc = raw_.Open(path);
-  if (rc != 0) return rc;
-  uint64_t deviceSectorSize = 512;
+  if (int rc = image ? reader_.OpenFile(path) : reader_.OpenDisk(diskNumber); rc != 0) return rc;
+  return OpenVolume(startSector, sectorCount, image, driveLetter);
+}
+
+int CFastNtfsRecovery::OpenShared(const SharedSource& source) {
+  opened_ = false;
+  reader_.Share(*source.reader);
+  return source.image ? OpenVolume(0, 0, true, source.driveLetter)
+                      : OpenVolume(source.startSector, source.sectorCount, false, source.driveLetter);
+}
+
+int CFastNtfsRecovery::OpenVolume(uint64_t startSector, uint64_t sectorCount, bool image, char16_t driveLetter) {
+  platform::RawSource* raw = reader_.Source();
+  if (!raw) return kInvalidParameter;
+  const uint64_t deviceSectorSize = image ? 512 : uint64_t(std::max(512, reader_.DeviceSectorSize()));
   long long fileBytes = 0;
   if (image) {
     int error = 0;
-    fileBytes = raw_.ByteLength(&error);
+    fileBytes = raw->ByteLength(&error);
     if (fileBytes < 0) return error;
-  } else {
-    platform::DiskGeometry geometry;
-    if (raw_.QueryGeometry(geometry) == 0 && geometry.bytesPerSector != 0)
-      deviceSectorSize = geometry.bytesPerSector;
   }
   if (startSector > UINT64_MAX / deviceSectorSize) return kInvalidParameter;
   std::vector<uint8_t> boot(kBootBytes, 0);
   // The boot sector is what counts: bad sectors behind it in the boot area are read as zeros.
   const uint64_t startByte = startSector * deviceSectorSize;
-  platform::SalvagedRead read = platform::ReadSalvaging(raw_, boot.data(), boot.size(), startByte);
+  platform::SalvagedRead read = platform::ReadSalvaging(*raw, boot.data(), boot.size(), startByte);
   int bootError = read.firstUnreadable < 512 ? read.firstError : read.bytes < boot.size() ? kReadFault : 0;
   if (bootError != 0 || !IsUsableNtfsBootSector(ByteView(boot.data(), boot.size()))) {
     // A damaged or unreadable primary gives way to the copy in the volume's last sector.
     int error = 0;
     const uint64_t endByte = image ? uint64_t(fileBytes)
                              : sectorCount != 0 ? (startSector + sectorCount) * deviceSectorSize
-                                                : uint64_t(std::max(0LL, raw_.ByteLength(&error)));
+                                                : uint64_t(std::max(0LL, raw->ByteLength(&error)));
     std::vector<uint8_t> backup;
-    if (ReadNtfsBackupBoot(raw_, startByte, endByte, backup)) {
+    if (ReadNtfsBackupBoot(*raw, startByte, endByte, backup)) {
       boot.swap(backup);
       bootError = 0;
     }
@@ -89,9 +97,6 @@ int CFastNtfsRecovery::Open(const std::string& path, int diskNumber, uint64_t st
   g.totalSectors = image ? uint64_t(fileBytes) / uint64_t(g.bytesPerSector) : sectorCount;
   driveLetter_ = driveLetter;
   chunk_.assign(size_t(g.recordSize) * kMftChunkRecords, 0);
-
-  rc = image ? reader_.OpenFile(path) : reader_.OpenDisk(diskNumber);
-  if (rc != 0) return rc;
   mft_.Attach(&reader_, g);
   data_.SetSectorSize(g.bytesPerSector);
   opened_ = true;

@@ -22,7 +22,7 @@ namespace salvora {
 // The fast NTFS engine: reads the master file table from end to end and reports every FILE record
 // that is neither in use nor a directory, with the chain of folders above it; recovers, previews
 // and maps the free clusters of the volume. It never writes to the source.
-class CFastNtfsRecovery : public StoredFindsEngine, public IScanLog, public IVolumeFacts,
+class CFastNtfsRecovery : public StoredFindsEngine, public IScanLog, public IVolumeFacts, public IOpensShared,
                           public INtfsRecordLookups {
  public:
   static constexpr uint32_t kRootRecord = 5;
@@ -63,6 +63,7 @@ class CFastNtfsRecovery : public StoredFindsEngine, public IScanLog, public IVol
   const NtfsGeometry& Geometry() const { return mft_.Geometry(); }
   bool IsOpen() const { return opened_; }
   VolumeFacts Volume() const override;
+  int OpenShared(const SharedSource& source) override;
   NtfsMft& Mft() { return mft_; }
   const std::vector<uint32_t>& FolderList() const { return folderList_; }
   uint64_t UsageBitmapLength() const { return bitmapLength_; }
@@ -73,6 +74,8 @@ class CFastNtfsRecovery : public StoredFindsEngine, public IScanLog, public IVol
  private:
   int Open(const std::string& path, int diskNumber, uint64_t startSector, uint64_t sectorCount,
            bool image, char16_t driveLetter);
+  // Reads the boot sector (or its backup) through reader_, already open, and maps the MFT.
+  int OpenVolume(uint64_t startSector, uint64_t sectorCount, bool image, char16_t driveLetter);
   int WalkMft();
   // Reads records from..to-1 of a table step one by one, after the step's read failed.
   void SalvageRecords(uint64_t firstSector, uint64_t firstNumber, uint64_t from, uint64_t to);
@@ -85,7 +88,6 @@ class CFastNtfsRecovery : public StoredFindsEngine, public IScanLog, public IVol
   void AddLostFolder(uint32_t k, bool unreadable);
   int StoreRecord(const FoundFileRecord& record, uint32_t parent, uint32_t depth, bool folder);
 
-  platform::FileSource raw_;
   SectorReader reader_;
   NtfsMft mft_;
   NtfsFileData data_{reader_, *this, *this};

@@ -93,7 +93,7 @@ class CProfessionalNtfsRecovery : public StoredFindsEngine, public ISweepEngine,
   // FolderPass.
   // The sectors it claims in the sweep (IsFileRecord; the code the deep-sector log keeps).
   static constexpr SweptKind kSweptFileRecord = 1;
-  int AttachSource(const SweepSource& source) override {
+  int AttachSource(const SharedSource& source) override {
     return ShareSource(*source.reader, source.image, source.startSector, source.image ? 0 : source.sectorCount,
                        source.image ? source.sectorSize : 0, source.driveLetter);
   }

@@ -57,7 +57,7 @@ void CProfessionalRecovery::AdoptFast(LoggedEngine made) {
 }
 
 int CProfessionalRecovery::AttachSweepEngines(bool image) {
-  const SweepSource source{&reader_, image, diskNumber_, start_, count_, sectorSize_, letter_};
+  const SharedSource source{&reader_, image, diskNumber_, start_, count_, sectorSize_, letter_, imagePath_};
   carving_.AttachSource(source);
   // The open result of the deep engine that reads record structures was the coordinator's own
   // (the spec's deep NTFS): the first sweep engine's failure is returned.
@@ -74,12 +74,16 @@ CProfessionalRecovery::~CProfessionalRecovery() {
 
 int CProfessionalRecovery::OpenImageFile(const std::string& path, char16_t driveLetter) {
   letter_ = driveLetter;
-  if (int rc = reader_.OpenFile(path); rc != 0) return rc;
+  if (int rc = reader_.OpenFile(path); rc != 0) {
+    probe_.error = rc;
+    return rc;
+  }
   diskNumber_ = int(kImageDiskNumber);
   start_ = 0;
   // The fast engine comes first here: only a boot sector it recognised may set the sector size
   // in which every engine of this scan works.
-  AdoptFast(EngineFactory::Instance().CreateFastForImage(path, driveLetter));
+  probe_ = EngineFactory::ProbeReader(reader_, 0, 0);
+  AdoptFast(EngineFactory::CreateFastOn(probe_, SharedSource{&reader_, true, -1, 0, 0, 512, driveLetter, path}));
   sectorSize_ = ImageSectorSize(fast_.get());
   count_ = reader_.TotalSectors() * 512 / uint64_t(sectorSize_);
   imagePath_ = path;
@@ -95,12 +99,18 @@ int CProfessionalRecovery::OpenDiskPartition(int diskNumber, uint64_t startSecto
   count_ = sectorCount;
   letter_ = driveLetter;
   imagePath_.clear();
-  if (int rc = reader_.OpenDisk(diskNumber); rc != 0) return rc;
+  if (int rc = reader_.OpenDisk(diskNumber); rc != 0) {
+    probe_.error = rc;
+    return rc;
+  }
+  EngineFactory::FlushBeforeReading(diskNumber, startSector);
   sectorSize_ = reader_.DeviceSectorSize();
+  probe_ = EngineFactory::ProbeReader(reader_, startSector, sectorCount);
   resume_ = LookupUnfinished(resumeEntry_);
   LoadCheckpoint();
   const int rc = AttachSweepEngines(false);
-  AdoptFast(EngineFactory::Instance().CreateFastForDisk(diskNumber, startSector, sectorCount, driveLetter));
+  AdoptFast(EngineFactory::CreateFastOn(
+      probe_, SharedSource{&reader_, false, diskNumber, startSector, sectorCount, sectorSize_, driveLetter, {}}));
   return rc;
 }
 

@@ -74,6 +74,8 @@ class CProfessionalRecovery : public IFileRecoveryParse, public ISavedScanState,
 
   // What the scan is working with (for the user interface and tests).
   int SectorSize() const { return sectorSize_; }
+  // What the probe of the opened source found (its error when the source could not be probed).
+  const ProbeResult& SourceProbe() const { return probe_; }
   IFileRecoveryParse* FastEngine() { return fast_.get(); }
   ResumePosition LastPosition() const override { return position_; }
   bool ScanStarted() const override { return started_; }
@@ -180,6 +182,7 @@ class CProfessionalRecovery : public IFileRecoveryParse, public ISavedScanState,
   std::string imagePath_;
   int sectorSize_ = 512;
   SectorReader reader_;
+  ProbeResult probe_;
   std::vector<SweepSlot> sweeps_;
   CFileTypeRecovery carving_;
   std::unique_ptr<IFileRecoveryParse> fast_;

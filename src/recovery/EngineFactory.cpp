@@ -17,7 +17,7 @@ namespace {
 // Reads the probe area at offset. A stretch that cannot be read (a bad sector) stays zero and the
 // read goes on after it, so a bad sector beside the boot sector does not hide the volume. False
 // when the source ends inside the probe area or none of it could be read.
-bool ReadProbe(platform::FileSource& source, uint64_t offset, std::vector<uint8_t>& probe,
+bool ReadProbe(platform::RawSource& source, uint64_t offset, std::vector<uint8_t>& probe,
                ProbeResult& result) {
   probe.assign(EngineFactory::kProbeBytes, 0);
   platform::SalvagedRead read = platform::ReadSalvaging(source, probe.data(), probe.size(), offset);
@@ -109,76 +109,108 @@ LoggedEngine EngineFactory::CreateFast(const EngineEntry* entry) {
   return {std::move(engine), log, entry};
 }
 
-LoggedEngine EngineFactory::CreateOpened(const ProbeResult& probe, bool advanced,
-                                       const std::function<void(IFileRecoveryParse&)>& open) {
+LoggedEngine EngineFactory::CreateFastOn(const ProbeResult& probe, const SharedSource& source) {
   if (probe.error != 0) return {};
-  LoggedEngine made = advanced ? LoggedEngine{std::make_unique<CProfessionalRecovery>(), nullptr}
-                             : CreateFast(probe.engine);
-  if (made.engine) open(*made.engine);
+  LoggedEngine made = CreateFast(probe.engine);
+  if (!made.engine) return made;
+  if (IOpensShared* shared = made.engine->Faces().shared) {
+    shared->OpenShared(source);
+  } else if (source.image) {
+    made.engine->OpenImageFile(source.imagePath, source.driveLetter);
+  } else {
+    made.engine->OpenDiskPartition(source.diskNumber, source.startSector, source.sectorCount, source.driveLetter);
+  }
   return made;
 }
 
-ProbeResult EngineFactory::ProbeDisk(int diskNumber, uint64_t startSector, uint64_t sectorCount) {
-  ProbeResult result;
+MadeEngine EngineFactory::MakeAdvanced(const std::function<void(IFileRecoveryParse&)>& open) {
+  auto advanced = std::make_unique<CProfessionalRecovery>();
+  open(*advanced);
+  MadeEngine made{nullptr, advanced->SourceProbe()};
+  if (made.probe.error == 0) made.engine = std::move(advanced);
+  return made;
+}
+
+void EngineFactory::FlushBeforeReading(int diskNumber, uint64_t startSector) {
   std::string path;
-  if ((result.error = platform::DiskDevicePath(diskNumber, path)) != 0) return result;
-  platform::FileSource source;
-  if ((result.error = source.Open(path)) != 0) return result;
-  platform::FlushPartition(path, startSector);
-  platform::DiskGeometry geometry;
-  if (source.QueryGeometry(geometry) == 0) result.sectorSize = int(geometry.bytesPerSector);
+  if (platform::DiskDevicePath(diskNumber, path) == 0) platform::FlushPartition(path, startSector);
+}
+
+ProbeResult EngineFactory::ProbeReader(SectorReader& reader, uint64_t startSector, uint64_t sectorCount) {
+  ProbeResult result;
+  platform::RawSource* source = reader.Source();
+  if (!source) {
+    result.error = kInvalidParameter;
+    return result;
+  }
+  result.sectorSize = reader.DeviceSectorSize();
   std::vector<uint8_t> probe;
   if (startSector > UINT64_MAX / uint64_t(result.sectorSize)) {
     result.error = kInvalidParameter;
     return result;
   }
   const uint64_t startByte = startSector * uint64_t(result.sectorSize);
-  if (!ReadProbe(source, startByte, probe, result)) return result;
+  if (!ReadProbe(*source, startByte, probe, result)) return result;
   int error = 0;
-  const uint64_t diskBytes = uint64_t(std::max(0LL, source.ByteLength(&error)));
+  const uint64_t sourceBytes = uint64_t(std::max(0LL, source->ByteLength(&error)));
   const uint64_t volumeBytes = sectorCount != 0 ? sectorCount * uint64_t(result.sectorSize)
-                               : diskBytes > startByte ? diskBytes - startByte : 0;
-  ClassifyVolume(ByteView(probe.data(), probe.size()), source, startByte, volumeBytes, result);
+                               : sourceBytes > startByte ? sourceBytes - startByte : 0;
+  ClassifyVolume(ByteView(probe.data(), probe.size()), *source, startByte, volumeBytes, result);
   return result;
 }
 
-ProbeResult EngineFactory::ProbeImage(const std::string& path) {
+ProbeResult EngineFactory::ProbeDisk(int diskNumber, uint64_t startSector, uint64_t sectorCount) {
+  SectorReader reader;
   ProbeResult result;
-  platform::FileSource source;
-  if ((result.error = source.Open(path)) != 0) return result;
-  std::vector<uint8_t> probe;
-  if (!ReadProbe(source, 0, probe, result)) return result;
-  int error = 0;
-  const uint64_t bytes = uint64_t(std::max(0LL, source.ByteLength(&error)));
-  ClassifyVolume(ByteView(probe.data(), probe.size()), source, 0, bytes, result);
-  return result;
+  if ((result.error = reader.OpenDisk(diskNumber)) != 0) return result;
+  FlushBeforeReading(diskNumber, startSector);
+  return ProbeReader(reader, startSector, sectorCount);
+}
+
+ProbeResult EngineFactory::ProbeImage(const std::string& path) {
+  SectorReader reader;
+  ProbeResult result;
+  if ((result.error = reader.OpenFile(path)) != 0) return result;
+  return ProbeReader(reader, 0, 0);
+}
+
+MadeEngine EngineFactory::MakeForDisk(int diskNumber, uint64_t startSector, uint64_t sectorCount,
+                                      char16_t driveLetter, bool advanced) {
+  if (advanced)
+    return MakeAdvanced([&](IFileRecoveryParse& engine) {
+      engine.OpenDiskPartition(diskNumber, startSector, sectorCount, driveLetter);
+    });
+  SectorReader reader;
+  MadeEngine made;
+  if ((made.probe.error = reader.OpenDisk(diskNumber)) != 0) return made;
+  FlushBeforeReading(diskNumber, startSector);
+  made.probe = ProbeReader(reader, startSector, sectorCount);
+  const SharedSource source{&reader, false, diskNumber, startSector, sectorCount, reader.DeviceSectorSize(),
+                            driveLetter, {}};
+  made.engine = CreateFastOn(made.probe, source).engine;
+  return made;
+}
+
+MadeEngine EngineFactory::MakeForImage(const std::string& path, char16_t driveLetter, bool advanced) {
+  if (advanced)
+    return MakeAdvanced([&](IFileRecoveryParse& engine) { engine.OpenImageFile(path, driveLetter); });
+  SectorReader reader;
+  MadeEngine made;
+  if ((made.probe.error = reader.OpenFile(path)) != 0) return made;
+  made.probe = ProbeReader(reader, 0, 0);
+  made.engine = CreateFastOn(made.probe, SharedSource{&reader, true, -1, 0, 0, 512, driveLetter, path}).engine;
+  return made;
 }
 
 std::unique_ptr<IFileRecoveryParse> EngineFactory::CreateForDisk(int diskNumber, uint64_t startSector,
                                                                  uint64_t sectorCount,
                                                                  char16_t driveLetter, bool advanced) {
-  return CreateOpened(ProbeDisk(diskNumber, startSector, sectorCount), advanced, [&](IFileRecoveryParse& engine) {
-           engine.OpenDiskPartition(diskNumber, startSector, sectorCount, driveLetter);
-         }).engine;
+  return MakeForDisk(diskNumber, startSector, sectorCount, driveLetter, advanced).engine;
 }
 
 std::unique_ptr<IFileRecoveryParse> EngineFactory::CreateForImage(const std::string& path,
                                                                   char16_t driveLetter, bool advanced) {
-  return CreateOpened(ProbeImage(path), advanced,
-                      [&](IFileRecoveryParse& engine) { engine.OpenImageFile(path, driveLetter); })
-      .engine;
-}
-
-LoggedEngine EngineFactory::CreateFastForDisk(int diskNumber, uint64_t startSector,
-                                            uint64_t sectorCount, char16_t driveLetter) {
-  return CreateOpened(ProbeDisk(diskNumber, startSector, sectorCount), false, [&](IFileRecoveryParse& engine) {
-    engine.OpenDiskPartition(diskNumber, startSector, sectorCount, driveLetter);
-  });
-}
-
-LoggedEngine EngineFactory::CreateFastForImage(const std::string& path, char16_t driveLetter) {
-  return CreateOpened(ProbeImage(path), false,
-                      [&](IFileRecoveryParse& engine) { engine.OpenImageFile(path, driveLetter); });
+  return MakeForImage(path, driveLetter, advanced).engine;
 }
 
 }  // namespace salvora

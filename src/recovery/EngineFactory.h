@@ -41,7 +41,14 @@ struct LoggedEngine {
   const EngineEntry* entry = nullptr;  // the table's entry it was made from
 };
 
-// Picks and opens the engine for a source. Process-wide; engines it returns belong to the caller.
+// An engine with the probe that chose it (the command line warns of a backup boot copy).
+struct MadeEngine {
+  std::unique_ptr<IFileRecoveryParse> engine;
+  ProbeResult probe;
+};
+
+// Picks and opens the engine for a source: the source is opened once, probed, and handed to the
+// engine (an advanced scan opens and probes it itself). Process-wide; engines it returns belong to the caller.
 class EngineFactory {
  public:
   static constexpr size_t kProbeBytes = 16384;
@@ -54,10 +61,18 @@ class EngineFactory {
   std::unique_ptr<IFileRecoveryParse> CreateForImage(const std::string& path, char16_t driveLetter,
                                                      bool advanced);
 
-  // The file-system engine of a source with its log (the advanced scan's first pass).
-  LoggedEngine CreateFastForDisk(int diskNumber, uint64_t startSector, uint64_t sectorCount,
-                                 char16_t driveLetter);
-  LoggedEngine CreateFastForImage(const std::string& path, char16_t driveLetter);
+  MadeEngine MakeForDisk(int diskNumber, uint64_t startSector, uint64_t sectorCount, char16_t driveLetter,
+                         bool advanced);
+  MadeEngine MakeForImage(const std::string& path, char16_t driveLetter, bool advanced);
+
+  // The fast engine the probe chose, with its log, opened on the caller's source; none when the
+  // probe failed or chose no engine.
+  static LoggedEngine CreateFastOn(const ProbeResult& probe, const SharedSource& source);
+  // Probes a source already open: the volume at startSector of sectorCount sectors (0: to the end)
+  // in the reader's own sectors.
+  static ProbeResult ProbeReader(SectorReader& reader, uint64_t startSector, uint64_t sectorCount);
+  // A mounted volume's cached writes reach the disk before it is read raw.
+  static void FlushBeforeReading(int diskNumber, uint64_t startSector);
 
   // Reads and classifies the probe area without creating an engine. sectorCount 0: the volume
   // runs to the end of the disk.
@@ -74,9 +89,8 @@ class EngineFactory {
  private:
   EngineFactory() = default;
   static LoggedEngine CreateFast(const EngineEntry* entry);
-  // The engine the creation table gives for a probed source (none when the probe failed), opened.
-  static LoggedEngine CreateOpened(const ProbeResult& probe, bool advanced,
-                                 const std::function<void(IFileRecoveryParse&)>& open);
+  // The advanced scan, opened by open; none when its probe of the source failed.
+  static MadeEngine MakeAdvanced(const std::function<void(IFileRecoveryParse&)>& open);
 };
 
 }  // namespace salvora

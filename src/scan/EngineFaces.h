@@ -6,6 +6,7 @@
 #include "scan/FoundFileRecord.h"
 #include "scan/IScanLog.h"
 #include "scan/ScanSessionEntry.h"
+#include "scan/SharedSource.h"
 
 namespace salvora {
 
@@ -72,6 +73,7 @@ struct EngineFaces {
   ISavedScanState* saved = nullptr;
   IRecordLogs* records = nullptr;
   IDataPlacement* placement = nullptr;
+  IOpensShared* shared = nullptr;
 };
 
 }  // namespace salvora

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "scan/IScanLog.h"
+#include "scan/SharedSource.h"
 #include "storage/SectorReader.h"
 
 namespace salvora {
@@ -14,18 +15,6 @@ namespace salvora {
 // once given keeps its value. kUnclaimed is every other sector, offered to carving and never logged.
 using SweptKind = uint32_t;
 inline constexpr SweptKind kUnclaimed = 0;
-
-// The source a sweep engine reads, shared with the whole advanced scan. An image works in the
-// sectors its boot sector declares; a disk in its own.
-struct SweepSource {
-  const SectorReader* reader = nullptr;
-  bool image = false;
-  int diskNumber = -1;
-  uint64_t startSector = 0;
-  uint64_t sectorCount = 0;
-  int sectorSize = 512;
-  char16_t driveLetter = 0;
-};
 
 // One sector offered. length counts the readable bytes from bytes on (at least one sector), so an
 // engine whose structure spans sectors can see whether they are in memory.
@@ -55,7 +44,7 @@ struct SweepPosition {
 class ISweepEngine : public IScanLog {
  public:
   // Reads the scan's own source from here on (never opens one of its own).
-  virtual int AttachSource(const SweepSource& source) = 0;
+  virtual int AttachSource(const SharedSource& source) = 0;
   // Empties the engine's scan state and opens a new log (logName empty) or reopens the named log
   // of an interrupted scan.
   virtual int BeginSweep(const std::string& logName) = 0;

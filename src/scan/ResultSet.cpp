@@ -90,10 +90,9 @@ const std::vector<RelationKey>* ResultSet::MergedLists(const FoundFileRecord& fa
   return it == mergedLists_.end() ? nullptr : &it->second;
 }
 
-void ResultSet::AddFoundBy(uint32_t owner, EngineSet engines) {
-  FlagVector& flags = FlagsOf(owner >> kOwnerShift);
-  const uint32_t number = owner & kNumberMask;
-  if (number < flags.size()) flags[number] |= engines;
+void ResultSet::AddFoundBy(const FileEntry& owner, EngineSet engines) {
+  FlagVector& flags = FlagsOf(owner.kind);
+  if (owner.number < flags.size()) flags[owner.number] |= engines;
 }
 
 bool ResultSet::IdentityOf(const FoundFileRecord& record, bool clusterRecord, const FirstSectorOf& firstSector,
@@ -128,10 +127,10 @@ int ResultSet::ReadFast(const Log& log, const FirstSectorOf& firstSector, bool w
       uint64_t sector = 0;
       if (FatFirstDataSector(placed, sectorSize_, sector)) fastFatFolders_.emplace(sector, n);
     }
-    if (record.IsFolder() || n > kNumberMask) return;
+    if (record.IsFolder()) return;
     FoundFileIdentity identity;
     if (!IdentityOf(record, log.clusterRecords, firstSector, wantPlacedSectors, identity)) return;
-    files_.push_back({identity.sector, identity.size, ExtensionCode(record.Name()), kind << kOwnerShift | n});
+    files_.push_back({identity.sector, identity.size, ExtensionCode(record.Name()), kind, n});
   });
   std::stable_sort(files_.begin(), files_.end(), [](const FileEntry& a, const FileEntry& b) { return ByIdentity(a, b); });
   std::sort(fastNtfsRecords_.begin(), fastNtfsRecords_.end(),
@@ -168,13 +167,13 @@ int ResultSet::ReadDeepClusters(const Log& log, size_t fastFiles) {
       return;
     }
     FoundFileIdentity identity;
-    if (n > kNumberMask || !IdentityOf(record, true, nullptr, false, identity)) return;
+    if (!IdentityOf(record, true, nullptr, false, identity)) return;
     if (FileEntry* fast = FindFastFile(identity, fastFiles)) {
       flags[n] |= kHidden;
-      AddFoundBy(fast->owner, EngineBit(kind));
+      AddFoundBy(*fast, EngineBit(kind));
       return;
     }
-    files_.push_back({identity.sector, identity.size, ExtensionCode(record.Name()), kind << kOwnerShift | n});
+    files_.push_back({identity.sector, identity.size, ExtensionCode(record.Name()), kind, n});
   });
 }
 
@@ -191,8 +190,8 @@ int ResultSet::ReadDeepPlaced(const Log& log, const FirstSectorOf& firstSector, 
       return;
     }
     FoundFileIdentity identity;
-    if (record.IsFolder() || n > kNumberMask || !IdentityOf(record, false, firstSector, wantSectors, identity)) return;
-    files_.push_back({identity.sector, identity.size, ExtensionCode(record.Name()), kind << kOwnerShift | n});
+    if (record.IsFolder() || !IdentityOf(record, false, firstSector, wantSectors, identity)) return;
+    files_.push_back({identity.sector, identity.size, ExtensionCode(record.Name()), kind, n});
   });
 }
 
@@ -208,7 +207,7 @@ int ResultSet::ReadCarved(FoundFileStore& store) {
     for (; it != files_.end() && it->sector == sector; ++it) {
       if (it->size == kNoDataSize || !SameFileByExtension(it->extension, extension)) continue;
       flags[n] |= kHidden;
-      AddFoundBy(it->owner, EngineBit(EngineKind::FileType));
+      AddFoundBy(*it, EngineBit(EngineKind::FileType));
       return;
     }
   });

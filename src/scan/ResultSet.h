@@ -26,7 +26,7 @@ namespace salvora {
 // when a file-system file starts at its first sector with the same extension (a .thm file-system
 // record also stands for a carved .jpg), so a picture stored as .dat is still offered carved.
 //
-// Memory: four bytes per record of every log, 24 bytes per file-system file, and the folders the
+// Memory: four bytes per record of every log, 32 bytes per file-system file, and the folders the
 // fast scan walked; no read of the source besides what firstSector does for NTFS records.
 class ResultSet {
  public:
@@ -68,7 +68,8 @@ class ResultSet {
     uint64_t sector = 0;
     uint64_t size = 0;
     uint32_t extension = 0;
-    uint32_t owner = 0;  // engine kind << 28 | record number
+    uint32_t kind = 0;    // of the record that stands for it
+    uint32_t number = 0;
   };
   using FlagVector = std::vector<uint32_t>;
   struct NtfsPlace {
@@ -78,8 +79,6 @@ class ResultSet {
   };
 
   static constexpr uint32_t kHidden = 0x80000000u;
-  static constexpr uint32_t kOwnerShift = 28;
-  static constexpr uint32_t kNumberMask = (1u << kOwnerShift) - 1;
 
   int ReadFast(const Log& log, const FirstSectorOf& firstSector, bool wantPlacedSectors);
   int ReadDeepClusters(const Log& log, size_t fastFiles);
@@ -90,7 +89,7 @@ class ResultSet {
   bool IdentityOf(const FoundFileRecord& record, bool clusterRecord, const FirstSectorOf& firstSector,
                   bool readPlaced, FoundFileIdentity& identity) const;
   FileEntry* FindFastFile(const FoundFileIdentity& identity, size_t fastFiles);
-  void AddFoundBy(uint32_t owner, EngineSet engines);
+  void AddFoundBy(const FileEntry& owner, EngineSet engines);
   FlagVector& FlagsOf(uint32_t engineKind);
   const FlagVector* FlagsOf(uint32_t engineKind) const;
 
