@@ -12,7 +12,7 @@
 #include "exfat/ExfatEntrySet.h"
 #include "exfat/ExfatTable.h"
 #include "exfat/ExfatUpcaseTable.h"
-#include "fat/FatUsageBitmap.h"
+#include "fatfamily/FatUsageBitmap.h"
 #include "output/FolderRecovery.h"
 #include "platform/ErrorCodes.h"
 #include "platform/RawSource.h"

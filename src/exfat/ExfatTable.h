@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "fat/FatTable.h"
+#include "fatfamily/FatTable.h"
 #include "storage/SectorReader.h"
 
 namespace salvora {

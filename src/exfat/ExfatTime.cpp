@@ -1,6 +1,6 @@
 #include "exfat/ExfatTime.h"
 
-#include "fat/FatTime.h"
+#include "fatfamily/FatTime.h"
 
 namespace salvora {
 

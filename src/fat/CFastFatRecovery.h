@@ -10,8 +10,8 @@
 
 #include "fat/FatFragmentClaims.h"
 #include "fat/FatGeometry.h"
-#include "fat/FatTable.h"
-#include "fat/FatUsageBitmap.h"
+#include "fatfamily/FatTable.h"
+#include "fatfamily/FatUsageBitmap.h"
 #include "output/FolderRecovery.h"
 #include "platform/ErrorCodes.h"
 #include "platform/RawSource.h"

@@ -1,6 +1,6 @@
 #include "fat/FatEntryFacts.h"
 
-#include "fat/FatTime.h"
+#include "fatfamily/FatTime.h"
 
 namespace salvora {
 

@@ -4,7 +4,7 @@
 
 #include "fatdir/FatDirEntry.h"
 #include "fatdir/FatDirectorySector.h"
-#include "fat/FatTime.h"
+#include "fatfamily/FatTime.h"
 
 namespace salvora {
 namespace {

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "fat/FatGeometry.h"
-#include "fat/FatTable.h"
+#include "fatfamily/FatTable.h"
 
 namespace salvora {
 

@@ -1,4 +1,4 @@
-#include "fat/FatTime.h"
+#include "fatfamily/FatTime.h"
 
 #include "platform/Clock.h"
 

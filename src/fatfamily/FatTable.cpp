@@ -1,4 +1,4 @@
-#include "fat/FatTable.h"
+#include "fatfamily/FatTable.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "fat/FatUsageBitmap.h"
+#include "fatfamily/FatUsageBitmap.h"
 
 namespace salvora {
 
