@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const auto& [address, sector] : image.Present()) {
     if (!IsExfatSweptSector(ByteView(sector.data(), ss), ss)) continue;
     uint64_t skip = 1;
-    engine.OfferSector(SweptSector{SweptKind::kExfatSector, sector.data(), ss, address}, SweepPosition{}, skip);
+    engine.OfferSector(SweptSector{CProfessionalExfatRecovery::kSweptSector, sector.data(), ss, address}, SweepPosition{}, skip);
   }
   engine.FinishSweep();
   fuzz::ExerciseFoundTree(engine);

@@ -20,6 +20,7 @@
 #include "cli/SourceEntry.h"
 #include "cli/UserText.h"
 #include "output/RecoveredName.h"
+#include "platform/FailureContext.h"
 #include "platform/Clock.h"
 #include "platform/DiskMap.h"
 #include "platform/PlatformError.h"
@@ -157,6 +158,7 @@ bool EngineSession::AddSource(std::string label, char16_t letter, const SourceAr
   source.label = std::move(label);
   source.letter = letter;
   // One open of the source: the factory probes it and hands it to the engine.
+  platform::ClearFailure();
   MadeEngine made;
   if (spec.kind == SourceArgument::Kind::Image) {
     made = factory.MakeForImage(spec.path, letter, !fast);
@@ -176,7 +178,8 @@ bool EngineSession::AddSource(std::string label, char16_t letter, const SourceAr
   if (probe.error != 0) {
     error = "cannot read " + source.label + ": " +
             platform::OpenErrorText(spec.kind == SourceArgument::Kind::Image ? spec.path : source.span.diskPath,
-                                    probe.error);
+                                    probe.error) +
+            platform::DescribeFailure(probe.error);
     return false;
   }
   const std::string notice = BootNotice(probe, source.label, fast);

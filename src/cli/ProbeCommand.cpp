@@ -52,7 +52,7 @@ int RunProbe(const Args& args) {
                           : factory.ProbeDisk(spec->number, spec->start);
   if (probe.error != 0) {
     std::fprintf(stderr, "salvora-cli: cannot read %s: %s\n", Shown(args[0]).c_str(),
-                 Reason(probe.error).c_str());
+                 ReasonInContext(probe.error).c_str());
     return kExitBadInput;
   }
   if (const std::string notice = BootNotice(probe, args[0], false); !notice.empty())

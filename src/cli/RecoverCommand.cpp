@@ -287,7 +287,7 @@ int RunRecover(const Args& args) {
     return kExitCancelled;
   }
   if (rc != 0) {
-    std::fprintf(stderr, "salvora-cli: scan failed: %s\n", Reason(rc).c_str());
+    std::fprintf(stderr, "salvora-cli: scan failed: %s\n", ReasonInContext(rc).c_str());
     return kExitBadInput;
   }
   std::map<uint64_t, FoundItem> selection;

@@ -125,7 +125,7 @@ int RunScan(const Args& args) {
   if (rc == ScanCancelled) {
     std::fprintf(stderr, "salvora-cli: scan cancelled; what was found so far is listed\n");
   } else if (rc != 0) {
-    std::fprintf(stderr, "salvora-cli: scan failed: %s\n", Reason(rc).c_str());
+    std::fprintf(stderr, "salvora-cli: scan failed: %s\n", ReasonInContext(rc).c_str());
     return kExitBadInput;
   }
   std::vector<FoundItem> items;

@@ -1,6 +1,7 @@
 #include "cli/UserText.h"
 
 #include "platform/ErrorCodes.h"
+#include "platform/FailureContext.h"
 #include "platform/PlatformError.h"
 #include "platform/PrintableText.h"
 
@@ -21,5 +22,7 @@ std::string Reason(int code) {
   if (platform::IsPlatformError(code)) return Shown(platform::ErrorText(code));
   return "the source's records of this item are damaged or of a kind not supported";
 }
+
+std::string ReasonInContext(int code) { return Reason(code) + platform::DescribeFailure(code); }
 
 }  // namespace salvora::cli

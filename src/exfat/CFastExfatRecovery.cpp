@@ -4,6 +4,7 @@
 
 #include "exfat/ExfatBootSector.h"
 #include "exfat/ExfatDirectoryEntry.h"
+#include "platform/FailureContext.h"
 #include "platform/ErrorCodes.h"
 
 namespace salvora {
@@ -107,7 +108,11 @@ int CFastExfatRecovery::ReadBoot() {
   int rc = reader_->ReadSectors(region.data(), uint32_t(std::min<uint64_t>(region.size() / 512, left)),
                                 startByte / 512, 512, got);
   const size_t have = size_t(got) * 512;
-  if (have < 512) return rc != 0 ? rc : kReadFault;
+  if (have < 512) {
+    rc = rc != 0 ? rc : kReadFault;
+    platform::NoteFailedStructure(rc, "the exFAT boot region", startByte / 512);
+    return rc;
+  }
   // The main boot region, or its backup where the main one is damaged.
   for (int copy = 0; copy < 2; ++copy) {
     for (uint32_t ss = 512; ss <= kMaxSectorSize; ss *= 2) {

@@ -5,6 +5,7 @@
 #include "fat/FatBootCopy.h"
 #include "fat/FatBootSector.h"
 #include "fatdir/FatDirEntry.h"
+#include "platform/FailureContext.h"
 #include "platform/ErrorCodes.h"
 
 namespace salvora {
@@ -106,8 +107,11 @@ int CFastFatRecovery::ReadBootAndGeometry(uint64_t volumeBytes) {
   int rc = reader_->ReadSectors(boot_.data(), count, partitionStart_, int(deviceSector), got);
   // Only the boot sector itself is needed: a bad sector in the reserved area or the table behind
   // it must not make the whole volume unreadable (the rest of the buffer stays zero).
-  if (rc == kInvalidParameter || size_t(got) * deviceSector < 512)
-    return rc != 0 ? rc : kReadFault;
+  if (rc == kInvalidParameter || size_t(got) * deviceSector < 512) {
+    rc = rc != 0 ? rc : kReadFault;
+    platform::NoteFailedStructure(rc, "the FAT boot sector", partitionStart_);
+    return rc;
+  }
   boot_.resize(kBootBytes);
   const FatBootChoice choice = ChooseFatBootSector(ByteView(boot_.data(), boot_.size()), deviceSector, volumeBytes);
   // Without a copy that fits, the primary is read as it stands.

@@ -7,6 +7,7 @@
 #include "ntfs/DataStream.h"
 #include "ntfs/NtfsBootCopy.h"
 #include "ntfs/FileRecord.h"
+#include "platform/FailureContext.h"
 #include "platform/Clock.h"
 #include "platform/DiskMap.h"
 #include "platform/SalvagingRead.h"
@@ -89,7 +90,10 @@ int CFastNtfsRecovery::OpenVolume(uint64_t startSector, uint64_t sectorCount, bo
       bootError = 0;
     }
   }
-  if (bootError != 0) return bootError;
+  if (bootError != 0) {
+    platform::NoteFailedStructure(bootError, "the NTFS boot sector", startSector);
+    return bootError;
+  }
 
   NtfsGeometry g;
   if (!NtfsGeometry::FromBootSector(ByteView(boot.data(), boot.size()), startSector, g))

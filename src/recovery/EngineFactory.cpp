@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "platform/FailureContext.h"
 #include "platform/DiskMap.h"
 #include "platform/RawSource.h"
 #include "platform/SalvagingRead.h"
@@ -150,7 +151,10 @@ ProbeResult EngineFactory::ProbeReader(SectorReader& reader, uint64_t startSecto
     return result;
   }
   const uint64_t startByte = startSector * uint64_t(result.sectorSize);
-  if (!ReadProbe(*source, startByte, probe, result)) return result;
+  if (!ReadProbe(*source, startByte, probe, result)) {
+    platform::NoteFailedStructure(result.error, "the start of the volume", startSector);
+    return result;
+  }
   int error = 0;
   const uint64_t sourceBytes = uint64_t(std::max(0LL, source->ByteLength(&error)));
   const uint64_t volumeBytes = sectorCount != 0 ? sectorCount * uint64_t(result.sectorSize)

@@ -4,6 +4,7 @@
 
 #include "platform/DiskMap.h"
 #include "platform/ErrorCodes.h"
+#include "platform/FailureContext.h"
 #include "platform/PlatformError.h"
 
 namespace salvora {
@@ -79,6 +80,7 @@ int SectorReader::ReadSectors(void* buffer, uint32_t count, uint64_t firstSector
     long long got = source_->ReadAt(out + done, piece, offset + done, &error);
     if (got <= 0) {
       result = kReadFault;
+      platform::NoteFailedRead(result, firstSector + done / size);
       break;
     }
     done += uint64_t(got);

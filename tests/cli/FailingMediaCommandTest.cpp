@@ -73,6 +73,20 @@ TEST(FailingMedia, RecoverListsTheFileCutByABadStretchWithItsError) {
   EXPECT_EQ(test::Sha256File(image), before);
 }
 
+// A source whose start cannot be read says what was being read, not only the code.
+TEST(FailingMedia, AnUnreadableStartNamesWhatWasRead) {
+  test::TempDir data;
+  const std::string image = test::FixturePath("fat16-del.img");
+  for (const char* mode : {"--fast ", ""}) {
+    std::string out;
+    const int rc = test::RunCommand("SALVORA_FAULTS='" + image + "=0-16384' " +
+                                        Cli(data.path(), std::string("scan ") + mode + "'" + image + "' 2>&1"),
+                                    &out);
+    EXPECT_NE(rc, 0) << out;
+    EXPECT_NE(out.find("(reading the start of the volume at sector 0)"), std::string::npos) << mode << out;
+  }
+}
+
 TEST(FailingMedia, RecoverIntoAFullFileSystemNeverCallsAFailureSuccess) {
   test::SmallFileSystem small(1024 * 1024);
   if (!small.Mounted()) GTEST_SKIP() << "cannot mount a tmpfs here";

@@ -6,7 +6,7 @@
 #include <set>
 
 #include "fat/FastFatTestSupport.h"
-#include "fat/FatTime.h"
+#include "fatfamily/FatTime.h"
 #include "platform/Clock.h"
 #include "platform/RawSource.h"
 #include "recovery/EngineFactory.h"
