@@ -104,7 +104,8 @@ SweptKind ExfatClaims(ByteView available, size_t sectorSize) {
   return IsExfatSweptSector(available, sectorSize) ? CProfessionalExfatRecovery::kSweptSector : kUnclaimed;
 }
 
-// Probe order: NTFS, exFAT, FAT, ext (first match wins); swept sectors: NTFS FILE records, FAT
+// Table order is probe order (first match wins; an exFAT boot sector never passes FAT's test, its
+// bytes per sector being zero) and the order a swept sector is offered: NTFS FILE records, FAT
 // directory sectors, exFAT directory and boot sectors.
 const EngineEntry kNtfs{.name = "ntfs",
                         .title = "NTFS",
@@ -154,7 +155,7 @@ const EngineEntry kExt{.name = "ext", .title = "ext", .kind = SourceKind::Ext, .
 
 struct Table {
   std::mutex lock;
-  std::vector<const EngineEntry*> entries{&kNtfs, &kExfat, &kFat, &kExt};
+  std::vector<const EngineEntry*> entries{&kNtfs, &kFat, &kExfat, &kExt};
 };
 
 Table& TheTable() {
