@@ -1,7 +1,5 @@
 #include "cli/ContentVerification.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -10,6 +8,8 @@
 #include "cli/ProgressLine.h"
 #include "recovery/RecordVerdicts.h"
 #include "scan/ContainFailure.h"
+#include "platform/PathChanges.h"
+#include "platform/PathQueries.h"
 
 namespace salvora::cli {
 namespace {
@@ -17,13 +17,10 @@ namespace {
 // A new scratch folder on no scanned source: memory first, then the temporary folders. "" when
 // none can be made (the files are then left not checked rather than written near their source).
 std::string MakeScratchFolder(const EngineSession& session) {
-  std::vector<std::string> bases = {"/dev/shm"};
-  if (const char* tmp = std::getenv("TMPDIR"); tmp && *tmp) bases.emplace_back(tmp);
-  bases.emplace_back("/tmp");
-  for (const std::string& base : bases) {
-    if (::access(base.c_str(), W_OK | X_OK) != 0 || session.SourceHolding(base)) continue;
+  for (const std::string& base : platform::ScratchFolders()) {
+    if (!platform::CanWriteIn(base) || session.SourceHolding(base)) continue;
     std::string folder = base + "/salvora-verify.XXXXXX";
-    if (::mkdtemp(folder.data())) return folder;
+    if (platform::MakeTempFolder(folder) == 0) return folder;
   }
   return {};
 }

@@ -1,5 +1,3 @@
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -13,6 +11,7 @@
 #include "cli/SourceArgument.h"
 #include "platform/DiskMap.h"
 #include "platform/ErrorCodes.h"
+#include "platform/FileStatus.h"
 #include "platform/PlatformError.h"
 #include "platform/RawSource.h"
 #include "storage/DiskEnumerator.h"
@@ -118,15 +117,15 @@ int RunImage(const Args& args) {
     return std::fprintf(stderr, "salvora-cli image: %s\n", Shown(error).c_str()), kExitBadInput;
   const std::string& out = positional[1];
 
-  struct stat st {};
-  const bool haveMap = !rescue.mapPath.empty() && ::stat(Shown(rescue.mapPath).c_str(), &st) == 0;
+  platform::FileStatus st;
+  const bool haveMap = !rescue.mapPath.empty() && platform::StatPath(Shown(rescue.mapPath), st) == 0;
   rescue.resume = haveMap && !overwrite;
   if (!rescue.mapPath.empty() && rescue.mapPath == out) {
     std::fprintf(stderr, "salvora-cli image: the map and the image cannot be one file\n");
     return kExitBadInput;
   }
   // An image with its map is resumed, not replaced.
-  if (!overwrite && !rescue.resume && ::stat(Shown(out).c_str(), &st) == 0) {
+  if (!overwrite && !rescue.resume && platform::StatPath(Shown(out), st) == 0) {
     std::fprintf(stderr, "salvora-cli image: %s exists; give --overwrite to replace it\n", Shown(out).c_str());
     return kExitBadInput;
   }

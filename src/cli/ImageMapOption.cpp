@@ -7,6 +7,7 @@
 
 #include "output/OutputFiles.h"
 #include "platform/ErrorCodes.h"
+#include "platform/PathChanges.h"
 #include "platform/PlatformError.h"
 #include "storage/FormatText.h"
 #include "storage/ImageMap.h"
@@ -46,7 +47,7 @@ bool ApplySourceMap(const RunOptions& options, bool& damaged, std::string& error
 std::vector<bool> FilesTouchingBadSectors(EngineSession& session, const std::vector<FoundItem>& items) {
   std::vector<bool> touching(items.size(), false);
   std::string pattern = (std::filesystem::temp_directory_path() / "salvora-check-XXXXXX").string();
-  if (!::mkdtemp(pattern.data())) return touching;
+  if (platform::MakeTempFolder(pattern) != 0) return touching;
   const std::string scratch = pattern;
   const std::string target = scratch + "/file";
   const int separators = CountSeparators(scratch);

@@ -1,10 +1,9 @@
 #include "cli/OutputTargets.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 
 #include "cli/UserText.h"
+#include "platform/FileStatus.h"
 
 namespace salvora::cli {
 namespace {
@@ -28,8 +27,8 @@ bool CheckOutputTargets(const EngineSession& session, const RunOptions& options,
                  Shown(report).c_str(), Shown(source->label).c_str());
     return false;
   }
-  struct stat st {};
-  if (::lstat(report.c_str(), &st) == 0 && !options.overwrite) {
+  platform::FileStatus st;
+  if (platform::StatLink(report, st) == 0 && !options.overwrite) {
     std::fprintf(stderr, "salvora-cli: the report %s exists; give --overwrite to replace it\n", Shown(report).c_str());
     return false;
   }

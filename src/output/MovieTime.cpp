@@ -1,12 +1,10 @@
 #include "output/MovieTime.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "platform/ByteView.h"
 #include "platform/Clock.h"
+#include "platform/FileDescriptor.h"
 #include "platform/FileIo.h"
+#include "platform/FileStatus.h"
 
 namespace salvora {
 namespace {
@@ -64,12 +62,12 @@ bool FindBox(int fd, uint64_t start, uint64_t end, const char* type, Box& found)
 }  // namespace
 
 uint64_t ReadMovieCreationTime(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = platform::OpenFile(path, O_RDONLY);
   if (fd < 0) return 0;
-  struct stat st {};
+  platform::FileStatus st;
   uint64_t result = 0;
   Box moov, mvhd;
-  if (::fstat(fd, &st) == 0 && FindBox(fd, 0, uint64_t(st.st_size), "moov", moov) &&
+  if (platform::StatFile(fd, st) == 0 && FindBox(fd, 0, st.size, "moov", moov) &&
       FindBox(fd, moov.start + moov.header, moov.start + moov.size, "mvhd", mvhd)) {
     uint8_t body[12] = {};
     int error = 0;
@@ -81,7 +79,7 @@ uint64_t ReadMovieCreationTime(const std::string& path) {
         seconds - kMacEpochToUnix < kLatestUnix)
       result = platform::UnixToFileTime(int64_t(seconds - kMacEpochToUnix));
   }
-  ::close(fd);
+  platform::CloseFile(fd);
   return result;
 }
 

@@ -1,14 +1,12 @@
 #include "platform/SplitRawSource.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
+#include "platform/FileDescriptor.h"
 #include "platform/FileIo.h"
+#include "platform/FileStatus.h"
 #include "platform/PlatformError.h"
 
 namespace salvora::platform {
@@ -22,7 +20,7 @@ SplitRawSource::~SplitRawSource() { Close(); }
 
 void SplitRawSource::Close() {
   for (auto& piece : pieces_)
-    if (piece.fd >= 0) ::close(piece.fd);
+    if (piece.fd >= 0) CloseFile(piece.fd);
   pieces_.clear();
   total_ = 0;
 }
@@ -38,22 +36,23 @@ int SplitRawSource::Open(const std::string& firstPiece) {
     char suffix[8];
     std::snprintf(suffix, sizeof suffix, "%03d", number);
     const std::string path = stem + suffix;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = OpenFile(path, O_RDONLY);
     if (fd < 0) {
       if (number > 1 && errno == ENOENT) break;  // the pieces end at the first missing number
       int rc = LastError();
       Close();
       return rc;
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-      int rc = S_ISREG(st.st_mode) ? LastError() : FromErrno(EINVAL);
-      ::close(fd);
+    FileStatus st;
+    const bool statted = StatFile(fd, st) == 0;
+    if (!statted || !st.IsRegular()) {
+      int rc = !statted ? LastError() : FromErrno(EINVAL);
+      CloseFile(fd);
       Close();
       return rc;
     }
-    pieces_.push_back({fd, total_, uint64_t(st.st_size)});
-    total_ += uint64_t(st.st_size);
+    pieces_.push_back({fd, total_, st.size});
+    total_ += st.size;
   }
   return 0;
 }

@@ -1,10 +1,9 @@
 #include "recovery/RecordVerdicts.h"
 
-#include <unistd.h>
-
 #include "carving/CheckContent.h"
 #include "recovery/CProfessionalRecovery.h"
 #include "scan/IScanLog.h"
+#include "platform/PathChanges.h"
 
 namespace salvora {
 namespace {
@@ -43,11 +42,11 @@ ContentVerdict VerifyRecord(IFileRecoveryParse& engine, const FoundFileRecord& r
   // The copy is named by the record's key alone: the found name is hostile and stays out of the path.
   const std::string copy = scratchFolder + "/verify-" + std::to_string(record.EngineKind()) + "-" +
                            std::to_string(record.RecordNumber()) + "." + std::string(extension);
-  ::unlink(copy.c_str());
+  platform::RemoveFile(copy);
   const int rc = engine.RecoverFile(&record, copy, 0);
   ContentVerdict verdict = ContentVerdict::NotChecked();
   if (rc == 0) verdict = CheckFileContent(copy);
-  ::unlink(copy.c_str());
+  platform::RemoveFile(copy);
   return verdict;
 }
 
