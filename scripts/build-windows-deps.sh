@@ -76,8 +76,10 @@ if ! built libewf; then
     ./configure -q --host=$host --prefix="$prefix" --disable-shared --enable-static --disable-nls \
       --without-openssl --without-libfuse --disable-python \
       --enable-winapi=yes >/dev/null
-    for d in include common lib*; do
-      [ -f "$d/Makefile" ] && make -s -j "$jobs" -C "$d" >/dev/null
+    # The folders libewf is made of, each before the ones that use it.
+    for d in include common libcerror libcthreads libcdata libclocale libcnotify libcsplit libuna libcfile \
+      libcpath libbfio libfcache libfdata libfvalue libmfdata; do
+      make -s -j "$jobs" -C "$d" >/dev/null
     done
     make -s -C libewf install >/dev/null
     make -s -C include install >/dev/null

@@ -12,7 +12,7 @@ name=salvora-$version-win64
 stage=build/windows/package/$name
 rm -rf "build/windows/package" "build/windows/$name.zip"
 mkdir -p "$stage/licences"
-cp build/windows/salvora-cli.exe "$stage/"
+cp build/windows/src/salvora-cli.exe "$stage/"
 x86_64-w64-mingw32-strip "$stage/salvora-cli.exe"
 # Nothing but system DLLs may be needed: the runtimes and libraries are linked in.
 if x86_64-w64-mingw32-objdump -p "$stage/salvora-cli.exe" | grep 'DLL Name' |
