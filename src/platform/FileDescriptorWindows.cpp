@@ -1,7 +1,6 @@
 #include "platform/FileDescriptor.h"
 
 #include <io.h>
-#include <share.h>
 #include <sys/stat.h>
 #include <windows.h>
 
@@ -31,14 +30,25 @@ OVERLAPPED At(uint64_t offset) {
 
 }  // namespace
 
+// Through CreateFileW rather than the C runtime: shared for deleting as well, so that a file one
+// part of the program holds open can still be renamed or removed by another, as on Linux.
 int OpenFile(const std::string& path, int flags, int mode) {
-  const int permission = (mode & 0200) ? (_S_IREAD | _S_IWRITE) : _S_IREAD;
-  int fd = -1;
-  // Shared for reading and writing, so that readers elsewhere (a viewer, the other program) work.
-  const errno_t rc = _wsopen_s(&fd, WidePath(path).c_str(), flags | _O_BINARY | _O_NOINHERIT, _SH_DENYNO, permission);
-  if (rc != 0) {
-    errno = rc;
-    return -1;
+  const int access = flags & (O_RDONLY | O_WRONLY | O_RDWR);
+  DWORD desired = access == O_WRONLY ? GENERIC_WRITE : access == O_RDWR ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
+  DWORD disposition = OPEN_EXISTING;
+  if ((flags & O_CREAT) && (flags & O_EXCL)) disposition = CREATE_NEW;
+  else if ((flags & O_CREAT) && (flags & O_TRUNC)) disposition = CREATE_ALWAYS;
+  else if (flags & O_CREAT) disposition = OPEN_ALWAYS;
+  else if (flags & O_TRUNC) disposition = TRUNCATE_EXISTING;
+  const DWORD attributes = (mode & 0200) ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_READONLY;
+  const HANDLE handle =
+      CreateFileW(WidePath(path).c_str(), desired, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  disposition, attributes | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return FailWithWindowsError(GetLastError());
+  const int fd = _open_osfhandle(intptr_t(handle), (flags & O_APPEND ? _O_APPEND : 0) | (access == O_RDONLY ? _O_RDONLY : 0));
+  if (fd < 0) {
+    CloseHandle(handle);
+    errno = EMFILE;
   }
   return fd;
 }
@@ -86,9 +96,20 @@ long long WriteSome(int fd, const void* data, size_t length) {
   return _write(fd, data, unsigned(std::min<size_t>(length, 1u << 30)));
 }
 
-int SyncFileData(int fd) { return _commit(fd); }
+// A folder's handle cannot be flushed; its names are on the medium once the files are.
+int SyncFile(int fd) {
+  const HANDLE handle = HANDLE(_get_osfhandle(fd));
+  if (handle == INVALID_HANDLE_VALUE) return -1;
+  if (FlushFileBuffers(handle)) return 0;
+  const DWORD error = GetLastError();
+  if (error == ERROR_ACCESS_DENIED || error == ERROR_INVALID_HANDLE || error == ERROR_INVALID_FUNCTION) {
+    errno = EINVAL;
+    return -1;
+  }
+  return FailWithWindowsError(error);
+}
 
-int SyncFile(int fd) { return _commit(fd); }
+int SyncFileData(int fd) { return SyncFile(fd); }
 
 int TruncateFile(int fd, uint64_t length) {
   const errno_t rc = _chsize_s(fd, static_cast<long long>(length));
