@@ -41,7 +41,9 @@ const StructureWalk kWalks[] = {
     WalkJpeg,     WalkPng,       WalkGif,        WalkTiff,        WalkIsoMedia,
     WalkZip,      WalkGzip,      WalkSqlite,     WalkMp3,         WalkPdf,
     WalkPhotoshop, WalkMatroska, WalkFlashVideo, WalkMpegProgram, WalkRealMedia,
-    WalkMxf,      WalkFlashMovie, DecodeJpeg,     CheckPngStreams,
+    WalkMxf,      WalkFlashMovie, DecodeJpeg,     CheckPngStreams, WalkHeif,
+    WalkWebp,     WalkFujifilmRaw, WalkOlympusRaw, WalkPanasonicRaw, WalkFlac,
+    WalkOgg,
 };
 
 int NoCancel(void*, int, int, int, uint64_t, uint64_t, uint64_t, int) { return 0; }

@@ -89,6 +89,21 @@ if ! built libewf; then
   mark libewf
 fi
 
+if ! built flac; then
+  src=$(fetch flac)
+  # libFLAC only, without Ogg (native FLAC streams are what is carved and named). Static on
+  # Windows needs FLAC__NO_DLL wherever its headers are read, so the pkg-config file says so.
+  cmake -S "$src" -B "$root/build/flac" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF \
+    -DBUILD_CXXLIBS=OFF -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_TESTING=OFF -DBUILD_DOCS=OFF \
+    -DINSTALL_MANPAGES=OFF -DWITH_OGG=OFF -DWITH_STACK_PROTECTOR=OFF -DWITH_FORTIFY_SOURCE=OFF >/dev/null
+  cmake --build "$root/build/flac" -j "$jobs" >/dev/null
+  cmake --install "$root/build/flac" >/dev/null
+  sed -i 's|^Cflags: .*|& -DFLAC__NO_DLL|' "$prefix/lib/pkgconfig/flac.pc"
+  cp "$src/COPYING.Xiph" "$prefix/licences/flac.txt"
+  mark flac
+fi
+
 if ! built googletest; then
   cmake -S /usr/src/googletest -B "$root/build/googletest" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -Dgtest_disable_pthreads=OFF >/dev/null

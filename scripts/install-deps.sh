@@ -5,7 +5,7 @@
 #   package  + what building and checking the Debian package needs
 #   test     + the file-system tools, media makers, oracles and helpers of the test suite and benchmarks
 #   fuzz     + clang for the libFuzzer targets
-#   windows  the sample layer + mingw-w64, Wine and the tools that build libjpeg-turbo, libewf,
+#   windows  the sample layer + mingw-w64, Wine and the tools that build libjpeg-turbo, libewf, flac,
 #            libexif and GoogleTest for Windows from Debian's sources (apt-get source, with a
 #            deb-src entry added when there is none), into build/windows-deps (rebuilt only when
 #            missing)
@@ -16,8 +16,11 @@ layer=${1:-all}
 
 build=(
   build-essential cmake ninja-build pkg-config ccache
-  libblkid-dev libudev-dev libexif-dev zlib1g-dev libjpeg62-turbo-dev libewf-dev
+  libblkid-dev libudev-dev libexif-dev zlib1g-dev libjpeg62-turbo-dev libewf-dev libflac-dev
+  libheif-dev
   qt6-base-dev qt6-tools-dev qt6-tools-dev-tools libqt6uitools6 libqt6opengl6-dev libgl-dev
+  # WebP previews in the desktop program; Qt's own texts in the chosen language
+  qt6-image-formats-plugins qt6-translations-l10n
 )
 sample=(dosfstools mtools imagemagick fonts-liberation)
 package=(dpkg-dev fakeroot lintian desktop-file-utils debootstrap)
@@ -27,6 +30,7 @@ test=(
   dosfstools mtools ntfs-3g e2fsprogs fdisk attr util-linux exfatprogs exfat-fuse
   # real media and documents
   imagemagick ffmpeg libimage-exiftool-perl sqlite3 gcab p7zip-full zip gzip libjpeg-turbo-progs
+  libheif-examples webp flac
   fonts-liberation fonts-freefont-ttf fonts-dejavu-core mingw-w64
   libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui
   # oracles

@@ -23,11 +23,18 @@ export SALVORA_DATA_DIR="$data"
 # A short test-card clip for the player in the preview pane.
 clip="$data/clip.avi"
 ffmpeg -loglevel error -f lavfi -i testsrc=size=320x180:rate=25 -t 6 -c:v mpeg4 "$clip" || clip=""
-mkdir -p "$out"
-rm -f "$out"/*.png
-if command -v xvfb-run >/dev/null 2>&1; then
-  QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x800x24" "$tool" "$out" "$image" ${clip:+"$clip" "$root/players"}
-else
-  QT_QPA_PLATFORM=offscreen "$tool" "$out" "$image"
-fi 2>&1 | grep -v propagateSizeHints
-ls "$out"
+# English into docs/screenshots, German into docs/screenshots/de, each on a 1366 x 768 screen.
+for language in English German; do
+  dir="$out"
+  [ "$language" = English ] || dir="$out/de"
+  mkdir -p "$dir"
+  rm -f "$dir"/*.png
+  rm -rf "$data/SalvoraData"
+  if command -v xvfb-run >/dev/null 2>&1; then
+    SCREENSHOT_LANGUAGE=$language QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1366x768x24" \
+      "$tool" "$dir" "$image" ${clip:+"$clip" "$root/players"}
+  else
+    SCREENSHOT_LANGUAGE=$language QT_QPA_PLATFORM=offscreen "$tool" "$dir" "$image"
+  fi 2>&1 | grep -v propagateSizeHints
+  ls "$dir"
+done

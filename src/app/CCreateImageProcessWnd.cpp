@@ -79,6 +79,7 @@ void CCreateImageProcessWnd::Work() {
     result = writer.CreateImage(diskNumber_, 0, 0, destination_, &OnProgress, this);
   }
   writerResult_ = result;
+  problem_ = writer.Problem();
   badAreas_ = writer.Map().ErrorAreas();
   const int code = result == kScanCancelled ? kCancelled : result != 0 ? kFailed : kFinished;
   Shared().done = true;
@@ -119,7 +120,7 @@ void CCreateImageProcessWnd::OnCancel() {
   if (Shared().done) return;  // the worker's close is on its way
   std::unique_lock<std::mutex> hold(Shared().lock);
   // Hiding a modal window would end its loop; the question box covers it instead.
-  const bool stop = CMessageBox::Show(this, CMessageBox::kQuestion, Msg("MSG0306"), 350, 160) == 1;
+  const bool stop = CMessageBox::Ask(this, Msg("MSG0306"), Msg("MSG0307"), Msg("MSG0308"), 350, 160) == 1;
   if (!stop) return;
   Shared().cancel = true;
   hold.unlock();

@@ -36,6 +36,8 @@ class CCreateImageProcessWnd : public ui::CWindowUI {
   }
   // The writer's result once the worker has finished (0, -9527, 30 or a platform error).
   int WriterResult() const { return writerResult_; }
+  // Why the writer refused the destination or its map ("" when it did not).
+  const std::string& Problem() const { return problem_; }
   // Separate areas left unreadable by a finished copy (zeros in the image).
   size_t BadAreas() const { return badAreas_; }
 
@@ -68,6 +70,7 @@ class CCreateImageProcessWnd : public ui::CWindowUI {
   std::atomic<size_t> badAreas_{0};
   std::thread worker_;
   std::atomic<int> writerResult_{0};
+  std::string problem_;  // written by the worker before it closes the window
 };
 
 }  // namespace salvora::app

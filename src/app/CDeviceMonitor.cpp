@@ -5,9 +5,17 @@
 #include <QSocketNotifier>
 #include <cstring>
 
+#include "platform/PathQueries.h"
+
 namespace salvora::app {
 
-CDeviceMonitor::CDeviceMonitor(QObject* parent) : QObject(parent) {
+CDeviceMonitor::CDeviceMonitor(Look look, QObject* parent) : QObject(parent), look_(std::move(look)) {
+  connect(&timer_, &QTimer::timeout, this, &CDeviceMonitor::LookAgain);
+  // Without the daemon's control socket nobody sends udev events: the disks are looked at.
+  if (!platform::PathExists("/run/udev/control")) {
+    StartLooking(kLookMs);
+    return;
+  }
   udev_ = udev_new();
   if (!udev_) return;
   monitor_ = udev_monitor_new_from_netlink(udev_, "udev");
@@ -27,6 +35,21 @@ CDeviceMonitor::~CDeviceMonitor() {
   delete notifier_;
   if (monitor_) udev_monitor_unref(monitor_);
   if (udev_) udev_unref(udev_);
+}
+
+void CDeviceMonitor::StartLooking(int periodMs) {
+  if (!look_) return;
+  seen_ = look_();
+  timer_.start(periodMs);
+}
+
+void CDeviceMonitor::LookAgain() {
+  std::string now = look_();
+  if (now == seen_) return;
+  seen_ = std::move(now);
+  // A change may be a disk come or gone; the window refreshes for both.
+  emit deviceChanged(0x8000);
+  emit deviceChanged(0x8004);
 }
 
 void CDeviceMonitor::OnReadable() {

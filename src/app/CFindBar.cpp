@@ -40,7 +40,10 @@ CFindBar::CFindBar(QWidget* root, QObject* parent) : QObject(parent) {
   connect(&typing_, &QTimer::timeout, this, &CFindBar::Changed);
   if (name_) connect(name_, &QLineEdit::textChanged, this, [this] { typing_.start(); });
   for (QComboBox* box : {size_, state_}) {
-    if (box) connect(box, &QComboBox::currentIndexChanged, this, &CFindBar::Changed);
+    if (!box) continue;
+    // Sized to its longest choice again whenever the language changes the texts.
+    box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    connect(box, &QComboBox::currentIndexChanged, this, &CFindBar::Changed);
   }
   if (dateOn_) {
     connect(dateOn_, &QCheckBox::toggled, this, [this](bool on) {

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QSignalBlocker>
 #include <QTimer>
+#include <QTreeWidgetItem>
 #include <algorithm>
 
 #include "app/FileIconFor.h"
@@ -27,6 +28,10 @@ const char kHeaderImage[] = "file='list_header_bg.png' corner='0,1,0,1'";
 const char kAscImage[] = "file='list_header_asc.png' corner='0,1,13,1'";
 const char kDescImage[] = "file='list_header_desc.png' corner='0,1,13,1'";
 const char kNoTime[] = "    ----    ";
+// Cells of a row (the list's columns are one further on, after the check box).
+constexpr int kNameCell = 0;
+constexpr int kPathCell = 1;
+constexpr int kContentCell = 7;
 // The node of the files that have no extension (group names are lower case, so it is no group).
 const char kNoExtensionNode[] = "NoExtension";
 
@@ -228,7 +233,9 @@ void CFoundFileBrowser::AddRows(size_t count) {
     const QStringList cells = Cells(record);
     const std::string icon = FileIconFor(record.IsFolder() ? std::string("folder") : cells[3].toStdString(),
                                          record.ContentCheck() != 0);
-    list_->AddRow(cells, ticked, QStringLiteral("file='FileIcon/%1'").arg(QString::fromStdString(icon)), index);
+    QTreeWidgetItem* row = list_->AddRow(cells, ticked, QStringLiteral("file='FileIcon/%1'").arg(QString::fromStdString(icon)), index);
+    // Cells that a narrow column cuts are read whole in their tooltips.
+    for (const int cell : {kNameCell, kPathCell, kContentCell}) row->setToolTip(cell + 1, cells[cell]);
   }
 }
 

@@ -27,11 +27,15 @@
 #include "app/CPreviewWnd.h"
 #include "app/CVolumeSpaceCounter.h"
 #include "app/DocumentLaunch.h"
+#include "app/FormatFileTime.h"
 #include "app/IniFile.h"
 #include "app/LanguageCatalog.h"
 #include "app/MessageFormat.h"
+#include "app/QtTranslations.h"
+#include "app/SearchedFiles.h"
 #include "app/SourceTitle.h"
 #include "app/VolumeSpace.h"
+#include "platform/Clock.h"
 #include "platform/RawSource.h"
 #include "recovery/RecordVerdicts.h"
 #include "platform/TextEncoding.h"
@@ -217,7 +221,7 @@ void CMainWnd::closeEvent(QCloseEvent* event) {
 // ---- initialisation and texts ----
 
 void CMainWnd::InitWindow() {
-  deviceMonitor_ = new CDeviceMonitor(this);
+  deviceMonitor_ = new CDeviceMonitor([this] { return disks_->DevicesSignature(); }, this);
   connect(deviceMonitor_, &CDeviceMonitor::deviceChanged, this, &CMainWnd::OnDeviceChange);
   ApplyTexts();
   FillDiskList();
@@ -244,9 +248,24 @@ void CMainWnd::InitWindow() {
 
 void CMainWnd::ApplyTexts() {
   LanguageCatalog& catalog = LanguageCatalog::Instance();
+  ApplyQtTranslations(catalog.Text("Language", "Locale"));
   ApplySection(catalog.Section("MainWnd"));
   SetText("LblProductName", Msg("MSG1209"));
   if (findBar_) findBar_->ApplyTexts();
+  // The times fit their columns whatever the font; a longer verdict is read in its tooltip.
+  if (auto* files = Find<ui::CListExUI>(QStringLiteral("FileList"))) {
+    // A time written with the font's widest digit, so that every time fits.
+    QString time = QString::fromStdString(FormatFileTime(platform::UnixToFileTime(0)));
+    QChar widest = u'0';
+    for (char16_t d = u'1'; d <= u'9'; ++d) {
+      if (files->fontMetrics().horizontalAdvance(QChar(d)) > files->fontMetrics().horizontalAdvance(widest)) widest = QChar(d);
+    }
+    for (QChar& c : time) {
+      if (c.isDigit()) c = widest;
+    }
+    files->FitColumnTo(QStringLiteral("ModifiedTime"), time);
+    files->FitColumnTo(QStringLiteral("CreatedTime"), time);
+  }
   if (QTreeWidgetItem* group = DiskList() ? DiskList()->FindGroup(QString::fromLatin1(kImageGroupName)) : nullptr) {
     group->setText(0, Text("ImageGroup"));
   }
@@ -277,8 +296,12 @@ void CMainWnd::SetTxt1Colour(const QString& argb) {
 }
 
 void CMainWnd::ShowPage(int page) {
-  if (page != kRecoverPage) StopThumbnails();  // the grid is left
-  else if (gridView_) RefreshGrid();
+  if (page != kRecoverPage) {
+    StopThumbnails();  // the grid is left
+    if (playerPane_) playerPane_->Close();  // and the sound or clip playing in its pane
+  } else if (gridView_) {
+    RefreshGrid();
+  }
   page_ = page;
   if (auto* pages = Find<QStackedWidget>(QStringLiteral("TabPage"))) pages->setCurrentIndex(page);
   const bool start = page == kStartPage;
@@ -363,6 +386,17 @@ void CMainWnd::ApplyModeToDiskList() {
     if (visible[1]->parent()) visible[1]->parent()->setExpanded(true);
     list->setCurrentItem(visible[1]);
   }
+  ShowCurrentRowDetails();
+}
+
+void CMainWnd::ShowCurrentRowDetails() {
+  // The panel speaks for the row chosen now: a row this mode hides (an image in image mode) is
+  // no longer chosen, and the panel does not keep showing it.
+  QTreeWidgetItem* current = DiskList()->currentItem();
+  const bool hidden = current && (current->isHidden() || (current->parent() && current->parent()->isHidden()));
+  if (hidden) DiskList()->setCurrentItem(nullptr);
+  if (!current || hidden) ClearPanel();
+  else OnDiskRowSelected(current);
 }
 
 // ---- disk list ----
@@ -830,17 +864,7 @@ std::string CMainWnd::ExtensionText() const {
   return ExtensionTextOfKeys(std::move(keys));
 }
 
-void CMainWnd::KeepSearchedFiles() {
-  // A search for every file (the other files ticked) brought files of unticked types too.
-  std::string named = ExtensionText();
-  const size_t every = named.find(kEveryFileItem);
-  if (every == std::string::npos) return;
-  named.erase(every, kEveryFileItem.size());
-  std::erase_if(found_, [&](const FoundFileRecord& record) {
-    return !record.IsFolder() && !CFoundFileBrowser::IsOtherFile(record) &&
-           !ExtensionInList(LowerExtensionOf(record.Name()), named);
-  });
-}
+void CMainWnd::KeepSearchedFiles() { app::KeepSearchedFiles(found_, ExtensionText()); }
 
 void CMainWnd::BuildTypeTree() {
   auto* tree = Find<ui::CTreeUI>(QStringLiteral("TypeTree"));
@@ -907,6 +931,15 @@ bool CMainWnd::DestinationOnScannedSource(const std::string& folder) const {
   return false;
 }
 
+std::vector<CRecoverProcessWnd::Source> CMainWnd::RecoverySources() const {
+  std::vector<CRecoverProcessWnd::Source> sources;
+  for (const auto& [tag, row] : rows_) {
+    if (row->engine)
+      sources.push_back({row->Letter(), row->engine.get(), row->kind == DiskRow::kImage ? row->imagePath : row->entry.diskPath});
+  }
+  return sources;
+}
+
 void CMainWnd::OnRecover() {
   CFoundFileBrowser* browser = ActiveBrowser();
   if (!browser || browser->SelectedRecords().empty()) return;
@@ -921,16 +954,13 @@ void CMainWnd::OnRecover() {
   // The engines belong to the recovery worker while it runs.
   StopThumbnails();
   browser->FinishListing();
-  std::vector<CRecoverProcessWnd::Source> sources;
-  for (const auto& [tag, row] : rows_) {
-    if (row->engine) sources.push_back({row->Letter(), row->engine.get()});
-  }
-  CRecoverProcessWnd window(this, sources, browser->SelectedRecords(), folder);
+  CRecoverProcessWnd window(this, RecoverySources(), browser->SelectedRecords(), folder);
   // Files ticked in the folder view keep their folders under the destination.
   if (folderView_ && folders_) window.SetFolders(folders_->FoldersOfSelection());
   window.ShowModal(CRecoverProcessWnd::kWidth, CRecoverProcessWnd::kHeight);
-  // The files just written were checked: the list shows their verdicts.
-  if (QTreeWidgetItem* node = browser_->ListedNode()) browser_->ListNode(node);
+  // The files just written were checked: the list of the view in front shows their verdicts,
+  // with its own node, rows and ticks.
+  browser->ListNode(browser->ListedNode());
 }
 
 }  // namespace salvora::app

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/CRecoverProcessWnd.h"
 #include "app/DiskRow.h"
 #include "app/DiskSource.h"
 #include "app/IScanRunner.h"
@@ -79,6 +80,7 @@ class CMainWnd : public ui::CWindowUI {
   bool RowSelected() const { return rowSelected_; }
   bool Scanning() const { return scanning_; }
   ui::CDiskListUI* DiskList() const;
+  CDeviceMonitor* DeviceMonitor() const { return deviceMonitor_; }
   DiskRow* RowOf(const QTreeWidgetItem* item) const;
   const std::vector<FoundFileRecord>& FoundRecords() const { return found_; }
   std::vector<FoundFileRecord>& FoundRecords() { return found_; }
@@ -90,6 +92,9 @@ class CMainWnd : public ui::CWindowUI {
   CThumbnailGrid* Thumbnails() const { return thumbs_; }
   // The browser the file list follows: the folder view's when it is in front, else the type view's.
   CFoundFileBrowser* ActiveBrowser() const;
+  // Whether a folder lies on a scanned source (writing there may overwrite what is to be
+  // recovered). Also called from the search window's worker, while the rows stand still.
+  bool DestinationOnScannedSource(const std::string& folder) const;
   // The folder the last recovery run wrote into.
   const std::string& RecoveryFolder() const { return recoveryFolder_; }
 
@@ -117,6 +122,9 @@ class CMainWnd : public ui::CWindowUI {
  protected:
   void Notify(ui::TNotifyUI& msg) override;
   void closeEvent(QCloseEvent* event) override;
+  // Escape (a dialog's "reject") leaves the main window as it is: the program ends only through
+  // its close button or Exit, never with a stray key that would drop the results.
+  void reject() override {}
 
  private:
   QString Msg(const char* id) const;
@@ -131,6 +139,7 @@ class CMainWnd : public ui::CWindowUI {
   void SetTxt1Colour(const QString& argb);
   void SetMode(int mode);
   void ApplyModeToDiskList();
+  void ShowCurrentRowDetails();
 
   // Disk list.
   void FillDiskList();
@@ -176,6 +185,8 @@ class CMainWnd : public ui::CWindowUI {
 
   // Preview.
   void OnFileRowSelected(QTreeWidgetItem* item);
+  // Ends the player of the pane (and its Play/Stop bar) and clears the pane.
+  void ClosePreview();
   void OnFileRowActivated();
   void OnPreviewMessage(CPreviewWnd* viewer);
   CPlayerLauncher* Play(const CPreviewWnd& preview);
@@ -200,7 +211,8 @@ class CMainWnd : public ui::CWindowUI {
   // Recover page.
   void OnRecover();
   std::string PathOfRecord(const FoundFileRecord& record) const;
-  bool DestinationOnScannedSource(const std::string& folder) const;
+  // The scanned rows' engines with what each reads, for a recovery window.
+  std::vector<CRecoverProcessWnd::Source> RecoverySources() const;
 
   std::unique_ptr<IDiskSource> disks_;
   std::unique_ptr<IScanRunner> runner_;

@@ -19,8 +19,14 @@ void CMainWnd::InitBrowseViews() {
                              Find<QAbstractButton>(QStringLiteral("ChkSelAll")), FindControl(QStringLiteral("SelectedFileInfo")),
                              FindControl(QStringLiteral("BtnRecover")),
                              [this](const FoundFileRecord& record) { return PathOfRecord(record); }, this);
+  // Both views show the verdicts kept with the scan.
+  folders_->Browser()->SetVerdictOf([this](const FoundFileRecord& record) { return browser_->VerdictOfRecord(record); });
   thumbs_ = new CThumbnailGrid(Find<QListWidget>(QStringLiteral("ThumbGrid")), engineLock_,
                                [this](const FoundFileRecord& record) { return EngineFor(record); }, this);
+  thumbs_->SetNoteOf([this](const FoundFileRecord& record) {
+    const ContentVerdict verdict = browser_->VerdictOfRecord(record);
+    return verdict.damaged() ? CFoundFileBrowser::VerdictText(record, verdict) : QString();
+  });
   for (CFoundFileBrowser* browser : {browser_, folders_->Browser()}) {
     connect(browser, &CFoundFileBrowser::listed, this, [this, browser] {
       if (gridView_ && browser == ActiveBrowser()) RefreshGrid();

@@ -53,6 +53,12 @@ int CMainWnd::RunPreview(const FoundFileRecord& record, CPreviewWnd* receiver, i
 void CMainWnd::OnFileRowSelected(QTreeWidgetItem* item) {
   const CFoundFileBrowser* browser = ActiveBrowser();
   if (const FoundFileRecord* record = browser ? browser->RecordOfRow(item) : nullptr) PreviewRecord(*record);
+  else if (!item) ClosePreview();  // the list was emptied (another node, view or filter): its file is left
+}
+
+void CMainWnd::ClosePreview() {
+  if (playerPane_) playerPane_->Close();
+  if (auto* pane = Find<ui::CRichEditUI>(QStringLiteral("PreviewEdit"))) pane->ClearAll();
 }
 
 void CMainWnd::PreviewRecord(const FoundFileRecord& record) {
@@ -110,11 +116,7 @@ void CMainWnd::RecoverRecord(const FoundFileRecord& record) {
       CMessageBox::Show(this, CMessageBox::kConfirm, Msg("MSG0805"), 450, 160) != 1) {
     return;
   }
-  std::vector<CRecoverProcessWnd::Source> sources;
-  for (const auto& [tag, row] : rows_) {
-    if (row->engine) sources.push_back({row->Letter(), row->engine.get()});
-  }
-  CRecoverProcessWnd window(this, sources, {}, folder);
+  CRecoverProcessWnd window(this, RecoverySources(), {}, folder);
   window.SetSingleItem(record);
   window.ShowModal(CRecoverProcessWnd::kWidth, kSingleRecoveryHeight);
 }

@@ -42,6 +42,8 @@ CPlayerLauncher* CPlayerLauncher::Start(QWidget* owner, const QString& folder, c
   connect(process, &QProcess::errorOccurred, launcher, [launcher](QProcess::ProcessError error) {
     if (error == QProcess::FailedToStart) launcher->OnEnded(false);
   });
+  // A sound's player that finds no sound device has nothing to show; a clip still shows its picture.
+  launcher->tellNoSound_ = program == QLatin1String(kAudioPlayer);
   PlayerRegistry::Register(process);
   process->start(QDir(folder).filePath(program), arguments);
   return launcher;
@@ -52,7 +54,23 @@ void CPlayerLauncher::OnOutput() {
   // broken pipe: what it prints (a status line with a '%' even when it has no sound device)
   // says nothing about whether it played.
   const QByteArray text = process_->readAllStandardOutput();
-  if (!text.isEmpty()) emit output(text);
+  if (text.isEmpty()) return;
+  emit output(text);
+  // mplayer plays on without a sound device and ends well: the user would hear nothing and be
+  // told nothing. Its own line says so (the tail may come split over two reads).
+  seen_ = (seen_ + text).right(kNoSoundLine.size() + 256);
+  if (tellNoSound_ && !noSound_ && seen_.contains(kNoSoundLine)) {
+    noSound_ = true;
+    if (!quiet_ && !g_ending) {
+      // Asked later, from the owner: the player (and this launcher) may end while the box is open.
+      QPointer<QWidget> owner = owner_;
+      QMetaObject::invokeMethod(owner_, [owner] {
+        if (!owner) return;
+        const QString message = QString::fromStdString(LanguageCatalog::Instance().Message("MSG1223"));
+        CMessageBox::Show(owner, CMessageBox::kInformation, message, 360, 160);
+      }, Qt::QueuedConnection);
+    }
+  }
 }
 
 void CPlayerLauncher::Send(const QByteArray& command) {

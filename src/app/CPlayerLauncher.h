@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -18,6 +19,8 @@ class CPlayerLauncher : public QObject {
  public:
   static constexpr const char* kVideoPlayer = "Player";
   static constexpr const char* kAudioPlayer = "Player1";
+  // What mplayer prints when it finds no sound device and plays on in silence.
+  static inline const QByteArray kNoSoundLine = QByteArrayLiteral("-> no sound");
 
   // The video player's command line after the program: the fixed options and the file.
   static QStringList VideoArguments(const QString& path);
@@ -56,6 +59,9 @@ class CPlayerLauncher : public QObject {
   bool playing_ = false;
   bool ended_ = false;
   bool quiet_ = false;  // ended by the program: no message
+  bool tellNoSound_ = false;  // a sound's player: silence is worth telling
+  bool noSound_ = false;  // the player said it has no sound device (told once)
+  QByteArray seen_;       // the tail of its output
 };
 
 }  // namespace salvora::app

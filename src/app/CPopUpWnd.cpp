@@ -53,10 +53,10 @@ void CPopUpWnd::WaitForWorker() {
   }
 }
 
-bool CPopUpWnd::AskCancel(const char* messageId) {
+bool CPopUpWnd::AskCancel(const char* messageId, const char* stopId, const char* goOnId) {
   std::unique_lock<std::mutex> hold(state_.lock);
   SetConcealed(true);
-  const int answer = CMessageBox::Show(this, CMessageBox::kQuestion, Msg(messageId), 350, 160);
+  const int answer = CMessageBox::Ask(this, Msg(messageId), Msg(stopId), Msg(goOnId), 350, 160);
   if (answer != 1) {
     SetConcealed(false);
     return false;

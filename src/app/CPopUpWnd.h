@@ -36,9 +36,11 @@ class CPopUpWnd : public ui::CWindowUI {
   // closebtn / cancelbtn; the default closes with 2.
   virtual void OnCancel() { Close(2); }
 
-  // The cancel question (question box 350 x 160). True when the user confirmed: the cancel flag
-  // is set and the worker has finished.
-  bool AskCancel(const char* messageId);
+  // The cancel question (question box 350 x 160), its buttons saying what they do (stopId,
+  // goOnId). True when the user confirmed: the cancel flag is set and the worker has finished.
+  bool AskCancel(const char* messageId, const char* stopId, const char* goOnId);
+  // Escape asks as the cancel button does; it never drops the work unasked.
+  void reject() override { OnCancel(); }
 
   // Runs f on the interface thread later (in order); safe from any thread.
   void Post(std::function<void()> f);

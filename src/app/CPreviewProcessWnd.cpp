@@ -116,7 +116,7 @@ int CPreviewProcessWnd::OnProgress(void* context, int percent, int) {
 void CPreviewProcessWnd::OnCancel() {
   if (Shared().done) return;
   std::unique_lock<std::mutex> hold(Shared().lock);
-  const bool stop = CMessageBox::Show(this, CMessageBox::kQuestion, Msg("MSG0903"), 350, 160) == 1;
+  const bool stop = CMessageBox::Ask(this, Msg("MSG0903"), Msg("MSG0906"), Msg("MSG0907"), 350, 160) == 1;
   if (!stop) return;
   Shared().cancel = true;
   hold.unlock();

@@ -14,6 +14,7 @@ int CProcessScanRunner::RunScan(CMainWnd& owner, const std::vector<DiskRow*>& so
 int CProcessScanRunner::RunSearch(CMainWnd& owner, const std::vector<DiskRow*>& sources,
                                   const std::string& extensions, std::vector<FoundFileRecord>& found) {
   CSearchProcessWnd window(&owner, sources, extensions, found);
+  window.SetOnSource([&owner](const std::string& folder) { return owner.DestinationOnScannedSource(folder); });
   return window.ShowModal(CSearchProcessWnd::kWidth, CSearchProcessWnd::kHeight);
 }
 

@@ -3,22 +3,26 @@
 #include <QBrush>
 #include <QColor>
 #include <QProgressBar>
+#include <QScreen>
 #include <QTreeWidgetItem>
 #include <algorithm>
 #include <cerrno>
 
 #include "app/CFoundFileBrowser.h"
 #include "app/CMainWnd.h"
+#include "app/CMessageBox.h"
 #include "app/DocumentLaunch.h"
 #include "app/MessageFormat.h"
 #include "output/FileCategory.h"
 #include "output/OutputFiles.h"
 #include "output/RecoveredFileFinish.h"
 #include "output/RecoveredName.h"
+#include "output/StagedOutputFile.h"
 #include "output/UniquePath.h"
 #include "platform/PlatformError.h"
 #include "recovery/RecordVerdicts.h"
 #include "scan/ContainFailure.h"
+#include "storage/OutputTarget.h"
 #include "ui/CListExUI.h"
 #include "ui/ModalSeam.h"
 
@@ -92,6 +96,19 @@ void CRecoverProcessWnd::ToggleDetails() {
   list->setVisible(show);
   if (show) resize(kWidth + kDetailGrowWidth, kHeight + kDetailGrowHeight);
   else resize(kWidth, kHeight);
+  // Grown downwards from where it was centred, the window would run past the bottom of a small
+  // screen: it moves (and at worst shrinks) to stay on it.
+  const QScreen* shown = screen();
+  if (!shown) return;
+  const QRect area = shown->availableGeometry();
+  const QMargins frame(geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top(),
+                       frameGeometry().right() - geometry().right(), frameGeometry().bottom() - geometry().bottom());
+  const QRect room = area.marginsRemoved(frame);
+  resize(std::min(width(), room.width()), std::min(height(), room.height()));
+  QPoint at = pos();
+  at.setX(std::clamp(geometry().left(), room.left(), room.right() - width() + 1) - (geometry().left() - at.x()));
+  at.setY(std::clamp(geometry().top(), room.top(), room.bottom() - height() + 1) - (geometry().top() - at.y()));
+  move(at);
 }
 
 void CRecoverProcessWnd::OnCancel() {
@@ -99,7 +116,7 @@ void CRecoverProcessWnd::OnCancel() {
     Close(1);
     return;
   }
-  if (AskCancel("MSG1103")) Close(2);
+  if (AskCancel("MSG1103", "MSG1105", "MSG1106")) Close(2);
 }
 
 IFileRecoveryParse* CRecoverProcessWnd::EngineFor(const FoundFileRecord& record) const {
@@ -114,8 +131,8 @@ void CRecoverProcessWnd::AddDetailRow(const QString& path, const QString& status
     auto* list = Find<ui::CListExUI>(QStringLiteral("DetailList"));
     if (!list) return;
     QTreeWidgetItem* row = list->AddRow({path, status}, false);
-    row->setTextAlignment(2, Qt::AlignCenter);
     row->setToolTip(1, path);
+    row->setToolTip(2, status);
     if (failed) {
       // Failures go to the top, in red, where they are seen first.
       list->takeTopLevelItem(list->indexOfTopLevelItem(row));
@@ -132,6 +149,9 @@ void CRecoverProcessWnd::SetDetailStatus(const QString& path, const QString& sta
     for (int r = list->RowCount(); r-- > 0;) {
       if (QTreeWidgetItem* row = list->Row(r); row && row->text(1) == path) {
         row->setText(2, status);
+        row->setToolTip(2, status);
+        // Written but not whole: set apart from the plain successes, below the failures.
+        for (int c = 1; c < 3; ++c) row->setForeground(c, QBrush(QColor(0xB0, 0x50, 0x00)));
         return;
       }
     }
@@ -153,15 +173,20 @@ void CRecoverProcessWnd::ShowProgress(int filePercent, const QString& path) {
   });
 }
 
+QString CRecoverProcessWnd::SummaryText() const {
+  const uint32_t unchecked = finished_ - std::min(finished_, failed_ + damaged_ + intact_);
+  return FormatMessageText(Msg("MSG1110"), {finished_, total_, intact_, damaged_, unchecked, failed_});
+}
+
 void CRecoverProcessWnd::CountFinished(const std::string& path, int error) {
   const QString shown = QString::fromStdString(path);
   if (error != 0) {
     AddDetailRow(shown, QString::fromStdString(platform::ErrorText(error)), true);
     ++failed_;
   } else if (!shortenedPath_.empty() && path == shortenedPath_) {
-    AddDetailRow(shown, QStringLiteral("Success (name shortened to fit the destination)"), false);
+    AddDetailRow(shown, Msg("MSG1108"), false);
   } else {
-    AddDetailRow(shown, QStringLiteral("Success"), false);
+    AddDetailRow(shown, Msg("MSG1107"), false);
   }
   ++finished_;
 }
@@ -186,9 +211,14 @@ void CRecoverProcessWnd::FinishWritten(ContentCheckQueue& checks, std::deque<Wri
   // What was written is checked where it lies; a damaged file is never a plain success.
   const ContentVerdict verdict = checks.Take();
   KeepVerdict(*file.engine, *file.record, verdict);
+  {
+    std::lock_guard<std::mutex> hold(State().lock);
+    damaged_ += verdict.damaged() ? 1 : 0;
+    intact_ += verdict.intact() ? 1 : 0;
+  }
   if (verdict.damaged())
     SetDetailStatus(QString::fromStdString(file.destination),
-                    QStringLiteral("Success (%1)").arg(QString::fromStdString(verdict.Text())));
+                    FormatMessageText(Msg("MSG1109"), {QString::number(qulonglong(verdict.damagedAt))}));
   // Its times, and for a carved file a name from its own metadata.
   FinishRecoveredFile(*file.record, file.destination);
 }
@@ -220,7 +250,13 @@ int CRecoverProcessWnd::RecoverOne(const FoundFileRecord& record, ContentCheckQu
   const int result = ContainFailure(
       [&] { return engine->RecoverFile(&record, destination, CountSeparators(destination_)); },
       [] { return kWriteFault; });
+  const uint64_t stoppedAt = StagedOutputFile::TakeLastAbandonedBytes();
   if (result == ScanCancelled) return ScanCancelled;
+  // A read that failed (a bad sector, an image chunk failing its checksum) leaves the file
+  // damaged where its copy stopped.
+  if ((result == kReadFault || result == platform::FromErrno(EIO)) && stoppedAt != UINT64_MAX)
+    SetDetailStatus(QString::fromStdString(destination),
+                    QStringLiteral("Damaged at byte %1: its data touch unreadable sectors").arg(stoppedAt));
   if (result == 0) {
     checks.Submit(destination);
     behind.push_back(WrittenFile{&record, engine, destination});
@@ -236,7 +272,20 @@ int CRecoverProcessWnd::RecoverOne(const FoundFileRecord& record, ContentCheckQu
   return 0;
 }
 
+bool CRecoverProcessWnd::DestinationRefused() {
+  std::vector<std::string> paths;
+  for (const Source& source : sources_) paths.push_back(source.path);
+  const std::string refusal = OutputFolderRefusal(destination_, paths);
+  if (refusal.empty()) return false;
+  Post([this, refusal] {
+    CMessageBox::Show(this, CMessageBox::kInformation, QString::fromStdString(refusal), 400, 160);
+    Close(2);
+  });
+  return true;
+}
+
 void CRecoverProcessWnd::Work() {
+  if (DestinationRefused()) return;
   std::vector<const FoundFileRecord*> items;
   if (single_) {
     if (!singleRecord_) return;
@@ -247,8 +296,7 @@ void CRecoverProcessWnd::Work() {
   {
     std::lock_guard<std::mutex> hold(State().lock);
     total_ = static_cast<uint32_t>(items.size());
-    finished_ = 0;
-    failed_ = 0;
+    finished_ = failed_ = damaged_ = intact_ = 0;
   }
   ContentCheckQueue checks;
   std::deque<WrittenFile> behind;
@@ -260,6 +308,13 @@ void CRecoverProcessWnd::Work() {
   }
   // Files already written whole are finished even when the run stops.
   while (!behind.empty()) FinishWritten(checks, behind);
+  QString summary;
+  {
+    std::lock_guard<std::mutex> hold(State().lock);
+    summary = SummaryText();
+  }
+  // Also after a cancel: the counts of what was written stand, after the last progress update.
+  Post([this, summary] { SetText("recovered", summary); });
   if (stopped) return;
   Post([this] {
     over_ = true;

@@ -30,6 +30,7 @@ class CRecoverProcessWnd : public CPopUpWnd {
   struct Source {
     char16_t letter = 0;
     IFileRecoveryParse* engine = nullptr;
+    std::string path{};  // the file or device the engine reads, for the destination's check
   };
   using Selection = std::map<uint64_t, FoundFileRecord>;
 
@@ -54,6 +55,8 @@ class CRecoverProcessWnd : public CPopUpWnd {
   uint32_t Total() const { return total_; }
   uint32_t Finished() const { return finished_; }
   uint32_t Failed() const { return failed_; }
+  uint32_t Damaged() const { return damaged_; }
+  uint32_t Intact() const { return intact_; }
 
  protected:
   void Notify(ui::TNotifyUI& msg) override;
@@ -63,6 +66,9 @@ class CRecoverProcessWnd : public CPopUpWnd {
 
  private:
   static int RecoveryProgress(void* userData, int percent, int hundred, int errorCode, const char* path);
+  // True, with the reason shown and the window closed, when the destination is a source or is
+  // not a folder: no flag or confirmation lifts that.
+  bool DestinationRefused();
   // A file written whole whose content is checked on the queue's thread while the next copies.
   struct WrittenFile {
     const FoundFileRecord* record = nullptr;
@@ -80,6 +86,8 @@ class CRecoverProcessWnd : public CPopUpWnd {
   void SetDetailStatus(const QString& path, const QString& status);
   // The whole run's percent from the finished items and the current file's own percent.
   void ShowProgress(int filePercent, const QString& path);
+  // After the run: intact, damaged, not checked and failed counted apart.
+  QString SummaryText() const;
   void ToggleDetails();
   IFileRecoveryParse* EngineFor(const FoundFileRecord& record) const;
 
@@ -94,6 +102,8 @@ class CRecoverProcessWnd : public CPopUpWnd {
   uint32_t total_ = 0;
   uint32_t finished_ = 0;
   uint32_t failed_ = 0;
+  uint32_t damaged_ = 0;  // written, but their content breaks off
+  uint32_t intact_ = 0;   // written and checked whole
   bool reported_ = false;  // the current item's end came through the callback
   std::string shortenedPath_;  // the current item's destination when its name had to be cut
   bool over_ = false;      // interface thread: the run finished and FinishBtn shows

@@ -13,6 +13,7 @@
 #include "app/AppPaths.h"
 #include "app/LanguageCatalog.h"
 #include "app/SourceTitle.h"
+#include "platform/Clock.h"
 #include "storage/FormatText.h"
 
 namespace salvora::app {
@@ -46,6 +47,19 @@ void CScanProcessWnd::OnInitWindow() {
   SetShown("sectors", false);
   SetShown("totalfile", false);
   if (auto* bar = Find<QProgressBar>(QStringLiteral("progress"))) bar->setRange(0, 100);
+  // The time left counts down between reports too (a long measurement, a slow read).
+  SetTimer(FindControl(QStringLiteral("time")), kTimeTimer, 1000);
+}
+
+void CScanProcessWnd::Notify(ui::TNotifyUI& msg) {
+  if (msg.type == u"timer" && msg.wParam == kTimeTimer) {
+    std::unique_lock<std::mutex> hold(State().lock, std::try_to_lock);
+    // Held by the cancel question, or the worker is reporting: the next tick shows it.
+    if (hold.owns_lock() && timeWeight_ >= 90 && !clearTime_)
+      SetText("time", TimeText(timeWeight_, model_.SecondsLeft(platform::TickMs())));
+    return;
+  }
+  CPopUpWnd::Notify(msg);
 }
 
 QString CScanProcessWnd::StageText(const DiskRow& row, size_t index) const {
@@ -79,7 +93,7 @@ int CScanProcessWnd::ScanProgress(void* userData, int percent, int weight, int s
   auto* self = static_cast<CScanProcessWnd*>(userData);
   std::lock_guard<std::mutex> hold(self->State().lock);
   if (self->State().cancel) return ScanCancelled;
-  self->model_.Report(percent, weight, weight >= 90 ? secondsLeft : -1, position, total, found);
+  self->model_.Report(percent, weight, weight >= 90 ? secondsLeft : -1, position, total, found, platform::TickMs());
   // The last report of an engine that has no estimate clears the time line.
   self->clearTime_ = secondsLeft < 0 && weight == 100;
   self->timeWeight_ = weight;
@@ -93,7 +107,7 @@ void CScanProcessWnd::ShowProgress() {
   const int weight = timeWeight_;
   PostLatest([this, m, clearTime, weight] {
     const int whole = m.WholePercent();
-    SetText("time", clearTime ? QString() : TimeText(weight, m.SecondsLeft()));
+    SetText("time", clearTime ? QString() : TimeText(weight, m.SecondsLeft(platform::TickMs())));
     QString percent = FormatMessageText(QStringLiteral("%s %d%%"), {Msg("MSG0704"), whole});
     if (m.SourceCount() > 1) percent += u' ' + FormatMessageText(Msg("MSG0721"), {m.SourcePercent()});
     SetText("percent", percent);
@@ -186,7 +200,7 @@ void CScanProcessWnd::Work() {
 
 void CScanProcessWnd::OnCancel() {
   // Confirmed: the worker has ended and closes the window itself.
-  AskCancel("MSG0709");
+  AskCancel("MSG0709", "MSG0710", "MSG0711");
 }
 
 }  // namespace salvora::app

@@ -28,6 +28,7 @@ class CScanProcessWnd : public CPopUpWnd {
   static QString TimeText(int weight, int secondsLeft);
 
  protected:
+  void Notify(ui::TNotifyUI& msg) override;
   void OnInitWindow() override;
   void Work() override;
   void OnCancel() override;
@@ -43,6 +44,8 @@ class CScanProcessWnd : public CPopUpWnd {
   bool AskResume(const DiskRow& row);
   void ShowProgress();
   void Finish(int result, bool notify);
+
+  static constexpr int kTimeTimer = 7;
 
   std::vector<DiskRow*> sources_;
   int engineMode_;

@@ -6,6 +6,8 @@
 #include "app/CMainWnd.h"
 #include "app/DiskRow.h"
 #include "app/MessageFormat.h"
+#include "app/SearchedFiles.h"
+#include "recovery/ListingVerdicts.h"
 
 namespace salvora::app {
 
@@ -55,6 +57,10 @@ void CSearchProcessWnd::Work() {
     row.engine->SetSearchCallback(&CSearchProcessWnd::SearchProgress, this);
     if (row.engine->SearchByExtension(extensions_, found_) == ScanCancelled) break;
   }
+  if (!State().cancel) {
+    KeepSearchedFiles(found_, extensions_);
+    CheckContent();
+  }
   State().done = true;
   const bool any = !sources_.empty();
   Post([this, any] {
@@ -63,6 +69,39 @@ void CSearchProcessWnd::Work() {
   });
 }
 
-void CSearchProcessWnd::OnCancel() { AskCancel("MSG1205"); }
+void CSearchProcessWnd::CheckContent() {
+  std::vector<ListingFile> files;
+  for (const FoundFileRecord& record : found_) {
+    if (record.IsFolder()) continue;
+    for (const DiskRow* row : sources_) {
+      if (row->engine && row->Letter() == record.DriveLetter()) files.push_back({row->engine.get(), &record});
+    }
+  }
+  if (files.empty()) return;
+  checking_ = true;
+  Post([this] { SetText("stage", Msg("MSG0712")); });
+  ListingCheck how;
+  // The copies being checked never go onto a scanned source.
+  how.onSource = onSource_;
+  how.progress = [this](size_t done, size_t total) {
+    const int percent = total == 0 ? 100 : int(done * 100 / total);
+    const QString count = FormatMessageText(QStringLiteral("%s %d / %d"), {Msg("MSG0713"), qulonglong(done), qulonglong(total)});
+    PostLatest([this, percent, count] {
+      SetText("percent", count);
+      if (auto* bar = Find<QProgressBar>(QStringLiteral("progress"))) bar->setValue(percent);
+    });
+  };
+  how.cancelled = [this] {
+    std::lock_guard<std::mutex> hold(State().lock);  // waits while the cancel question is open
+    return State().cancel.load();
+  };
+  ListingVerdicts(files, how);
+}
+
+void CSearchProcessWnd::OnCancel() {
+  // Stopping the checking keeps every file found; those not reached stay "Not checked".
+  if (checking_) AskCancel("MSG0714", "MSG0715", "MSG0716");
+  else AskCancel("MSG1205", "MSG1210", "MSG1211");
+}
 
 }  // namespace salvora::app

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,6 +25,8 @@ class CSearchProcessWnd : public CPopUpWnd {
                     std::vector<FoundFileRecord>& found);
 
   static ProgressState& SharedState();
+  // Whether a folder lies on a scanned source (the content check's copies go elsewhere).
+  void SetOnSource(std::function<bool(const std::string&)> onSource) { onSource_ = std::move(onSource); }
 
  protected:
   void OnInitWindow() override;
@@ -32,10 +36,14 @@ class CSearchProcessWnd : public CPopUpWnd {
  private:
   static int SearchProgress(void* userData, int percent, int zero);
   QString StageText(const DiskRow& row, size_t index) const;
+  // The content verdicts of the files found that have none yet, kept with the scan.
+  void CheckContent();
 
   std::vector<DiskRow*> sources_;
   std::string extensions_;
   std::vector<FoundFileRecord>& found_;
+  std::function<bool(const std::string&)> onSource_;
+  std::atomic<bool> checking_{false};
 };
 
 }  // namespace salvora::app

@@ -1,5 +1,6 @@
 #include "app/CThumbnailGrid.h"
 
+#include <QColor>
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
@@ -44,7 +45,13 @@ void CThumbnailGrid::Show(const std::vector<FoundFileRecord>& records) {
   std::vector<Job> jobs;
   for (const FoundFileRecord& record : records) {
     if (record.IsFolder() || CategoryOf(record.Name()) != "photo") continue;
-    auto* cell = new QListWidgetItem(QString::fromStdString(std::string(record.Name())), grid_);
+    const QString note = noteOf_ ? noteOf_(record) : QString();
+    const QString name = QString::fromStdString(std::string(record.Name()));
+    auto* cell = new QListWidgetItem(note.isEmpty() ? name : name + u'\n' + note, grid_);
+    if (!note.isEmpty()) {
+      cell->setToolTip(note);
+      cell->setForeground(QColor(0xB0, 0x50, 0x00));
+    }
     cell->setSizeHint(QSize(kSide + 20, kSide + 32));
     jobs.push_back({record, engineOf_ ? engineOf_(record) : nullptr, grid_->count() - 1});
   }

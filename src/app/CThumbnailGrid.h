@@ -35,6 +35,9 @@ class CThumbnailGrid : public QObject {
   CThumbnailGrid(QListWidget* grid, std::mutex& engineLock, EngineOf engineOf, QObject* parent = nullptr);
   ~CThumbnailGrid() override;
 
+  // A line shown under a picture's name (its damage), empty for none.
+  using NoteOf = std::function<QString(const FoundFileRecord&)>;
+  void SetNoteOf(NoteOf noteOf) { noteOf_ = std::move(noteOf); }
   // Shows the pictures among records and starts making their thumbnails.
   void Show(const std::vector<FoundFileRecord>& records);
   // Stops the worker and waits for it; the cells made so far stay.
@@ -61,6 +64,7 @@ class CThumbnailGrid : public QObject {
   QListWidget* grid_;
   std::mutex& engineLock_;
   EngineOf engineOf_;
+  NoteOf noteOf_;
   std::thread worker_;
   std::atomic<bool> cancel_{false};
   bool running_ = false;

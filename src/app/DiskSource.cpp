@@ -1,6 +1,8 @@
 #include "app/DiskSource.h"
 
 #include "app/VolumeSpace.h"
+#include "platform/DiskMap.h"
+#include "platform/SysfsBlock.h"
 #include "storage/DiskEnumerator.h"
 
 namespace salvora::app {
@@ -28,6 +30,20 @@ int IDiskSource::OpenDiskReader(const DiskSourceEntry& entry, SectorReader& read
 int IDiskSource::QueryDiskLength(uint32_t diskNumber, uint64_t& bytes) {
   DiskEnumerator enumerator;
   return enumerator.QueryDiskLength(static_cast<int>(diskNumber), bytes);
+}
+
+std::string IDiskSource::DevicesSignature() {
+  std::string signature;
+  for (const std::string& path : platform::ListWholeDisks()) {
+    const std::string name = path.substr(path.rfind('/') + 1);
+    platform::SysfsDisk disk;
+    if (!platform::ReadSysfsDisk("/sys", name, disk)) continue;
+    // A card put into a reader changes the reader's size and partitions, not its name.
+    signature += name + ":" + std::to_string(disk.size512);
+    for (const platform::SysfsPartition& part : disk.partitions) signature += "," + part.name;
+    signature += ";";
+  }
+  return signature;
 }
 
 DestinationFacts IDiskSource::DestinationFactsFor(const std::string& path, const DiskSourceEntry& source) {

@@ -30,6 +30,9 @@ class IDiskSource {
   // count of an unmounted volume): the disk discovery saw, even if the disks were numbered anew
   // since; 0 or a platform error. Runs on a worker thread, beside the other calls.
   virtual int OpenDiskReader(const DiskSourceEntry& entry, SectorReader& reader);
+  // What the machine's disks look like now (names, sizes and partitions), cheap enough to compare
+  // every few seconds: a change means a disk came, went or got its medium.
+  virtual std::string DevicesSignature();
   // The byte length of a whole disk; 0 or a platform error.
   virtual int QueryDiskLength(uint32_t diskNumber, uint64_t& bytes);
   // What the image command needs to know about a destination path for an image of source

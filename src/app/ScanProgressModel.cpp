@@ -21,17 +21,26 @@ void ScanProgressModel::BeginSource(size_t index) {
   current_ = std::min(index, bytes_.size() - 1);
   sourceDone_ = 0;
   secondsLeft_ = -1;
+  sweeping_ = false;
   position_ = total_ = 0;
   passShare_ = 0;
   foundNow_ = 0;
 }
 
 void ScanProgressModel::Report(int percent, int weight, int secondsLeft, uint64_t position, uint64_t total,
-                               uint64_t found) {
+                               uint64_t found, uint64_t nowMs) {
   double done = sourceDone_;
+  if (secondsLeft != secondsLeft_ || secondsLeft < 0) estimateMs_ = nowMs;
   if (total != 0) {
     position_ = std::min(position, total);
     total_ = total;
+    if (!sweeping_) {
+      sweeping_ = true;
+      sweepStartMs_ = nowMs;
+      sweepStartAt_ = position_;
+      if (passShare_ == 0 && weight < 100) passShare_ = 1.0 - std::clamp(weight, 1, 99) / 100.0;
+    }
+    lastMs_ = nowMs;
     done = passShare_ + (1.0 - passShare_) * double(position_) / double(total_);
     secondsLeft_ = secondsLeft;
   } else if (weight >= 100) {
@@ -61,12 +70,22 @@ int ScanProgressModel::WholePercent() const {
   return std::min(100, int(std::floor(done * 100.0 / double(AllBytes()) + 1e-9)));
 }
 
-int ScanProgressModel::SecondsLeft() const {
-  if (secondsLeft_ < 0) return -1;
+int ScanProgressModel::SecondsLeft(uint64_t nowMs) const {
+  double here = 0;  // seconds left for the current source
+  const uint64_t sweptMs = lastMs_ - sweepStartMs_;
+  if (sweeping_ && sweptMs >= kOwnEstimateMs && position_ > sweepStartAt_) {
+    const double perSecond = double(position_ - sweepStartAt_) * 1000.0 / double(sweptMs);
+    here = double(total_ - position_) / perSecond - double((nowMs - std::min(nowMs, lastMs_)) / 1000);
+  } else if (secondsLeft_ >= 0) {
+    // Whole seconds gone, so an estimate reads as given until a second has passed.
+    here = double(secondsLeft_) - double((nowMs - std::min(nowMs, estimateMs_)) / 1000);
+  } else {
+    return -1;
+  }
+  here = std::max(here, 0.0);
   const double leftHere = double(bytes_[current_]) * (1.0 - sourceDone_);
   const double after = double(AllBytes() - BytesBefore(current_ + 1));
-  if (after == 0 || leftHere <= 0) return secondsLeft_;
-  const double seconds = secondsLeft_ + secondsLeft_ * after / leftHere;
+  const double seconds = after == 0 || leftHere <= 0 ? here : here + here * after / leftHere;
   return int(std::min<double>(seconds, std::numeric_limits<int>::max()));
 }
 

@@ -206,15 +206,22 @@ int CFileTypeRecovery::CarveAt(const uint8_t* sector, int sectorSize, uint64_t s
   record->SetName(name);
   store_->AddRelation(0, 0, number, 0, nullptr);
   // The walk that measured the file already read its bytes: its finding is the file's verdict.
-  store_->KeepVerdict(number, VerdictOfWalk(MeasureContext::Instance().lastWalk, size));
-
-  // The first piece of a JPEG in two is all the sweep may skip: the gap holds other files.
-  const auto split = code == kTypeJpg && reader ? SplitJpeg(*reader, sectorSize, sectorAddress, size)
+  // A JPEG's is the decode that looked for its second piece, the very check of its bytes.
+  ContentVerdict verdict = VerdictOfWalk(MeasureContext::Instance().lastWalk, size);
+  WalkResult decoded = WalkResult::None();
+  const auto split = code == kTypeJpg && reader ? SplitJpeg(*reader, sectorSize, sectorAddress, size, decoded)
                                                 : std::nullopt;
+  const bool fileCheck = decoded.outcome != WalkResult::Outcome::NoStructure;
+  if (fileCheck) verdict = VerdictOfWalk(decoded, size);
+  // The first piece of a JPEG in two is all the sweep may skip: the gap holds other files.
   if (split) {
     record->SetFileSize(split->length);
-    if (!KeepSplit(*record, sectorAddress, *split)) record->SetFileSize(size);
+    // Both pieces decoded cleanly to the end marker before the split was taken.
+    if (KeepSplit(*record, sectorAddress, *split)) verdict = ContentVerdict::Intact();
+    else record->SetFileSize(size);
   }
+  if (fileCheck) store_->KeepFileCheck(number, verdict);
+  else store_->KeepVerdict(number, verdict);
   const uint64_t covered = split && record->FileSize() == split->length ? split->firstLength : size;
   if (SkipsOneSector(code) || sectorSize <= 0) {
     skip = 1;

@@ -90,8 +90,9 @@ class CFileTypeRecovery : public IFileRecoveryParse, public ISweepEngine {
   bool IsRoot(const FoundFileRecord* folder, int depth) const { return !folder && depth == 0; }
   // A carved JPEG of `size` bytes from firstSector that does not decode as one run: its two
   // pieces, when a continuation among the following clusters decodes to the end.
+  // plainDecode receives the decode of the file as carved.
   std::optional<JpegSplit> SplitJpeg(SectorReader& reader, int sectorSize, uint64_t firstSector,
-                                     uint64_t size) const;
+                                     uint64_t size, WalkResult& plainDecode) const;
   // Records the two pieces of a JPEG put back together as the record's layout in the store.
   bool KeepSplit(const FoundFileRecord& record, uint64_t firstSector, const JpegSplit& split);
   // Hands the first `bytes` bytes of a record to sink: the pieces of its layout in the store, or

@@ -17,7 +17,8 @@ void CFileTypeRecovery::SetAllocationUnit(uint64_t firstClusterSector, uint32_t 
 }
 
 std::optional<JpegSplit> CFileTypeRecovery::SplitJpeg(SectorReader& reader, int sectorSize,
-                                                      uint64_t firstSector, uint64_t size) const {
+                                                      uint64_t firstSector, uint64_t size,
+                                                      WalkResult& plainDecode) const {
   if (sectorSize <= 0 || size == 0) return std::nullopt;
   const uint64_t sector = uint64_t(sectorSize);
   JpegGapBounds bounds;
@@ -30,7 +31,7 @@ std::optional<JpegSplit> CFileTypeRecovery::SplitJpeg(SectorReader& reader, int 
     bounds.phase = into ? unitBytes_ - into : 0;
   }
   ReaderByteSource medium(reader, sectorSize, firstSector, size + bounds.maxGap + kPictureLimit);
-  return FindJpegContinuation(medium, size, bounds);
+  return FindJpegContinuation(medium, size, bounds, &plainDecode);
 }
 
 bool CFileTypeRecovery::KeepSplit(const FoundFileRecord& record, uint64_t firstSector,

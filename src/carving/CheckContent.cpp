@@ -57,6 +57,15 @@ constexpr std::array kChecks{
     CheckEntry{"mpg", WalkMpegProgram, false},  CheckEntry{"mpeg", WalkMpegProgram, false},
     CheckEntry{"vob", WalkMpegProgram, false},  CheckEntry{"mxf", WalkMxf, false},
     CheckEntry{"swf", WalkFlashMovie, false},   CheckEntry{"sqlite", WalkSqlite, false},
+    CheckEntry{"heic", WalkHeif, true},         CheckEntry{"heif", WalkHeif, true},
+    CheckEntry{"avif", WalkHeif, true},         CheckEntry{"cr3", WalkIsoMedia, true},
+    CheckEntry{"m4b", WalkIsoMedia, true},      CheckEntry{"cr2", WalkTiff, true},
+    CheckEntry{"nef", WalkTiff, true},          CheckEntry{"arw", WalkTiff, true},
+    CheckEntry{"dng", WalkTiff, true},          CheckEntry{"pef", WalkTiff, true},
+    CheckEntry{"raf", WalkFujifilmRaw, true},   CheckEntry{"orf", WalkOlympusRaw, true},
+    CheckEntry{"rw2", WalkPanasonicRaw, true},  CheckEntry{"webp", WalkWebp, true},
+    CheckEntry{"flac", WalkFlac, true},         CheckEntry{"ogg", WalkOgg, true},
+    CheckEntry{"oga", WalkOgg, true},           CheckEntry{"opus", WalkOgg, true},
 };
 
 // The lower-case extension, or "" when it is too long to be one of the table's.

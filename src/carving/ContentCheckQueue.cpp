@@ -1,11 +1,16 @@
 #include "carving/ContentCheckQueue.h"
 
+#include <algorithm>
+
 #include "carving/CheckContent.h"
 #include "scan/ContainFailure.h"
 
 namespace salvora {
 
-ContentCheckQueue::ContentCheckQueue() : worker_([this] { Work(); }) {}
+ContentCheckQueue::ContentCheckQueue(unsigned workers) {
+  if (workers == 0) workers = std::max(1u, std::thread::hardware_concurrency());
+  for (unsigned i = 0; i < workers; ++i) workers_.emplace_back([this] { Work(); });
+}
 
 ContentCheckQueue::~ContentCheckQueue() {
   {
@@ -13,7 +18,7 @@ ContentCheckQueue::~ContentCheckQueue() {
     stopping_ = true;
   }
   changed_.notify_all();
-  worker_.join();
+  for (std::thread& worker : workers_) worker.join();
 }
 
 void ContentCheckQueue::Submit(std::string path) {
@@ -39,16 +44,15 @@ void ContentCheckQueue::Work() {
   for (;;) {
     changed_.wait(lock, [this] { return stopping_ || nextToCheck_ < jobs_.size(); });
     if (stopping_) return;
-    const std::string path = jobs_[nextToCheck_].path;
+    Job& job = jobs_[nextToCheck_++];
+    const std::string path = job.path;
     lock.unlock();
     // A check that fails outright (memory) leaves the file not checked; the recovery goes on.
     const ContentVerdict verdict =
         ContainFailure([&] { return CheckFileContent(path); }, [] { return ContentVerdict::NotChecked(); });
     lock.lock();
-    // Take() pops only finished jobs, so the one checked is still at nextToCheck_.
-    jobs_[nextToCheck_].verdict = verdict;
-    jobs_[nextToCheck_].done = true;
-    ++nextToCheck_;
+    job.verdict = verdict;
+    job.done = true;
     changed_.notify_all();
   }
 }

@@ -17,7 +17,7 @@ struct FormatEntry {
   SizeRule sizeRule;
 };
 
-inline constexpr size_t kFormatRowCount = 85;
+inline constexpr size_t kFormatRowCount = 104;
 
 // The rows in the order their testers run, then a terminating row of kTypeNone. Rows that share a
 // tester are contiguous; the first row of a type code names carved files of that code.

@@ -25,18 +25,21 @@ bool IsTopLevelType(const char type[4]) {
 
 }  // namespace
 
-WalkResult WalkIsoMedia(ByteSource& source) {
+WalkResult WalkIsoMedia(ByteSource& source) { return WalkTopLevelBoxes(source, "moov"); }
+
+WalkResult WalkTopLevelBoxes(ByteSource& source, const char (&essential)[5]) {
   uint64_t at = 0;
   uint64_t lastMediaData = 0;  // header end of the last mdat box, when it is the last box
-  bool movie = false;
+  bool whole = false;
   for (uint32_t boxes = 0;; ++boxes) {
     char type[4];
     const auto size32 = source.U32Be(at);
     const bool header = size32 && source.Read(at + 4, type, 4) && IsTopLevelType(type);
     if (!header || boxes == kMaxTopLevelBoxes) {
       if (boxes == 0) return WalkResult::None();
-      // The movie's metadata box is what makes the file playable; without it the end is unknown.
-      if (!movie) return WalkResult::BrokenAt(at);
+      // The movie's (or picture's) metadata box is what makes the file usable; without it the end
+      // is unknown.
+      if (!whole) return WalkResult::BrokenAt(at);
       return WalkResult::Measured(at, lastMediaData ? lastMediaData : at);
     }
     uint64_t size = *size32;
@@ -49,7 +52,7 @@ WalkResult WalkIsoMedia(ByteSource& source) {
     }
     // Size 0 ("to the end of the file") gives no length; smaller than the header, a loop.
     if (size < headerSize || size > source.Limit() - at) return WalkResult::BrokenAt(at);
-    if (std::memcmp(type, "moov", 4) == 0) movie = true;
+    if (std::memcmp(type, essential, 4) == 0) whole = true;
     lastMediaData = std::memcmp(type, "mdat", 4) == 0 ? at + headerSize : 0;
     at += size;
   }

@@ -43,6 +43,10 @@ struct Decoder {
   // The row decoded into; owned here, as nothing on the stack between setjmp and longjmp is
   // destroyed when the decoder jumps back.
   std::vector<JSAMPLE> row;
+  // The symbol-level reading of the entropy data, once made.
+  EntropyPass pass;
+  bool read = false;
+  bool rows = false;  // every row is decoded, whatever the reading finds
   std::jmp_buf jump;
 
   uint64_t Consumed() const {
@@ -160,6 +164,18 @@ WalkResult Run(Decoder& d) {
   if (d.info.jpeg_color_space == JCS_CMYK || d.info.jpeg_color_space == JCS_YCCK)
     d.info.out_color_space = JCS_CMYK;
   jpeg_start_decompress(&d.info);
+  // One reading of the entropy data settles most photos without decoding a pixel: the decoder
+  // finds no fault this reading misses, and never one in an earlier row, so a bad row is where the
+  // decode breaks, and data whole to its last block that the end marker closes at once is what the
+  // decoder measures. The rest (other forms, anything between the data and the end) is decoded.
+  if (!d.rows && !d.info.progressive_mode && !d.info.arith_code && !jpeg_has_multiple_scans(&d.info)) {
+    d.pass = ReadEntropyData(*d.source);
+    d.read = true;
+    if (d.pass.outcome == EntropyPass::Outcome::BadRow) return WalkResult::BrokenAt(d.pass.offset);
+    if (d.pass.outcome == EntropyPass::Outcome::Whole && d.pass.offset) return WalkResult::Measured(d.pass.offset);
+    // The reading moved the source's window: the decoder's input is fetched again where it stood.
+    Load(d, d.Consumed());
+  }
   d.row.assign(size_t(d.info.output_width) * size_t(d.info.output_components), 0);
   JSAMPROW rows[1] = {d.row.data()};
   d.inRows = true;
@@ -174,12 +190,11 @@ WalkResult Run(Decoder& d) {
   return WalkResult::Measured(d.Consumed());
 }
 
-}  // namespace
-
-WalkResult DecodeJpeg(ByteSource& source) {
+WalkResult Decode(ByteSource& source, bool rows) {
   if (source.U8(0) != 0xFF || source.U8(1) != 0xD8) return WalkResult::None();
   // Kept off the stack frame that setjmp saves, so nothing in it is lost on the jump back.
   auto d = std::make_unique<Decoder>();
+  d->rows = rows;
   Install(*d, source);
   WalkResult result = WalkResult::None();
   if (setjmp(d->jump) == 0) {
@@ -198,9 +213,16 @@ WalkResult DecodeJpeg(ByteSource& source) {
   if (result.outcome == WalkResult::Outcome::NoStructure) return result;
   // The decoder reads garbage that happens to hold no bad code as grey blocks and notices only at
   // the end; the symbol-level reading catches it in the row where it starts.
-  if (const auto bad = FirstBadEntropyRow(source); bad && (result.ok() || *bad < result.length))
-    return WalkResult::BrokenAt(*bad);
+  const EntropyPass pass = d->read ? d->pass : ReadEntropyData(source);
+  if (pass.outcome == EntropyPass::Outcome::BadRow && (result.ok() || pass.offset < result.length))
+    return WalkResult::BrokenAt(pass.offset);
   return result;
 }
+
+}  // namespace
+
+WalkResult DecodeJpeg(ByteSource& source) { return Decode(source, false); }
+
+WalkResult DecodeJpegRows(ByteSource& source) { return Decode(source, true); }
 
 }  // namespace salvora

@@ -12,4 +12,8 @@ namespace salvora {
 // decode (absurd dimensions, a picture too large for the memory the check allows).
 WalkResult DecodeJpeg(ByteSource& source);
 
+// The same answer from decoding every row, never settled by the symbol-level reading alone: the
+// reference DecodeJpeg's single reading is held to (several times slower).
+WalkResult DecodeJpegRows(ByteSource& source);
+
 }  // namespace salvora

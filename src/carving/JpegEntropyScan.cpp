@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <vector>
 
 namespace salvora {
 namespace {
 
 constexpr uint8_t kMarker = 0xFF;
+constexpr uint8_t kEndOfImage = 0xD9;
 constexpr int kMaxComponents = 4;
 // Blocks of one MCU: at most 10 in the format.
 constexpr int kMaxBlocksPerMcu = 10;
@@ -16,7 +18,7 @@ constexpr uint64_t kMaxMcus = uint64_t(1) << 26;
 // A Huffman table in the canonical form of the format: for each code length, the largest code
 // and where its symbols begin.
 struct HuffmanTable {
-  static constexpr int kLookBits = 9;
+  static constexpr int kLookBits = 10;
   bool present = false;
   // For the next kLookBits bits: the code's length and symbol (length 0: a longer code).
   std::array<uint16_t, 1 << kLookBits> look{};
@@ -51,6 +53,20 @@ struct HuffmanTable {
     present = true;
     return true;
   }
+
+  // The next kLookBits bits as one step: the bits the code and the value after it take, and the
+  // symbol (0: a longer code, or a value size out of range, read the long way). Values never need
+  // reading, only skipping. A DC symbol is the value's size (at most 11); an AC one holds a run
+  // and a size (at most 10).
+  std::array<uint16_t, 1 << kLookBits> step{};
+  void LoadSteps(bool dc) {
+    for (size_t bits = 0; bits < look.size(); ++bits) {
+      const int length = look[bits] >> 8, symbol = look[bits] & 0xFF;
+      const int size = dc ? symbol : symbol & 15;
+      if (length == 0 || size > (dc ? 11 : 10)) continue;
+      step[bits] = uint16_t((length + size) << 8 | symbol);
+    }
+  }
 };
 
 struct Component {
@@ -82,6 +98,7 @@ bool ReadTables(ByteSource& s, uint64_t at, uint64_t end, Frame& f) {
     if (total && !s.Read(at + 17, symbols.data(), total)) return false;
     HuffmanTable& table = (*classId >> 4) ? f.ac[*classId & 3] : f.dc[*classId & 3];
     if (!table.Load(counts, std::move(symbols))) return false;
+    table.LoadSteps((*classId >> 4) == 0);
     at += 17 + total;
   }
   return at == end;
@@ -204,9 +221,55 @@ class BitReader {
     return at_ > held ? at_ - held : 0;
   }
 
+  // The bytes up to the marker after the entropy data, once the last block is read: the offset
+  // right after an end-of-image marker that follows at once (fill bytes aside), or nullopt when
+  // whole bytes, another marker or the source's end come first.
+  std::optional<uint64_t> EndOfImageAfterData() {
+    Fill();
+    if (!atMarker_ || count_ - padding_ >= 8) return std::nullopt;
+    uint64_t at = at_;
+    while (ByteAt(at) == kMarker && ByteAt(at + 1) == kMarker) ++at;
+    if (ByteAt(at) != kMarker || ByteAt(at + 1) != kEndOfImage) return std::nullopt;
+    return at + 2;
+  }
+  // Takes the bits a table step says (the step's own lookahead was enough).
+  uint16_t Step(const HuffmanTable& t) {
+    if (count_ < 32) Fill();  // a step takes at most 10 + 11 bits
+    return t.step[size_t(buffer_ >> (count_ - HuffmanTable::kLookBits)) & ((1u << HuffmanTable::kLookBits) - 1)];
+  }
+  bool Take(int n) {
+    count_ -= n;
+    return count_ >= padding_;
+  }
+
  private:
   void Fill() {
     while (count_ <= 56) {
+      // The usual case, a byte of data inside the window in hand.
+      if (!atMarker_ && window_ && at_ >= windowStart_ && at_ - windowStart_ + 8 <= windowBytes_) {
+        // Eight bytes at once when none of them is FF (no stuffing, no marker).
+        const uint8_t* p = window_ + (at_ - windowStart_);
+        uint64_t v;
+        std::memcpy(&v, p, 8);
+        const uint64_t x = ~v;
+        if (((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) == 0) {
+          v = __builtin_bswap64(v);
+          const int n = (64 - count_) / 8;
+          buffer_ = n == 8 ? v : (buffer_ << (8 * n)) | (v >> (64 - 8 * n));
+          count_ += 8 * n;
+          at_ += uint64_t(n);
+          continue;
+        }
+      }
+      if (!atMarker_ && window_ && at_ >= windowStart_ && at_ - windowStart_ + 1 < windowBytes_) {
+        const uint8_t* p = window_ + (at_ - windowStart_);
+        if (p[0] != kMarker || p[1] == 0x00) {
+          buffer_ = (buffer_ << 8) | p[0];
+          count_ += 8;
+          at_ += p[0] == kMarker ? 2 : 1;
+          continue;
+        }
+      }
       uint8_t next = 0;
       if (!atMarker_) {
         const auto b = ByteAt(at_);
@@ -261,9 +324,27 @@ int Decode(BitReader& bits, const HuffmanTable& t) {
 
 // One block's codes; false where the stream cannot be right.
 bool Block(BitReader& bits, const HuffmanTable& dc, const HuffmanTable& ac) {
-  const int category = Decode(bits, dc);
-  if (category < 0 || category > 11 || bits.Bits(category) < 0) return false;
+  if (const uint16_t step = bits.Step(dc)) {
+    if (!bits.Take(step >> 8)) return false;
+  } else {
+    const int category = Decode(bits, dc);
+    if (category < 0 || category > 11 || bits.Bits(category) < 0) return false;
+  }
   for (int k = 1; k < 64;) {
+    // Most codes and their values fit the lookahead: one look, one take.
+    if (const uint16_t step = bits.Step(ac)) {
+      if (!bits.Take(step >> 8)) return false;
+      const int run = (step >> 4) & 15, size = step & 15;
+      if (size == 0) {
+        if (run != 15) return true;
+        k += 16;
+        continue;
+      }
+      k += run;
+      if (k > 63) return false;
+      ++k;
+      continue;
+    }
     const int rs = Decode(bits, ac);
     if (rs < 0) return false;
     const int run = rs >> 4, size = rs & 15;
@@ -281,10 +362,10 @@ bool Block(BitReader& bits, const HuffmanTable& dc, const HuffmanTable& ac) {
 
 }  // namespace
 
-std::optional<uint64_t> FirstBadEntropyRow(ByteSource& source) {
+EntropyPass ReadEntropyData(ByteSource& source) {
   Frame f;
-  if (source.U8(0) != kMarker || source.U8(1) != 0xD8 || !ReadHeaders(source, f)) return std::nullopt;
-  if (f.width == 0 || f.height == 0) return std::nullopt;
+  if (source.U8(0) != kMarker || source.U8(1) != 0xD8 || !ReadHeaders(source, f)) return {};
+  if (f.width == 0 || f.height == 0) return {};
   int hMax = 1, vMax = 1, blocks = 0;
   for (const Component& c : f.components) {
     hMax = std::max(hMax, c.h);
@@ -293,15 +374,15 @@ std::optional<uint64_t> FirstBadEntropyRow(ByteSource& source) {
   const bool single = f.components.size() == 1;
   for (const Component& c : f.components) {
     blocks += single ? 1 : c.h * c.v;
-    if (!f.dc[size_t(c.dcTable)].present || !f.ac[size_t(c.acTable)].present) return std::nullopt;
+    if (!f.dc[size_t(c.dcTable)].present || !f.ac[size_t(c.acTable)].present) return {};
   }
-  if (blocks > kMaxBlocksPerMcu) return std::nullopt;
+  if (blocks > kMaxBlocksPerMcu) return {};
   // A lone component is coded block by block, whatever its sampling factors say.
   const uint64_t unitX = single ? 8 * uint64_t(hMax) / uint64_t(f.components[0].h) : 8 * uint64_t(hMax);
   const uint64_t unitY = single ? 8 * uint64_t(vMax) / uint64_t(f.components[0].v) : 8 * uint64_t(vMax);
   const uint64_t columns = (f.width + unitX - 1) / unitX;
   const uint64_t rows = (f.height + unitY - 1) / unitY;
-  if (columns * rows > kMaxMcus) return std::nullopt;
+  if (columns * rows > kMaxMcus) return {};
 
   BitReader bits(source, f.scanData);
   uint64_t mcu = 0;
@@ -310,17 +391,24 @@ std::optional<uint64_t> FirstBadEntropyRow(ByteSource& source) {
     const uint64_t rowStart = bits.Position();
     for (uint64_t column = 0; column < columns; ++column, ++mcu) {
       if (f.restartInterval && mcu > 0 && mcu % f.restartInterval == 0) {
-        if (!bits.Restart(nextRestart)) return rowStart;
+        if (!bits.Restart(nextRestart)) return {EntropyPass::Outcome::BadRow, rowStart};
         nextRestart = (nextRestart + 1) % 8;
       }
       for (const int index : f.scanComponents) {
         const Component& c = f.components[size_t(index)];
         const int count = single ? 1 : c.h * c.v;
         for (int i = 0; i < count; ++i)
-          if (!Block(bits, f.dc[size_t(c.dcTable)], f.ac[size_t(c.acTable)])) return rowStart;
+          if (!Block(bits, f.dc[size_t(c.dcTable)], f.ac[size_t(c.acTable)]))
+            return {EntropyPass::Outcome::BadRow, rowStart};
       }
     }
   }
+  return {EntropyPass::Outcome::Whole, bits.EndOfImageAfterData().value_or(0)};
+}
+
+std::optional<uint64_t> FirstBadEntropyRow(ByteSource& source) {
+  const EntropyPass pass = ReadEntropyData(source);
+  if (pass.outcome == EntropyPass::Outcome::BadRow) return pass.offset;
   return std::nullopt;
 }
 

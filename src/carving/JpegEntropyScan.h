@@ -17,4 +17,19 @@ namespace salvora {
 // decoder).
 std::optional<uint64_t> FirstBadEntropyRow(ByteSource& source);
 
+// What one reading of the entropy data found.
+struct EntropyPass {
+  enum class Outcome : uint8_t {
+    NotRead,  // not a single-scan sequential Huffman JPEG: left to the decoder
+    BadRow,   // offset: the first byte of the first bad row of blocks
+    Whole,    // the data holds to the last block; offset: the byte after an end-of-image marker
+              // that follows the data at once (fill bytes aside), 0 when anything else follows
+  };
+  Outcome outcome = Outcome::NotRead;
+  uint64_t offset = 0;
+};
+
+// The reading FirstBadEntropyRow makes, with what follows the data when it holds.
+EntropyPass ReadEntropyData(ByteSource& source);
+
 }  // namespace salvora

@@ -92,7 +92,7 @@ class GapSearch {
  public:
   GapSearch(ByteSource& medium, const JpegGapBounds& bounds) : medium_(medium), bounds_(bounds) {}
 
-  std::optional<JpegSplit> Run(uint64_t plainLength);
+  std::optional<JpegSplit> Run(uint64_t plainLength, WalkResult* plainDecode);
 
  private:
   uint64_t Boundary(uint64_t unit) const { return bounds_.phase + unit * bounds_.step; }
@@ -165,10 +165,11 @@ std::optional<JpegSplit> GapSearch::TryGaps(uint64_t endUnit, int expectedRestar
   return std::nullopt;
 }
 
-std::optional<JpegSplit> GapSearch::Run(uint64_t plainLength) {
+std::optional<JpegSplit> GapSearch::Run(uint64_t plainLength, WalkResult* plainDecode) {
   if (bounds_.step == 0 || bounds_.step > kMaxStep || plainLength == 0) return std::nullopt;
   SplicedByteSource plain(medium_, plainLength, plainLength, plainLength);
   const WalkResult decoded = DecodeJpeg(plain);
+  if (plainDecode) *plainDecode = decoded;
   if (decoded.outcome != WalkResult::Outcome::Broken) return std::nullopt;
   const auto scan = FirstScan(medium_, plainLength);
   if (!scan || Boundary(0) > plainLength) return std::nullopt;
@@ -189,8 +190,8 @@ std::optional<JpegSplit> GapSearch::Run(uint64_t plainLength) {
 }  // namespace
 
 std::optional<JpegSplit> FindJpegContinuation(ByteSource& medium, uint64_t plainLength,
-                                              const JpegGapBounds& bounds) {
-  return GapSearch(medium, bounds).Run(plainLength);
+                                              const JpegGapBounds& bounds, WalkResult* plainDecode) {
+  return GapSearch(medium, bounds).Run(plainLength, plainDecode);
 }
 
 }  // namespace salvora

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "carving/ByteSource.h"
+#include "carving/StructureWalk.h"
 
 namespace salvora {
 
@@ -33,7 +34,8 @@ struct JpegGapBounds {
 // to a gap of maxGap: it must continue the entropy data (markers that belong there, restart
 // markers in order), run to an end marker, and the whole must then decode cleanly. nullopt when
 // the plain file decodes, is no JPEG, or no continuation holds within the bounds.
+// plainDecode, when given, receives the decode of the plain file (its verdict as carved).
 std::optional<JpegSplit> FindJpegContinuation(ByteSource& medium, uint64_t plainLength,
-                                              const JpegGapBounds& bounds);
+                                              const JpegGapBounds& bounds, WalkResult* plainDecode = nullptr);
 
 }  // namespace salvora

@@ -30,10 +30,25 @@ TypeCode TestMpegProgramStream(const uint8_t* bytes, int length) {
   return kTypeNone;
 }
 
+
+// ISO media by its major brand: movies, and the files that are not movies: still pictures (HEIF
+// with HEVC or AV1 images), Canon's raw photos and iTunes audio. Mixed-image brands name the codec
+// among the compatible brands, which the ftyp box lists from offset 16. One tester for all of them
+// keeps sectors that start with a zero byte (most of a card's free space) to one test.
 TypeCode TestIsoMedia(const uint8_t* bytes, int length) {
   const ByteView v = TesterInput(bytes, length, 32);
   if (!v.size() || !IsFtyp(v)) return kTypeNone;
-  return (v.Equals(8, "iso") || v.Equals(8, "mp42")) ? kTypeMp4 : kTypeNone;
+  if (v.Equals(8, "iso") || v.Equals(8, "mp42")) return kTypeMp4;
+  if (v.Equals(8, "heic") || v.Equals(8, "heix") || v.Equals(8, "heim") || v.Equals(8, "heis"))
+    return kTypeHeic;
+  if (v.Equals(8, "avif") || v.Equals(8, "avis")) return kTypeAvif;
+  if (v.Equals(8, "crx ")) return kTypeCr3;
+  if (v.Equals(8, "M4A ") || v.Equals(8, "M4B ") || v.Equals(8, "M4P ")) return kTypeM4a;
+  if (!v.Equals(8, "mif1") && !v.Equals(8, "msf1")) return kTypeNone;
+  const size_t boxEnd = v.U32Be(0) < v.size() ? v.U32Be(0) : v.size();
+  for (size_t at = 16; at + 4 <= boxEnd; at += 4)
+    if (v.Equals(at, "avif") || v.Equals(at, "avis")) return kTypeAvif;
+  return kTypeHeic;
 }
 
 TypeCode TestRealMedia(const uint8_t* bytes, int length) {
@@ -113,6 +128,22 @@ TypeCode TestStandardMidi(const uint8_t* bytes, int length) {
 TypeCode TestMonkeysAudio(const uint8_t* bytes, int length) {
   const ByteView v = TesterInput(bytes, length, 4);
   return v.Equals(0, "MAC ") ? kTypeApe : kTypeNone;
+}
+
+TypeCode TestFlac(const uint8_t* bytes, int length) {
+  // "fLaC", then the STREAMINFO block (type 0, 34 bytes), which always comes first.
+  const ByteView v = TesterInput(bytes, length, 42);
+  return (v.Equals(0, "fLaC") && (v.U8(4) & 0x7F) == 0 && v.U32Be(4) % 0x1000000 == 34) ? kTypeFlac
+                                                                                         : kTypeNone;
+}
+
+// The first page of an Ogg stream (version 0, beginning of stream), named by its first packet.
+TypeCode TestOgg(const uint8_t* bytes, int length) {
+  const ByteView v = TesterInput(bytes, length, 64);
+  if (!v.Equals(0, "OggS") || v.U8(4) != 0 || (v.U8(5) & 0x02) == 0) return kTypeNone;
+  const size_t packet = 27 + size_t(v.U8(26));
+  if (v.Equals(packet, "OpusHead")) return kTypeOpus;
+  return v.Has(packet, 8) ? kTypeOgg : kTypeNone;
 }
 
 TypeCode TestWave(const uint8_t* bytes, int length) {

@@ -3,7 +3,9 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "carving/FormatFamily.h"
 #include "carving/FormatTable.h"
+#include "carving/LooseMagic.h"
 #include "carving/MeasureContext.h"
 #include "carving/StructureMeasure.h"
 #include "carving/TesterDispatch.h"
@@ -91,17 +93,50 @@ int IdentifyAndMeasure(const uint8_t* bytes, int length, uint64_t sectorAddress,
   return size == kNotCarved ? kInvalidParameter : kOk;
 }
 
-int CheckSignature(const uint8_t* bytes, int length, std::string_view extension,
-                   SectorReader* reader, int sectorSize, uint64_t sectorAddress) {
-  const FormatEntry* row = FirstRowWithExtension(extension);
-  if (row == nullptr) return 1;
+namespace {
+
+// Aims the measure context at the sector a check looks at.
+void AimAt(SectorReader* reader, int sectorSize, uint64_t sectorAddress) {
   MeasureContext& context = MeasureContext::Instance();
   context.sectorSize = sectorSize;
   context.startSector = sectorAddress;
   context.sectorUnderTest = sectorAddress;
   context.reader = reader;
   context.strictTransportStream = false;
+}
+
+}  // namespace
+
+int MatchesSignature(const uint8_t* bytes, int length, std::string_view extension, SectorReader* reader,
+                     int sectorSize, uint64_t sectorAddress) {
+  const FormatEntry* row = FirstRowWithExtension(extension);
+  if (row == nullptr) return 1;
+  AimAt(reader, sectorSize, sectorAddress);
   return row->tester(bytes, length) == row->typeCode ? 1 : 0;
+}
+
+int CheckSignature(const uint8_t* bytes, int length, std::string_view extension,
+                   SectorReader* reader, int sectorSize, uint64_t sectorAddress) {
+  const FormatEntry* row = FirstRowWithExtension(extension);
+  if (row == nullptr) return 1;
+  AimAt(reader, sectorSize, sectorAddress);
+  if (row->tester(bytes, length) == row->typeCode) return 1;
+  if (bytes == nullptr || length <= 0) return 0;  // nothing was read
+  // Hiding a file the file system still lists loses it for good. A first sector that carries the
+  // bytes every file of the format starts with may still be the file's own (a form the tester does
+  // not know: a JPEG opening with a comment, a raw whose maker mark lies further on): it is listed,
+  // and the content verdict says what it is worth. One that lacks them, is blank, plain text,
+  // file-system metadata or the start of another family's format was overwritten.
+  switch (LooseMagicOf(row->typeCode, bytes, length)) {
+    case MagicAnswer::Carries: return 1;
+    case MagicAnswer::Lacks: return 0;
+    case MagicAnswer::Unknown: break;
+  }
+  if (IsBlankSector(bytes, length) || IsTextSector(bytes, length) || IsMetadataSector(bytes, length))
+    return 0;
+  MeasureContext::Instance().sectorUnderTest = sectorAddress;
+  const TypeCode found = IdentifySector(bytes, length);
+  return (found == kTypeNone || SameFamily(found, row->typeCode)) ? 1 : 0;
 }
 
 }  // namespace salvora

@@ -38,9 +38,17 @@ int IdentifyAndMeasure(const uint8_t* bytes, int length, uint64_t sectorAddress,
                        SectorReader* reader, int sectorSize, std::string& name, TypeCode& typeCode,
                        uint64_t& size);
 
-// 1 when the bytes (the first sector of a file, at sectorAddress on the reader's source) start a
-// file of the format its extension promises, or when the extension is not in the table; else 0.
+// 0 when the bytes (the first sector of a file, at sectorAddress on the reader's source) show that
+// the file named with this extension is gone: they are blank, plain text, file-system metadata, or
+// the start of a format of another family. 1 otherwise: they start a file of the promised format, the
+// extension is not in the table, or nothing says they are not the file's own.
 int CheckSignature(const uint8_t* bytes, int length, std::string_view extension,
                    SectorReader* reader, int sectorSize, uint64_t sectorAddress);
+
+// 1 when the bytes positively start a file of the extension's format (its tester answers its
+// code), or when the extension is not in the table; else 0. For probes that choose among
+// candidate sectors, where "might be" is not enough.
+int MatchesSignature(const uint8_t* bytes, int length, std::string_view extension, SectorReader* reader,
+                     int sectorSize, uint64_t sectorAddress);
 
 }  // namespace salvora

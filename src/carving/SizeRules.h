@@ -53,11 +53,20 @@ uint64_t SizeMpegPacks(const uint8_t* bytes, int length);        // mpeg; SizeMp
 uint64_t SizeRealMediaChunks(const uint8_t* bytes, int length);  // rmvb; SizeRealMediaIndex
 uint64_t SizeMxfPacks(const uint8_t* bytes, int length);         // mxf; SizeNextStop6GiB
 uint64_t SizeFlashMovie(const uint8_t* bytes, int length);       // swf; SizeFlashHeader
+uint64_t SizeHeifBoxes(const uint8_t* bytes, int length);        // heic, avif; SizeNextStop128MiB
+uint64_t SizeCr3Boxes(const uint8_t* bytes, int length);         // cr3; SizeNextStop128MiB
+uint64_t SizeM4aBoxes(const uint8_t* bytes, int length);         // m4a; SizeNextStop256MiB
+uint64_t SizeWebpChunks(const uint8_t* bytes, int length);       // webp; SizeNextStop128MiB
+uint64_t SizeFujifilmRaw(const uint8_t* bytes, int length);      // raf; SizeNextStop128MiB
+uint64_t SizeOlympusRaw(const uint8_t* bytes, int length);       // orf; SizeNextStop128MiB
+uint64_t SizePanasonicRaw(const uint8_t* bytes, int length);     // rw2; SizeNextStop128MiB
+uint64_t SizeOggPages(const uint8_t* bytes, int length);         // ogg, opus; SizeNextStop256MiB
 
 // Carved only when their structure measures them.
 uint64_t SizeZipEndRecord(const uint8_t* bytes, int length);   // zip and office packages
 uint64_t SizeGzipStream(const uint8_t* bytes, int length);     // gz
 uint64_t SizeSqlitePages(const uint8_t* bytes, int length);    // db
+uint64_t SizeFlacFrames(const uint8_t* bytes, int length);     // flac
 uint64_t SizePdfLastEof(const uint8_t* bytes, int length);     // pdf, up to the next stop sector
 
 }  // namespace salvora

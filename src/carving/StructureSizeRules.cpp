@@ -65,6 +65,43 @@ uint64_t SizeFlashMovie(const uint8_t* bytes, int length) {
   return MeasureByStructure(WalkFlashMovie, kFlashCap, bytes, length, SizeFlashHeader);
 }
 
+uint64_t SizeHeifBoxes(const uint8_t* bytes, int length) {
+  return MeasureByStructure(WalkHeif, kPictureLimit, bytes, length, SizeNextStop128MiB);
+}
+
+uint64_t SizeCr3Boxes(const uint8_t* bytes, int length) {
+  return MeasureByStructure(WalkIsoMedia, kPictureLimit, bytes, length, SizeNextStop128MiB);
+}
+
+uint64_t SizeM4aBoxes(const uint8_t* bytes, int length) {
+  return MeasureByStructure(WalkIsoMedia, kAudioLimit, bytes, length, SizeNextStop256MiB);
+}
+
+uint64_t SizeWebpChunks(const uint8_t* bytes, int length) {
+  return MeasureByStructure(WalkWebp, kPictureLimit, bytes, length, SizeNextStop128MiB);
+}
+
+uint64_t SizeFujifilmRaw(const uint8_t* bytes, int length) {
+  return MeasureByStructure(WalkFujifilmRaw, kPictureLimit, bytes, length, SizeNextStop128MiB);
+}
+
+uint64_t SizeOlympusRaw(const uint8_t* bytes, int length) {
+  return MeasureByStructure(WalkOlympusRaw, kPictureLimit, bytes, length, SizeNextStop128MiB);
+}
+
+uint64_t SizePanasonicRaw(const uint8_t* bytes, int length) {
+  return MeasureByStructure(WalkPanasonicRaw, kPictureLimit, bytes, length, SizeNextStop128MiB);
+}
+
+uint64_t SizeOggPages(const uint8_t* bytes, int length) {
+  return MeasureByStructure(WalkOgg, kAudioLimit, bytes, length, SizeNextStop256MiB);
+}
+
+// Without a frame that decodes, a FLAC stream has no end to trust.
+uint64_t SizeFlacFrames(const uint8_t* bytes, int length) {
+  return MeasureByStructure(WalkFlac, kAudioLimit, bytes, length, nullptr);
+}
+
 uint64_t SizeZipEndRecord(const uint8_t* bytes, int length) {
   return MeasureByStructure(WalkZip, kArchiveLimit, bytes, length, nullptr);
 }

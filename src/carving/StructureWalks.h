@@ -24,5 +24,18 @@ WalkResult WalkMpegProgram(ByteSource& source);  // packs and packets to the pro
 WalkResult WalkRealMedia(ByteSource& source);    // chunks of declared sizes
 WalkResult WalkMxf(ByteSource& source);          // key-length-value packs
 WalkResult WalkFlashMovie(ByteSource& source);   // a compressed movie's zlib stream
+WalkResult WalkHeif(ByteSource& source);         // top-level boxes of a HEIF/AVIF still picture
+WalkResult WalkWebp(ByteSource& source);         // RIFF chunks of a WebP picture
+WalkResult WalkFujifilmRaw(ByteSource& source);  // header, preview, CFA header and data
+WalkResult WalkOlympusRaw(ByteSource& source);   // TIFF directories under Olympus' magic
+WalkResult WalkPanasonicRaw(ByteSource& source);  // TIFF directories under Panasonic's magic
+WalkResult WalkFlac(ByteSource& source);         // metadata blocks, frames decoded to the last
+WalkResult WalkOgg(ByteSource& source);          // pages with their CRCs to each stream's end
+
+// The TIFF walk for a header whose magic number magicAccepted takes (42 for TIFF itself).
+WalkResult WalkTiffStructure(ByteSource& source, bool (*magicAccepted)(uint16_t));
+// The top-level box walk of ISO media; the file is whole only when it holds a box of the type
+// essential ("moov" for a movie, "meta" for a still picture).
+WalkResult WalkTopLevelBoxes(ByteSource& source, const char (&essential)[5]);
 
 }  // namespace salvora

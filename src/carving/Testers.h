@@ -14,7 +14,7 @@ using Tester = TypeCode (*)(const uint8_t* bytes, int length);
 
 // Video and audio containers.
 TypeCode TestMpegProgramStream(const uint8_t* bytes, int length);
-TypeCode TestIsoMedia(const uint8_t* bytes, int length);
+TypeCode TestIsoMedia(const uint8_t* bytes, int length);  // mp4, heic, avif, cr3, m4a
 TypeCode TestRealMedia(const uint8_t* bytes, int length);
 TypeCode TestAsf(const uint8_t* bytes, int length);
 TypeCode TestFlashMovie(const uint8_t* bytes, int length);
@@ -28,6 +28,8 @@ TypeCode TestMxf(const uint8_t* bytes, int length);
 TypeCode TestId3v2(const uint8_t* bytes, int length);
 TypeCode TestStandardMidi(const uint8_t* bytes, int length);
 TypeCode TestMonkeysAudio(const uint8_t* bytes, int length);
+TypeCode TestFlac(const uint8_t* bytes, int length);
+TypeCode TestOgg(const uint8_t* bytes, int length);  // ogg or opus
 TypeCode TestWave(const uint8_t* bytes, int length);
 TypeCode TestQuickTime(const uint8_t* bytes, int length);
 TypeCode TestMpegAudioFrame(const uint8_t* bytes, int length);
@@ -39,6 +41,11 @@ TypeCode TestBmp(const uint8_t* bytes, int length);
 TypeCode TestJpeg(const uint8_t* bytes, int length);
 TypeCode TestPng(const uint8_t* bytes, int length);
 TypeCode TestPhotoshop(const uint8_t* bytes, int length);
+TypeCode TestWebp(const uint8_t* bytes, int length);
+TypeCode TestTiffRaw(const uint8_t* bytes, int length);  // cr2, nef, arw, dng, pef
+TypeCode TestFujifilmRaw(const uint8_t* bytes, int length);
+TypeCode TestOlympusRaw(const uint8_t* bytes, int length);
+TypeCode TestPanasonicRaw(const uint8_t* bytes, int length);
 TypeCode TestTiff(const uint8_t* bytes, int length);
 TypeCode TestIcon(const uint8_t* bytes, int length);
 

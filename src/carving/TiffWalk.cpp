@@ -158,17 +158,21 @@ class TiffWalker {
 // A TIFF file is a header and a chain of image directories whose entries point anywhere in the
 // file; it ends at the furthest byte that a directory, a value, a strip, a tile or a thumbnail
 // occupies. Image data is not checked, so only the directories and values count as verified.
-WalkResult WalkTiff(ByteSource& source) {
+WalkResult WalkTiffStructure(ByteSource& source, bool (*magicAccepted)(uint16_t)) {
   const auto order = source.U16Be(0);
   if (order != 0x4949 && order != 0x4D4D) return WalkResult::None();
   const bool big = order == 0x4D4D;
   TiffReader reader(source, big);
   const auto magic = reader.U16(2);
   const auto first = reader.U32(4);
-  if (magic != 42 || !first) return WalkResult::None();
+  if (!magic || !magicAccepted(*magic) || !first) return WalkResult::None();
   TiffWalker walker(source, big);
   if (*first == 0 || !walker.Walk(*first)) return WalkResult::BrokenAt(*first);
   return WalkResult::Measured(walker.End(), walker.StructureEnd());
+}
+
+WalkResult WalkTiff(ByteSource& source) {
+  return WalkTiffStructure(source, [](uint16_t magic) { return magic == 42; });
 }
 
 }  // namespace salvora

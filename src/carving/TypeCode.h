@@ -1,7 +1,8 @@
 #pragma once
 
-// The format a sector was recognised as. Codes 0 to 48 name formats; kTypeNone means no format and
-// also ends the format table.
+// The format a sector was recognised as. Codes 0 to 48 and 50 to 65 name formats; kTypeNone means
+// no format and also ends the format table. The later codes were added after 49 had come to mean
+// "none" in saved scans, so they continue above it.
 namespace salvora {
 
 using TypeCode = int;
@@ -56,6 +57,23 @@ inline constexpr TypeCode kTypeIco = 46;
 inline constexpr TypeCode kTypeMts = 47;
 inline constexpr TypeCode kTypeMxf = 48;
 inline constexpr TypeCode kTypeNone = 49;
-inline constexpr int kTypeCodeCount = 49;
+inline constexpr TypeCode kTypeHeic = 50;
+inline constexpr TypeCode kTypeAvif = 51;
+inline constexpr TypeCode kTypeCr3 = 52;
+inline constexpr TypeCode kTypeRaf = 53;
+inline constexpr TypeCode kTypeOrf = 54;
+inline constexpr TypeCode kTypeRw2 = 55;
+inline constexpr TypeCode kTypeCr2 = 56;
+inline constexpr TypeCode kTypeNef = 57;
+inline constexpr TypeCode kTypeArw = 58;
+inline constexpr TypeCode kTypeDng = 59;
+inline constexpr TypeCode kTypePef = 60;
+inline constexpr TypeCode kTypeWebp = 61;
+inline constexpr TypeCode kTypeFlac = 62;
+inline constexpr TypeCode kTypeOgg = 63;
+inline constexpr TypeCode kTypeOpus = 64;
+inline constexpr TypeCode kTypeM4a = 65;
+// One past the highest code: the size of a table indexed by code (kTypeNone's slot stays empty).
+inline constexpr int kTypeCodeCount = 66;
 
 }  // namespace salvora

@@ -287,17 +287,11 @@ const ScanSource* EngineSession::SourceHolding(const std::string& path) const {
   return nullptr;
 }
 
-const ScanSource* EngineSession::SourceAt(const std::string& path) const {
-  platform::FileStatus target;
-  if (platform::StatPath(path, target) != 0) return nullptr;
-  for (const auto& source : sources_) {
-    platform::FileStatus read;
-    if (source.span.diskPath.empty() || platform::StatPath(source.span.diskPath, read) != 0) continue;
-    if (read.IsBlockDevice() ? target.IsBlockDevice() && target.deviceNumber == read.deviceNumber
-                             : target.device == read.device && target.identity == read.identity)
-      return &source;
-  }
-  return nullptr;
+std::vector<std::string> EngineSession::SourcePaths() const {
+  std::vector<std::string> paths;
+  for (const auto& source : sources_)
+    if (!source.span.diskPath.empty()) paths.push_back(source.span.diskPath);
+  return paths;
 }
 
 uint64_t SelectionKey(const FoundFileRecord& record) {

@@ -49,8 +49,8 @@ class EngineSession {
   std::vector<ScanSource>& sources() { return sources_; }
   // The source whose medium holds path, or nullptr.
   const ScanSource* SourceHolding(const std::string& path) const;
-  // The source that path is itself (the image file, or the device node read), or nullptr.
-  const ScanSource* SourceAt(const std::string& path) const;
+  // The files and devices read, for the checks of what is written.
+  std::vector<std::string> SourcePaths() const;
   // Says on stderr which saved scans were passed over because their folders hold another
   // source's logs; false when the user asked to resume one of them.
   bool CheckSavedScans(ResumeMode resume) const;

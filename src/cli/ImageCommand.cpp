@@ -1,5 +1,5 @@
-
 #include <algorithm>
+#include <utility>
 #include <cstdio>
 #include <string>
 
@@ -14,10 +14,12 @@
 #include "platform/FileStatus.h"
 #include "platform/PlatformError.h"
 #include "platform/RawSource.h"
+#include "platform/SourceLayers.h"
 #include "storage/DiskEnumerator.h"
 #include "storage/FormatText.h"
 #include "storage/ImageDestination.h"
 #include "storage/ImageWriter.h"
+#include "storage/OutputTarget.h"
 
 namespace salvora::cli {
 namespace {
@@ -47,8 +49,8 @@ int Usage(bool asked) {
   std::fprintf(asked ? stdout : stderr,
                "usage: salvora-cli image SOURCE OUT.img [--map OUT.map] [--retries N] [--map-interval SECONDS]\n"
                "                         [--overwrite]\n"
-               "  SOURCE: volume:K (as 'sources' numbers it), disk:N (the whole disk) or\n"
-               "          disk:N:START:COUNT (COUNT sectors from START)\n"
+               "  SOURCE: volume:K (as 'sources' numbers it), disk:N (the whole disk),\n"
+               "          disk:N:START:COUNT (COUNT sectors from START) or a block device (/dev/sdb1)\n"
                "Copies the source sector by sector into OUT.img, working around sectors that cannot be\n"
                "read as GNU ddrescue does (copy, trim, scrape, then N retries); those stay zeros.\n"
                "  --map       keep a GNU ddrescue mapfile (saved every --map-interval seconds, default 30,\n"
@@ -71,6 +73,20 @@ std::string JoinedCommandLine(const Args& args) {
   std::string line = "salvora-cli image";
   for (const auto& a : args) line += " " + a;
   return line;
+}
+
+// The entry SOURCE stands for: volume:K and disk:N as listed, or a block device named by its
+// path (/dev/sdb, /dev/sdb1) read as a disk of its own. Files are refused: they are copied with cp.
+bool ResolveImageSource(const SourceArgument& spec, const std::string& text, VolumeEntry& entry, std::string& error) {
+  if (spec.kind != SourceArgument::Kind::Image) return ResolveSourceEntry(spec, entry, error);
+  const platform::PathKind kind = platform::KindOfPath(spec.path);
+  // A missing path is left to the open, which says why.
+  if (kind == platform::PathKind::BlockDevice || kind == platform::PathKind::Missing)
+    return ResolveDeviceEntry(spec.path, entry, error);
+  error = "'" + text + "' is " + platform::PathKindText(kind) + "; image copies a block device (/dev/sdb, " +
+          "/dev/sdb1), volume:K, disk:N or disk:N:START:COUNT" +
+          (kind == platform::PathKind::Regular ? " (copy a file with cp)" : "");
+  return false;
 }
 
 }  // namespace
@@ -107,16 +123,17 @@ int RunImage(const Args& args) {
   std::string error;
   auto spec = ParseSourceArgument(positional[0], error);
   if (!spec) return std::fprintf(stderr, "salvora-cli image: %s\n", Shown(error).c_str()), kExitBadInput;
-  if (spec->kind == SourceArgument::Kind::Image) {
-    std::fprintf(stderr, "salvora-cli image: '%s' is a file; image copies volume:K, disk:N or "
-                         "disk:N:START:COUNT (copy a file with cp)\n", Shown(positional[0]).c_str());
-    return kExitBadInput;
-  }
   VolumeEntry entry;
-  if (!ResolveSourceEntry(*spec, entry, error))
+  if (!ResolveImageSource(*spec, positional[0], entry, error))
     return std::fprintf(stderr, "salvora-cli image: %s\n", Shown(error).c_str()), kExitBadInput;
   const std::string& out = positional[1];
 
+  // Checked by what the paths are, not by how they are spelt: no flag lets the copy land on its source.
+  for (const auto& [path, what] : {std::pair{out, "image"}, std::pair{rescue.mapPath, "map"}}) {
+    if (path.empty()) continue;
+    if (std::string refusal = OutputFileRefusal(path, what, {entry.diskPath}); !refusal.empty())
+      return std::fprintf(stderr, "salvora-cli image: %s\n", Shown(refusal).c_str()), kExitBadInput;
+  }
   platform::FileStatus st;
   const bool haveMap = !rescue.mapPath.empty() && platform::StatPath(Shown(rescue.mapPath), st) == 0;
   rescue.resume = haveMap && !overwrite;

@@ -11,6 +11,22 @@
 
 namespace salvora::cli {
 
+namespace {
+
+// As listings and reports name the engines: users never see a class name.
+const char* FastEngineName(SourceKind kind) {
+  switch (kind) {
+    case SourceKind::Ntfs: return "fast-ntfs";
+    case SourceKind::Fat: return "fast-fat";
+    case SourceKind::Ext: return "fast-ext";
+    case SourceKind::Exfat: return "fast-exfat";
+    case SourceKind::Unknown: break;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 int RunProbe(const Args& args) {
   if (args.size() != 1 || args[0] == "--help" || args[0] == "-h") {
     std::fprintf(args.size() == 1 ? stdout : stderr,
@@ -40,10 +56,11 @@ int RunProbe(const Args& args) {
   }
   if (const std::string notice = BootNotice(probe, args[0], false); !notice.empty())
     std::fprintf(stderr, "salvora-cli: warning: %s\n", notice.c_str());
-  const char* fast = EngineFactory::EngineNameFor(probe.kind, false);
-  std::printf("source: %s\nfile system: %s\nsector size: %d\nfast engine: %s\nadvanced engine: %s\n",
+  const char* fast = FastEngineName(probe.kind);
+  std::printf("source: %s\nfile system: %s\nsector size: %d\nfast engine: %s\n"
+              "advanced engine: %s%sthe sweep (deep-ntfs, deep-fat, deep-exfat, file-type)\n",
               Shown(args[0]).c_str(), SourceKindName(probe.kind), probe.sectorSize, fast ? fast : "none",
-              EngineFactory::EngineNameFor(probe.kind, true));
+              fast ? fast : "", fast ? ", then " : "");
   if (probe.unreadableBytes != 0)
     std::printf("unreadable: %zu of the first %zu bytes (taken as zeros)\n", probe.unreadableBytes,
                 EngineFactory::kProbeBytes);

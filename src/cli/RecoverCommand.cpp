@@ -58,6 +58,9 @@ const char kUsage[] =
     "A name longer than the destination takes is shortened before its extension, and said so.\n"
     "  --map FILE      the map of an image made from a failing medium (see salvora-cli scan --help);\n"
     "                  files touching its unreadable areas are reported as damaged\n"
+    "An Expert Witness image's chunks that fail their checksum are unreadable areas too: a file\n"
+    "touching one is 'Damaged at byte N' and not written. An image set with a segment or piece\n"
+    "missing or cut is refused; --force reads what is there, the gap unreadable.\n"
     "Prints one line per file: 'Success', 'Success (damaged at byte N)' when what was written\n"
     "breaks by its format's structure at byte N, or the error; then the counts. The report\n"
     "gives each file's content verdict.\n"
@@ -139,7 +142,9 @@ struct WrittenFile {
   bool shortened = false;
   int result = 0;
   std::string partial;  // what was kept of a file that could not be finished
+  uint64_t stoppedAt = UINT64_MAX;  // the bytes copied before it could not be finished
   bool checked = false;  // under its name, so its content is being checked
+  std::optional<ContentVerdict> kept;  // the scan's check of these very bytes, when it made one
 };
 
 DfxmlReport::FileObject ReportEntry(const WrittenFile& file, const FinishedFile& done, uint64_t size,
@@ -160,7 +165,7 @@ DfxmlReport::FileObject ReportEntry(const WrittenFile& file, const FinishedFile&
   entry.state = StateName(StateOf(record));
   entry.foundBy = FoundByNames(*file.engine, record);
   entry.timeSource = TimeSourceName(done.timeSource);
-  if (file.checked) entry.verdict = verdict;
+  if (file.checked || verdict.damaged()) entry.verdict = verdict;
   if (done.timeSource == TimeSource::Exif) entry.writeTime = done.writeTime;
   uint64_t sector = 0;
   // Only a file in one piece has a known run: its clusters follow its first one.
@@ -188,6 +193,7 @@ WrittenFile WriteOne(const FoundItem& item, IFileRecoveryParse& engine, const st
     result = ContainFailure([&] { return engine.RecoverFile(&item.record, file.target, baseSeparators); },
                             [] { return kWriteFault; });
   file.partial = StagedOutputFile::TakeLastPartial();
+  file.stoppedAt = StagedOutputFile::TakeLastAbandonedBytes();
   file.result = result;
   if (result == ScanCancelled) return file;
   // An engine that fails without reporting the end of the file still counts it.
@@ -208,10 +214,12 @@ WrittenFile WriteOne(const FoundItem& item, IFileRecoveryParse& engine, const st
 void FinishFile(const WrittenFile& file, const ContentVerdict& verdict, const RunOptions& options,
                 bool sourceDamaged, RunCounts& counts, DfxmlReport& report) {
   const FoundItem& item = *file.item;
+  // A file that ran into an unreadable area of a damaged image (its map's bad areas, a chunk
+  // that fails its checksum) is damaged where its copy stopped.
+  const bool unreadable = IsReadFailure(file.result) && (sourceDamaged || SourceMetUnreadableAreas(options));
+  const std::string failure = unreadable ? DamagedText(file.stoppedAt) : Reason(file.result);
   if (!file.checked && file.partial.empty()) {
-    const bool unreadable =
-        sourceDamaged && (file.result == kReadFault || file.result == platform::FromErrno(EIO));
-    std::printf("%s: %s\n", Shown(item.path).c_str(), unreadable ? kDamagedText : Reason(file.result).c_str());
+    std::printf("%s: %s\n", Shown(item.path).c_str(), failure.c_str());
     return;
   }
   if (file.checked) KeepVerdict(*file.engine, item.record, verdict);
@@ -227,12 +235,14 @@ void FinishFile(const WrittenFile& file, const ContentVerdict& verdict, const Ru
                 Shown(done.path).c_str(), size, item.record.FileSize());
   else if (file.result != 0)
     std::printf("%s -> %s: %s (partial: %" PRIu64 " of %" PRIu64 " bytes)\n", Shown(item.path).c_str(),
-                Shown(file.partial).c_str(), Reason(file.result).c_str(), size, item.record.FileSize());
+                Shown(file.partial).c_str(), failure.c_str(), size, item.record.FileSize());
   else
     std::printf("%s -> %s: Success%s%s\n", Shown(item.path).c_str(), Shown(done.path).c_str(),
                 verdict.damaged() ? (" (" + verdict.Text() + ")").c_str() : "",
                 file.shortened ? " (name shortened to fit the destination)" : "");
-  if (!options.reportPath.empty()) report.Add(ReportEntry(file, done, size, verdict));
+  if (options.reportPath.empty()) return;
+  const uint64_t stoppedAt = file.stoppedAt == UINT64_MAX ? 0 : file.stoppedAt;
+  report.Add(ReportEntry(file, done, size, unreadable ? ContentVerdict::DamagedAt(stoppedAt) : verdict));
 }
 
 }  // namespace
@@ -296,7 +306,8 @@ int RunRecover(const Args& args) {
   std::deque<WrittenFile> behind;
   auto finishOldest = [&] {
     WrittenFile& file = behind.front();
-    const ContentVerdict verdict = file.checked ? checks.Take() : ContentVerdict::NotChecked();
+    const ContentVerdict verdict =
+        !file.checked ? ContentVerdict::NotChecked() : file.kept ? *file.kept : checks.Take();
     FinishFile(file, verdict, options, damaged, counts, report);
     behind.pop_front();
   };
@@ -315,7 +326,9 @@ int RunRecover(const Args& args) {
       cancelled = true;
       break;
     }
-    if (file.checked) checks.Submit(file.target);
+    // A file written whole whose bytes the scan already checked is not read again.
+    if (file.checked && file.result == 0) file.kept = FileCheck(engine, item.record);
+    if (file.checked && !file.kept) checks.Submit(file.target);
     behind.push_back(std::move(file));
     while (behind.size() > ContentCheckQueue::kFilesBehind) finishOldest();
   }

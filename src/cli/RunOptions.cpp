@@ -40,7 +40,7 @@ bool ParseRunOptions(const Args& args, bool recover, RunOptions& options, std::s
     flags.insert(flags.end(), {"--only-deleted", "--only-intact", "--force", "--overwrite", "--keep-partial"});
     valued.insert(valued.end(), {"--to", "--report"});
   } else {
-    flags.insert(flags.end(), {"--tree", "--json", "--no-verify"});
+    flags.insert(flags.end(), {"--tree", "--json", "--no-verify", "--force"});
   }
   std::vector<std::string> positional;
   std::vector<std::pair<std::string, std::string>> parsed;

@@ -19,7 +19,7 @@ namespace {
 
 const char kUsage[] =
     "usage: salvora-cli scan SOURCE [--fast] [--resume|--fresh] [--types photo,audio,video,all]\n"
-    "                        [--ext LIST] [--tree|--json] [--no-verify] [--map FILE]\n"
+    "                        [--ext LIST] [--tree|--json] [--no-verify] [--map FILE] [--force]\n"
     "  SOURCE: an image path, volume:K (as 'sources' numbers it), disk:N (every volume and\n"
     "          free stretch of disk N in turn) or disk:N:START:COUNT (a stretch of sectors)\n"
     "  --fast      read only the file system's own records (otherwise the advanced scan)\n"
@@ -32,12 +32,15 @@ const char kUsage[] =
     "              by its content), content check (intact, or damaged@N when the file's\n"
     "              content breaks at byte N by its format's structure; for types without such a\n"
     "              check ok, or bad when the first sector does not match the extension;\n"
-    "              bad-sectors when its data touch an area the image's map calls unreadable; -\n"
+    "              bad-sectors@N when its data touch at byte N an area the image's map calls\n"
+    "              unreadable or an Expert Witness chunk that fails its checksum; -\n"
     "              for folders), size, written, created and accessed\n"
     "              times, path. A file several engines found is listed once; carved files are\n"
     "              listed under /Carved files/\n"
     "  --json      one object per record instead, with its state, found_by (the engines\n"
     "              that found it) and verdict (intact, damaged with damagedAt, not-checked)\n"
+    "  --force     read an image set with a segment or piece missing or cut (refused\n"
+    "              otherwise): what is missing reads as unreadable\n"
     "  --no-verify list without reading files to check their content: only the verdicts the\n"
     "              scan already has (carved files) are shown; the others read as not checked\n"
     "  --map FILE  the GNU ddrescue map of an image made from a failing medium (default: the\n"
@@ -45,15 +48,15 @@ const char kUsage[] =
     "              its unreadable areas read as bad sectors and the files touching them are marked\n"
     "Exit codes: 0 done, 1 listing incomplete, 2 bad arguments or source, 130 cancelled.\n";
 
-std::string CheckText(const FoundFileRecord& r, bool badSectors, const ContentVerdict& verdict) {
+std::string CheckText(const FoundFileRecord& r, uint64_t badSectorsAt, const ContentVerdict& verdict) {
   if (r.IsFolder()) return "-";
-  if (badSectors) return "bad-sectors";
+  if (badSectorsAt != UINT64_MAX) return "bad-sectors@" + std::to_string(badSectorsAt);
   if (verdict.intact()) return "intact";
   if (verdict.damaged()) return "damaged@" + std::to_string(verdict.damagedAt);
   return r.ContentCheck() ? "ok" : "bad";
 }
 
-void PrintItem(const FoundItem& item, bool badSectors, const ContentVerdict& verdict) {
+void PrintItem(const FoundItem& item, uint64_t badSectors, const ContentVerdict& verdict) {
   const FoundFileRecord& r = item.record;
   std::printf("%s %-7s %-3s %12" PRIu64 "  %-19s  %-19s  %-19s  %s\n", r.IsFolder() ? "d" : "f",
               StateName(StateOf(r)), CheckText(r, badSectors, verdict).c_str(), r.FileSize(),
@@ -72,7 +75,10 @@ std::string JsonList(const std::vector<std::string>& items) {
 }
 
 void PrintJsonItem(const FoundItem& item, IFileRecoveryParse& engine, const std::string& source, bool first,
-                   bool badSectors, const ContentVerdict& verdict) {
+                   uint64_t badSectorsAt, const ContentVerdict& shown) {
+  // A file touching an unreadable area is damaged where its data reach it.
+  const bool badSectors = badSectorsAt != UINT64_MAX;
+  const ContentVerdict verdict = badSectors ? ContentVerdict::DamagedAt(badSectorsAt) : shown;
   const FoundFileRecord& r = item.record;
   uint64_t sector = 0;
   std::string firstSector = FirstDataSector(r, sector) ? std::to_string(sector) : "null";
@@ -125,8 +131,12 @@ int RunScan(const Args& args) {
   std::vector<FoundItem> items;
   int listing = options.searchText.empty() ? session.Walk(items) : session.Search(options.searchText, items);
   size_t files = 0, folders = 0;
-  const std::vector<bool> badSectors = damaged ? FilesTouchingBadSectors(session, items) : std::vector<bool>(items.size());
   const std::vector<ContentVerdict> verdicts = ListingVerdicts(session, items, !options.noVerify);
+  // An image that met unreadable areas while scanning or checking (a chunk failing its checksum)
+  // has every file read once to find those touching them, as one with a map's bad areas.
+  const std::vector<uint64_t> badSectors = damaged || SourceMetUnreadableAreas(options)
+                                               ? FilesTouchingBadSectors(session, items)
+                                               : std::vector<uint64_t>(items.size(), UINT64_MAX);
   if (options.json) {
     std::printf("[");
     for (size_t i = 0; i < items.size(); ++i)

@@ -38,6 +38,25 @@ bool CheckSourceKind(const SourceArgument& spec, const std::string& label, std::
   return false;
 }
 
+bool ResolveDeviceEntry(const std::string& path, VolumeEntry& entry, std::string& error) {
+  entry = VolumeEntry{};
+  platform::FileSource disk;
+  platform::DiskGeometry geometry;
+  int rc = disk.Open(path);
+  if (rc == 0) rc = disk.QueryGeometry(geometry);
+  if (rc != 0) {
+    error = "cannot open " + path + ": " + platform::OpenErrorText(path, rc);
+    return false;
+  }
+  int lengthError = 0;
+  entry.kind = VolumeEntry::Kind::WholeDisk;
+  entry.diskPath = path;
+  entry.bytesPerSector = geometry.bytesPerSector;
+  entry.length = uint64_t(std::max(0LL, disk.ByteLength(&lengthError))) / geometry.bytesPerSector;
+  entry.totalBytes = entry.length * entry.bytesPerSector;
+  return true;
+}
+
 bool ResolveSourceEntry(const SourceArgument& spec, VolumeEntry& entry, std::string& error) {
   entry = VolumeEntry{};
   if (spec.kind == SourceArgument::Kind::Image) {
@@ -62,23 +81,10 @@ bool ResolveSourceEntry(const SourceArgument& spec, VolumeEntry& entry, std::str
     return false;
   }
   if (!CheckSourceKind(spec, "disk:" + std::to_string(spec.number), error)) return false;
-  platform::FileSource disk;
-  platform::DiskGeometry geometry;
-  int rc = disk.Open(path);
-  if (rc == 0) rc = disk.QueryGeometry(geometry);
-  if (rc != 0) {
-    error = "cannot open " + path + ": " + platform::OpenErrorText(path, rc);
-    return false;
-  }
-  int lengthError = 0;
-  const uint64_t sectors = uint64_t(std::max(0LL, disk.ByteLength(&lengthError))) / geometry.bytesPerSector;
+  if (!ResolveDeviceEntry(path, entry, error)) return false;
   entry.diskNumber = uint32_t(spec.number);
-  entry.diskPath = path;
-  entry.bytesPerSector = geometry.bytesPerSector;
-  if (spec.kind == SourceArgument::Kind::Disk) {
-    entry.kind = VolumeEntry::Kind::WholeDisk;
-    entry.length = sectors;
-  } else {
+  if (spec.kind == SourceArgument::Kind::DiskRange) {
+    const uint64_t sectors = entry.length;
     if (spec.start > sectors || spec.count > sectors - spec.start) {
       error = "sectors " + std::to_string(spec.start) + "+" + std::to_string(spec.count) +
               " lie past the end of disk " + std::to_string(spec.number) + " (" + std::to_string(sectors) +

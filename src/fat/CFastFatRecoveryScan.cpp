@@ -276,8 +276,8 @@ uint16_t CFastFatRecovery::ProbeHighWord(uint16_t low, bool folder, const std::s
     if (folder) {
       const FatDirEntry first(view), second(view.Sub(FatDirEntry::kSize, FatDirEntry::kSize));
       if (first.HasDotName() && second.HasDotDotName()) return uint16_t(h);
-    } else if (CheckSignature(sector.data(), int(sector.size()), extension, reader_.get(),
-                              int(geometry_.sectorSize), first) == 1) {
+    } else if (MatchesSignature(sector.data(), int(sector.size()), extension, reader_.get(),
+                                int(geometry_.sectorSize), first) == 1) {
       return uint16_t(h);
     }
   }

@@ -19,18 +19,6 @@ namespace {
 
 constexpr size_t kEntry = FatDirEntry::kSize;
 
-// A deleted entry shows "!" in place of its name's first character.
-void MarkDeleted(std::string& name) {
-  if (name.empty()) {
-    name = "!";
-    return;
-  }
-  if (name[0] == '!') return;  // the short-name builders already did it
-  size_t end = 1;
-  while (end < name.size() && (uint8_t(name[end]) & 0xC0) == 0x80) ++end;
-  name.replace(0, end, "!");
-}
-
 std::string ExtensionForCheck(std::string_view name) { return LowerExtensionOf(name); }
 
 }  // namespace
@@ -137,8 +125,8 @@ uint16_t CProfessionalFatRecovery::TrialHighWord(uint16_t low, bool folder,
     if (folder) {
       match = sector[0] == '.' && sector[1] == ' ' && sector[32] == '.' && sector[33] == '.';
     } else {
-      match = CheckSignature(sector.data(), int(sectorSize_), extension, reader_.get(),
-                             int(sectorSize_), at) == 1;
+      match = MatchesSignature(sector.data(), int(sectorSize_), extension, reader_.get(),
+                               int(sectorSize_), at) == 1;
     }
     if (match) return uint16_t(h);
   }
@@ -287,7 +275,9 @@ bool CProfessionalFatRecovery::JoinAcrossClusters(const uint8_t* sector, uint64_
     if (open == openFragments_.end() || open->second.geometry != geometry || open->first >= address)
       continue;
     const LongNameFragment& f = open->second;
-    if (!ClosesLongNameRun(f.bytes.data(), f.bytes.size(), sector)) continue;
+    if (!ClosesLongNameRun(f.bytes.data(), f.bytes.size(), sector) &&
+        !(f.deleted && MayCloseDeletedRun(f.bytes.data(), f.bytes.size(), sector, sectorSize_)))
+      continue;
     if (match != openFragments_.end()) return false;  // two folders could claim it: neither does
     match = open;
   }
@@ -434,7 +424,6 @@ void CProfessionalFatRecovery::ApplyGeometry(FoundFileRecord& r, int geometry) c
 
 void CProfessionalFatRecovery::RecordFolder(const FatDirEntry& e, std::string name,
                                             uint32_t dirCluster, uint64_t sector, int geometry) {
-  if (e.IsDeleted()) MarkDeleted(name);
   uint32_t cluster = e.FirstCluster();
   if (e.IsDeleted() && e.HighCluster() == 0)
     cluster = (uint32_t(TrialHighWord(e.LowCluster(), true, "", geometry)) << 16) | e.LowCluster();
@@ -460,7 +449,6 @@ void CProfessionalFatRecovery::RecordFolder(const FatDirEntry& e, std::string na
 
 void CProfessionalFatRecovery::RecordFile(const FatDirEntry& e, std::string name,
                                           uint32_t dirCluster, uint64_t sector, int geometry) {
-  if (e.IsDeleted()) MarkDeleted(name);
   PendingFile p;
   FoundFileRecord& r = p.record;
   TakeFatEntryFacts(r, e, EngineKind::DeepFat, driveLetter_, e.FirstCluster());

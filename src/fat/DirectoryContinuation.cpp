@@ -8,7 +8,38 @@ namespace {
 
 constexpr uint8_t kSequenceMask = 0x1F;
 
+// A deleted long-name part with checksum.
+bool IsDeletedPart(const FatDirEntry& e, uint8_t checksum) {
+  return e.IsLongName() && e.IsDeleted() && e.LongNameChecksum() == checksum;
+}
+
+bool HoldsNameEnd(const FatDirEntry& e) {
+  for (int i = 0; i < 13; ++i)
+    if (e.LongNameChar(i) == 0) return true;
+  return false;
+}
+
 }  // namespace
+
+bool MayCloseDeletedRun(const uint8_t* runBytes, size_t runLength, const uint8_t* sector, size_t sectorLength) {
+  if (runLength < FatDirEntry::kSize || runLength % FatDirEntry::kSize != 0) return false;
+  const uint8_t checksum = FatDirEntry(runBytes).LongNameChecksum();
+  size_t parts = 0;
+  for (size_t at = 0; at < runLength; at += FatDirEntry::kSize, ++parts) {
+    FatDirEntry e(runBytes + at);
+    if (!IsDeletedPart(e, checksum) || (at > 0 && HoldsNameEnd(e))) return false;
+  }
+  for (size_t at = 0; at + FatDirEntry::kSize <= sectorLength; at += FatDirEntry::kSize, ++parts) {
+    FatDirEntry e(ByteView(sector + at, FatDirEntry::kSize));
+    if (parts > size_t(FatDirEntry::kMaxLongNameParts)) return false;
+    if (IsDeletedPart(e, checksum)) {
+      if (HoldsNameEnd(e)) return false;
+      continue;
+    }
+    return at > 0 && e.IsDeleted() && !e.IsLongName() && IsPlausibleDirEntry(sector + at);
+  }
+  return true;  // parts up to the sector's end: its 8.3 entry follows in the next one
+}
 
 void DirectoryContinuation::Clear() {
   last_ = Parsed{};

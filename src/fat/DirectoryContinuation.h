@@ -56,4 +56,11 @@ class DirectoryContinuation {
 // with the run's checksum. Deleted runs never qualify: their part numbers are overwritten.
 bool ClosesLongNameRun(const uint8_t* runBytes, size_t runLength, const uint8_t* sector);
 
+// The same for a deleted run, whose part numbers are gone: every entry of the run and the long-name
+// entries opening sector are deleted parts with one checksum, only the run's opening part may end
+// the name, together they are no more parts than a name has, and a deleted 8.3 entry closes them
+// in sector (or the parts fill it). Weaker evidence than ClosesLongNameRun: the caller takes it only from a fragment no
+// other one could claim the sector from.
+bool MayCloseDeletedRun(const uint8_t* runBytes, size_t runLength, const uint8_t* sector, size_t sectorLength);
+
 }  // namespace salvora

@@ -9,8 +9,12 @@
 // Names of found FAT entries, in the records' 8-bit encoding (UTF-8).
 namespace salvora {
 
-// The 8.3 name of a file: base name, then "." and the extension when it has one; A-Z lower-cased;
-// code page 437 decoded. A deleted entry's first byte (0xE5) shows as "!".
+// What a deleted 8.3 name shows for the first letter its entry lost, as The Sleuth Kit shows it.
+inline constexpr char kLostLetter = '_';
+
+// The 8.3 name of a file: base name, then "." and the extension when it has one; each part
+// lower-cased only when the entry's case flags say so (as Windows shows it); code page 437
+// decoded. A deleted entry's first byte (0xE5) shows as kLostLetter.
 std::string FatShortFileName(const FatDirEntry& entry);
 // A folder's short name: the base name only, as above.
 std::string FatShortFolderName(const FatDirEntry& entry);
@@ -27,7 +31,7 @@ class FatLongNameCollector {
   bool Prepend(const FatDirEntry& part);
   bool HasName() const { return pending_ && !overlong_; }
   void Clear();
-  // The collected name up to its terminating 0, as UTF-8 of at most 259 bytes.
+  // The whole collected name up to its terminating 0, as UTF-8.
   std::string Name() const;
 
  private:

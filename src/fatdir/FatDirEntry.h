@@ -19,6 +19,8 @@ class FatDirEntry {
   static constexpr uint8_t kAttrDirectory = 0x10;
   static constexpr uint8_t kAttrArchive = 0x20;
   static constexpr uint8_t kLastLongNameFlag = 0x40;
+  static constexpr uint8_t kLowerCaseBase = 0x08;
+  static constexpr uint8_t kLowerCaseExtension = 0x10;
   // 255 characters, 13 to a part.
   static constexpr int kMaxLongNameParts = 20;
 
@@ -29,6 +31,10 @@ class FatDirEntry {
   uint8_t NameByte(size_t i) const { return e_.U8(i); }  // 0..10: 8 name bytes, 3 extension bytes
   uint8_t FirstByte() const { return e_.U8(0); }
   uint8_t Attribute() const { return e_.U8(11); }
+  // Byte 12, the case of the 8.3 name as Windows shows it: lower-case base (0x08) and extension
+  // (0x10); the stored bytes are upper case either way.
+  bool LowerCaseBase() const { return (e_.U8(12) & kLowerCaseBase) != 0; }
+  bool LowerCaseExtension() const { return (e_.U8(12) & kLowerCaseExtension) != 0; }
   uint8_t CreationHundredths() const { return e_.U8(13); }
   uint16_t CreationTime() const { return e_.U16(14); }
   uint16_t CreationDate() const { return e_.U16(16); }

@@ -38,8 +38,12 @@ std::string DfxmlReport::Escape(const std::string& text) {
       // The document is UTF-8: a malformed byte becomes the replacement character.
       case 0xFFFD: out += step.valid ? text.substr(pos, step.length) : "\xEF\xBF\xBD"; break;
       default:
-        // XML 1.0 cannot carry the other C0 controls at all.
-        if (step.codePoint >= 0x20) out.append(text, pos, step.length);
+        // XML 1.0 cannot carry the other C0 controls at all: they are written as the terminal
+        // shows them ("\x1B"), as are DEL and the C1 controls, so that a name keeps every character.
+        if (step.codePoint < 0x20 || (step.codePoint >= 0x7F && step.codePoint <= 0x9F))
+          out += platform::PrintableText(std::string_view(text).substr(pos, step.length));
+        else
+          out.append(text, pos, step.length);
     }
     pos += step.length;
   }

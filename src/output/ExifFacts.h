@@ -11,8 +11,9 @@ struct ExifFacts {
   std::string model;   // the camera model, trimmed; empty when none
 };
 
-// Reads DateTimeOriginal and the camera model of a JPEG or TIFF file from its first MiB, with
-// libexif. false when the file carries neither.
+// Reads DateTimeOriginal and the camera model of a JPEG, a TIFF file or a camera raw (TIFF-based,
+// Olympus, Panasonic, Fujifilm, Canon CR3) or a HEIF picture from its first MiB, with libexif.
+// false when the file carries neither.
 bool ReadExifFacts(const std::string& path, ExifFacts& facts);
 
 // "YYYY:MM:DD HH:MM:SS" (Exif's form) as FILETIME, read as UTC; 0 when it is no valid date.

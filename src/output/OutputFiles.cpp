@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "platform/AbandonedFiles.h"
 #include "platform/FileDescriptor.h"
 #include "platform/FileStatus.h"
 #include "platform/PathChanges.h"
@@ -41,6 +42,8 @@ int OutputFile::Create(const std::string& path) {
   fd_ = platform::OpenFile(path, O_WRONLY | O_CREAT | O_EXCL, 0644);
   return fd_ < 0 ? platform::LastError() : 0;
 }
+
+bool OutputFile::MarkInUse() { return fd_ >= 0 && platform::MarkInUse(fd_); }
 
 int OutputFile::Write(const uint8_t* data, size_t length) {
   size_t done = 0;

@@ -30,6 +30,9 @@ class OutputFile {
   int Write(const uint8_t* data, size_t length);
   int Close();
   bool IsOpen() const { return fd_ >= 0; }
+  // Marks the open file as being written, so that a sweep of abandoned work files passes it by.
+  // false when a sweep removed it first.
+  bool MarkInUse();
   uint64_t BytesWritten() const { return written_; }
 
  private:

@@ -1,5 +1,6 @@
 #include "output/PreviewFile.h"
 
+#include "output/HeifPreview.h"
 #include "output/OutputFiles.h"
 #include "scan/ExtensionLists.h"
 #include "scan/ScanLogCatalogue.h"
@@ -39,6 +40,9 @@ int PreparePreview(std::string_view name, std::string& tempPath, uint8_t* buffer
   int closed = out.Close();
   if (rc == 0) rc = closed;
   if (rc != 0) platform::RemoveFile(tempPath);
+  // A HEIF picture is shown decoded; one that does not decode stays as it is, and the desktop
+  // says it cannot preview it.
+  if (rc == 0 && IsHeifExtension(LowerExtensionOf(name))) DecodeHeifForPreview(tempPath);
   return rc;
 }
 

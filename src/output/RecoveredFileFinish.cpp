@@ -8,10 +8,12 @@
 
 #include "output/ExifFacts.h"
 #include "output/Id3Tags.h"
+#include "output/ItunesTags.h"
 #include "output/MovieTime.h"
 #include "output/OutputFiles.h"
 #include "output/RecoveredName.h"
 #include "output/UniquePath.h"
+#include "output/VorbisComments.h"
 #include "platform/CalendarTime.h"
 #include "platform/Clock.h"
 #include "platform/PathChanges.h"
@@ -48,6 +50,22 @@ std::string RenameBeside(const std::string& path, const std::string& name) {
   return wanted;
 }
 
+// Pictures whose Exif block names them by date and camera.
+bool NamedByExif(std::string_view extension) {
+  for (std::string_view e : {"jpg", "tif", "heic", "avif", "cr2", "cr3", "nef", "arw", "dng", "pef", "raf", "orf", "rw2"})
+    if (extension == e) return true;
+  return false;
+}
+
+// Songs that carry an artist and a title: ID3, Vorbis comments, iTunes items.
+bool NamedByTags(const std::string& path, std::string_view extension, Id3Tags& tags) {
+  if (extension == "mp3") return ReadId3Tags(path, tags);
+  if (extension == "flac") return ReadFlacTags(path, tags);
+  if (extension == "ogg" || extension == "opus") return ReadOggTags(path, tags);
+  if (extension == "m4a") return ReadItunesTags(path, tags);
+  return false;
+}
+
 }  // namespace
 
 const char* TimeSourceName(TimeSource source) {
@@ -62,15 +80,14 @@ const char* TimeSourceName(TimeSource source) {
 std::string CarvedFileName(const std::string& path, std::string_view extension, uint64_t& exifTime) {
   exifTime = 0;
   std::string stem;
-  if (extension == "jpg" || extension == "tif") {
+  if (NamedByExif(extension)) {
     ExifFacts exif;
     if (ReadExifFacts(path, exif)) {
       exifTime = exif.taken;
       stem = Joined(exif.taken ? DateText(exif.taken) : std::string(), " ", exif.model);
     }
-  } else if (extension == "mp3") {
-    Id3Tags tags;
-    if (ReadId3Tags(path, tags)) stem = Joined(tags.artist, " - ", tags.title);
+  } else if (Id3Tags tags; NamedByTags(path, extension, tags)) {
+    stem = Joined(tags.artist, " - ", tags.title);
   } else if (extension == "mp4" || extension == "mov" || extension == "m4v" || extension == "3gp") {
     if (const uint64_t created = ReadMovieCreationTime(path)) stem = DateText(created);
   }

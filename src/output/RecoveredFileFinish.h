@@ -22,9 +22,10 @@ const char* TimeSourceName(TimeSource source);
 
 // The last step after a found file was written to path (a new file of its own):
 // - a carved file is renamed after its own metadata where it carries some (Exif date and time and
-//   camera model, ID3 artist and title, an MP4/MOV creation time), never over another file;
+//   camera model of photos, raws and HEIF pictures; artist and title from ID3, Vorbis comments or
+//   iTunes items; an MP4/MOV creation time), never over another file;
 // - the file gets the record's modification and access times (FAT and NTFS records carry them),
-//   or a carved JPEG/TIFF the time its Exif DateTimeOriginal gives.
+//   or a carved picture the time its Exif DateTimeOriginal gives.
 // Neither step is needed for the file's content: a failure leaves the file as written.
 FinishedFile FinishRecoveredFile(const FoundFileRecord& record, const std::string& path);
 

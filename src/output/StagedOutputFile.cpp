@@ -7,9 +7,13 @@
 #include <cstring>
 
 #include <atomic>
+#include <filesystem>
+#include <mutex>
+#include <set>
 #include <utility>
 
 #include "output/UniquePath.h"
+#include "platform/AbandonedFiles.h"
 #include "platform/ErrorCodes.h"
 #include "platform/FileStatus.h"
 #include "platform/PathChanges.h"
@@ -18,12 +22,15 @@
 namespace salvora {
 namespace {
 
+namespace fs = std::filesystem;
+
 constexpr char kTemporaryTag[] = ".salvora-part";
 constexpr char kPartialTag[] = ".partial";
 constexpr int kCreateAttempts = 8;
 
 std::atomic<bool> gKeepPartial{false};
 thread_local std::string gLastPartial;
+thread_local uint64_t gLastAbandonedBytes = UINT64_MAX;
 
 // The temporary being written, for a handler of a second Ctrl-C (which ends the process at once):
 // a plain buffer and a flag, the only things a signal handler may read.
@@ -42,11 +49,33 @@ std::string NameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+bool IsTemporaryName(const std::string& name) {
+  const size_t tag = sizeof kTemporaryTag - 1;
+  return name.size() > tag + 1 && name.front() == '.' && name.compare(name.size() - tag, tag, kTemporaryTag) == 0;
+}
+
+// The temporaries a killed run left in folder go before this run writes there; each folder is
+// looked through once per process.
+void SweepOnce(const std::string& folder) {
+  static std::mutex lock;
+  static std::set<std::string> swept;
+  {
+    std::lock_guard<std::mutex> hold(lock);
+    if (!swept.insert(folder).second) return;
+  }
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (IsTemporaryName(name)) platform::RemoveIfAbandoned(it->path().string());
+  }
+}
+
 }  // namespace
 
 void StagedOutputFile::KeepPartialFiles(bool keep) { gKeepPartial = keep; }
 
 std::string StagedOutputFile::TakeLastPartial() { return std::exchange(gLastPartial, std::string()); }
+uint64_t StagedOutputFile::TakeLastAbandonedBytes() { return std::exchange(gLastAbandonedBytes, UINT64_MAX); }
 
 void StagedOutputFile::RemoveTemporaryOnSignal() {
   if (gSignalTempSet) platform::RemoveFile(gSignalTemp);
@@ -74,11 +103,17 @@ int StagedOutputFile::Create(const std::string& finalPath) {
   partial_.clear();
   if (int rc = CreateParentFolders(finalPath); rc != 0) return rc;
   const std::string folder = ParentOf(finalPath);
+  SweepOnce(folder);
   int rc = platform::FromErrno(EEXIST);
   for (int attempt = 0; attempt < kCreateAttempts && platform::IsAlreadyExists(rc); ++attempt) {
     temp_ = MakeUniquePath(folder, "." + NameOf(finalPath) + kTemporaryTag);
     if (temp_.empty()) return platform::FromErrno(ENAMETOOLONG);
     rc = out_.Create(temp_);
+    // Lost to another run's sweep between the create and the mark: take another name.
+    if (rc == 0 && !out_.MarkInUse()) {
+      out_.Close();
+      rc = platform::FromErrno(EEXIST);
+    }
   }
   if (rc != 0) return rc;
   pending_ = true;
@@ -103,6 +138,7 @@ void StagedOutputFile::Abandon() {
   if (!pending_) return;
   pending_ = false;
   gSignalTempSet = 0;
+  gLastAbandonedBytes = out_.BytesWritten();
   out_.Close();
   if (gKeepPartial) {
     partial_ = MakeUniquePath(ParentOf(final_), NameOf(final_), nullptr, kPartialTag);

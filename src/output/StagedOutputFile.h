@@ -34,6 +34,9 @@ class StagedOutputFile {
   static void KeepPartialFiles(bool keep);
   // Where this thread's latest abandoned file was kept ("" when none since the last call); clears it.
   static std::string TakeLastPartial();
+  // How many bytes this thread's latest abandoned file had when it was abandoned: where its copy
+  // stopped (UINT64_MAX when none since the last call); clears it.
+  static uint64_t TakeLastAbandonedBytes();
   // Removes the temporary being written, from a signal handler that is about to end the process.
   static void RemoveTemporaryOnSignal();
 

@@ -111,7 +111,11 @@ ReplacingFileWriter::~ReplacingFileWriter() {
 }
 
 int ReplacingFileWriter::Open() {
-  fd_ = OpenFile(tempPath_, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  // A fresh file, never one already under the temporary's name: that could be a link to the
+  // source (a map's ".copy.map.tmp" planted as a hard link or symlink to the image being read).
+  // An exclusive create refuses any name that exists, a link included.
+  RemoveFile(tempPath_);
+  fd_ = OpenFile(tempPath_, O_WRONLY | O_CREAT | O_EXCL, 0644);
   return fd_ < 0 ? LastError() : 0;
 }
 

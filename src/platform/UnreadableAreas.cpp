@@ -1,5 +1,6 @@
 #include "platform/UnreadableAreas.h"
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 
@@ -20,6 +21,15 @@ void SetUnreadableAreas(const std::string& path, ByteRanges ranges) {
     gAreas.erase(key);
   else
     gAreas[key] = std::move(ranges);
+}
+
+void AddUnreadableAreas(const std::string& path, const ByteRanges& ranges) {
+  if (ranges.empty()) return;
+  const std::string key = ResolvedPath(path);
+  std::lock_guard hold(gMutex);
+  ByteRanges& known = gAreas[key];
+  for (const auto& range : ranges)
+    if (std::find(known.begin(), known.end(), range) == known.end()) known.push_back(range);
 }
 
 ByteRanges UnreadableAreasOf(const std::string& path) {

@@ -30,22 +30,38 @@ void KeepVerdict(IFileRecoveryParse& engine, const FoundFileRecord& record, cons
   if (FoundFileStore* store = StoreOf(engine, record)) store->KeepVerdict(record.RecordNumber(), verdict);
 }
 
+void KeepFileCheck(IFileRecoveryParse& engine, const FoundFileRecord& record, const ContentVerdict& verdict) {
+  if (FoundFileStore* store = StoreOf(engine, record)) store->KeepFileCheck(record.RecordNumber(), verdict);
+}
+
+std::optional<ContentVerdict> FileCheck(IFileRecoveryParse& engine, const FoundFileRecord& record) {
+  const FoundFileStore* store = StoreOf(engine, record);
+  return store ? store->FileCheckOf(record.RecordNumber()) : std::nullopt;
+}
+
 bool Verifiable(const FoundFileRecord& record, uint64_t maxBytes) {
   return !record.IsFolder() && record.FileSize() > 0 && record.FileSize() <= maxBytes &&
          ContentCheckFor(ExtensionOf(record.Name()));
 }
 
-ContentVerdict VerifyRecord(IFileRecoveryParse& engine, const FoundFileRecord& record,
-                            const std::string& scratchFolder, uint64_t maxBytes) {
-  if (!Verifiable(record, maxBytes)) return ContentVerdict::NotChecked();
+std::string ScratchCopy(IFileRecoveryParse& engine, const FoundFileRecord& record,
+                        const std::string& scratchFolder) {
   const std::string_view extension = ExtensionOf(record.Name());
   // The copy is named by the record's key alone: the found name is hostile and stays out of the path.
   const std::string copy = scratchFolder + "/verify-" + std::to_string(record.EngineKind()) + "-" +
                            std::to_string(record.RecordNumber()) + "." + std::string(extension);
   platform::RemoveFile(copy);
-  const int rc = engine.RecoverFile(&record, copy, 0);
-  ContentVerdict verdict = ContentVerdict::NotChecked();
-  if (rc == 0) verdict = CheckFileContent(copy);
+  if (engine.RecoverFile(&record, copy, 0) == 0) return copy;
+  platform::RemoveFile(copy);
+  return {};
+}
+
+ContentVerdict VerifyRecord(IFileRecoveryParse& engine, const FoundFileRecord& record,
+                            const std::string& scratchFolder, uint64_t maxBytes) {
+  if (!Verifiable(record, maxBytes)) return ContentVerdict::NotChecked();
+  const std::string copy = ScratchCopy(engine, record, scratchFolder);
+  if (copy.empty()) return ContentVerdict::NotChecked();
+  const ContentVerdict verdict = CheckFileContent(copy);
   platform::RemoveFile(copy);
   return verdict;
 }

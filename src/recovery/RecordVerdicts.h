@@ -17,9 +17,17 @@ namespace salvora {
 std::optional<ContentVerdict> KeptVerdict(IFileRecoveryParse& engine, const FoundFileRecord& record);
 // Keeps a verdict for the record; written with the engine's log.
 void KeepVerdict(IFileRecoveryParse& engine, const FoundFileRecord& record, const ContentVerdict& verdict);
+// The same for a verdict of the file's own check over the bytes its recovery writes, and that
+// verdict when this run has one (a recovery then need not check the file again).
+void KeepFileCheck(IFileRecoveryParse& engine, const FoundFileRecord& record, const ContentVerdict& verdict);
+std::optional<ContentVerdict> FileCheck(IFileRecoveryParse& engine, const FoundFileRecord& record);
 
 // Whether VerifyRecord reads the record: a file of a checked type, not empty, at most maxBytes.
 bool Verifiable(const FoundFileRecord& record, uint64_t maxBytes);
+// Copies a Verifiable record's file into scratchFolder (which must exist) for its check, under a
+// name made of the record's key alone. The copy's path, or "" when it was not made.
+std::string ScratchCopy(IFileRecoveryParse& engine, const FoundFileRecord& record,
+                        const std::string& scratchFolder);
 // The verdict on a record that has none yet: the engine copies the file into scratchFolder (which
 // must exist) and the copy is checked and removed. What is not Verifiable is left not checked
 // without being read.

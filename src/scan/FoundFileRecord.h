@@ -10,12 +10,17 @@
 
 namespace salvora {
 
-// The one description of a found file or folder, written byte for byte into scan logs: 346 bytes,
-// packed, little-endian. A new record is all zeros.
+// The one description of a found file or folder, written byte for byte into scan logs: 852 bytes,
+// packed, little-endian. A new record is all zeros. The name field holds the longest name a file
+// system gives (255 UTF-16 units are at most 765 UTF-8 bytes) with its terminator. Logs written
+// before it grew keep 346-byte records whose name field is 260 bytes: LoadStored and StoreLegacy
+// move between the two, and the fields before the name are the same in both.
 class FoundFileRecord {
  public:
-  static constexpr size_t kSize = 346;
-  static constexpr size_t kNameBytes = 260;
+  static constexpr size_t kSize = 852;
+  static constexpr size_t kNameBytes = 766;
+  static constexpr size_t kLegacySize = 346;
+  static constexpr size_t kLegacyNameBytes = 260;
 
   FoundFileRecord() = default;
 
@@ -60,6 +65,13 @@ class FoundFileRecord {
   // Stores name, truncated on a character boundary so the terminator fits.
   void SetName(std::string_view name);
 
+  // Fills the record from one stored record of stride bytes (kSize, or kLegacySize for an old log);
+  // what an old record lacks reads as zeros.
+  void LoadStored(const uint8_t* stored, size_t stride);
+  // Writes the record in the old 346-byte layout (appending to an old log): the name is cut on a
+  // character boundary to fit its 260-byte field with the terminator.
+  void StoreLegacy(uint8_t* out) const;
+
   const uint8_t* bytes() const { return reinterpret_cast<const uint8_t*>(this); }
   uint8_t* bytes() { return reinterpret_cast<uint8_t*>(this); }
 
@@ -103,6 +115,7 @@ struct FoundFileRecordLayout {
   static_assert(offsetof(FoundFileRecord, entrySector_) == 70);
   static_assert(offsetof(FoundFileRecord, partitionStart_) == 78);
   static_assert(offsetof(FoundFileRecord, name_) == 86);
+  static_assert(FoundFileRecord::kLegacySize - FoundFileRecord::kLegacyNameBytes == 86);
 };
 
 }  // namespace salvora

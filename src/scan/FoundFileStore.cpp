@@ -19,7 +19,7 @@
 namespace salvora {
 namespace {
 
-constexpr size_t kRecordSize = FoundFileRecord::kSize;
+constexpr size_t kSlotSize = FoundFileRecord::kSize;  // a record in memory
 constexpr RelationKey kNoKey = UINT64_MAX;
 constexpr size_t kRelationWriteChunk = 1 << 20;
 
@@ -34,6 +34,13 @@ int TouchFile(const std::string& path) {
   if (fd < 0) return platform::LastError();
   platform::CloseFile(fd);
   return 0;
+}
+
+int WriteNote(const std::string& path, const std::string& text) {
+  platform::ReplacingFileWriter writer(path);
+  int rc = writer.Open();
+  if (rc == 0) rc = writer.Write(text.data(), text.size());
+  return rc == 0 ? writer.Commit() : rc;
 }
 
 bool HiddenPicture(const FoundFileRecord& record) {
@@ -86,8 +93,21 @@ int FoundFileStore::OpenLogIn(const std::string& folder, const std::string& name
     ClearState();
     return rc;
   }
+  // A log with records and no format note is an old one, of 346-byte records; a new log says
+  // which records it holds before its first record is written.
+  stride_ = FoundFileRecord::kSize;
+  const std::string formatPath = recordPath_ + kFormatSuffix;
+  if (st.size == 0) {
+    if (int rc = WriteNote(formatPath, kFormatNote); rc != 0) {
+      platform::CloseFile(fd);
+      ClearState();
+      return rc;
+    }
+  } else if (std::string note; platform::ReadWholeFile(formatPath, note, 64) != 0 || note != kFormatNote) {
+    stride_ = FoundFileRecord::kLegacySize;
+  }
   // New records follow the whole records already there; a torn last record is overwritten.
-  uint64_t whole = st.size / kRecordSize;
+  uint64_t whole = st.size / stride_;
   baseRecords_ = whole > UINT32_MAX ? UINT32_MAX : uint32_t(whole);
 
   int rc = TouchFile(relationPath_);
@@ -188,7 +208,7 @@ FoundFileRecord* FoundFileStore::AppendRecord(uint32_t& recordNumber) {
     writeError_ = kWriteFault;
     return nullptr;
   }
-  if (fill_ + kRecordSize > kBufferBytes) {
+  if (fill_ + kSlotSize > kBufferBytes) {
     // The buffer is kept when the write fails, so a later flush can still save it.
     if (int rc = WriteRecordBuffer(); rc != 0) {
       writeError_ = rc;
@@ -196,9 +216,9 @@ FoundFileRecord* FoundFileStore::AppendRecord(uint32_t& recordNumber) {
     }
   }
   uint8_t* slot = buffer_.get() + fill_;
-  std::memset(slot, 0, kRecordSize);
-  fill_ += kRecordSize;
-  bytesAppended_ += kRecordSize;
+  std::memset(slot, 0, kSlotSize);
+  fill_ += kSlotSize;
+  bytesAppended_ += stride_;
   ++count_;
   recordNumber = TotalRecords();
   return reinterpret_cast<FoundFileRecord*>(slot);
@@ -206,12 +226,21 @@ FoundFileRecord* FoundFileStore::AppendRecord(uint32_t& recordNumber) {
 
 int FoundFileStore::WriteRecordBuffer() {
   if (fill_ == 0) return 0;
-  uint64_t offset = uint64_t(baseRecords_ + writtenRecords_) * kRecordSize;
+  uint64_t offset = uint64_t(baseRecords_ + writtenRecords_) * stride_;
+  const size_t records = fill_ / kSlotSize;
+  const uint8_t* out = buffer_.get();
+  std::vector<uint8_t> legacy;
+  if (stride_ != kSlotSize) {
+    legacy.resize(records * stride_);
+    for (size_t i = 0; i < records; ++i)
+      reinterpret_cast<const FoundFileRecord*>(buffer_.get() + i * kSlotSize)->StoreLegacy(&legacy[i * stride_]);
+    out = legacy.data();
+  }
   // Positioned, so a retry after a failure writes the same records to the same place.
-  int rc = platform::WriteAllAt(recordFd_, buffer_.get(), fill_, offset);
+  int rc = platform::WriteAllAt(recordFd_, out, records * stride_, offset);
   readBlockIndex_ = -1;
   if (rc != 0) return rc;
-  writtenRecords_ += uint32_t(fill_ / kRecordSize);
+  writtenRecords_ += uint32_t(records);
   fill_ = 0;
   ++recordWrites_;
   return 0;
@@ -267,8 +296,8 @@ int FoundFileStore::CutBack(uint32_t records) {
   // Never longer than the whole records on disk: a torn one at the end goes as well, and entries
   // naming records that never reached the disk would file later records under the wrong folder.
   const uint32_t limit = std::min(records, TotalRecords());
-  if (st.size > uint64_t(limit) * kRecordSize &&
-      platform::TruncateFile(recordFd_, uint64_t(uint64_t(limit) * kRecordSize)) != 0)
+  if (st.size > uint64_t(limit) * stride_ &&
+      platform::TruncateFile(recordFd_, uint64_t(limit) * stride_) != 0)
     return platform::LastError();
   if (TotalRecords() > limit) {
     if (baseRecords_ >= limit) {
@@ -278,7 +307,7 @@ int FoundFileStore::CutBack(uint32_t records) {
       count_ = limit - baseRecords_;
     }
     writtenRecords_ = count_;
-    bytesAppended_ = uint64_t(count_) * kRecordSize;
+    bytesAppended_ = uint64_t(count_) * stride_;
   }
   bool changed = false;
   for (auto it = relations_.begin(); it != relations_.end();) {
@@ -296,6 +325,7 @@ int FoundFileStore::CutBack(uint32_t records) {
   readBlockIndex_ = -1;
   lastReadNumber_ = 0;
   folderLookups_.clear();
+  std::erase_if(fileChecks_, [&](uint32_t number) { return number > limit; });
   if (int rc = verdicts_.CutBack(limit); rc != 0) return rc;
   if (!changed) return 0;
   firstFolderById_.clear();
@@ -348,16 +378,19 @@ int FoundFileStore::ReadRecord(uint32_t number, FoundFileRecord& out) {
 int FoundFileStore::ReadCached(uint32_t number, FoundFileRecord& out) {
   if (number == 0 || number > TotalRecords()) return kReadFault;
   const int64_t block = int64_t(number - 1) / int64_t(kBufferRecords);
-  const size_t offset = size_t((number - 1) % kBufferRecords) * kRecordSize;
+  const size_t offset = size_t((number - 1) % kBufferRecords) * stride_;
+  const size_t blockBytes = kBufferRecords * stride_;
   const bool sequential = number == lastReadNumber_ + 1;
   lastReadNumber_ = number;
   if (block != readBlockIndex_ && !sequential) {
-    // A jump: read just this record, so scattered reads cost 346 bytes each, not a block.
+    // A jump: read just this record, so scattered reads cost one record each, not a block.
+    uint8_t one[kSlotSize];
     int error = 0;
-    long long got = platform::ReadUpTo(recordFd_, out.bytes(), kRecordSize,
-                                       uint64_t(number - 1) * kRecordSize, &error);
+    long long got = platform::ReadUpTo(recordFd_, one, stride_, uint64_t(number - 1) * stride_, &error);
     if (got < 0) return error;
-    return got == static_cast<long long>(kRecordSize) ? 0 : kReadFault;
+    if (got != static_cast<long long>(stride_)) return kReadFault;
+    out.LoadStored(one, stride_);
+    return 0;
   }
   if (block != readBlockIndex_) {
     // Records read one after the other come from one read per 200 records.
@@ -366,8 +399,8 @@ int FoundFileStore::ReadCached(uint32_t number, FoundFileRecord& out) {
       if (!readBlock_) return kOutOfMemory;
     }
     int error = 0;
-    long long got = platform::ReadUpTo(recordFd_, readBlock_.get(), kBufferBytes,
-                                       uint64_t(block) * kBufferBytes, &error);
+    long long got = platform::ReadUpTo(recordFd_, readBlock_.get(), blockBytes,
+                                       uint64_t(block) * blockBytes, &error);
     if (got < 0) {
       readBlockIndex_ = -1;
       return error;
@@ -375,8 +408,8 @@ int FoundFileStore::ReadCached(uint32_t number, FoundFileRecord& out) {
     readBlockIndex_ = block;
     readBlockBytes_ = size_t(got);
   }
-  if (offset + kRecordSize > readBlockBytes_) return kReadFault;
-  std::memcpy(out.bytes(), readBlock_.get() + offset, kRecordSize);
+  if (offset + stride_ > readBlockBytes_) return kReadFault;
+  out.LoadStored(readBlock_.get() + offset, stride_);
   return 0;
 }
 
@@ -542,15 +575,16 @@ int FoundFileStore::LookUpFolderRecord(uint32_t id, FoundFileRecord& out, bool& 
   lookup.result = kInvalidParameter;
   std::unique_ptr<uint8_t[]> piece(new (std::nothrow) uint8_t[kBufferBytes]);
   if (!piece) return kOutOfMemory;
-  const uint64_t end = uint64_t(TotalRecords()) * kRecordSize;
+  const uint64_t end = uint64_t(TotalRecords()) * stride_;
+  const size_t pieceBytes = kBufferRecords * stride_;
   FoundFileRecord record;
   for (uint64_t offset = 0; offset < end && lookup.result != 0;) {
-    size_t want = size_t(std::min<uint64_t>(kBufferBytes, end - offset));
+    size_t want = size_t(std::min<uint64_t>(pieceBytes, end - offset));
     long long got = platform::ReadUpTo(recordFd_, piece.get(), want, offset, nullptr);
-    if (got < static_cast<long long>(kRecordSize)) break;
-    size_t whole = size_t(got) / kRecordSize;
+    if (got < static_cast<long long>(stride_)) break;
+    size_t whole = size_t(got) / stride_;
     for (size_t i = 0; i < whole; ++i) {
-      std::memcpy(record.bytes(), piece.get() + i * kRecordSize, kRecordSize);
+      record.LoadStored(piece.get() + i * stride_, stride_);
       if (record.ObjectId() != id) continue;
       lookup.record = record;
       lookup.copied = true;
@@ -559,7 +593,7 @@ int FoundFileStore::LookUpFolderRecord(uint32_t id, FoundFileRecord& out, bool& 
         break;
       }
     }
-    offset += whole * kRecordSize;
+    offset += whole * stride_;
   }
   copied = lookup.copied;
   if (copied) out = lookup.record;
@@ -574,23 +608,24 @@ int FoundFileStore::SearchByExtension(const std::string& text, std::vector<Found
   Flush();
   std::unique_ptr<uint8_t[]> piece(new (std::nothrow) uint8_t[kBufferBytes]);
   if (!piece) return 0;
-  const uint64_t end = uint64_t(TotalRecords()) * kRecordSize;
+  const uint64_t end = uint64_t(TotalRecords()) * stride_;
+  const size_t pieceBytes = kBufferRecords * stride_;
   const bool everyFile = wanted.find(kEveryFileItem) != std::string::npos;
   FoundFileRecord record;
   for (uint64_t offset = 0; offset < end;) {
-    size_t want = size_t(std::min<uint64_t>(kBufferBytes, end - offset));
+    size_t want = size_t(std::min<uint64_t>(pieceBytes, end - offset));
     long long got = platform::ReadUpTo(recordFd_, piece.get(), want, offset, nullptr);
-    if (got < static_cast<long long>(kRecordSize)) break;
-    size_t whole = size_t(got) / kRecordSize;
+    if (got < static_cast<long long>(stride_)) break;
+    size_t whole = size_t(got) / stride_;
     for (size_t i = 0; i < whole; ++i) {
-      std::memcpy(record.bytes(), piece.get() + i * kRecordSize, kRecordSize);
+      record.LoadStored(piece.get() + i * stride_, stride_);
       if (record.IsFolder()) continue;
       std::string extension = LowerExtensionOf(record.Name());
       if (extension.empty() && !everyFile) continue;
       if (record.ContentCheck() == 0 && ExtensionInList(extension, PictureExtensions)) continue;
       if (everyFile || ExtensionInList(extension, wanted)) out.push_back(record);
     }
-    offset += whole * kRecordSize;
+    offset += whole * stride_;
     if (searchCallback_ &&
         searchCallback_(searchUserData_, int(offset * 100 / end), 0) != 0)
       break;

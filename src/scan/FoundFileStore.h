@@ -27,7 +27,9 @@
 // Flush rewrites the whole relation text when it changed, so call it at the end of a scan (the
 // destructor and every query do it too), not after each record.
 //
-// Files, in the session folder, for a log NAME: NAME (records, record k at (k - 1) x 346),
+// Files, in the session folder, for a log NAME: NAME (records, record k at (k - 1) x 852; a log
+// without the note NAME_Format, written before records grew, has 346-byte records, which still
+// read, and records appended to it are written in that size),
 // NAME_Relation (text " | key - [n,n,...]" per key in key order), NAME_DirInfo (FolderInfo
 // entries), NAME_Layout (the layouts of fragmented files, FileLayoutLog) and NAME_Verdict (the
 // records' content verdicts, ContentVerdictLog). Records go out through a 200-record buffer; the relation map and the folder list live
@@ -40,6 +42,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "scan/ContentVerdictLog.h"
@@ -54,10 +57,12 @@ namespace salvora {
 class FoundFileStore {
  public:
   static constexpr size_t kBufferRecords = 200;
-  static constexpr size_t kBufferBytes = kBufferRecords * FoundFileRecord::kSize;  // 69,200
+  static constexpr size_t kBufferBytes = kBufferRecords * FoundFileRecord::kSize;
   static constexpr const char* kRelationSuffix = "_Relation";
   static constexpr const char* kFolderInfoSuffix = "_DirInfo";
   static constexpr const char* kVerdictSuffix = "_Verdict";
+  static constexpr const char* kFormatSuffix = "_Format";
+  static constexpr const char* kFormatNote = "records 852\n";
 
   using RelationMap = std::map<RelationKey, std::vector<uint32_t>>;
 
@@ -113,7 +118,10 @@ class FoundFileStore {
   // Records where the bytes of an appended record lie when they are not one run (its
   // RecordNumber() names it); written with the next flush. False when the layout does not cover
   // the record's size or the store is closed.
-  bool SetLayout(const FoundFileRecord& record, const FileLayout& layout) { return layouts_.Put(record, layout); }
+  bool SetLayout(const FoundFileRecord& record, const FileLayout& layout) {
+    fileChecks_.erase(record.RecordNumber());  // the check was of other bytes
+    return layouts_.Put(record, layout);
+  }
   // The layout recorded for record; false when its bytes are one run from its first sector.
   bool FindLayout(const FoundFileRecord& record, FileLayout& out) const { return layouts_.Find(record, out); }
   // Reads record number n (1-based) back from the file. 0, 30 (past the end) or a platform error.
@@ -122,8 +130,21 @@ class FoundFileStore {
 
   // The content verdict of record number n, kept with the log (Flush writes it); a not-checked
   // verdict is not kept.
-  void KeepVerdict(uint32_t number, const ContentVerdict& verdict) { verdicts_.Keep(number, verdict); }
+  void KeepVerdict(uint32_t number, const ContentVerdict& verdict) {
+    verdicts_.Keep(number, verdict);
+    fileChecks_.erase(number);
+  }
   std::optional<ContentVerdict> VerdictOf(uint32_t number) const { return verdicts_.Find(number); }
+  // A verdict reached by the file's own content check over the very bytes a recovery of the
+  // record writes (its layout as it stands), so the recovery need not check them again. Known in
+  // this run only: a reopened scan's recovery checks again.
+  void KeepFileCheck(uint32_t number, const ContentVerdict& verdict) {
+    verdicts_.Keep(number, verdict);
+    if (verdict.checked()) fileChecks_.insert(number);
+  }
+  std::optional<ContentVerdict> FileCheckOf(uint32_t number) const {
+    return fileChecks_.count(number) ? verdicts_.Find(number) : std::nullopt;
+  }
 
   // Records appended since the store was opened.
   uint32_t Count() const { return count_; }
@@ -153,6 +174,7 @@ class FoundFileStore {
   int LookUpFolderRecord(uint32_t id, FoundFileRecord& out, bool& copied);
 
   int recordFd_ = -1;
+  size_t stride_ = FoundFileRecord::kSize;  // bytes per record in the record file
   std::unique_ptr<uint8_t[]> buffer_;
   size_t fill_ = 0;
   uint32_t count_ = 0;
@@ -193,6 +215,7 @@ class FoundFileStore {
   std::string folderInfoPath_;
   FileLayoutLog layouts_;
   ContentVerdictLog verdicts_;
+  std::unordered_set<uint32_t> fileChecks_;  // numbers whose verdict is their file's own check
 
   SearchProgressCallback searchCallback_ = nullptr;
   void* searchUserData_ = nullptr;

@@ -450,7 +450,8 @@ int ScanLogCatalogue::FindLog(const std::string& sessionFolder, const std::strin
     if (EndsWith(candidate, FoundFileStore::kRelationSuffix) ||
         EndsWith(candidate, FoundFileStore::kFolderInfoSuffix) ||
         EndsWith(candidate, FileLayoutLog::kSuffix) ||
-        EndsWith(candidate, FoundFileStore::kVerdictSuffix))
+        EndsWith(candidate, FoundFileStore::kVerdictSuffix) ||
+        EndsWith(candidate, FoundFileStore::kFormatSuffix))
       continue;
     if (best.empty() || candidate < best) best = candidate;
   }

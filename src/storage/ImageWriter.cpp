@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <utility>
 
 #include "platform/DiskMap.h"
 #include "platform/ErrorCodes.h"
@@ -9,6 +10,7 @@
 #include "platform/FileStatus.h"
 #include "platform/PlatformError.h"
 #include "platform/RawSource.h"
+#include "storage/OutputTarget.h"
 
 namespace salvora {
 
@@ -40,12 +42,13 @@ int ImageWriter::CreateImage(const std::string& diskPath, uint64_t startSector, 
   if (startSector > uint64_t(LLONG_MAX) / bytesPerSector_ || sectorCount > uint64_t(LLONG_MAX) / bytesPerSector_)
     return kInvalidParameter;
 
-  // Replacing the destination must never empty the source itself (an image mapped as a disk).
-  platform::FileStatus from, to;
-  if (platform::StatFile(disk.fd(), from) == 0 && platform::StatPath(destinationPath, to) == 0 &&
-      ((from.IsBlockDevice() && to.IsBlockDevice() && from.deviceNumber == to.deviceNumber) ||
-       (from.device == to.device && from.identity == to.identity)))
-    return kInvalidParameter;
+  // Neither the image nor its map may be the source, however they are named (a loop device's
+  // file, a hard link, a device node): replacing either would destroy what is being copied.
+  for (const auto& [path, what] : {std::pair{destinationPath, "image"}, std::pair{options_.mapPath, "map"}}) {
+    if (path.empty()) continue;
+    problem_ = OutputFileRefusal(path, what, {diskPath});
+    if (!problem_.empty()) return kInvalidParameter;
+  }
 
   if (int rc = PrepareMap(sectorCount * bytesPerSector_, destinationPath); rc != 0) return rc;
   const int flags = O_WRONLY | O_CREAT | (resumed_ ? 0 : O_TRUNC);

@@ -24,7 +24,8 @@ class ImageWriter {
 
   // sectorCount 0: the whole disk from startSector 0. Returns 0 (bad sectors may remain: see
   // Map()), the callback's stop value, 30 when the source ends early, kInvalidParameter with
-  // Problem() for a map that does not fit, or the platform error (source, destination, write).
+  // Problem() for a map that does not fit or an image or map path that is the source, a device
+  // node or not a regular file, or the platform error (source, destination, write).
   // diskPath: the disk's device (or the image mapped as a disk) as it was listed; a disk number
   // names another disk once a disk listed before it comes or goes.
   int CreateImage(const std::string& diskPath, uint64_t startSector, uint64_t sectorCount,
@@ -36,7 +37,7 @@ class ImageWriter {
   uint32_t BytesPerSector() const { return bytesPerSector_; }
   // What the last run knows of every byte of the image.
   const RescueMap& Map() const { return map_; }
-  // Why an existing map could not be used.
+  // Why an existing map could not be used, or why the image or map path was refused.
   const std::string& Problem() const { return problem_; }
   // Whether the last run went on from an existing map.
   bool Resumed() const { return resumed_; }

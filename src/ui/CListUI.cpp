@@ -95,6 +95,14 @@ bool CListUI::SetColumnText(const QString& name, const QString& text) {
   return true;
 }
 
+void CListUI::FitColumnTo(const QString& name, const QString& sample) {
+  const int column = ColumnIndex(name);
+  if (column < 0) return;
+  ensurePolished();
+  const int needed = fontMetrics().horizontalAdvance(sample) + kCellTextRoom;
+  if (columnWidth(column) < needed) setColumnWidth(column, needed);
+}
+
 int CListUI::RowIndex(QTreeWidgetItem* item) const {
   if (!item) return -1;
   // Rows are counted through expanded groups the way the user sees them.

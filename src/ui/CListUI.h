@@ -52,6 +52,10 @@ class CListUI : public QTreeWidget {
   // Sets a column's header text, widening the column to show it whole; false when no column
   // has that name.
   bool SetColumnText(const QString& name, const QString& text);
+  // Widens a column (never narrows it) so that a cell holding sample is shown whole.
+  void FitColumnTo(const QString& name, const QString& sample);
+  // The room a cell needs around its text (margins, focus frame).
+  static constexpr int kCellTextRoom = 12;
   CListHeaderUI* Header() const { return header_; }
 
  signals:

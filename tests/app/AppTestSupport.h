@@ -85,6 +85,12 @@ class FakeDiskSource : public app::IDiskSource {
     entries = *entries_;
     return 1;
   }
+  // The machine as the test describes it, never the real disks.
+  std::string DevicesSignature() override {
+    std::string signature;
+    for (const app::DiskSourceEntry& e : *entries_) signature += std::to_string(e.diskNumber) + "/" + std::to_string(e.start) + ";";
+    return signature;
+  }
   bool IsRemovableDisk(uint32_t disk) override {
     for (uint32_t d : *removable_) {
       if (d == disk) return true;

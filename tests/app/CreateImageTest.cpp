@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <QTimer>
 #include <QTreeWidgetItem>
 #include <atomic>
@@ -211,6 +213,24 @@ TEST_F(CreateImageTest, FreeSpaceOneByteMoreThanTheImageIsAccepted) {
   EXPECT_EQ(test::Sha256File(image), test::Sha256File(source));
 }
 
+// A hard link to the disk being copied passes every check of the volume it is on; the copy
+// window's writer still refuses it, and says why, naming both.
+TEST_F(CreateImageTest, TheSourceUnderAnotherNameIsRefusedByTheCopyWindow) {
+  UseVolume(sourceBytes);
+  facts = DestinationFacts{false, "ext4", true, sourceBytes + 1};
+  const std::string link = dir.path() + "/card.img";
+  ASSERT_EQ(::link(source.c_str(), link.c_str()), 0);
+  const std::string before = test::Sha256File(source);
+  answerer.saveFiles = {QString::fromStdString(link)};
+  auto w = OpenInImageMode();
+  test::Click(*w, "BtnCreateImage");
+  EXPECT_EQ(answerer.imageWindows, 1);
+  EXPECT_EQ(MessagesShown(), std::vector<QString>{QString::fromStdString("the image " + link +
+                                                                         " would replace the source " + source +
+                                                                         " being read; choose another file")});
+  EXPECT_EQ(test::Sha256File(source), before);
+}
+
 TEST_F(CreateImageTest, ANameWithoutExtensionGetsImg) {
   UseVolume(sourceBytes);
   facts = DestinationFacts{false, "ext4", true, sourceBytes * 2};
@@ -222,6 +242,26 @@ TEST_F(CreateImageTest, ANameWithoutExtensionGetsImg) {
   ASSERT_EQ(answerer.imageWindows, 1);
   EXPECT_EQ(test::Sha256File(dir.path() + "/card.img"), test::Sha256File(source));
   EXPECT_FALSE(std::filesystem::exists(dir.path() + "/card"));
+}
+
+// The name the dialog offers ends in .img, and so does the suggestion taken as it stands, whose
+// "64.00 MB)" is no extension.
+TEST_F(CreateImageTest, TheSuggestedNameIsAnImgFile) {
+  UseVolume(sourceBytes);
+  facts = DestinationFacts{false, "ext4", true, sourceBytes * 2};
+  answerer.results = {2};  // MSG0214: no
+  auto w = OpenInImageMode();
+  answerer.saveFiles = {QString()};
+  test::Click(*w, "BtnCreateImage");
+  ASSERT_EQ(answerer.saveSuggestions.size(), 1);
+  const QString suggested = answerer.saveSuggestions[0];
+  EXPECT_TRUE(suggested.endsWith(QStringLiteral(".img"))) << suggested.toStdString();
+  const QString bare = suggested.chopped(4);
+  ASSERT_TRUE(bare.contains(u'.')) << "the size in the name has a dot: " << bare.toStdString();
+  answerer.saveFiles = {QString::fromStdString(dir.path()) + u'/' + bare};
+  test::Click(*w, "BtnCreateImage");
+  ASSERT_EQ(asked.size(), 1);
+  EXPECT_EQ(asked[0], QString::fromStdString(dir.path()) + u'/' + bare + QStringLiteral(".img"));
 }
 
 TEST_F(CreateImageTest, WithoutASelectedRowAsksForOne) {
@@ -355,7 +395,7 @@ TEST_F(CreateImageTest, WholeDiskSourceIsOfferedUnderItsDiskName) {
   w->DiskList()->setCurrentItem(w->DiskList()->topLevelItem(0));
   test::Settle();
   test::Click(*w, "BtnCreateImage");
-  EXPECT_EQ(answerer.saveSuggestions, QStringList{QStringLiteral("Physical Disk 1")});
+  EXPECT_EQ(answerer.saveSuggestions, QStringList{QStringLiteral("Physical Disk 1.img")});
 }
 
 }  // namespace

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
@@ -15,6 +20,7 @@
 
 #include "AppTestSupport.h"
 #include "app/CMainWnd.h"
+#include "app/CDeviceMonitor.h"
 #include "app/IniFile.h"
 #include "app/LanguageCatalog.h"
 #include "app/MessageFormat.h"
@@ -590,4 +596,103 @@ TEST_F(MainWndTest, ASlowUnmountedVolumeIsListedAtOnceAndItsBarFollowsTheCount) 
   EXPECT_LT(closing.elapsed(), countMs / 2) << "the count took " << countMs << " ms";
   platform::ClearFaultPlans();
   EXPECT_EQ(test::Sha256File(card), hash);
+}
+
+// Escape is a stray key on the main window: on every page, with results or without, the program
+// stays with what it found.
+TEST_F(MainWndTest, EscapeNeverClosesTheProgram) {
+  toFind = {Record("a.jpg")};
+  auto w = Open();
+  QTest::keyClick(w.get(), Qt::Key_Escape);
+  test::Settle();
+  EXPECT_TRUE(w->isVisible()) << "the start page";
+  test::Click(*w, "BtnRecoverMode");
+  w->DiskList()->setCurrentItem(RowWithText(*w, QStringLiteral("E:\\ CARD")));
+  test::Click(*w, "BtnScan");
+  test::Settle();
+  ASSERT_EQ(w->CurrentPage(), CMainWnd::kRecoverPage);
+  QTest::keyClick(w->FindControl(QStringLiteral("FileList")), Qt::Key_Escape);
+  test::Settle();
+  EXPECT_TRUE(w->isVisible()) << "the results";
+  EXPECT_EQ(w->FoundRecords().size(), 1u);
+  EXPECT_TRUE(answerer.windows.empty()) << "nothing to ask: the key does nothing";
+}
+
+// In image mode the panel speaks for a row of this mode: an image loaded in recovery mode is
+// hidden there, and its details go with it.
+TEST_F(MainWndTest, ImageModeShowsNoDetailsOfAHiddenImage) {
+  entries.clear();  // a machine whose disks are not listed (a container, no permission)
+  auto w = Open();
+  test::Click(*w, "BtnRecoverMode");
+  const std::string image = MakeImage("card.img", 4096);
+  answerer.openFiles = {QString::fromStdString(image)};
+  test::Click(*w, "BtnLoadImage");
+  ASSERT_TRUE(Text(*w, "Label1").contains(QString::fromStdString(image)));
+  test::Click(*w, "BtnPrev");
+  test::Click(*w, "BtnCreateImageMode");
+  for (const char* label : {"Label1", "Label2"}) EXPECT_EQ(Text(*w, label), QString()) << label;
+  // Copying it is refused for want of a row, not done on the hidden image.
+  test::Click(*w, "BtnCreateImage");
+  ASSERT_FALSE(answerer.windows.empty());
+  EXPECT_EQ(answerer.windows.back().message, Msg("MSG0216"));
+}
+
+// Where no udev daemon tells of devices, the disks are looked at periodically: a card put in
+// while the program runs is listed without a restart.
+TEST_F(MainWndTest, ADiskAttachedWhileRunningIsListedWithoutUdev) {
+  auto w = Open();
+  test::Click(*w, "BtnRecoverMode");
+  QWidget* bar = w->FindControl(QStringLiteral("PartitionListBar"));
+  w->DeviceMonitor()->StartLooking(50);
+  entries.push_back(test::Volume(3, u'F', 2048, "FAT32", "NEWCARD", 1ull << 30, 0));
+  removable.push_back(3);
+  ASSERT_TRUE(test::WaitUntil([&] { return w->IsTimerActive(bar, 0); }, 5000)) << "the change was not seen";
+  w->SendNotify(QStringLiteral("timer"), bar, 0);
+  EXPECT_NE(RowWithText(*w, QStringLiteral("F:\\ NEWCARD")), nullptr);
+  entries.pop_back();
+  ASSERT_TRUE(test::WaitUntil([&] { return w->IsTimerActive(bar, 1); }, 5000));
+  w->SendNotify(QStringLiteral("timer"), bar, 1);
+  EXPECT_EQ(RowWithText(*w, QStringLiteral("F:\\ NEWCARD")), nullptr);
+}
+
+// Switched to German while the results are shown: every label and choice of the recover page is
+// laid out to its German text, the state box reads its longest choice whole, and Qt's own
+// dialogs speak German too.
+TEST_F(MainWndTest, GermanTextsFitTheirControlsAndQtsDialogsFollowTheLanguage) {
+  toFind = {Record("a.jpg")};
+  auto w = Open();
+  w->resize(CMainWnd::kDefaultWidth, CMainWnd::kDefaultHeight);
+  test::Click(*w, "BtnRecoverMode");
+  w->DiskList()->setCurrentItem(RowWithText(*w, QStringLiteral("E:\\ CARD")));
+  test::Click(*w, "BtnScan");
+  test::Settle();
+  ASSERT_EQ(w->CurrentPage(), CMainWnd::kRecoverPage);
+  answerer.menuChoices = {QStringLiteral("item_language"), QStringLiteral("German")};
+  test::Click(*w, "BtnAssist");
+  test::Settle();
+  ASSERT_EQ(Text(*w, "ViewByFolder"), QStringLiteral("Nach Ordner"));
+  for (const char* name : {"ViewByType", "ViewByFolder", "ViewList", "ViewGrid", "ChkSelAll", "FindDateOn", "BtnRecover", "BtnPrev"}) {
+    auto* control = w->FindControl(QString::fromLatin1(name));
+    ASSERT_NE(control, nullptr) << name;
+    EXPECT_GE(control->width(), control->sizeHint().width()) << name << " is cut: " << Text(*w, name).toStdString();
+  }
+  auto* state = w->Find<QComboBox>(QStringLiteral("FindState"));
+  QStyleOptionComboBox option;
+  option.initFrom(state);
+  const int room = state->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, state).width();
+  for (int i = 0; i < state->count(); ++i) {
+    EXPECT_LE(state->fontMetrics().horizontalAdvance(state->itemText(i)), room) << state->itemText(i).toStdString();
+  }
+  QFileDialog dialog(w.get());
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  auto* lookIn = dialog.findChild<QLabel*>(QStringLiteral("lookInLabel"));
+  ASSERT_NE(lookIn, nullptr);
+  EXPECT_EQ(lookIn->text(), QStringLiteral("Suchen in:"));
+  // And back: English again, without a restart.
+  answerer.menuChoices = {QStringLiteral("item_language"), QStringLiteral("English")};
+  test::Click(*w, "BtnAssist");
+  test::Settle();
+  QFileDialog english(w.get());
+  english.setOption(QFileDialog::DontUseNativeDialog);
+  EXPECT_EQ(english.findChild<QLabel*>(QStringLiteral("lookInLabel"))->text(), QStringLiteral("Look in:"));
 }

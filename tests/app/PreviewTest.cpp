@@ -13,6 +13,7 @@
 #include <functional>
 
 #include "AppTestSupport.h"
+#include "app/CFoundFileBrowser.h"
 #include "app/CMainWnd.h"
 #include "app/CPlayerLauncher.h"
 #include "app/CPlayerPane.h"
@@ -360,6 +361,39 @@ TEST_F(PreviewTest, EmbeddedAudioShowsNoPictureAndAFailingPlayerStillSaysSo) {
   // Ended: Play offers the file again, Stop has nothing to stop.
   EXPECT_TRUE(test::Shown(*w, "PlayBtn"));
   EXPECT_FALSE(w->FindControl(QStringLiteral("StopBtn"))->isEnabled());
+}
+
+// A sound playing in the pane belongs to its row: once the list is listed afresh (another
+// node, view or filter) or the page is left, the player ends and its Play/Stop bar goes.
+TEST_F(PreviewTest, LeavingASoundFileEndsItsPlayerAndHidesItsBar) {
+  WritePlayer("Player1", "while read -r line; do [ \"$line\" = quit ] && exit 0; done");
+  auto w = Open({Record("song.mp3")});
+  w->SetPlayersEmbedded(true);
+  ShowPane(*w);
+  Select(*w, 0);
+  QTRY_COMPARE_WITH_TIMEOUT(PlayerLog("Player1").size(), size_t(1), 5000);
+  ASSERT_TRUE(test::Shown(*w, "PlayerBox"));
+  const pid_t player = std::stoi(PlayerLog("Player1")[0]);
+  w->Browser()->ListNode(nullptr);  // what choosing another node does to the list
+  test::Settle();
+  EXPECT_FALSE(test::Shown(*w, "PlayerBox"));
+  QTRY_VERIFY_WITH_TIMEOUT(::kill(player, 0) != 0, 5000);
+  EXPECT_TRUE(answerer.windows.empty());
+}
+
+// mplayer without a sound device plays on in silence and ends well; the user is told why
+// nothing is heard.
+TEST_F(PreviewTest, ASoundWithoutASoundDeviceSaysSo) {
+  WritePlayer("Player1",
+              "echo '[AO SDL] Unable to open audio: No available audio device'\n"
+              "echo 'Could not open/initialize audio device -> no sound.'\necho 'Audio: no sound'\nsleep 0.2\nexit 0");
+  auto w = Open({Record("song.mp3")});
+  Select(*w, 0);
+  QTRY_COMPARE_WITH_TIMEOUT(answerer.windows.size(), size_t(1), 5000);
+  EXPECT_EQ(answerer.windows[0].message, Msg("MSG1223"));
+  test::Settle();
+  QTest::qWait(300);
+  EXPECT_EQ(answerer.windows.size(), 1u) << "said once, and the ending is no failure";
 }
 
 // The shipped video launcher and the real mplayer, drawing into the pane under an X server

@@ -4,6 +4,7 @@
 #include <QProgressBar>
 #include <QTest>
 #include <QThread>
+#include <atomic>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -18,6 +19,7 @@
 #include "app/DiskRow.h"
 #include "app/LanguageCatalog.h"
 #include "app/ScanEngines.h"
+#include "platform/Clock.h"
 #include "ui/CDiskListUI.h"
 
 using namespace salvora;
@@ -34,6 +36,7 @@ struct Script {
   int weight = 100;
   int secondsLeft = 30;
   uint64_t total = 1000;
+  bool byEscape = false;  // the user presses Escape rather than the cancel button
 };
 
 struct Journal {
@@ -64,7 +67,11 @@ class ScriptedEngine : public IFileRecoveryParse {
     auto* window = static_cast<app::CScanProcessWnd*>(user_);
     for (int i = 0; i < script_.reports; ++i) {
       if (i == script_.cancelAt) {
-        QMetaObject::invokeMethod(window, [window] { test::Click(*window, "cancelbtn"); }, Qt::QueuedConnection);
+        const bool escape = script_.byEscape;
+        QMetaObject::invokeMethod(window, [window, escape] {
+          if (escape) QTest::keyClick(window, Qt::Key_Escape);
+          else test::Click(*window, "cancelbtn");
+        }, Qt::QueuedConnection);
         // The user answers; every report from now on is refused.
         for (int wait = 0; wait < 5000; ++wait) {
           if (Report(i) == ScanCancelled) {
@@ -254,8 +261,9 @@ TEST_F(ProgressWindowsTest, StageTimeAndSectorTexts) {
   EXPECT_EQ(journal.stages[0], app::FormatMessageText(Msg("MSG0701"), {QStringLiteral("E")}) + u' ' +
                                    app::FormatMessageText(Msg("MSG0720"), {1, 3}));
   EXPECT_EQ(journal.times[0], Msg("MSG0705"));
-  // The whole's time left: F's own 75 s for its last 80 %, and G, as large, at F's rate.
-  EXPECT_EQ(journal.times[1], Msg("MSG0708") + QString::fromStdString(FormatDuration(75 + 75 * 100 / 80)));
+  // The whole's time left: F's own 75 s for what is left of it (its sweep, reporting first, at 20 %
+  // of the 90 % after its file-system pass: 72 %), and G, as large, at F's rate.
+  EXPECT_EQ(journal.times[1], Msg("MSG0708") + QString::fromStdString(FormatDuration(75 + 75 * 100 / 72)));
   EXPECT_TRUE(journal.times[2].isEmpty());
   EXPECT_TRUE(journal.sectorsShown[0]);
   EXPECT_FALSE(journal.sectorsShown[2]);
@@ -401,4 +409,152 @@ TEST_F(ProgressWindowsTest, AdvancedScanMovesThroughTheFileSystemPassAndNeverBac
   EXPECT_LT(fastPass.empty() ? 0 : *fastPass.rbegin(), 10);
   EXPECT_EQ(seen.back().bar, 100);
   EXPECT_EQ(test::Sha256File(image), hash);
+}
+
+// Escape on the scan window is its cancel button: the question comes first, its buttons saying
+// what each does, and the files found so far are listed.
+TEST_F(ProgressWindowsTest, EscapeAsksBeforeTheScanStopsWithButtonsThatSayWhatTheyDo) {
+  QuestionAnswerer asked(journal);
+  scripts[u'E'] = {5, 2};
+  scripts[u'E'].byEscape = true;
+  asked.results = {1};
+  auto w = Open();
+  Scan(*w, Row(*w, u'E'));
+  EXPECT_EQ(Messages(asked), std::vector<QString>{Msg("MSG0709")});
+  EXPECT_EQ(asked.buttons, std::vector<QString>{Msg("MSG0710") + u'|' + Msg("MSG0711")});
+  EXPECT_EQ(journal.cancelled.count(u'E'), 1u);
+  EXPECT_EQ(w->FoundRecords().size(), 2u);
+}
+
+namespace {
+
+// A clock the test moves.
+class StepClock : public platform::Clock {
+ public:
+  uint64_t TickMs() override { return now; }
+  platform::LocalTime Now() override { return {}; }
+  std::atomic<uint64_t> now{1000000};
+};
+
+// The coordinator's reports, stopped and resumed: its file-system pass (weight 9) and then the
+// sweep (weight 90); resumed, the pass comes from its log without a report and the sweep goes on
+// from its saved sector. Each report waits until the window has shown it and a second passes;
+// the engine's own estimate is still "none", as it is for five seconds after a (re)start.
+class ResumingEngine : public ScriptedEngine {
+ public:
+  ResumingEngine(Journal& journal, StepClock& clock, bool resumed, uint64_t from, uint64_t to)
+      : ScriptedEngine(u'E', {}, journal), clock_(clock), resumed_(resumed), from_(from), to_(to) {}
+  int SetScanCallbacks(ScanProgressCallback scan, RecoveryProgressCallback, void* window, int) override {
+    scan_ = scan;
+    window_ = static_cast<app::CScanProcessWnd*>(window);
+    return 0;
+  }
+  int Scan(const char*) override {
+    if (!resumed_) {
+      for (int percent : {50, 100})
+        if (int rc = Report(percent, 9, 0, 0); rc != 0) return rc;
+    }
+    for (uint64_t at = from_; at <= to_; at += 50)
+      if (int rc = Report(at * 100 / 1000 + 10, 90, at, 1000); rc != 0) return rc;
+    return 0;
+  }
+  std::vector<int> bars;
+  std::vector<QString> times;
+
+ private:
+  int Report(int percent, int weight, uint64_t at, uint64_t total) {
+    const int rc = scan_(window_, percent, weight, -1, at, total, 0, 0);
+    QMetaObject::invokeMethod(window_, [this] {
+      bars.push_back(window_->Find<QProgressBar>(QStringLiteral("progress"))->value());
+      times.push_back(test::Text(*window_, "time"));
+    }, Qt::BlockingQueuedConnection);
+    clock_.now += 1000;
+    return rc;
+  }
+  StepClock& clock_;
+  bool resumed_;
+  uint64_t from_, to_;
+  ScanProgressCallback scan_ = nullptr;
+  app::CScanProcessWnd* window_ = nullptr;
+};
+
+}  // namespace
+
+// Stopped at 40 % of the sweep and continued: the bar goes on from where it stood (the file-system
+// pass's share kept), and the time left is estimated from the sweep's own pace within seconds,
+// then counts down, rather than waiting for the engine's first estimate.
+TEST_F(ProgressWindowsTest, AResumedScanGoesOnFromItsPercentAndSoonTellsTheTimeLeft) {
+  StepClock clock;
+  platform::SetClock(&clock);
+  bool resumed = false;
+  ResumingEngine* engine = nullptr;
+  app::ScanEngines::Current().create = [&](const app::DiskRow&, int) -> std::unique_ptr<IFileRecoveryParse> {
+    auto made = std::make_unique<ResumingEngine>(journal, clock, resumed, resumed ? 400 : 0, resumed ? 1000 : 400);
+    engine = made.get();
+    return made;
+  };
+  auto w = Open();
+  Scan(*w, Row(*w, u'E'));
+  ASSERT_NE(engine, nullptr);
+  const int atStop = engine->bars.back();
+  resumed = true;
+  Scan(*w, Row(*w, u'E'));
+  platform::SetClock(nullptr);
+  ASSERT_GE(engine->bars.size(), 4u);
+  EXPECT_GE(engine->bars.front(), atStop) << "the resumed scan went back";
+  EXPECT_EQ(engine->bars.back(), 100);
+  // 50 sectors a second over 1000: 12 seconds left at sector 400, one less with each report.
+  const QString estimating = Msg("MSG0705");
+  EXPECT_EQ(engine->times[0], estimating);
+  ASSERT_NE(engine->times[3], estimating) << "still estimating three seconds into the sweep";
+  EXPECT_EQ(engine->times[3], Msg("MSG0708") + QString::fromStdString(FormatDuration(9)));
+  EXPECT_EQ(engine->times[4], Msg("MSG0708") + QString::fromStdString(FormatDuration(8)));
+}
+
+namespace {
+
+// Finds photos whose content check reads them through RecoverFile; the first read presses the
+// search window's cancel button, as a user stopping a long check would.
+class CheckedEngine : public ScriptedEngine {
+ public:
+  using ScriptedEngine::ScriptedEngine;
+  int SetSearchCallback(SearchProgressCallback cb, void* window) override {
+    window_ = static_cast<ui::CWindowUI*>(window);
+    return ScriptedEngine::SetSearchCallback(cb, window);
+  }
+  int RecoverFile(const FoundFileRecord*, const std::string&, int) override {
+    if (++reads == 1) {
+      ui::CWindowUI* window = window_;
+      QMetaObject::invokeMethod(window, [window] { test::Click(*window, "cancelbtn"); }, Qt::QueuedConnection);
+      QThread::msleep(300);  // the question is open before the next file is asked for
+    }
+    return 0;
+  }
+  std::atomic<int> reads{0};
+
+ private:
+  ui::CWindowUI* window_ = nullptr;
+};
+
+}  // namespace
+
+// After the search the found photos' content is checked on the search window's worker; the user
+// may stop that, asked first with buttons that say what they do, and every file found is still
+// listed.
+TEST_F(ProgressWindowsTest, TheContentCheckAfterTheSearchCanBeStoppedAndListsEveryFile) {
+  QuestionAnswerer asked(journal);
+  asked.results = {1};
+  CheckedEngine* engine = nullptr;
+  app::ScanEngines::Current().create = [&](const app::DiskRow& row, int) -> std::unique_ptr<IFileRecoveryParse> {
+    auto made = std::make_unique<CheckedEngine>(row.Letter(), Script{4, -1}, journal);
+    engine = made.get();
+    return made;
+  };
+  auto w = Open();
+  Scan(*w, Row(*w, u'E'));
+  ASSERT_NE(engine, nullptr);
+  EXPECT_EQ(engine->reads, 1) << "the check went on after it was stopped";
+  EXPECT_EQ(Messages(asked), std::vector<QString>{Msg("MSG0714")});
+  EXPECT_EQ(asked.buttons, std::vector<QString>{Msg("MSG0715") + u'|' + Msg("MSG0716")});
+  EXPECT_EQ(w->FoundRecords().size(), 4u);
 }

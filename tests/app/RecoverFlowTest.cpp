@@ -2,6 +2,8 @@
 
 #include <QComboBox>
 #include <QProgressBar>
+#include <QScreen>
+#include <QStyle>
 #include <QListWidget>
 #include <QTest>
 #include <QThread>
@@ -58,6 +60,10 @@ class RecoverFlowTest : public ::testing::Test {
       EXPECT_TRUE(test::Shown(window, "DetailList"));
       EXPECT_EQ(window.width(), 650);
       EXPECT_EQ(window.height(), 540);
+      // Grown, it still lies on the screen (a 768-pixel one, or this smaller one).
+      const QRect screen = window.screen()->availableGeometry();
+      EXPECT_TRUE(screen.contains(window.frameGeometry()))
+          << window.frameGeometry().bottom() << " below " << screen.bottom();
       auto* list = window.Find<ui::CListExUI>(QStringLiteral("DetailList"));
       for (int r = 0; r < list->RowCount(); ++r) {
         QTreeWidgetItem* row = list->Row(r);
@@ -138,6 +144,20 @@ TEST_F(RecoverFlowTest, CardPhotosArriveInThePhotoFolderWithUniqueNamesAndTheirO
   ui::CTreeUI* tree = Tree(*w);
   ASSERT_NE(tree->FindNode(QStringLiteral("jpg")), nullptr);
   EXPECT_EQ(tree->FindNode(QStringLiteral("jpg"))->text(0), QStringLiteral("JPG/JPEG (3)"));
+  // The times are read whole at the columns' first width.
+  tree->setCurrentItem(tree->FindNode(QStringLiteral("jpg")));
+  test::Settle();
+  auto* list = w->Find<ui::CListExUI>(QStringLiteral("FileList"));
+  ASSERT_EQ(list->RowCount(), 3);
+  for (const char* column : {"ModifiedTime", "CreatedTime"}) {
+    const int c = list->ColumnIndex(QString::fromLatin1(column));
+    for (int r = 0; r < list->RowCount(); ++r) {
+      const QString time = list->Row(r)->text(c);
+      // The room the view gives a cell's text: its width less the focus frame's margins.
+      const int margins = 2 * (list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1);
+      EXPECT_EQ(list->fontMetrics().elidedText(time, Qt::ElideRight, list->columnWidth(c) - margins), time) << column;
+    }
+  }
   ASSERT_NE(tree->FindNode(QStringLiteral("mp3")), nullptr);
   EXPECT_EQ(tree->FindNode(QStringLiteral("mp3"))->text(0), QStringLiteral("MP3 (1)"));
   ASSERT_NE(tree->FindNode(QStringLiteral("wav")), nullptr);
@@ -162,18 +182,18 @@ TEST_F(RecoverFlowTest, CardPhotosArriveInThePhotoFolderWithUniqueNamesAndTheirO
   // second gets (1).
   std::set<std::string> names;
   for (const auto& e : fs::directory_iterator(photo)) names.insert(e.path().filename().string());
-  EXPECT_EQ(names, (std::set<std::string>{"_sc_0001.jpg", "_sc_0001(1).jpg", "_sc_0002.jpg"}));
+  EXPECT_EQ(names, (std::set<std::string>{"_SC_0001.JPG", "_SC_0001(1).JPG", "_SC_0002.JPG"}));
   std::vector<std::string> expected = {test::Sha256File(Source("dsc1a.jpg")), test::Sha256File(Source("dsc1b.jpg")),
                                        test::Sha256File(Source("dsc2.jpg"))};
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(HashesIn(photo), expected);
   ASSERT_EQ(details.size(), 3u);
   for (const DetailRow& row : details) {
-    EXPECT_EQ(row.status, QStringLiteral("Success"));
+    EXPECT_EQ(row.status, Msg("MSG1107"));
     EXPECT_FALSE(row.red);
     EXPECT_TRUE(row.path.startsWith(QString::fromStdString(photo)));
   }
-  EXPECT_EQ(recoveredText, app::FormatMessageText(Msg("MSG1102"), {3, 3, 3, 0}));
+  EXPECT_EQ(recoveredText, app::FormatMessageText(Msg("MSG1110"), {3, 3, 3, 0, 0, 0}));
   const auto seen = std::find_if(answerer.windows.begin(), answerer.windows.end(),
                                  [](const test::SeenWindow& s) { return s.skin == u"RecoverProcessWnd.xml"; });
   ASSERT_NE(seen, answerer.windows.end());
@@ -205,51 +225,88 @@ TEST_F(RecoverFlowTest, BrowserCountsEachFindOnceLikeTheCommandLineAndShowsItsSt
   for (const char* id : {"MSG0811", "MSG0812", "MSG0813"}) EXPECT_TRUE(states.contains(Msg(id))) << id << states.join(',').toStdString();
 }
 
-// The browser's content column: a carved photo overwritten in its middle shows where it breaks
-// as soon as the scan ends; the deleted photos are judged when they are written, the damaged one
-// is never a plain success, and the column then shows both verdicts.
-TEST_F(RecoverFlowTest, ContentColumnShowsWhereAPhotoBreaks) {
+// A card with a whole and a damaged deleted photo, and a damaged photo only carving finds: as soon
+// as the scan ends every photo shows the verdict salvora-cli's scan gives it, the state box's
+// Damaged finds the damaged ones before any recovery, the recovery counts the damaged photo apart
+// and never calls it a success, and both views show the verdicts.
+TEST_F(RecoverFlowTest, DamagedPhotosAreListedAsSuchBeforeAnyRecovery) {
+  if (!test::HaveTool("python3")) GTEST_SKIP();
   card = test::FixturePath("verdict.img");
   cardHash = test::Sha256File(card);
+  std::string cli;
+  ASSERT_EQ(test::RunCommand("SALVORA_DATA_DIR='" + data.path() + "/cli' '" + test::CliPath() + "' scan --fresh '" + card +
+                                 "' --json 2>/dev/null | python3 -c \"import json,sys; "
+                                 "[print(o['name'][1:], o['verdict'], o['damagedAt']) for o in json.load(sys.stdin) if not o['folder']]\"",
+                             &cli), 0);
   auto w = ScanCard();
   Tree(*w)->setCurrentItem(Tree(*w)->FindNode(QStringLiteral("jpg")));
   test::Settle();
   auto* list = w->Find<ui::CListExUI>(QStringLiteral("FileList"));
-  auto contentOf = [&](const char* namePart) {
+  const int content = list->ColumnIndex(QStringLiteral("Content"));
+  auto rowOf = [&](const char* namePart) -> QTreeWidgetItem* {
     for (int r = 0; r < list->RowCount(); ++r)
-      if (list->Row(r)->text(list->ColumnIndex(QStringLiteral("FileName"))).contains(QLatin1String(namePart)))
-        return list->Row(r)->text(list->ColumnIndex(QStringLiteral("Content")));
-    return QStringLiteral("(not listed)");
+      if (list->Row(r)->text(list->ColumnIndex(QStringLiteral("FileName"))).contains(QLatin1String(namePart), Qt::CaseInsensitive)) return list->Row(r);
+    return nullptr;
   };
-  const QString damaged = Msg("MSG0815").section(QStringLiteral("%s"), 0, 0);
+  auto contentOf = [&](const char* namePart) {
+    QTreeWidgetItem* row = rowOf(namePart);
+    return row ? row->text(content) : QStringLiteral("(not listed)");
+  };
   ASSERT_EQ(list->RowCount(), 3);
-  int carvedDamaged = 0;
-  for (int r = 0; r < list->RowCount(); ++r)
-    carvedDamaged += list->Row(r)->text(list->ColumnIndex(QStringLiteral("Content"))).startsWith(damaged);
-  EXPECT_EQ(carvedDamaged, 1) << "the carved photo, judged by the sweep";
-  EXPECT_EQ(contentOf("hole"), Msg("MSG0816"));
+  // What the command line says of each photo, the list says too.
+  QStringList expected;
+  for (const QString& line : QString::fromStdString(cli).split(u'\n', Qt::SkipEmptyParts)) {
+    const QStringList f = line.split(u' ');
+    expected << (f.value(1) == u"intact" ? Msg("MSG0814") : app::FormatMessageText(Msg("MSG0815"), {f.value(2)}));
+  }
+  QStringList listed;
+  for (int r = 0; r < list->RowCount(); ++r) listed << list->Row(r)->text(content);
+  expected.sort();
+  listed.sort();
+  EXPECT_EQ(listed, expected) << cli;
+  EXPECT_EQ(contentOf("hole"), Msg("MSG0814"));
+  const QString damaged = Msg("MSG0815").section(QStringLiteral("%s"), 0, 0);
+  ASSERT_TRUE(contentOf("roken").startsWith(damaged)) << contentOf("roken").toStdString();
+  EXPECT_EQ(rowOf("roken")->toolTip(content), contentOf("roken")) << "a cut text is read in its tooltip";
 
-  Tick(*w, "NodePhoto");
+  // The state box's Damaged: the two damaged photos, before any recovery.
+  auto* state = w->Find<QComboBox>(QStringLiteral("FindState"));
+  state->setCurrentIndex(state->findText(Msg("MSG0837")));
+  ASSERT_TRUE(test::WaitUntil([&] { return list->RowCount() == 2; })) << list->RowCount();
+  for (int r = 0; r < list->RowCount(); ++r) EXPECT_TRUE(list->Row(r)->text(content).startsWith(damaged));
+  state->setCurrentIndex(0);
+  ASSERT_TRUE(test::WaitUntil([&] { return list->RowCount() == 3; }));
+
+  // The two deleted photos recovered: one intact, one damaged, none failed.
+  for (const char* name : {"hole", "roken"}) {
+    w->SendNotify(QStringLiteral("list_check_click"), list, list->indexOfTopLevelItem(rowOf(name)), 1);
+  }
+  ASSERT_EQ(w->Browser()->SelectedRecords().size(), 2u);
   answerer.folders = {QString::fromStdString(out.path())};
   test::Click(*w, "BtnRecover");
   test::Settle();
-  int damagedRows = 0;
-  for (const DetailRow& row : details) damagedRows += row.status.startsWith(QStringLiteral("Success (damaged at byte "));
-  EXPECT_EQ(damagedRows, 2);
+  EXPECT_EQ(recoveredText, app::FormatMessageText(Msg("MSG1110"), {2, 2, 1, 1, 0, 0}));
+  ASSERT_EQ(details.size(), 2u);
+  const QString brokenAt = contentOf("roken").mid(damaged.size());
+  QStringList statuses;
+  for (const DetailRow& row : details) statuses << row.status;
+  statuses.sort();
+  EXPECT_EQ(statuses, (QStringList{app::FormatMessageText(Msg("MSG1109"), {brokenAt}), Msg("MSG1107")}));
+
+  // The folder view shows the same verdicts in its own rows.
+  QTest::mouseClick(w->Find<QWidget>(QStringLiteral("ViewByFolder")), Qt::LeftButton);
+  auto* folders = w->Find<ui::CTreeUI>(QStringLiteral("FolderTree"));
+  folders->setCurrentItem(folders->topLevelItem(0));
+  folders->expandItem(folders->topLevelItem(0));
+  test::Settle();
+  QTreeWidgetItem* dcim = nullptr;
+  for (int c = 0; c < folders->topLevelItem(0)->childCount(); ++c)
+    if (folders->topLevelItem(0)->child(c)->text(0).compare(QStringLiteral("dcim"), Qt::CaseInsensitive) == 0) dcim = folders->topLevelItem(0)->child(c);
+  ASSERT_NE(dcim, nullptr);
+  folders->setCurrentItem(dcim);
+  test::Settle();
   EXPECT_EQ(contentOf("hole"), Msg("MSG0814"));
   EXPECT_TRUE(contentOf("roken").startsWith(damaged)) << contentOf("roken").toStdString();
-
-  // The find bar's state box narrows to the damaged photos, then to the intact one.
-  auto* state = w->Find<QComboBox>(QStringLiteral("FindState"));
-  state->setFocus();
-  for (int i = 0; i < 6; ++i) QTest::keyClick(state, Qt::Key_Down);
-  ASSERT_EQ(state->currentText(), Msg("MSG0837"));
-  ASSERT_TRUE(test::WaitUntil([&] { return list->RowCount() == 2; })) << list->RowCount();
-  for (int r = 0; r < list->RowCount(); ++r)
-    EXPECT_TRUE(list->Row(r)->text(list->ColumnIndex(QStringLiteral("Content"))).startsWith(damaged));
-  QTest::keyClick(state, Qt::Key_Up);
-  ASSERT_TRUE(test::WaitUntil([&] { return list->RowCount() == 1; })) << list->RowCount();
-  EXPECT_EQ(contentOf("hole"), Msg("MSG0814"));
 }
 
 TEST_F(RecoverFlowTest, PreviewOfAFoundPhotoShowsItFromItsOriginalBytes) {
@@ -284,10 +341,11 @@ TEST_F(RecoverFlowTest, AFailedItemIsListedFirstInRedAndTheRunGoesOn) {
     EXPECT_FALSE(details[i].status.isEmpty());
   }
   for (size_t i = 3; i < 5; ++i) {
-    EXPECT_EQ(details[i].status, QStringLiteral("Success")) << i;
+    EXPECT_EQ(details[i].status, Msg("MSG1107")) << i;
     EXPECT_FALSE(details[i].red);
   }
-  EXPECT_EQ(recoveredText, app::FormatMessageText(Msg("MSG1102"), {5, 5, 2, 3}));
+  // The sounds: the mp3 checked whole, the wave of a type without a check.
+  EXPECT_EQ(recoveredText, app::FormatMessageText(Msg("MSG1110"), {5, 5, 1, 0, 1, 3}));
   std::vector<std::string> sounds = {test::Sha256File(Source("song.mp3")), test::Sha256File(Source("voice.wav"))};
   std::sort(sounds.begin(), sounds.end());
   EXPECT_EQ(HashesIn(out.path() + "/audio"), sounds);
@@ -395,6 +453,33 @@ TEST(RecoverProcessWnd, CancelStopsTheRunAndKeepsWhatWasWritten) {
   EXPECT_TRUE(fs::exists(dir.path() + "/document/f0.txt"));
   EXPECT_FALSE(fs::exists(dir.path() + "/document/f2.txt"));
   EXPECT_EQ(window.Finished(), 1u);
+}
+
+// The destination is checked by what it is before anything is written: the source under another
+// name, or a device node, is refused with a message naming it.
+TEST(RecoverProcessWnd, ADestinationThatIsTheSourceOrADeviceIsRefusedBeforeAnyWrite) {
+  test::ScopedModuleFolder module;
+  test::TempDir dir;
+  const std::string image = dir.path() + "/card.img", link = dir.path() + "/card-link";
+  test::WriteFileBytes(image, std::vector<uint8_t>(4096, 0xE5));
+  fs::create_symlink(image, link);
+  const std::string before = test::Sha256File(image);
+  const std::pair<std::string, std::string> cases[] = {
+      {link, "the folder " + link + " would replace the source " + image},
+      {"/dev/null", "the folder /dev/null is a character device"},
+  };
+  for (const auto& [destination, says] : cases) {
+    test::RecordingAnswerer answerer;
+    SlowRecoveryEngine engine(-1);
+    app::CRecoverProcessWnd window(nullptr, {{u'E', &engine, image}}, ThreeRecords(u'E'), destination);
+    EXPECT_EQ(window.ShowModal(app::CRecoverProcessWnd::kWidth, app::CRecoverProcessWnd::kHeight), 2);
+    ASSERT_EQ(answerer.windows.size(), 2u) << destination;
+    EXPECT_TRUE(answerer.windows[1].message.startsWith(QString::fromStdString(says)))
+        << answerer.windows[1].message.toStdString();
+    EXPECT_EQ(window.Finished(), 0u);
+  }
+  EXPECT_EQ(test::Sha256File(image), before);
+  EXPECT_TRUE(fs::is_symlink(link));
 }
 
 TEST(RecoverProcessWnd, ItemsWithoutAnEngineFailAndCancelAfterTheEndClosesWithoutAsking) {
@@ -532,7 +617,7 @@ TEST_F(RecoverFlowTest, EveryCategoryIsListedAndRecovered) {
   const std::pair<const char*, const char*> placed[] = {
       {"photo.jpg", "photo/_hoto.jpg"},     {"tone.wav", "audio/_one.wav"},   {"clip.avi", "video/_lip.avi"},
       {"report.pdf", "document/_eport.pdf"}, {"notes.txt", "document/_otes.txt"}, {"bundle.zip", "archive/_undle.zip"},
-      {"data.bin", "others/_ata.bin"},      {"README", "others/_eadme"}};
+      {"data.bin", "others/_ata.bin"},      {"README", "others/_EADME"}};
   for (const auto& [source, recovered] : placed)
     want[recovered] = test::Sha256File(test::FixturePath(std::string("allkinds-src/") + source));
   EXPECT_EQ(HashesBelow(out.path()), want);
@@ -559,7 +644,7 @@ TEST_F(RecoverFlowTest, FolderViewTicksAFolderWithItsSubfoldersAndRecoveryKeepsT
   test::Settle();
   QStringList names;
   for (int c = 0; c < root->childCount(); ++c) names << root->child(c)->text(0);
-  EXPECT_EQ(names, (QStringList{"dcim", "docs", "misc"}));
+  EXPECT_EQ(names, (QStringList{"DCIM", "DOCS", "MISC"}));
 
   // Choosing a folder lists its own files; ticking it takes its subfolder's too.
   QTreeWidgetItem* docs = root->child(1);
@@ -571,7 +656,7 @@ TEST_F(RecoverFlowTest, FolderViewTicksAFolderWithItsSubfoldersAndRecoveryKeepsT
   // Its row previews that file, not the type view's record of the same row number.
   list->setCurrentItem(list->Row(0));
   ASSERT_TRUE(test::WaitUntil([&] { return w->LastPreview() != nullptr; }));
-  EXPECT_EQ(w->LastPreview()->Record().Name(), "!eport.pdf");
+  EXPECT_EQ(w->LastPreview()->Record().Name(), "_eport.pdf");
   TickByKey(*folders, docs);
   EXPECT_EQ(w->ActiveBrowser()->SelectedRecords().size(), 2u);
   EXPECT_TRUE(ui::CListExUI::RowCheck(list->Row(0)));
@@ -581,9 +666,15 @@ TEST_F(RecoverFlowTest, FolderViewTicksAFolderWithItsSubfoldersAndRecoveryKeepsT
   test::Click(*w, "BtnRecover");
   test::Settle();
   const std::map<std::string, std::string> want = {
-      {"docs/_eport.pdf", test::Sha256File(test::FixturePath("allkinds-src/report.pdf"))},
-      {"docs/old/_otes.txt", test::Sha256File(test::FixturePath("allkinds-src/notes.txt"))}};
+      {"DOCS/_eport.pdf", test::Sha256File(test::FixturePath("allkinds-src/report.pdf"))},
+      {"DOCS/OLD/_otes.txt", test::Sha256File(test::FixturePath("allkinds-src/notes.txt"))}};
   EXPECT_EQ(HashesBelow(out.path()), want);
+  // After the recovery the folder view still lists its folder's rows, ticked as they were.
+  EXPECT_EQ(w->ActiveBrowser()->ListedNode(), docs);
+  ASSERT_EQ(list->RowCount(), 1);
+  EXPECT_EQ(list->Row(0)->text(1), QStringLiteral("_eport.pdf"));
+  EXPECT_TRUE(ui::CListExUI::RowCheck(list->Row(0)));
+  EXPECT_EQ(w->ActiveBrowser()->SelectedRecords().size(), 2u);
 }
 
 // The picture grid of the card's photos: thumbnails made from the found files' bytes, kept in the

@@ -46,6 +46,38 @@ TEST(CheckContent, WholeFilesAreIntactAndCutOrForeignOnesDamagedNoFurtherThanThe
   }
 }
 
+// The formats cameras, phones and players write today, made by their own encoders (make-formats.sh):
+// whole, each is intact; cut short, damaged no later than its cut; padded, still intact.
+TEST(CheckContent, TodaysPhotosRawsAndSongsAreCheckedByTheirStructure) {
+  const std::string folder = test::FixturePath("formats-src/");
+  for (const char* name : {"adobe.jpg", "icc.jpg", "bare.jpg", "cmyk.jpg", "arithmetic.jpg", "photo.heic",
+                           "photo.avif", "photo.webp", "canon.cr2", "canon.cr3", "nikon.nef", "sony.arw",
+                           "adobe.dng", "pentax.pef", "fuji.raf", "olympus.orf", "panasonic.rw2", "song.flac",
+                           "walk.ogg", "memo.opus", "radio.m4a"}) {
+    SCOPED_TRACE(name);
+    const std::string extension = std::string(name).substr(std::string(name).rfind('.') + 1);
+    const Bytes whole = test::ReadFileBytes(folder + name);
+    ASSERT_FALSE(whole.empty());
+    EXPECT_EQ(Check(extension, whole), ContentVerdict::Intact());
+    Bytes padded = whole;
+    padded.resize(whole.size() + 1500, 0);
+    EXPECT_EQ(Check(extension, padded), ContentVerdict::Intact());
+    const size_t cut = whole.size() * 3 / 4;
+    const ContentVerdict shortened = Check(extension, Bytes(whole.begin(), whole.begin() + long(cut)));
+    EXPECT_TRUE(shortened.damaged() && shortened.damagedAt <= cut) << shortened.Text();
+  }
+  // A FLAC frame whose bytes changed fails its checksum: damaged there, not at the end.
+  Bytes flac = test::ReadFileBytes(folder + "song.flac");
+  flac[flac.size() / 2] ^= 0x10;
+  const ContentVerdict song = Check("flac", flac);
+  EXPECT_TRUE(song.damaged() && song.damagedAt <= flac.size() / 2) << song.Text();
+  // So does an Ogg page.
+  Bytes ogg = test::ReadFileBytes(folder + "walk.ogg");
+  ogg[ogg.size() / 2] ^= 0x10;
+  const ContentVerdict walk = Check("ogg", ogg);
+  EXPECT_TRUE(walk.damaged() && walk.damagedAt <= ogg.size() / 2) << walk.Text();
+}
+
 TEST(CheckContent, DamageIsPlacedWhereTheStructureBreaks) {
   // A marker that cannot occur planted in a photo's entropy data, and a flipped byte in a
   // picture's data chunk (its checksum no longer holds).

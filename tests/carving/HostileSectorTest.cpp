@@ -34,7 +34,7 @@ TEST(HostileSectors, TestersAnswerNoneForNullAndEmptyInput) {
     EXPECT_EQ(t(&one, 0), kTypeNone);
     EXPECT_EQ(t(&one, -5), kTypeNone);
   }
-  EXPECT_EQ(AllTesters().size(), 41u);
+  EXPECT_EQ(AllTesters().size(), 48u);
   EXPECT_EQ(IdentifySector(nullptr, 512), kTypeNone);
   EXPECT_FALSE(IsMetadataSector(nullptr, 512));
 }

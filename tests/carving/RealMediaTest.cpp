@@ -21,7 +21,9 @@ struct MediaCase {
   const char* otherExtension;
 };
 
-// A compound document is met as "fla" during carving: that row's prefix test runs first.
+// A compound document is met as "fla" during carving: that row's prefix test runs first. The other
+// extension is of another family: a movie named as another kind of ISO media, or an MPEG audio
+// layer as another, may well be its own file.
 const MediaCase kCases[] = {
     {"sample.jpg", "jpg", kTypeJpg, "png"},       {"sample-exif.jpg", "jpeg", kTypeJpg, "gif"},
     {"sample.png", "png", kTypePng, "jpg"},       {"sample.gif", "gif", kTypeGif, "bmp"},
@@ -29,13 +31,13 @@ const MediaCase kCases[] = {
     {"sample-ii.tif", "tiff", kTypeTif, "ico"},   {"sample.psd", "psd", kTypePsd, "jpg"},
     {"sample.ico", "ico", kTypeIco, "png"},       {"sample.mp3", "mp3", kTypeMp3, "wav"},
     {"sample.wav", "wav", kTypeWav, "avi"},       {"sample.avi", "avi", kTypeAvi, "wav"},
-    {"sample.mp4", "mp4", kTypeMp4, "mov"},       {"sample.mov", "mov", kTypeMov, "mp4"},
-    {"sample.3gp", "3gp", kType3gp, "mp4"},       {"sample.mkv", "mkv", kTypeMkv, "avi"},
+    {"sample.mp4", "mp4", kTypeMp4, "mkv"},       {"sample.mov", "mov", kTypeMov, "avi"},
+    {"sample.3gp", "3gp", kType3gp, "flv"},       {"sample.mkv", "mkv", kTypeMkv, "avi"},
     {"sample.flv", "flv", kTypeFlv, "swf"},       {"sample.mpg", "mpg", kTypeMpeg, "ts"},
-    {"sample.ts", "ts", kTypeTs, "mts"},          {"sample.wmv", "wmv", kTypeWmv, "rm"},
+    {"sample.ts", "ts", kTypeTs, "mpg"},          {"sample.wmv", "wmv", kTypeWmv, "rm"},
     {"sample.wmv", "asf", kTypeWmv, "mkv"},       {"sample.swf", "swf", kTypeSwf, "flv"},
     {"sample.rm", "rm", kTypeRmvb, "wmv"},        {"sample.mxf", "mxf", kTypeMxf, "mpeg"},
-    {"sample.mp2", "mp2", kTypeMp2, "mp3"},       {"sample.mts", "mts", kTypeMts, "ts"},
+    {"sample.mp2", "mp2", kTypeMp2, "wav"},       {"sample.mts", "mts", kTypeMts, "mkv"},
     {"sample.mid", "mid", kTypeMid, "wav"},       {"sample.ape", "ape", kTypeApe, "mp3"},
     {"sample.mmf", "mmf", kTypeMmf, "mid"},       {"sample.zip", "zip", kTypeZip, "docx"},
     {"sample.7z", "7z", kType7z, "zip"},          {"sample.gz", "gz", kTypeGz, "zip"},
@@ -117,13 +119,14 @@ TEST(RealMediaRefused, ToolDefaultsThatTheTestersDoNotAccept) {
 }
 
 // DejaVu Sans puts its first table elsewhere than the TrueType test expects; Liberation and
-// FreeFont pass. The rule is kept as it stands.
-TEST(RealMediaFonts, DejaVuFailsTheTrueTypeTest) {
+// FreeFont pass. The rule is kept as it stands, but a deleted font named so is still listed:
+// nothing in its first sector says it is something else.
+TEST(RealMediaFonts, DejaVuFailsTheTrueTypeTestYetStaysListed) {
   const std::string path = MediaPath("sample-dejavu.ttf");
   if (!std::filesystem::exists(path)) GTEST_SKIP() << "no DejaVu font here";
   auto data = test::ReadFileBytes(path);
   EXPECT_EQ(TestTrueType(data.data(), 512), kTypeNone);
-  EXPECT_EQ(CheckSignature(data.data(), 512, "ttf", nullptr, 512, 0), 0);
+  EXPECT_EQ(CheckSignature(data.data(), 512, "ttf", nullptr, 512, 0), 1);
 }
 
 }  // namespace

@@ -60,16 +60,16 @@ TEST(ContentVerdictCommand, DamagedPhotosAreListedDamagedWhereTheyBreakAndOnlyIn
 
   std::string listing;
   ASSERT_EQ(test::RunCommand(Cli(data.File("list"), "scan '" + image + "'"), &listing), 0) << listing;
-  EXPECT_NE(LineWith(listing, "hole.jpg").find(" intact "), std::string::npos) << listing;
-  const long long broken = NumberIn(LineWith(listing, "roken.jpg"), " damaged@(\\d+) ");
+  EXPECT_NE(LineWith(listing, "HOLE.JPG").find(" intact "), std::string::npos) << listing;
+  const long long broken = NumberIn(LineWith(listing, "ROKEN.JPG"), " damaged@(\\d+) ");
   ExpectDamagedNear(broken, overwritten.at("broken.jpg"), listing);
   const long long carved = NumberIn(LineWith(listing, "f carved "), " damaged@(\\d+) ");
   ExpectDamagedNear(carved, overwritten.at("carved.jpg"), listing);
 
   std::string json;
   ASSERT_EQ(test::RunCommand(Cli(data.File("json"), "scan '" + image + "' --json"), &json), 0);
-  EXPECT_NE(LineWith(json, "hole.jpg").find("\"verdict\": \"intact\", \"damagedAt\": null"), std::string::npos) << json;
-  EXPECT_EQ(NumberIn(LineWith(json, "roken.jpg"), "\"verdict\": \"damaged\", \"damagedAt\": (\\d+)"), broken) << json;
+  EXPECT_NE(LineWith(json, "HOLE.JPG").find("\"verdict\": \"intact\", \"damagedAt\": null"), std::string::npos) << json;
+  EXPECT_EQ(NumberIn(LineWith(json, "ROKEN.JPG"), "\"verdict\": \"damaged\", \"damagedAt\": (\\d+)"), broken) << json;
 
   // Only the whole photo is written; the report gives its verdict.
   std::string out;
@@ -81,7 +81,7 @@ TEST(ContentVerdictCommand, DamagedPhotosAreListedDamagedWhereTheyBreakAndOnlyIn
     if (entry.is_regular_file() && entry.path().filename() != "r.xml") written.push_back(entry.path().string());
   ASSERT_EQ(written.size(), 1u) << out;
   EXPECT_EQ(test::Sha256File(written[0]), test::Sha256File(test::FixturePath("verdict-src/whole.jpg")));
-  EXPECT_EQ(NumberIn(LineWith(out, "roken.jpg"), ": Skipped \\(damaged at byte (\\d+)\\)"), broken) << out;
+  EXPECT_EQ(NumberIn(LineWith(out, "ROKEN.JPG"), ": Skipped \\(damaged at byte (\\d+)\\)"), broken) << out;
   EXPECT_NE(out.find("2 skipped as not intact (2 damaged, 0 not checked)"), std::string::npos) << out;
   const auto report = test::ReadFileBytes(dest.File("r.xml"));
   EXPECT_NE(std::string(report.begin(), report.end()).find("content=\"intact\""), std::string::npos);
@@ -91,7 +91,7 @@ TEST(ContentVerdictCommand, DamagedPhotosAreListedDamagedWhereTheyBreakAndOnlyIn
   ASSERT_EQ(test::RunCommand(Cli(data.File("all"), "recover '" + image + "' --to '" + all.path() + "' --report '" +
                                                        all.File("r.xml") + "'"),
                              &every), 0) << every;
-  EXPECT_EQ(NumberIn(LineWith(every, "roken.jpg"), ": Success \\(damaged at byte (\\d+)\\)$"), broken) << every;
+  EXPECT_EQ(NumberIn(LineWith(every, "ROKEN.JPG"), ": Success \\(damaged at byte (\\d+)\\)$"), broken) << every;
   const auto full = test::ReadFileBytes(all.File("r.xml"));
   EXPECT_NE(std::string(full.begin(), full.end()).find("content=\"damaged\" damaged_at=\"" + std::to_string(broken) + "\""),
             std::string::npos);

@@ -25,7 +25,7 @@ std::string Quote(const std::string& path) { return "'" + path + "'"; }
 // table, three sectors inside a picture, and 400 sectors near the end.
 struct FailingCard {
   std::string image = test::FixturePath("fat16-del.img");
-  std::string victim = "/dcim/100cam/Long Holiday Picture.jpg";
+  std::string victim = "/DCIM/100CAM/Long Holiday Picture.jpg";
   std::vector<std::pair<uint64_t, uint64_t>> bad;  // [first, end) sectors
 
   explicit FailingCard(const std::string& dataDir) {

@@ -147,8 +147,8 @@ TEST(OneResultSet, CarvedOnlyPicturesAndAPictureStoredAsDat) {
                                               "import sys, json\n"
                                               "for o in json.load(sys.stdin):\n"
                                               "    print(o['path'], o['state'], ','.join(o['found_by']))\""), &json), 0);
-  EXPECT_NE(json.find("/_hoto.dat deleted fast-fat\n"), std::string::npos) << json;
-  EXPECT_NE(json.find("/_eep.jpg deleted fast-fat,file-type\n"), std::string::npos) << json;
+  EXPECT_NE(json.find("/_HOTO.DAT deleted fast-fat\n"), std::string::npos) << json;
+  EXPECT_NE(json.find("/_EEP.JPG deleted fast-fat,file-type\n"), std::string::npos) << json;
   EXPECT_NE(json.find(".jpg carved file-type\n"), std::string::npos) << json;
   EXPECT_NE(json.find("/Carved files/"), std::string::npos) << json;
   std::string out;

@@ -76,7 +76,7 @@ TEST(RecoverWorkflow, RunsInSelectionOrderAndCountsEveryFile) {
   ASSERT_EQ(test::RunCommand(Cli(data.path(), "recover --fast '" + image + "' --to '" + dest.path() + "/' 2>/dev/null"), &out), 0) << out;
   EXPECT_NE(out.find("Finished 12 of 12 files: 12 recovered, 0 failed"), std::string::npos) << out;
   EXPECT_EQ(Count(out, ": Success"), 12u) << out;
-  EXPECT_EQ(test::Sha256File(dest.File("photo/a.jpg")), test::Sha256File(test::FixturePath("fat-src/logo.jpg")));
+  EXPECT_EQ(test::Sha256File(dest.File("photo/A.JPG")), test::Sha256File(test::FixturePath("fat-src/logo.jpg")));
   // Only deleted files, only pictures: fewer, and each a subset of the whole run.
   test::TempDir deleted, pictures;
   std::string onlyDeleted, onlyJpg;
@@ -111,7 +111,7 @@ TEST(ScanWorkflow, JsonParsesWithOneObjectPerRecord) {
   ASSERT_EQ(test::RunCommand(Cli(data.path(), "scan --fast '" + image + "' --json 2>/dev/null | python3 -c \"import json,sys; "
                                               "r=json.load(sys.stdin); print(len(r), sum(o['deleted'] for o in r), "
                                               "all(o['engine']=='fast-fat' for o in r), "
-                                              "[o['size'] for o in r if o['path']=='/dcim/100cam/Long Holiday Picture.jpg'])\""), &out), 0);
+                                              "[o['size'] for o in r if o['path']=='/DCIM/100CAM/Long Holiday Picture.jpg'])\""), &out), 0);
   EXPECT_EQ(out.substr(0, out.find(' ')), "18") << out;
   EXPECT_NE(out.find("True [8283]"), std::string::npos) << out;
   std::string filtered;

@@ -2,7 +2,9 @@
 // than the file system or the path allows, a destination that fills up mid-copy, and Ctrl-C.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -111,6 +113,48 @@ TEST(RecoveryOutput, AFileThatDoesNotFitIsNeverLeftTruncatedUnderItsName) {
   ExpectOnlyWholeFiles(kept, out);
 }
 
+// A FAT volume whose one deleted file, others/_uge.bin once recovered, holds 64 MiB.
+bool MakeVolumeWithHugeDeletedFile(const test::TempDir& work, const std::string& image) {
+  return test::RunCommand("head -c 64M /dev/zero > '" + work.File("huge.bin") + "' && mkfs.fat -C '" + image +
+                          "' 80000 >/dev/null && mcopy -i '" + image + "' '" + work.File("huge.bin") +
+                          "' ::/huge.bin && mdel -i '" + image + "' ::/huge.bin && rm '" + work.File("huge.bin") +
+                          "'") == 0;
+}
+
+// Starts recover in the background with each read of the source waiting a little, so the copy
+// lasts seconds however busy the machine; its pid lands in work/pid, and its exit code in
+// work/rc, which takes its name only once written.
+bool StartSlowRecovery(const test::TempDir& work, const std::string& dataDir, const std::string& image,
+                       const std::string& dest) {
+  const std::string run = "(sh -c 'echo $$ > \"$0\"; exec \"$@\"' '" + work.File("pid") + "' env SALVORA_DATA_DIR='" +
+                          dataDir + "' SALVORA_FAULTS='" + image + "=slow:50' '" + test::CliPath() +
+                          "' recover --fast '" + image + "' --to '" + dest + "'; echo $? > '" + work.File("rc.new") +
+                          "' && mv '" + work.File("rc.new") + "' '" + work.File("rc") + "') >/dev/null 2>&1 &";
+  return test::RunCommand(run) == 0;
+}
+
+// The names of the program's temporaries under folder.
+std::set<std::string> TemporariesIn(const std::string& folder) {
+  std::set<std::string> names;
+  std::error_code ec;
+  for (const auto& e : fs::recursive_directory_iterator(folder, ec))
+    if (e.path().filename().string().find("salvora-part") != std::string::npos) names.insert(e.path().filename());
+  return names;
+}
+
+// Sends sig to the recovery started by StartSlowRecovery once its temporary is on disk, and
+// returns its exit code as the shell saw it.
+std::string StopMidCopy(const test::TempDir& work, const std::string& dest, int sig) {
+  bool copying = false;
+  for (int i = 0; i < 3000 && !(copying = !TemporariesIn(dest).empty()); ++i) ::usleep(10000);
+  if (!copying) return "the copy never started";
+  const auto pid = test::ReadFileBytes(work.File("pid"));
+  if (::kill(std::stoi(std::string(pid.begin(), pid.end())), sig) != 0) return "no process";
+  for (int i = 0; i < 3000 && !fs::exists(work.File("rc")); ++i) ::usleep(10000);
+  const auto rc = test::ReadFileBytes(work.File("rc"));
+  return std::string(rc.begin(), rc.end());
+}
+
 // Ctrl-C while a large file is being copied: the run ends with 130 and leaves neither that file
 // under its name nor its temporary.
 TEST(RecoveryOutput, CtrlCMidCopyRemovesTheFileBeingWritten) {
@@ -118,32 +162,36 @@ TEST(RecoveryOutput, CtrlCMidCopyRemovesTheFileBeingWritten) {
     if (!test::HaveTool(tool)) GTEST_SKIP() << tool << " missing";
   test::TempDir work, data;
   const std::string image = work.File("vol.img"), dest = work.File("out");
-  ASSERT_EQ(test::RunCommand("head -c 64M /dev/zero > '" + work.File("huge.bin") + "' && mkfs.fat -C '" + image +
-                             "' 80000 >/dev/null && mcopy -i '" + image + "' '" + work.File("huge.bin") +
-                             "' ::/huge.bin && mdel -i '" + image + "' ::/huge.bin && rm '" + work.File("huge.bin") + "'"), 0);
-  // Each read of the source waits a little, so the copy lasts seconds and the Ctrl-C lands in it
-  // however busy the machine; the exit code takes its name only once written.
-  const std::string run = "(sh -c 'echo $$ > \"$0\"; exec \"$@\"' '" + work.File("pid") + "' env SALVORA_DATA_DIR='" +
-                          data.path() + "' SALVORA_FAULTS='" + image + "=slow:50' '" + test::CliPath() +
-                          "' recover --fast '" + image + "' --to '" + dest + "'; echo $? > '" + work.File("rc.new") +
-                          "' && mv '" + work.File("rc.new") + "' '" + work.File("rc") + "') >/dev/null 2>&1 &";
-  ASSERT_EQ(test::RunCommand(run), 0);
-  auto partOnDisk = [&] {
-    std::error_code ec;
-    for (const auto& e : fs::recursive_directory_iterator(dest, ec))
-      if (e.path().filename().string().find("salvora-part") != std::string::npos) return true;
-    return false;
-  };
-  bool copying = false;
-  for (int i = 0; i < 3000 && !(copying = partOnDisk()); ++i) ::usleep(10000);
-  ASSERT_TRUE(copying) << "the copy never started";
-  const auto pid = test::ReadFileBytes(work.File("pid"));
-  ASSERT_EQ(::kill(std::stoi(std::string(pid.begin(), pid.end())), SIGINT), 0);
-  for (int i = 0; i < 3000 && !fs::exists(work.File("rc")); ++i) ::usleep(10000);
-  const auto rc = test::ReadFileBytes(work.File("rc"));
-  EXPECT_EQ(std::string(rc.begin(), rc.end()), "130\n");
-  EXPECT_FALSE(partOnDisk());
+  ASSERT_TRUE(MakeVolumeWithHugeDeletedFile(work, image));
+  ASSERT_TRUE(StartSlowRecovery(work, data.path(), image, dest));
+  EXPECT_EQ(StopMidCopy(work, dest, SIGINT), "130\n");
+  EXPECT_TRUE(TemporariesIn(dest).empty());
   EXPECT_FALSE(fs::exists(dest + "/others/_uge.bin"));
+}
+
+// SIGKILL leaves the temporary behind; the next recovery into that folder removes it, and only
+// it: a lookalike that is not hidden, and a temporary another live run is writing, stay.
+TEST(RecoveryOutput, ATemporaryLeftByAKilledRunGoesWithTheNextRun) {
+  for (const char* tool : {"mkfs.fat", "mcopy", "mdel"})
+    if (!test::HaveTool(tool)) GTEST_SKIP() << tool << " missing";
+  test::TempDir work, data;
+  const std::string image = work.File("vol.img"), dest = work.File("out");
+  ASSERT_TRUE(MakeVolumeWithHugeDeletedFile(work, image));
+  ASSERT_TRUE(StartSlowRecovery(work, data.path(), image, dest));
+  ASSERT_EQ(StopMidCopy(work, dest, SIGKILL), "137\n");
+  ASSERT_EQ(TemporariesIn(dest), (std::set<std::string>{"._uge.bin.salvora-part"}));
+  test::WriteFileBytes(dest + "/others/mine.salvora-part", {'k'});
+  const std::string live = dest + "/others/.other-run.bin.salvora-part";
+  const int held = ::open(live.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+
+  std::string out;
+  EXPECT_EQ(test::RunCommand(Cli(data.path(), "recover --fast '" + image + "' --to '" + dest + "' 2>&1"), &out), 0)
+      << out;
+  ::close(held);
+  EXPECT_EQ(TemporariesIn(dest), (std::set<std::string>{"mine.salvora-part", ".other-run.bin.salvora-part"})) << out;
+  EXPECT_EQ(fs::file_size(dest + "/others/_uge.bin"), 64u << 20);
 }
 
 }  // namespace

@@ -20,9 +20,9 @@ TEST(ScanCommand, PrintsTheFoundTree) {
   const std::string image = test::FixturePath("fat16-del.img");
   ASSERT_EQ(test::RunCommand(Cli(data.path(), "scan --fast '" + image + "' 2>/dev/null"), &out), 0);
   EXPECT_NE(out.find("d deleted -              0"), std::string::npos) << "folders have no content check\n" << out;
-  EXPECT_NE(out.find("  /!hotos/\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("  /_HOTOS/\n"), std::string::npos) << out;
   EXPECT_NE(out.find("f deleted intact        11988  "), std::string::npos) << out;
-  EXPECT_NE(out.find("  /dcim/100cam/Long Holiday Picture.jpg\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("  /DCIM/100CAM/Long Holiday Picture.jpg\n"), std::string::npos) << out;
   EXPECT_NE(out.find("# 12 files in 6 folders"), std::string::npos) << out;
   // A second scan in the same minute starts a fresh log: nothing is listed twice.
   std::string again;
@@ -88,12 +88,12 @@ TEST(RecoverCommand, WritesEveryFileIntoItsCategoryWithUniqueNames) {
   ASSERT_EQ(test::RunCommand(Cli(data.path(), "recover --fast '" + image + "' --to '" + dest.path() + "/' 2>/dev/null"), &out), 0) << out;
   EXPECT_NE(out.find("Finished 12 of 12 files: 12 recovered, 0 failed"), std::string::npos) << out;
   EXPECT_EQ(test::Sha256File(dest.File("photo/_hoto1.jpg")), test::Sha256File(test::FixturePath("fat-src/logo.jpg")));
-  EXPECT_EQ(test::Sha256File(dest.File("photo/a.jpg")), test::Sha256File(test::FixturePath("fat-src/logo.jpg")));
-  EXPECT_EQ(test::Sha256File(dest.File("photo/_mg_0002.png")), test::Sha256File(test::FixturePath("fat-src/netscape.png")));
-  EXPECT_TRUE(fs::exists(dest.File("document/_ame.txt")));
-  EXPECT_TRUE(fs::exists(dest.File("document/_ame(1).txt")));
-  EXPECT_TRUE(fs::exists(dest.File("others/_mpty.dat")));
-  EXPECT_NE(out.find("/!hotos/sub/c.txt -> " + dest.path() + "/document/c.txt: Success\n"), std::string::npos) << out;
+  EXPECT_EQ(test::Sha256File(dest.File("photo/A.JPG")), test::Sha256File(test::FixturePath("fat-src/logo.jpg")));
+  EXPECT_EQ(test::Sha256File(dest.File("photo/_MG_0002.PNG")), test::Sha256File(test::FixturePath("fat-src/netscape.png")));
+  EXPECT_TRUE(fs::exists(dest.File("document/_AME.TXT")));
+  EXPECT_TRUE(fs::exists(dest.File("document/_AME(1).TXT")));
+  EXPECT_TRUE(fs::exists(dest.File("others/_MPTY.DAT")));
+  EXPECT_NE(out.find("/_HOTOS/SUB/C.TXT -> " + dest.path() + "/document/C.TXT: Success\n"), std::string::npos) << out;
   // A second run into the same folder adds numbered names and replaces nothing.
   ASSERT_EQ(test::RunCommand(Cli(data.path(), "recover --fast '" + image + "' --to '" + dest.path() + "' >/dev/null 2>&1")), 0);
   EXPECT_TRUE(fs::exists(dest.File("photo/_hoto1(1).jpg")));
@@ -151,7 +151,7 @@ TEST(RecoverCommand, PartitionOfADiskThroughTheDiskMap) {
   const std::string cmd = "SALVORA_DISK_MAP=0='" + image + "' " +
                           Cli(data.path(), "recover --fast disk:0:2048:65536 --to '" + dest.path() + "' 2>/dev/null");
   ASSERT_EQ(test::RunCommand(cmd, &out), 0) << out;
-  EXPECT_NE(out.find("/!hotos/sub/c.txt -> "), std::string::npos) << out;
+  EXPECT_NE(out.find("/_HOTOS/SUB/C.TXT -> "), std::string::npos) << out;
   EXPECT_EQ(test::Sha256File(dest.File("photo/name with spaces.jpg")),
             test::Sha256File(test::FixturePath("fat-src/rose.jpg")));
 }

@@ -67,7 +67,7 @@ TEST(ImageCommand, CopiesAVolumeAndRefusesUnsafeDestinations) {
 
   // Writing the image over the disk being imaged is refused, --overwrite or not.
   EXPECT_EQ(RunFor(MapDisk(disk) + Cli() + " image disk:0 '" + disk + "' --overwrite 2>&1", err), 2);
-  EXPECT_NE(err.find("on the medium being imaged"), std::string::npos) << err;
+  EXPECT_NE(err.find("the image " + disk + " would replace the source " + disk), std::string::npos) << err;
   EXPECT_EQ(ToolSha256(disk), before);
 
   EXPECT_EQ(RunFor(MapDisk(disk) + Cli() + " image volume:9 '" + dir.File("x.img") + "' 2>&1", err), 2);

@@ -40,7 +40,7 @@ TEST(UnprivilegedUser, ScansAnImageItOwnsAndIsToldWhatADeviceNeeds) {
 
   std::string out;
   ASSERT_EQ(test::RunCommand(user.AsUser("scan --fast '" + image + "' 2>&1"), &out), 0) << out;
-  EXPECT_NE(out.find("/dcim/100cam/Long Holiday Picture.jpg"), std::string::npos) << out;
+  EXPECT_NE(out.find("/DCIM/100CAM/Long Holiday Picture.jpg"), std::string::npos) << out;
 
   test::LoopDevice loop(image, "-r");
   if (!loop.Available()) GTEST_SKIP() << "loop devices are not available here: " << loop.Why();

@@ -20,18 +20,18 @@ std::string Original(const std::string& name) {
 // What the old card held, as the deep scan must list it: the first-level folders lost their
 // entries with the old root, so they show by cluster; everything below has its names.
 const std::map<std::string, std::string> kExpectedFiles = {
-    {"LostFolder3/100canon/img_0001.jpg", "red.jpg"},
-    {"LostFolder3/100canon/!mg_0002.jpg", "holiday.jpg"},
-    {"LostFolder3/100canon/mvi_0003.mov", "movie.bin"},
+    {"LostFolder3/100CANON/IMG_0001.JPG", "red.jpg"},
+    {"LostFolder3/100CANON/_MG_0002.JPG", "holiday.jpg"},
+    {"LostFolder3/100CANON/MVI_0003.MOV", "movie.bin"},
     {"LostFolder3/Summer holiday 2026/Beach at sunset.jpg", "holiday.jpg"},
-    {"LostFolder3/Summer holiday 2026/!ed sky in the morning.jpg", "red.jpg"},
-    {"LostFolder6/readme.txt", "note.txt"},
-    {"LostFolder6/old/Meeting notes from March.bin", "notes.bin"},
+    {"LostFolder3/Summer holiday 2026/Red sky in the morning.jpg", "red.jpg"},
+    {"LostFolder6/README.TXT", "note.txt"},
+    {"LostFolder6/OLD/Meeting notes from March.bin", "notes.bin"},
     {"LostFolder8/A long name that straddles.bin", "notes.bin"},
-    {"LostFolder8/f01.txt", "note.txt"},
-    {"LostFolder8/f11.txt", "note.txt"},
-    {"LostFolder9/!ost1.txt", "note.txt"},
-    {"LostFolder9/!nother lost file.bin", "notes.bin"},
+    {"LostFolder8/F01.TXT", "note.txt"},
+    {"LostFolder8/F11.TXT", "note.txt"},
+    {"LostFolder9/_OST1.TXT", "note.txt"},
+    {"LostFolder9/Another lost file.bin", "notes.bin"},
 };
 
 // One scan per image serves every test of the suite; the image's hash is taken before the first
@@ -86,22 +86,22 @@ TEST_P(DeepFatImage, FindsOldFoldersAndFilesWithNamesTreeAndSizes) {
     EXPECT_EQ(item->record.DriveLetter(), u'E');
     EXPECT_EQ(item->record.ClusterSize(), 1024u);
   }
-  for (const char* folder : {"LostFolder3", "LostFolder3/100canon", "LostFolder3/Summer holiday 2026",
-                             "LostFolder6/old", "LostFolder8", "LostFolder9"}) {
+  for (const char* folder : {"LostFolder3", "LostFolder3/100CANON", "LostFolder3/Summer holiday 2026",
+                             "LostFolder6/OLD", "LostFolder8", "LostFolder9"}) {
     const test::FoundItem* item = test::FindItem(tree(), folder);
     ASSERT_NE(item, nullptr) << folder;
     EXPECT_TRUE(item->record.IsFolder());
   }
   // Deleted entries carry the flag; live ones of the old card do not.
-  EXPECT_TRUE(test::FindItem(tree(), "LostFolder3/100canon/!mg_0002.jpg")->record.IsDeleted());
-  EXPECT_FALSE(test::FindItem(tree(), "LostFolder3/100canon/img_0001.jpg")->record.IsDeleted());
+  EXPECT_TRUE(test::FindItem(tree(), "LostFolder3/100CANON/_MG_0002.JPG")->record.IsDeleted());
+  EXPECT_FALSE(test::FindItem(tree(), "LostFolder3/100CANON/IMG_0001.JPG")->record.IsDeleted());
   // The new card's empty root is the root, not a lost folder, and nothing is listed twice.
   EXPECT_EQ(test::FindItem(tree(), "LostFolder2"), nullptr);
   std::map<std::string, int> seen;
   for (const auto& item : tree()) EXPECT_EQ(++seen[item.path], 1) << item.path;
   // Random bytes named .mov fail the content check; the pictures pass it.
-  EXPECT_EQ(test::FindItem(tree(), "LostFolder3/100canon/mvi_0003.mov")->record.ContentCheck(), 0u);
-  EXPECT_EQ(test::FindItem(tree(), "LostFolder3/100canon/img_0001.jpg")->record.ContentCheck(), 1u);
+  EXPECT_EQ(test::FindItem(tree(), "LostFolder3/100CANON/MVI_0003.MOV")->record.ContentCheck(), 0u);
+  EXPECT_EQ(test::FindItem(tree(), "LostFolder3/100CANON/IMG_0001.JPG")->record.ContentCheck(), 1u);
 }
 
 TEST_P(DeepFatImage, ContiguousFilesRecoverByteIdentical) {
@@ -121,13 +121,13 @@ TEST_P(DeepFatImage, FolderRecoveryWritesTheSubtree) {
   ASSERT_NE(folder, nullptr);
   const std::string target = out.File("LostFolder3");
   ASSERT_EQ(engine().RecoverFile(&folder->record, target, CountSeparators(target) - 1), 0);
-  EXPECT_EQ(test::Sha256File(target + "/100canon/img_0001.jpg"), test::Sha256File(Original("red.jpg")));
+  EXPECT_EQ(test::Sha256File(target + "/100CANON/IMG_0001.JPG"), test::Sha256File(Original("red.jpg")));
   EXPECT_EQ(test::Sha256File(target + "/Summer holiday 2026/Beach at sunset.jpg"),
             test::Sha256File(Original("holiday.jpg")));
 }
 
 TEST_P(DeepFatImage, PreviewOfAPictureGoesToTheTemporaryFile) {
-  const test::FoundItem* item = test::FindItem(tree(), "LostFolder3/100canon/img_0001.jpg");
+  const test::FoundItem* item = test::FindItem(tree(), "LostFolder3/100CANON/IMG_0001.JPG");
   ASSERT_NE(item, nullptr);
   std::string temp;
   int size = 0;
@@ -135,7 +135,7 @@ TEST_P(DeepFatImage, PreviewOfAPictureGoesToTheTemporaryFile) {
   EXPECT_EQ(size, 0);
   EXPECT_EQ(test::Sha256File(temp), test::Sha256File(Original("red.jpg")));
 
-  item = test::FindItem(tree(), "LostFolder6/readme.txt");
+  item = test::FindItem(tree(), "LostFolder6/README.TXT");
   ASSERT_NE(item, nullptr);
   std::vector<uint8_t> buffer(4096);
   size = int(buffer.size());
@@ -189,15 +189,15 @@ TEST(DeepFatFat16, FixedRootAndNamedFolders) {
   EXPECT_EQ(engine.RootCluster(), 0u);
   auto tree = test::DeepFatTree(engine);
   SCOPED_TRACE(test::DescribeTree(tree));
-  EXPECT_NE(test::FindItem(tree, "readme.txt"), nullptr);
+  EXPECT_NE(test::FindItem(tree, "README.TXT"), nullptr);
   EXPECT_NE(test::FindItem(tree, "A rather long file name for testing.bin"), nullptr);
-  EXPECT_NE(test::FindItem(tree, "!odelete.txt"), nullptr);
-  EXPECT_NE(test::FindItem(tree, "!ong name that will be deleted.dat"), nullptr);
-  EXPECT_NE(test::FindItem(tree, "subdir/file number 1 with a long name.txt"), nullptr);
-  EXPECT_NE(test::FindItem(tree, "subdir/!ile number 7 with a long name.txt"), nullptr);
+  EXPECT_NE(test::FindItem(tree, "_ODELETE.TXT"), nullptr);
+  EXPECT_NE(test::FindItem(tree, "long name that will be deleted.dat"), nullptr);
+  EXPECT_NE(test::FindItem(tree, "SUBDIR/file number 1 with a long name.txt"), nullptr);
+  EXPECT_NE(test::FindItem(tree, "SUBDIR/file number 7 with a long name.txt"), nullptr);
   // The folder's later clusters are not next to its first: they join it all the same.
-  EXPECT_NE(test::FindItem(tree, "subdir/file number 17 with a long name.txt"), nullptr);
-  EXPECT_NE(test::FindItem(tree, "subdir/file number 40 with a long name.txt"), nullptr);
+  EXPECT_NE(test::FindItem(tree, "SUBDIR/file number 17 with a long name.txt"), nullptr);
+  EXPECT_NE(test::FindItem(tree, "SUBDIR/file number 40 with a long name.txt"), nullptr);
   for (const auto& item : tree) EXPECT_EQ(item.path.find("LostFolder"), std::string::npos) << item.path;
   // A name whose opening part is missing would keep its 8.3 form and extension.
   for (const auto& item : tree) {

@@ -171,16 +171,16 @@ TEST_F(DeepFatSynthetic, FolderWithoutItsEntryIsALostFolderUnderItsDotDot) {
   auto tree = test::DeepFatTree(engine_);
   SCOPED_TRACE(test::DescribeTree(tree));
   ASSERT_EQ(tree.size(), 6u);
-  EXPECT_NE(test::FindItem(tree, "LostFolder10/a.txt"), nullptr);
-  EXPECT_NE(test::FindItem(tree, "LostFolder10/keep/k.txt"), nullptr);
+  EXPECT_NE(test::FindItem(tree, "LostFolder10/A.TXT"), nullptr);
+  EXPECT_NE(test::FindItem(tree, "LostFolder10/KEEP/K.TXT"), nullptr);
   const test::FoundItem* lost = test::FindItem(tree, "LostFolder10/LostFolder11");
   ASSERT_NE(lost, nullptr);
   EXPECT_TRUE(lost->record.IsFolder());
   EXPECT_EQ(lost->record.ObjectId(), 11u);
-  EXPECT_NE(test::FindItem(tree, "LostFolder10/LostFolder11/b.txt"), nullptr);
+  EXPECT_NE(test::FindItem(tree, "LostFolder10/LostFolder11/B.TXT"), nullptr);
   std::string path;
-  ASSERT_EQ(engine_.GetFullPath(&test::FindItem(tree, "LostFolder10/keep/k.txt")->record, path, 260), 0);
-  EXPECT_EQ(path, "LostFolder10\\keep\\");
+  ASSERT_EQ(engine_.GetFullPath(&test::FindItem(tree, "LostFolder10/KEEP/K.TXT")->record, path, 260), 0);
+  EXPECT_EQ(path, "LostFolder10\\KEEP\\");
   int count = 0;
   ASSERT_EQ(engine_.CountFiles(nullptr, 0, count), 0);
   EXPECT_EQ(count, 3);
@@ -198,7 +198,7 @@ TEST_F(DeepFatSynthetic, DeletedFileFindsItsHighWordByTrial) {
   ASSERT_EQ(test::DeepFatSweep(engine_), 0);
   auto tree = test::DeepFatTree(engine_);
   SCOPED_TRACE(test::DescribeTree(tree));
-  const test::FoundItem* item = test::FindItem(tree, "LostFolder10/!xample.jpg");
+  const test::FoundItem* item = test::FindItem(tree, "LostFolder10/_XAMPLE.JPG");
   ASSERT_NE(item, nullptr);
   EXPECT_EQ(item->record.ObjectId(), cluster);
   EXPECT_TRUE(item->record.IsDeleted());
@@ -279,8 +279,8 @@ TEST_F(DeepFatSynthetic, AnOverlongNameRunEndsOnlyItsOwnName) {
   SCOPED_TRACE(test::DescribeTree(tree));
   const std::string folder = "LostFolder10/LostFolder13/";
   EXPECT_NE(test::FindItem(tree, folder + std::string(251, 'n') + ".txt"), nullptr);
-  EXPECT_NE(test::FindItem(tree, folder + "!verrun.bin"), nullptr);
-  EXPECT_NE(test::FindItem(tree, folder + "after.txt"), nullptr);
+  EXPECT_NE(test::FindItem(tree, folder + "_VERRUN.BIN"), nullptr);
+  EXPECT_NE(test::FindItem(tree, folder + "AFTER.TXT"), nullptr);
 }
 
 TEST_F(DeepFatSynthetic, FolderRecoveryKeepsNamesApartAndInside) {
@@ -303,7 +303,7 @@ TEST_F(DeepFatSynthetic, FolderRecoveryKeepsNamesApartAndInside) {
   const std::string target = out.File("lost");
   // The folder sits at depth 1: its children are listed with depth 2.
   ASSERT_EQ(engine_.RecoverFile(&folder->record, target, CountSeparators(target) - 2), 0);
-  for (const char* name : {"!eport.txt", "!eport(1).txt", "!eport(2).txt", ".._.._escape.txt"})
+  for (const char* name : {"_EPORT.TXT", "_EPORT(1).TXT", "_EPORT(2).TXT", ".._.._escape.txt"})
     EXPECT_EQ(test::ReadFileBytes(target + "/" + name).size(), 4u) << name;
   EXPECT_TRUE(test::ReadFileBytes(out.path() + "/escape.txt").empty());
 }
@@ -334,10 +334,10 @@ TEST_F(DeepFatSynthetic, HostileDirectorySectorsEndTheWalkWithoutHarm) {
   ASSERT_EQ(test::DeepFatSweep(engine_), 0);
   auto tree = test::DeepFatTree(engine_);
   SCOPED_TRACE(test::DescribeTree(tree));
-  EXPECT_NE(test::FindItem(tree, "LostFolder10/a.txt"), nullptr);
+  EXPECT_NE(test::FindItem(tree, "LostFolder10/A.TXT"), nullptr);
   const test::FoundItem* huge = nullptr;
   for (const auto& item : tree)
-    if (item.record.Name() == "huge.jpg") huge = &item;
+    if (item.record.Name() == "HUGE.JPG") huge = &item;
   ASSERT_NE(huge, nullptr);
   // Recovering a file whose clusters lie past the source fails cleanly.
   test::TempDir out;
@@ -346,7 +346,7 @@ TEST_F(DeepFatSynthetic, HostileDirectorySectorsEndTheWalkWithoutHarm) {
   EXPECT_NE(test::FindItem(tree, "LostFolder10/LostFolder33"), nullptr);
   // The loop's folders are found, and so are their files.
   int loopFiles = 0;
-  for (const auto& item : tree) loopFiles += item.record.Name() == "x.txt" || item.record.Name() == "y.txt";
+  for (const auto& item : tree) loopFiles += item.record.Name() == "X.TXT" || item.record.Name() == "Y.TXT";
   EXPECT_LE(loopFiles, 2);
 }
 
@@ -438,9 +438,9 @@ TEST_F(DeepFatSynthetic, ContinuationJoinsOnlyTheFullFolderRightBeforeIt) {
   ASSERT_EQ(test::DeepFatSweep(engine_), 0);
   auto tree = test::DeepFatTree(engine_);
   SCOPED_TRACE(test::DescribeTree(tree));
-  EXPECT_NE(test::FindItem(tree, "LostFolder20/y.txt"), nullptr);
-  EXPECT_NE(test::FindItem(tree, "LostFolder12/x.txt"), nullptr);
-  EXPECT_EQ(test::FindItem(tree, "LostFolder10/x.txt"), nullptr);
+  EXPECT_NE(test::FindItem(tree, "LostFolder20/Y.TXT"), nullptr);
+  EXPECT_NE(test::FindItem(tree, "LostFolder12/X.TXT"), nullptr);
+  EXPECT_EQ(test::FindItem(tree, "LostFolder10/X.TXT"), nullptr);
 }
 
 }  // namespace

@@ -68,25 +68,25 @@ TEST_P(MainVolumeRecovery, FolderRecoveryWritesTheSubtreeWithUniqueNames) {
   test::TempDir out;
   const std::string photos = out.File("photos");
   const int base = CountSeparators(photos) - 1;  // the folder itself is at depth 1
-  ASSERT_EQ(scan.engine.RecoverFile(&scan.Find("/!hotos/")->record, photos, base), 0);
-  EXPECT_EQ(test::Sha256File(photos + "/a.jpg"), test::Sha256File(test::FatSource("logo.jpg")));
+  ASSERT_EQ(scan.engine.RecoverFile(&scan.Find("/_HOTOS/")->record, photos, base), 0);
+  EXPECT_EQ(test::Sha256File(photos + "/A.JPG"), test::Sha256File(test::FatSource("logo.jpg")));
   EXPECT_EQ(test::Sha256File(photos + "/Trip notes.txt"), test::Sha256File(test::FatSource("notes.txt")));
-  EXPECT_EQ(test::Sha256File(photos + "/sub/c.txt"), test::Sha256File(test::FatSource("readme.txt")));
+  EXPECT_EQ(test::Sha256File(photos + "/SUB/C.TXT"), test::Sha256File(test::FatSource("readme.txt")));
 
   // Two deleted versions of one name each get a file of their own, whole.
   const std::string versions = out.File("versions");
-  ASSERT_EQ(scan.engine.RecoverFile(&scan.Find("/versions/")->record, versions,
+  ASSERT_EQ(scan.engine.RecoverFile(&scan.Find("/VERSIONS/")->record, versions,
                                     CountSeparators(versions) - 1), 0);
-  std::set<std::string> contents{ReadText(versions + "/!ame.txt"), ReadText(versions + "/!ame(1).txt")};
+  std::set<std::string> contents{ReadText(versions + "/_AME.TXT"), ReadText(versions + "/_AME(1).TXT")};
   EXPECT_EQ(contents, (std::set<std::string>{ReadText(test::FatSource("version-a.txt")),
                                              ReadText(test::FatSource("version-b.txt"))}));
 
   // Recovering the same folder again never mixes with what is there: a renamed subfolder gets
   // its own files.
-  ASSERT_EQ(scan.engine.RecoverFile(&scan.Find("/!hotos/")->record, photos + "/again", base + 1), 0);
-  ASSERT_EQ(scan.engine.RecoverFile(&scan.Find("/!hotos/")->record, photos + "/again", base + 1), 0);
-  EXPECT_TRUE(fs::exists(photos + "/again/sub(1)/c.txt"));
-  EXPECT_TRUE(fs::exists(photos + "/again/a(1).jpg"));
+  ASSERT_EQ(scan.engine.RecoverFile(&scan.Find("/_HOTOS/")->record, photos + "/again", base + 1), 0);
+  ASSERT_EQ(scan.engine.RecoverFile(&scan.Find("/_HOTOS/")->record, photos + "/again", base + 1), 0);
+  EXPECT_TRUE(fs::exists(photos + "/again/SUB(1)/C.TXT"));
+  EXPECT_TRUE(fs::exists(photos + "/again/A(1).JPG"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Fat, MainVolumeRecovery,
@@ -95,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(Fat, MainVolumeRecovery,
 TEST(FastFatRecovery, ClearedHighWordFileRecoversWhole) {
   ScannedImage scan(FixturePath("fat32-high.img"));
   test::TempDir out;
-  ASSERT_EQ(scan.engine.RecoverFile(&scan.Find("/!igh.jpg")->record, out.File("high.jpg"), 0), 0);
+  ASSERT_EQ(scan.engine.RecoverFile(&scan.Find("/_IGH.JPG")->record, out.File("high.jpg"), 0), 0);
   EXPECT_EQ(test::Sha256File(out.File("high.jpg")), test::Sha256File(test::FatSource("rose.jpg")));
 }
 
@@ -117,16 +117,16 @@ TEST(FastFatRecovery, EmptyFileAndBadArguments) {
   test::TempDir out;
   Progress progress;
   scan.engine.SetScanCallbacks(nullptr, Progress::Recovery, &progress, 100);
-  ASSERT_EQ(scan.engine.RecoverFile(&scan.Find("/!mpty.dat")->record, out.File("e.dat"), 0), 0);
+  ASSERT_EQ(scan.engine.RecoverFile(&scan.Find("/_MPTY.DAT")->record, out.File("e.dat"), 0), 0);
   EXPECT_TRUE(fs::exists(out.File("e.dat")));
   EXPECT_EQ(fs::file_size(out.File("e.dat")), 0u);
   EXPECT_EQ(progress.reports, (std::vector<std::pair<int, int>>{{100, 0}}));
   EXPECT_EQ(scan.engine.RecoverFile(nullptr, out.File("x"), 0), kInvalidParameter);
   // An existing file is never overwritten.
-  EXPECT_NE(scan.engine.RecoverFile(&scan.Find("/!hoto1.jpg")->record, out.File("e.dat"), 0), 0);
+  EXPECT_NE(scan.engine.RecoverFile(&scan.Find("/_hoto1.jpg")->record, out.File("e.dat"), 0), 0);
   EXPECT_EQ(fs::file_size(out.File("e.dat")), 0u);
   // A cluster too large to buffer.
-  FoundFileRecord huge = scan.Find("/!hoto1.jpg")->record;
+  FoundFileRecord huge = scan.Find("/_hoto1.jpg")->record;
   huge.SetClusterSize(200u * 1024 * 1024);
   EXPECT_EQ(scan.engine.RecoverFile(&huge, out.File("huge"), 0), kWriteFault);
 }
@@ -137,7 +137,7 @@ TEST(FastFatRecovery, CancelDuringAFolderRecoveryStopsAfterTheCurrentFile) {
   Progress progress;
   progress.cancelAfter = 1;
   scan.engine.SetScanCallbacks(nullptr, Progress::Recovery, &progress, 100);
-  EXPECT_EQ(scan.engine.RecoverFile(&scan.Find("/!hotos/")->record, out.File("p"), CountSeparators(out.File("p")) - 1),
+  EXPECT_EQ(scan.engine.RecoverFile(&scan.Find("/_HOTOS/")->record, out.File("p"), CountSeparators(out.File("p")) - 1),
             kScanCancelled);
   EXPECT_EQ(progress.finished, 1);
 }
@@ -184,7 +184,7 @@ TEST(FastFatPreview, PicturesGoToTheTemporaryFileOthersToTheBuffer) {
   std::vector<uint8_t> buffer(4096, 0);
   int size = int(buffer.size());
   Progress progress;
-  ASSERT_EQ(scan.engine.ReadForPreview(&scan.Find("/!hoto1.jpg")->record, temp, buffer.data(), size,
+  ASSERT_EQ(scan.engine.ReadForPreview(&scan.Find("/_hoto1.jpg")->record, temp, buffer.data(), size,
                                        Progress::Preview, &progress), 0);
   EXPECT_EQ(size, 0);
   EXPECT_EQ(fs::path(temp).filename(), "tmp.jpg");
@@ -197,7 +197,7 @@ TEST(FastFatPreview, PicturesGoToTheTemporaryFileOthersToTheBuffer) {
 
   std::string none;
   size = 4096;
-  ASSERT_EQ(scan.engine.ReadForPreview(&scan.Find("/!hotos/Trip notes.txt")->record, none, buffer.data(),
+  ASSERT_EQ(scan.engine.ReadForPreview(&scan.Find("/_HOTOS/Trip notes.txt")->record, none, buffer.data(),
                                        size, Progress::Preview, &progress), 0);
   EXPECT_EQ(size, 4096);
   EXPECT_TRUE(none.empty());

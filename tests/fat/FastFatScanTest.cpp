@@ -18,12 +18,12 @@ using test::FixturePath;
 using test::ScannedImage;
 
 const std::multiset<std::string> kMainVolumeFound = {
-    "/!hoto1.jpg", "/!mpty.dat", "/name with spaces.jpg",
+    "/_hoto1.jpg", "/_MPTY.DAT", "/name with spaces.jpg",
     "/\xC3\x9Cn\xC3\xAF" "c\xC3\xB6" "d\xC3\xA9 na\xC3\xAFve notes.txt",
-    "/!hotos/", "/!hotos/a.jpg", "/!hotos/Trip notes.txt", "/!hotos/sub/", "/!hotos/sub/c.txt",
-    "/!ld/", "/!ld/!one.txt",
-    "/dcim/", "/dcim/100cam/", "/dcim/100cam/!mg_0002.png", "/dcim/100cam/Long Holiday Picture.jpg",
-    "/versions/", "/versions/!ame.txt", "/versions/!ame.txt",
+    "/_HOTOS/", "/_HOTOS/A.JPG", "/_HOTOS/Trip notes.txt", "/_HOTOS/SUB/", "/_HOTOS/SUB/C.TXT",
+    "/_LD/", "/_LD/_ONE.TXT",
+    "/DCIM/", "/DCIM/100CAM/", "/DCIM/100CAM/_MG_0002.PNG", "/DCIM/100CAM/Long Holiday Picture.jpg",
+    "/VERSIONS/", "/VERSIONS/_AME.TXT", "/VERSIONS/_AME.TXT",
 };
 
 class MainVolumes : public ::testing::TestWithParam<const char*> {};
@@ -55,7 +55,7 @@ TEST_P(MainVolumes, FindsEveryDeletedFileWithItsNameFolderSizeAndTimes) {
     if (r.IsFolder()) {
       EXPECT_EQ(r.FileSize(), 0u);
       EXPECT_EQ(r.EntrySector(), 0u);
-      const bool deletedFolder = item.path.rfind("/!", 0) == 0;
+      const bool deletedFolder = item.path.rfind("/_", 0) == 0;
       EXPECT_EQ(r.IsDeleted(), deletedFolder);
     } else {
       EXPECT_TRUE(r.IsDeleted());
@@ -67,20 +67,20 @@ TEST_P(MainVolumes, FindsEveryDeletedFileWithItsNameFolderSizeAndTimes) {
       }
     }
   }
-  auto versions = scan.FindAll("/versions/!ame.txt");
+  auto versions = scan.FindAll("/VERSIONS/_AME.TXT");
   ASSERT_EQ(versions.size(), 2u);
   std::set<uint64_t> sizes{versions[0]->record.FileSize(), versions[1]->record.FileSize()};
   EXPECT_EQ(sizes, (std::set<uint64_t>{3000, 5000}));
   // Files of a deleted folder count below it.
   int count = -1;
-  EXPECT_EQ(scan.engine.CountFiles(&scan.Find("/!hotos/")->record, 1, count), 0);
+  EXPECT_EQ(scan.engine.CountFiles(&scan.Find("/_HOTOS/")->record, 1, count), 0);
   EXPECT_EQ(count, 3);
   EXPECT_EQ(scan.engine.CountFiles(nullptr, 0, count), 0);
   EXPECT_EQ(count, 12);
   EXPECT_EQ(scan.engine.GetFoundCount(), 18u);
   std::string path;
-  EXPECT_EQ(scan.engine.GetFullPath(&scan.Find("/!hotos/sub/c.txt")->record, path, 260), 0);
-  EXPECT_EQ(path, "!hotos\\sub\\");
+  EXPECT_EQ(scan.engine.GetFullPath(&scan.Find("/_HOTOS/SUB/C.TXT")->record, path, 260), 0);
+  EXPECT_EQ(path, "_HOTOS\\SUB\\");
   EXPECT_EQ(test::Sha256File(image), before);
 }
 
@@ -98,20 +98,20 @@ TEST(FastFatScan, DataStartOfABigRootAndOfAFloppyComesFromTheRootSize) {
   ScannedImage big(FixturePath("fat16-r4096.img"));
   ASSERT_EQ(big.scanResult, 0);
   ASSERT_EQ(big.items.size(), 1u);
-  EXPECT_EQ(big.items[0].path, "/!ogo.jpg");
+  EXPECT_EQ(big.items[0].path, "/_OGO.JPG");
   EXPECT_EQ(big.items[0].record.ContentCheck(), 1u);
   EXPECT_EQ(big.engine.Geometry().rootSectors, 256u);
 
   ScannedImage floppy(FixturePath("fat12-del.img"));
   EXPECT_EQ(floppy.engine.Geometry().dataStart, 33u);
   EXPECT_EQ(floppy.engine.ClusterSector(0), 19u);
-  EXPECT_EQ(floppy.Find("/!hoto1.jpg")->record.ContentCheck(), 1u);
+  EXPECT_EQ(floppy.Find("/_hoto1.jpg")->record.ContentCheck(), 1u);
 }
 
 TEST(FastFatScan, ClearedHighClusterWordIsProbed) {
   ScannedImage scan(FixturePath("fat32-high.img"));
   ASSERT_EQ(scan.scanResult, 0);
-  const auto* high = scan.Find("/!igh.jpg");
+  const auto* high = scan.Find("/_IGH.JPG");
   ASSERT_NE(high, nullptr);
   EXPECT_GT(high->record.ObjectId(), 0xFFFFu);
   EXPECT_EQ(high->record.ContentCheck(), 1u);
@@ -123,10 +123,10 @@ TEST(FastFatScan, ClearedHighClusterWordIsProbed) {
 TEST(FastFatScan, LiveFolderChainsAreFollowedPastTheFirstCluster) {
   ScannedImage scan(FixturePath("fat16-bigdir.img"));
   ASSERT_EQ(scan.scanResult, 0);
-  EXPECT_NE(scan.Find("/many/!irst.txt"), nullptr);
+  EXPECT_NE(scan.Find("/MANY/_IRST.TXT"), nullptr);
   // LATE.TXT's entry lies in the folder's second cluster, linked by the allocation table although
   // it does not open with "." and "..".
-  EXPECT_NE(scan.Find("/many/!ate.txt"), nullptr);
+  EXPECT_NE(scan.Find("/MANY/_ATE.TXT"), nullptr);
 }
 
 TEST(FastFatScan, FolderLevelsFollowTheDotDotChain) {
@@ -134,9 +134,9 @@ TEST(FastFatScan, FolderLevelsFollowTheDotDotChain) {
   uint32_t level = 99;
   EXPECT_EQ(scan.engine.FolderLevel(scan.engine.RootId(), level), 0);
   EXPECT_EQ(level, 0u);
-  EXPECT_EQ(scan.engine.FolderLevel(scan.Find("/dcim/")->record.ObjectId(), level), 0);
+  EXPECT_EQ(scan.engine.FolderLevel(scan.Find("/DCIM/")->record.ObjectId(), level), 0);
   EXPECT_EQ(level, 1u);
-  EXPECT_EQ(scan.engine.FolderLevel(scan.Find("/dcim/100cam/")->record.ObjectId(), level), 0);
+  EXPECT_EQ(scan.engine.FolderLevel(scan.Find("/DCIM/100CAM/")->record.ObjectId(), level), 0);
   EXPECT_EQ(level, 2u);
 }
 
@@ -223,8 +223,8 @@ TEST_F(SharedImages, DeletedFoldersOfWindowsImagesListTheirFiles) {
   std::multiset<std::string> paths;
   for (const auto& p : scan.Paths()) paths.insert(p);
   std::multiset<std::string> expected = {"/test/", "/test_2/", "/test_2/1.txt", "/test_2/2.txt"};
-  for (int i = 0; i < 9; ++i) expected.insert("/test/!");
-  for (const char* n : {"/test/!0", "/test/!1", "/test/!2", "/test/!3", "/test/!4"}) expected.insert(n);
+  for (int i = 0; i < 9; ++i) expected.insert("/test/_");
+  for (const char* n : {"/test/_0", "/test/_1", "/test/_2", "/test/_3", "/test/_4"}) expected.insert(n);
   EXPECT_EQ(paths, expected);
   // test_2's files were not marked themselves: they are found because their folder was deleted.
   EXPECT_TRUE(scan.Find("/test_2/")->record.IsDeleted());

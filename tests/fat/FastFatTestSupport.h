@@ -73,16 +73,16 @@ class ScannedImage {
 // The source file of fat-src/ that each deleted file of the main fixture volumes was copied from.
 inline const std::map<std::string, std::string>& MainVolumeSources() {
   static const std::map<std::string, std::string> sources = {
-      {"/!hoto1.jpg", "logo.jpg"},
-      {"/!mpty.dat", "empty.dat"},
+      {"/_hoto1.jpg", "logo.jpg"},
+      {"/_MPTY.DAT", "empty.dat"},
       {"/name with spaces.jpg", "rose.jpg"},
       {"/\xC3\x9Cn\xC3\xAF" "c\xC3\xB6" "d\xC3\xA9 na\xC3\xAFve notes.txt", "notes.txt"},
-      {"/!hotos/a.jpg", "logo.jpg"},
-      {"/!hotos/Trip notes.txt", "notes.txt"},
-      {"/!hotos/sub/c.txt", "readme.txt"},
-      {"/!ld/!one.txt", "readme.txt"},
-      {"/dcim/100cam/!mg_0002.png", "netscape.png"},
-      {"/dcim/100cam/Long Holiday Picture.jpg", "rose.jpg"},
+      {"/_HOTOS/A.JPG", "logo.jpg"},
+      {"/_HOTOS/Trip notes.txt", "notes.txt"},
+      {"/_HOTOS/SUB/C.TXT", "readme.txt"},
+      {"/_LD/_ONE.TXT", "readme.txt"},
+      {"/DCIM/100CAM/_MG_0002.PNG", "netscape.png"},
+      {"/DCIM/100CAM/Long Holiday Picture.jpg", "rose.jpg"},
   };
   return sources;
 }

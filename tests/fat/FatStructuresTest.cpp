@@ -83,17 +83,21 @@ TEST(FatTime, ConvertsDatesTimesAndTheCreationHundredths) {
   EXPECT_EQ(FatAccessFileTime(FatDirEntry(e.data())), FileTimeOf(2020, 5, 17, 0, 0, 0));
 }
 
-TEST(FatNames, ShortNamesAreLowerCasedAndShowTheDeletionMark) {
+TEST(FatNames, ShortNamesFollowTheirCaseFlagsAndShowTheLostLetterAsUnderscore) {
   Entry e = FileEntry("EXAMPLE JPG");
-  EXPECT_EQ(FatShortFileName(FatDirEntry(e.data())), "example.jpg");
+  EXPECT_EQ(FatShortFileName(FatDirEntry(e.data())), "EXAMPLE.JPG");
+  e[12] = 0x08;  // lower-case base
+  EXPECT_EQ(FatShortFileName(FatDirEntry(e.data())), "example.JPG");
+  e[12] = 0x18;  // and extension
   e[0] = 0xE5;
-  EXPECT_EQ(FatShortFileName(FatDirEntry(e.data())), "!xample.jpg");
+  EXPECT_EQ(FatShortFileName(FatDirEntry(e.data())), "_xample.jpg");
   Entry folder = FileEntry("\xE5HOTOS  EXT", 0x10, 0);
-  EXPECT_EQ(FatShortFolderName(FatDirEntry(folder.data())), "!hotos");
+  EXPECT_EQ(FatShortFolderName(FatDirEntry(folder.data())), "_HOTOS");
   Entry noExt = FileEntry("README     ");
-  EXPECT_EQ(FatShortFileName(FatDirEntry(noExt.data())), "readme");
-  // Code page 437 bytes, and 0x05 standing for a real 0xE5 (sigma).
+  EXPECT_EQ(FatShortFileName(FatDirEntry(noExt.data())), "README");
+  // Code page 437 bytes, and 0x05 standing for a real 0xE5 (sigma), with lower-case flags.
   Entry cp = FileEntry("\x05\x81" "BER   TXT");
+  cp[12] = 0x18;
   EXPECT_EQ(FatShortFileName(FatDirEntry(cp.data())), "\xCF\x83\xC3\xBC" "ber.txt");
 }
 
@@ -121,7 +125,7 @@ TEST(FatNames, LongNamePartsArePrependedAndOverlongRunsDropTheirName) {
   // 20 parts hold the longest legal name; a 21st drops the name and the rest of its run.
   Entry filler = LongPart(0x01, u"abcdefghijklm");
   for (int i = 0; i < 20; ++i) ASSERT_TRUE(name.Prepend(FatDirEntry(filler.data())));
-  EXPECT_EQ(name.Name().size(), 259u);
+  EXPECT_EQ(name.Name().size(), 260u);  // whole: 20 parts of 13 characters
   EXPECT_FALSE(name.Prepend(FatDirEntry(filler.data())));
   EXPECT_FALSE(name.HasName());
   EXPECT_FALSE(name.Prepend(FatDirEntry(last.data())));

@@ -6,6 +6,9 @@
 #include "output/ExifFacts.h"
 #include "output/Id3Tags.h"
 #include "output/MovieTime.h"
+#include "output/OutputFiles.h"
+#include "output/PreviewFile.h"
+#include "output/RecoveredFileFinish.h"
 #include "support/TestSupport.h"
 
 namespace salvora {
@@ -83,6 +86,61 @@ TEST(MovieTime, ReadsTheMovieHeaderAndStopsAtBoxesThatLie) {
   EXPECT_EQ(write(ftyp + Be32(4) + "moov" + mvhd), 0u) << "a box smaller than its header";
   EXPECT_EQ(write(ftyp + Be32(8 + 12) + "moov" + Be32(12) + "mvhd" + std::string(4, '\0')), 0u) << "cut short";
   EXPECT_EQ(write(""), 0u);
+}
+
+// Carved photos, raws, HEIF pictures and songs of today's formats (make-formats.sh) are named by the
+// metadata they carry, as JPEGs and MP3s are: Exif date and camera, artist and title.
+TEST(CarvedFileName, TodaysFormatsAreNamedByTheirOwnMetadata) {
+  const std::string folder = test::FixturePath("formats-src/");
+  const struct {
+    const char* file;
+    const char* name;
+  } cases[] = {
+      {"photo.heic", "2026-08-02 12-00-00 iPhone 15.heic"},
+      {"photo.avif", "2026-08-02 12-00-00 iPhone 15.avif"},
+      {"canon.cr3", "2026-09-09 09-09-09 Canon EOS R5.cr3"},
+      {"fuji.raf", "2026-07-14 10-20-30 Canon EOS R6.raf"},  // the preview's Exif
+      {"olympus.orf", "E-M1.orf"},
+      {"panasonic.rw2", "DC-G9.rw2"},
+      {"nikon.nef", "NIKON D850.nef"},
+      {"exif.jpg", "2026-05-01 08-00-00 Card.jpg"},
+      {"song.flac", "Salvora - Harbour Song.flac"},
+      {"walk.ogg", "Salvora - Evening Walk.ogg"},
+      {"memo.opus", "Salvora - Voice Memo.opus"},
+      {"radio.m4a", "Salvora - Morning Radio.m4a"},
+  };
+  for (const auto& c : cases) {
+    const std::string file(c.file);
+    uint64_t exifTime = 0;
+    EXPECT_EQ(CarvedFileName(folder + file, file.substr(file.rfind('.') + 1), exifTime), c.name) << c.file;
+  }
+}
+
+// Qt reads no HEIF: the preview of a HEIC or AVIF picture is its decoded image; one that does not
+// decode is left as copied (the desktop then says it cannot preview it).
+TEST(PreparePreview, HeifPicturesAreShownDecoded) {
+  test::ScopedDataDir data;
+  for (const char* file : {"photo.heic", "photo.avif"}) {
+    SCOPED_TRACE(file);
+    const auto bytes = test::ReadFileBytes(test::FixturePath(std::string("formats-src/") + file));
+    for (const size_t keep : {bytes.size(), bytes.size() / 3}) {
+      const PreviewCopy copy = [&](OutputFile* out, uint8_t*, uint64_t, uint64_t& copied) {
+        copied = keep;
+        return out->Write(bytes.data(), keep);
+      };
+      std::string temp;
+      int size = 0;
+      ASSERT_EQ(PreparePreview(std::string("IMG_0001.") + (file + 6), temp, nullptr, size, copy), 0);
+      const auto shown = test::ReadFileBytes(temp);
+      const std::string header = "P6\n640 480\n255\n";
+      if (keep == bytes.size()) {
+        ASSERT_EQ(shown.size(), header.size() + 640 * 480 * 3);
+        EXPECT_EQ(std::string(shown.begin(), shown.begin() + long(header.size())), header);
+      } else {
+        EXPECT_EQ(shown, std::vector<uint8_t>(bytes.begin(), bytes.begin() + long(keep)));
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -30,6 +30,19 @@ TEST(CategoryOf, FirstListHoldingTheExtensionAsASubstring) {
   EXPECT_EQ(CategoryOf(""), "others");
 }
 
+// Today's formats have their category, and their longer names take no shorter extension away
+// from the list it belongs to.
+TEST(CategoryOf, NewerFormatsMatchOnlyWholeExtensions) {
+  EXPECT_EQ(CategoryOf("IMG_0001.HEIC"), "photo");
+  EXPECT_EQ(CategoryOf("IMG_0002.avif"), "photo");
+  EXPECT_EQ(CategoryOf("IMG_0003.CR3"), "photo");
+  EXPECT_EQ(CategoryOf("holiday.webp"), "photo");
+  EXPECT_EQ(CategoryOf("song.flac"), "audio");
+  EXPECT_EQ(CategoryOf("memo.opus"), "audio");
+  EXPECT_EQ(CategoryOf("clip.avi"), "video");
+  EXPECT_EQ(CategoryOf("movie.fla"), "video");
+}
+
 TEST(MakeUniquePath, NumbersAfterTheBaseNameWithoutOverwriting) {
   test::TempDir dir;
   const std::string first = dir.File("DSC_0001.JPG");

@@ -151,16 +151,16 @@ TEST_F(AdvancedScanImage, FatCardListsDeletedLostAndCarvedFiles) {
   auto all = Walk(*scan.engine);
 
   // Deleted files in a folder that still exists: the fast FAT engine, with their folders.
-  const Found* deleted = FindPath(all, "/dcim/100cam/!mg_0002.jpg");
+  const Found* deleted = FindPath(all, "/DCIM/100CAM/_MG_0002.JPG");
   ASSERT_NE(deleted, nullptr) << "fast FAT find";
   EXPECT_EQ(deleted->record.EngineKind(), uint32_t(EngineKind::FastFat));
   EXPECT_TRUE(deleted->record.IsDeleted());
   ExpectRecovers(*scan.engine, deleted->record, src + "IMG_0002.JPG", out_);
-  ASSERT_NE(FindPath(all, "/dcim/100cam/!vi_0003.thm"), nullptr);
+  ASSERT_NE(FindPath(all, "/DCIM/100CAM/_VI_0003.THM"), nullptr);
 
   // The folder whose parent's directory was overwritten: only the deep engine has it, lost.
   std::vector<const Found*> lost;
-  for (const char* name : {"!each.jpg", "!unset over the bay.jpg", "!otes.txt"}) {
+  for (const char* name : {"_EACH.JPG", "Sunset over the bay.jpg", "_OTES.TXT"}) {
     auto named = FindNamed(all, name);
     ASSERT_EQ(named.size(), 1u) << name;
     EXPECT_EQ(named[0]->record.EngineKind(), uint32_t(EngineKind::DeepFat)) << name;
@@ -211,8 +211,8 @@ TEST_F(AdvancedScanImage, SearchListsAPictureThatTwoEnginesFoundOnce) {
   ASSERT_EQ(scan.result, 0);
   auto all = Walk(*scan.engine);
   // The tree lists the FAT record only; the carved file at the same sector is the same file.
-  const Found* jpg = FindPath(all, "/dcim/100cam/!mg_0002.jpg");
-  const Found* thm = FindPath(all, "/dcim/100cam/!vi_0003.thm");
+  const Found* jpg = FindPath(all, "/DCIM/100CAM/_MG_0002.JPG");
+  const Found* thm = FindPath(all, "/DCIM/100CAM/_VI_0003.THM");
   ASSERT_TRUE(jpg && thm);
   const uint64_t jpgSector = FatFirstSector(jpg->record, 512);
   const uint64_t thmSector = FatFirstSector(thm->record, 512);
@@ -224,18 +224,18 @@ TEST_F(AdvancedScanImage, SearchListsAPictureThatTwoEnginesFoundOnce) {
   ASSERT_EQ(scan.engine->SearchByExtension("*.jpg|*.thm|*.png|", found), 0);
   std::multiset<std::string> names;
   for (const auto& r : found) names.insert(std::string(r.Name()));
-  EXPECT_EQ(names.count("!mg_0002.jpg"), 1u);
-  EXPECT_EQ(names.count("!vi_0003.thm"), 1u);
+  EXPECT_EQ(names.count("_MG_0002.JPG"), 1u);
+  EXPECT_EQ(names.count("_VI_0003.THM"), 1u);
   EXPECT_EQ(names.count(std::to_string(jpgSector) + ".jpg"), 0u) << "same sector, same extension";
   EXPECT_EQ(names.count(std::to_string(thmSector) + ".jpg"), 0u) << "a thumbnail is a JPEG";
   // The lost folder's pictures (deep FAT) hide their carved copies as well; the two pictures
   // only carving found stay.
-  EXPECT_EQ(names.count("!each.jpg"), 1u);
-  EXPECT_EQ(names.count("!unset over the bay.jpg"), 1u);
+  EXPECT_EQ(names.count("_EACH.JPG"), 1u);
+  EXPECT_EQ(names.count("Sunset over the bay.jpg"), 1u);
   for (const auto& [name, sector] : ReadManifest(FixturePath("sweep-card.manifest")))
     EXPECT_EQ(names.count(std::to_string(sector) + name.substr(name.rfind('.'))), 1u) << name;
   // A picture that the fast and the deep FAT engine both found is listed once.
-  EXPECT_EQ(names.count("!arty.jpg"), 1u);
+  EXPECT_EQ(names.count("_ARTY.JPG"), 1u);
   EXPECT_EQ(found.size(), 7u) << ::testing::PrintToString(names);
 }
 
@@ -301,10 +301,10 @@ TEST_F(AdvancedScanImage, FatVolumeWithFourKibSectorsIsSweptInItsOwnSectors) {
   ASSERT_EQ(scan.result, 0);
   EXPECT_EQ(scan.pro->SectorSize(), 4096);
   auto all = Walk(*scan.engine);
-  const Found* fast = FindPath(all, "/dcim/!.jpg");
+  const Found* fast = FindPath(all, "/DCIM/_.JPG");
   ASSERT_NE(fast, nullptr);
   ExpectRecovers(*scan.engine, fast->record, src + "IMG_0002.JPG", out_);
-  auto deep = FindNamed(all, "!each.jpg");
+  auto deep = FindNamed(all, "_EACH.JPG");
   ASSERT_EQ(deep.size(), 1u);
   EXPECT_EQ(deep[0]->record.EngineKind(), uint32_t(EngineKind::DeepFat));
   ExpectRecovers(*scan.engine, deep[0]->record, src + "BEACH.JPG", out_);

@@ -134,7 +134,7 @@ TEST_F(BadSectorScanTest, FatTableOnBadSectorsFallsBackToItsCopyOrSweepsEverythi
   ASSERT_EQ(layout.fats, 2u);
   auto sound = Scan(image, {});
   Tree clean = WalkTree(*sound);
-  ASSERT_NE(Find(clean, "/dcim/100cam/Long Holiday Picture.jpg"), nullptr);
+  ASSERT_NE(Find(clean, "/DCIM/100CAM/Long Holiday Picture.jpg"), nullptr);
   const uint64_t soundSwept = static_cast<CProfessionalRecovery*>(sound.get())->LastPosition().totalSwept;
 
   // The first table unreadable, the very first sector after the boot sector included: the
@@ -150,7 +150,7 @@ TEST_F(BadSectorScanTest, FatTableOnBadSectorsFallsBackToItsCopyOrSweepsEverythi
   // allocation map the whole volume is swept.
   auto engine = Scan(image, {Sectors(layout.FirstFat(), 2 * layout.fatSectors)});
   Tree bothBad = WalkTree(*engine);
-  for (const char* path : {"/!hoto1.jpg", "/name with spaces.jpg", "/dcim/100cam/Long Holiday Picture.jpg"})
+  for (const char* path : {"/_hoto1.jpg", "/name with spaces.jpg", "/DCIM/100CAM/Long Holiday Picture.jpg"})
     EXPECT_TRUE(bothBad.count(path)) << path;
   auto* pro = static_cast<CProfessionalRecovery*>(engine.get());
   EXPECT_GT(pro->LastPosition().totalSwept, soundSwept);
@@ -161,26 +161,26 @@ TEST_F(BadSectorScanTest, UnreadableFolderClustersCostOnlyTheirOwnEntries) {
   const std::string image = FixturePath("fat16-del.img");
   const FatLayout layout = ReadFatLayout(image);
   Tree clean = WalkTree(*Scan(image, {}));
-  const FoundFileRecord* photos = Find(clean, "/!hotos/");
+  const FoundFileRecord* photos = Find(clean, "/_HOTOS/");
   ASSERT_NE(photos, nullptr);
 
   // A subfolder's cluster: the rest of the tree is listed as before.
   Tree subBad = WalkTree(*Scan(image, {Sectors(FirstSectorOf(*photos), photos->ClusterSize() / 512)}));
-  EXPECT_EQ(subBad.count("/!hotos/a.jpg"), 0u);
-  for (const char* path : {"/!hoto1.jpg", "/versions/!ame.txt", "/dcim/100cam/Long Holiday Picture.jpg"})
+  EXPECT_EQ(subBad.count("/_HOTOS/A.JPG"), 0u);
+  for (const char* path : {"/_hoto1.jpg", "/VERSIONS/_AME.TXT", "/DCIM/100CAM/Long Holiday Picture.jpg"})
     EXPECT_TRUE(subBad.count(path)) << path;
 
   // The fixed root folder: its own entries are lost, but the deep scan still finds the folders
   // below it by their own directory sectors.
   Tree rootBad = WalkTree(*Scan(image, {Sectors(layout.RootStart(), layout.rootSectors)}));
-  EXPECT_NE(Find(rootBad, "/sub/c.txt"), nullptr) << ::testing::PrintToString(rootBad.size());
+  EXPECT_NE(Find(rootBad, "/SUB/C.TXT"), nullptr) << ::testing::PrintToString(rootBad.size());
   EXPECT_NE(Find(rootBad, "/Trip notes.txt"), nullptr);
 }
 
 TEST_F(BadSectorScanTest, FatFileAcrossABadStretchFailsAloneWithItsReadError) {
   const std::string image = FixturePath("fat16-del.img");
   Tree clean = WalkTree(*Scan(image, {}));
-  const FoundFileRecord* victim = Find(clean, "/dcim/100cam/Long Holiday Picture.jpg");
+  const FoundFileRecord* victim = Find(clean, "/DCIM/100CAM/Long Holiday Picture.jpg");
   ASSERT_NE(victim, nullptr);
   ASSERT_GT(victim->FileSize(), 2u * victim->ClusterSize()) << "the stretch must lie inside the file";
   // One sector in the middle of its second cluster is unreadable: the cluster reads in part.
@@ -188,9 +188,9 @@ TEST_F(BadSectorScanTest, FatFileAcrossABadStretchFailsAloneWithItsReadError) {
   ASSERT_GE(spc, 2u);
   auto engine = Scan(image, {Sectors(FirstSectorOf(*victim) + spc + spc / 2, 1)});
   Tree tree = WalkTree(*engine);
-  ASSERT_TRUE(tree.count("/dcim/100cam/Long Holiday Picture.jpg"));
+  ASSERT_TRUE(tree.count("/DCIM/100CAM/Long Holiday Picture.jpg"));
 
-  auto [rc, outcome] = Recover(*engine, tree.at("/dcim/100cam/Long Holiday Picture.jpg"), dir_.File("victim.jpg"));
+  auto [rc, outcome] = Recover(*engine, tree.at("/DCIM/100CAM/Long Holiday Picture.jpg"), dir_.File("victim.jpg"));
   EXPECT_TRUE(IsReadError(rc)) << rc;
   EXPECT_TRUE(outcome.finished);
   EXPECT_EQ(outcome.error, rc);
@@ -201,7 +201,7 @@ TEST_F(BadSectorScanTest, FatFileAcrossABadStretchFailsAloneWithItsReadError) {
   int compared = 0;
   for (const auto& [path, record] : tree) {
     if (record.IsFolder() || record.EngineKind() != uint32_t(EngineKind::FastFat) ||
-        path == "/dcim/100cam/Long Holiday Picture.jpg" || !soundTree.count(path))
+        path == "/DCIM/100CAM/Long Holiday Picture.jpg" || !soundTree.count(path))
       continue;
     const std::string name = "f" + std::to_string(compared++);
     auto [got, seen] = Recover(*engine, record, dir_.File(name + ".bad"));

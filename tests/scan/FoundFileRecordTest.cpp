@@ -54,14 +54,14 @@ TEST(FoundFileRecord, FieldsLandAtTheirOffsetsLittleEndian) {
 
 TEST(FoundFileRecord, LongNamesAreCutOnACharacterBoundaryWithTheTerminatorKept) {
   FoundFileRecord r;
-  std::string name(258, 'a');
-  name += "\xC3\xA9";  // 'é' would need bytes 258 and 259; only 259 bytes fit before the terminator
+  std::string name(764, 'a');
+  name += "\xC3\xA9";  // 'é' would need bytes 764 and 765; only 765 bytes fit before the terminator
   r.SetName(name);
-  EXPECT_EQ(r.Name().size(), 258u);
-  EXPECT_EQ(r.bytes()[86 + 259], 0);
+  EXPECT_EQ(r.Name().size(), 764u);
+  EXPECT_EQ(r.bytes()[86 + 765], 0);
 
-  r.SetName(std::string(400, 'b'));
-  EXPECT_EQ(r.Name().size(), 259u);
+  r.SetName(std::string(1000, 'b'));
+  EXPECT_EQ(r.Name().size(), 765u);
   r.SetName("short");
   EXPECT_EQ(r.Name(), "short") << "a shorter name clears the old one";
 }

@@ -26,7 +26,14 @@ std::string ReadText(const std::string& path) {
   return std::string(bytes.begin(), bytes.end());
 }
 
-// A record file of n records numbered 1..n, object id 100 + k, named fk.bin.
+// The 346-byte form of a record, as logs written before records grew hold it.
+void AppendLegacy(std::vector<uint8_t>& bytes, const FoundFileRecord& r) {
+  uint8_t legacy[FoundFileRecord::kLegacySize];
+  r.StoreLegacy(legacy);
+  bytes.insert(bytes.end(), legacy, legacy + sizeof legacy);
+}
+
+// An old record file (no format note) of n records numbered 1..n, object id 100 + k, named fk.bin.
 void WriteRecords(const std::string& path, uint32_t n) {
   std::vector<uint8_t> bytes;
   for (uint32_t k = 1; k <= n; ++k) {
@@ -35,7 +42,7 @@ void WriteRecords(const std::string& path, uint32_t n) {
     r.SetObjectId(100 + k);
     r.SetContentCheck(1);
     r.SetName("f" + std::to_string(k) + ".bin");
-    bytes.insert(bytes.end(), r.bytes(), r.bytes() + FoundFileRecord::kSize);
+    AppendLegacy(bytes, r);
   }
   test::WriteFileBytes(path, bytes);
 }
@@ -147,7 +154,7 @@ TEST_F(StoreLogFilesTest, EntryPastTheEndOfTheRecordFileEndsTheListingWithAnErro
 
 TEST_F(StoreLogFilesTest, TornLastRecordIsIgnoredAndOverwrittenByTheNextAppend) {
   WriteRecords(log_, 2);
-  fs::resize_file(log_, 2 * FoundFileRecord::kSize + 100);
+  fs::resize_file(log_, 2 * FoundFileRecord::kLegacySize + 100);
   FoundFileStore store;
   ASSERT_EQ(store.OpenLogIn(folder_, "log"), 0);
   EXPECT_EQ(store.TotalRecords(), 2u);
@@ -158,10 +165,47 @@ TEST_F(StoreLogFilesTest, TornLastRecordIsIgnoredAndOverwrittenByTheNextAppend) 
   store.AppendRecord(n)->SetName("new.bin");
   EXPECT_EQ(n, 3u);
   ASSERT_EQ(store.Flush(), 0);
-  EXPECT_EQ(fs::file_size(log_), 3 * FoundFileRecord::kSize);
+  EXPECT_EQ(fs::file_size(log_), 3 * FoundFileRecord::kLegacySize);
   FoundFileRecord r;
   ASSERT_EQ(store.ReadRecord(3, r), 0);
   EXPECT_EQ(r.Name(), "new.bin");
+}
+
+TEST_F(StoreLogFilesTest, LongNamesAreKeptWholeAndOldLogsStillReadAndGrow) {
+  std::string longest;
+  for (int i = 0; i < 250; ++i) longest += "\xE5\x86\x99";  // 250 x U+5199: 754 bytes
+  longest += ".bin";
+  // A new log keeps the name whole across a reopen, in any record of a block.
+  {
+    FoundFileStore store;
+    ASSERT_EQ(store.OpenLogIn(folder_ + "new/", "log"), 0);
+    uint32_t n = 0;
+    for (int k = 0; k < 201; ++k) store.AppendRecord(n)->SetName(k == 200 ? longest : "f.bin");
+  }
+  FoundFileStore reopened;
+  ASSERT_EQ(reopened.OpenLogIn(folder_ + "new/", "log"), 0);
+  FoundFileRecord r;
+  ASSERT_EQ(reopened.ReadRecord(201, r), 0);
+  EXPECT_EQ(r.Name(), longest);
+  std::vector<FoundFileRecord> found;
+  reopened.SearchByExtension("*.bin|", found);
+  EXPECT_EQ(found.size(), 201u);
+
+  // An old log of 346-byte records reads as it did, and a record appended to it is written in its
+  // size, the name cut on a character boundary to the 259 bytes it holds.
+  WriteRecords(log_, 3);
+  FoundFileStore old;
+  ASSERT_EQ(old.OpenLogIn(folder_, "log"), 0);
+  EXPECT_EQ(old.TotalRecords(), 3u);
+  ASSERT_EQ(old.ReadRecord(2, r), 0);
+  EXPECT_EQ(r.Name(), "f2.bin");
+  EXPECT_EQ(r.ObjectId(), 102u);
+  uint32_t n = 0;
+  old.AppendRecord(n)->SetName(longest);
+  ASSERT_EQ(old.Flush(), 0);
+  EXPECT_EQ(fs::file_size(log_), 4 * FoundFileRecord::kLegacySize);
+  ASSERT_EQ(old.ReadRecord(4, r), 0);
+  EXPECT_EQ(r.Name(), longest.substr(0, 258));
 }
 
 TEST_F(StoreLogFilesTest, HostileFolderLoopsDoNotHangPathOrCount) {
@@ -173,7 +217,7 @@ TEST_F(StoreLogFilesTest, HostileFolderLoopsDoNotHangPathOrCount) {
     r.SetFolder(true);
     r.SetObjectId(9 + k);
     r.SetName(k == 1 ? "A" : "B");
-    bytes.insert(bytes.end(), r.bytes(), r.bytes() + FoundFileRecord::kSize);
+    AppendLegacy(bytes, r);
   }
   test::WriteFileBytes(log_, bytes);
   WriteText(log_ + "_Relation",

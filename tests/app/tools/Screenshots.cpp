@@ -163,8 +163,14 @@ void ShootBrowseViews(app::CMainWnd& window) {
   if (auto* folders = window.Find<QTreeWidget>(QStringLiteral("FolderTree")); folders && folders->topLevelItemCount() > 0) {
     folders->topLevelItem(0)->setExpanded(true);
     QTest::qWait(50);
-    if (folders->topLevelItem(0)->childCount() > 0) folders->topLevelItem(0)->child(0)->setExpanded(true);
-    folders->setCurrentItem(folders->topLevelItem(0));
+    QTreeWidgetItem* shown = folders->topLevelItem(0);
+    if (shown->childCount() > 0) {
+      shown->child(0)->setExpanded(true);
+      QTest::qWait(50);
+      // The first folder with photos of its own, with their verdicts.
+      shown = shown->child(0)->childCount() > 0 ? shown->child(0)->child(0) : shown->child(0);
+    }
+    folders->setCurrentItem(shown);
   }
   QTest::qWait(100);
   Save(window, QStringLiteral("page3-folder-view"));
@@ -204,11 +210,15 @@ int main(int argc, char** argv) {
   if (argc > 2) photographer.image = QString::fromLocal8Bit(argv[2]);
   ui::SetModalAnswerer(&photographer);
 
+  // SCREENSHOT_LANGUAGE (a language file's name, English when unset) for every text, Qt's too.
+  const QByteArray language = qgetenv("SCREENSHOT_LANGUAGE");
+  app::LanguageCatalog::Instance().SetLanguage(language.isEmpty() ? "English" : language.toStdString());
   // With SALVORA_DISK_MAP the disk list is the real discovery of the mapped images.
   std::unique_ptr<app::IDiskSource> disks =
       qEnvironmentVariableIsEmpty("SALVORA_DISK_MAP") ? std::unique_ptr<app::IDiskSource>(new SampleDisks) : app::MakeSystemDiskSource();
   app::CMainWnd window(std::move(disks));
-  window.ShowWindow(800, 500);
+  // The size it first opens at: every column of the file list shows.
+  window.ShowWindow(app::CMainWnd::kDefaultWidth, app::CMainWnd::kDefaultHeight);
   QTest::qWait(300);
   Save(window, QStringLiteral("page0-start"));
 
@@ -284,7 +294,7 @@ int main(int argc, char** argv) {
        {{"stage", FormatMessageText(M("MSG1203"), {QStringLiteral("card.img")})}, {"percent", FormatMessageText("%s %d%%", {M("MSG1204"), 67})}}},
       {"RecoverProcessWnd.xml", "RecoverProcessWnd", 30,
        {{"current", QStringLiteral("/media/backup/photo/IMG_0042.JPG")},
-        {"recovered", FormatMessageText(M("MSG1102"), {12, 40, 11, 1})}, {"percent", FormatMessageText("%s %d%%", {M("MSG1101"), 30})}}},
+        {"recovered", FormatMessageText(M("MSG1110"), {40, 40, 36, 2, 1, 1})}, {"percent", FormatMessageText("%s %d%%", {M("MSG1101"), 30})}}},
       {"PreviewProcessWnd.xml", "PreviewProcessWnd", 55,
        {{"FileName", QStringLiteral("IMG_0042.JPG")}, {"stage", M("MSG0902") + QStringLiteral(" IMG_0042.JPG")},
         {"percent", FormatMessageText("%s %d%%", {M("MSG0901"), 55})}}},
