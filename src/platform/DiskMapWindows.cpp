@@ -2,7 +2,9 @@
 
 #include <set>
 #include <string>
+#include <utility>
 
+#include "platform/SysfsBlock.h"
 #include "platform/WindowsDevice.h"
 #include "platform/WindowsVolumes.h"
 
@@ -15,20 +17,24 @@ constexpr int kMaxDisks = 128;
 
 std::string DeviceFolder() { return "//."; }
 
-// The physical disks, then each lettered volume the system names no disk for (a network or
-// virtual drive, Wine's drives): such a volume is offered as a source of its own.
+// The physical disks, then each lettered volume that no listed disk's layout shows: a network or
+// virtual drive, a volume of a dynamic disk, or one whose disk answers with a layout that leaves
+// it out (Wine puts C: on a disk with no partitions). Such a volume is a source of its own.
 std::vector<std::string> ListWholeDisks(const std::string&, const std::string&) {
   std::vector<std::string> paths;
-  std::set<uint32_t> disks;
+  std::set<std::pair<uint32_t, uint32_t>> shown;  // (disk, partition) of the listed disks' partitions
   for (int n = 0; n < kMaxDisks; ++n) {
-    const std::string path = "//./PhysicalDrive" + std::to_string(n);
+    const std::string name = "PhysicalDrive" + std::to_string(n);
     int error = 0;
-    if (!OpenWindowsDevice(path, &error)) continue;
-    paths.push_back(path);
-    disks.insert(uint32_t(n));
+    if (!OpenWindowsDevice("//./" + name, &error)) continue;
+    paths.push_back("//./" + name);
+    SysfsDisk disk;
+    if (!ReadSysfsDisk("", name, disk)) continue;
+    for (const SysfsPartition& partition : disk.partitions) shown.insert({uint32_t(n), partition.number});
   }
   for (const WindowsVolume& volume : ListWindowsVolumes())
-    if (volume.letter && !disks.count(volume.diskNumber)) paths.push_back(std::string("//./") + volume.letter + ":");
+    if (volume.letter && !shown.count({volume.diskNumber, volume.partitionNumber}))
+      paths.push_back(std::string("//./") + volume.letter + ":");
   return paths;
 }
 
