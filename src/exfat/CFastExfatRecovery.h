@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 #include "exfat/ExfatAllocationBitmap.h"
@@ -101,6 +102,7 @@ class CFastExfatRecovery : public StoredFindsEngine, public IScanLog {
   void FillCommon(FoundFileRecord& r, const ExfatEntrySet& set) const;
   uint32_t ContentCheck(uint32_t firstCluster, const std::string& name);
   void ClaimRun(uint32_t first, uint64_t bytes);
+  void ApplyRunClaims();
   int Report(int percent, int remaining);
 
   // Recovery steps.
@@ -126,6 +128,15 @@ class CFastExfatRecovery : public StoredFindsEngine, public IScanLog {
   ExfatAllocationBitmap allocation_;
   bool bitmapRead_ = false;
   ExfatAllocationBitmap claimed_;  // the bitmap with the clusters of deleted one-run files added
+  // Deleted one-run files whose first cluster still holds their type's start, claimed after the
+  // walk: one written before another deleted file starting at the same cluster was written over.
+  struct RunClaim {
+    uint32_t first = 0;
+    uint64_t bytes = 0;
+    uint64_t written = 0;
+  };
+  std::vector<RunClaim> runClaims_;
+  std::unordered_map<uint32_t, uint64_t> lastWrittenAt_;  // first cluster -> latest deleted file's time
   FatUsageBitmap usage_;
 
   std::deque<uint32_t> pending_;

@@ -32,6 +32,8 @@ int CFastExfatRecovery::Scan(const char* savedScanName) {
   pending_.clear();
   walked_.clear();
   claimed_ = allocation_;
+  runClaims_.clear();
+  lastWrittenAt_.clear();
   NewStore();
   if (savedScanName) return store_->OpenLog(savedScanName);
   if (!open_) return openError_;
@@ -53,6 +55,7 @@ int CFastExfatRecovery::Scan(const char* savedScanName) {
     if (int rc = Report(stepCounter_, -1); rc != 0) return rc;
   }
   if (int rc = Report(80, 10); rc != 0) return rc;
+  ApplyRunClaims();
   int result = WriteFolderRecords();
   if (result == 0) result = store_->Flush();
   if (result == 0) result = Report(100, 0);
@@ -154,9 +157,12 @@ int CFastExfatRecovery::RecordSet(const ExfatEntrySet& set, uint32_t parent, boo
     return 0;
   }
   if (!deleted) return 0;  // live files are left to the file system
-  // A deleted one-run file keeps its clusters from deleted files whose chain has to be guessed.
-  if (set.IsDeleted() && set.NoFatChain()) ClaimRun(first, set.DataLength());
   const uint32_t check = set.DataLength() == 0 ? 1 : ContentCheck(first, set.Name());
+  // A deleted one-run file keeps its clusters from deleted files whose chain has to be guessed,
+  // while its first cluster still holds what its type starts with.
+  uint64_t& latest = lastWrittenAt_[first];
+  latest = std::max(latest, set.ModifyTime());
+  if (set.IsDeleted() && set.NoFatChain() && check == 1) runClaims_.push_back({first, set.DataLength(), set.ModifyTime()});
   uint32_t number = 0;
   FoundFileRecord* slot = store_->AppendRecord(number);
   if (!slot) return store_->LastWriteError() ? store_->LastWriteError() : kOutOfMemory;
@@ -175,6 +181,12 @@ void CFastExfatRecovery::ClaimRun(uint32_t first, uint64_t bytes) {
   const uint64_t clusters = (bytes + clusterBytes_ - 1) / clusterBytes_;
   for (uint64_t i = 0; i < clusters && table_.IsDataCluster(uint32_t(first + i)); ++i)
     claimed_.MarkAllocated(uint32_t(first + i));
+}
+
+void CFastExfatRecovery::ApplyRunClaims() {
+  for (const RunClaim& claim : runClaims_)
+    if (lastWrittenAt_[claim.first] <= claim.written) ClaimRun(claim.first, claim.bytes);
+  runClaims_.clear();
 }
 
 void CFastExfatRecovery::NoteFoldersToWrite(uint32_t id) {

@@ -106,7 +106,7 @@ class CFastFatRecovery : public StoredFindsEngine, public IScanLog {
   uint32_t ContentCheck(uint32_t firstCluster, const std::string& name);
   void FillCommon(FoundFileRecord& r, const FatDirEntry& e, uint32_t cluster) const;
   int WriteFolderRecords();
-  void NoteChainless(uint32_t number, uint32_t cluster, uint64_t size, const std::string& name);
+  void NoteChainless(uint32_t number, uint32_t cluster, uint64_t size, uint32_t written, const std::string& name);
   int PlaceChainlessFiles();
   bool ChooseLayout(const FatFragmentClaims& claims, uint32_t index, FileLayout& chosen);
   FileLayout LayoutOfRuns(const std::vector<FatFragmentClaims::Run>& runs, uint64_t size) const;
@@ -140,6 +140,7 @@ class CFastFatRecovery : public StoredFindsEngine, public IScanLog {
     uint32_t number = 0;
     uint32_t cluster = 0;
     uint64_t size = 0;
+    uint32_t written = 0;  // write date and time, comparable
     std::string extension;
   };
   std::vector<Chainless> chainless_;

@@ -194,7 +194,7 @@ int CFastFatRecovery::RecordFileEntry(const FatDirEntry& e, const std::string& n
   store_->AddRelation(ownId, level, number, cluster, nullptr);
   NoteFoldersToWrite(ownId);
   // An entry whose first sector is not of its type was overwritten: it claims no clusters.
-  if (check == 1) NoteChainless(number, cluster, e.Size(), name);
+  if (check == 1) NoteChainless(number, cluster, e.Size(), uint32_t(e.WriteDate()) << 16 | e.WriteTime(), name);
   return 0;
 }
 
