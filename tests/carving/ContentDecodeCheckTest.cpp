@@ -88,6 +88,25 @@ TEST(JpegDecodeCheck, OverwrittenMiddleBreaksAtTheRowHoldingTheDamage) {
   EXPECT_GT(r.length, damage - good.size() / 16);
 }
 
+// Zeros decode as valid codes under the usual tables, so the decode alone breaks rows or clusters
+// later; the break is the first zeroed byte, whatever the pieces the medium hands out.
+TEST(JpegDecodeCheck, ZeroFilledMiddleBreaksWithinAClusterOfItsFirstByte) {
+  for (const char* name : {"plain.jpg", "exif.jpg"}) {
+    const Bytes good = Planted(name);
+    for (const size_t length : {size_t(600), size_t(5000)}) {
+      const size_t damage = good.size() / 2 + 77;
+      Bytes bad = good;
+      std::fill_n(bad.begin() + long(damage), std::min(length, bad.size() - damage - 2), uint8_t(0));
+      ChoppedSource chopped(bad.data(), bad.size());
+      for (const WalkResult& r : {Check(DecodeJpeg, bad), DecodeJpeg(chopped)}) {
+        ASSERT_EQ(r.outcome, WalkResult::Outcome::Broken) << name;
+        EXPECT_LE(r.length, damage) << name << ", " << length << " zeros";
+        EXPECT_GT(r.length + 512, damage) << name << ", " << length << " zeros";
+      }
+    }
+  }
+}
+
 TEST(JpegDecodeCheck, CutShortOrHostileHeadersBreakOrAreDeclinedWithoutCrashing) {
   const Bytes good = Planted("progressive.jpg");
   const Bytes cut(good.begin(), good.begin() + long(good.size() * 2 / 3));
