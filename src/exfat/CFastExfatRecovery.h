@@ -97,6 +97,9 @@ class CFastExfatRecovery : public StoredFindsEngine, public IScanLog {
   void FolderRuns(uint32_t first, uint64_t bytes, bool noFatChain, bool deleted,
                   std::vector<ExfatRun>& runs);
   int RecordSet(const ExfatEntrySet& set, uint32_t parent, bool parentDeleted, uint64_t entrySector);
+  Folder FolderOf(const ExfatEntrySet& set, uint32_t parent, uint32_t parentLevel, bool deleted,
+                  uint64_t entrySector) const;
+  int WriteFolderRecord(uint32_t id, const Folder& folder);
   void NoteFoldersToWrite(uint32_t id);
   int WriteFolderRecords();
   void FillCommon(FoundFileRecord& r, const ExfatEntrySet& set) const;
@@ -142,6 +145,9 @@ class CFastExfatRecovery : public StoredFindsEngine, public IScanLog {
   std::deque<uint32_t> pending_;
   std::unordered_set<uint32_t> walked_;
   std::map<uint32_t, Folder> folders_;
+  // Deleted folders on the cluster of another deleted folder seen first: they lead to its content too.
+  std::multimap<uint32_t, Folder> folderAliases_;
+  static constexpr size_t kMaxFolderAliases = 4096;  // a hostile volume's many entries on one cluster
   std::vector<uint32_t> foldersToWrite_;
   std::unordered_set<uint32_t> foldersToWriteSet_;
 

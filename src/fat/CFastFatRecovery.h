@@ -106,6 +106,7 @@ class CFastFatRecovery : public StoredFindsEngine, public IScanLog {
   uint32_t ContentCheck(uint32_t firstCluster, const std::string& name);
   void FillCommon(FoundFileRecord& r, const FatDirEntry& e, uint32_t cluster) const;
   int WriteFolderRecords();
+  int WriteFolderRecord(uint32_t id, const FoundFileRecord& folder);
   void NoteChainless(uint32_t number, uint32_t cluster, uint64_t size, uint32_t written, const std::string& name);
   int PlaceChainlessFiles();
   bool ChooseLayout(const FatFragmentClaims& claims, uint32_t index, FileLayout& chosen);
@@ -132,6 +133,9 @@ class CFastFatRecovery : public StoredFindsEngine, public IScanLog {
   std::deque<uint32_t> pendingFolders_;
   std::unordered_set<uint32_t> walked_;
   std::map<uint32_t, FoundFileRecord> folderMap_;
+  // Deleted folders whose cluster a later deleted folder took over: they lead to its content too.
+  std::multimap<uint32_t, FoundFileRecord> folderAliases_;
+  static constexpr size_t kMaxFolderAliases = 4096;  // a hostile volume's many entries on one cluster
   std::vector<uint32_t> foldersToWrite_;
   std::unordered_set<uint32_t> foldersToWriteSet_;
   // Deleted files of this scan whose first cluster is free in the table (their chains are gone)

@@ -1,7 +1,8 @@
 // salvora-cli on camera cards (FAT32 and exFAT) whose deleted photos lie in 2 to 5 pieces between
 // live files and other deleted files, in holes that older, still listed entries point into: the
 // whole photos come back byte for byte and intact, the ones with a zeroed stretch are damaged
-// where the zeros start, by the quick and the advanced scan alike; the card is never written.
+// where the zeros start, by the quick and the advanced scan alike; a deleted folder whose cluster a
+// later deleted folder took over leads to that one's content; the card is never written.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -82,6 +83,14 @@ TEST_P(FragmentCards, PhotosInPiecesComeBackWholeAndZeroedOnesDamagedWhereTheZer
       EXPECT_LE(damaged, zeroed) << line;
       EXPECT_LT(zeroed - std::min(damaged, zeroed), cluster) << line;
     }
+    // Day's folder cluster now holds Later's entries: the photo in it is listed under both
+    // folders, as fls lists it, and recovered.
+    for (const char* folder : {"/Trip/Day/", "/Keep/Later/"}) {
+      const std::string photo = std::string(folder) + (card == "exfat" ? "N" : "_") + "ESTB.JPG\"";
+      EXPECT_NE(listing.find("\"path\": \"" + photo), std::string::npos) << card << " " << options << ": " << photo;
+    }
+    EXPECT_TRUE(sums.count(test::Sha256File(test::FixturePath("fragcards/" + card + "/files/nested-b.jpg"))))
+        << card << " " << options;
   }
   EXPECT_EQ(test::Sha256File(image), before);
 }
