@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Photos deleted in 2 to 5 pieces on a FAT32 and an exFAT card (tests/fixtures/make-fragcards.sh),
-# compared in the same run with photorec (free space) and The Sleuth Kit's tsk_recover.
+# as they are and quick-formatted (-qf), compared in the same run with photorec (free space) and The Sleuth Kit's tsk_recover.
 #
 # usage: bench/compare-frag-cards.sh [BUILD_DIR]
 #   BUILD_DIR   default build/default (needs src/salvora-cli and the fragcard fixtures, looked for in
@@ -40,14 +40,14 @@ run() {
   "$@" > "$folder.log" 2>&1 || true
   end=$(date +%s.%N)
   exact "$folder" "$manifest" > "$folder.exact"
-  printf '%-6s %-17s %6ss  files %4d  exact %2d/%d  (in pieces, whole: %d)\n' "$card" "$name" \
+  printf '%-8s %-17s %6ss  files %4d  exact %2d/%d  (in pieces, whole: %d)\n' "$card" "$name" \
     "$(printf '%.2f' "$(echo "$end - $start" | bc)")" "$(find "$folder" -type f | wc -l)" \
     "$(wc -l < "$folder.exact")" "$total" "$(grep -cxFf "$work/whole" "$folder.exact" || true)"
 }
 
-for card in fat32 exfat; do
+for card in fat32 exfat fat32-qf exfat-qf; do
   image=$fixtures/fragcard-$card.img
-  manifest=$fixtures/fragcards/$card/manifest.tsv
+  manifest=$fixtures/fragcards/${card%-qf}/manifest.tsv
   total=$(wc -l < "$manifest")
   awk -F'\t' '$5 == "-" { print $1 }' "$manifest" > "$work/whole"
   cp "$image" "$work/copy.img"
@@ -58,7 +58,7 @@ for card in fat32 exfat; do
     "partition_none,fileopt,everything,enable,freespace,search"
   run $card tsk_recover tsk_recover -e "$work/copy.img" "$work/$card-tsk_recover"
   sort -u "$work/$card-photorec.exact" "$work/$card-tsk_recover.exact" > "$work/union"
-  printf '%-6s peers union exact %d/%d; salvora advanced %d, of them outside the union %d\n' "$card" \
+  printf '%-8s peers union exact %d/%d; salvora advanced %d, of them outside the union %d\n' "$card" \
     "$(wc -l < "$work/union")" "$total" "$(wc -l < "$work/$card-salvora-advanced.exact")" \
     "$(grep -cvxFf "$work/union" "$work/$card-salvora-advanced.exact" || true)"
 done

@@ -12,8 +12,10 @@
 
 #include "fat/DeepFatGeometry.h"
 #include "fat/DirectoryContinuation.h"
+#include "fat/FatFragmentClaims.h"
 #include "output/FolderRecovery.h"
 #include "platform/RawSource.h"
+#include "scan/FileLayout.h"
 #include "scan/FoundFileRecord.h"
 #include "scan/FoundFileStore.h"
 #include "scan/ISweepEngine.h"
@@ -204,8 +206,13 @@ class CProfessionalFatRecovery : public StoredFindsEngine, public ISweepEngine {
   void PlaceKeptSectors();
   int WriteKnownDirectories();
   int WritePendingFiles();
+  void PlaceFragmentedFiles();
+  FileLayout LayoutOf(const FoundFileRecord& r, const std::vector<FatFragmentClaims::Run>& runs) const;
+  uint64_t HoldsTo(const FoundFileRecord& r, const FileLayout& layout);
 
   // Recovery.
+  int CopyPieces(const FileLayout& layout, class OutputFile* file, uint8_t* buffer, uint64_t total,
+                 uint64_t& copied, const CopyProgress& progress);
   int CopyContiguous(const FoundFileRecord& r, class OutputFile* file, uint8_t* buffer,
                      uint64_t bufferSize, uint64_t& copied, const CopyProgress& progress);
 

@@ -658,6 +658,7 @@ int CProfessionalFatRecovery::FinishProScan() {
   int rc = WriteKnownDirectories();
   int files = WritePendingFiles();
   if (rc == kOk) rc = files;
+  PlaceFragmentedFiles();
   int flushed = store_->Flush();
   if (rc == kOk) rc = flushed;
   knownDirs_.clear();

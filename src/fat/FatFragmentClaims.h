@@ -21,7 +21,7 @@ class FatFragmentClaims {
     uint32_t id = 0;        // the caller's name for it
     uint32_t first = 0;     // first cluster (its table entry free)
     uint32_t clusters = 0;  // clusters its size needs
-    uint32_t written = 0;   // when it was last written (larger is later), 0 unknown
+    uint64_t written = 0;   // when it was last written (larger is later), 0 unknown
   };
   struct Run {
     uint32_t first = 0;
