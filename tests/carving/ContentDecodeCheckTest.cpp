@@ -12,6 +12,7 @@
 #include <zlib.h>
 
 #include "carving/JpegDecodeCheck.h"
+#include "carving/JpegGapSearch.h"
 #include "carving/PngStreamCheck.h"
 #include "support/TestSupport.h"
 
@@ -105,6 +106,25 @@ TEST(JpegDecodeCheck, ZeroFilledMiddleBreaksWithinAClusterOfItsFirstByte) {
       }
     }
   }
+}
+
+// Between the pieces lie clusters of another picture's entropy data, each looking just as right
+// as the true continuation: more of them than the search decodes in full, so each is tried
+// symbol by symbol first.
+TEST(JpegGapSearch, SecondPieceFoundPastManyClustersOfAnotherPicturesData) {
+  const Bytes photo = Planted("plain.jpg"), other = Planted("exif.jpg");
+  constexpr size_t kUnit = 1024, kCut = 16 * kUnit, kGapUnits = 24;
+  Bytes medium(photo.begin(), photo.begin() + kCut);
+  medium.insert(medium.end(), other.begin() + 20000, other.begin() + 20000 + kGapUnits * kUnit);
+  medium.insert(medium.end(), photo.begin() + kCut, photo.end());
+  MemoryByteSource source(medium.data(), medium.size());
+  JpegGapBounds bounds;
+  bounds.step = kUnit;
+  const auto split = FindJpegContinuation(source, medium.size(), bounds);
+  ASSERT_TRUE(split.has_value());
+  EXPECT_EQ(split->firstLength, kCut);
+  EXPECT_EQ(split->secondOffset, kCut + kGapUnits * kUnit);
+  EXPECT_EQ(split->length, photo.size());
 }
 
 TEST(JpegDecodeCheck, CutShortOrHostileHeadersBreakOrAreDeclinedWithoutCrashing) {
