@@ -12,7 +12,6 @@
 
 #include "fat/DeepFatGeometry.h"
 #include "fat/DirectoryContinuation.h"
-#include "fat/FatFragmentClaims.h"
 #include "output/FolderRecovery.h"
 #include "platform/RawSource.h"
 #include "scan/FileLayout.h"
@@ -206,9 +205,6 @@ class CProfessionalFatRecovery : public StoredFindsEngine, public ISweepEngine {
   void PlaceKeptSectors();
   int WriteKnownDirectories();
   int WritePendingFiles();
-  void PlaceFragmentedFiles();
-  FileLayout LayoutOf(const FoundFileRecord& r, const std::vector<FatFragmentClaims::Run>& runs) const;
-  uint64_t HoldsTo(const FoundFileRecord& r, const FileLayout& layout);
 
   // Recovery.
   int CopyPieces(const FileLayout& layout, class OutputFile* file, uint8_t* buffer, uint64_t total,

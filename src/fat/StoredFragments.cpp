@@ -1,15 +1,11 @@
-// Deleted files the sweep found in folder sectors, whose chains are gone with the table (after a
-// quick format every cluster reads free): put back from their pieces by FatFragmentClaims over an
-// area taken as all free, where the other deleted entries that still hold their content keep their
-// own clusters. A layout is kept only where the content holds further than the contiguous run, so
-// a file that is whole as it lies never changes.
+#include "fat/StoredFragments.h"
+
 #include <algorithm>
 #include <map>
 #include <tuple>
 
 #include "carving/CheckContent.h"
 #include "carving/LayoutByteSource.h"
-#include "fat/CProfessionalFatRecovery.h"
 #include "fat/FatFragmentClaims.h"
 #include "scan/ExtensionLists.h"
 
@@ -29,52 +25,51 @@ struct Volume {
   }
 };
 
-}  // namespace
-
-FileLayout CProfessionalFatRecovery::LayoutOf(const FoundFileRecord& r,
-                                              const std::vector<FatFragmentClaims::Run>& runs) const {
+FileLayout LayoutOf(const FoundFileRecord& r, const std::vector<FatFragmentClaims::Run>& runs, uint32_t sectorSize) {
   FileLayout layout;
   const uint64_t clusterBytes = r.ClusterSize(), dataStart = r.PartitionStart() + r.DataAreaStart();
   uint64_t left = r.FileSize();
   for (const FatFragmentClaims::Run& run : runs) {
     if (left == 0) break;
     const uint64_t bytes = std::min<uint64_t>(left, uint64_t(run.count) * clusterBytes);
-    const uint64_t sector = dataStart + uint64_t(run.first - 2) * (clusterBytes / sectorSize_);
-    if (!layout.Append(sector * sectorSize_, bytes)) return {};
+    const uint64_t sector = dataStart + uint64_t(run.first - 2) * (clusterBytes / sectorSize);
+    if (!layout.Append(sector * sectorSize, bytes)) return {};
     left -= bytes;
   }
   return left == 0 ? layout : FileLayout();
 }
 
 // How far the file's content holds laid out so: its size when intact, 0 when unknown.
-uint64_t CProfessionalFatRecovery::HoldsTo(const FoundFileRecord& r, const FileLayout& layout) {
+uint64_t HoldsTo(SectorReader& reader, uint32_t sectorSize, const FoundFileRecord& r, const FileLayout& layout) {
   if (layout.Empty()) return 0;
-  LayoutByteSource bytes(*reader_, int(sectorSize_), layout);
+  LayoutByteSource bytes(reader, int(sectorSize), layout);
   const ContentVerdict verdict = CheckContent(LowerExtensionOf(std::string(r.Name())), bytes);
   return verdict.intact() ? r.FileSize() : verdict.damaged() ? verdict.damagedAt : 0;
 }
 
-void CProfessionalFatRecovery::PlaceFragmentedFiles() {
-  if (!store_ || !reader_) return;
+}  // namespace
+
+void PlaceStoredFragments(FoundFileStore& store, SectorReader& reader, uint32_t sectorSize) {
+  if (sectorSize == 0) return;
   std::map<Volume, std::vector<uint32_t>> volumes;  // record numbers of the candidates
-  const uint64_t sourceBytes = reader_->TotalSectors() * sectorSize_;
-  for (uint32_t n = 0; n < store_->Count(); ++n) {
+  const uint64_t sourceBytes = reader.TotalSectors() * sectorSize;
+  for (uint32_t n = 0; n < store.Count(); ++n) {
     FoundFileRecord r;
     // Live entries too: after a quick format their chains are gone as well, and they hold clusters.
-    if (store_->ReadRecord(n, r) != 0 || r.IsFolder() || r.ContentCheck() != 1) continue;
+    if (store.ReadRecord(n, r) != 0 || r.IsFolder() || r.ContentCheck() != 1) continue;
     const uint32_t clusterBytes = r.ClusterSize();
-    if (clusterBytes < sectorSize_ || clusterBytes % sectorSize_ != 0 || r.ObjectId() < 2) continue;
+    if (clusterBytes < sectorSize || clusterBytes % sectorSize != 0 || r.ObjectId() < 2) continue;
     auto& files = volumes[{r.PartitionStart() + r.DataAreaStart(), clusterBytes}];
     if (files.size() < kMaxPlacedFiles) files.push_back(n);
   }
   for (const auto& [volume, numbers] : volumes) {
-    if (volume.dataStart * sectorSize_ >= sourceBytes) continue;
-    const uint64_t clusters = (sourceBytes - volume.dataStart * sectorSize_) / volume.clusterBytes;
+    if (volume.dataStart * sectorSize >= sourceBytes) continue;
+    const uint64_t clusters = (sourceBytes - volume.dataStart * sectorSize) / volume.clusterBytes;
     const uint32_t maxCluster = uint32_t(std::min<uint64_t>(clusters + 1, 0x0FFFFFF6));
     std::vector<FatFragmentClaims::File> files;
     for (uint32_t n : numbers) {
       FoundFileRecord r;
-      if (store_->ReadRecord(n, r) != 0) continue;
+      if (store.ReadRecord(n, r) != 0) continue;
       const uint64_t need = (r.FileSize() + volume.clusterBytes - 1) / volume.clusterBytes;
       files.push_back({n, r.ObjectId(), uint32_t(std::min<uint64_t>(need, UINT32_MAX)), r.WriteTime()});
     }
@@ -83,15 +78,15 @@ void CProfessionalFatRecovery::PlaceFragmentedFiles() {
     for (uint32_t n : numbers) {
       const auto* runs = claims.RunsOf(n);
       FoundFileRecord r;
-      if (!runs || runs->size() < 2 || store_->ReadRecord(n, r) != 0) continue;
+      if (!runs || runs->size() < 2 || store.ReadRecord(n, r) != 0) continue;
       if (!ContentCheckFor(LowerExtensionOf(std::string(r.Name())))) continue;
-      const FileLayout pieces = LayoutOf(r, *runs);
+      const FileLayout pieces = LayoutOf(r, *runs, sectorSize);
       const uint32_t need = uint32_t((r.FileSize() + volume.clusterBytes - 1) / volume.clusterBytes);
       // The pieces hold past the contiguous run's break: whole, or up to damage of their own
       // (a zeroed stretch) a cluster or more further on.
-      const uint64_t contiguous = HoldsTo(r, LayoutOf(r, {{r.ObjectId(), need}}));
-      if (contiguous < r.FileSize() && HoldsTo(r, pieces) >= contiguous + volume.clusterBytes)
-        store_->SetLayout(r, pieces);
+      const uint64_t contiguous = HoldsTo(reader, sectorSize, r, LayoutOf(r, {{r.ObjectId(), need}}, sectorSize));
+      if (contiguous < r.FileSize() && HoldsTo(reader, sectorSize, r, pieces) >= contiguous + volume.clusterBytes)
+        store.SetLayout(r, pieces);
     }
   }
 }
