@@ -42,8 +42,14 @@ class ScopedMount {
       : folder_(folder) {
     mounted_ = RunCommand("mount " + options + " '" + device + "' '" + folder + "' 2>/dev/null") == 0;
   }
+  // A FUSE mount can still be busy for a moment after its last use; a mount left behind keeps
+  // its loop devices attached for good, so try again and then detach it lazily.
   ~ScopedMount() {
-    if (mounted_) RunCommand("umount '" + folder_ + "' 2>/dev/null");
+    if (!mounted_) return;
+    const std::string umount = "umount '" + folder_ + "' 2>/dev/null";
+    if (RunCommand(umount) == 0) return;
+    if (RunCommand("sleep 0.5; " + umount) == 0) return;
+    RunCommand("umount -l '" + folder_ + "' 2>/dev/null");
   }
   bool Mounted() const { return mounted_; }
 
