@@ -110,6 +110,9 @@ class CProfessionalRecovery : public IFileRecoveryParse {
   uint64_t PlanTotal(bool mapUsable);
   Range FirstRange(bool mapUsable);
   Range NextRange(const Range& current, bool mapUsable);
+  // The ranges the sweep will read from `first` on (`offset` sectors into it), in absolute sectors,
+  // for the decodes made ahead of it.
+  std::vector<JpegDecodeAhead::Range> RangesAhead(Range first, uint64_t offset, bool mapUsable);
   int Sweep(bool mapUsable);
   int ProcessSector(const uint8_t* sector, size_t bytesLeft, uint64_t address, uint64_t& skip);
   // What a swept sector is, and the engine that takes that kind.
