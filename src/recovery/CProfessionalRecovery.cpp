@@ -371,6 +371,8 @@ int CProfessionalRecovery::Scan(const char*) {
   started_ = false;
   checkpoints_ = 0;
   results_.Clear();
+  carvedChecks_.clear();
+  carvedChecksRead_ = false;
   if (resume_) {
     // Whoever started this scan may have opened a new session since the source was opened; the
     // engines must reopen their logs in the saved session's folder, so look it up again.

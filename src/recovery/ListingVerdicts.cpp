@@ -2,6 +2,7 @@
 
 #include <deque>
 #include <filesystem>
+#include <optional>
 
 #include "carving/ContentCheckQueue.h"
 #include "platform/ScratchFolder.h"
@@ -39,13 +40,15 @@ std::vector<ContentVerdict> ListingVerdicts(const std::vector<ListingFile>& file
   struct Copy {
     size_t index;
     std::string path;  // "" when the copy failed
+    std::optional<ContentVerdict> known;  // the check of the same bytes made in the sweep
   };
   std::deque<Copy> waiting;
   size_t finished = 0;
   auto finishOldest = [&] {
     const Copy copy = std::move(waiting.front());
     waiting.pop_front();
-    const ContentVerdict verdict = copy.path.empty() ? ContentVerdict::NotChecked() : checks.Take();
+    const ContentVerdict verdict = copy.known ? *copy.known
+                                   : copy.path.empty() ? ContentVerdict::NotChecked() : checks.Take();
     std::error_code ignored;
     if (!copy.path.empty()) std::filesystem::remove(copy.path, ignored);
     const ListingFile& file = files[copy.index];
@@ -62,8 +65,12 @@ std::vector<ContentVerdict> ListingVerdicts(const std::vector<ListingFile>& file
       path = ScratchCopy(*file.engine, *file.record, scratch);
       return 0;
     }, [] { return 0; });
-    if (!path.empty()) checks.Submit(path);
-    waiting.push_back({index, std::move(path)});
+    std::optional<ContentVerdict> known;
+    if (!path.empty())
+      known = ContainFailure([&] { return CheckOfSameBytes(*file.engine, *file.record, path); },
+                             [] { return std::optional<ContentVerdict>(); });
+    if (!path.empty() && !known) checks.Submit(path);
+    waiting.push_back({index, std::move(path), known});
     while (waiting.size() > 2 * checks.Workers()) finishOldest();
   }
   while (!waiting.empty()) finishOldest();
