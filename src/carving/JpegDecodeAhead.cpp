@@ -106,11 +106,9 @@ bool JpegDecodeAhead::ScoutRange(SectorReader& reader, const Range& range) {
     if (at >= end) break;
     const uint32_t want = uint32_t(std::min<uint64_t>(chunkSectors, end - at));
     uint32_t got = 0;
-    reader.ReadSectors(chunk.data(), want, at, sectorSize_, got);
-    if (got == 0) {
-      at += want;  // unreadable here: carving meets it alone
-      continue;
-    }
+    // A medium that fails a read is left to the sweep from here on: a failing card is not read
+    // twice, nor where the sweep would skip.
+    if (reader.ReadSectors(chunk.data(), want, at, sectorSize_, got) != 0 || got < want) return false;
     uint64_t next = at + got;
     for (uint32_t i = 0; i < got; ++i) {
       const uint8_t* sector = chunk.data() + size_t(i) * size_t(sectorSize_);

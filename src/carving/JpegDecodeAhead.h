@@ -19,7 +19,8 @@ namespace salvora {
 // queue, nearest first. When carving meets the JPEG it asks for the decode of exactly the bytes it
 // measured and gets it, waiting if the decode is under way; a JPEG the scout measured otherwise,
 // or has not reached, is decoded by carving itself. Either way the answer is that of DecodeJpeg on
-// the same bytes, so carving decides as it would alone.
+// the same bytes, so carving decides as it would alone. The scout stops at the first read that
+// fails.
 class JpegDecodeAhead {
  public:
   struct Range {

@@ -66,6 +66,11 @@ TEST(JpegDecodeAhead, AnswersAsCarvingsOwnDecodeOnlyForTheBytesCarvingMeasured) 
   ahead.WaitForScout(at[3]);
   EXPECT_FALSE(ahead.Take(at[3], progressive.size()));
   EXPECT_FALSE(ahead.Take(at[3], progressive.size()));
+
+  // After a read that fails (here: past the medium's end) nothing more is read ahead.
+  JpegDecodeAhead failing(reader, 512, {{5000, 8}, {0, 2900}}, 2);
+  failing.WaitForScout(at[0]);
+  EXPECT_FALSE(failing.Take(at[0], plain.size()));
 }
 
 TEST(JpegDecodeAhead, HostileMediaAndAnAbandonedSweepEndCleanly) {
