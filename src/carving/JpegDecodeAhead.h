@@ -27,8 +27,9 @@ class JpegDecodeAhead {
     uint64_t first = 0;  // absolute sector
     uint64_t count = 0;
   };
-  // Decodes waiting or done that carving has not asked for: few, so the scout stays near.
-  static constexpr size_t kQueued = 8;
+  // Decodes waiting or done that carving has not asked for: enough to keep every core busy while
+  // the sweep searches a broken photo for its second piece, few enough that the scout stays near.
+  static constexpr size_t kQueued = 24;
   // How far the scout reads beyond the last JPEG carving asked for.
   static constexpr uint64_t kLeadBytes = uint64_t(256) << 20;
 
