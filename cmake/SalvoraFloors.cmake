@@ -32,10 +32,26 @@ function(salvora_check_floor target folder)
   add_dependencies(${target} ${target}_floor_check)
 endfunction()
 
+# A file named ...Linux.cpp or ...Windows.cpp is built for that system only: the platform floor
+# keeps one implementation per system beside the header they share.
+if(WIN32)
+  set(SALVORA_OTHER_SYSTEMS Linux)
+else()
+  set(SALVORA_OTHER_SYSTEMS Windows)
+endif()
+function(salvora_for_this_system list)
+  set(kept ${${list}})
+  foreach(other ${SALVORA_OTHER_SYSTEMS})
+    list(FILTER kept EXCLUDE REGEX "${other}\\.cpp$")
+  endforeach()
+  set(${list} ${kept} PARENT_SCOPE)
+endfunction()
+
 # salvora_floor(<folder> [floors below it that it uses directly...]): the library salvora_<folder>
 # from src/<folder>/*.cpp.
 function(salvora_floor folder)
   file(GLOB sources CONFIGURE_DEPENDS ${SALVORA_SRC_DIR}/${folder}/*.cpp)
+  salvora_for_this_system(sources)
   add_library(salvora_${folder} STATIC ${sources})
   target_include_directories(salvora_${folder} PUBLIC ${SALVORA_SRC_DIR})
   foreach(below ${ARGN})

@@ -5,6 +5,10 @@
 #   package  + what building and checking the Debian package needs
 #   test     + the file-system tools, media makers, oracles and helpers of the test suite and benchmarks
 #   fuzz     + clang for the libFuzzer targets
+#   windows  the sample layer + mingw-w64, Wine and the tools that build libjpeg-turbo, libewf, flac,
+#            libexif and GoogleTest for Windows from Debian's sources (apt-get source, with a
+#            deb-src entry added when there is none), into build/windows-deps (rebuilt only when
+#            missing)
 #   all      every layer (the default: CI and scripts/test.sh)
 # Idempotent: packages already present are skipped. Usage: scripts/install-deps.sh [LAYER]
 set -euo pipefail
@@ -38,6 +42,11 @@ test=(
 )
 # clang 16: clang 14 cannot compile libstdc++ 12 range views
 fuzz=(clang-16 libclang-rt-16-dev)
+# zlib has a Debian package for mingw; the other libraries are built from Debian's sources.
+windows=(
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64
+  dpkg-dev autoconf automake libtool autopoint make googletest
+)
 
 packages=("${build[@]}")
 case "$layer" in
@@ -45,8 +54,10 @@ case "$layer" in
   sample) packages+=("${sample[@]}") ;;
   package) packages+=("${sample[@]}" "${package[@]}") ;;
   test) packages+=("${sample[@]}" "${package[@]}" "${test[@]}") ;;
-  fuzz | all) packages+=("${sample[@]}" "${package[@]}" "${test[@]}" "${fuzz[@]}") ;;
-  *) echo "usage: install-deps.sh [build|sample|package|test|fuzz|all]" >&2; exit 2 ;;
+  fuzz) packages+=("${sample[@]}" "${package[@]}" "${test[@]}" "${fuzz[@]}") ;;
+  windows) packages+=("${sample[@]}" "${windows[@]}") ;;
+  all) packages+=("${sample[@]}" "${package[@]}" "${test[@]}" "${fuzz[@]}" "${windows[@]}") ;;
+  *) echo "usage: install-deps.sh [build|sample|package|test|fuzz|windows|all]" >&2; exit 2 ;;
 esac
 
 missing=()
@@ -58,5 +69,25 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# apt-get source needs a deb-src entry for the suites the machine installs from.
+add_deb_src() {
+  if grep -rqs '^Types:.*deb-src\|^deb-src ' /etc/apt/sources.list /etc/apt/sources.list.d/; then return; fi
+  local suites
+  suites=$(grep -hs '^Suites:' /etc/apt/sources.list.d/debian.sources | head -n1 | cut -d' ' -f2-)
+  cat >/etc/apt/sources.list.d/debian-src.sources <<SOURCES
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: ${suites:-bookworm bookworm-updates}
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SOURCES
+  apt-get update -qq
+}
+
+if [ "$layer" = windows ] || [ "$layer" = all ]; then
+  add_deb_src
+  bash "$(dirname "$0")/build-windows-deps.sh"
 fi
 echo "dependencies installed ($layer)"

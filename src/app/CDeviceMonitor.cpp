@@ -4,14 +4,15 @@
 
 #include <QSocketNotifier>
 #include <cstring>
-#include <unistd.h>
+
+#include "platform/PathQueries.h"
 
 namespace salvora::app {
 
 CDeviceMonitor::CDeviceMonitor(Look look, QObject* parent) : QObject(parent), look_(std::move(look)) {
   connect(&timer_, &QTimer::timeout, this, &CDeviceMonitor::LookAgain);
   // Without the daemon's control socket nobody sends udev events: the disks are looked at.
-  if (::access("/run/udev/control", F_OK) != 0) {
+  if (!platform::PathExists("/run/udev/control")) {
     StartLooking(kLookMs);
     return;
   }

@@ -4,9 +4,6 @@
 #include "output/OutputFiles.h"
 #include "output/PreviewFile.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -16,7 +13,9 @@
 #include "carving/SignatureScanner.h"
 #include "carving/TypeCode.h"
 #include "platform/ErrorCodes.h"
+#include "platform/FileDescriptor.h"
 #include "platform/FileIo.h"
+#include "platform/PathChanges.h"
 #include "platform/PlatformError.h"
 #include "scan/ExtensionLists.h"
 #include "scan/ScanLogCatalogue.h"
@@ -44,7 +43,6 @@ bool SkipsOneSector(TypeCode code) {
 }
 
 int Percent(uint64_t part, uint64_t whole) { return whole ? int(part * 100 / whole) : 100; }
-
 
 }  // namespace
 
@@ -269,8 +267,8 @@ int CFileTypeRecovery::ReadForPreview(const FoundFileRecord* record, std::string
     const uint64_t fileSize = record->FileSize();
     if (!path.empty()) {
       tempPath = path;
-      ::unlink(path.c_str());
-      fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+      platform::RemoveFile(path);
+      fd = platform::OpenFile(path, O_RDWR | O_CREAT, 0600);
       if (fd < 0) result = platform::LastError();
     }
     if (result == 0 && fd >= 0) {
@@ -293,8 +291,8 @@ int CFileTypeRecovery::ReadForPreview(const FoundFileRecord* record, std::string
   }
   if (result > 0 && callback) callback(userData, 100, result);
   if (fd >= 0) {
-    ::close(fd);
-    if (result != 0) ::unlink(path.c_str());
+    platform::CloseFile(fd);
+    if (result != 0) platform::RemoveFile(path);
   }
   size = int(copied);
   return result;

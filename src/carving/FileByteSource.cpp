@@ -1,31 +1,29 @@
 #include "carving/FileByteSource.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <new>
 
+#include "platform/FileDescriptor.h"
 #include "platform/FileIo.h"
+#include "platform/FileStatus.h"
 
 namespace salvora {
 
 FileByteSource::FileByteSource(const std::string& path) {
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  struct stat st {};
-  if (fd_ >= 0 && ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode)) {
-    size_ = uint64_t(st.st_size);
+  fd_ = platform::OpenFile(path, O_RDONLY);
+  platform::FileStatus st;
+  if (fd_ >= 0 && platform::StatFile(fd_, st) == 0 && st.IsRegular()) {
+    size_ = st.size;
     piece_.reset(new (std::nothrow) uint8_t[kPieceBytes]);
   }
   if (fd_ >= 0 && !piece_) {
-    ::close(fd_);
+    platform::CloseFile(fd_);
     fd_ = -1;
     size_ = 0;
   }
 }
 
 FileByteSource::~FileByteSource() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0) platform::CloseFile(fd_);
 }
 
 const uint8_t* FileByteSource::Window(uint64_t offset, size_t& available) {

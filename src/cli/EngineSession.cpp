@@ -2,10 +2,6 @@
 
 #include "recovery/SavedScan.h"
 
-#include <poll.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -20,8 +16,11 @@
 #include "cli/SourceEntry.h"
 #include "cli/UserText.h"
 #include "output/RecoveredName.h"
+#include "platform/CalendarTime.h"
 #include "platform/Clock.h"
+#include "platform/ConsoleInput.h"
 #include "platform/DiskMap.h"
+#include "platform/FileStatus.h"
 #include "platform/PlatformError.h"
 #include "platform/PrivilegedOpen.h"
 #include "recovery/EngineFactory.h"
@@ -87,14 +86,10 @@ void ReportResumePoint(IFileRecoveryParse& engine, const std::string& label) {
 
 // Asks on the terminal whether to go on with the unfinished scan; without one, starts afresh.
 bool AskResume(const std::string& label) {
-  if (!::isatty(STDIN_FILENO) || !::isatty(STDERR_FILENO)) return false;
+  if (!platform::IsTerminal(stdin) || !platform::IsTerminal(stderr)) return false;
   std::fprintf(stderr, "An unfinished scan of %s was found. Resume it? [Y/n] ", Shown(label).c_str());
   // Waits in slices: a Ctrl-C that comes just before the read would otherwise be missed by it.
-  pollfd input{STDIN_FILENO, POLLIN, 0};
-  for (int ready = 0; !Interrupted() && ready == 0;) {
-    ready = ::poll(&input, 1, 200);
-    if (ready < 0 && errno == EINTR) ready = 0;
-  }
+  for (int ready = 0; !Interrupted() && ready == 0;) ready = platform::WaitForInput(200);
   std::string answer;
   if (Interrupted() || !std::getline(std::cin, answer)) return false;
   return answer.empty() || answer[0] == 'y' || answer[0] == 'Y';
@@ -306,9 +301,8 @@ uint64_t SelectionKey(const FoundFileRecord& record) {
 
 std::string FormatRecordTime(uint64_t fileTime) {
   if (fileTime == 0) return "-";
-  time_t t = time_t(platform::FileTimeToUnix(fileTime));
-  struct tm tm {};
-  if (!gmtime_r(&t, &tm)) return "-";
+  std::tm tm {};
+  if (!platform::UtcCalendar(platform::FileTimeToUnix(fileTime), tm)) return "-";
   char text[80];
   std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", tm.tm_year + 1900, tm.tm_mon + 1,
                 tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);

@@ -1,6 +1,3 @@
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <utility>
 #include <cstdio>
@@ -14,6 +11,7 @@
 #include "cli/SourceArgument.h"
 #include "platform/DiskMap.h"
 #include "platform/ErrorCodes.h"
+#include "platform/FileStatus.h"
 #include "platform/PlatformError.h"
 #include "platform/RawSource.h"
 #include "platform/SourceLayers.h"
@@ -136,15 +134,15 @@ int RunImage(const Args& args) {
     if (std::string refusal = OutputFileRefusal(path, what, {entry.diskPath}); !refusal.empty())
       return std::fprintf(stderr, "salvora-cli image: %s\n", Shown(refusal).c_str()), kExitBadInput;
   }
-  struct stat st {};
-  const bool haveMap = !rescue.mapPath.empty() && ::stat(Shown(rescue.mapPath).c_str(), &st) == 0;
+  platform::FileStatus st;
+  const bool haveMap = !rescue.mapPath.empty() && platform::StatPath(Shown(rescue.mapPath), st) == 0;
   rescue.resume = haveMap && !overwrite;
   if (!rescue.mapPath.empty() && rescue.mapPath == out) {
     std::fprintf(stderr, "salvora-cli image: the map and the image cannot be one file\n");
     return kExitBadInput;
   }
   // An image with its map is resumed, not replaced.
-  if (!overwrite && !rescue.resume && ::stat(Shown(out).c_str(), &st) == 0) {
+  if (!overwrite && !rescue.resume && platform::StatPath(Shown(out), st) == 0) {
     std::fprintf(stderr, "salvora-cli image: %s exists; give --overwrite to replace it\n", Shown(out).c_str());
     return kExitBadInput;
   }

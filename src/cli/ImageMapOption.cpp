@@ -10,6 +10,7 @@
 #include "platform/ContainerImage.h"
 #include "platform/UnreadableAreas.h"
 #include "platform/ErrorCodes.h"
+#include "platform/PathChanges.h"
 #include "platform/PlatformError.h"
 #include "storage/FormatText.h"
 #include "storage/ImageMap.h"
@@ -80,7 +81,7 @@ bool ApplySourceMap(const RunOptions& options, bool& damaged, std::string& error
 std::vector<uint64_t> FilesTouchingBadSectors(EngineSession& session, const std::vector<FoundItem>& items) {
   std::vector<uint64_t> touching(items.size(), UINT64_MAX);
   std::string pattern = (std::filesystem::temp_directory_path() / "salvora-check-XXXXXX").string();
-  if (!::mkdtemp(pattern.data())) return touching;
+  if (platform::MakeTempFolder(pattern) != 0) return touching;
   const std::string scratch = pattern;
   const std::string target = scratch + "/file";
   const int separators = CountSeparators(scratch);

@@ -1,11 +1,9 @@
 #include "cli/Interrupt.h"
 
-#include <signal.h>
-#include <unistd.h>
-
 #include <csignal>
 
 #include "platform/StopRequest.h"
+#include "platform/StopSignal.h"
 #include "output/StagedOutputFile.h"
 
 namespace salvora::cli {
@@ -15,8 +13,7 @@ void OnSignal(int sig) {
   if (platform::StopRequested()) {
     // The process ends here: the file being written must not stay behind as a hidden temporary.
     StagedOutputFile::RemoveTemporaryOnSignal();
-    ::signal(sig, SIG_DFL);
-    ::raise(sig);
+    platform::EndBySignal(sig);
     return;
   }
   platform::RequestStop();
@@ -25,13 +22,8 @@ void OnSignal(int sig) {
 }  // namespace
 
 void InstallInterruptHandler() {
-  // Without SA_RESTART: a wait for a read or a lock is broken off, and the waiter sees the
-  // request to stop.
-  struct sigaction action {};
-  action.sa_handler = OnSignal;
-  sigemptyset(&action.sa_mask);
-  ::sigaction(SIGINT, &action, nullptr);
-  ::sigaction(SIGTERM, &action, nullptr);
+  // A wait for a read or a lock is broken off, and the waiter sees the request to stop.
+  platform::OnStopSignal(OnSignal);
 }
 
 bool Interrupted() { return platform::StopRequested(); }

@@ -1,10 +1,9 @@
 #include "cli/OutputTargets.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 
 #include "cli/UserText.h"
+#include "platform/FileStatus.h"
 #include "storage/OutputTarget.h"
 
 namespace salvora::cli {
@@ -32,8 +31,8 @@ bool CheckOutputTargets(const EngineSession& session, const RunOptions& options,
   const std::string& report = options.reportPath;
   if (report.empty()) return true;
   if (std::string refusal = OutputFileRefusal(report, "report", sources); !refusal.empty()) return RefuseAlways(refusal);
-  struct stat st {};
-  if (::lstat(report.c_str(), &st) == 0 && !options.overwrite) {
+  platform::FileStatus st;
+  if (platform::StatLink(report, st) == 0 && !options.overwrite) {
     std::fprintf(stderr, "salvora-cli: the report %s exists; give --overwrite to replace it\n", Shown(report).c_str());
     return false;
   }

@@ -1,12 +1,11 @@
 #include "cli/ProgressLine.h"
 
-#include <unistd.h>
-
 #include "platform/Clock.h"
+#include "platform/ConsoleInput.h"
 
 namespace salvora::cli {
 
-ProgressLine::ProgressLine(FILE* out) : out_(out), terminal_(::isatty(::fileno(out)) == 1) {}
+ProgressLine::ProgressLine(FILE* out) : out_(out), terminal_(platform::IsTerminal(out)) {}
 
 void ProgressLine::Update(int percent, const std::string& text) {
   uint64_t now = platform::TickMs();

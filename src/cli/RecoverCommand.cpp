@@ -1,5 +1,3 @@
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cinttypes>
@@ -26,6 +24,9 @@
 #include "output/StagedOutputFile.h"
 #include "output/UniquePath.h"
 #include "platform/ErrorCodes.h"
+#include "platform/FileStatus.h"
+#include "platform/PathChanges.h"
+#include "platform/PathQueries.h"
 #include "platform/PlatformError.h"
 #include "recovery/RecordVerdicts.h"
 #include "scan/ContainFailure.h"
@@ -89,8 +90,8 @@ int RecoveryProgress(void* userData, int percent, int hundred, int error, const 
 }
 
 uint64_t SizeOf(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 ? uint64_t(st.st_size) : 0;
+  platform::FileStatus st;
+  return platform::StatPath(path, st) == 0 ? st.size : 0;
 }
 
 std::string CommandLine(const Args& args) {
@@ -127,7 +128,7 @@ void PrintCounts(const RunCounts& counts, bool onlyIntact) {
 // Under --only-intact, a file not found intact is taken back out of the destination and counted.
 void SkipNotIntact(const FoundItem& item, const std::string& written, const ContentVerdict& verdict,
                    RunCounts& counts) {
-  ::unlink(written.c_str());
+  platform::RemoveFile(written);
   (verdict.damaged() ? counts.skippedDamaged : counts.skippedUnchecked)++;
   std::printf("%s: Skipped (%s)\n", Shown(item.path).c_str(), verdict.Text().c_str());
 }
@@ -276,7 +277,7 @@ int RunRecover(const Args& args) {
     std::fprintf(stderr, "salvora-cli: cannot create %s: %s\n", Shown(destination).c_str(), Reason(rc).c_str());
     return kExitBadInput;
   }
-  if (::access(destination.c_str(), W_OK | X_OK) != 0) {
+  if (!platform::CanWriteIn(destination)) {
     std::fprintf(stderr, "salvora-cli: cannot write into %s: %s\n", Shown(destination).c_str(),
                  Reason(platform::LastError()).c_str());
     return kExitBadInput;

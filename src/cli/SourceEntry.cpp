@@ -1,11 +1,10 @@
 #include "cli/SourceEntry.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 
 #include "cli/UserText.h"
 #include "platform/DiskMap.h"
+#include "platform/FileStatus.h"
 #include "platform/PlatformError.h"
 #include "platform/PrivilegedOpen.h"
 #include "platform/RawSource.h"
@@ -15,12 +14,13 @@ namespace salvora::cli {
 namespace {
 
 const char* UnsupportedKind(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode) || S_ISBLK(st.st_mode)) return nullptr;
-  if (S_ISFIFO(st.st_mode)) return "a FIFO";
-  if (S_ISCHR(st.st_mode)) return "a character device";
-  if (S_ISSOCK(st.st_mode)) return "a socket";
-  if (S_ISDIR(st.st_mode)) return "a folder";
+  using Kind = platform::FileStatus::Kind;
+  platform::FileStatus st;
+  if (platform::StatPath(path, st) != 0 || st.IsRegular() || st.IsBlockDevice()) return nullptr;
+  if (st.kind == Kind::Fifo) return "a FIFO";
+  if (st.kind == Kind::CharDevice) return "a character device";
+  if (st.kind == Kind::Socket) return "a socket";
+  if (st.IsFolder()) return "a folder";
   return "not a file";
 }
 

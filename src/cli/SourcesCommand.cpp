@@ -1,4 +1,3 @@
-#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -7,6 +6,7 @@
 #include "cli/JsonText.h"
 #include "cli/UserText.h"
 #include "platform/PlatformError.h"
+#include "platform/UserRights.h"
 #include "storage/DiskEnumerator.h"
 #include "storage/DisplayNames.h"
 #include "storage/FormatText.h"
@@ -106,7 +106,7 @@ int RunSources(const Args& args) {
     PrintTable(enumerator);
   for (const auto& [path, rc] : enumerator.Unreadable())
     std::fprintf(stderr, "salvora-cli: skipped %s: %s%s\n", Shown(path).c_str(), Reason(rc).c_str(),
-                 ::geteuid() != 0 ? " (reading disks usually needs root)" : "");
+                 !platform::MayReadDisks() ? " (reading disks usually needs root)" : "");
   return kExitOk;
 }
 

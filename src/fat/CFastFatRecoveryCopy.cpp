@@ -1,5 +1,4 @@
 // Reading file data of the fast FAT engine: recovery of files and folders, and preview.
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>

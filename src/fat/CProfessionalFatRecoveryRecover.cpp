@@ -1,7 +1,6 @@
 // Reading file data of the deep FAT engine: files are taken as contiguous clusters from their
 // first cluster, since no allocation table can be trusted; folders are recovered with their
 // subtree, and files previewed.
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>

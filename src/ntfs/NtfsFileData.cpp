@@ -2,9 +2,6 @@
 
 #include "output/PreviewFile.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 #include <utility>
@@ -12,7 +9,9 @@
 #include "carving/SignatureScanner.h"
 #include "output/FolderRecovery.h"
 #include "output/OutputFiles.h"
+#include "platform/FileDescriptor.h"
 #include "platform/FileIo.h"
+#include "platform/PathChanges.h"
 #include "platform/PlatformError.h"
 #include "scan/ExtensionLists.h"
 #include "scan/ScanLogCatalogue.h"
@@ -52,7 +51,7 @@ int PreviewSink(void* context, const uint8_t* data, size_t length, uint64_t done
   if (c->fd >= 0) {
     size_t written = 0;
     while (written < length) {
-      ssize_t n = ::write(c->fd, data + written, length - written);
+      long long n = platform::WriteSome(c->fd, data + written, length - written);
       if (n <= 0) return platform::LastError();
       written += size_t(n);
     }
@@ -195,8 +194,8 @@ int NtfsFileData::ReadForPreview(const FoundFileRecord* record, std::string& tem
   PreviewSinkContext context{-1, buffer, size_t(std::max(size, 0)), 0, callback, userData};
   int result = 0;
   if (!temp.empty()) {
-    ::unlink(temp.c_str());
-    context.fd = ::open(temp.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    platform::RemoveFile(temp);
+    context.fd = platform::OpenFile(temp, O_RDWR | O_CREAT | O_TRUNC, 0600);
     if (context.fd < 0) {
       size = 0;
       return platform::LastError();
@@ -225,9 +224,9 @@ int NtfsFileData::ReadForPreview(const FoundFileRecord* record, std::string& tem
   }
   if (result > 0 && callback) callback(userData, 100, result);
   if (context.fd >= 0) {
-    if (::close(context.fd) != 0 && result == 0) result = platform::LastError();
+    if (platform::CloseFile(context.fd) != 0 && result == 0) result = platform::LastError();
     if (result != 0) {
-      ::unlink(temp.c_str());
+      platform::RemoveFile(temp);
       tempPath.clear();
     }
   }

@@ -1,17 +1,17 @@
 #include "output/DfxmlReport.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <stdio.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <sstream>
 
+#include "platform/CalendarTime.h"
 #include "platform/Clock.h"
+#include "platform/FileDescriptor.h"
 #include "platform/FileIo.h"
+#include "platform/PathChanges.h"
 #include "platform/PlatformError.h"
 #include "platform/PrintableText.h"
 
@@ -52,9 +52,8 @@ std::string DfxmlReport::Escape(const std::string& text) {
 
 std::string DfxmlReport::IsoTime(uint64_t fileTime) {
   if (fileTime == 0) return "";
-  std::time_t t = std::time_t(platform::FileTimeToUnix(fileTime));
   std::tm tm {};
-  if (!gmtime_r(&t, &tm)) return "";
+  if (!platform::UtcCalendar(platform::FileTimeToUnix(fileTime), tm)) return "";
   char buf[32];
   std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", &tm);
   return buf;
@@ -107,20 +106,20 @@ std::string DfxmlReport::ToXml() const {
 int DfxmlReport::WriteTo(const std::string& path, bool replace) const {
   // A fresh name of its own: a fixed one could be an existing file, even the source.
   std::string tmp = path + ".XXXXXX";
-  int fd = ::mkstemp(tmp.data());
+  int fd = platform::MakeTempFile(tmp);
   if (fd < 0) return platform::LastError();
   const std::string xml = ToXml();
   int rc = platform::WriteAllAt(fd, xml.data(), xml.size(), 0);
-  if (rc == 0 && ::fchmod(fd, 0644) != 0) rc = platform::LastError();
-  if (::close(fd) != 0 && rc == 0) rc = platform::LastError();
+  if (rc == 0 && platform::SetFileMode(fd, 0644) != 0) rc = platform::LastError();
+  if (platform::CloseFile(fd) != 0 && rc == 0) rc = platform::LastError();
   if (rc != 0 || replace) {
-    if (rc == 0 && ::rename(tmp.c_str(), path.c_str()) != 0) rc = platform::LastError();
-  } else if (::renameat2(AT_FDCWD, tmp.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) != 0) {
+    if (rc == 0 && platform::RenameReplacing(tmp, path) != 0) rc = platform::LastError();
+  } else if (platform::RenameExclusive(tmp, path) != 0) {
     // File systems without the no-replace rename still refuse to link over an existing name.
-    rc = errno == EINVAL && ::link(tmp.c_str(), path.c_str()) == 0 ? 0 : platform::LastError();
-    if (rc == 0) ::unlink(tmp.c_str());
+    rc = errno == EINVAL && platform::HardLink(tmp, path) == 0 ? 0 : platform::LastError();
+    if (rc == 0) platform::RemoveFile(tmp);
   }
-  if (rc != 0) ::unlink(tmp.c_str());
+  if (rc != 0) platform::RemoveFile(tmp);
   return rc;
 }
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/CalendarTime.h"
 #include "platform/Clock.h"
 #include "platform/FileIo.h"
 
@@ -111,7 +112,7 @@ uint64_t ExifDateTime(const std::string& text) {
   tm.tm_hour = h;
   tm.tm_min = mi;
   tm.tm_sec = s;
-  return platform::UnixToFileTime(int64_t(timegm(&tm)));
+  return platform::UnixToFileTime(platform::UtcSeconds(tm));
 }
 
 bool ReadExifFacts(const std::string& path, ExifFacts& facts) {

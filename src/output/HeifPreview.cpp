@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "output/OutputFiles.h"
+#include "platform/PathChanges.h"
 
 namespace salvora {
 namespace {
@@ -31,10 +32,6 @@ bool WritePpm(const std::string& path, const uint8_t* rgb, int stride, int width
 
 }  // namespace
 
-bool IsHeifExtension(const std::string& extension) {
-  return extension == "heic" || extension == "heif" || extension == "avif";
-}
-
 bool DecodeHeifForPreview(const std::string& path) {
   std::unique_ptr<heif_context, HeifDeleter> context(heif_context_alloc());
   if (!context || heif_context_read_from_file(context.get(), path.c_str(), nullptr).code != heif_error_Ok) return false;
@@ -52,8 +49,8 @@ bool DecodeHeifForPreview(const std::string& path) {
   const uint8_t* rgb = heif_image_get_plane_readonly(rawImage, heif_channel_interleaved, &stride);
   if (!rgb || stride < width * 3) return false;
   const std::string decoded = path + ".ppm";
-  if (!WritePpm(decoded, rgb, stride, width, height) || std::rename(decoded.c_str(), path.c_str()) != 0) {
-    std::remove(decoded.c_str());
+  if (!WritePpm(decoded, rgb, stride, width, height) || platform::RenameReplacing(decoded, path) != 0) {
+    platform::RemoveFile(decoded);
     return false;
   }
   return true;

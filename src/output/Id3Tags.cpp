@@ -1,11 +1,9 @@
 #include "output/Id3Tags.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "platform/ByteView.h"
+#include "platform/FileDescriptor.h"
 #include "platform/FileIo.h"
+#include "platform/FileStatus.h"
 #include "platform/TextEncoding.h"
 
 namespace salvora {
@@ -115,15 +113,15 @@ bool ParseId3Tags(const std::string& head, const std::string& tail, Id3Tags& tag
 bool ReadId3Tags(const std::string& path, Id3Tags& tags) {
   std::string head, tail;
   if (platform::ReadWholeFile(path, head, kMaxTagBytes) != 0) return false;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  struct stat st {};
-  if (fd >= 0 && ::fstat(fd, &st) == 0 && uint64_t(st.st_size) >= kV1Bytes) {
+  const int fd = platform::OpenFile(path, O_RDONLY);
+  platform::FileStatus st;
+  if (fd >= 0 && platform::StatFile(fd, st) == 0 && st.size >= kV1Bytes) {
     tail.resize(kV1Bytes);
     int error = 0;
-    if (platform::ReadUpTo(fd, tail.data(), kV1Bytes, uint64_t(st.st_size) - kV1Bytes, &error) != static_cast<long long>(kV1Bytes))
+    if (platform::ReadUpTo(fd, tail.data(), kV1Bytes, st.size - kV1Bytes, &error) != static_cast<long long>(kV1Bytes))
       tail.clear();
   }
-  if (fd >= 0) ::close(fd);
+  if (fd >= 0) platform::CloseFile(fd);
   return ParseId3Tags(head, tail, tags);
 }
 

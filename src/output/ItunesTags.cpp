@@ -1,11 +1,9 @@
 #include "output/ItunesTags.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "output/IsoBoxFile.h"
+#include "platform/FileDescriptor.h"
 #include "platform/FileIo.h"
+#include "platform/FileStatus.h"
 
 namespace salvora {
 namespace {
@@ -34,18 +32,18 @@ std::string ItemText(int fd, const IsoBox& list, const char* type) {
 
 bool ReadItunesTags(const std::string& path, Id3Tags& tags) {
   tags = Id3Tags{};
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = platform::OpenFile(path, O_RDONLY);
   if (fd < 0) return false;
-  struct stat st {};
+  platform::FileStatus st;
   IsoBox moov, udta, meta, ilst;
-  if (::fstat(fd, &st) == 0 && FindIsoBox(fd, 0, uint64_t(st.st_size), "moov", moov) &&
+  if (platform::StatFile(fd, st) == 0 && FindIsoBox(fd, 0, st.size, "moov", moov) &&
       FindIsoBox(fd, moov.BodyStart(), moov.End(), "udta", udta) &&
       FindIsoBox(fd, udta.BodyStart(), udta.End(), "meta", meta) &&
       FindIsoBox(fd, meta.BodyStart() + kFullBoxHeader, meta.End(), "ilst", ilst)) {
     tags.artist = ItemText(fd, ilst, "\xA9" "ART");
     tags.title = ItemText(fd, ilst, "\xA9" "nam");
   }
-  ::close(fd);
+  platform::CloseFile(fd);
   return !tags.title.empty();
 }
 

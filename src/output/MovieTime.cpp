@@ -1,13 +1,11 @@
 #include "output/MovieTime.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "output/IsoBoxFile.h"
 #include "platform/ByteView.h"
 #include "platform/Clock.h"
+#include "platform/FileDescriptor.h"
 #include "platform/FileIo.h"
+#include "platform/FileStatus.h"
 
 namespace salvora {
 namespace {
@@ -20,12 +18,12 @@ constexpr uint64_t kLatestUnix = 7258118400;
 }  // namespace
 
 uint64_t ReadMovieCreationTime(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = platform::OpenFile(path, O_RDONLY);
   if (fd < 0) return 0;
-  struct stat st {};
+  platform::FileStatus st;
   uint64_t result = 0;
   IsoBox moov, mvhd;
-  if (::fstat(fd, &st) == 0 && FindIsoBox(fd, 0, uint64_t(st.st_size), "moov", moov) &&
+  if (platform::StatFile(fd, st) == 0 && FindIsoBox(fd, 0, st.size, "moov", moov) &&
       FindIsoBox(fd, moov.BodyStart(), moov.End(), "mvhd", mvhd)) {
     uint8_t body[12] = {};
     int error = 0;
@@ -37,7 +35,7 @@ uint64_t ReadMovieCreationTime(const std::string& path) {
         seconds - kMacEpochToUnix < kLatestUnix)
       result = platform::UnixToFileTime(int64_t(seconds - kMacEpochToUnix));
   }
-  ::close(fd);
+  platform::CloseFile(fd);
   return result;
 }
 

@@ -1,8 +1,9 @@
 #include "output/NameFitting.h"
 
 #include <climits>
-#include <unistd.h>
 
+#include "platform/FileNameRules.h"
+#include "platform/PathQueries.h"
 #include "platform/TextEncoding.h"
 
 namespace salvora {
@@ -17,9 +18,9 @@ constexpr size_t kMaxExtensionBytes = 16;
 size_t NameLimitOf(const std::string& folder) {
   std::string probe = folder.empty() ? "." : folder;
   for (;;) {
-    if (::access(probe.c_str(), F_OK) == 0) {
-      const long limit = ::pathconf(probe.c_str(), _PC_NAME_MAX);
-      return limit > 0 ? size_t(limit) : kDefaultNameLimit;
+    if (platform::PathExists(probe)) {
+      const size_t limit = platform::NameLimitAt(probe);
+      return limit > 0 ? limit : kDefaultNameLimit;
     }
     const size_t slash = probe.find_last_of('/');
     if (slash == std::string::npos) probe = ".";
@@ -29,8 +30,8 @@ size_t NameLimitOf(const std::string& folder) {
 }
 
 size_t PathRoomIn(const std::string& folder) {
-  const size_t used = folder.size() + 1;  // the folder and its "/"
-  return used >= PATH_MAX - 1 ? 0 : PATH_MAX - 1 - used;
+  const size_t used = platform::NameUnits(folder) + 1;  // the folder and its "/"
+  return used >= platform::PathLimit() ? 0 : platform::PathLimit() - used;
 }
 
 void SplitExtension(std::string_view name, std::string_view& stem, std::string_view& extension) {
@@ -47,9 +48,9 @@ void SplitExtension(std::string_view name, std::string_view& stem, std::string_v
 std::string FitName(std::string_view name, std::string_view suffix, size_t maxBytes) {
   std::string_view stem, extension;
   SplitExtension(name, stem, extension);
-  const size_t fixed = suffix.size() + extension.size();
+  const size_t fixed = platform::NameUnits(suffix) + platform::NameUnits(extension);
   if (fixed >= maxBytes) return "";
-  std::string fitted = platform::TruncateUtf8(stem, maxBytes - fixed);
+  std::string fitted = platform::TruncateName(stem, maxBytes - fixed);
   if (fitted.empty()) return "";
   fitted.append(suffix).append(extension);
   return fitted;

@@ -9,7 +9,7 @@
 // path), so it is cut on a character boundary, keeping its extension.
 namespace salvora {
 
-// The longest name, in bytes, the file system holding folder takes (asked of the nearest folder
+// The longest name, in the system's units (bytes; UTF-16 units on Windows), the file system holding folder takes (asked of the nearest folder
 // that exists; 255 when it cannot say).
 size_t NameLimitOf(const std::string& folder);
 // The longest name that may follow folder + "/" without the path passing the system's limit.

@@ -1,11 +1,11 @@
 #include "output/OutputFiles.h"
 
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "platform/AbandonedFiles.h"
+#include "platform/FileDescriptor.h"
+#include "platform/FileStatus.h"
+#include "platform/PathChanges.h"
 #include "platform/PlatformError.h"
 
 namespace salvora {
@@ -15,11 +15,11 @@ int CreateFolders(const std::string& path) {
   for (size_t pos = 1; pos <= path.size(); ++pos) {
     if (pos != path.size() && path[pos] != '/') continue;
     std::string part = path.substr(0, pos);
-    if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return platform::LastError();
+    if (platform::MakeFolder(part, 0755) != 0 && errno != EEXIST) return platform::LastError();
   }
-  struct stat st;
-  if (stat(path.c_str(), &st) != 0) return platform::LastError();
-  return S_ISDIR(st.st_mode) ? 0 : platform::FromErrno(ENOTDIR);
+  platform::FileStatus st;
+  if (platform::StatPath(path, st) != 0) return platform::LastError();
+  return st.IsFolder() ? 0 : platform::FromErrno(ENOTDIR);
 }
 
 std::string ParentOf(const std::string& path) {
@@ -39,7 +39,7 @@ int CountSeparators(const std::string& path) {
 int OutputFile::Create(const std::string& path) {
   Close();
   written_ = 0;
-  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  fd_ = platform::OpenFile(path, O_WRONLY | O_CREAT | O_EXCL, 0644);
   return fd_ < 0 ? platform::LastError() : 0;
 }
 
@@ -48,7 +48,7 @@ bool OutputFile::MarkInUse() { return fd_ >= 0 && platform::MarkInUse(fd_); }
 int OutputFile::Write(const uint8_t* data, size_t length) {
   size_t done = 0;
   while (done < length) {
-    ssize_t n = ::write(fd_, data + done, length - done);
+    long long n = platform::WriteSome(fd_, data + done, length - done);
     if (n < 0) {
       if (errno == EINTR) continue;
       return platform::LastError();
@@ -62,7 +62,7 @@ int OutputFile::Write(const uint8_t* data, size_t length) {
 
 int OutputFile::Close() {
   if (fd_ < 0) return 0;
-  int rc = ::close(fd_) == 0 ? 0 : platform::LastError();
+  int rc = platform::CloseFile(fd_) == 0 ? 0 : platform::LastError();
   fd_ = -1;
   return rc;
 }

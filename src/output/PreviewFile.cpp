@@ -1,11 +1,10 @@
 #include "output/PreviewFile.h"
 
-#include <unistd.h>
-
 #include "output/HeifPreview.h"
 #include "output/OutputFiles.h"
 #include "scan/ExtensionLists.h"
 #include "scan/ScanLogCatalogue.h"
+#include "platform/PathChanges.h"
 
 namespace salvora {
 
@@ -34,13 +33,13 @@ int PreparePreview(std::string_view name, std::string& tempPath, uint8_t* buffer
   const std::string folder = ScanLogFolder();
   if (int rc = CreateFolders(folder); rc != 0) return rc;
   tempPath = folder + (folder.empty() || folder.back() == '/' ? "" : "/") + tempName;
-  ::unlink(tempPath.c_str());
+  platform::RemoveFile(tempPath);
   OutputFile out;
   if (int rc = out.Create(tempPath); rc != 0) return rc;
   int rc = copy(&out, nullptr, 0, copied);
   int closed = out.Close();
   if (rc == 0) rc = closed;
-  if (rc != 0) ::unlink(tempPath.c_str());
+  if (rc != 0) platform::RemoveFile(tempPath);
   // A HEIF picture is shown decoded; one that does not decode stays as it is, and the desktop
   // says it cannot preview it.
   if (rc == 0 && IsHeifExtension(LowerExtensionOf(name))) DecodeHeifForPreview(tempPath);

@@ -1,8 +1,6 @@
 #include "output/RecoveredFileFinish.h"
 
-#include <fcntl.h>
 #include <stdio.h>
-#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -16,7 +14,9 @@
 #include "output/RecoveredName.h"
 #include "output/UniquePath.h"
 #include "output/VorbisComments.h"
+#include "platform/CalendarTime.h"
 #include "platform/Clock.h"
+#include "platform/PathChanges.h"
 #include "platform/TextEncoding.h"
 #include "scan/EngineTypes.h"
 #include "scan/ExtensionLists.h"
@@ -28,9 +28,8 @@ namespace {
 constexpr size_t kMaxStemBytes = 200;
 
 std::string DateText(uint64_t fileTime) {
-  const time_t t = time_t(platform::FileTimeToUnix(fileTime));
   std::tm tm{};
-  if (!gmtime_r(&t, &tm)) return {};
+  if (!platform::UtcCalendar(platform::FileTimeToUnix(fileTime), tm)) return {};
   char text[80];
   std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d-%02d-%02d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
                 tm.tm_hour, tm.tm_min, tm.tm_sec);
@@ -43,22 +42,11 @@ std::string Joined(const std::string& a, const std::string& separator, const std
   return a + separator + b;
 }
 
-timespec TimeSpecOf(uint64_t fileTime) {
-  timespec ts{};
-  if (fileTime == 0) {
-    ts.tv_nsec = UTIME_OMIT;
-    return ts;
-  }
-  ts.tv_sec = time_t(platform::FileTimeToUnix(fileTime));
-  ts.tv_nsec = long((fileTime % 10000000) * 100);
-  return ts;
-}
-
 // Moves the file to a free name beside it; never replaces what is there.
 std::string RenameBeside(const std::string& path, const std::string& name) {
   const std::string wanted = MakeUniquePath(ParentOf(path) + "/" + name);
   if (wanted.empty() || wanted == path) return path;
-  if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, wanted.c_str(), RENAME_NOREPLACE) != 0) return path;
+  if (platform::RenameExclusive(path, wanted) != 0) return path;
   return wanted;
 }
 
@@ -125,8 +113,7 @@ FinishedFile FinishRecoveredFile(const FoundFileRecord& record, const std::strin
     done.timeSource = TimeSource::FileSystem;
   }
   if (done.timeSource != TimeSource::None) {
-    const timespec times[2] = {TimeSpecOf(done.accessTime), TimeSpecOf(done.writeTime)};
-    if (::utimensat(AT_FDCWD, done.path.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) done.timeSource = TimeSource::None;
+    if (platform::SetFileTimes(done.path, done.accessTime, done.writeTime) != 0) done.timeSource = TimeSource::None;
   }
   return done;
 }

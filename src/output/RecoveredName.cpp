@@ -1,5 +1,8 @@
 #include "output/RecoveredName.h"
 
+#include "output/WindowsFileName.h"
+#include "platform/FileNameRules.h"
+
 namespace salvora {
 
 std::string SanitiseRecoveredName(std::string_view name) {
@@ -11,7 +14,7 @@ std::string SanitiseRecoveredName(std::string_view name) {
   }
   if (safe.empty()) safe.push_back('_');
   else if (safe == "." || safe == "..") safe.assign(safe.size(), '_');
-  return safe;
+  return platform::FileNamesFollowWindowsRules() ? WindowsSafeName(safe) : safe;
 }
 
 std::string ShownFileName(std::string_view recordName, bool deleted) {

@@ -5,9 +5,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
@@ -18,6 +15,8 @@
 #include "output/UniquePath.h"
 #include "platform/AbandonedFiles.h"
 #include "platform/ErrorCodes.h"
+#include "platform/FileStatus.h"
+#include "platform/PathChanges.h"
 #include "platform/PlatformError.h"
 
 namespace salvora {
@@ -79,23 +78,23 @@ std::string StagedOutputFile::TakeLastPartial() { return std::exchange(gLastPart
 uint64_t StagedOutputFile::TakeLastAbandonedBytes() { return std::exchange(gLastAbandonedBytes, UINT64_MAX); }
 
 void StagedOutputFile::RemoveTemporaryOnSignal() {
-  if (gSignalTempSet) ::unlink(gSignalTemp);
+  if (gSignalTempSet) platform::RemoveFile(gSignalTemp);
   gSignalTempSet = 0;
 }
 
 int RenameNoReplace(const std::string& from, const std::string& to) {
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (platform::RenameExclusive(from, to) == 0) return 0;
   if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return platform::LastError();
   // A file system without that rename: a hard link does not replace either.
-  if (::link(from.c_str(), to.c_str()) == 0) {
-    ::unlink(from.c_str());
+  if (platform::HardLink(from, to) == 0) {
+    platform::RemoveFile(from);
     return 0;
   }
   if (errno == EEXIST) return platform::FromErrno(EEXIST);
   // Nor hard links (FAT): look, then rename; the names were chosen free a moment ago.
-  struct stat st;
-  if (::lstat(to.c_str(), &st) == 0) return platform::FromErrno(EEXIST);
-  return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : platform::LastError();
+  platform::FileStatus st;
+  if (platform::StatLink(to, st) == 0) return platform::FromErrno(EEXIST);
+  return platform::RenameReplacing(from, to) == 0 ? 0 : platform::LastError();
 }
 
 int StagedOutputFile::Create(const std::string& finalPath) {
@@ -149,7 +148,7 @@ void StagedOutputFile::Abandon() {
     }
     partial_.clear();
   }
-  ::unlink(temp_.c_str());
+  platform::RemoveFile(temp_);
 }
 
 }  // namespace salvora

@@ -1,17 +1,16 @@
 #include "output/UniquePath.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 
 #include "output/NameFitting.h"
+#include "platform/FileStatus.h"
 
 namespace salvora {
 namespace {
 
 bool Exists(const std::string& path) {
-  struct stat st;
-  return lstat(path.c_str(), &st) == 0;
+  platform::FileStatus st;
+  return platform::StatLink(path, st) == 0;
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "platform/Clock.h"
 
+#include "platform/CalendarTime.h"
+
 #include <chrono>
 #include <ctime>
 
@@ -17,7 +19,7 @@ class SystemClock : public Clock {
     auto now = system_clock::now();
     std::time_t t = system_clock::to_time_t(now);
     std::tm tm {};
-    localtime_r(&t, &tm);
+    LocalCalendar(int64_t(t), tm);
     LocalTime lt;
     lt.year = tm.tm_year + 1900;
     lt.month = tm.tm_mon + 1;

@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 
 #include "platform/PlatformError.h"
@@ -13,20 +12,6 @@ namespace salvora::platform {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadLine(const fs::path& file) {
-  std::ifstream in(file);
-  std::string line;
-  std::getline(in, line);
-  return line;
-}
-
-bool Excluded(const std::string& name, const fs::path& dir) {
-  if (name.rfind("ram", 0) == 0 || name.rfind("zram", 0) == 0) return true;
-  if (ReadLine(dir / "size") == "0" || ReadLine(dir / "size").empty()) return true;
-  if (name.rfind("loop", 0) == 0 && ReadLine(dir / "loop" / "backing_file").empty()) return true;
-  return false;
-}
 
 // Parses "0=/a.img,1=/dev/loop3"; malformed items are ignored.
 std::map<int, std::string> ParseDiskMap(const char* text) {
@@ -84,19 +69,6 @@ bool NaturalLess(const std::string& a, const std::string& b) {
     j = ej;
   }
   return a.size() - i < b.size() - j;
-}
-
-std::vector<std::string> ListWholeDisks(const std::string& sysBlockRoot, const std::string& devRoot) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(sysBlockRoot, ec)) {
-    std::string name = entry.path().filename().string();
-    if (!Excluded(name, entry.path())) names.push_back(name);
-  }
-  std::sort(names.begin(), names.end(), NaturalLess);
-  std::vector<std::string> paths;
-  for (const auto& name : names) paths.push_back(devRoot + "/" + name);
-  return paths;
 }
 
 std::vector<std::pair<int, std::string>> ListDisks() {

@@ -11,6 +11,8 @@ namespace salvora::platform {
 // Whole-disk device paths ("/dev/sda") found below sysBlockRoot, in natural order.
 std::vector<std::string> ListWholeDisks(const std::string& sysBlockRoot = "/sys/block",
                                         const std::string& devRoot = "/dev");
+// The folder of the system's device paths ("/dev"; "//." on Windows).
+std::string DeviceFolder();
 // The device path of disk number n, honouring SALVORA_DISK_MAP. Returns 0 or a platform error
 // (no such device) when n is not a known disk.
 int DiskDevicePath(int number, std::string& path);

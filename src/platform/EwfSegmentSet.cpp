@@ -1,16 +1,15 @@
 #include "platform/EwfSegmentSet.h"
 
-#include <fcntl.h>
 #include <libewf.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <string_view>
 #include <vector>
 
 #include "platform/ByteView.h"
+#include "platform/FileDescriptor.h"
 #include "platform/FileIo.h"
+#include "platform/FileStatus.h"
 
 namespace salvora::platform {
 namespace {
@@ -38,19 +37,19 @@ struct SegmentEnd {
 };
 
 bool ReadSegmentEnd(const std::string& path, SegmentEnd& out) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = OpenFile(path, O_RDONLY);
   if (fd < 0) return false;
-  struct stat st {};
+  FileStatus st;
   uint8_t head[sizeof kEvfSignature] = {};
-  bool ok = ::fstat(fd, &st) == 0;
+  bool ok = StatFile(fd, st) == 0;
   if (ok) {
-    out.bytes = uint64_t(st.st_size);
+    out.bytes = st.size;
     out.evf = ReadUpTo(fd, head, sizeof head, 0, nullptr) == long(sizeof head) &&
               std::memcmp(head, kEvfSignature, sizeof head) == 0;
     if (out.evf && out.bytes >= sizeof head + EwfClosingSection::kSize)
       ReadUpTo(fd, out.closing, sizeof out.closing, out.bytes - EwfClosingSection::kSize, nullptr);
   }
-  ::close(fd);
+  CloseFile(fd);
   return ok;
 }
 

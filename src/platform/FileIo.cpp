@@ -1,12 +1,11 @@
 #include "platform/FileIo.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <filesystem>
 
+#include "platform/FileDescriptor.h"
+#include "platform/FileStatus.h"
+#include "platform/PathChanges.h"
 #include "platform/PlatformError.h"
 
 namespace salvora::platform {
@@ -14,7 +13,7 @@ namespace salvora::platform {
 int WriteAllAt(int fd, const void* data, size_t length, uint64_t offset) {
   const auto* p = static_cast<const uint8_t*>(data);
   while (length > 0) {
-    ssize_t n = ::pwrite(fd, p, length, static_cast<off_t>(offset));
+    long long n = WriteAtOffset(fd, p, length, offset);
     if (n < 0) {
       if (errno == EINTR) continue;
       return LastError();
@@ -31,7 +30,7 @@ long long ReadUpTo(int fd, void* buffer, size_t length, uint64_t offset, int* er
   auto* p = static_cast<uint8_t*>(buffer);
   size_t done = 0;
   while (done < length) {
-    ssize_t n = ::pread(fd, p + done, length - done, static_cast<off_t>(offset + done));
+    long long n = ReadAtOffset(fd, p + done, length - done, offset + done);
     if (n < 0) {
       if (errno == EINTR) continue;
       if (error) *error = LastError();
@@ -45,14 +44,14 @@ long long ReadUpTo(int fd, void* buffer, size_t length, uint64_t offset, int* er
 
 int ReadWholeFile(const std::string& path, std::string& out, uint64_t maxBytes) {
   out.clear();
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = OpenFile(path, O_RDONLY);
   if (fd < 0) return LastError();
-  struct stat st {};
+  FileStatus st;
   int rc = 0;
-  if (::fstat(fd, &st) != 0) {
+  if (StatFile(fd, st) != 0) {
     rc = LastError();
   } else {
-    uint64_t size = std::min<uint64_t>(uint64_t(st.st_size), maxBytes);
+    uint64_t size = std::min<uint64_t>(st.size, maxBytes);
     try {
       out.resize(size);
       long long got = ReadUpTo(fd, out.data(), out.size(), 0, &rc);
@@ -62,29 +61,32 @@ int ReadWholeFile(const std::string& path, std::string& out, uint64_t maxBytes) 
       rc = 8;
     }
   }
-  ::close(fd);
+  CloseFile(fd);
   return rc;
 }
 
 int MakeFolders(const std::string& path) {
   std::error_code ec;
-  std::filesystem::create_directories(path, ec);
+  const std::filesystem::path folder(std::u8string(path.begin(), path.end()));
+  std::filesystem::create_directories(folder, ec);
   if (ec) return FromErrno(ec.value());
-  if (!std::filesystem::is_directory(path, ec)) return FromErrno(ENOTDIR);
+  if (!std::filesystem::is_directory(folder, ec)) return FromErrno(ENOTDIR);
   return 0;
 }
 
 std::string ResolvedPath(const std::string& path) {
   std::error_code ec;
-  auto resolved = std::filesystem::weakly_canonical(path, ec);
-  return ec ? path : resolved.string();
+  const auto resolved = std::filesystem::weakly_canonical(std::u8string(path.begin(), path.end()), ec);
+  if (ec) return path;
+  const std::u8string text = resolved.u8string();
+  return std::string(text.begin(), text.end());
 }
 
 int SyncPath(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = OpenFile(path, O_RDONLY);
   if (fd < 0) return LastError();
-  int rc = ::fsync(fd) == 0 || errno == EINVAL ? 0 : LastError();
-  ::close(fd);
+  int rc = SyncFile(fd) == 0 || errno == EINVAL ? 0 : LastError();
+  CloseFile(fd);
   return rc;
 }
 
@@ -103,16 +105,17 @@ ReplacingFileWriter::ReplacingFileWriter(std::string path, std::string tempPath)
 
 ReplacingFileWriter::~ReplacingFileWriter() {
   if (fd_ >= 0) {
-    ::close(fd_);
-    ::unlink(tempPath_.c_str());
+    CloseFile(fd_);
+    RemoveFile(tempPath_);
   }
 }
 
 int ReplacingFileWriter::Open() {
   // A fresh file, never one already under the temporary's name: that could be a link to the
   // source (a map's ".copy.map.tmp" planted as a hard link or symlink to the image being read).
-  ::unlink(tempPath_.c_str());
-  fd_ = ::open(tempPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  // An exclusive create refuses any name that exists, a link included.
+  RemoveFile(tempPath_);
+  fd_ = OpenFile(tempPath_, O_WRONLY | O_CREAT | O_EXCL, 0644);
   return fd_ < 0 ? LastError() : 0;
 }
 
@@ -125,15 +128,15 @@ int ReplacingFileWriter::Write(const void* data, size_t length) {
 
 int ReplacingFileWriter::Sync() {
   if (fd_ < 0) return FromErrno(EBADF);
-  return ::fsync(fd_) == 0 || errno == EINVAL ? 0 : LastError();
+  return SyncFile(fd_) == 0 || errno == EINVAL ? 0 : LastError();
 }
 
 int ReplacingFileWriter::Commit() {
   if (fd_ < 0) return FromErrno(EBADF);
-  int rc = ::close(fd_) == 0 ? 0 : LastError();
+  int rc = CloseFile(fd_) == 0 ? 0 : LastError();
   fd_ = -1;
-  if (rc == 0 && ::rename(tempPath_.c_str(), path_.c_str()) != 0) rc = LastError();
-  if (rc != 0) ::unlink(tempPath_.c_str());
+  if (rc == 0 && RenameReplacing(tempPath_, path_) != 0) rc = LastError();
+  if (rc != 0) RemoveFile(tempPath_);
   return rc;
 }
 

@@ -66,14 +66,6 @@ std::vector<MountEntry> ParseMountInfo(const std::string& text) {
   return mounts;
 }
 
-std::vector<MountEntry> ReadMountTable(const std::string& path) {
-  std::ifstream in(path);
-  if (!in) return {};
-  std::stringstream all;
-  all << in.rdbuf();
-  return ParseMountInfo(all.str());
-}
-
 const MountEntry* FindMountFor(const std::vector<MountEntry>& mounts, const std::string& canonicalPath) {
   const MountEntry* best = nullptr;
   for (const auto& m : mounts)

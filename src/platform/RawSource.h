@@ -54,7 +54,15 @@ class FileSource : public RawSource {
   int fd() const { return fd_; }
 
  private:
-  int fd_ = -1;  // the path itself (a container's first segment)
+  static void CountOpen();
+  // Reads the container, simulated faults and known unreadable areas of the open path; closes the
+  // descriptor on failure.
+  int OpenContents(const std::string& path);
+  // A read of the path itself; the system's implementation (devices may need aligned reads).
+  long long ReadDirect(void* buffer, size_t length, uint64_t offset, int* error);
+
+  int fd_ = -1;  // the path itself
+  bool device_ = false;  // a disk or volume read through its device handle (Windows) (a container's first segment)
   std::unique_ptr<RawSource> container_;
   std::optional<FaultPlan> faults_;  // simulated bad stretches (tests only)
   std::vector<std::pair<uint64_t, uint64_t>> failing_;  // simulated and known unreadable areas

@@ -1,29 +1,27 @@
 #include "platform/ScratchFolder.h"
 
-#include <unistd.h>
-
-#include <cstdlib>
 #include <filesystem>
-#include <vector>
+#include <system_error>
+
+#include "platform/PathChanges.h"
+#include "platform/PathQueries.h"
 
 namespace salvora::platform {
 
 std::string MakeScratchFolder(const std::function<bool(const std::string& base)>& refused) {
-  std::vector<std::string> bases = {"/dev/shm"};
-  if (const char* tmp = std::getenv("TMPDIR"); tmp && *tmp) bases.emplace_back(tmp);
-  bases.emplace_back("/tmp");
-  for (const std::string& base : bases) {
-    if (::access(base.c_str(), W_OK | X_OK) != 0 || (refused && refused(base))) continue;
+  for (const std::string& base : ScratchFolders()) {
+    if (!CanWriteIn(base) || (refused && refused(base))) continue;
     std::string folder = base + "/salvora-verify.XXXXXX";
-    if (::mkdtemp(folder.data())) return folder;
+    if (MakeTempFolder(folder) == 0) return folder;
   }
   return {};
 }
 
 void RemoveScratchFolder(const std::string& folder) {
   if (folder.empty()) return;
+  // Spelt as UTF-8 so that a user folder with any name is found on every system.
   std::error_code ignored;
-  std::filesystem::remove_all(folder, ignored);
+  std::filesystem::remove_all(std::filesystem::path(reinterpret_cast<const char8_t*>(folder.c_str())), ignored);
 }
 
 }  // namespace salvora::platform

@@ -1,18 +1,16 @@
 #include "platform/SplitRawSource.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <dirent.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/FileDescriptor.h"
 #include "platform/FileIo.h"
+#include "platform/FileNameRules.h"
+#include "platform/FileStatus.h"
+#include "platform/PathQueries.h"
 #include "platform/PlatformError.h"
 #include "platform/UnreadableAreas.h"
 
@@ -27,7 +25,7 @@ SplitRawSource::~SplitRawSource() { Close(); }
 
 void SplitRawSource::Close() {
   for (auto& piece : pieces_)
-    if (piece.fd >= 0) ::close(piece.fd);
+    if (piece.fd >= 0) CloseFile(piece.fd);
   pieces_.clear();
   total_ = 0;
 }
@@ -47,30 +45,29 @@ std::string PiecePath(const std::string& firstPiece, int number) {
 
 // The highest piece number beside firstPiece (one listing of its folder); 0 when none.
 int HighestPiece(const std::string& firstPiece) {
-  const size_t slash = firstPiece.rfind('/');
+  // Windows paths may separate folders with either slash.
+  const size_t slash = firstPiece.find_last_of(FileNamesFollowWindowsRules() ? "/\\" : "/");
   const size_t nameAt = slash == std::string::npos ? 0 : slash + 1;
   const std::string folder = nameAt == 0 ? "." : firstPiece.substr(0, nameAt);
   const std::string stem = firstPiece.substr(nameAt, firstPiece.size() - 3 - nameAt);
   int highest = 0;
-  DIR* dir = ::opendir(folder.c_str());
-  if (!dir) return 0;
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string name = entry->d_name;
+  std::vector<std::string> names;
+  if (FolderNames(folder, names) != 0) return 0;
+  for (const std::string& name : names) {
     if (name.size() != stem.size() + 3 || name.compare(0, stem.size(), stem) != 0) continue;
     const char* digits = name.c_str() + stem.size();
     if (!std::isdigit(uint8_t(digits[0])) || !std::isdigit(uint8_t(digits[1])) || !std::isdigit(uint8_t(digits[2])))
       continue;
     highest = std::max(highest, std::atoi(digits));
   }
-  ::closedir(dir);
   return std::min(highest, kMaxPieces);
 }
 
 // The size of a regular file, or -1 when it is missing or not one.
 long long PieceBytes(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
-  return st.st_size;
+  FileStatus st;
+  if (StatPath(path, st) != 0 || !st.IsRegular()) return -1;
+  return (long long)st.size;
 }
 
 }  // namespace
@@ -103,20 +100,20 @@ int SplitRawSource::Open(const std::string& firstPiece) {
     const std::string path = PiecePath(firstPiece, number);
     Piece piece;
     piece.start = total_;
-    piece.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    piece.fd = OpenFile(path, O_RDONLY);
     if (piece.fd < 0 && (number == 1 || errno != ENOENT)) {
       int rc = LastError();
       Close();
       return rc;
     }
-    struct stat st {};
-    if (piece.fd >= 0 && (::fstat(piece.fd, &st) != 0 || !S_ISREG(st.st_mode))) {
-      int rc = S_ISREG(st.st_mode) ? LastError() : FromErrno(EINVAL);
-      ::close(piece.fd);
+    FileStatus st;
+    if (piece.fd >= 0 && (StatFile(piece.fd, st) != 0 || !st.IsRegular())) {
+      int rc = st.IsRegular() ? LastError() : FromErrno(EINVAL);
+      CloseFile(piece.fd);
       Close();
       return rc;
     }
-    const uint64_t bytes = piece.fd >= 0 ? uint64_t(st.st_size) : 0;
+    const uint64_t bytes = piece.fd >= 0 ? st.size : 0;
     piece.span = number < highest ? nominal : bytes;
     piece.bytes = std::min(bytes, piece.span);
     if (piece.bytes < piece.span) gaps.emplace_back(piece.start + piece.bytes, piece.start + piece.span);

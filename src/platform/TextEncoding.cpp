@@ -114,6 +114,19 @@ std::string TruncateUtf8(std::string_view text, size_t maxBytes) {
   return std::string(text.substr(0, cut));
 }
 
+std::string TruncateUtf8ToUtf16Units(std::string_view text, size_t units) {
+  size_t at = 0, used = 0;
+  while (at < text.size()) {
+    const uint8_t lead = uint8_t(text[at]);
+    const size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    const size_t need = length == 4 ? 2 : 1;  // four-byte characters are surrogate pairs
+    if (used + need > units || at + length > text.size()) break;
+    used += need;
+    at += length;
+  }
+  return std::string(text.substr(0, at));
+}
+
 std::string ToLowerAscii(std::string_view text) {
   std::string out(text);
   for (char& c : out)

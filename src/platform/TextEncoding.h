@@ -19,6 +19,9 @@ std::u16string Utf8ToUtf16(std::string_view text);
 std::string Cp437ToUtf8(const uint8_t* bytes, size_t count);
 // The longest prefix of text that is at most maxBytes long and ends on a character boundary.
 std::string TruncateUtf8(std::string_view text, size_t maxBytes);
+// The longest prefix of text that takes at most units UTF-16 code units and ends on a character
+// boundary.
+std::string TruncateUtf8ToUtf16Units(std::string_view text, size_t units);
 // ASCII lower-casing (extensions, signatures).
 std::string ToLowerAscii(std::string_view text);
 

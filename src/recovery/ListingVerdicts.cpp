@@ -1,10 +1,11 @@
 #include "recovery/ListingVerdicts.h"
 
 #include <deque>
-#include <filesystem>
 #include <optional>
+#include <string>
 
 #include "carving/ContentCheckQueue.h"
+#include "platform/PathChanges.h"
 #include "platform/ScratchFolder.h"
 #include "recovery/RecordVerdicts.h"
 #include "scan/ContainFailure.h"
@@ -49,8 +50,7 @@ std::vector<ContentVerdict> ListingVerdicts(const std::vector<ListingFile>& file
     waiting.pop_front();
     const ContentVerdict verdict = copy.known ? *copy.known
                                    : copy.path.empty() ? ContentVerdict::NotChecked() : checks.Take();
-    std::error_code ignored;
-    if (!copy.path.empty()) std::filesystem::remove(copy.path, ignored);
+    if (!copy.path.empty()) platform::RemoveFile(copy.path);
     const ListingFile& file = files[copy.index];
     verdicts[copy.index] = verdict;
     KeepFileCheck(*file.engine, *file.record, verdict);

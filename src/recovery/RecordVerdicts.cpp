@@ -1,10 +1,9 @@
 #include "recovery/RecordVerdicts.h"
 
-#include <unistd.h>
-
 #include "carving/CheckContent.h"
 #include "recovery/CProfessionalRecovery.h"
 #include "scan/IScanLog.h"
+#include "platform/PathChanges.h"
 
 namespace salvora {
 namespace {
@@ -57,9 +56,9 @@ std::string ScratchCopy(IFileRecoveryParse& engine, const FoundFileRecord& recor
   // The copy is named by the record's key alone: the found name is hostile and stays out of the path.
   const std::string copy = scratchFolder + "/verify-" + std::to_string(record.EngineKind()) + "-" +
                            std::to_string(record.RecordNumber()) + "." + std::string(extension);
-  ::unlink(copy.c_str());
+  platform::RemoveFile(copy);
   if (engine.RecoverFile(&record, copy, 0) == 0) return copy;
-  ::unlink(copy.c_str());
+  platform::RemoveFile(copy);
   return {};
 }
 
@@ -69,7 +68,7 @@ ContentVerdict VerifyRecord(IFileRecoveryParse& engine, const FoundFileRecord& r
   const std::string copy = ScratchCopy(engine, record, scratchFolder);
   if (copy.empty()) return ContentVerdict::NotChecked();
   const ContentVerdict verdict = CheckFileContent(copy);
-  ::unlink(copy.c_str());
+  platform::RemoveFile(copy);
   return verdict;
 }
 

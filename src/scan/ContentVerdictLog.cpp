@@ -1,12 +1,11 @@
 #include "scan/ContentVerdictLog.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 
+#include "platform/FileDescriptor.h"
 #include "platform/FileIo.h"
+#include "platform/FileStatus.h"
 #include "platform/LittleEndian.h"
 #include "platform/PlatformError.h"
 
@@ -94,15 +93,16 @@ int ContentVerdictLog::Append(const std::vector<Entry>& entries, bool replace) {
     if (rc == 0) rc = writer.Write(bytes.data(), bytes.size());
     return rc == 0 ? writer.Commit() : rc;
   }
-  const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  const int fd = platform::OpenFile(path_, O_WRONLY | O_CREAT | O_APPEND, 0644);
   if (fd < 0) return platform::LastError();
   // A torn entry left by a killed process is cut off so the new ones stay aligned.
-  const off_t end = ::lseek(fd, 0, SEEK_END);
+  platform::FileStatus st;
+  const int64_t end = platform::StatFile(fd, st) == 0 ? int64_t(st.size) : -1;
   int rc = 0;
-  if (end >= 0 && end % off_t(kEntrySize) != 0 && ::ftruncate(fd, end - end % off_t(kEntrySize)) != 0)
+  if (end >= 0 && end % int64_t(kEntrySize) != 0 && platform::TruncateFile(fd, uint64_t(end - end % int64_t(kEntrySize))) != 0)
     rc = platform::LastError();
-  if (rc == 0 && ::write(fd, bytes.data(), bytes.size()) != ssize_t(bytes.size())) rc = platform::LastError();
-  ::close(fd);
+  if (rc == 0 && platform::WriteSome(fd, bytes.data(), bytes.size()) != (long long)bytes.size()) rc = platform::LastError();
+  platform::CloseFile(fd);
   return rc;
 }
 

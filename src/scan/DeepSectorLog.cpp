@@ -1,14 +1,12 @@
 #include "scan/DeepSectorLog.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
 
 #include "platform/ErrorCodes.h"
+#include "platform/FileDescriptor.h"
 #include "platform/FileIo.h"
 #include "platform/PlatformError.h"
 
@@ -26,12 +24,12 @@ int DeepSectorLog::Write(const std::string& sessionFolder, uint64_t at,
                          const std::vector<DeepSectorEntry>& entries) {
   if (entries.empty()) return 0;
   if (at > kMaxEntries) return kInvalidParameter;
-  int fd = ::open(LogPath(sessionFolder).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  int fd = platform::OpenFile(LogPath(sessionFolder), O_WRONLY | O_CREAT, 0644);
   if (fd < 0) return platform::LastError();
   int rc = platform::WriteAllAt(fd, entries.data(), entries.size() * DeepSectorEntry::kSize,
                                 at * DeepSectorEntry::kSize);
-  if (rc == 0 && ::fdatasync(fd) != 0 && errno != EINVAL) rc = platform::LastError();
-  ::close(fd);
+  if (rc == 0 && platform::SyncFileData(fd) != 0 && errno != EINVAL) rc = platform::LastError();
+  platform::CloseFile(fd);
   return rc;
 }
 
@@ -54,7 +52,7 @@ int DeepSectorLog::Read(const std::string& sessionFolder, uint64_t count,
 }
 
 int DeepSectorLog::Clear(const std::string& sessionFolder) {
-  if (::truncate(LogPath(sessionFolder).c_str(), 0) == 0 || errno == ENOENT) return 0;
+  if (platform::TruncatePath(LogPath(sessionFolder), 0) == 0 || errno == ENOENT) return 0;
   return platform::LastError();
 }
 

@@ -1,15 +1,13 @@
 #include "scan/FileLayout.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <new>
 
 #include "platform/ByteView.h"
 #include "platform/ErrorCodes.h"
+#include "platform/FileDescriptor.h"
 #include "platform/FileIo.h"
+#include "platform/FileStatus.h"
 #include "platform/PlatformError.h"
 
 namespace salvora {
@@ -117,8 +115,8 @@ int FileLayoutLog::Load(const std::string& path) {
   Close();
   path_ = path;
   std::string bytes;
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return errno == ENOENT ? 0 : platform::LastError();
+  platform::FileStatus st;
+  if (platform::StatPath(path, st) != 0) return errno == ENOENT ? 0 : platform::LastError();
   if (int rc = platform::ReadWholeFile(path, bytes, kMaxFileBytes); rc != 0) return rc;
   try {
     size_t at = 0;
@@ -131,7 +129,7 @@ int FileLayoutLog::Load(const std::string& path) {
       at += size;
     }
     fileBytes_ = at;
-    rewrite_ = uint64_t(st.st_size) != at;
+    rewrite_ = st.size != at;
   } catch (const std::bad_alloc&) {
     Close();
     return kOutOfMemory;
@@ -165,10 +163,10 @@ int FileLayoutLog::Flush() {
   if (path_.empty()) return 0;
   if (rewrite_) return Rewrite();
   if (pending_.empty()) return 0;
-  int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  int fd = platform::OpenFile(path_, O_WRONLY | O_CREAT, 0644);
   if (fd < 0) return platform::LastError();
   int rc = platform::WriteAllAt(fd, pending_.data(), pending_.size(), fileBytes_);
-  ::close(fd);
+  platform::CloseFile(fd);
   if (rc != 0) return rc;
   fileBytes_ += pending_.size();
   pending_.clear();

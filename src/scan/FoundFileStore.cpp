@@ -1,16 +1,14 @@
 #include "scan/FoundFileStore.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <unordered_set>
 
+#include "platform/FileDescriptor.h"
 #include "platform/FileIo.h"
+#include "platform/FileStatus.h"
 #include "platform/PlatformError.h"
 #include "platform/TextEncoding.h"
 #include "scan/ExtensionLists.h"
@@ -32,9 +30,9 @@ bool IsValidLogName(const std::string& name) {
 
 // Creates path when missing, leaving an existing file as it is.
 int TouchFile(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  int fd = platform::OpenFile(path, O_RDWR | O_CREAT, 0644);
   if (fd < 0) return platform::LastError();
-  ::close(fd);
+  platform::CloseFile(fd);
   return 0;
 }
 
@@ -82,16 +80,16 @@ int FoundFileStore::OpenLogIn(const std::string& folder, const std::string& name
   relationPath_ = recordPath_ + kRelationSuffix;
   folderInfoPath_ = recordPath_ + kFolderInfoSuffix;
 
-  int fd = ::open(recordPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  int fd = platform::OpenFile(recordPath_, O_RDWR | O_CREAT, 0644);
   if (fd < 0) {
     int rc = platform::LastError();
     ClearState();
     return rc;
   }
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) {
+  platform::FileStatus st;
+  if (platform::StatFile(fd, st) != 0) {
     int rc = platform::LastError();
-    ::close(fd);
+    platform::CloseFile(fd);
     ClearState();
     return rc;
   }
@@ -99,9 +97,9 @@ int FoundFileStore::OpenLogIn(const std::string& folder, const std::string& name
   // which records it holds before its first record is written.
   stride_ = FoundFileRecord::kSize;
   const std::string formatPath = recordPath_ + kFormatSuffix;
-  if (st.st_size == 0) {
+  if (st.size == 0) {
     if (int rc = WriteNote(formatPath, kFormatNote); rc != 0) {
-      ::close(fd);
+      platform::CloseFile(fd);
       ClearState();
       return rc;
     }
@@ -109,7 +107,7 @@ int FoundFileStore::OpenLogIn(const std::string& folder, const std::string& name
     stride_ = FoundFileRecord::kLegacySize;
   }
   // New records follow the whole records already there; a torn last record is overwritten.
-  uint64_t whole = uint64_t(st.st_size) / stride_;
+  uint64_t whole = st.size / stride_;
   baseRecords_ = whole > UINT32_MAX ? UINT32_MAX : uint32_t(whole);
 
   int rc = TouchFile(relationPath_);
@@ -124,7 +122,7 @@ int FoundFileStore::OpenLogIn(const std::string& folder, const std::string& name
   // Verdicts only describe the records: a companion that cannot be read leaves them unchecked.
   if (rc == 0) verdicts_.Open(recordPath_ + kVerdictSuffix);
   if (rc != 0) {
-    ::close(fd);
+    platform::CloseFile(fd);
     ClearState();
     return rc;
   }
@@ -169,7 +167,7 @@ int FoundFileStore::LoadFolders() {
 void FoundFileStore::Close() {
   if (recordFd_ >= 0) {
     Flush();
-    ::close(recordFd_);
+    platform::CloseFile(recordFd_);
   }
   ClearState();
 }
@@ -283,7 +281,7 @@ int FoundFileStore::Flush() {
 int FoundFileStore::Sync() {
   if (!IsOpen()) return 0;
   if (int rc = Flush(); rc != 0) return rc;
-  if (::fdatasync(recordFd_) != 0 && errno != EINVAL) return platform::LastError();
+  if (platform::SyncFileData(recordFd_) != 0 && errno != EINVAL) return platform::LastError();
   for (const std::string* path : {&relationPath_, &folderInfoPath_})
     if (int rc = platform::SyncPath(*path); rc != 0) return rc;
   if (int rc = layouts_.Sync(); rc != 0) return rc;
@@ -293,13 +291,13 @@ int FoundFileStore::Sync() {
 int FoundFileStore::CutBack(uint32_t records) {
   if (!IsOpen()) return kInvalidParameter;
   if (int rc = Flush(); rc != 0) return rc;
-  struct stat st {};
-  if (::fstat(recordFd_, &st) != 0) return platform::LastError();
+  platform::FileStatus st;
+  if (platform::StatFile(recordFd_, st) != 0) return platform::LastError();
   // Never longer than the whole records on disk: a torn one at the end goes as well, and entries
   // naming records that never reached the disk would file later records under the wrong folder.
   const uint32_t limit = std::min(records, TotalRecords());
-  if (uint64_t(st.st_size) > uint64_t(limit) * stride_ &&
-      ::ftruncate(recordFd_, off_t(uint64_t(limit) * stride_)) != 0)
+  if (st.size > uint64_t(limit) * stride_ &&
+      platform::TruncateFile(recordFd_, uint64_t(limit) * stride_) != 0)
     return platform::LastError();
   if (TotalRecords() > limit) {
     if (baseRecords_ >= limit) {

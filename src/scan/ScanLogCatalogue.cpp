@@ -1,8 +1,5 @@
 #include "scan/ScanLogCatalogue.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
@@ -14,6 +11,8 @@
 #include "platform/Clock.h"
 #include "platform/DiskMap.h"
 #include "platform/FileIo.h"
+#include "platform/FileStatus.h"
+#include "platform/PathQueries.h"
 #include "platform/PlatformError.h"
 #include "platform/TextEncoding.h"
 #include "scan/FoundFileStore.h"
@@ -47,11 +46,7 @@ bool EndsWith(const std::string& text, std::string_view tail) {
 // The canonical absolute form of an image path, so that "card.img" and "./card.img" are one source.
 std::string CanonicalImagePath(const std::string& path) {
   if (path.empty()) return path;
-  if (char* real = ::realpath(path.c_str(), nullptr)) {
-    std::string out(real);
-    std::free(real);
-    return out;
-  }
+  if (std::string real; platform::RealPath(path, real)) return real;
   std::error_code ec;
   fs::path absolute = fs::absolute(path, ec);
   return ec ? path : absolute.lexically_normal().string();
@@ -59,9 +54,9 @@ std::string CanonicalImagePath(const std::string& path) {
 
 // The image's last-write time as FILETIME ticks; false when it cannot be read.
 bool ImageWriteTime(const std::string& path, uint64_t& time) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return false;
-  time = platform::UnixToFileTime(st.st_mtim.tv_sec) + uint64_t(st.st_mtim.tv_nsec) / 100;
+  platform::FileStatus st;
+  if (platform::StatPath(path, st) != 0) return false;
+  time = platform::UnixToFileTime(st.writeSeconds) + uint64_t(st.writeNanoseconds) / 100;
   return true;
 }
 
@@ -445,11 +440,10 @@ int ScanLogCatalogue::UpdateResume(const std::string& sessionFolder, const Resum
 int ScanLogCatalogue::FindLog(const std::string& sessionFolder, const std::string& prefix,
                               std::string& name) {
   name.clear();
-  DIR* dir = ::opendir(sessionFolder.c_str());
-  if (!dir) return platform::LastError();
+  std::vector<std::string> names;
+  if (platform::FolderNames(sessionFolder, names) != 0) return platform::LastError();
   std::string best;
-  while (const dirent* entry = ::readdir(dir)) {
-    std::string candidate = entry->d_name;
+  for (const std::string& candidate : names) {
     if (candidate.empty() || candidate[0] == '.') continue;
     if (candidate.find(prefix) == std::string::npos) continue;
     // The companions share the record file's name; only the record file opens a log.
@@ -461,7 +455,6 @@ int ScanLogCatalogue::FindLog(const std::string& sessionFolder, const std::strin
       continue;
     if (best.empty() || candidate < best) best = candidate;
   }
-  ::closedir(dir);
   name = best;
   return 0;
 }

@@ -1,8 +1,5 @@
 #include "storage/DiskEnumerator.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -11,6 +8,8 @@
 #include "platform/BlockProbe.h"
 #include "platform/DiskMap.h"
 #include "platform/ErrorCodes.h"
+#include "platform/FileDescriptor.h"
+#include "platform/FileStatus.h"
 #include "platform/FreeSpace.h"
 #include "platform/MountTable.h"
 #include "platform/PathFileSystem.h"
@@ -40,8 +39,8 @@ struct Candidate {
 };
 
 bool IsBlockDevice(const std::string& path) {
-  struct stat st {};
-  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISBLK(st.st_mode);
+  platform::FileStatus st;
+  return !path.empty() && platform::StatPath(path, st) == 0 && st.IsBlockDevice();
 }
 
 std::string Canonical(const std::string& path) {
@@ -333,9 +332,9 @@ bool DiskEnumerator::IsRemovableDisk(int diskNumber) {
 }
 
 int DiskEnumerator::QueryFileSize(const std::string& path, uint64_t& bytes) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return platform::LastError();
-  bytes = uint64_t(st.st_size);
+  platform::FileStatus st;
+  if (platform::StatPath(path, st) != 0) return platform::LastError();
+  bytes = st.size;
   return 0;
 }
 
@@ -369,7 +368,7 @@ int DiskEnumerator::ReadFully(int fd, void* buffer, size_t count, size_t& bytesR
   bytesRead = 0;
   while (bytesRead < count) {
     size_t piece = std::min(kPieceBytes, count - bytesRead);
-    ssize_t got = ::read(fd, out + bytesRead, piece);
+    long long got = platform::ReadSome(fd, out + bytesRead, piece);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) return kReadFault;
     bytesRead += size_t(got);

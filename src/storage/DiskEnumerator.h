@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/DiskMap.h"
 #include "storage/EntryNumbering.h"
 #include "storage/VolumeEntry.h"
 
@@ -14,7 +15,7 @@ namespace salvora {
 // Where discovery looks; tests point these at a fake tree.
 struct DiscoveryRoots {
   std::string sysfs = "/sys";
-  std::string dev = "/dev";
+  std::string dev = platform::DeviceFolder();
   std::string mountInfo = "/proc/self/mountinfo";
 };
 

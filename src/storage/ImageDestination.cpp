@@ -1,9 +1,8 @@
 #include "storage/ImageDestination.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 
+#include "platform/FileStatus.h"
 #include "platform/FreeSpace.h"
 #include "platform/PathFileSystem.h"
 
@@ -58,9 +57,9 @@ DestinationFacts GatherDestinationFacts(const std::string& path, const VolumeEnt
     facts.freeKnown = true;
     facts.freeBytes = space.freeBytes;
     // An image that replaces an existing file gets that file's space back.
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1)
-      facts.freeBytes += uint64_t(st.st_size);
+    platform::FileStatus st;
+    if (platform::StatPath(path, st) == 0 && st.IsRegular() && st.links == 1)
+      facts.freeBytes += st.size;
   }
   return facts;
 }

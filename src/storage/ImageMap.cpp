@@ -1,7 +1,6 @@
 #include "storage/ImageMap.h"
 
-#include <sys/stat.h>
-
+#include "platform/FileStatus.h"
 #include "platform/PlatformError.h"
 #include "platform/UnreadableAreas.h"
 #include "storage/RescueMap.h"
@@ -10,8 +9,8 @@ namespace salvora {
 namespace {
 
 bool IsFile(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  platform::FileStatus st;
+  return platform::StatPath(path, st) == 0 && st.IsRegular();
 }
 
 }  // namespace

@@ -1,15 +1,13 @@
 #include "storage/ImageWriter.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <climits>
 #include <utility>
 
 #include "platform/DiskMap.h"
 #include "platform/ErrorCodes.h"
+#include "platform/FileDescriptor.h"
+#include "platform/FileStatus.h"
 #include "platform/PlatformError.h"
 #include "platform/RawSource.h"
 #include "storage/OutputTarget.h"
@@ -53,21 +51,21 @@ int ImageWriter::CreateImage(const std::string& diskPath, uint64_t startSector, 
   }
 
   if (int rc = PrepareMap(sectorCount * bytesPerSector_, destinationPath); rc != 0) return rc;
-  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (resumed_ ? 0 : O_TRUNC);
-  const int out = ::open(destinationPath.c_str(), flags, 0644);
+  const int flags = O_WRONLY | O_CREAT | (resumed_ ? 0 : O_TRUNC);
+  const int out = platform::OpenFile(destinationPath, flags, 0644);
   if (out < 0) return platform::LastError();
   Rescuer rescuer(disk, startSector * bytesPerSector_, out, bytesPerSector_, map_, options_, callback, context);
   int result = rescuer.Run();
   // An image that only reached the page cache is not yet safe; report a failure to store it.
-  int closed = ::fdatasync(out) == 0 || errno == EINVAL ? 0 : platform::LastError();
-  if (::close(out) != 0 && closed == 0) closed = platform::LastError();
+  int closed = platform::SyncFileData(out) == 0 || errno == EINVAL ? 0 : platform::LastError();
+  if (platform::CloseFile(out) != 0 && closed == 0) closed = platform::LastError();
   return result != 0 ? result : closed;
 }
 
 int ImageWriter::PrepareMap(uint64_t imageBytes, const std::string& destinationPath) {
   map_.Reset(imageBytes);
-  struct stat st {};
-  if (options_.mapPath.empty() || !options_.resume || ::stat(options_.mapPath.c_str(), &st) != 0) return 0;
+  platform::FileStatus st;
+  if (options_.mapPath.empty() || !options_.resume || platform::StatPath(options_.mapPath, st) != 0) return 0;
   std::string error;
   RescueMap loaded;
   if (int rc = LoadRescueMap(options_.mapPath, loaded, error); rc != 0) {
@@ -80,7 +78,7 @@ int ImageWriter::PrepareMap(uint64_t imageBytes, const std::string& destinationP
     return kInvalidParameter;
   }
   // Without the image the bytes the map calls rescued are gone.
-  if (loaded.BytesWith(rescue::kFinished) != 0 && ::stat(destinationPath.c_str(), &st) != 0) {
+  if (loaded.BytesWith(rescue::kFinished) != 0 && platform::StatPath(destinationPath, st) != 0) {
     problem_ = "the map says part of the image was copied, but " + destinationPath + " is missing";
     return kInvalidParameter;
   }

@@ -1,13 +1,12 @@
 #include "storage/Rescuer.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 
 #include "platform/Clock.h"
 #include "platform/ErrorCodes.h"
+#include "platform/FileDescriptor.h"
 #include "platform/FileIo.h"
 #include "platform/PlatformError.h"
 
@@ -189,7 +188,7 @@ int Rescuer::Report(bool force) {
 int Rescuer::SaveMap() {
   if (options_.mapPath.empty()) return 0;
   // The image's bytes reach the medium before a map that says they are there.
-  if (::fdatasync(out_) != 0 && errno != EINVAL) return platform::LastError();
+  if (platform::SyncFileData(out_) != 0 && errno != EINVAL) return platform::LastError();
   return SaveRescueMap(options_.mapPath, map_, options_.commandLine);
 }
 
