@@ -172,7 +172,7 @@ std::optional<JpegSplit> GapSearch::TryGaps(uint64_t endUnit, int expectedRestar
 }
 
 std::optional<JpegSplit> GapSearch::Run(uint64_t plainLength, WalkResult* plainDecode) {
-  if (bounds_.step == 0 || bounds_.step > kMaxStep || plainLength == 0) return std::nullopt;
+  if (!GapSearchRuns(bounds_) || plainLength == 0) return std::nullopt;
   SplicedByteSource plain(medium_, plainLength, plainLength, plainLength);
   const WalkResult decoded = DecodeJpeg(plain);
   if (plainDecode) *plainDecode = decoded;
@@ -194,6 +194,8 @@ std::optional<JpegSplit> GapSearch::Run(uint64_t plainLength, WalkResult* plainD
 }
 
 }  // namespace
+
+bool GapSearchRuns(const JpegGapBounds& bounds) { return bounds.step != 0 && bounds.step <= kMaxStep; }
 
 std::optional<JpegSplit> FindJpegContinuation(ByteSource& medium, uint64_t plainLength,
                                               const JpegGapBounds& bounds, WalkResult* plainDecode) {
