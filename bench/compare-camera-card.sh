@@ -48,7 +48,8 @@ timed() {
 }
 
 # The decode speed of the checks' reference: djpeg at an eighth of the size on one photo, one core.
-sample=$(ls "$store"/photos/IMG_*.JPG | head -1)
+# sed reads the whole list: head would end ls early, and pipefail would end the script silently.
+sample=$(ls "$store"/photos/IMG_*.JPG | sed -n 1p)
 timed djpeg bash -c "for i in 1 2 3 4 5; do djpeg -scale 1/8 '$sample' > /dev/null; done"
 
 for card in $cards; do

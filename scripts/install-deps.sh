@@ -37,6 +37,8 @@ test=(
   sleuthkit testdisk foremost ewf-tools gddrescue
   # tools used by tests and benchmarks
   xxd python3 time xvfb xauth mplayer strace
+  # a source read at card speed for the camera-card benchmark (nbdkit's rate filter under nbdfuse)
+  nbdkit nbdfuse
 )
 # clang 16: clang 14 cannot compile libstdc++ 12 range views
 fuzz=(clang-16 libclang-rt-16-dev)

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "carving/JpegDecodeAhead.h"
 #include "carving/JpegGapSearch.h"
 #include "carving/MeasureContext.h"
 #include "scan/FoundFileStore.h"
@@ -80,6 +81,9 @@ class CFileTypeRecovery : public IFileRecoveryParse, public ISweepEngine {
   // together: the absolute sector where its clusters begin and the bytes of one cluster. Without
   // one (no file system, or 0 bytes) the search steps by sectors.
   void SetAllocationUnit(uint64_t firstClusterSector, uint32_t clusterBytes);
+  // Decodes of the JPEGs ahead of the sweep, made on other threads; nullptr: carving decodes each
+  // JPEG itself. Not owned.
+  void SetDecodeAhead(JpegDecodeAhead* ahead) { decodeAhead_ = ahead; }
 
   int SectorSize() const { return sectorSize_; }
   char16_t DriveLetter() const { return driveLetter_; }
@@ -110,6 +114,7 @@ class CFileTypeRecovery : public IFileRecoveryParse, public ISweepEngine {
   int sectorSize_ = 512;
   uint64_t unitStart_ = 0;  // absolute sector of the first cluster
   uint32_t unitBytes_ = 0;  // 0: no file system's clusters known
+  JpegDecodeAhead* decodeAhead_ = nullptr;
   SectorReader reader_;
   WorkBufferLease workBuffer_;
   std::unique_ptr<FoundFileStore> store_;

@@ -30,6 +30,15 @@ std::optional<JpegSplit> CFileTypeRecovery::SplitJpeg(SectorReader& reader, int 
     const uint64_t into = (firstSector - unitStart_) * sector % unitBytes_;
     bounds.phase = into ? unitBytes_ - into : 0;
   }
+  // A picture decoded ahead that decodes cleanly (most do) needs no search for a second piece;
+  // a broken one is searched as before, which decodes it again.
+  if (decodeAhead_ && GapSearchRuns(bounds)) {
+    const auto ahead = decodeAhead_->Take(firstSector, size);
+    if (ahead && ahead->outcome != WalkResult::Outcome::Broken) {
+      plainDecode = *ahead;
+      return std::nullopt;
+    }
+  }
   ReaderByteSource medium(reader, sectorSize, firstSector, size + bounds.maxGap + kPictureLimit);
   return FindJpegContinuation(medium, size, bounds, &plainDecode);
 }

@@ -232,6 +232,8 @@ class BitReader {
     if (ByteAt(at) != kMarker || ByteAt(at + 1) != kEndOfImage) return std::nullopt;
     return at + 2;
   }
+  // Forgets the source's window, which a read of the source by someone else may have moved.
+  void DropWindow() { window_ = nullptr; }
   // Takes the bits a table step says (the step's own lookahead was enough).
   uint16_t Step(const HuffmanTable& t) {
     if (count_ < 32) Fill();  // a step takes at most 10 + 11 bits
@@ -360,6 +362,39 @@ bool Block(BitReader& bits, const HuffmanTable& dc, const HuffmanTable& ac) {
   return true;
 }
 
+// Where a run of one byte value, kConstantRun long or more, starts between from and to (it may
+// go on past to), or nullopt. Coded data never holds such a run, but zero fill decodes as valid
+// codes under most tables, so the decode alone finds it only rows or clusters later. Looks at
+// one byte in kRunSample: a run that long spans a whole sample stretch.
+constexpr uint64_t kConstantRun = 512;
+constexpr uint64_t kRunSample = kConstantRun / 2;
+
+bool Constant(ByteSource& source, uint64_t at, uint64_t n, uint8_t value) {
+  while (n > 0) {
+    size_t available = 0;
+    const uint8_t* p = source.Window(at, available);
+    if (!p || available == 0) return false;
+    const size_t k = size_t(std::min<uint64_t>(n, available));
+    for (size_t i = 0; i < k; ++i)
+      if (p[i] != value) return false;
+    at += k;
+    n -= k;
+  }
+  return true;
+}
+
+std::optional<uint64_t> ConstantRunStart(ByteSource& source, uint64_t from, uint64_t to) {
+  for (uint64_t p = (from + kRunSample - 1) / kRunSample * kRunSample; p + kRunSample <= to; p += kRunSample) {
+    const auto value = source.U8(p);
+    if (!value || source.U8(p + kRunSample - 1) != value || !Constant(source, p, kRunSample, *value)) continue;
+    uint64_t start = p, end = p + kRunSample;
+    while (start > from && source.U8(start - 1) == value) --start;
+    while (end - start < kConstantRun && source.U8(end) == value) ++end;
+    if (end - start >= kConstantRun) return start;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 EntropyPass ReadEntropyData(ByteSource& source) {
@@ -387,20 +422,34 @@ EntropyPass ReadEntropyData(ByteSource& source) {
   BitReader bits(source, f.scanData);
   uint64_t mcu = 0;
   int nextRestart = 0;
+  // The data up to here holds no constant run: each row's bytes are looked at once it is read,
+  // from a run's length before them (a run may start in the row before).
+  uint64_t clearTo = f.scanData;
+  auto bad = [&](uint64_t rowStart) {
+    const auto run = ConstantRunStart(source, std::max(f.scanData, clearTo > kConstantRun ? clearTo - kConstantRun : 0),
+                                      std::max(bits.Position(), rowStart + 1));
+    return EntropyPass{EntropyPass::Outcome::BadRow, run ? std::min(*run, rowStart) : rowStart};
+  };
   for (uint64_t row = 0; row < rows; ++row) {
     const uint64_t rowStart = bits.Position();
     for (uint64_t column = 0; column < columns; ++column, ++mcu) {
       if (f.restartInterval && mcu > 0 && mcu % f.restartInterval == 0) {
-        if (!bits.Restart(nextRestart)) return {EntropyPass::Outcome::BadRow, rowStart};
+        if (!bits.Restart(nextRestart)) return bad(rowStart);
         nextRestart = (nextRestart + 1) % 8;
       }
       for (const int index : f.scanComponents) {
         const Component& c = f.components[size_t(index)];
         const int count = single ? 1 : c.h * c.v;
         for (int i = 0; i < count; ++i)
-          if (!Block(bits, f.dc[size_t(c.dcTable)], f.ac[size_t(c.acTable)]))
-            return {EntropyPass::Outcome::BadRow, rowStart};
+          if (!Block(bits, f.dc[size_t(c.dcTable)], f.ac[size_t(c.acTable)])) return bad(rowStart);
       }
+    }
+    if (bits.Position() >= clearTo + kRunSample) {
+      const uint64_t from = std::max(f.scanData, clearTo > kConstantRun ? clearTo - kConstantRun : 0);
+      const auto run = ConstantRunStart(source, from, bits.Position());
+      bits.DropWindow();
+      if (run) return {EntropyPass::Outcome::BadRow, *run};
+      clearTo = bits.Position();
     }
   }
   return {EntropyPass::Outcome::Whole, bits.EndOfImageAfterData().value_or(0)};

@@ -9,8 +9,9 @@ namespace salvora {
 
 // Reads a sequential Huffman-coded JPEG's entropy data symbol by symbol without decoding the
 // picture, and finds where it stops being a possible stream: a code no table holds, a block with
-// more than 64 coefficients, a value category out of range, a restart marker out of turn, or a
-// marker before the last block. A decoder quietly reads such data as grey or smeared blocks and
+// more than 64 coefficients, a value category out of range, a restart marker out of turn, a
+// marker before the last block, or a run of one byte value of 512 bytes or more (zero fill
+// written over the picture, which decodes as valid codes; its first byte is the offset given). A decoder quietly reads such data as grey or smeared blocks and
 // may only complain at the end marker; this finds the first bad row of blocks. The offset of that
 // row's first byte, or nullopt when the data holds to the last block or the file is not a
 // single-scan sequential Huffman JPEG (progressive and arithmetic-coded ones are left to the

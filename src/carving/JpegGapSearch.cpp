@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "carving/JpegDecodeCheck.h"
+#include "carving/JpegEntropyScan.h"
 #include "carving/SplicedByteSource.h"
 #include "carving/StructureWalks.h"
 #include "carving/SizeLimits.h"
@@ -143,6 +144,11 @@ std::optional<JpegSplit> GapSearch::TryLayout(uint64_t firstLength, uint64_t sec
   if (walks_ >= bounds_.maxWalks) return std::nullopt;
   ++walks_;
   SplicedByteSource spliced(medium_, firstLength, secondOffset, kPictureLimit);
+  // Another file's data (another picture's entropy data looks just as right unit by unit) breaks
+  // the stream in the row that joins the pieces: read symbol by symbol, that costs no decode.
+  if (const EntropyPass pass = ReadEntropyData(spliced);
+      pass.outcome == EntropyPass::Outcome::BadRow && pass.offset <= firstLength)
+    return std::nullopt;
   const WalkResult walk = WalkJpeg(spliced);
   if (!walk.ok() || walk.length <= firstLength || decodes_ >= bounds_.maxDecodes) return std::nullopt;
   ++decodes_;
@@ -166,7 +172,7 @@ std::optional<JpegSplit> GapSearch::TryGaps(uint64_t endUnit, int expectedRestar
 }
 
 std::optional<JpegSplit> GapSearch::Run(uint64_t plainLength, WalkResult* plainDecode) {
-  if (bounds_.step == 0 || bounds_.step > kMaxStep || plainLength == 0) return std::nullopt;
+  if (!GapSearchRuns(bounds_) || plainLength == 0) return std::nullopt;
   SplicedByteSource plain(medium_, plainLength, plainLength, plainLength);
   const WalkResult decoded = DecodeJpeg(plain);
   if (plainDecode) *plainDecode = decoded;
@@ -188,6 +194,8 @@ std::optional<JpegSplit> GapSearch::Run(uint64_t plainLength, WalkResult* plainD
 }
 
 }  // namespace
+
+bool GapSearchRuns(const JpegGapBounds& bounds) { return bounds.step != 0 && bounds.step <= kMaxStep; }
 
 std::optional<JpegSplit> FindJpegContinuation(ByteSource& medium, uint64_t plainLength,
                                               const JpegGapBounds& bounds, WalkResult* plainDecode) {

@@ -38,4 +38,8 @@ struct JpegGapBounds {
 std::optional<JpegSplit> FindJpegContinuation(ByteSource& medium, uint64_t plainLength,
                                               const JpegGapBounds& bounds, WalkResult* plainDecode = nullptr);
 
+// Whether FindJpegContinuation searches (and so decodes the plain file) with these bounds: a step
+// of one byte up to the largest allocation unit.
+bool GapSearchRuns(const JpegGapBounds& bounds);
+
 }  // namespace salvora

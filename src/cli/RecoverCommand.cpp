@@ -328,6 +328,7 @@ int RunRecover(const Args& args) {
     }
     // A file written whole whose bytes the scan already checked is not read again.
     if (file.checked && file.result == 0) file.kept = FileCheck(engine, item.record);
+    if (file.checked && file.result == 0 && !file.kept) file.kept = CheckOfSameBytes(engine, item.record, file.target);
     if (file.checked && !file.kept) checks.Submit(file.target);
     behind.push_back(std::move(file));
     while (behind.size() > ContentCheckQueue::kFilesBehind) finishOldest();

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 #include "exfat/ExfatAllocationBitmap.h"
@@ -100,11 +101,15 @@ class CFastExfatRecovery : public StoredFindsEngine, public IScanLog, public IVo
   void FolderRuns(uint32_t first, uint64_t bytes, bool noFatChain, bool deleted,
                   std::vector<ExfatRun>& runs);
   int RecordSet(const ExfatEntrySet& set, uint32_t parent, bool parentDeleted, uint64_t entrySector);
+  Folder FolderOf(const ExfatEntrySet& set, uint32_t parent, uint32_t parentLevel, bool deleted,
+                  uint64_t entrySector) const;
+  int WriteFolderRecord(uint32_t id, const Folder& folder);
   void NoteFoldersToWrite(uint32_t id);
   int WriteFolderRecords();
   void FillCommon(FoundFileRecord& r, const ExfatEntrySet& set) const;
   uint32_t ContentCheck(uint32_t firstCluster, const std::string& name);
   void ClaimRun(uint32_t first, uint64_t bytes);
+  void ApplyRunClaims();
   int Report(int percent, int remaining);
 
   // Recovery steps.
@@ -130,11 +135,23 @@ class CFastExfatRecovery : public StoredFindsEngine, public IScanLog, public IVo
   ExfatAllocationBitmap allocation_;
   bool bitmapRead_ = false;
   ExfatAllocationBitmap claimed_;  // the bitmap with the clusters of deleted one-run files added
+  // Deleted one-run files whose first cluster still holds their type's start, claimed after the
+  // walk: one written before another deleted file starting at the same cluster was written over.
+  struct RunClaim {
+    uint32_t first = 0;
+    uint64_t bytes = 0;
+    uint64_t written = 0;
+  };
+  std::vector<RunClaim> runClaims_;
+  std::unordered_map<uint32_t, uint64_t> lastWrittenAt_;  // first cluster -> latest deleted file's time
   FatUsageBitmap usage_;
 
   std::deque<uint32_t> pending_;
   std::unordered_set<uint32_t> walked_;
   std::map<uint32_t, Folder> folders_;
+  // Deleted folders on the cluster of another deleted folder seen first: they lead to its content too.
+  std::multimap<uint32_t, Folder> folderAliases_;
+  static constexpr size_t kMaxFolderAliases = 4096;  // a hostile volume's many entries on one cluster
   std::vector<uint32_t> foldersToWrite_;
   std::unordered_set<uint32_t> foldersToWriteSet_;
 

@@ -27,11 +27,14 @@ int CFastExfatRecovery::Report(int percent, int remaining) {
 
 int CFastExfatRecovery::Scan(const char* savedScanName) {
   folders_.clear();
+  folderAliases_.clear();
   foldersToWrite_.clear();
   foldersToWriteSet_.clear();
   pending_.clear();
   walked_.clear();
   claimed_ = allocation_;
+  runClaims_.clear();
+  lastWrittenAt_.clear();
   NewStore();
   if (savedScanName) return store_->OpenLog(savedScanName);
   if (!open_) return openError_;
@@ -53,6 +56,7 @@ int CFastExfatRecovery::Scan(const char* savedScanName) {
     if (int rc = Report(stepCounter_, -1); rc != 0) return rc;
   }
   if (int rc = Report(80, 10); rc != 0) return rc;
+  ApplyRunClaims();
   int result = WriteFolderRecords();
   if (result == 0) result = store_->Flush();
   if (result == 0) result = Report(100, 0);
@@ -138,25 +142,27 @@ int CFastExfatRecovery::RecordSet(const ExfatEntrySet& set, uint32_t parent, boo
   if (set.IsDirectory()) {
     // A folder without clusters holds nothing; one seen before (a loop) is not walked twice; a
     // deleted one whose first cluster is in use again now holds another folder's entries.
-    if (!table_.IsDataCluster(first) || first == rootCluster_ || folders_.count(first)) return 0;
+    if (!table_.IsDataCluster(first) || first == rootCluster_) return 0;
     if (set.IsDeleted() && allocation_.IsAllocated(first)) return 0;
-    Folder& folder = folders_[first];
-    FillCommon(folder.record, set);
-    folder.record.SetFolder(true);
-    folder.record.SetDeleted(deleted);
-    folder.record.SetContentCheck(1);
-    folder.record.SetEntrySector(entrySector);
-    folder.parent = parent;
-    folder.level = parentLevel + 1;
-    folder.bytes = set.DataLength();
-    folder.noFatChain = set.NoFatChain();
+    if (const auto known = folders_.find(first); known != folders_.end()) {
+      // Two deleted folders on one cluster (the later one took it over): both lead to what it
+      // holds now, as the file-system tools list it; at another depth its entries' keys differ.
+      if (deleted && known->second.record.IsDeleted() && known->second.parent != parent &&
+          known->second.level == parentLevel + 1 && folderAliases_.size() < kMaxFolderAliases)
+        folderAliases_.emplace(first, FolderOf(set, parent, parentLevel, deleted, entrySector));
+      return 0;
+    }
+    folders_[first] = FolderOf(set, parent, parentLevel, deleted, entrySector);
     pending_.push_back(first);
     return 0;
   }
   if (!deleted) return 0;  // live files are left to the file system
-  // A deleted one-run file keeps its clusters from deleted files whose chain has to be guessed.
-  if (set.IsDeleted() && set.NoFatChain()) ClaimRun(first, set.DataLength());
   const uint32_t check = set.DataLength() == 0 ? 1 : ContentCheck(first, set.Name());
+  // A deleted one-run file keeps its clusters from deleted files whose chain has to be guessed,
+  // while its first cluster still holds what its type starts with.
+  uint64_t& latest = lastWrittenAt_[first];
+  latest = std::max(latest, set.ModifyTime());
+  if (set.IsDeleted() && set.NoFatChain() && check == 1) runClaims_.push_back({first, set.DataLength(), set.ModifyTime()});
   uint32_t number = 0;
   FoundFileRecord* slot = store_->AppendRecord(number);
   if (!slot) return store_->LastWriteError() ? store_->LastWriteError() : kOutOfMemory;
@@ -171,10 +177,32 @@ int CFastExfatRecovery::RecordSet(const ExfatEntrySet& set, uint32_t parent, boo
   return 0;
 }
 
+CFastExfatRecovery::Folder CFastExfatRecovery::FolderOf(const ExfatEntrySet& set, uint32_t parent,
+                                                        uint32_t parentLevel, bool deleted,
+                                                        uint64_t entrySector) const {
+  Folder folder;
+  FillCommon(folder.record, set);
+  folder.record.SetFolder(true);
+  folder.record.SetDeleted(deleted);
+  folder.record.SetContentCheck(1);
+  folder.record.SetEntrySector(entrySector);
+  folder.parent = parent;
+  folder.level = parentLevel + 1;
+  folder.bytes = set.DataLength();
+  folder.noFatChain = set.NoFatChain();
+  return folder;
+}
+
 void CFastExfatRecovery::ClaimRun(uint32_t first, uint64_t bytes) {
   const uint64_t clusters = (bytes + clusterBytes_ - 1) / clusterBytes_;
   for (uint64_t i = 0; i < clusters && table_.IsDataCluster(uint32_t(first + i)); ++i)
     claimed_.MarkAllocated(uint32_t(first + i));
+}
+
+void CFastExfatRecovery::ApplyRunClaims() {
+  for (const RunClaim& claim : runClaims_)
+    if (lastWrittenAt_[claim.first] <= claim.written) ClaimRun(claim.first, claim.bytes);
+  runClaims_.clear();
 }
 
 void CFastExfatRecovery::NoteFoldersToWrite(uint32_t id) {
@@ -187,17 +215,30 @@ void CFastExfatRecovery::NoteFoldersToWrite(uint32_t id) {
   }
 }
 
+int CFastExfatRecovery::WriteFolderRecord(uint32_t id, const Folder& folder) {
+  uint32_t number = 0;
+  FoundFileRecord* slot = store_->AppendRecord(number);
+  if (!slot) return store_->LastWriteError() ? store_->LastWriteError() : kOutOfMemory;
+  *slot = folder.record;
+  slot->SetRecordNumber(number);
+  const std::string name(folder.record.Name());
+  store_->AddRelation(folder.parent, folder.level - 1, number, id, name.c_str());
+  return 0;
+}
+
 int CFastExfatRecovery::WriteFolderRecords() {
+  // The folders an alias sits in are written with it (the list grows while it is read).
+  for (size_t i = 0; i < foldersToWrite_.size(); ++i) {
+    const auto [from, to] = folderAliases_.equal_range(foldersToWrite_[i]);
+    for (auto alias = from; alias != to; ++alias) NoteFoldersToWrite(alias->second.parent);
+  }
   for (uint32_t id : foldersToWrite_) {
     const auto it = folders_.find(id);
     if (it == folders_.end()) continue;
-    uint32_t number = 0;
-    FoundFileRecord* slot = store_->AppendRecord(number);
-    if (!slot) return store_->LastWriteError() ? store_->LastWriteError() : kOutOfMemory;
-    *slot = it->second.record;
-    slot->SetRecordNumber(number);
-    const std::string name(it->second.record.Name());
-    store_->AddRelation(it->second.parent, it->second.level - 1, number, id, name.c_str());
+    if (int rc = WriteFolderRecord(id, it->second); rc != 0) return rc;
+    const auto [from, to] = folderAliases_.equal_range(id);
+    for (auto alias = from; alias != to; ++alias)
+      if (int rc = WriteFolderRecord(id, alias->second); rc != 0) return rc;
   }
   return 0;
 }

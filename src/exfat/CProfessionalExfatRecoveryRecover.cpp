@@ -1,6 +1,8 @@
 // Reading file data of the deep exFAT engine: the allocation table of a reformatted volume says
 // nothing about old files, so a file is its clusters in one run from its first cluster (exact for
-// the files exFAT itself keeps in one run); folders are recovered with their subtree.
+// the files exFAT itself keeps in one run), or the pieces the scan put it back from (a layout in
+// the store); folders are recovered with their subtree.
+#include "carving/LayoutByteSource.h"
 #include "carving/SectorRunCopy.h"
 #include "exfat/CProfessionalExfatRecovery.h"
 #include "output/OutputFiles.h"
@@ -26,6 +28,15 @@ int CProfessionalExfatRecovery::CopyRun(const FoundFileRecord& r, uint64_t bytes
   if (r.ObjectId() < 2 || clusterBytes < sectorSize_ || clusterBytes % sectorSize_ != 0 ||
       clusterBytes > kMaxClusterBytes)
     return kInvalidParameter;
+  if (FileLayout layout; store_ && store_->FindLayout(r, layout)) {
+    FileLayout head;
+    for (const FileExtent& e : layout.Extents()) {
+      const uint64_t take = std::min(bytes - head.TotalBytes(), e.length);
+      if (take == 0) break;
+      if (!head.Append(e.offset, take)) return kInvalidParameter;
+    }
+    return CopyLayout(*reader_, int(sectorSize_), head, sink);
+  }
   const uint64_t first = r.PartitionStart() + r.DataAreaStart() +
                          uint64_t(r.ObjectId() - 2) * (clusterBytes / sectorSize_);
   return CopySectorRun(*reader_, int(sectorSize_), first, bytes, sink);

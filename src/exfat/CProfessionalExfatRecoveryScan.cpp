@@ -5,6 +5,7 @@
 
 #include "carving/SignatureScanner.h"
 #include "exfat/CProfessionalExfatRecovery.h"
+#include "fat/StoredFragments.h"
 #include "exfat/ExfatDirectoryEntry.h"
 #include "exfat/ExfatSweptSector.h"
 #include "platform/ErrorCodes.h"
@@ -239,6 +240,7 @@ int CProfessionalExfatRecovery::FinishSweep() {
   int rc = WriteFolders();
   const int files = PlaceFiles();
   if (rc == kOk) rc = files;
+  if (reader_) PlaceStoredFragments(*store_, *reader_, sectorSize_);
   const int flushed = store_->Flush();
   if (rc == kOk) rc = flushed;
   ResetScanState();  // the tree is in the log now

@@ -108,7 +108,8 @@ class CFastFatRecovery : public StoredFindsEngine, public IScanLog, public IVolu
   uint32_t ContentCheck(uint32_t firstCluster, const std::string& name);
   void FillCommon(FoundFileRecord& r, const FatDirEntry& e, uint32_t cluster) const;
   int WriteFolderRecords();
-  void NoteChainless(uint32_t number, uint32_t cluster, uint64_t size, const std::string& name);
+  int WriteFolderRecord(uint32_t id, const FoundFileRecord& folder);
+  void NoteChainless(uint32_t number, uint32_t cluster, uint64_t size, uint32_t written, const std::string& name);
   int PlaceChainlessFiles();
   bool ChooseLayout(const FatFragmentClaims& claims, uint32_t index, FileLayout& chosen);
   FileLayout LayoutOfRuns(const std::vector<FatFragmentClaims::Run>& runs, uint64_t size) const;
@@ -134,6 +135,9 @@ class CFastFatRecovery : public StoredFindsEngine, public IScanLog, public IVolu
   std::deque<uint32_t> pendingFolders_;
   std::unordered_set<uint32_t> walked_;
   std::map<uint32_t, FoundFileRecord> folderMap_;
+  // Deleted folders whose cluster a later deleted folder took over: they lead to its content too.
+  std::multimap<uint32_t, FoundFileRecord> folderAliases_;
+  static constexpr size_t kMaxFolderAliases = 4096;  // a hostile volume's many entries on one cluster
   std::vector<uint32_t> foldersToWrite_;
   std::unordered_set<uint32_t> foldersToWriteSet_;
   // Deleted files of this scan whose first cluster is free in the table (their chains are gone)
@@ -142,6 +146,7 @@ class CFastFatRecovery : public StoredFindsEngine, public IScanLog, public IVolu
     uint32_t number = 0;
     uint32_t cluster = 0;
     uint64_t size = 0;
+    uint32_t written = 0;  // write date and time, comparable
     std::string extension;
   };
   std::vector<Chainless> chainless_;

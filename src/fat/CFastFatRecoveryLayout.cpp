@@ -10,12 +10,12 @@
 
 namespace salvora {
 
-void CFastFatRecovery::NoteChainless(uint32_t number, uint32_t cluster, uint64_t size,
+void CFastFatRecovery::NoteChainless(uint32_t number, uint32_t cluster, uint64_t size, uint32_t written,
                                      const std::string& name) {
   uint32_t entry = 1;
   if (size == 0 || cluster < 2 || cluster > geometry_.MaxCluster()) return;
   if (FatEntry(cluster, entry) != 0 || entry != 0) return;
-  chainless_.push_back({number, cluster, size, LowerExtensionOf(name)});
+  chainless_.push_back({number, cluster, size, written, LowerExtensionOf(name)});
 }
 
 FileLayout CFastFatRecovery::LayoutOfRuns(const std::vector<FatFragmentClaims::Run>& runs,
@@ -64,7 +64,7 @@ int CFastFatRecovery::PlaceChainlessFiles() {
   files.reserve(chainless_.size());
   for (uint32_t i = 0; i < chainless_.size(); ++i) {
     const uint64_t clusters = (chainless_[i].size + clusterBytes - 1) / clusterBytes;
-    files.push_back({i, chainless_[i].cluster, uint32_t(std::min<uint64_t>(clusters, UINT32_MAX))});
+    files.push_back({i, chainless_[i].cluster, uint32_t(std::min<uint64_t>(clusters, UINT32_MAX)), chainless_[i].written});
   }
   FatFragmentClaims claims(
       geometry_.MaxCluster(),

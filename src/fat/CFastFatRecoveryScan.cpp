@@ -42,6 +42,7 @@ int CFastFatRecovery::Report(int percent, int remaining) {
 
 int CFastFatRecovery::Scan(const char* savedScanName) {
   folderMap_.clear();
+  folderAliases_.clear();
   foldersToWrite_.clear();
   foldersToWriteSet_.clear();
   pendingFolders_.clear();
@@ -171,6 +172,12 @@ void CFastFatRecovery::RecordFolderEntry(const FatDirEntry& e, const std::string
   r.SetRecordNumber(ownId);  // the parent, until the record is written
   r.SetName(name);
   pendingFolders_.push_back(cluster);
+  // Two deleted folders on one cluster: both lead to what it holds now, as the file-system tools
+  // list it (a live folder's cluster is its own).
+  if (auto known = folderMap_.find(cluster); known != folderMap_.end() && known->second.IsDeleted() &&
+                                             r.IsDeleted() && known->second.RecordNumber() != ownId &&
+                                             folderAliases_.size() < kMaxFolderAliases)
+    folderAliases_.emplace(cluster, known->second);
   folderMap_[cluster] = r;
 }
 
@@ -194,7 +201,7 @@ int CFastFatRecovery::RecordFileEntry(const FatDirEntry& e, const std::string& n
   store_->AddRelation(ownId, level, number, cluster, nullptr);
   NoteFoldersToWrite(ownId);
   // An entry whose first sector is not of its type was overwritten: it claims no clusters.
-  if (check == 1) NoteChainless(number, cluster, e.Size(), name);
+  if (check == 1) NoteChainless(number, cluster, e.Size(), uint32_t(e.WriteDate()) << 16 | e.WriteTime(), name);
   return 0;
 }
 
@@ -211,20 +218,33 @@ void CFastFatRecovery::NoteFoldersToWrite(uint32_t ownId) {
   }
 }
 
+int CFastFatRecovery::WriteFolderRecord(uint32_t id, const FoundFileRecord& folder) {
+  const uint32_t parent = folder.RecordNumber();
+  uint32_t level = 0;
+  FolderLevel(parent, level);
+  uint32_t number = 0;
+  FoundFileRecord* slot = store_->AppendRecord(number);
+  if (!slot) return store_->LastWriteError() ? store_->LastWriteError() : kOutOfMemory;
+  *slot = folder;
+  slot->SetRecordNumber(number);
+  std::string name(folder.Name());
+  store_->AddRelation(parent, level, number, id, name.c_str());
+  return 0;
+}
+
 int CFastFatRecovery::WriteFolderRecords() {
+  // The folders an alias sits in are written with it (the list grows while it is read).
+  for (size_t i = 0; i < foldersToWrite_.size(); ++i) {
+    const auto [from, to] = folderAliases_.equal_range(foldersToWrite_[i]);
+    for (auto alias = from; alias != to; ++alias) NoteFoldersToWrite(alias->second.RecordNumber());
+  }
   for (uint32_t id : foldersToWrite_) {
     auto it = folderMap_.find(id);
     if (it == folderMap_.end()) continue;
-    const uint32_t parent = it->second.RecordNumber();
-    uint32_t level = 0;
-    FolderLevel(parent, level);
-    uint32_t number = 0;
-    FoundFileRecord* slot = store_->AppendRecord(number);
-    if (!slot) return store_->LastWriteError() ? store_->LastWriteError() : kOutOfMemory;
-    *slot = it->second;
-    slot->SetRecordNumber(number);
-    std::string name(it->second.Name());
-    store_->AddRelation(parent, level, number, id, name.c_str());
+    if (int rc = WriteFolderRecord(id, it->second); rc != 0) return rc;
+    const auto [from, to] = folderAliases_.equal_range(id);
+    for (auto alias = from; alias != to; ++alias)
+      if (int rc = WriteFolderRecord(id, alias->second); rc != 0) return rc;
   }
   return 0;
 }

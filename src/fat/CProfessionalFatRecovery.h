@@ -14,6 +14,7 @@
 #include "fat/DirectoryContinuation.h"
 #include "output/FolderRecovery.h"
 #include "platform/RawSource.h"
+#include "scan/FileLayout.h"
 #include "scan/FoundFileRecord.h"
 #include "scan/FoundFileStore.h"
 #include "scan/ISweepEngine.h"
@@ -213,6 +214,8 @@ class CProfessionalFatRecovery : public StoredFindsEngine, public ISweepEngine {
   int WritePendingFiles();
 
   // Recovery.
+  int CopyPieces(const FileLayout& layout, class OutputFile* file, uint8_t* buffer, uint64_t total,
+                 uint64_t& copied, const CopyProgress& progress);
   int CopyContiguous(const FoundFileRecord& r, class OutputFile* file, uint8_t* buffer,
                      uint64_t bufferSize, uint64_t& copied, const CopyProgress& progress);
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <functional>
 
+#include "carving/LayoutByteSource.h"
 #include "fat/CProfessionalFatRecovery.h"
 #include "output/OutputFiles.h"
 #include "output/RecordRecovery.h"
@@ -13,6 +14,34 @@
 #include "scan/ScanLogCatalogue.h"
 
 namespace salvora {
+
+// A file put back from its pieces (see PlaceFragmentedFiles): its first `total` bytes.
+int CProfessionalFatRecovery::CopyPieces(const FileLayout& layout, OutputFile* file, uint8_t* buffer, uint64_t total,
+                                         uint64_t& copied, const CopyProgress& progress) {
+  FileLayout head;
+  uint64_t left = total;
+  for (const FileExtent& e : layout.Extents()) {
+    if (left == 0) break;
+    const uint64_t take = std::min(left, e.length);
+    if (!head.Append(e.offset, take)) return kInvalidParameter;
+    left -= take;
+  }
+  int stop = 0;
+  int result = CopyLayout(*reader_, int(sectorSize_), head, [&](const uint8_t* data, size_t n) {
+    if (file) {
+      if (int rc = file->Write(data, n); rc != 0) return rc;
+    } else {
+      std::memcpy(buffer + copied, data, n);
+    }
+    copied += n;
+    stop = progress(int(copied * 100 / total), 0);
+    return stop;
+  });
+  if (stop != 0) return stop;
+  if (result == 0 && copied < total) result = kReadFault;
+  if (result > 0) progress(100, result);
+  return result;
+}
 
 int CProfessionalFatRecovery::CopyContiguous(const FoundFileRecord& r, OutputFile* file,
                                              uint8_t* buffer, uint64_t bufferSize,
@@ -26,6 +55,7 @@ int CProfessionalFatRecovery::CopyContiguous(const FoundFileRecord& r, OutputFil
   const uint32_t spc = clusterBytes / ss;
   const uint64_t total = file ? r.FileSize() : std::min<uint64_t>(r.FileSize(), bufferSize);
   if (total == 0) return progress(100, 0);
+  if (FileLayout layout; store_ && store_->FindLayout(r, layout)) return CopyPieces(layout, file, buffer, total, copied, progress);
 
   // The clusters follow one another, so they are read up to one 64 KiB piece at a time.
   const uint32_t runLimit = std::max<uint32_t>(1, uint32_t(SectorReader::kPieceBytes / clusterBytes));

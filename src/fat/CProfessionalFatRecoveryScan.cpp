@@ -4,6 +4,7 @@
 
 #include "carving/SignatureScanner.h"
 #include "fat/CProfessionalFatRecovery.h"
+#include "fat/StoredFragments.h"
 #include "fat/FatEntryFacts.h"
 #include "fatdir/FatDirEntry.h"
 #include "fatdir/FatDirectorySector.h"
@@ -658,6 +659,7 @@ int CProfessionalFatRecovery::FinishProScan() {
   int rc = WriteKnownDirectories();
   int files = WritePendingFiles();
   if (rc == kOk) rc = files;
+  if (reader_) PlaceStoredFragments(*store_, *reader_, sectorSize_);
   int flushed = store_->Flush();
   if (rc == kOk) rc = flushed;
   knownDirs_.clear();

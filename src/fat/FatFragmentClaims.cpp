@@ -86,15 +86,40 @@ void FatFragmentClaims::Place(std::vector<File> files) {
   std::sort(files.begin(), files.end(),
             [](const File& a, const File& b) { return a.first != b.first ? a.first < b.first : a.id < b.id; });
   for (const File& f : files) ++firstOwners_[f.first];
+  NoteLastWriters(files);
   for (const File& f : files) {
     uint32_t end = 0;
-    const bool shared = firstOwners_[f.first] > 1;
-    if (!Claimed(f.first, end)) Reserve(f, shared);
+    if (Claimed(f.first, end)) continue;
+    auto last = lastWriter_.find(f.first);
+    if (last == lastWriter_.end()) {
+      Reserve(f, firstOwners_[f.first] > 1);
+      continue;
+    }
+    for (const File& owner : files)
+      if (owner.first == f.first && owner.id == last->second) Reserve(owner, false);
   }
   for (const File& f : files) {
     auto it = runs_.find(f.id);
     if (it == runs_.end() || Taken(it->second) >= f.clusters) continue;
     if (!Complete(f, it->second)) runs_.erase(it);
+  }
+}
+
+// Files are sorted by first cluster, so the files sharing one are neighbours.
+void FatFragmentClaims::NoteLastWriters(const std::vector<File>& files) {
+  for (size_t i = 0; i < files.size();) {
+    size_t j = i + 1, latest = i;
+    bool tie = false;
+    for (; j < files.size() && files[j].first == files[i].first; ++j) {
+      if (files[j].written > files[latest].written) {
+        latest = j;
+        tie = false;
+      } else if (files[j].written == files[latest].written) {
+        tie = true;
+      }
+    }
+    if (j - i > 1 && !tie) lastWriter_[files[i].first] = files[latest].id;
+    i = j;
   }
 }
 

@@ -21,6 +21,7 @@ class FatFragmentClaims {
     uint32_t id = 0;        // the caller's name for it
     uint32_t first = 0;     // first cluster (its table entry free)
     uint32_t clusters = 0;  // clusters its size needs
+    uint64_t written = 0;   // when it was last written (larger is later), 0 unknown
   };
   struct Run {
     uint32_t first = 0;
@@ -36,8 +37,9 @@ class FatFragmentClaims {
   // skipBudget clusters that are not its own to complete has no answer.
   FatFragmentClaims(uint32_t maxCluster, FreeTest isFree, uint32_t skipBudget);
 
-  // Places every file. Files sharing a first cluster have no answer (which of them last held the
-  // clusters cannot be told), but the run they start is still reserved.
+  // Places every file. Of files sharing a first cluster, the one written last holds it (the
+  // others' data was written over) and is placed alone; when no one was written last, none has an
+  // answer, but the run they start is still reserved.
   void Place(std::vector<File> files);
   // The runs of file id in file order; nullptr when it has no answer (keep its contiguous run).
   const std::vector<Run>* RunsOf(uint32_t id) const;
@@ -50,6 +52,7 @@ class FatFragmentClaims {
   void Claim(uint32_t first, uint32_t count);
   void Unclaim(uint32_t first, uint32_t count);
   void Reserve(const File& file, bool shared);
+  void NoteLastWriters(const std::vector<File>& files);
   bool Complete(const File& file, std::vector<Run>& runs);
 
   uint32_t maxCluster_;
@@ -57,6 +60,7 @@ class FatFragmentClaims {
   uint32_t skipBudget_;
   std::map<uint32_t, uint32_t> claims_;  // first -> end (exclusive), disjoint
   std::unordered_map<uint32_t, uint32_t> firstOwners_;  // first cluster -> files starting there
+  std::unordered_map<uint32_t, uint32_t> lastWriter_;   // shared first cluster -> the id written last
   std::unordered_map<uint32_t, std::vector<Run>> runs_;
   uint64_t work_ = 0;
 };

@@ -1,5 +1,6 @@
 #include "recovery/CProfessionalRecovery.h"
 
+#include "carving/JpegDecodeAhead.h"
 #include "carving/MeasureContext.h"
 #include "platform/Clock.h"
 #include "platform/ErrorCodes.h"
@@ -230,6 +231,18 @@ CProfessionalRecovery::Range CProfessionalRecovery::NextRange(const Range& curre
   return r;
 }
 
+std::vector<JpegDecodeAhead::Range> CProfessionalRecovery::RangesAhead(Range first, uint64_t offset,
+                                                                      bool mapUsable) {
+  // A free map in very many pieces is followed only so far; carving decodes the rest itself.
+  constexpr size_t kMostRanges = 65536;
+  std::vector<JpegDecodeAhead::Range> ranges;
+  for (Range r = first; r.length != 0 && ranges.size() < kMostRanges; r = NextRange(r, mapUsable)) {
+    const uint64_t skip = r.start == first.start ? std::min(offset, r.length) : 0;
+    if (r.length > skip) ranges.push_back({start_ + r.start + skip, r.length - skip});
+  }
+  return ranges;
+}
+
 CProfessionalRecovery::Claim CProfessionalRecovery::ClaimOf(const uint8_t* sector, size_t bytesLeft) {
   const ByteView available(sector, bytesLeft);
   for (SweepSlot& slot : sweeps_) {
@@ -344,6 +357,13 @@ int CProfessionalRecovery::Sweep(bool mapUsable) {
     }
   }
 
+  // Decodes JPEGs ahead of the sweep on every core, so carving finds each decode made.
+  JpegDecodeAhead ahead(reader_, sectorSize_, RangesAhead(range, offset, mapUsable));
+  carving_.SetDecodeAhead(&ahead);
+  struct Unset {
+    CFileTypeRecovery& carving;
+    ~Unset() { carving.SetDecodeAhead(nullptr); }
+  } unset{carving_};
   SectorSweep sweep(reader_, sectorSize_);
   sweep.SetSwept(position_.totalSwept);
   auto handler = [this](const uint8_t* sector, size_t bytesLeft, uint64_t address, uint64_t& skip) {
@@ -384,6 +404,8 @@ int CProfessionalRecovery::Scan(const char*) {
   started_ = false;
   checkpoints_ = 0;
   results_.Clear();
+  carvedChecks_.clear();
+  carvedChecksRead_ = false;
   if (resume_) {
     // Whoever started this scan may have opened a new session since the source was opened; the
     // engines must reopen their logs in the saved session's folder, so look it up again.

@@ -3,7 +3,9 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "carving/CFileTypeRecovery.h"
@@ -89,6 +91,13 @@ class CProfessionalRecovery : public IFileRecoveryParse, public ISavedScanState,
   // The listings, counts, paths and the search show every found file once (see ResultSet);
   // carved files are listed in a folder of their own at the top.
   static constexpr const char* kCarvedFolderName = "Carved files";
+
+  // The verdict of this run's own check of a carved file that holds the very bytes of copyPath,
+  // the copy of a file-system record: carving decoded a file of the record's size, in one piece,
+  // at its first data sector, and the copy matches the medium there byte for byte (a deleted photo
+  // is then not decoded twice). nullopt otherwise (CProfessionalRecoveryTwins.cpp).
+  std::optional<ContentVerdict> CarvedCheckOfCopy(const FoundFileRecord& record,
+                                                  const std::string& copyPath) override;
   // The engines that found the record's file or folder.
   EngineSet FoundBy(const FoundFileRecord& record) override;
   // The result set of the last scan, built from the engines' logs on first use.
@@ -125,6 +134,9 @@ class CProfessionalRecovery : public IFileRecoveryParse, public ISavedScanState,
   uint64_t PlanTotal(bool mapUsable);
   Range FirstRange(bool mapUsable);
   Range NextRange(const Range& current, bool mapUsable);
+  // The ranges the sweep will read from `first` on (`offset` sectors into it), in absolute sectors,
+  // for the decodes made ahead of it.
+  std::vector<JpegDecodeAhead::Range> RangesAhead(Range first, uint64_t offset, bool mapUsable);
   int Sweep(bool mapUsable);
   int ProcessSector(const uint8_t* sector, size_t bytesLeft, uint64_t address, uint64_t& skip);
   Claim ClaimOf(const uint8_t* sector, size_t bytesLeft);
@@ -174,6 +186,13 @@ class CProfessionalRecovery : public IFileRecoveryParse, public ISavedScanState,
   int FullPathMerged(const FoundFileRecord& record, std::string& path, int maxChars);
   void AppendShown(std::vector<FoundFileRecord>& from, std::vector<FoundFileRecord>& to);
   FoundFileRecord CarvedFolder() const;
+  // Carved files this run checked, in one piece: by first sector, their record number and size.
+  struct CarvedCheck {
+    uint32_t number = 0;
+    uint64_t size = 0;
+  };
+  const std::unordered_map<uint64_t, CarvedCheck>& CarvedChecks();
+  bool SameBytesAt(const std::string& copyPath, uint64_t sector, uint64_t size);
 
   int diskNumber_ = -1;
   uint64_t start_ = 0;
@@ -185,6 +204,8 @@ class CProfessionalRecovery : public IFileRecoveryParse, public ISavedScanState,
   ProbeResult probe_;
   std::vector<SweepSlot> sweeps_;
   CFileTypeRecovery carving_;
+  std::unordered_map<uint64_t, CarvedCheck> carvedChecks_;
+  bool carvedChecksRead_ = false;
   std::unique_ptr<IFileRecoveryParse> fast_;
   const EngineEntry* fastEntry_ = nullptr;
   IScanLog* fastLog_ = nullptr;  // the fast engine's log, when it keeps one

@@ -1,6 +1,7 @@
 #include "recovery/ListingVerdicts.h"
 
 #include <deque>
+#include <optional>
 #include <string>
 
 #include "carving/ContentCheckQueue.h"
@@ -40,13 +41,15 @@ std::vector<ContentVerdict> ListingVerdicts(const std::vector<ListingFile>& file
   struct Copy {
     size_t index;
     std::string path;  // "" when the copy failed
+    std::optional<ContentVerdict> known;  // the check of the same bytes made in the sweep
   };
   std::deque<Copy> waiting;
   size_t finished = 0;
   auto finishOldest = [&] {
     const Copy copy = std::move(waiting.front());
     waiting.pop_front();
-    const ContentVerdict verdict = copy.path.empty() ? ContentVerdict::NotChecked() : checks.Take();
+    const ContentVerdict verdict = copy.known ? *copy.known
+                                   : copy.path.empty() ? ContentVerdict::NotChecked() : checks.Take();
     if (!copy.path.empty()) platform::RemoveFile(copy.path);
     const ListingFile& file = files[copy.index];
     verdicts[copy.index] = verdict;
@@ -62,8 +65,12 @@ std::vector<ContentVerdict> ListingVerdicts(const std::vector<ListingFile>& file
       path = ScratchCopy(*file.engine, *file.record, scratch);
       return 0;
     }, [] { return 0; });
-    if (!path.empty()) checks.Submit(path);
-    waiting.push_back({index, std::move(path)});
+    std::optional<ContentVerdict> known;
+    if (!path.empty())
+      known = ContainFailure([&] { return CheckOfSameBytes(*file.engine, *file.record, path); },
+                             [] { return std::optional<ContentVerdict>(); });
+    if (!path.empty() && !known) checks.Submit(path);
+    waiting.push_back({index, std::move(path), known});
     while (waiting.size() > 2 * checks.Workers()) finishOldest();
   }
   while (!waiting.empty()) finishOldest();

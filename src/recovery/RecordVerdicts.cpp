@@ -38,6 +38,12 @@ std::optional<ContentVerdict> FileCheck(IFileRecoveryParse& engine, const FoundF
   return store ? store->FileCheckOf(record.RecordNumber()) : std::nullopt;
 }
 
+std::optional<ContentVerdict> CheckOfSameBytes(IFileRecoveryParse& engine, const FoundFileRecord& record,
+                                               const std::string& copy) {
+  IRecordLogs* logs = engine.Faces().records;
+  return logs ? logs->CarvedCheckOfCopy(record, copy) : std::nullopt;
+}
+
 bool Verifiable(const FoundFileRecord& record, uint64_t maxBytes) {
   return !record.IsFolder() && record.FileSize() > 0 && record.FileSize() <= maxBytes &&
          ContentCheckFor(ExtensionOf(record.Name()));

@@ -22,6 +22,11 @@ void KeepVerdict(IFileRecoveryParse& engine, const FoundFileRecord& record, cons
 void KeepFileCheck(IFileRecoveryParse& engine, const FoundFileRecord& record, const ContentVerdict& verdict);
 std::optional<ContentVerdict> FileCheck(IFileRecoveryParse& engine, const FoundFileRecord& record);
 
+// The verdict of a check already made of the very bytes of `copy`, a record's ScratchCopy (the
+// advanced scan's carving decoded them in its sweep), or nullopt: the copy must be checked.
+std::optional<ContentVerdict> CheckOfSameBytes(IFileRecoveryParse& engine, const FoundFileRecord& record,
+                                               const std::string& copy);
+
 // Whether VerifyRecord reads the record: a file of a checked type, not empty, at most maxBytes.
 bool Verifiable(const FoundFileRecord& record, uint64_t maxBytes);
 // Copies a Verifiable record's file into scratchFolder (which must exist) for its check, under a

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 
+#include "scan/ContentVerdict.h"
 #include "scan/FoundFileIdentity.h"
 #include "scan/FoundFileRecord.h"
 #include "scan/IScanLog.h"
@@ -49,6 +52,9 @@ class IRecordLogs {
  public:
   virtual FoundFileStore* StoreOf(const FoundFileRecord& record) = 0;
   virtual EngineSet FoundBy(const FoundFileRecord& record) = 0;
+  // The verdict carving kept for the same bytes as a copy of the record, when it measured them.
+  virtual std::optional<ContentVerdict> CarvedCheckOfCopy(const FoundFileRecord& record,
+                                                          const std::string& copyPath) = 0;
 
  protected:
   ~IRecordLogs() = default;

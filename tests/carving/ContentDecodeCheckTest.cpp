@@ -12,6 +12,7 @@
 #include <zlib.h>
 
 #include "carving/JpegDecodeCheck.h"
+#include "carving/JpegGapSearch.h"
 #include "carving/PngStreamCheck.h"
 #include "support/TestSupport.h"
 
@@ -86,6 +87,44 @@ TEST(JpegDecodeCheck, OverwrittenMiddleBreaksAtTheRowHoldingTheDamage) {
   // not further back than a row's worth of data (the picture has far more than 16 rows).
   EXPECT_LE(r.length, damage);
   EXPECT_GT(r.length, damage - good.size() / 16);
+}
+
+// Zeros decode as valid codes under the usual tables, so the decode alone breaks rows or clusters
+// later; the break is the first zeroed byte, whatever the pieces the medium hands out.
+TEST(JpegDecodeCheck, ZeroFilledMiddleBreaksWithinAClusterOfItsFirstByte) {
+  for (const char* name : {"plain.jpg", "exif.jpg"}) {
+    const Bytes good = Planted(name);
+    for (const size_t length : {size_t(600), size_t(5000)}) {
+      const size_t damage = good.size() / 2 + 77;
+      Bytes bad = good;
+      std::fill_n(bad.begin() + long(damage), std::min(length, bad.size() - damage - 2), uint8_t(0));
+      ChoppedSource chopped(bad.data(), bad.size());
+      for (const WalkResult& r : {Check(DecodeJpeg, bad), DecodeJpeg(chopped)}) {
+        ASSERT_EQ(r.outcome, WalkResult::Outcome::Broken) << name;
+        EXPECT_LE(r.length, damage) << name << ", " << length << " zeros";
+        EXPECT_GT(r.length + 512, damage) << name << ", " << length << " zeros";
+      }
+    }
+  }
+}
+
+// Between the pieces lie clusters of another picture's entropy data, each looking just as right
+// as the true continuation: more of them than the search decodes in full, so each is tried
+// symbol by symbol first.
+TEST(JpegGapSearch, SecondPieceFoundPastManyClustersOfAnotherPicturesData) {
+  const Bytes photo = Planted("plain.jpg"), other = Planted("exif.jpg");
+  constexpr size_t kUnit = 1024, kCut = 16 * kUnit, kGapUnits = 24;
+  Bytes medium(photo.begin(), photo.begin() + kCut);
+  medium.insert(medium.end(), other.begin() + 20000, other.begin() + 20000 + kGapUnits * kUnit);
+  medium.insert(medium.end(), photo.begin() + kCut, photo.end());
+  MemoryByteSource source(medium.data(), medium.size());
+  JpegGapBounds bounds;
+  bounds.step = kUnit;
+  const auto split = FindJpegContinuation(source, medium.size(), bounds);
+  ASSERT_TRUE(split.has_value());
+  EXPECT_EQ(split->firstLength, kCut);
+  EXPECT_EQ(split->secondOffset, kCut + kGapUnits * kUnit);
+  EXPECT_EQ(split->length, photo.size());
 }
 
 TEST(JpegDecodeCheck, CutShortOrHostileHeadersBreakOrAreDeclinedWithoutCrashing) {

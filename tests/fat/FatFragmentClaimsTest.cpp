@@ -44,6 +44,17 @@ TEST(FatFragmentClaimsTest, ConflictsWithoutAnAnswerKeepTheContiguousRunButStill
   ASSERT_NE(claims.RunsOf(3), nullptr);
   EXPECT_EQ(*claims.RunsOf(3), (Runs{{2, 1}, {6, 2}})) << "the shared run stays reserved";
 
+  // Written at different times, the later file holds the shared cluster: its data went over
+  // the older one's, which claims nothing, so the later one steps into its clusters.
+  //                             234567890
+  FatFragmentClaims later(10, Table("ssLsssxxx"), 100);
+  later.Place({{1, 2, 2, 100}, {2, 2, 5, 200}, {3, 8, 3, 150}});
+  EXPECT_EQ(later.RunsOf(1), nullptr);
+  ASSERT_NE(later.RunsOf(2), nullptr);
+  EXPECT_EQ(*later.RunsOf(2), (Runs{{2, 2}, {5, 3}}));
+  ASSERT_NE(later.RunsOf(3), nullptr);
+  EXPECT_EQ(*later.RunsOf(3), (Runs{{8, 3}}));
+
   // Past the last cluster the search goes on at the start, never into the file's own first run.
   FatFragmentClaims wrapping(21, Table(map), 100);
   wrapping.Place({{1, 20, 3}, {2, 4, 2}});

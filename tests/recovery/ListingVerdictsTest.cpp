@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "carving/CheckContent.h"
+
 #include "recovery/EngineFactory.h"
 #include "recovery/RecordVerdicts.h"
 #include "support/TestSupport.h"
@@ -16,8 +18,8 @@ struct Card {
   std::vector<FoundFileRecord> records;
   std::vector<ListingFile> files;
 
-  Card() {
-    engine = EngineFactory::Instance().CreateForImage(test::FixturePath("verdict.img"), u'E', false);
+  explicit Card(bool advanced = false) {
+    engine = EngineFactory::Instance().CreateForImage(test::FixturePath("verdict.img"), u'E', advanced);
     if (!engine || engine->Scan(nullptr) != 0) return;
     engine->SearchByExtension("jpg", records);
     for (const FoundFileRecord& record : records) files.push_back({engine.get(), &record});
@@ -69,6 +71,42 @@ TEST(ListingVerdicts, ChecksEachPhotoOnceKeepsTheVerdictAndReadsNothingWhenCance
   EXPECT_EQ(ListingVerdicts(card.files, how), verdicts);
   EXPECT_EQ(calls, 0u);
   EXPECT_EQ(test::Sha256File(test::FixturePath("verdict.img")), before);
+}
+
+TEST(ListingVerdicts, AFileSystemPhotoTakesTheSweepsDecodeOnlyOfItsVeryBytes) {
+  test::ScopedDataDir data;
+  test::TempDir scratch;
+  Card card(true);
+  ASSERT_TRUE(card.engine);
+  const size_t whole = card.Index("HOLE.JPG"), broken = card.Index("ROKEN.JPG");
+  ASSERT_LT(whole, card.records.size());
+  ASSERT_LT(broken, card.records.size());
+  for (const size_t i : {whole, broken}) {
+    SCOPED_TRACE(card.records[i].Name());
+    const std::string copy = ScratchCopy(*card.engine, card.records[i], scratch.path());
+    ASSERT_FALSE(copy.empty());
+    const auto same = CheckOfSameBytes(*card.engine, card.records[i], copy);
+    if (i == whole) {
+      ASSERT_TRUE(same);  // carving found the deleted photo whole where it starts
+    }
+    if (same) {
+      EXPECT_EQ(*same, CheckFileContent(copy));
+    }
+    // One byte changed, or one missing: the copy is no longer what the sweep decoded.
+    std::vector<uint8_t> bytes = test::ReadFileBytes(copy);
+    bytes[bytes.size() / 2] ^= 0x01;
+    test::WriteFileBytes(copy, bytes);
+    EXPECT_FALSE(CheckOfSameBytes(*card.engine, card.records[i], copy));
+    bytes[bytes.size() / 2] ^= 0x01;
+    bytes.pop_back();
+    test::WriteFileBytes(copy, bytes);
+    EXPECT_FALSE(CheckOfSameBytes(*card.engine, card.records[i], copy));
+  }
+  // A scan without a sweep has no such decode.
+  Card fast;
+  ASSERT_TRUE(fast.engine);
+  const std::string copy = ScratchCopy(*fast.engine, fast.records[fast.Index("HOLE.JPG")], scratch.path());
+  EXPECT_FALSE(CheckOfSameBytes(*fast.engine, fast.records[fast.Index("HOLE.JPG")], copy));
 }
 
 }  // namespace
