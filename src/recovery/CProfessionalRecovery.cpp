@@ -60,8 +60,8 @@ void CProfessionalRecovery::AdoptFast(LoggedEngine made) {
 int CProfessionalRecovery::AttachSweepEngines(bool image) {
   const SharedSource source{&reader_, image, diskNumber_, start_, count_, sectorSize_, letter_, imagePath_};
   carving_.AttachSource(source);
-  // The open result of the deep engine that reads record structures was the coordinator's own
-  // (the spec's deep NTFS): the first sweep engine's failure is returned.
+  // Opening the sweep engines is part of opening the scan (the deep NTFS engine's failure always
+  // was): the first sweep engine's failure is returned.
   int result = 0;
   for (SweepSlot& slot : sweeps_)
     if (int rc = slot.sweep->AttachSource(source); rc != 0 && result == 0) result = rc;
