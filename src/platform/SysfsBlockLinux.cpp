@@ -66,13 +66,6 @@ std::string BusFromTree(const std::string& sysfsRoot, const std::string& name) {
 
 }  // namespace
 
-std::string ReadFirstLine(const std::string& path) {
-  std::ifstream in(path);
-  std::string line;
-  std::getline(in, line);
-  return line;
-}
-
 bool DeviceNumberOf(const std::string& sysfsRoot, const std::string& name, unsigned& major, unsigned& minor) {
   std::error_code ec;
   fs::path dir = fs::path(sysfsRoot) / "class" / "block" / name;

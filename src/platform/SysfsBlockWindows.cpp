@@ -1,7 +1,5 @@
 #include "platform/SysfsBlock.h"
 
-#include <fstream>
-
 #include "platform/DeviceAnswers.h"
 #include "platform/WindowsDevice.h"
 
@@ -31,13 +29,6 @@ bool StorageOf(DeviceHandle& disk, StorageAnswer& storage) {
 }
 
 }  // namespace
-
-std::string ReadFirstLine(const std::string& path) {
-  std::ifstream in(path);
-  std::string line;
-  std::getline(in, line);
-  return line;
-}
 
 bool DeviceNumberOf(const std::string&, const std::string& name, unsigned& major, unsigned& minor) {
   minor = 0;
