@@ -234,6 +234,24 @@ class BitReader {
   }
   // Forgets the source's window, which a read of the source by someone else may have moved.
   void DropWindow() { window_ = nullptr; }
+  // The state a reading of the same bytes may go on from; false while a marker or the source's
+  // end is in hand (another source with the same first bytes may go on there).
+  bool Save(EntropyRowMarks::Mark& m) const {
+    if (atMarker_ || padding_) return false;
+    m.at = at_;
+    m.buffer = buffer_;
+    m.count = count_;
+    m.padding = padding_;
+    return true;
+  }
+  void Restore(const EntropyRowMarks::Mark& m) {
+    at_ = m.at;
+    buffer_ = m.buffer;
+    count_ = m.count;
+    padding_ = m.padding;
+    atMarker_ = false;
+    window_ = nullptr;
+  }
   // Takes the bits a table step says (the step's own lookahead was enough).
   uint16_t Step(const HuffmanTable& t) {
     if (count_ < 32) Fill();  // a step takes at most 10 + 11 bits
@@ -397,7 +415,20 @@ std::optional<uint64_t> ConstantRunStart(ByteSource& source, uint64_t from, uint
 
 }  // namespace
 
-EntropyPass ReadEntropyData(ByteSource& source) {
+// Row starts closer than this are not all kept: a resumed reading reads at most this much again.
+constexpr uint64_t kMarkSpacing = 16 * 1024;
+
+void EntropyRowMarks::Add(const Mark& mark) {
+  if (marks_.empty() || mark.at >= marks_.back().at + kMarkSpacing) marks_.push_back(mark);
+}
+
+const EntropyRowMarks::Mark* EntropyRowMarks::Before(uint64_t sameTo) const {
+  auto it = std::upper_bound(marks_.begin(), marks_.end(), sameTo,
+                             [](uint64_t to, const Mark& m) { return to < m.at; });
+  return it == marks_.begin() ? nullptr : &*(it - 1);
+}
+
+EntropyPass ReadEntropyData(ByteSource& source, const EntropyReading& how) {
   Frame f;
   if (source.U8(0) != kMarker || source.U8(1) != 0xD8 || !ReadHeaders(source, f)) return {};
   if (f.width == 0 || f.height == 0) return {};
@@ -420,18 +451,35 @@ EntropyPass ReadEntropyData(ByteSource& source) {
   if (columns * rows > kMaxMcus) return {};
 
   BitReader bits(source, f.scanData);
-  uint64_t mcu = 0;
+  uint64_t mcu = 0, firstRow = 0;
   int nextRestart = 0;
   // The data up to here holds no constant run: each row's bytes are looked at once it is read,
   // from a run's length before them (a run may start in the row before).
   uint64_t clearTo = f.scanData;
+  if (const auto* mark = how.from ? how.from->Before(how.sameTo) : nullptr) {
+    bits.Restore(*mark);
+    firstRow = mark->row;
+    mcu = mark->mcu;
+    nextRestart = mark->nextRestart;
+    clearTo = mark->clearTo;
+  }
   auto bad = [&](uint64_t rowStart) {
     const auto run = ConstantRunStart(source, std::max(f.scanData, clearTo > kConstantRun ? clearTo - kConstantRun : 0),
                                       std::max(bits.Position(), rowStart + 1));
     return EntropyPass{EntropyPass::Outcome::BadRow, run ? std::min(*run, rowStart) : rowStart};
   };
-  for (uint64_t row = 0; row < rows; ++row) {
+  for (uint64_t row = firstRow; row < rows; ++row) {
     const uint64_t rowStart = bits.Position();
+    if (EntropyRowMarks::Mark mark{row, mcu, clearTo}; how.keep && bits.Save(mark)) {
+      mark.nextRestart = nextRestart;
+      how.keep->Add(mark);
+    }
+    if (rowStart > how.bound) {
+      // A run that began before the bound is a bad row there too.
+      const uint64_t from = std::max(f.scanData, clearTo > kConstantRun ? clearTo - kConstantRun : 0);
+      if (const auto run = ConstantRunStart(source, from, rowStart)) return {EntropyPass::Outcome::BadRow, *run};
+      return {EntropyPass::Outcome::HeldPast, rowStart};
+    }
     for (uint64_t column = 0; column < columns; ++column, ++mcu) {
       if (f.restartInterval && mcu > 0 && mcu % f.restartInterval == 0) {
         if (!bits.Restart(nextRestart)) return bad(rowStart);

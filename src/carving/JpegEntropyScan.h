@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "carving/ByteSource.h"
 
@@ -25,12 +26,42 @@ struct EntropyPass {
     BadRow,   // offset: the first byte of the first bad row of blocks
     Whole,    // the data holds to the last block; offset: the byte after an end-of-image marker
               // that follows the data at once (fill bytes aside), 0 when anything else follows
+    HeldPast, // every row starting at or before the reading's bound holds; not read further
   };
   Outcome outcome = Outcome::NotRead;
   uint64_t offset = 0;
 };
 
-// The reading FirstBadEntropyRow makes, with what follows the data when it holds.
-EntropyPass ReadEntropyData(ByteSource& source);
+// Where readings stood at the starts of rows of blocks, a few KiB apart: a reading of another
+// source whose bytes are the same up to some offset (the same first piece joined to another
+// second piece) goes on from the last row start before it instead of reading those bytes again.
+class EntropyRowMarks {
+ public:
+  struct Mark {
+    uint64_t row = 0, mcu = 0, clearTo = 0;
+    uint64_t at = 0, buffer = 0;  // the bit reader: the next byte to load and the bits in hand
+    int count = 0, padding = 0, nextRestart = 0;
+  };
+  void Add(const Mark& mark);
+  // The last mark that read no byte at or past sameTo, or null.
+  const Mark* Before(uint64_t sameTo) const;
+  bool empty() const { return marks_.empty(); }
+
+ private:
+  std::vector<Mark> marks_;
+};
+
+// How far a reading goes and what it keeps.
+struct EntropyReading {
+  uint64_t bound = UINT64_MAX;             // stop at the first row that starts past it
+  EntropyRowMarks* keep = nullptr;         // remember row starts here
+  const EntropyRowMarks* from = nullptr;   // go on from the last of these before sameTo
+  uint64_t sameTo = 0;
+};
+
+// The reading FirstBadEntropyRow makes, with what follows the data when it holds. With a bound,
+// it stops at the first row that starts past it: a question about one join of two pieces is
+// answered by the rows around it, not by the megabytes after.
+EntropyPass ReadEntropyData(ByteSource& source, const EntropyReading& how = {});
 
 }  // namespace salvora

@@ -107,6 +107,7 @@ class GapSearch {
   const JpegGapBounds& bounds_;
   std::unordered_map<uint64_t, UnitLook> looks_;
   std::vector<uint8_t> buffer_;
+  EntropyRowMarks marks_;  // the first piece's row starts, read once for every join tried
   int walks_ = 0;
   int decodes_ = 0;
 };
@@ -146,7 +147,7 @@ std::optional<JpegSplit> GapSearch::TryLayout(uint64_t firstLength, uint64_t sec
   SplicedByteSource spliced(medium_, firstLength, secondOffset, kPictureLimit);
   // Another file's data (another picture's entropy data looks just as right unit by unit) breaks
   // the stream in the row that joins the pieces: read symbol by symbol, that costs no decode.
-  if (const EntropyPass pass = ReadEntropyData(spliced);
+  if (const EntropyPass pass = ReadEntropyData(spliced, {.bound = firstLength, .from = &marks_, .sameTo = firstLength});
       pass.outcome == EntropyPass::Outcome::BadRow && pass.offset <= firstLength)
     return std::nullopt;
   const WalkResult walk = WalkJpeg(spliced);
@@ -179,6 +180,7 @@ std::optional<JpegSplit> GapSearch::Run(uint64_t plainLength, WalkResult* plainD
   if (decoded.outcome != WalkResult::Outcome::Broken) return std::nullopt;
   const auto scan = FirstScan(medium_, plainLength);
   if (!scan || Boundary(0) > plainLength) return std::nullopt;
+  ReadEntropyData(plain, {.keep = &marks_});
   // The whole units of entropy data the first piece may hold: from the unit after the scan's start
   // to the first that does not look like entropy data (or the carved length).
   const uint64_t firstUnit = scan->offset > bounds_.phase ? (scan->offset - bounds_.phase) / bounds_.step + 1 : 0;

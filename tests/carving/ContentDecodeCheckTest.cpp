@@ -12,8 +12,10 @@
 #include <zlib.h>
 
 #include "carving/JpegDecodeCheck.h"
+#include "carving/JpegEntropyScan.h"
 #include "carving/JpegGapSearch.h"
 #include "carving/PngStreamCheck.h"
+#include "carving/SplicedByteSource.h"
 #include "support/TestSupport.h"
 
 namespace salvora {
@@ -125,6 +127,40 @@ TEST(JpegGapSearch, SecondPieceFoundPastManyClustersOfAnotherPicturesData) {
   EXPECT_EQ(split->firstLength, kCut);
   EXPECT_EQ(split->secondOffset, kCut + kGapUnits * kUnit);
   EXPECT_EQ(split->length, photo.size());
+}
+
+// Each join the search tries is read from the first piece's row start nearest before it, not
+// from the picture's start: the answer must be the one a reading from the start gives, for a
+// wrong second piece (another picture's data) and for the right one, whatever the cut.
+TEST(JpegGapSearch, AJoinReadFromTheLastRowStartAnswersAsReadingFromTheStart) {
+  const Bytes photo = Planted("exif.jpg"), other = Planted("plain.jpg");
+  constexpr size_t kUnit = 4096, kGap = 8 * kUnit;
+  Bytes medium = photo;
+  medium.resize(photo.size() + kGap);
+  std::copy_n(other.begin() + 8000, kGap, medium.begin() + long(photo.size()));
+  MemoryByteSource plainSource(medium.data(), photo.size());
+  EntropyRowMarks marks;
+  ASSERT_EQ(ReadEntropyData(plainSource, {.keep = &marks}).outcome, EntropyPass::Outcome::Whole);
+  ASSERT_FALSE(marks.empty());
+  int resumedFromAMark = 0;
+  for (uint64_t cut = 3 * kUnit; cut + kUnit < photo.size(); cut += kUnit) {
+    SCOPED_TRACE(cut);
+    resumedFromAMark += marks.Before(cut) != nullptr && marks.Before(cut)->at > 1000;
+    MemoryByteSource base(medium.data(), medium.size());
+    for (const uint64_t second : {uint64_t(photo.size()), cut}) {  // another picture's data, then the true rest
+      SplicedByteSource fromStart(base, cut, second, medium.size());
+      ChoppedSource chopped(medium.data(), medium.size());
+      SplicedByteSource resumed(chopped, cut, second, medium.size());
+      const EntropyPass a = ReadEntropyData(fromStart, {.bound = cut});
+      const EntropyPass b = ReadEntropyData(resumed, {.bound = cut, .from = &marks, .sameTo = cut});
+      EXPECT_EQ(a.outcome, b.outcome);
+      EXPECT_EQ(a.offset, b.offset);
+      if (second == cut) {
+        EXPECT_EQ(b.outcome, EntropyPass::Outcome::HeldPast);
+      }
+    }
+  }
+  EXPECT_GE(resumedFromAMark, 3);
 }
 
 TEST(JpegDecodeCheck, CutShortOrHostileHeadersBreakOrAreDeclinedWithoutCrashing) {
