@@ -30,6 +30,7 @@
 #include "platform/PlatformError.h"
 #include "recovery/RecordVerdicts.h"
 #include "scan/ContainFailure.h"
+#include "recovery/EngineTable.h"
 #include "scan/FoundFileIdentity.h"
 
 namespace salvora::cli {

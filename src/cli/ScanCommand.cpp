@@ -12,6 +12,7 @@
 #include "cli/UserText.h"
 #include "output/DfxmlReport.h"
 #include "platform/PlatformError.h"
+#include "recovery/EngineTable.h"
 #include "scan/FoundFileIdentity.h"
 
 namespace salvora::cli {
