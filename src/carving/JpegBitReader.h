@@ -29,7 +29,7 @@ class JpegBitReader {
     const uint8_t* next = nullptr;
     const uint8_t* loadEnd = nullptr;
   };
-  Hand Lend() const {
+  [[gnu::always_inline]] Hand Lend() const {
     Hand h{buffer_, count_, padding_, nullptr, nullptr};
     if (!atMarker_ && window_ && at_ >= windowStart_ && at_ - windowStart_ + 8 <= windowBytes_) {
       h.next = window_ + (at_ - windowStart_);
@@ -37,14 +37,14 @@ class JpegBitReader {
     }
     return h;
   }
-  void Return(const Hand& h) {
+  [[gnu::always_inline]] void Return(const Hand& h) {
     buffer_ = h.buffer;
     count_ = h.count;
     if (h.next) at_ = windowStart_ + uint64_t(h.next - window_);
   }
   // Tops the hand up to more than 56 bits as Fill does, when the next eight bytes are in the
   // window and none is FF (no stuffing, no marker); false when Fill must.
-  static bool FillFromHand(Hand& h) {
+  [[gnu::always_inline]] static bool FillFromHand(Hand& h) {
     if (h.next >= h.loadEnd) return false;
     uint64_t v;
     std::memcpy(&v, h.next, 8);

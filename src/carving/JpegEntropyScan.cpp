@@ -175,10 +175,10 @@ struct McuTables {
 // position it fails at reads as 0 either way.
 bool ReadMcus(JpegBitReader& reader, const McuTables& t, uint64_t n) {
   using Table = JpegHuffmanTable;
-  constexpr int kIndexShift = 64 - Table::kLookBits;
+  constexpr int kIndexShift = 64 - Table::kLookBits, kPairShift = 64 - Table::kPairBits;
   JpegBitReader::Hand h = reader.Lend();
   // A step takes at most 10 + 11 bits.
-  auto refill = [&] {
+  auto refill = [&]() __attribute__((always_inline)) {
     if (h.count < 32 && !JpegBitReader::FillFromHand(h)) {
       reader.Return(h);
       reader.Fill();
@@ -200,6 +200,23 @@ bool ReadMcus(JpegBitReader& reader, const McuTables& t, uint64_t n) {
       const Table& ac = *t.ac[size_t(b)];
       for (int k = 1;;) {
         refill();
+        // Inside the block, one or two codes at a time.
+        const uint32_t pair = ac.pairs[h.buffer >> kPairShift];
+        const int move = int(pair >> Table::kMoveOfBoth) & 0xFF, first = int(pair >> Table::kFirstBits) & 0xFF;
+        if (((63 - k - move) | (h.count - Table::kRefillBelow - first)) >= 0) {
+          h.buffer <<= pair & Table::kStepBits;
+          h.count -= int(pair & Table::kStepBits);
+          k += move;
+          if (pair & Table::kEndsBlock) break;
+          continue;
+        }
+        if (first && k + int(pair >> Table::kMoveOfFirst) < 64) {
+          h.buffer <<= first;
+          h.count -= first;
+          k += int(pair >> Table::kMoveOfFirst);
+          continue;
+        }
+        // The block's last code, a code past its end, or one the pairs do not hold.
         const uint16_t step = ac.step[h.buffer >> kIndexShift];
         if (step == 0) {
           reader.Return(h);

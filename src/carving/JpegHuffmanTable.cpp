@@ -28,6 +28,7 @@ bool JpegHuffmanTable::Load(const uint8_t counts[16], std::vector<uint8_t> symbo
     }
   }
   LoadSteps(dc);
+  if (!dc) LoadPairs();
   present = true;
   return true;
 }
@@ -46,6 +47,44 @@ void JpegHuffmanTable::LoadSteps(bool dc) {
       coefficient = size ? kCoefficient : 0;
     }
     step[bits] = uint16_t(move << kMoveShift | coefficient | (length + size));
+  }
+}
+
+std::pair<int, int> JpegHuffmanTable::Match(uint32_t bits, int available) const {
+  for (int length = 1; length <= available && length <= 16; ++length) {
+    const int32_t code = int32_t(bits >> (available - length));
+    if (maxCode[length] >= 0 && code <= maxCode[length] && code >= minCode[length]) {
+      const size_t at = size_t(valueIndex[length] + code - minCode[length]);
+      if (at < values.size()) return {length, values[at]};
+      return {0, 0};
+    }
+  }
+  return {0, 0};
+}
+
+void JpegHuffmanTable::LoadPairs() {
+  for (uint32_t bits = 0; bits < pairs.size(); ++bits) {
+    const auto [length1, symbol1] = Match(bits, kPairBits);
+    const int size1 = symbol1 & 15, run1 = symbol1 >> 4;
+    if (length1 == 0 || size1 > 10) {
+      pairs[bits] = kNoPair << kMoveOfBoth;
+      continue;
+    }
+    if (size1 == 0 && run1 != 15) {
+      pairs[bits] = kEndsBlock | uint32_t(length1);  // the end of the block alone
+      continue;
+    }
+    const int taken1 = length1 + size1, move1 = size1 ? run1 + 1 : 16;
+    pairs[bits] = uint32_t(move1) << kMoveOfBoth | uint32_t(taken1);
+    const int left = kPairBits - taken1;
+    if (left <= 0) continue;
+    const auto [length2, symbol2] = Match(bits & ((1u << left) - 1), left);
+    const int size2 = symbol2 & 15, run2 = symbol2 >> 4;
+    const uint32_t first = uint32_t(move1) << kMoveOfFirst | uint32_t(taken1) << kFirstBits;
+    if (length2 && size2 == 0 && run2 != 15)
+      pairs[bits] = first | uint32_t(move1) << kMoveOfBoth | kEndsBlock | uint32_t(taken1 + length2);
+    else if (length2 && size2 <= 10)
+      pairs[bits] = first | uint32_t(move1 + (size2 ? run2 + 1 : 16)) << kMoveOfBoth | uint32_t(taken1 + length2 + size2);
   }
 }
 
