@@ -5,7 +5,7 @@
 
 #include "carving/SignatureScanner.h"
 #include "exfat/CProfessionalExfatRecovery.h"
-#include "fat/StoredFragments.h"
+#include "fatfamily/StoredFragments.h"
 #include "exfat/ExfatDirectoryEntry.h"
 #include "exfat/ExfatSweptSector.h"
 #include "platform/ErrorCodes.h"

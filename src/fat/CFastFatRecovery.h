@@ -8,7 +8,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "fat/FatFragmentClaims.h"
+#include "fatfamily/FatFragmentClaims.h"
 #include "fat/FatGeometry.h"
 #include "fatfamily/FatTable.h"
 #include "fatfamily/FatUsageBitmap.h"

@@ -4,7 +4,7 @@
 
 #include "carving/SignatureScanner.h"
 #include "fat/CProfessionalFatRecovery.h"
-#include "fat/StoredFragments.h"
+#include "fatfamily/StoredFragments.h"
 #include "fat/FatEntryFacts.h"
 #include "fatdir/FatDirEntry.h"
 #include "fatdir/FatDirectorySector.h"

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "fat/FatFragmentClaims.h"
+#include "fatfamily/FatFragmentClaims.h"
 
 namespace salvora {
 namespace {

@@ -1,4 +1,4 @@
-#include "fat/FatFragmentClaims.h"
+#include "fatfamily/FatFragmentClaims.h"
 
 #include <algorithm>
 #include <iterator>

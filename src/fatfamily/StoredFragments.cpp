@@ -1,4 +1,4 @@
-#include "fat/StoredFragments.h"
+#include "fatfamily/StoredFragments.h"
 
 #include <algorithm>
 #include <map>
@@ -6,7 +6,7 @@
 
 #include "carving/CheckContent.h"
 #include "carving/LayoutByteSource.h"
-#include "fat/FatFragmentClaims.h"
+#include "fatfamily/FatFragmentClaims.h"
 #include "scan/ExtensionLists.h"
 
 namespace salvora {
