@@ -12,6 +12,11 @@ namespace salvora {
 // decode (absurd dimensions, a picture too large for the memory the check allows).
 WalkResult DecodeJpeg(ByteSource& source);
 
+// Whether DecodeJpeg(source) finds the picture whole, without the decoder where the reading of
+// the entropy data settles it: a bad row, or whole bytes after the last block that the decoder
+// would throw away with a complaint. What the decoder would say then is kept without decoding.
+bool JpegDecodesWhole(ByteSource& source);
+
 // The same answer from decoding every row, never settled by the symbol-level reading alone: the
 // reference DecodeJpeg's single reading is held to (several times slower).
 WalkResult DecodeJpegRows(ByteSource& source);

@@ -378,7 +378,8 @@ EntropyPass ReadEntropyData(ByteSource& source, const EntropyReading& how) {
       clearTo = bits.Position();
     }
   }
-  return {EntropyPass::Outcome::Whole, bits.EndOfImageAfterData().value_or(0)};
+  const uint64_t dataEnd = bits.Position();
+  return {EntropyPass::Outcome::Whole, bits.EndOfImageAfterData().value_or(0), dataEnd};
 }
 
 std::optional<uint64_t> FirstBadEntropyRow(ByteSource& source) {
