@@ -239,8 +239,8 @@ uint64_t BytesBeforeMarker(ByteSource& source, uint64_t at, uint64_t atMost) {
 
 WalkResult DecodeJpeg(ByteSource& source) { return Decode(source, false); }
 
-bool JpegDecodesWhole(ByteSource& source) {
-  const EntropyPass pass = ReadEntropyData(source);
+bool JpegDecodesWhole(ByteSource& source, const EntropyReading& how) {
+  const EntropyPass pass = ReadEntropyData(source, how);
   if (pass.outcome == EntropyPass::Outcome::BadRow) return false;
   // The decoder holds at most eight bytes past the last bit it took; every whole byte it then
   // meets before the next marker is thrown away with a warning, which breaks the picture.

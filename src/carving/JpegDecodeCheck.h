@@ -1,5 +1,6 @@
 #pragma once
 
+#include "carving/JpegEntropyScan.h"
 #include "carving/StructureWalk.h"
 
 namespace salvora {
@@ -14,8 +15,9 @@ WalkResult DecodeJpeg(ByteSource& source);
 
 // Whether DecodeJpeg(source) finds the picture whole, without the decoder where the reading of
 // the entropy data settles it: a bad row, or whole bytes after the last block that the decoder
-// would throw away with a complaint. What the decoder would say then is kept without decoding.
-bool JpegDecodesWhole(ByteSource& source);
+// would throw away with a complaint. The reading may go on from row marks of the same first bytes
+// (`how`, without a bound).
+bool JpegDecodesWhole(ByteSource& source, const EntropyReading& how = {});
 
 // The same answer from decoding every row, never settled by the symbol-level reading alone: the
 // reference DecodeJpeg's single reading is held to (several times slower).

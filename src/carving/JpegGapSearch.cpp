@@ -154,7 +154,7 @@ std::optional<JpegSplit> GapSearch::TryLayout(uint64_t firstLength, uint64_t sec
   if (!walk.ok() || walk.length <= firstLength || decodes_ >= bounds_.maxDecodes) return std::nullopt;
   ++decodes_;
   SplicedByteSource whole(medium_, firstLength, secondOffset, walk.length);
-  if (!JpegDecodesWhole(whole)) return std::nullopt;
+  if (!JpegDecodesWhole(whole, {.from = &marks_, .sameTo = firstLength})) return std::nullopt;
   return JpegSplit{firstLength, secondOffset, walk.length};
 }
 
