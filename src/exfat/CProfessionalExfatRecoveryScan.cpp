@@ -240,9 +240,12 @@ int CProfessionalExfatRecovery::FinishSweep() {
   int rc = WriteFolders();
   const int files = PlaceFiles();
   if (rc == kOk) rc = files;
-  if (reader_) PlaceStoredFragments(*store_, *reader_, sectorSize_);
+  const int placed = reader_ ? PlaceStoredFragments(*store_, *reader_, sectorSize_,
+                                                    SweepEndProgress(scanCallback_, userData_, progressWeight_))
+                             : kOk;
   const int flushed = store_->Flush();
   if (rc == kOk) rc = flushed;
+  if (rc == kOk) rc = placed;
   ResetScanState();  // the tree is in the log now
   return rc;
 }

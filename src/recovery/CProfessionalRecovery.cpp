@@ -454,8 +454,10 @@ int CProfessionalRecovery::Scan(const char*) {
     // Stopped while the deep engines were being rebuilt: what they hold is not all they had, so
     // nothing is written or saved, and the next resume rebuilds them again.
     if (replayStopped_) return result;
-    // What one engine could not write does not keep the others from writing theirs.
-    for (ISweepEngine* engine : SweepEngines()) engine->FinishSweep();
+    // What one engine could not write does not keep the others from writing theirs; a cancel
+    // while they finish leaves the scan unfinished, to be finished on resume.
+    for (ISweepEngine* engine : SweepEngines())
+      if (engine->FinishSweep() == kScanCancelled && result == 0) result = kScanCancelled;
     deepFinished_ = true;
     if (result == 0 && scanCallback_) scanCallback_(userData_, 100, 100, 0, 0, 0, 0, 0);
   }
