@@ -55,7 +55,7 @@ PlaceProgress SweepEndProgress(ScanProgressCallback callback, void* userData, in
 }
 
 int PlaceStoredFragments(FoundFileStore& store, SectorReader& reader, uint32_t sectorSize,
-                         const PlaceProgress& progress) {
+                         const PlaceProgress& progress, const std::set<uint64_t>& folderSectors) {
   if (sectorSize == 0) return 0;
   std::map<Volume, std::vector<uint32_t>> volumes;  // record numbers of the candidates
   const uint64_t sourceBytes = reader.TotalSectors() * sectorSize;
@@ -82,7 +82,12 @@ int PlaceStoredFragments(FoundFileStore& store, SectorReader& reader, uint32_t s
       const uint64_t need = (r.FileSize() + volume.clusterBytes - 1) / volume.clusterBytes;
       files.push_back({n, r.ObjectId(), uint32_t(std::min<uint64_t>(need, UINT32_MAX)), r.WriteTime()});
     }
-    FatFragmentClaims claims(maxCluster, [](uint32_t) { return true; }, kSkipClusters);
+    // Every cluster reads free but those that hold folders.
+    const uint64_t perCluster = volume.clusterBytes / sectorSize, dataStart = volume.dataStart;
+    auto isFree = [&folderSectors, perCluster, dataStart](uint32_t c) {
+      return c < 2 || !folderSectors.count(dataStart + uint64_t(c - 2) * perCluster);
+    };
+    FatFragmentClaims claims(maxCluster, isFree, kSkipClusters);
     claims.Place(std::move(files));
     for (uint32_t n : numbers)
       if (const auto* runs = claims.RunsOf(n); runs && runs->size() >= 2) ++total;

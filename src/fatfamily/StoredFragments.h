@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 
 #include "scan/FoundFileStore.h"
 #include "storage/SectorReader.h"
@@ -18,8 +19,10 @@ namespace salvora {
 // progress is told before each file in pieces is read (done, total); a non-zero answer stops the
 // placing there and is returned (the layouts kept so far hold: each was checked). 0 when done.
 using PlaceProgress = std::function<int(uint64_t done, uint64_t total)>;
+// folderSectors: the first sectors of clusters the engine met folder entries in; no file's piece
+// lies there.
 int PlaceStoredFragments(FoundFileStore& store, SectorReader& reader, uint32_t sectorSize,
-                         const PlaceProgress& progress = {});
+                         const PlaceProgress& progress = {}, const std::set<uint64_t>& folderSectors = {});
 // A PlaceProgress for a deep engine: the scan's callback at the sweep's end (percent 110 of the
 // sweep's scale), so the bar stays put, the program stays answerable and a cancel is honoured.
 PlaceProgress SweepEndProgress(ScanProgressCallback callback, void* userData, int weight);
