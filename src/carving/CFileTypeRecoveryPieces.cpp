@@ -25,12 +25,12 @@ void CFileTypeRecovery::SetFreeSpace(FreeSpaceStream free) { free_ = std::move(f
 
 namespace {
 
-// The split's two pieces as extents of the source, read through `stream` (the stream's file
-// offsets are the split's).
+// The split's pieces as extents of the source, read through `stream` (the stream's file offsets
+// are the split's).
 FileLayout PiecesOf(const FileLayout& stream, const JpegSplit& split) {
   FileLayout pieces;
-  for (const FileLayout& part : {SliceOf(stream, 0, split.firstLength),
-                                 SliceOf(stream, split.secondOffset, split.SecondLength())}) {
+  for (const JpegPiece& piece : split.pieces) {
+    const FileLayout part = SliceOf(stream, piece.offset, piece.length);
     if (part.Empty()) return {};
     for (const FileExtent& e : part.Extents())
       if (!pieces.Append(e.offset, e.length)) return {};
