@@ -239,6 +239,11 @@ uint64_t BytesBeforeMarker(ByteSource& source, uint64_t at, uint64_t atMost) {
 
 WalkResult DecodeJpeg(ByteSource& source) { return Decode(source, false); }
 
+WalkResult DecodeJpeg(ByteSource& source, const EntropyReading& how) {
+  const EntropyPass pass = ReadEntropyData(source, how);
+  return Decode(source, false, &pass);
+}
+
 bool JpegDecodesWhole(ByteSource& source, const EntropyReading& how) {
   const EntropyPass pass = ReadEntropyData(source, how);
   if (pass.outcome == EntropyPass::Outcome::BadRow) return false;

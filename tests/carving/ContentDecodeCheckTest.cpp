@@ -129,6 +129,30 @@ TEST(JpegGapSearch, SecondPieceFoundPastManyClustersOfAnotherPicturesData) {
   EXPECT_EQ(split->length, photo.size());
 }
 
+// A picture in three pieces with another picture's entropy data in both gaps: after the first
+// join the picture decodes on and breaks again, and the search goes on from there; only the
+// layout that decodes whole is taken, as pieces of the medium.
+TEST(JpegGapSearch, APictureInThreePiecesIsFoundJoinByJoin) {
+  const Bytes photo = Planted("plain.jpg"), other = Planted("exif.jpg");
+  constexpr size_t kUnit = 1024, kCut1 = 10 * kUnit, kCut2 = 20 * kUnit, kGap1 = 5 * kUnit, kGap2 = 9 * kUnit;
+  ASSERT_GT(photo.size(), kCut2 + 4 * kUnit);
+  ASSERT_GT(other.size(), 20000 + kGap1 + kGap2);
+  Bytes medium(photo.begin(), photo.begin() + kCut1);
+  medium.insert(medium.end(), other.begin() + 20000, other.begin() + 20000 + kGap1);
+  medium.insert(medium.end(), photo.begin() + kCut1, photo.begin() + kCut2);
+  medium.insert(medium.end(), other.begin() + 8000, other.begin() + 8000 + kGap2);
+  medium.insert(medium.end(), photo.begin() + kCut2, photo.end());
+  MemoryByteSource source(medium.data(), medium.size());
+  JpegGapBounds bounds;
+  bounds.step = kUnit;
+  const auto split = FindJpegContinuation(source, medium.size(), bounds);
+  ASSERT_TRUE(split.has_value());
+  const std::vector<JpegPiece> want{{0, kCut1}, {kCut1 + kGap1, kCut2 - kCut1},
+                                    {kCut2 + kGap1 + kGap2, photo.size() - kCut2}};
+  EXPECT_EQ(split->pieces, want);
+  EXPECT_EQ(split->length, photo.size());
+}
+
 // Each join the search tries is read from the first piece's row start nearest before it, not
 // from the picture's start: the answer must be the one a reading from the start gives, for a
 // wrong second piece (another picture's data) and for the right one, whatever the cut.
