@@ -104,6 +104,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (split->firstLength == 0 || split->secondOffset < split->firstLength ||
         split->length <= split->firstLength || split->secondOffset + split->SecondLength() > size - 1)
       std::abort();
+    // Every piece lies within the medium, past the one before, and they add up to the file.
+    uint64_t total = 0, end = 0;
+    for (const JpegPiece& piece : split->pieces) {
+      if (piece.length == 0 || piece.offset < end || piece.offset + piece.length > size - 1) std::abort();
+      end = piece.offset + piece.length;
+      total += piece.length;
+    }
+    if (split->pieces.size() < 2 || split->pieces.size() > JpegSplit::kMaxPieces || total != split->length) std::abort();
   }
   return 0;
 }

@@ -189,12 +189,21 @@ int CFileTypeRecovery::CarveAt(const uint8_t* sector, int sectorSize, uint64_t s
   std::string name;
   TypeCode code = kTypeNone;
   uint64_t size = 0;
-  MeasureContext::Instance().lastWalk = WalkResult::None();
+  MeasureContext& context = MeasureContext::Instance();
+  context.lastWalk = WalkResult::None();
+  // The structure walks measure in the free-space stream while this file is measured, no longer.
+  context.freeSpace = free_.Known() && reader ? &free_ : nullptr;
   const int rc = IdentifyAndMeasure(sector, sectorSize, sectorAddress, processed, total,
                                     remainingSeconds, found, reader, readerSectorSize, name, code,
                                     size);
+  context.freeSpace = nullptr;
   if (rc != 0) return rc;
   if (!store_) return kInvalidParameter;
+  // A size the walk measured across allocated clusters is one of the stream: its bytes lie there.
+  FileLayout measured;
+  if (free_.Known() && context.lastWalk.ok() && context.lastWalk.length == size &&
+      !free_.Contiguous(sectorAddress, size))
+    measured = free_.From(sectorAddress, size);
 
   uint32_t number = 0;
   FoundFileRecord* record = store_->AppendRecord(number);
@@ -212,20 +221,26 @@ int CFileTypeRecovery::CarveAt(const uint8_t* sector, int sectorSize, uint64_t s
   // A JPEG's is the decode that looked for its second piece, the very check of its bytes.
   ContentVerdict verdict = VerdictOfWalk(MeasureContext::Instance().lastWalk, size);
   WalkResult decoded = WalkResult::None();
-  const auto split = code == kTypeJpg && reader ? SplitJpeg(*reader, sectorSize, sectorAddress, size, decoded)
-                                                : std::nullopt;
+  auto pieces = code == kTypeJpg && reader ? SplitJpeg(*reader, sectorSize, sectorAddress, size, measured, decoded)
+                                           : std::nullopt;
+  const bool wholeJpeg = pieces.has_value();
+  if (!pieces && measured.TotalBytes() == size) pieces = measured;
   const bool fileCheck = decoded.outcome != WalkResult::Outcome::NoStructure;
   if (fileCheck) verdict = VerdictOfWalk(decoded, size);
-  // The first piece of a JPEG in two is all the sweep may skip: the gap holds other files.
-  if (split) {
-    record->SetFileSize(split->length);
-    // Both pieces decoded cleanly to the end marker before the split was taken.
-    if (KeepSplit(*record, sectorAddress, *split)) verdict = ContentVerdict::Intact();
-    else record->SetFileSize(size);
+  // The first piece of a JPEG in pieces is all the sweep may skip: the gaps hold other files.
+  uint64_t covered = size;
+  if (pieces) {
+    record->SetFileSize(pieces->TotalBytes());
+    // A JPEG's pieces decoded cleanly to the end marker before they were taken.
+    if (KeepSplit(*record, *pieces)) {
+      if (wholeJpeg) verdict = ContentVerdict::Intact();
+      covered = pieces->Extents().front().length;
+    } else {
+      record->SetFileSize(size);
+    }
   }
   if (fileCheck) store_->KeepFileCheck(number, verdict);
   else store_->KeepVerdict(number, verdict);
-  const uint64_t covered = split && record->FileSize() == split->length ? split->firstLength : size;
   if (SkipsOneSector(code) || sectorSize <= 0) {
     skip = 1;
   } else {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "carving/FreeSpaceStream.h"
 #include "carving/JpegDecodeAhead.h"
 #include "carving/JpegGapSearch.h"
 #include "carving/MeasureContext.h"
@@ -84,6 +85,9 @@ class CFileTypeRecovery : public IFileRecoveryParse, public ISweepEngine {
   // Decodes of the JPEGs ahead of the sweep, made on other threads; nullptr: carving decodes each
   // JPEG itself. Not owned.
   void SetDecodeAhead(JpegDecodeAhead* ahead) { decodeAhead_ = ahead; }
+  // The volume's free clusters, when its allocation map is known: a broken JPEG's rest is looked
+  // for there, the allocated clusters skipped. None (the default): the sectors that follow.
+  void SetFreeSpace(FreeSpaceStream free);
 
   int SectorSize() const { return sectorSize_; }
   char16_t DriveLetter() const { return driveLetter_; }
@@ -96,13 +100,18 @@ class CFileTypeRecovery : public IFileRecoveryParse, public ISweepEngine {
   // Points the shared measuring context at this engine's callbacks.
   void InstallCallbacks();
   bool IsRoot(const FoundFileRecord* folder, int depth) const { return !folder && depth == 0; }
-  // A carved JPEG of `size` bytes from firstSector that does not decode as one run: its two
-  // pieces, when a continuation among the following clusters decodes to the end.
-  // plainDecode receives the decode of the file as carved.
-  std::optional<JpegSplit> SplitJpeg(SectorReader& reader, int sectorSize, uint64_t firstSector,
-                                     uint64_t size, WalkResult& plainDecode) const;
-  // Records the two pieces of a JPEG put back together as the record's layout in the store.
-  bool KeepSplit(const FoundFileRecord& record, uint64_t firstSector, const JpegSplit& split);
+  // A carved JPEG of `size` bytes from firstSector that does not decode as one run: its pieces on
+  // the source, when the picture decodes to its end laid out so (in the free clusters, or in two
+  // pieces among the sectors that follow). plainDecode receives the decode of the file as carved
+  // (`measured`: its bytes when measured in the free stream; empty, the run from firstSector).
+  std::optional<FileLayout> SplitJpeg(SectorReader& reader, int sectorSize, uint64_t firstSector,
+                                      uint64_t size, const FileLayout& measured, WalkResult& plainDecode) const;
+  // The same in the free-space stream from firstSector: whole there, or in two pieces of it.
+  std::optional<FileLayout> FreeStreamPieces(SectorReader& reader, int sectorSize, uint64_t firstSector,
+                                             uint64_t size, const JpegGapBounds& bounds,
+                                             WalkResult& decoded) const;
+  // Records the pieces of a JPEG put back together as the record's layout in the store.
+  bool KeepSplit(const FoundFileRecord& record, const FileLayout& pieces);
   // Hands the first `bytes` bytes of a record to sink: the pieces of its layout in the store, or
   // the run of sectors from its first sector.
   int CopyRecord(const FoundFileRecord& record, uint64_t bytes,
@@ -115,6 +124,7 @@ class CFileTypeRecovery : public IFileRecoveryParse, public ISweepEngine {
   uint64_t unitStart_ = 0;  // absolute sector of the first cluster
   uint32_t unitBytes_ = 0;  // 0: no file system's clusters known
   JpegDecodeAhead* decodeAhead_ = nullptr;
+  FreeSpaceStream free_;
   SectorReader reader_;
   WorkBufferLease workBuffer_;
   std::unique_ptr<FoundFileStore> store_;

@@ -1,11 +1,16 @@
-// The carving engine's files in two pieces: finding the second piece of a JPEG, and reading a
-// record's pieces for recovery and preview.
+// The carving engine's files in pieces: finding the rest of a JPEG (in the free clusters when the
+// volume's map is known, else in the sectors that follow), and reading a record's pieces for
+// recovery and preview.
 #include <algorithm>
 
 #include "carving/CFileTypeRecovery.h"
+#include "carving/JpegDecodeCheck.h"
+#include "carving/LayoutByteSource.h"
 #include "carving/ReaderByteSource.h"
 #include "carving/SectorRunCopy.h"
 #include "carving/SizeLimits.h"
+#include "carving/SplicedByteSource.h"
+#include "carving/StructureWalks.h"
 #include "platform/ErrorCodes.h"
 #include "scan/FileLayout.h"
 
@@ -16,9 +21,52 @@ void CFileTypeRecovery::SetAllocationUnit(uint64_t firstClusterSector, uint32_t 
   unitBytes_ = clusterBytes;
 }
 
-std::optional<JpegSplit> CFileTypeRecovery::SplitJpeg(SectorReader& reader, int sectorSize,
-                                                      uint64_t firstSector, uint64_t size,
-                                                      WalkResult& plainDecode) const {
+void CFileTypeRecovery::SetFreeSpace(FreeSpaceStream free) { free_ = std::move(free); }
+
+namespace {
+
+// The split's pieces as extents of the source, read through `stream` (the stream's file offsets
+// are the split's).
+FileLayout PiecesOf(const FileLayout& stream, const JpegSplit& split) {
+  FileLayout pieces;
+  for (const JpegPiece& piece : split.pieces) {
+    const FileLayout part = SliceOf(stream, piece.offset, piece.length);
+    if (part.Empty()) return {};
+    for (const FileExtent& e : part.Extents())
+      if (!pieces.Append(e.offset, e.length)) return {};
+  }
+  return pieces;
+}
+
+}  // namespace
+
+std::optional<FileLayout> CFileTypeRecovery::FreeStreamPieces(SectorReader& reader, int sectorSize,
+                                                              uint64_t firstSector, uint64_t size,
+                                                              const JpegGapBounds& bounds,
+                                                              WalkResult& decoded) const {
+  const FileLayout stream = free_.From(firstSector, size + bounds.maxGap + kPictureLimit);
+  if (stream.Empty()) return std::nullopt;
+  LayoutByteSource medium(reader, sectorSize, stream);
+  // Live files' clusters skipped, the picture may be whole, or hold further than as carved: the
+  // first piece may end as far as the walk got.
+  const WalkResult walk = WalkJpeg(medium);
+  const uint64_t length = walk.length > 0 && walk.length <= medium.Limit() ? walk.length : size;
+  SplicedByteSource plain(medium, length, length, length);
+  decoded = DecodeJpeg(plain);
+  if (decoded.ok()) return stream.Prefix(length);
+  if (decoded.outcome != WalkResult::Outcome::Broken) return std::nullopt;
+  // Other deleted files' clusters are still in the way: look past them for the rest.
+  const auto split = FindJpegContinuation(medium, length, bounds);
+  if (!split) return std::nullopt;
+  FileLayout pieces = PiecesOf(stream, *split);
+  if (pieces.Empty()) return std::nullopt;
+  return pieces;
+}
+
+std::optional<FileLayout> CFileTypeRecovery::SplitJpeg(SectorReader& reader, int sectorSize,
+                                                       uint64_t firstSector, uint64_t size,
+                                                       const FileLayout& measured,
+                                                       WalkResult& plainDecode) const {
   if (sectorSize <= 0 || size == 0) return std::nullopt;
   const uint64_t sector = uint64_t(sectorSize);
   JpegGapBounds bounds;
@@ -39,16 +87,32 @@ std::optional<JpegSplit> CFileTypeRecovery::SplitJpeg(SectorReader& reader, int 
       return std::nullopt;
     }
   }
-  ReaderByteSource medium(reader, sectorSize, firstSector, size + bounds.maxGap + kPictureLimit);
-  return FindJpegContinuation(medium, size, bounds, &plainDecode);
+  const uint64_t span = size + bounds.maxGap + kPictureLimit;
+  if (GapSearchRuns(bounds) && !free_.Contiguous(firstSector, span)) {
+    // Allocated clusters lie ahead: the rest of the picture is in the free ones.
+    if (auto pieces = FreeStreamPieces(reader, sectorSize, firstSector, size, bounds, plainDecode)) return pieces;
+    // The verdict is that of the bytes as measured.
+    if (!measured.Empty()) {
+      LayoutByteSource carved(reader, sectorSize, measured);
+      plainDecode = DecodeJpeg(carved);
+    } else {
+      ReaderByteSource carved(reader, sectorSize, firstSector, size);
+      plainDecode = DecodeJpeg(carved);
+    }
+    return std::nullopt;
+  }
+  ReaderByteSource medium(reader, sectorSize, firstSector, span);
+  const auto split = FindJpegContinuation(medium, size, bounds, &plainDecode);
+  if (!split) return std::nullopt;
+  FileLayout raw;
+  raw.Append(firstSector * sector, span);
+  FileLayout pieces = PiecesOf(raw, *split);
+  if (pieces.Empty()) return std::nullopt;
+  return pieces;
 }
 
-bool CFileTypeRecovery::KeepSplit(const FoundFileRecord& record, uint64_t firstSector,
-                                  const JpegSplit& split) {
-  const uint64_t start = firstSector * uint64_t(sectorSize_);
-  FileLayout layout;
-  return store_ && layout.Append(start, split.firstLength) &&
-         layout.Append(start + split.secondOffset, split.SecondLength()) && store_->SetLayout(record, layout);
+bool CFileTypeRecovery::KeepSplit(const FoundFileRecord& record, const FileLayout& pieces) {
+  return store_ && store_->SetLayout(record, pieces);
 }
 
 int CFileTypeRecovery::CopyRecord(const FoundFileRecord& record, uint64_t bytes,

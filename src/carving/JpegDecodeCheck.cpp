@@ -46,6 +46,7 @@ struct Decoder {
   // The symbol-level reading of the entropy data, once made.
   EntropyPass pass;
   bool read = false;
+  bool known = false;  // the reading was made before the decoder started
   bool rows = false;  // every row is decoded, whatever the reading finds
   std::jmp_buf jump;
 
@@ -169,7 +170,7 @@ WalkResult Run(Decoder& d) {
   // decode breaks, and data whole to its last block that the end marker closes at once is what the
   // decoder measures. The rest (other forms, anything between the data and the end) is decoded.
   if (!d.rows && !d.info.progressive_mode && !d.info.arith_code && !jpeg_has_multiple_scans(&d.info)) {
-    d.pass = ReadEntropyData(*d.source);
+    if (!d.known) d.pass = ReadEntropyData(*d.source);
     d.read = true;
     if (d.pass.outcome == EntropyPass::Outcome::BadRow) return WalkResult::BrokenAt(d.pass.offset);
     if (d.pass.outcome == EntropyPass::Outcome::Whole && d.pass.offset) return WalkResult::Measured(d.pass.offset);
@@ -190,11 +191,15 @@ WalkResult Run(Decoder& d) {
   return WalkResult::Measured(d.Consumed());
 }
 
-WalkResult Decode(ByteSource& source, bool rows) {
+WalkResult Decode(ByteSource& source, bool rows, const EntropyPass* read = nullptr) {
   if (source.U8(0) != 0xFF || source.U8(1) != 0xD8) return WalkResult::None();
   // Kept off the stack frame that setjmp saves, so nothing in it is lost on the jump back.
   auto d = std::make_unique<Decoder>();
   d->rows = rows;
+  if (read) {
+    d->pass = *read;
+    d->known = true;
+  }
   Install(*d, source);
   WalkResult result = WalkResult::None();
   if (setjmp(d->jump) == 0) {
@@ -213,15 +218,43 @@ WalkResult Decode(ByteSource& source, bool rows) {
   if (result.outcome == WalkResult::Outcome::NoStructure) return result;
   // The decoder reads garbage that happens to hold no bad code as grey blocks and notices only at
   // the end; the symbol-level reading catches it in the row where it starts.
-  const EntropyPass pass = d->read ? d->pass : ReadEntropyData(source);
+  const EntropyPass pass = d->read || d->known ? d->pass : ReadEntropyData(source);
   if (pass.outcome == EntropyPass::Outcome::BadRow && (result.ok() || pass.offset < result.length))
     return WalkResult::BrokenAt(pass.offset);
   return result;
 }
 
+// Bytes from `at` up to the next marker, counted to atMost.
+uint64_t BytesBeforeMarker(ByteSource& source, uint64_t at, uint64_t atMost) {
+  uint64_t n = 0;
+  for (; n < atMost; ++n) {
+    const auto b = source.U8(at + n);
+    if (!b) break;
+    if (*b == 0xFF && source.U8(at + n + 1).value_or(0) != 0x00) break;
+  }
+  return n;
+}
+
 }  // namespace
 
 WalkResult DecodeJpeg(ByteSource& source) { return Decode(source, false); }
+
+WalkResult DecodeJpeg(ByteSource& source, const EntropyReading& how) {
+  const EntropyPass pass = ReadEntropyData(source, how);
+  return Decode(source, false, &pass);
+}
+
+bool JpegDecodesWhole(ByteSource& source, const EntropyReading& how) {
+  const EntropyPass pass = ReadEntropyData(source, how);
+  if (pass.outcome == EntropyPass::Outcome::BadRow) return false;
+  // The decoder holds at most eight bytes past the last bit it took; every whole byte it then
+  // meets before the next marker is thrown away with a warning, which breaks the picture.
+  constexpr uint64_t kDecoderHolds = 8, kSure = 2 * kDecoderHolds;
+  if (pass.outcome == EntropyPass::Outcome::Whole && pass.offset == 0 &&
+      BytesBeforeMarker(source, pass.dataEnd + 1, kSure) >= kSure)
+    return false;
+  return Decode(source, false, &pass).ok();
+}
 
 WalkResult DecodeJpegRows(ByteSource& source) { return Decode(source, true); }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "carving/JpegEntropyScan.h"
 #include "carving/StructureWalk.h"
 
 namespace salvora {
@@ -11,6 +12,15 @@ namespace salvora {
 // impossible symbol (FirstBadEntropyRow). None() when it is no JPEG, or one the check declines to
 // decode (absurd dimensions, a picture too large for the memory the check allows).
 WalkResult DecodeJpeg(ByteSource& source);
+// The same, the reading of the entropy data going on from row marks of the same first bytes
+// (`how`, without a bound).
+WalkResult DecodeJpeg(ByteSource& source, const EntropyReading& how);
+
+// Whether DecodeJpeg(source) finds the picture whole, without the decoder where the reading of
+// the entropy data settles it: a bad row, or whole bytes after the last block that the decoder
+// would throw away with a complaint. The reading may go on from row marks of the same first bytes
+// (`how`, without a bound).
+bool JpegDecodesWhole(ByteSource& source, const EntropyReading& how = {});
 
 // The same answer from decoding every row, never settled by the symbol-level reading alone: the
 // reference DecodeJpeg's single reading is held to (several times slower).

@@ -1,73 +1,20 @@
 #include "carving/JpegEntropyScan.h"
 
+#include "carving/JpegBitReader.h"
+#include "carving/JpegHuffmanTable.h"
+
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <vector>
 
 namespace salvora {
 namespace {
 
 constexpr uint8_t kMarker = 0xFF;
-constexpr uint8_t kEndOfImage = 0xD9;
 constexpr int kMaxComponents = 4;
 // Blocks of one MCU: at most 10 in the format.
 constexpr int kMaxBlocksPerMcu = 10;
 constexpr uint64_t kMaxMcus = uint64_t(1) << 26;
-
-// A Huffman table in the canonical form of the format: for each code length, the largest code
-// and where its symbols begin.
-struct HuffmanTable {
-  static constexpr int kLookBits = 10;
-  bool present = false;
-  // For the next kLookBits bits: the code's length and symbol (length 0: a longer code).
-  std::array<uint16_t, 1 << kLookBits> look{};
-  std::array<int32_t, 17> maxCode{};
-  std::array<int32_t, 17> valueIndex{};
-  std::array<int32_t, 17> minCode{};
-  std::vector<uint8_t> values;
-
-  bool Load(const uint8_t counts[16], std::vector<uint8_t> symbols) {
-    int32_t code = 0, index = 0;
-    for (int length = 1; length <= 16; ++length) {
-      const int n = counts[length - 1];
-      minCode[length] = code;
-      valueIndex[length] = index;
-      maxCode[length] = n ? code + n - 1 : -1;
-      code += n;
-      index += n;
-      if (code > (1 << length)) return false;  // more codes than the length allows
-      code <<= 1;
-    }
-    values = std::move(symbols);
-    look.fill(0);
-    for (int length = 1; length <= kLookBits; ++length) {
-      for (int32_t c = minCode[length]; maxCode[length] >= 0 && c <= maxCode[length]; ++c) {
-        const size_t index = size_t(valueIndex[length] + c - minCode[length]);
-        if (index >= values.size()) return false;
-        const int shift = kLookBits - length;
-        for (int32_t fill = 0; fill < (1 << shift); ++fill)
-          look[size_t((c << shift) | fill)] = uint16_t(length << 8 | values[index]);
-      }
-    }
-    present = true;
-    return true;
-  }
-
-  // The next kLookBits bits as one step: the bits the code and the value after it take, and the
-  // symbol (0: a longer code, or a value size out of range, read the long way). Values never need
-  // reading, only skipping. A DC symbol is the value's size (at most 11); an AC one holds a run
-  // and a size (at most 10).
-  std::array<uint16_t, 1 << kLookBits> step{};
-  void LoadSteps(bool dc) {
-    for (size_t bits = 0; bits < look.size(); ++bits) {
-      const int length = look[bits] >> 8, symbol = look[bits] & 0xFF;
-      const int size = dc ? symbol : symbol & 15;
-      if (length == 0 || size > (dc ? 11 : 10)) continue;
-      step[bits] = uint16_t((length + size) << 8 | symbol);
-    }
-  }
-};
 
 struct Component {
   uint8_t id = 0;
@@ -81,7 +28,7 @@ struct Frame {
   uint32_t width = 0, height = 0;
   std::vector<Component> components;
   uint32_t restartInterval = 0;
-  std::array<HuffmanTable, 4> dc, ac;
+  std::array<JpegHuffmanTable, 4> dc, ac;
   uint64_t scanData = 0;
   std::vector<int> scanComponents;  // indexes into components, in scan order
 };
@@ -96,9 +43,9 @@ bool ReadTables(ByteSource& s, uint64_t at, uint64_t end, Frame& f) {
     if (total > 256 || (*classId & 0x0F) > 3 || (*classId >> 4) > 1) return false;
     std::vector<uint8_t> symbols(total);
     if (total && !s.Read(at + 17, symbols.data(), total)) return false;
-    HuffmanTable& table = (*classId >> 4) ? f.ac[*classId & 3] : f.dc[*classId & 3];
-    if (!table.Load(counts, std::move(symbols))) return false;
-    table.LoadSteps((*classId >> 4) == 0);
+    const bool dc = (*classId >> 4) == 0;
+    JpegHuffmanTable& table = dc ? f.dc[*classId & 3] : f.ac[*classId & 3];
+    if (!table.Load(counts, std::move(symbols), dc)) return false;
     at += 17 + total;
   }
   return at == end;
@@ -181,157 +128,12 @@ bool ReadHeaders(ByteSource& s, Frame& f) {
   return false;
 }
 
-// The bits of the entropy data, stuffing removed, through a 64-bit buffer. At a marker (or the
-// source's end) the buffer is filled with zero bits that may be looked at but not taken.
-class BitReader {
- public:
-  BitReader(ByteSource& s, uint64_t at) : s_(s), at_(at) {}
-
-  // The next n bits (n <= 16), zeros past the real ones.
-  uint32_t Peek(int n) {
-    if (count_ < n) Fill();
-    return uint32_t(buffer_ >> (count_ - n)) & ((1u << n) - 1);
-  }
-  // Takes n bits; false when they run past the real bits.
-  bool Skip(int n) {
-    if (count_ < n) Fill();
-    count_ -= n;
-    return count_ >= padding_;
-  }
-  // n bits as a value, or -1 past the real bits.
-  int32_t Bits(int n) {
-    if (n == 0) return 0;
-    const uint32_t v = Peek(n);
-    return Skip(n) ? int32_t(v) : -1;
-  }
-  // Drops the padding bits of the byte in hand and expects restart marker `number` next.
-  bool Restart(int number) {
-    if (count_ - padding_ >= 8) return false;  // whole bytes left before the marker
-    count_ = padding_ = 0;
-    buffer_ = 0;
-    atMarker_ = false;
-    while (ByteAt(at_) == kMarker && ByteAt(at_ + 1) == kMarker) ++at_;  // fill bytes
-    if (ByteAt(at_) != kMarker || ByteAt(at_ + 1) != uint8_t(0xD0 + number)) return false;
-    at_ += 2;
-    return true;
-  }
-  // About the offset of the byte holding the next bit (stuffed bytes in the buffer aside).
-  uint64_t Position() const {
-    const uint64_t held = uint64_t(count_ - padding_) / 8;
-    return at_ > held ? at_ - held : 0;
-  }
-
-  // The bytes up to the marker after the entropy data, once the last block is read: the offset
-  // right after an end-of-image marker that follows at once (fill bytes aside), or nullopt when
-  // whole bytes, another marker or the source's end come first.
-  std::optional<uint64_t> EndOfImageAfterData() {
-    Fill();
-    if (!atMarker_ || count_ - padding_ >= 8) return std::nullopt;
-    uint64_t at = at_;
-    while (ByteAt(at) == kMarker && ByteAt(at + 1) == kMarker) ++at;
-    if (ByteAt(at) != kMarker || ByteAt(at + 1) != kEndOfImage) return std::nullopt;
-    return at + 2;
-  }
-  // Forgets the source's window, which a read of the source by someone else may have moved.
-  void DropWindow() { window_ = nullptr; }
-  // The state a reading of the same bytes may go on from; false while a marker or the source's
-  // end is in hand (another source with the same first bytes may go on there).
-  bool Save(EntropyRowMarks::Mark& m) const {
-    if (atMarker_ || padding_) return false;
-    m.at = at_;
-    m.buffer = buffer_;
-    m.count = count_;
-    m.padding = padding_;
-    return true;
-  }
-  void Restore(const EntropyRowMarks::Mark& m) {
-    at_ = m.at;
-    buffer_ = m.buffer;
-    count_ = m.count;
-    padding_ = m.padding;
-    atMarker_ = false;
-    window_ = nullptr;
-  }
-  // Takes the bits a table step says (the step's own lookahead was enough).
-  uint16_t Step(const HuffmanTable& t) {
-    if (count_ < 32) Fill();  // a step takes at most 10 + 11 bits
-    return t.step[size_t(buffer_ >> (count_ - HuffmanTable::kLookBits)) & ((1u << HuffmanTable::kLookBits) - 1)];
-  }
-  bool Take(int n) {
-    count_ -= n;
-    return count_ >= padding_;
-  }
-
- private:
-  void Fill() {
-    while (count_ <= 56) {
-      // The usual case, a byte of data inside the window in hand.
-      if (!atMarker_ && window_ && at_ >= windowStart_ && at_ - windowStart_ + 8 <= windowBytes_) {
-        // Eight bytes at once when none of them is FF (no stuffing, no marker).
-        const uint8_t* p = window_ + (at_ - windowStart_);
-        uint64_t v;
-        std::memcpy(&v, p, 8);
-        const uint64_t x = ~v;
-        if (((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) == 0) {
-          v = __builtin_bswap64(v);
-          const int n = (64 - count_) / 8;
-          buffer_ = n == 8 ? v : (buffer_ << (8 * n)) | (v >> (64 - 8 * n));
-          count_ += 8 * n;
-          at_ += uint64_t(n);
-          continue;
-        }
-      }
-      if (!atMarker_ && window_ && at_ >= windowStart_ && at_ - windowStart_ + 1 < windowBytes_) {
-        const uint8_t* p = window_ + (at_ - windowStart_);
-        if (p[0] != kMarker || p[1] == 0x00) {
-          buffer_ = (buffer_ << 8) | p[0];
-          count_ += 8;
-          at_ += p[0] == kMarker ? 2 : 1;
-          continue;
-        }
-      }
-      uint8_t next = 0;
-      if (!atMarker_) {
-        const auto b = ByteAt(at_);
-        if (b && *b == kMarker && ByteAt(at_ + 1) != 0x00) atMarker_ = true;
-        else if (!b) atMarker_ = true;
-        else {
-          next = *b;
-          at_ += *b == kMarker ? 2 : 1;
-        }
-      }
-      if (atMarker_) padding_ += 8;
-      buffer_ = (buffer_ << 8) | next;
-      count_ += 8;
-    }
-  }
-  // Reads through the source's window while it lasts: a call per byte would cost more than the
-  // decoding.
-  std::optional<uint8_t> ByteAt(uint64_t offset) {
-    if (!window_ || offset < windowStart_ || offset - windowStart_ >= windowBytes_) {
-      window_ = s_.Window(offset, windowBytes_);
-      windowStart_ = offset;
-      if (!window_) return std::nullopt;
-    }
-    return window_[offset - windowStart_];
-  }
-
-  ByteSource& s_;
-  uint64_t at_;
-  uint64_t buffer_ = 0;
-  int count_ = 0;    // bits in the buffer
-  int padding_ = 0;  // of which zero bits put in at a marker
-  bool atMarker_ = false;
-  const uint8_t* window_ = nullptr;
-  uint64_t windowStart_ = 0;
-  size_t windowBytes_ = 0;
-};
-
-int Decode(BitReader& bits, const HuffmanTable& t) {
-  const uint16_t hit = t.look[bits.Peek(HuffmanTable::kLookBits)];
+// The long way, for a code longer than the lookahead: the symbol, or -1.
+int Decode(JpegBitReader& bits, const JpegHuffmanTable& t) {
+  const uint16_t hit = t.look[bits.Peek(JpegHuffmanTable::kLookBits)];
   if (hit >> 8) return bits.Skip(hit >> 8) ? (hit & 0xFF) : -1;
   const uint32_t peek = bits.Peek(16);
-  for (int length = HuffmanTable::kLookBits + 1; length <= 16; ++length) {
+  for (int length = JpegHuffmanTable::kLookBits + 1; length <= 16; ++length) {
     const int32_t code = int32_t(peek >> (16 - length));
     if (t.maxCode[length] >= 0 && code <= t.maxCode[length] && code >= t.minCode[length]) {
       const size_t index = size_t(t.valueIndex[length] + code - t.minCode[length]);
@@ -342,41 +144,106 @@ int Decode(BitReader& bits, const HuffmanTable& t) {
   return -1;
 }
 
-// One block's codes; false where the stream cannot be right.
-bool Block(BitReader& bits, const HuffmanTable& dc, const HuffmanTable& ac) {
-  if (const uint16_t step = bits.Step(dc)) {
-    if (!bits.Take(step >> 8)) return false;
-  } else {
-    const int category = Decode(bits, dc);
-    if (category < 0 || category > 11 || bits.Bits(category) < 0) return false;
-  }
-  for (int k = 1; k < 64;) {
-    // Most codes and their values fit the lookahead: one look, one take.
-    if (const uint16_t step = bits.Step(ac)) {
-      if (!bits.Take(step >> 8)) return false;
-      const int run = (step >> 4) & 15, size = step & 15;
-      if (size == 0) {
-        if (run != 15) return true;
-        k += 16;
-        continue;
+// A DC code and value no step holds; false where the stream cannot be right.
+[[gnu::noinline]] bool LongDc(JpegBitReader& bits, const JpegHuffmanTable& dc) {
+  const int category = Decode(bits, dc);
+  return category >= 0 && category <= 11 && bits.Bits(category) >= 0;
+}
+
+// An AC code and value no step holds, for coefficient k: the next coefficient's index (64 or
+// more at the block's end), or -1 where the stream cannot be right.
+[[gnu::noinline]] int LongAc(JpegBitReader& bits, const JpegHuffmanTable& ac, int k) {
+  const int rs = Decode(bits, ac);
+  if (rs < 0) return -1;
+  const int run = rs >> 4, size = rs & 15;
+  if (size == 0) return run == 15 ? k + 16 : 64;  // sixteen zeros, or the end of the block
+  k += run;
+  if (k > 63 || size > 10 || bits.Bits(size) < 0) return -1;
+  return k + 1;
+}
+
+// The tables of one MCU's blocks, in coding order.
+struct McuTables {
+  int blocks = 0;
+  std::array<const JpegHuffmanTable*, kMaxBlocksPerMcu> dc{}, ac{};
+};
+
+// Reads n MCUs' codes; false at the first block that cannot be right, the reader left where it
+// stopped. The bits in hand stay in registers: the reader is touched only for a refill the hand
+// cannot make and for a code no step holds. Taking bits past the real ones is noticed at the
+// block's end: from there on only padding comes, so the block fails whatever it reads, and the
+// position it fails at reads as 0 either way.
+bool ReadMcus(JpegBitReader& reader, const McuTables& t, uint64_t n) {
+  using Table = JpegHuffmanTable;
+  constexpr int kIndexShift = 64 - Table::kLookBits, kPairShift = 64 - Table::kPairBits;
+  JpegBitReader::Hand h = reader.Lend();
+  // A step takes at most 10 + 11 bits.
+  auto refill = [&]() __attribute__((always_inline)) {
+    if (h.count < 32 && !JpegBitReader::FillFromHand(h)) {
+      reader.Return(h);
+      reader.Fill();
+      h = reader.Lend();
+    }
+  };
+  for (; n > 0; --n) {
+    for (int b = 0; b < t.blocks; ++b) {
+      refill();
+      if (const uint16_t step = t.dc[size_t(b)]->step[h.buffer >> kIndexShift]) {
+        h.buffer <<= step & Table::kStepBits;
+        h.count -= step & Table::kStepBits;
+      } else {
+        reader.Return(h);
+        const bool ok = LongDc(reader, *t.dc[size_t(b)]);
+        h = reader.Lend();
+        if (!ok) return false;
       }
-      k += run;
-      if (k > 63) return false;
-      ++k;
-      continue;
+      const Table& ac = *t.ac[size_t(b)];
+      for (int k = 1;;) {
+        refill();
+        // Inside the block, one or two codes at a time.
+        const uint32_t pair = ac.pairs[h.buffer >> kPairShift];
+        const int move = int(pair >> Table::kMoveOfBoth) & 0xFF, first = int(pair >> Table::kFirstBits) & 0xFF;
+        if (((63 - k - move) | (h.count - Table::kRefillBelow - first)) >= 0) {
+          h.buffer <<= pair & Table::kStepBits;
+          h.count -= int(pair & Table::kStepBits);
+          k += move;
+          if (pair & Table::kEndsBlock) break;
+          continue;
+        }
+        if (first && k + int(pair >> Table::kMoveOfFirst) < 64) {
+          h.buffer <<= first;
+          h.count -= first;
+          k += int(pair >> Table::kMoveOfFirst);
+          continue;
+        }
+        // The block's last code, a code past its end, or one the pairs do not hold.
+        const uint16_t step = ac.step[h.buffer >> kIndexShift];
+        if (step == 0) {
+          reader.Return(h);
+          k = LongAc(reader, ac, k);
+          h = reader.Lend();
+          if (k < 0) return false;
+          if (k >= 64) break;
+          continue;
+        }
+        h.buffer <<= step & Table::kStepBits;
+        h.count -= step & Table::kStepBits;
+        k += step >> Table::kMoveShift;
+        if (k >= 64) {
+          if ((step & Table::kCoefficient) && k > 64) {
+            reader.Return(h);
+            return false;  // a coefficient past the block's last
+          }
+          break;
+        }
+      }
+      if (h.count < h.padding) {
+        reader.Return(h);
+        return false;
+      }
     }
-    const int rs = Decode(bits, ac);
-    if (rs < 0) return false;
-    const int run = rs >> 4, size = rs & 15;
-    if (size == 0) {
-      if (run != 15) return true;  // end of block
-      k += 16;
-      continue;
-    }
-    k += run;
-    if (k > 63 || size > 10 || bits.Bits(size) < 0) return false;
-    ++k;
   }
+  reader.Return(h);
   return true;
 }
 
@@ -450,7 +317,16 @@ EntropyPass ReadEntropyData(ByteSource& source, const EntropyReading& how) {
   const uint64_t rows = (f.height + unitY - 1) / unitY;
   if (columns * rows > kMaxMcus) return {};
 
-  BitReader bits(source, f.scanData);
+  McuTables tables;
+  for (const int index : f.scanComponents) {
+    const Component& c = f.components[size_t(index)];
+    for (int i = 0; i < (single ? 1 : c.h * c.v); ++i, ++tables.blocks) {
+      tables.dc[size_t(tables.blocks)] = &f.dc[size_t(c.dcTable)];
+      tables.ac[size_t(tables.blocks)] = &f.ac[size_t(c.acTable)];
+    }
+  }
+
+  JpegBitReader bits(source, f.scanData);
   uint64_t mcu = 0, firstRow = 0;
   int nextRestart = 0;
   // The data up to here holds no constant run: each row's bytes are looked at once it is read,
@@ -480,17 +356,19 @@ EntropyPass ReadEntropyData(ByteSource& source, const EntropyReading& how) {
       if (const auto run = ConstantRunStart(source, from, rowStart)) return {EntropyPass::Outcome::BadRow, *run};
       return {EntropyPass::Outcome::HeldPast, rowStart};
     }
-    for (uint64_t column = 0; column < columns; ++column, ++mcu) {
-      if (f.restartInterval && mcu > 0 && mcu % f.restartInterval == 0) {
-        if (!bits.Restart(nextRestart)) return bad(rowStart);
-        nextRestart = (nextRestart + 1) % 8;
+    // MCUs up to the next restart marker at a time.
+    for (uint64_t column = 0; column < columns;) {
+      uint64_t n = columns - column;
+      if (f.restartInterval) {
+        if (mcu > 0 && mcu % f.restartInterval == 0) {
+          if (!bits.Restart(nextRestart)) return bad(rowStart);
+          nextRestart = (nextRestart + 1) % 8;
+        }
+        n = std::min<uint64_t>(n, f.restartInterval - mcu % f.restartInterval);
       }
-      for (const int index : f.scanComponents) {
-        const Component& c = f.components[size_t(index)];
-        const int count = single ? 1 : c.h * c.v;
-        for (int i = 0; i < count; ++i)
-          if (!Block(bits, f.dc[size_t(c.dcTable)], f.ac[size_t(c.acTable)])) return bad(rowStart);
-      }
+      if (!ReadMcus(bits, tables, n)) return bad(rowStart);
+      column += n;
+      mcu += n;
     }
     if (bits.Position() >= clearTo + kRunSample) {
       const uint64_t from = std::max(f.scanData, clearTo > kConstantRun ? clearTo - kConstantRun : 0);
@@ -500,7 +378,8 @@ EntropyPass ReadEntropyData(ByteSource& source, const EntropyReading& how) {
       clearTo = bits.Position();
     }
   }
-  return {EntropyPass::Outcome::Whole, bits.EndOfImageAfterData().value_or(0)};
+  const uint64_t dataEnd = bits.Position();
+  return {EntropyPass::Outcome::Whole, bits.EndOfImageAfterData().value_or(0), dataEnd};
 }
 
 std::optional<uint64_t> FirstBadEntropyRow(ByteSource& source) {

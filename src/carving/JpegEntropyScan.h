@@ -30,6 +30,9 @@ struct EntropyPass {
   };
   Outcome outcome = Outcome::NotRead;
   uint64_t offset = 0;
+  // Whole: about where the data ends, the byte holding the last block's last bit or one to eight
+  // bytes after it, never before.
+  uint64_t dataEnd = 0;
 };
 
 // Where readings stood at the starts of rows of blocks, a few KiB apart: a reading of another

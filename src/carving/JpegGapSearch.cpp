@@ -89,11 +89,38 @@ std::optional<ScanStart> FirstScan(ByteSource& source, uint64_t limit) {
   return std::nullopt;
 }
 
+// What all the joins of one file have used of its bounds.
+struct Spent {
+  int walks = 0;
+  int decodes = 0;
+};
+
+// Pieces of a spliced medium (bytes [0, firstLength) of its base, then the base from secondOffset
+// on) as pieces of the base.
+std::vector<JpegPiece> ThroughSplice(const std::vector<JpegPiece>& pieces, uint64_t firstLength, uint64_t secondOffset) {
+  std::vector<JpegPiece> out;
+  auto add = [&out](uint64_t offset, uint64_t length) {
+    if (length == 0) return;
+    if (!out.empty() && out.back().offset + out.back().length == offset) out.back().length += length;
+    else out.push_back({offset, length});
+  };
+  for (const JpegPiece& p : pieces) {
+    const uint64_t head = p.offset < firstLength ? std::min(p.length, firstLength - p.offset) : 0;
+    add(p.offset, head);
+    const uint64_t rest = p.offset + head;
+    add(rest - firstLength + secondOffset, p.length - head);
+  }
+  return out;
+}
+
 class GapSearch {
  public:
-  GapSearch(ByteSource& medium, const JpegGapBounds& bounds) : medium_(medium), bounds_(bounds) {}
+  GapSearch(ByteSource& medium, const JpegGapBounds& bounds, Spent& spent, size_t pieces = 1)
+      : medium_(medium), bounds_(bounds), spent_(spent), pieces_(pieces) {}
 
   std::optional<JpegSplit> Run(uint64_t plainLength, WalkResult* plainDecode);
+  // The search once the plain file's decode is known to break.
+  std::optional<JpegSplit> Search(uint64_t plainLength, const WalkResult& decoded);
 
  private:
   uint64_t Boundary(uint64_t unit) const { return bounds_.phase + unit * bounds_.step; }
@@ -103,13 +130,18 @@ class GapSearch {
   std::optional<JpegSplit> TryLayout(uint64_t firstLength, uint64_t secondOffset);
   int RestartBefore(uint64_t firstUnit, uint64_t endUnit);
 
+  // A join whose whole does not decode but decodes a unit past the join: the pieces after it.
+  std::optional<JpegSplit> SearchOn(uint64_t firstLength, uint64_t secondOffset, const WalkResult& walk,
+                                    const WalkResult& decoded);
+  bool OutOfBounds() const { return spent_.walks >= bounds_.maxWalks || spent_.decodes >= bounds_.maxDecodes; }
+
   ByteSource& medium_;
   const JpegGapBounds& bounds_;
+  Spent& spent_;
+  size_t pieces_;  // pieces before the one looked for
   std::unordered_map<uint64_t, UnitLook> looks_;
   std::vector<uint8_t> buffer_;
   EntropyRowMarks marks_;  // the first piece's row starts, read once for every join tried
-  int walks_ = 0;
-  int decodes_ = 0;
 };
 
 const UnitLook& GapSearch::Look(uint64_t unit) {
@@ -142,8 +174,8 @@ int GapSearch::RestartBefore(uint64_t firstUnit, uint64_t endUnit) {
 }
 
 std::optional<JpegSplit> GapSearch::TryLayout(uint64_t firstLength, uint64_t secondOffset) {
-  if (walks_ >= bounds_.maxWalks) return std::nullopt;
-  ++walks_;
+  if (spent_.walks >= bounds_.maxWalks) return std::nullopt;
+  ++spent_.walks;
   SplicedByteSource spliced(medium_, firstLength, secondOffset, kPictureLimit);
   // Another file's data (another picture's entropy data looks just as right unit by unit) breaks
   // the stream in the row that joins the pieces: read symbol by symbol, that costs no decode.
@@ -151,17 +183,39 @@ std::optional<JpegSplit> GapSearch::TryLayout(uint64_t firstLength, uint64_t sec
       pass.outcome == EntropyPass::Outcome::BadRow && pass.offset <= firstLength)
     return std::nullopt;
   const WalkResult walk = WalkJpeg(spliced);
-  if (!walk.ok() || walk.length <= firstLength || decodes_ >= bounds_.maxDecodes) return std::nullopt;
-  ++decodes_;
+  // A walk that breaks within a unit of the join has no piece of this picture after it.
+  const bool more = pieces_ + 1 < JpegSplit::kMaxPieces && walk.length >= firstLength + bounds_.step;
+  if ((!walk.ok() && !more) || walk.length <= firstLength || spent_.decodes >= bounds_.maxDecodes) return std::nullopt;
+  ++spent_.decodes;
   SplicedByteSource whole(medium_, firstLength, secondOffset, walk.length);
-  if (!DecodeJpeg(whole).ok()) return std::nullopt;
-  return JpegSplit{firstLength, secondOffset, walk.length};
+  // Read on from the first piece's row marks: its bytes were read once already.
+  const EntropyReading resume{.from = &marks_, .sameTo = firstLength};
+  const JpegSplit split{firstLength, secondOffset, walk.length,
+                        {{0, firstLength}, {secondOffset, walk.length - firstLength}}};
+  // Without a piece after this one, only whether the whole decodes counts.
+  if (!more) return JpegDecodesWhole(whole, resume) ? std::optional(split) : std::nullopt;
+  const WalkResult decoded = DecodeJpeg(whole, resume);
+  if (walk.ok() && decoded.ok()) return split;
+  return SearchOn(firstLength, secondOffset, walk, decoded);
+}
+
+std::optional<JpegSplit> GapSearch::SearchOn(uint64_t firstLength, uint64_t secondOffset, const WalkResult& walk,
+                                             const WalkResult& decoded) {
+  if (decoded.outcome != WalkResult::Outcome::Broken || decoded.length < firstLength + bounds_.step) return std::nullopt;
+  SplicedByteSource joined(medium_, firstLength, secondOffset, kPictureLimit);
+  auto rest = GapSearch(joined, bounds_, spent_, pieces_ + 1).Search(walk.length, decoded);
+  if (!rest) return std::nullopt;
+  rest->pieces = ThroughSplice(rest->pieces, firstLength, secondOffset);
+  if (rest->pieces.size() < 2) return std::nullopt;
+  rest->firstLength = rest->pieces[0].length;
+  rest->secondOffset = rest->pieces[1].offset;
+  return rest;
 }
 
 std::optional<JpegSplit> GapSearch::TryGaps(uint64_t endUnit, int expectedRestart) {
   const uint64_t units = bounds_.maxGap / bounds_.step;
   for (uint64_t gap = 1; gap <= units; ++gap) {
-    if (walks_ >= bounds_.maxWalks || decodes_ >= bounds_.maxDecodes) break;
+    if (OutOfBounds()) break;
     const uint64_t unit = endUnit + gap;
     if (Boundary(unit) >= medium_.Limit()) break;
     const UnitLook& look = Look(unit);
@@ -178,6 +232,11 @@ std::optional<JpegSplit> GapSearch::Run(uint64_t plainLength, WalkResult* plainD
   const WalkResult decoded = DecodeJpeg(plain);
   if (plainDecode) *plainDecode = decoded;
   if (decoded.outcome != WalkResult::Outcome::Broken) return std::nullopt;
+  return Search(plainLength, decoded);
+}
+
+std::optional<JpegSplit> GapSearch::Search(uint64_t plainLength, const WalkResult& decoded) {
+  SplicedByteSource plain(medium_, plainLength, plainLength, plainLength);
   const auto scan = FirstScan(medium_, plainLength);
   if (!scan || Boundary(0) > plainLength) return std::nullopt;
   ReadEntropyData(plain, {.keep = &marks_});
@@ -190,7 +249,7 @@ std::optional<JpegSplit> GapSearch::Run(uint64_t plainLength, WalkResult* plainD
     int restart = scan->restarts ? RestartBefore(firstUnit, end) : -1;
     if (restart >= 0) restart = (restart + 1) % 8;
     if (auto split = TryGaps(end, restart)) return split;
-    if (walks_ >= bounds_.maxWalks || decodes_ >= bounds_.maxDecodes) break;
+    if (OutOfBounds()) break;
   }
   return std::nullopt;
 }
@@ -201,7 +260,8 @@ bool GapSearchRuns(const JpegGapBounds& bounds) { return bounds.step != 0 && bou
 
 std::optional<JpegSplit> FindJpegContinuation(ByteSource& medium, uint64_t plainLength,
                                               const JpegGapBounds& bounds, WalkResult* plainDecode) {
-  return GapSearch(medium, bounds).Run(plainLength, plainDecode);
+  Spent spent;
+  return GapSearch(medium, bounds, spent).Run(plainLength, plainDecode);
 }
 
 }  // namespace salvora

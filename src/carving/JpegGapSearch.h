@@ -2,19 +2,30 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "carving/ByteSource.h"
 #include "carving/StructureWalk.h"
 
 namespace salvora {
 
-// A JPEG found in two pieces, counted from its first byte on the medium: bytes [0, firstLength),
-// then `length - firstLength` bytes from secondOffset on.
+// One piece of a JPEG: `length` bytes from `offset` of the medium.
+struct JpegPiece {
+  uint64_t offset = 0;
+  uint64_t length = 0;
+  bool operator==(const JpegPiece&) const = default;
+};
+
+// A JPEG found in pieces, counted from its first byte on the medium: bytes [0, firstLength), then
+// from secondOffset on; `pieces` holds them all in file order (two or more, up to kMaxPieces), the
+// first at offset 0, each later one past the one before.
 struct JpegSplit {
+  static constexpr size_t kMaxPieces = 8;
   uint64_t firstLength = 0;
   uint64_t secondOffset = 0;
   uint64_t length = 0;
-  uint64_t SecondLength() const { return length - firstLength; }
+  std::vector<JpegPiece> pieces;
+  uint64_t SecondLength() const { return pieces.size() > 1 ? pieces[1].length : length - firstLength; }
 };
 
 // How hard the search tries for one file.
@@ -28,12 +39,16 @@ struct JpegGapBounds {
   int maxDecodes = 12;        // layouts decoded in full
 };
 
-// Bifragment gap carving of a JPEG that does not decode cleanly as carved (its first plainLength
-// bytes of the medium). Where the entropy data stops looking like entropy data, the first piece
-// ends on an allocation boundary; the second piece is looked for among the units that follow, up
-// to a gap of maxGap: it must continue the entropy data (markers that belong there, restart
-// markers in order), run to an end marker, and the whole must then decode cleanly. nullopt when
-// the plain file decodes, is no JPEG, or no continuation holds within the bounds.
+// Gap carving of a JPEG that does not decode cleanly as carved (its first plainLength bytes of the
+// medium). Where the entropy data stops looking like entropy data, the first piece ends on an
+// allocation boundary; the second piece is looked for among the units that follow, up to a gap of
+// maxGap: it must continue the entropy data (markers that belong there, restart markers in order),
+// run to an end marker, and the whole must then decode cleanly. A join after which the picture
+// decodes a unit further and breaks again is searched on from there the same way, up to kMaxPieces
+// pieces: only a layout that decodes whole is taken (Huffman data falls back into step after a
+// wrong join, so how far a join holds decides nothing). The walks and decodes of all the joins
+// count against one file's bounds. nullopt when the plain file decodes, is no JPEG, or no layout
+// holds within the bounds.
 // plainDecode, when given, receives the decode of the plain file (its verdict as carved).
 std::optional<JpegSplit> FindJpegContinuation(ByteSource& medium, uint64_t plainLength,
                                               const JpegGapBounds& bounds, WalkResult* plainDecode = nullptr);

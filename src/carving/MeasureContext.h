@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "carving/FreeSpaceStream.h"
 #include "carving/StructureWalk.h"
 #include "scan/EngineTypes.h"
 #include "storage/SectorReader.h"
@@ -29,6 +30,9 @@ struct MeasureContext {
   SectorReader* reader = nullptr;
   uint64_t startSector = 0;
   uint64_t sectorUnderTest = 0;
+  // The volume's free clusters when its map is known: the structure walks read the candidate in
+  // this stream, the allocated clusters skipped. nullptr: the sectors as they follow.
+  const FreeSpaceStream* freeSpace = nullptr;
 
   // Progress snapshot of the sweep that asked for the measurement.
   uint64_t processed = 0;

@@ -15,6 +15,9 @@ SectorByteSource::SectorByteSource(uint64_t limitBytes) : context_(MeasureContex
   const uint64_t onSource =
       total > context_.startSector ? (total - context_.startSector) * sector_ : 0;
   limit_ = std::min(limitBytes, onSource);
+  // Allocated clusters ahead: read the free ones as one stream.
+  if (context_.freeSpace && !context_.freeSpace->Contiguous(context_.startSector, limit_))
+    freeSpace_ = context_.freeSpace;
 }
 
 bool SectorByteSource::Load(uint64_t sector) {
@@ -22,10 +25,11 @@ bool SectorByteSource::Load(uint64_t sector) {
   const uint64_t pieceSectors = MeasureContext::kWorkBufferBytes / sector_;
   const uint64_t limitSectors = (limit_ + sector_ - 1) / sector_;
   if (sector >= limitSectors) return false;
-  const uint32_t n = uint32_t(std::min(pieceSectors, limitSectors - sector));
+  uint64_t at = context_.startSector + sector, run = limitSectors - sector;
+  if (freeSpace_ && !freeSpace_->Locate(context_.startSector, sector, at, run)) return false;
+  const uint32_t n = uint32_t(std::min({pieceSectors, limitSectors - sector, run}));
   uint32_t got = 0;
-  const int rc = context_.reader->ReadSectors(buffer_, n, context_.startSector + sector,
-                                              context_.sectorSize, got);
+  const int rc = context_.reader->ReadSectors(buffer_, n, at, context_.sectorSize, got);
   if (rc != kOk && (got == 0 || got > n)) {
     faulted_ = true;
     return false;

@@ -7,7 +7,9 @@ namespace salvora {
 
 // The candidate file of MeasureContext (from its start sector on) as a ByteSource. Whole pieces of
 // up to 64 KiB are read into the scanner's work buffer, each reported once to the scan-progress
-// callback as the size rules do; a cancelling answer ends all reading (Cancelled()).
+// callback as the size rules do; a cancelling answer ends all reading (Cancelled()). Where the
+// context has the volume's free clusters and allocated ones lie ahead, the candidate's bytes are
+// those of the free-space stream.
 class SectorByteSource : public ByteSource {
  public:
   explicit SectorByteSource(uint64_t limitBytes);
@@ -25,6 +27,7 @@ class SectorByteSource : public ByteSource {
   uint8_t* buffer_ = nullptr;
   uint64_t loadedFirst_ = 0;  // file-relative sector of the buffer's first byte
   size_t loadedBytes_ = 0;
+  const FreeSpaceStream* freeSpace_ = nullptr;  // set when the candidate is read in the free stream
   bool cancelled_ = false;
   bool faulted_ = false;
 };

@@ -63,7 +63,16 @@ void CProfessionalExfatRecovery::TakeDirectorySector(const SweptSector& sector) 
   const uint32_t dirCluster = layouts_[size_t(layout)].ClusterHolding(sector.address);
   directories_.try_emplace(dirCluster, layout);
   const size_t entries = sectorSize_ / kEntry;
-  for (size_t i = 0; i < entries; ++i) {
+  size_t i = 0;
+  // A set cut by the cluster's start (its file entry ends the directory's previous cluster) still
+  // names a file and holds its clusters: without it, another file's placing would take them.
+  ExfatEntrySet tail;
+  if (dirCluster >= 2 && sector.address == layouts_[size_t(layout)].ClusterSector(dirCluster) &&
+      ExfatEntrySet::ParseTail(BytesFrom(sector, 0, kMaxSetBytes), upcase_, tail) == ExfatEntrySet::Status::Ok) {
+    RecordSet(tail, dirCluster, sector.address, layout);
+    i = tail.EntryCount() - 1;  // the entries present: the stream and its names
+  }
+  for (; i < entries; ++i) {
     const ExfatDirectoryEntry entry(ByteView(sector.bytes + i * kEntry, kEntry));
     if (entry.IsEndOfDirectory()) break;
     // Only a volume's root holds its allocation bitmap and up-case table.
@@ -240,9 +249,16 @@ int CProfessionalExfatRecovery::FinishSweep() {
   int rc = WriteFolders();
   const int files = PlaceFiles();
   if (rc == kOk) rc = files;
-  if (reader_) PlaceStoredFragments(*store_, *reader_, sectorSize_);
+  std::set<uint64_t> folderSectors;
+  for (const auto& [cluster, layout] : directories_)
+    if (cluster >= 2) folderSectors.insert(layouts_[size_t(layout)].ClusterSector(cluster));
+  const int placed = reader_ ? PlaceStoredFragments(*store_, *reader_, sectorSize_,
+                                                    SweepEndProgress(scanCallback_, userData_, progressWeight_),
+                                                    folderSectors)
+                             : kOk;
   const int flushed = store_->Flush();
   if (rc == kOk) rc = flushed;
+  if (rc == kOk) rc = placed;
   ResetScanState();  // the tree is in the log now
   return rc;
 }

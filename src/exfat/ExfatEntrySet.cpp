@@ -48,7 +48,7 @@ ExfatEntrySet::Status ExfatEntrySet::ReadEntries(ByteView entries, const ExfatUp
 
   const ExfatStreamEntry stream(entries.Sub(kEntry, kEntry));
   if (!stream.Is(ExfatDirectoryEntry::kStream)) return Status::BadStream;
-  if (Status name = ReadName(entries, stream.NameLength()); name != Status::Ok) return name;
+  if (Status name = ReadName(entries, 1, stream.NameLength()); name != Status::Ok) return name;
   nameHashMatches_ = ExfatNameHash(nameUnits_, upcase) == stream.NameHash();
 
   attributes_ = file.Attributes();
@@ -63,12 +63,35 @@ ExfatEntrySet::Status ExfatEntrySet::ReadEntries(ByteView entries, const ExfatUp
   return Status::Ok;
 }
 
-ExfatEntrySet::Status ExfatEntrySet::ReadName(ByteView entries, size_t nameLength) {
+ExfatEntrySet::Status ExfatEntrySet::ParseTail(ByteView entries, const ExfatUpcaseTable& upcase,
+                                               ExfatEntrySet& set) {
+  set = ExfatEntrySet();
+  const ExfatStreamEntry stream(entries.Sub(0, kEntry));
+  if (!stream.IsComplete() || !stream.Is(ExfatDirectoryEntry::kStream)) return Status::BadStream;
+  const size_t nameEntries = (stream.NameLength() + ExfatNameEntry::kUnits - 1) / ExfatNameEntry::kUnits;
+  if (nameEntries == 0) return Status::BadName;
+  if (!entries.Has(0, (1 + nameEntries) * kEntry)) return Status::Truncated;
+  set.secondaryCount_ = uint8_t(1 + nameEntries);
+  set.deleted_ = !stream.InUse();
+  for (size_t i = 1; i <= nameEntries; ++i)
+    if (EntryAt(entries, i).InUse() == set.deleted_) return Status::MixedState;
+  if (Status name = set.ReadName(entries, 0, stream.NameLength()); name != Status::Ok) return name;
+  set.nameHashMatches_ = ExfatNameHash(set.nameUnits_, upcase) == stream.NameHash();
+  if (!set.nameHashMatches_) return Status::BadName;
+  set.validDataLength_ = stream.ValidDataLength();
+  set.dataLength_ = stream.DataLength();
+  set.firstCluster_ = stream.FirstCluster();
+  set.noFatChain_ = stream.NoFatChain();
+  set.allocationPossible_ = stream.AllocationPossible();
+  return Status::Ok;
+}
+
+ExfatEntrySet::Status ExfatEntrySet::ReadName(ByteView entries, size_t stream, size_t nameLength) {
   const size_t nameEntries = (nameLength + ExfatNameEntry::kUnits - 1) / ExfatNameEntry::kUnits;
   if (nameLength == 0 || nameEntries > EntryCount() - 2) return Status::BadName;
   nameUnits_.reserve(nameLength);
   for (size_t i = 0; i < nameEntries; ++i) {
-    const ExfatNameEntry entry(entries.Sub((2 + i) * kEntry, kEntry));
+    const ExfatNameEntry entry(entries.Sub((stream + 1 + i) * kEntry, kEntry));
     if (!entry.Is(ExfatDirectoryEntry::kName)) return Status::BadName;
     for (size_t u = 0; u < ExfatNameEntry::kUnits && nameUnits_.size() < nameLength; ++u) {
       const char16_t unit = entry.Unit(u);

@@ -30,6 +30,10 @@ class ExfatEntrySet {
   // Parses the set whose file entry starts entries. upcase checks the name hash (NameHashMatches);
   // a hash that does not match is reported, not refused.
   static Status Parse(ByteView entries, const ExfatUpcaseTable& upcase, ExfatEntrySet& set);
+  // The rest of a set whose file entry lies at the end of the directory's previous cluster: its
+  // stream and name entries at the start of a cluster. No checksum covers them without the file
+  // entry, so the name hash must match; attributes and times are unknown (read as a file, 0).
+  static Status ParseTail(ByteView entries, const ExfatUpcaseTable& upcase, ExfatEntrySet& set);
   // The checksum of the first entryCount entries of bytes, with the in-use bits set when asLive.
   static uint16_t Checksum(ByteView bytes, size_t entryCount, bool asLive);
 
@@ -55,7 +59,8 @@ class ExfatEntrySet {
 
  private:
   Status ReadEntries(ByteView entries, const ExfatUpcaseTable& upcase);
-  Status ReadName(ByteView entries, size_t nameLength);
+  // The name from the entries after the stream entry at `stream`.
+  Status ReadName(ByteView entries, size_t stream, size_t nameLength);
 
   uint8_t secondaryCount_ = 0;
   bool deleted_ = false;

@@ -659,9 +659,12 @@ int CProfessionalFatRecovery::FinishProScan() {
   int rc = WriteKnownDirectories();
   int files = WritePendingFiles();
   if (rc == kOk) rc = files;
-  if (reader_) PlaceStoredFragments(*store_, *reader_, sectorSize_);
+  const int placed = reader_ ? PlaceStoredFragments(*store_, *reader_, sectorSize_,
+                                                    SweepEndProgress(scanCallback_, userData_, progressWeight_))
+                             : kOk;
   int flushed = store_->Flush();
   if (rc == kOk) rc = flushed;
+  if (rc == kOk) rc = placed;
   knownDirs_.clear();
   folderEntries_.clear();
   pendingFiles_.clear();

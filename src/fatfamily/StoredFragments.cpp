@@ -49,11 +49,18 @@ uint64_t HoldsTo(SectorReader& reader, uint32_t sectorSize, const FoundFileRecor
 
 }  // namespace
 
-void PlaceStoredFragments(FoundFileStore& store, SectorReader& reader, uint32_t sectorSize) {
-  if (sectorSize == 0) return;
+PlaceProgress SweepEndProgress(ScanProgressCallback callback, void* userData, int weight) {
+  if (!callback) return {};
+  return [=](uint64_t, uint64_t) { return callback(userData, 110, weight, 0, 0, 0, 0, 0); };
+}
+
+int PlaceStoredFragments(FoundFileStore& store, SectorReader& reader, uint32_t sectorSize,
+                         const PlaceProgress& progress, const std::set<uint64_t>& folderSectors) {
+  if (sectorSize == 0) return 0;
   std::map<Volume, std::vector<uint32_t>> volumes;  // record numbers of the candidates
   const uint64_t sourceBytes = reader.TotalSectors() * sectorSize;
-  for (uint32_t n = 0; n < store.Count(); ++n) {
+  // Records are numbered from 1; a resumed scan's log holds those of the run before it too.
+  for (uint32_t n = 1; n <= store.TotalRecords() && n != 0; ++n) {
     FoundFileRecord r;
     // Live entries too: after a quick format their chains are gone as well, and they hold clusters.
     if (store.ReadRecord(n, r) != 0 || r.IsFolder() || r.ContentCheck() != 1) continue;
@@ -62,6 +69,8 @@ void PlaceStoredFragments(FoundFileStore& store, SectorReader& reader, uint32_t 
     auto& files = volumes[{r.PartitionStart() + r.DataAreaStart(), clusterBytes}];
     if (files.size() < kMaxPlacedFiles) files.push_back(n);
   }
+  std::vector<std::pair<FatFragmentClaims, const std::vector<uint32_t>*>> placed;
+  uint64_t total = 0, done = 0;
   for (const auto& [volume, numbers] : volumes) {
     if (volume.dataStart * sectorSize >= sourceBytes) continue;
     const uint64_t clusters = (sourceBytes - volume.dataStart * sectorSize) / volume.clusterBytes;
@@ -73,22 +82,38 @@ void PlaceStoredFragments(FoundFileStore& store, SectorReader& reader, uint32_t 
       const uint64_t need = (r.FileSize() + volume.clusterBytes - 1) / volume.clusterBytes;
       files.push_back({n, r.ObjectId(), uint32_t(std::min<uint64_t>(need, UINT32_MAX)), r.WriteTime()});
     }
-    FatFragmentClaims claims(maxCluster, [](uint32_t) { return true; }, kSkipClusters);
+    // Every cluster reads free but those that hold folders.
+    const uint64_t perCluster = volume.clusterBytes / sectorSize, dataStart = volume.dataStart;
+    auto isFree = [&folderSectors, perCluster, dataStart](uint32_t c) {
+      return c < 2 || !folderSectors.count(dataStart + uint64_t(c - 2) * perCluster);
+    };
+    FatFragmentClaims claims(maxCluster, isFree, kSkipClusters);
     claims.Place(std::move(files));
-    for (uint32_t n : numbers) {
+    for (uint32_t n : numbers)
+      if (const auto* runs = claims.RunsOf(n); runs && runs->size() >= 2) ++total;
+    placed.emplace_back(std::move(claims), &numbers);
+  }
+  // Reading the files in pieces is the long part: each is decoded laid out both ways.
+  for (const auto& [claims, numbers] : placed) {
+    for (uint32_t n : *numbers) {
       const auto* runs = claims.RunsOf(n);
       FoundFileRecord r;
-      if (!runs || runs->size() < 2 || store.ReadRecord(n, r) != 0) continue;
-      if (!ContentCheckFor(LowerExtensionOf(std::string(r.Name())))) continue;
+      if (!runs || runs->size() < 2) continue;
+      if (progress)
+        if (const int answer = progress(done, total); answer != 0) return answer;
+      ++done;
+      if (store.ReadRecord(n, r) != 0 || !ContentCheckFor(LowerExtensionOf(std::string(r.Name())))) continue;
+      const uint32_t clusterBytes = r.ClusterSize();
       const FileLayout pieces = LayoutOf(r, *runs, sectorSize);
-      const uint32_t need = uint32_t((r.FileSize() + volume.clusterBytes - 1) / volume.clusterBytes);
+      const uint32_t need = uint32_t((r.FileSize() + clusterBytes - 1) / clusterBytes);
       // The pieces hold past the contiguous run's break: whole, or up to damage of their own
       // (a zeroed stretch) a cluster or more further on.
       const uint64_t contiguous = HoldsTo(reader, sectorSize, r, LayoutOf(r, {{r.ObjectId(), need}}, sectorSize));
-      if (contiguous < r.FileSize() && HoldsTo(reader, sectorSize, r, pieces) >= contiguous + volume.clusterBytes)
+      if (contiguous < r.FileSize() && HoldsTo(reader, sectorSize, r, pieces) >= contiguous + clusterBytes)
         store.SetLayout(r, pieces);
     }
   }
+  return 0;
 }
 
 }  // namespace salvora

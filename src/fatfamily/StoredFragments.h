@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <set>
 
 #include "scan/FoundFileStore.h"
 #include "storage/SectorReader.h"
@@ -14,6 +16,15 @@ namespace salvora {
 // further than the contiguous run, so a file that is whole as it lies never changes. Shared by the
 // deep FAT and exFAT engines (their records give first cluster, size, cluster size, data area
 // and write time alike).
-void PlaceStoredFragments(FoundFileStore& store, SectorReader& reader, uint32_t sectorSize);
+// progress is told before each file in pieces is read (done, total); a non-zero answer stops the
+// placing there and is returned (the layouts kept so far hold: each was checked). 0 when done.
+using PlaceProgress = std::function<int(uint64_t done, uint64_t total)>;
+// folderSectors: the first sectors of clusters the engine met folder entries in; no file's piece
+// lies there.
+int PlaceStoredFragments(FoundFileStore& store, SectorReader& reader, uint32_t sectorSize,
+                         const PlaceProgress& progress = {}, const std::set<uint64_t>& folderSectors = {});
+// A PlaceProgress for a deep engine: the scan's callback at the sweep's end (percent 110 of the
+// sweep's scale), so the bar stays put, the program stays answerable and a cancel is honoured.
+PlaceProgress SweepEndProgress(ScanProgressCallback callback, void* userData, int weight);
 
 }  // namespace salvora

@@ -228,14 +228,21 @@ CProfessionalRecovery::Range CProfessionalRecovery::NextRange(const Range& curre
 
 std::vector<JpegDecodeAhead::Range> CProfessionalRecovery::RangesAhead(Range first, uint64_t offset,
                                                                       bool mapUsable) {
-  // A free map in very many pieces is followed only so far; carving decodes the rest itself.
-  constexpr size_t kMostRanges = 65536;
   std::vector<JpegDecodeAhead::Range> ranges;
-  for (Range r = first; r.length != 0 && ranges.size() < kMostRanges; r = NextRange(r, mapUsable)) {
+  for (Range r = first; r.length != 0 && ranges.size() < kMostRangesAhead; r = NextRange(r, mapUsable)) {
     const uint64_t skip = r.start == first.start ? std::min(offset, r.length) : 0;
     if (r.length > skip) ranges.push_back({start_ + r.start + skip, r.length - skip});
   }
   return ranges;
+}
+
+FreeSpaceStream CProfessionalRecovery::FreeSpaceOf(const std::vector<JpegDecodeAhead::Range>& ranges) const {
+  // A map followed only so far (RangesAhead's bound) leaves the stream's end unknown: none.
+  if (ranges.size() >= kMostRangesAhead) return {};
+  std::vector<FreeSpaceStream::Range> free;
+  free.reserve(ranges.size());
+  for (const auto& r : ranges) free.push_back({r.first, r.count});
+  return FreeSpaceStream(std::move(free), sectorSize_);
 }
 
 CProfessionalRecovery::Claim CProfessionalRecovery::ClaimOf(const uint8_t* sector, size_t bytesLeft) {
@@ -353,11 +360,17 @@ int CProfessionalRecovery::Sweep(bool mapUsable) {
   }
 
   // Decodes JPEGs ahead of the sweep on every core, so carving finds each decode made.
-  JpegDecodeAhead ahead(reader_, sectorSize_, RangesAhead(range, offset, mapUsable));
+  std::vector<JpegDecodeAhead::Range> ranges = RangesAhead(range, offset, mapUsable);
+  // With the volume's map, carving looks for a broken photo's rest in the free clusters alone.
+  if (mapUsable) carving_.SetFreeSpace(FreeSpaceOf(ranges));
+  JpegDecodeAhead ahead(reader_, sectorSize_, std::move(ranges));
   carving_.SetDecodeAhead(&ahead);
   struct Unset {
     CFileTypeRecovery& carving;
-    ~Unset() { carving.SetDecodeAhead(nullptr); }
+    ~Unset() {
+      carving.SetDecodeAhead(nullptr);
+      carving.SetFreeSpace({});
+    }
   } unset{carving_};
   SectorSweep sweep(reader_, sectorSize_);
   sweep.SetSwept(position_.totalSwept);
@@ -436,8 +449,10 @@ int CProfessionalRecovery::Scan(const char*) {
     // Stopped while the deep engines were being rebuilt: what they hold is not all they had, so
     // nothing is written or saved, and the next resume rebuilds them again.
     if (replayStopped_) return result;
-    // What one engine could not write does not keep the others from writing theirs.
-    for (ISweepEngine* engine : SweepEngines()) engine->FinishSweep();
+    // What one engine could not write does not keep the others from writing theirs; a cancel
+    // while they finish leaves the scan unfinished, to be finished on resume.
+    for (ISweepEngine* engine : SweepEngines())
+      if (engine->FinishSweep() == kScanCancelled && result == 0) result = kScanCancelled;
     deepFinished_ = true;
     if (result == 0 && scanCallback_) scanCallback_(userData_, 100, 100, 0, 0, 0, 0, 0);
   }

@@ -145,7 +145,11 @@ class CProfessionalRecovery : public IFileRecoveryParse, public ISavedScanState,
   Range NextRange(const Range& current, bool mapUsable);
   // The ranges the sweep will read from `first` on (`offset` sectors into it), in absolute sectors,
   // for the decodes made ahead of it.
+  // A free map in very many pieces is followed only so far; carving decodes the rest itself.
+  static constexpr size_t kMostRangesAhead = 65536;
   std::vector<JpegDecodeAhead::Range> RangesAhead(Range first, uint64_t offset, bool mapUsable);
+  // The free ranges as the stream carving searches; none when the map was not followed to its end.
+  FreeSpaceStream FreeSpaceOf(const std::vector<JpegDecodeAhead::Range>& ranges) const;
   int Sweep(bool mapUsable);
   int ProcessSector(const uint8_t* sector, size_t bytesLeft, uint64_t address, uint64_t& skip);
   Claim ClaimOf(const uint8_t* sector, size_t bytesLeft);

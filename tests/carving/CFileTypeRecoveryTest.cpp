@@ -354,6 +354,57 @@ TEST_F(FileTypeEngineTest, PreviewPicksTheTemporaryFileByExtension) {
   EXPECT_EQ(test::Sha256File(path_), before);
 }
 
+// A photo written around live files (three pieces, live clusters between) with another deleted
+// file's clusters before its last piece: given the volume's free clusters, carving reads it in
+// the free-space stream, whole from its pieces; the live files' bytes never enter it.
+TEST_F(FileTypeEngineTest, AJpegAroundLiveFilesComesBackWholeFromTheFreeClusters) {
+  const Bytes photo = test::ReadFileBytes(test::FixturePath("fragcards/fat32/files/P03.JPG"));
+  const Bytes other = test::ReadFileBytes(test::FixturePath("fragcards/fat32/files/P01.JPG"));
+  ASSERT_GT(photo.size(), 50u * 4096);
+  ASSERT_GT(other.size(), 16u * 4096);
+  constexpr size_t kCluster = 4096;
+  Bytes image(8 * kCluster, 0);
+  std::vector<FreeSpaceStream::Range> free{{0, image.size() / 512}};
+  size_t taken = 0, otherAt = 0;
+  auto piece = [&](size_t clusters) {
+    const size_t n = std::min(clusters * kCluster, photo.size() - taken);
+    image.insert(image.end(), photo.begin() + taken, photo.begin() + taken + n);
+    image.resize((image.size() + kCluster - 1) / kCluster * kCluster, 0);
+    taken += n;
+  };
+  auto foreign = [&](size_t clusters, bool live) {
+    const uint64_t at = image.size() / 512;
+    image.insert(image.end(), other.begin() + otherAt, other.begin() + otherAt + clusters * kCluster);
+    otherAt += clusters * kCluster;
+    if (!live) free.back().count += clusters * kCluster / 512;
+    else free.push_back({at + clusters * kCluster / 512, 0});
+  };
+  auto freeTail = [&] { free.back().count = image.size() / 512 - free.back().first; };
+  piece(20);
+  freeTail();
+  foreign(7, true);
+  piece(25);
+  freeTail();
+  foreign(3, true);
+  foreign(5, false);
+  piece(1000);
+  image.resize(image.size() + 8 * kCluster, 0);
+  freeTail();
+  OpenImage(image);
+  engine_.SetAllocationUnit(0, kCluster);
+  engine_.SetFreeSpace(FreeSpaceStream(free, 512));
+
+  uint64_t skip = 0, found = 0;
+  ASSERT_EQ(Carve(64, skip, found), 0);
+  EXPECT_EQ(skip, 20u * kCluster / 512);  // the first piece; the rest holds other files
+  auto root = Root();
+  ASSERT_EQ(root.size(), 1u);
+  EXPECT_EQ(root[0].FileSize(), photo.size());
+  const std::string out = dir_.File("out/64.jpg");
+  ASSERT_EQ(engine_.RecoverFile(&root[0], out, 0), 0);
+  EXPECT_EQ(test::ReadFileBytes(out), photo);
+}
+
 int CancelAfter(void* user, int, int, int, uint64_t, uint64_t, uint64_t, int) {
   int* left = static_cast<int*>(user);
   return --*left <= 0 ? kScanCancelled : 0;

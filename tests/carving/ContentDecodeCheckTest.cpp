@@ -129,6 +129,30 @@ TEST(JpegGapSearch, SecondPieceFoundPastManyClustersOfAnotherPicturesData) {
   EXPECT_EQ(split->length, photo.size());
 }
 
+// A picture in three pieces with another picture's entropy data in both gaps: after the first
+// join the picture decodes on and breaks again, and the search goes on from there; only the
+// layout that decodes whole is taken, as pieces of the medium.
+TEST(JpegGapSearch, APictureInThreePiecesIsFoundJoinByJoin) {
+  const Bytes photo = Planted("plain.jpg"), other = Planted("exif.jpg");
+  constexpr size_t kUnit = 1024, kCut1 = 10 * kUnit, kCut2 = 20 * kUnit, kGap1 = 5 * kUnit, kGap2 = 9 * kUnit;
+  ASSERT_GT(photo.size(), kCut2 + 4 * kUnit);
+  ASSERT_GT(other.size(), 20000 + kGap1 + kGap2);
+  Bytes medium(photo.begin(), photo.begin() + kCut1);
+  medium.insert(medium.end(), other.begin() + 20000, other.begin() + 20000 + kGap1);
+  medium.insert(medium.end(), photo.begin() + kCut1, photo.begin() + kCut2);
+  medium.insert(medium.end(), other.begin() + 8000, other.begin() + 8000 + kGap2);
+  medium.insert(medium.end(), photo.begin() + kCut2, photo.end());
+  MemoryByteSource source(medium.data(), medium.size());
+  JpegGapBounds bounds;
+  bounds.step = kUnit;
+  const auto split = FindJpegContinuation(source, medium.size(), bounds);
+  ASSERT_TRUE(split.has_value());
+  const std::vector<JpegPiece> want{{0, kCut1}, {kCut1 + kGap1, kCut2 - kCut1},
+                                    {kCut2 + kGap1 + kGap2, photo.size() - kCut2}};
+  EXPECT_EQ(split->pieces, want);
+  EXPECT_EQ(split->length, photo.size());
+}
+
 // Each join the search tries is read from the first piece's row start nearest before it, not
 // from the picture's start: the answer must be the one a reading from the start gives, for a
 // wrong second piece (another picture's data) and for the right one, whatever the cut.
@@ -219,6 +243,33 @@ TEST(JpegDecodeCheck, TheSingleReadingAnswersAsDecodingEveryRow) {
     }
   }
   EXPECT_GT(damaged, cases / 4);  // the damage was seen, not only intact pictures compared
+}
+
+// The second-piece search asks only whether a join decodes whole; where bytes lie between the
+// last block and the end marker the reading answers for the decoder, which must agree whatever
+// their number (it notices a few only by how many it holds in hand) and whatever they are.
+TEST(JpegDecodeCheck, DecodesWholeAgreesWithTheDecoderOnBytesBeforeTheEnd) {
+  const Bytes other = Planted("plain.jpg");
+  std::mt19937 rng(5);
+  int broken = 0;
+  for (const std::string& path : IntactPictures()) {
+    const Bytes good = test::ReadFileBytes(path);
+    for (const size_t n : {0, 1, 7, 8, 9, 15, 16, 17, 24, 3000}) {
+      for (const bool stuffed : {false, true}) {
+        Bytes b = good;
+        Bytes junk(other.begin() + 2000, other.begin() + 2000 + long(n));  // entropy data, FF 00 included
+        if (!stuffed) std::replace(junk.begin(), junk.end(), uint8_t(0xFF), uint8_t(0x7F));
+        b.insert(b.end() - 2, junk.begin(), junk.end());
+        if (rng() % 3 == 0) Scribble(b, rng() % b.size(), 64, uint32_t(n));
+        MemoryByteSource a(b.data(), b.size()), c(b.data(), b.size());
+        ChoppedSource d(b.data(), b.size()), e(b.data(), b.size());
+        EXPECT_EQ(JpegDecodesWhole(a), DecodeJpeg(c).ok()) << path << ", " << n << " bytes";
+        EXPECT_EQ(JpegDecodesWhole(d), DecodeJpeg(e).ok()) << path << ", " << n << " bytes, in pieces";
+        broken += !DecodeJpeg(c).ok();
+      }
+    }
+  }
+  EXPECT_GT(broken, 0);
 }
 
 // Rewrites the CRC of the chunk at `chunk` so that only the damage inside it remains.

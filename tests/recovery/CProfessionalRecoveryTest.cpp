@@ -153,6 +153,53 @@ TEST_F(CoordinatorTest, CancelledCarvingResumesExactlyWhereItStopped) {
   EXPECT_GE(progress.lastFound, foundAtCancel);
 }
 
+// After the sweep of a quick-formatted card the deep engines read each photo that lies in pieces
+// to place it: a long step that reports (at the sweep's end, no sectors) and stops when told to.
+// The cancelled scan stays unfinished; resumed, it places the photos and ends.
+struct PlacingProgress {
+  int placingReports = 0;
+  bool cancel = false;
+  static int On(void* user, int percent, int weight, int, uint64_t, uint64_t total, uint64_t, int) {
+    auto* p = static_cast<PlacingProgress*>(user);
+    if (weight != CProfessionalRecovery::kDeepWeight || percent != 110 || total != 0) return 0;
+    ++p->placingReports;
+    return p->cancel ? ScanCancelled : 0;
+  }
+};
+
+TEST_F(CoordinatorTest, PlacingPhotosInPiecesReportsProgressAndStopsWhenCancelled) {
+  const std::string path = FixturePath("fragcard-fat32-qf.img");
+  const std::string before = test::Sha256File(path);
+  {
+    auto engine = EngineFactory::Instance().CreateForImage(path, 0, true);
+    ASSERT_NE(engine, nullptr);
+    PlacingProgress cancelling{0, true};
+    engine->SetScanCallbacks(&PlacingProgress::On, nullptr, &cancelling, 100);
+    EXPECT_EQ(engine->Scan(nullptr), ScanCancelled);
+    EXPECT_GE(cancelling.placingReports, 1);
+  }
+  ScanLogCatalogue::Instance().Reload();
+  auto engine = EngineFactory::Instance().CreateForImage(path, 0, true);
+  auto* pro = static_cast<CProfessionalRecovery*>(engine.get());
+  ASSERT_TRUE(pro->HasResumeState());
+  PlacingProgress counting;
+  engine->SetScanCallbacks(&PlacingProgress::On, nullptr, &counting, 100);
+  ASSERT_EQ(engine->Scan(nullptr), 0);
+  EXPECT_GE(counting.placingReports, 8);  // the photos in pieces, at least
+  // A photo in three pieces comes back whole.
+  std::vector<FoundFileRecord> found;
+  ASSERT_EQ(engine->SearchByExtension("jpg", found), 0);
+  const auto photo = test::ReadFileBytes(FixturePath("fragcards/fat32/files/P02.JPG"));
+  bool whole = false;
+  for (const FoundFileRecord& r : found) {
+    if (r.FileSize() != photo.size()) continue;
+    const std::string out = dir_.File("p02-" + std::to_string(r.RecordNumber()) + ".jpg");
+    whole = whole || (engine->RecoverFile(&r, out, 0) == 0 && test::ReadFileBytes(out) == photo);
+  }
+  EXPECT_TRUE(whole);
+  EXPECT_EQ(test::Sha256File(path), before);
+}
+
 TEST_F(CoordinatorTest, ExtSourceHasNoUsableMapAndIsCarvedWhole) {
   auto engine = EngineFactory::Instance().CreateForImage(FixturePath("ext2.img"), 0, true);
   ASSERT_NE(engine, nullptr);
