@@ -26,7 +26,7 @@ std::vector<std::string> FoundByNames(IFileRecoveryParse& engine, const FoundFil
 bool FirstDataSector(const FoundFileRecord& record, uint64_t& sector) {
   const EngineEntry* entry = EngineOfKind(record.EngineKind());
   if (!entry || !entry->clusterRecords || record.ClusterSize() < kSectorBytes || record.FileSize() == 0) return false;
-  return FatFirstDataSector(record, kSectorBytes, sector);
+  return ClusterFirstSector(record, kSectorBytes, sector);
 }
 
 }  // namespace salvora::cli

@@ -10,7 +10,7 @@ namespace salvora {
 bool CProfessionalRecovery::FirstDataSector(const FoundFileRecord& record, uint64_t& sector) {
   const EngineEntry* entry = EngineOfKind(record.EngineKind());
   if (!entry) return false;
-  if (entry->clusterRecords) return FatFirstDataSector(record, uint32_t(sectorSize_), sector);
+  if (entry->clusterRecords) return ClusterFirstSector(record, uint32_t(sectorSize_), sector);
   SweepSlot* slot = SlotOfKind(entry->sweepKind);
   IDataPlacement* placement = slot ? slot->engine->Faces().placement : nullptr;
   return placement && placement->FirstDataSector(record, uint32_t(sectorSize_), sector);

@@ -5,7 +5,7 @@ namespace {
 constexpr uint32_t kFirstDataCluster = 2;
 }  // namespace
 
-bool FatFirstDataSector(const FoundFileRecord& record, uint32_t sectorSize, uint64_t& sector) {
+bool ClusterFirstSector(const FoundFileRecord& record, uint32_t sectorSize, uint64_t& sector) {
   if (record.ObjectId() < kFirstDataCluster || sectorSize == 0 || record.ClusterSize() < sectorSize)
     return false;
   const uint64_t perCluster = record.ClusterSize() / sectorSize;

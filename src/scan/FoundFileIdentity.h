@@ -21,7 +21,7 @@ struct FoundFileIdentity {
 // The absolute first sector of a cluster record's first cluster (a file's data, a folder's
 // directory), in sectors of sectorSize bytes; false for records without a cluster. Only for the
 // records of engines that number clusters from 2 after a data area (the caller knows which).
-bool FatFirstDataSector(const FoundFileRecord& record, uint32_t sectorSize, uint64_t& sector);
+bool ClusterFirstSector(const FoundFileRecord& record, uint32_t sectorSize, uint64_t& sector);
 
 // What a find is, for the user: still on the volume, a deleted entry of the live file system,
 // rebuilt from metadata found in free space, or recognised by its content alone.

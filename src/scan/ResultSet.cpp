@@ -7,7 +7,7 @@ namespace salvora {
 namespace {
 
 // A file without data of its own (empty, or no first cluster) is known by the sector holding
-// its entry: both FAT engines read the same entry there.
+// its entry: the fast and the deep engine of one file system read the same entry there.
 constexpr uint64_t kNoDataSize = UINT64_MAX;
 
 // Up to four characters of the lower-case extension; longer ones differ in their first four
@@ -51,10 +51,10 @@ void ResultSet::Clear() {
   built_ = false;
   for (auto& flags : flags_) FlagVector().swap(flags);
   std::vector<FileEntry>().swap(files_);
-  fastFatFolders_.clear();
+  fastClusterFolders_.clear();
   fastKind_ = UINT32_MAX;
   fastClusters_ = false;
-  fastNtfsRecords_.clear();
+  fastEntryRecords_.clear();
   aliasedFolders_.clear();
   mergedLists_.clear();
 }
@@ -99,7 +99,7 @@ bool ResultSet::IdentityOf(const FoundFileRecord& record, bool clusterRecord, co
                            bool readPlaced, FoundFileIdentity& identity) const {
   uint64_t sector = 0;
   if (clusterRecord) {
-    if (record.FileSize() != 0 && FatFirstDataSector(record, sectorSize_, sector)) {
+    if (record.FileSize() != 0 && ClusterFirstSector(record, sectorSize_, sector)) {
       identity = {sector, record.FileSize()};
     } else {
       identity = {record.EntrySector(), kNoDataSize};
@@ -119,13 +119,13 @@ int ResultSet::ReadFast(const Log& log, const FirstSectorOf& firstSector, bool w
   const int rc = EachRecord(store, [&](uint32_t n, const FoundFileRecord& record) {
     const uint32_t kind = record.EngineKind();
     if (!log.clusterRecords) {
-      if (record.EntrySector() != 0) fastNtfsRecords_.push_back({record.EntrySector(), record.ObjectId(), n});
+      if (record.EntrySector() != 0) fastEntryRecords_.push_back({record.EntrySector(), record.ObjectId(), n});
     } else if (record.IsFolder()) {
       // The fast scan writes its folder records without the partition start.
       FoundFileRecord placed = record;
       placed.SetPartitionStart(partitionStart_);
       uint64_t sector = 0;
-      if (FatFirstDataSector(placed, sectorSize_, sector)) fastFatFolders_.emplace(sector, n);
+      if (ClusterFirstSector(placed, sectorSize_, sector)) fastClusterFolders_.emplace(sector, n);
     }
     if (record.IsFolder()) return;
     FoundFileIdentity identity;
@@ -133,15 +133,15 @@ int ResultSet::ReadFast(const Log& log, const FirstSectorOf& firstSector, bool w
     files_.push_back({identity.sector, identity.size, ExtensionCode(record.Name()), kind, n});
   });
   std::stable_sort(files_.begin(), files_.end(), [](const FileEntry& a, const FileEntry& b) { return ByIdentity(a, b); });
-  std::sort(fastNtfsRecords_.begin(), fastNtfsRecords_.end(),
-            [](const NtfsPlace& a, const NtfsPlace& b) { return a.entrySector < b.entrySector; });
+  std::sort(fastEntryRecords_.begin(), fastEntryRecords_.end(),
+            [](const EntryPlace& a, const EntryPlace& b) { return a.entrySector < b.entrySector; });
   return rc;
 }
 
-const ResultSet::NtfsPlace* ResultSet::FastNtfsAt(uint64_t entrySector) const {
-  auto it = std::lower_bound(fastNtfsRecords_.begin(), fastNtfsRecords_.end(), entrySector,
-                             [](const NtfsPlace& p, uint64_t s) { return p.entrySector < s; });
-  return it != fastNtfsRecords_.end() && it->entrySector == entrySector ? &*it : nullptr;
+const ResultSet::EntryPlace* ResultSet::FastEntryAt(uint64_t entrySector) const {
+  auto it = std::lower_bound(fastEntryRecords_.begin(), fastEntryRecords_.end(), entrySector,
+                             [](const EntryPlace& p, uint64_t s) { return p.entrySector < s; });
+  return it != fastEntryRecords_.end() && it->entrySector == entrySector ? &*it : nullptr;
 }
 
 ResultSet::FileEntry* ResultSet::FindFastFile(const FoundFileIdentity& identity, size_t fastFiles) {
@@ -158,9 +158,9 @@ int ResultSet::ReadDeepClusters(const Log& log, size_t fastFiles) {
   return EachRecord(*log.store, [&](uint32_t n, const FoundFileRecord& record) {
     if (record.IsFolder()) {
       uint64_t sector = 0;
-      if (!fastClusters_ || !FatFirstDataSector(record, sectorSize_, sector)) return;
-      auto fast = fastFatFolders_.find(sector);
-      if (fast == fastFatFolders_.end()) return;
+      if (!fastClusters_ || !ClusterFirstSector(record, sectorSize_, sector)) return;
+      auto fast = fastClusterFolders_.find(sector);
+      if (fast == fastClusterFolders_.end()) return;
       flags[n] |= kHidden;
       aliasedFolders_[uint64_t(kind) << 32 | record.ObjectId()] = fast->second;
       FlagsOf(fastKind_)[fast->second] |= EngineBit(kind);
@@ -182,8 +182,8 @@ int ResultSet::ReadDeepPlaced(const Log& log, const FirstSectorOf& firstSector, 
   FlagVector& flags = FlagsOf(kind);
   flags.assign(size_t(log.store->TotalRecords()) + 1, 0);
   return EachRecord(*log.store, [&](uint32_t n, const FoundFileRecord& record) {
-    const NtfsPlace* fast = record.EntrySector() != 0 ? FastNtfsAt(record.EntrySector()) : nullptr;
-    if (fast && fast->mftRecord == record.ObjectId()) {
+    const EntryPlace* fast = record.EntrySector() != 0 ? FastEntryAt(record.EntrySector()) : nullptr;
+    if (fast && fast->objectId == record.ObjectId()) {
       flags[n] |= kHidden;
       FlagsOf(fastKind_)[fast->fastNumber] |= EngineBit(kind);
       if (record.IsFolder()) aliasedFolders_[uint64_t(kind) << 32 | record.ObjectId()] = fast->fastNumber;

@@ -27,7 +27,7 @@ namespace salvora {
 // record also stands for a carved .jpg), so a picture stored as .dat is still offered carved.
 //
 // Memory: four bytes per record of every log, 32 bytes per file-system file, and the folders the
-// fast scan walked; no read of the source besides what firstSector does for NTFS records.
+// fast scan walked; no read of the source besides what firstSector does for records placed by their entry.
 class ResultSet {
  public:
   // One engine's log: the kind of its records, and whether they are cluster records.
@@ -72,9 +72,9 @@ class ResultSet {
     uint32_t number = 0;
   };
   using FlagVector = std::vector<uint32_t>;
-  struct NtfsPlace {
+  struct EntryPlace {
     uint64_t entrySector = 0;
-    uint32_t mftRecord = 0;
+    uint32_t objectId = 0;  // the engine's own number for the entry
     uint32_t fastNumber = 0;
   };
 
@@ -85,7 +85,7 @@ class ResultSet {
   int ReadDeepPlaced(const Log& log, const FirstSectorOf& firstSector, bool wantSectors);
   int ReadCarved(FoundFileStore& store);
   void CollectMergedLists(FoundFileStore& store, uint32_t deepKind);
-  const NtfsPlace* FastNtfsAt(uint64_t entrySector) const;
+  const EntryPlace* FastEntryAt(uint64_t entrySector) const;
   bool IdentityOf(const FoundFileRecord& record, bool clusterRecord, const FirstSectorOf& firstSector,
                   bool readPlaced, FoundFileIdentity& identity) const;
   FileEntry* FindFastFile(const FoundFileIdentity& identity, size_t fastFiles);
@@ -101,16 +101,16 @@ class ResultSet {
   std::vector<FileEntry> files_;
   // Folders the fast scan walked, by their directory's first sector (cluster records), and the
   // fast scan's placed records by the sector they were read from; with the fast record numbers.
-  std::unordered_map<uint64_t, uint32_t> fastFatFolders_;
+  std::unordered_map<uint64_t, uint32_t> fastClusterFolders_;
   uint32_t fastKind_ = UINT32_MAX;
   bool fastClusters_ = false;
-  std::vector<NtfsPlace> fastNtfsRecords_;  // sorted by entry sector
+  std::vector<EntryPlace> fastEntryRecords_;  // sorted by entry sector
   // Hidden deep folders (deep kind << 32 | object id) and the fast folder each one is.
   std::unordered_map<uint64_t, uint32_t> aliasedFolders_;
   std::unordered_map<uint32_t, std::vector<RelationKey>> mergedLists_;  // by fast record number
 
  public:
-  // The sector size FAT records are counted in, and the partition the fast engine read (its
+  // The sector size cluster records are counted in, and the partition the fast engine read (its
   // folder records leave the partition start out).
   void SetVolume(uint32_t sectorSize, uint64_t partitionStart) {
     sectorSize_ = sectorSize ? sectorSize : 512;
