@@ -86,6 +86,7 @@ class CProfessionalExfatRecovery : public StoredFindsEngine, public ISweepEngine
   }
   int BeginSweep(const std::string& logName) override;
   int OfferSector(const SweptSector& sector, const SweepPosition& at, uint64_t& skip) override;
+  void KnowFreeSectors(FreeSectorTest free) override { liveFree_ = std::move(free); }
   int FinishSweep() override;
   FoundFileStore* Store() noexcept override { return store_.get(); }
 
@@ -150,6 +151,7 @@ class CProfessionalExfatRecovery : public StoredFindsEngine, public ISweepEngine
   mutable std::map<uint32_t, uint32_t> depths_;
   ExfatUpcaseTable upcase_;  // the common mapping: sets are checked away from their volume
   std::vector<uint8_t> scratch_;
+  FreeSectorTest liveFree_;  // told before FinishSweep, for that one placing
 
 };
 

@@ -254,8 +254,9 @@ int CProfessionalExfatRecovery::FinishSweep() {
     if (cluster >= 2) folderSectors.insert(layouts_[size_t(layout)].ClusterSector(cluster));
   const int placed = reader_ ? PlaceStoredFragments(*store_, *reader_, sectorSize_,
                                                     SweepEndProgress(scanCallback_, userData_, progressWeight_),
-                                                    folderSectors)
+                                                    folderSectors, liveFree_)
                              : kOk;
+  liveFree_ = {};
   const int flushed = store_->Flush();
   if (rc == kOk) rc = flushed;
   if (rc == kOk) rc = placed;

@@ -95,6 +95,7 @@ void CProfessionalFatRecovery::ResetScanState() {
   last_ = Placement{};
   heads_.clear();
   depths_.clear();
+  folderSectors_.clear();
   rootCluster_ = 0;
   bootGeometry_ = false;
 }

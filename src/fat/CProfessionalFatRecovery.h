@@ -54,6 +54,7 @@ class CProfessionalFatRecovery : public StoredFindsEngine, public ISweepEngine {
   static constexpr size_t kMaxKeptSectors = 65536;
   static constexpr size_t kMaxOpenFragments = 65536;
   static constexpr uint32_t kMaxClimb = 256;
+  static constexpr size_t kMaxFolderClusters = size_t(1) << 20;
 
   CProfessionalFatRecovery();
   ~CProfessionalFatRecovery() override;
@@ -104,6 +105,7 @@ class CProfessionalFatRecovery : public StoredFindsEngine, public ISweepEngine {
   }
   int BeginSweep(const std::string& logName) override;
   int OfferSector(const SweptSector& sector, const SweepPosition& at, uint64_t& skip) override;
+  void KnowFreeSectors(FreeSectorTest free) override { liveFree_ = std::move(free); }
   int FinishSweep() override { return FinishProScan(); }
 
   bool IsOpen() const { return open_; }
@@ -189,6 +191,7 @@ class CProfessionalFatRecovery : public StoredFindsEngine, public ISweepEngine {
   void RecordFile(const FatDirEntry& e, std::string name, uint32_t dirCluster, uint64_t sector,
                   int geometry);
   void Climb(uint32_t cluster, uint64_t ownSector, int geometry);
+  void NoteFolderCluster(int geometry, uint64_t sector);
   bool Continues(const LongNameFragment& f, const uint8_t* sector, uint64_t address) const;
   bool JoinWaitingFragment(const uint8_t* sector, uint64_t address);
   // A cluster start without "." and ".." that closes a long name left open at the end of another
@@ -249,6 +252,9 @@ class CProfessionalFatRecovery : public StoredFindsEngine, public ISweepEngine {
 
   // Folders (by cluster) a resumed scan's log holds already: written before the cut, never twice.
   std::unordered_set<uint32_t> savedFolders_;
+  // First sectors of the clusters directory sectors were parsed in: no file's piece lies there.
+  std::set<uint64_t> folderSectors_;
+  FreeSectorTest liveFree_;  // told before FinishProScan, for that one placing
 };
 
 }  // namespace salvora

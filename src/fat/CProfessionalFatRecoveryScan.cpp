@@ -400,6 +400,8 @@ std::optional<LongNameFragment> CProfessionalFatRecovery::ParseDirectory(const P
     resetRun();
   }
 
+  NoteFolderCluster(in.geometry, in.sector);
+  if (in.prefixEntries) NoteFolderCluster(in.geometry, in.prefixSector);
   Climb(dirCluster, ownSector, in.geometry);
   continuation_.NoteParsed(in.geometry, dirCluster,
                            reachedEnd && EndsCluster(in.geometry, sectorOf(entries - 1)));
@@ -470,6 +472,12 @@ void CProfessionalFatRecovery::RecordFile(const FatDirEntry& e, std::string name
     return;
   }
   pendingFiles_.push_back(std::move(p));
+}
+
+void CProfessionalFatRecovery::NoteFolderCluster(int geometry, uint64_t sector) {
+  if (geometry < 0 || folderSectors_.size() >= kMaxFolderClusters) return;
+  const DeepFatGeometry& g = geometries_[size_t(geometry)];
+  if (const uint32_t cluster = g.ClusterHolding(sector); cluster >= 2) folderSectors_.insert(g.ClusterSector(cluster));
 }
 
 void CProfessionalFatRecovery::Climb(uint32_t cluster, uint64_t ownSector, int geometry) {
@@ -660,8 +668,11 @@ int CProfessionalFatRecovery::FinishProScan() {
   int files = WritePendingFiles();
   if (rc == kOk) rc = files;
   const int placed = reader_ ? PlaceStoredFragments(*store_, *reader_, sectorSize_,
-                                                    SweepEndProgress(scanCallback_, userData_, progressWeight_))
+                                                    SweepEndProgress(scanCallback_, userData_, progressWeight_),
+                                                    folderSectors_, liveFree_)
                              : kOk;
+  liveFree_ = {};
+  folderSectors_.clear();
   int flushed = store_->Flush();
   if (rc == kOk) rc = flushed;
   if (rc == kOk) rc = placed;

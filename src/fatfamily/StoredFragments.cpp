@@ -39,6 +39,10 @@ FileLayout LayoutOf(const FoundFileRecord& r, const std::vector<FatFragmentClaim
   return left == 0 ? layout : FileLayout();
 }
 
+uint64_t FirstSectorOf(const FoundFileRecord& r, uint32_t sectorSize) {
+  return r.PartitionStart() + r.DataAreaStart() + uint64_t(r.ObjectId() - 2) * (r.ClusterSize() / sectorSize);
+}
+
 // How far the file's content holds laid out so: its size when intact, 0 when unknown.
 uint64_t HoldsTo(SectorReader& reader, uint32_t sectorSize, const FoundFileRecord& r, const FileLayout& layout) {
   if (layout.Empty()) return 0;
@@ -55,7 +59,8 @@ PlaceProgress SweepEndProgress(ScanProgressCallback callback, void* userData, in
 }
 
 int PlaceStoredFragments(FoundFileStore& store, SectorReader& reader, uint32_t sectorSize,
-                         const PlaceProgress& progress, const std::set<uint64_t>& folderSectors) {
+                         const PlaceProgress& progress, const std::set<uint64_t>& folderSectors,
+                         const FreeSectorTest& liveFree) {
   if (sectorSize == 0) return 0;
   std::map<Volume, std::vector<uint32_t>> volumes;  // record numbers of the candidates
   const uint64_t sourceBytes = reader.TotalSectors() * sectorSize;
@@ -66,6 +71,7 @@ int PlaceStoredFragments(FoundFileStore& store, SectorReader& reader, uint32_t s
     if (store.ReadRecord(n, r) != 0 || r.IsFolder() || r.ContentCheck() != 1) continue;
     const uint32_t clusterBytes = r.ClusterSize();
     if (clusterBytes < sectorSize || clusterBytes % sectorSize != 0 || r.ObjectId() < 2) continue;
+    if (liveFree && !liveFree(FirstSectorOf(r, sectorSize))) continue;
     auto& files = volumes[{r.PartitionStart() + r.DataAreaStart(), clusterBytes}];
     if (files.size() < kMaxPlacedFiles) files.push_back(n);
   }
@@ -82,10 +88,12 @@ int PlaceStoredFragments(FoundFileStore& store, SectorReader& reader, uint32_t s
       const uint64_t need = (r.FileSize() + volume.clusterBytes - 1) / volume.clusterBytes;
       files.push_back({n, r.ObjectId(), uint32_t(std::min<uint64_t>(need, UINT32_MAX)), r.WriteTime()});
     }
-    // Every cluster reads free but those that hold folders.
+    // Free: what the live map holds free (every cluster without one), but for folders' clusters.
     const uint64_t perCluster = volume.clusterBytes / sectorSize, dataStart = volume.dataStart;
-    auto isFree = [&folderSectors, perCluster, dataStart](uint32_t c) {
-      return c < 2 || !folderSectors.count(dataStart + uint64_t(c - 2) * perCluster);
+    auto isFree = [&folderSectors, &liveFree, perCluster, dataStart](uint32_t c) {
+      if (c < 2) return true;
+      const uint64_t sector = dataStart + uint64_t(c - 2) * perCluster;
+      return !folderSectors.count(sector) && (!liveFree || liveFree(sector));
     };
     FatFragmentClaims claims(maxCluster, isFree, kSkipClusters);
     claims.Place(std::move(files));

@@ -2,6 +2,7 @@
 
 #include "carving/JpegDecodeAhead.h"
 #include "carving/MeasureContext.h"
+#include "recovery/LiveFreeSectors.h"
 #include "platform/Clock.h"
 #include "platform/ErrorCodes.h"
 #include "scan/ContainFailure.h"
@@ -449,10 +450,15 @@ int CProfessionalRecovery::Scan(const char*) {
     // Stopped while the deep engines were being rebuilt: what they hold is not all they had, so
     // nothing is written or saved, and the next resume rebuilds them again.
     if (replayStopped_) return result;
+    // Deleted files put back from their pieces keep off live files' clusters where the map holds.
+    std::optional<LiveFreeSectors> live;
+    if (mapUsable) live.emplace(*fast_, start_);
     // What one engine could not write does not keep the others from writing theirs; a cancel
     // while they finish leaves the scan unfinished, to be finished on resume.
-    for (ISweepEngine* engine : SweepEngines())
+    for (ISweepEngine* engine : SweepEngines()) {
+      engine->KnowFreeSectors(live ? live->Test() : FreeSectorTest{});
       if (engine->FinishSweep() == kScanCancelled && result == 0) result = kScanCancelled;
+    }
     deepFinished_ = true;
     if (result == 0 && scanCallback_) scanCallback_(userData_, 100, 100, 0, 0, 0, 0, 0);
   }

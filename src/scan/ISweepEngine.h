@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "scan/IScanLog.h"
@@ -36,6 +37,10 @@ struct SweepPosition {
   int sectorSize = 512;
 };
 
+// Whether an absolute sector is free in the live allocation map of the volume the fast scan read,
+// when the advanced scan trusts that map; empty when no map is known.
+using FreeSectorTest = std::function<bool(uint64_t sector)>;
+
 // What the advanced scan's sweep offers the engines behind it (deep FAT, NTFS, exFAT, carving):
 // begin with a log, one sector of a kind at a time, finish; the log is the engine's store
 // (IScanLog). The sweep, its checkpoints and its resume know the engines only through this.
@@ -51,6 +56,9 @@ class ISweepEngine : public IScanLog {
   // One sector of a kind this engine takes (others are answered with 0 and left alone). skip
   // arrives as 1; an engine that consumed more sectors sets how many the sweep moves on by.
   virtual int OfferSector(const SweptSector& sector, const SweepPosition& at, uint64_t& skip) = 0;
+  // Told just before FinishSweep: where the live map says sectors are free (empty: no map), so
+  // what is placed then keeps off live files' clusters. Valid until FinishSweep returns.
+  virtual void KnowFreeSectors(FreeSectorTest) {}
   // Places what is left and writes it to the log.
   virtual int FinishSweep() = 0;
 

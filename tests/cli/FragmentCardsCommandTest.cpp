@@ -116,5 +116,46 @@ TEST_P(FragmentCards, QuickFormattedWholePhotosComeBackFromTheirPiecesThroughThe
 
 INSTANTIATE_TEST_SUITE_P(Cards, FragmentCards, testing::Values("fat32", "exfat"));
 
+// A card whose table holds: the photo went into two holes, around the cluster of its own folder
+// and a live file's clusters; then the photo and its folder were deleted and the folder's root
+// entry taken by a new empty file. Only the sweep meets the folder, so the deep engine must put
+// the photo back from its pieces, stepping over what the live table holds and over the folder's
+// cluster, though both read as free to a placing that ignores them.
+TEST(FragmentCardsLostFolder, APhotoOfALostFolderComesBackAroundALiveFileAndItsFolderCluster) {
+  if (!test::HaveTool("mcopy") || !test::HaveTool("mkfs.fat")) GTEST_SKIP() << "needs mtools and mkfs.fat";
+  test::TempDir work;
+  const std::string photo = test::FixturePath("fragcards/fat32/files/P01.JPG");
+  const auto bytes = test::ReadFileBytes(photo);
+  const size_t cluster = 1024, first = 60, clusters = (bytes.size() + cluster - 1) / cluster;
+  auto filler = [&](const std::string& name, size_t count) {
+    std::vector<uint8_t> data(count * cluster);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t((i * 2654435761u) >> 13);
+    test::WriteFileBytes(work.File(name), data);
+    return "'" + work.File(name) + "'";
+  };
+  const std::string img = "'" + work.File("card.img") + "'", on = " -i " + img + " ";
+  const std::string script =
+      "export MTOOLS_SKIP_CHECK=1; set -e; truncate -s 8M " + img + "; mkfs.fat -F 16 -s 2 -S 512 " + img +
+      " >/dev/null; mmd" + on + "::/LIVE; mcopy" + on + filler("h1", first) + " ::/LIVE/H1.BIN; mmd" + on +
+      "::/DCIM; mcopy" + on + filler("l1", 40) + " ::/LIVE/L1.BIN; mcopy" + on + filler("h2", clusters - first) +
+      " ::/LIVE/H2.BIN; mdel" + on + "::/LIVE/H1.BIN ::/LIVE/H2.BIN; mcopy" + on + "'" + photo +
+      "' ::/DCIM/P01.JPG; mdel" + on + "::/DCIM/P01.JPG; mdeltree" + on + "::/DCIM; : > '" + work.File("empty") +
+      "'; mcopy" + on + "'" + work.File("empty") + "' ::/NOTE.TXT";
+  std::string out;
+  ASSERT_EQ(test::RunCommand("bash -c \"" + script + "\" 2>&1", &out), 0) << out;
+  const std::string image = work.File("card.img"), before = test::Sha256File(image);
+  const std::string listing = Cli("scan '" + image + "' --json");
+  ASSERT_NE(listing.find("/LostFolder"), std::string::npos) << listing;
+  EXPECT_EQ(listing.find("\"/DCIM/"), std::string::npos) << "the folder's entry is gone: " << listing;
+  test::TempDir dest;
+  Cli("recover '" + image + "' --to '" + dest.path() + "'");
+  const std::string want = test::Sha256File(photo);
+  bool whole = false;
+  for (const auto& entry : fs::recursive_directory_iterator(dest.path()))
+    whole = whole || (entry.is_regular_file() && test::Sha256File(entry.path().string()) == want);
+  EXPECT_TRUE(whole) << listing;
+  EXPECT_EQ(test::Sha256File(image), before);
+}
+
 }  // namespace
 }  // namespace salvora
