@@ -90,7 +90,7 @@ void RecoverBelow(IFileRecoveryParse& engine, const FoundFileRecord* folder, int
         if (std::isalnum(static_cast<unsigned char>(c))) ext += c;
     // Carved files are named by their start sector, so the comparison can match them to the
     // planted ones; the others by their record number.
-    const bool carved = child.EngineKind() == uint32_t(EngineKind::FileType);
+    const bool carved = child.EngineKind() == kFileTypeRecordKind;
     const std::string path = outDir + "/" + std::to_string(child.EngineKind()) + "-" +
                              std::to_string(carved ? child.EntrySector() : child.RecordNumber()) +
                              (ext.empty() ? "" : "." + ext);

@@ -8,7 +8,8 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
-build=${1:-$root/build/default}
+# Absolute, since photorec runs from the work folder.
+build=$(realpath -m "${1:-$root/build/default}")
 cli=$build/src/salvora-cli
 fixtures=$build/fixtures
 [ -x "$cli" ] || { echo "missing $cli: build the default preset" >&2; exit 1; }

@@ -14,6 +14,7 @@
 #include "output/RecoveredName.h"
 #include "output/FileCategory.h"
 #include "platform/TextEncoding.h"
+#include "recovery/EngineTable.h"
 #include "scan/FoundFileIdentity.h"
 #include "storage/FormatText.h"
 #include "ui/CListExUI.h"

@@ -670,7 +670,19 @@ void CMainWnd::OnScan() {
   scanning_ = true;
   const int result = runner_->RunScan(*this, sources);
   scanning_ = false;
-  if (result == 3) CMessageBox::Show(this, CMessageBox::kWarning, Msg("MSG0504"), 300, 160);
+  if (result == 3) WarnNotOpened(sources);
+}
+
+void CMainWnd::WarnNotOpened(const std::vector<DiskRow*>& sources) {
+  QStringList why;
+  for (const DiskRow* row : sources) {
+    if (!row->openFailure.empty()) why << SourceTitle(*row) + QStringLiteral(": ") + QString::fromStdString(row->openFailure);
+  }
+  if (why.isEmpty()) {
+    CMessageBox::Show(this, CMessageBox::kWarning, Msg("MSG0504"), 300, 160);
+    return;
+  }
+  CMessageBox::Show(this, CMessageBox::kWarning, Msg("MSG0504") + u'\n' + why.join(u'\n'), 420, 200);
 }
 
 void CMainWnd::StartTypeSearch() {

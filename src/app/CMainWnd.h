@@ -162,6 +162,8 @@ class CMainWnd : public ui::CWindowUI {
 
   // Commands.
   void OnScan();
+  // No engine could be opened: says so, with each source's reason when it is known.
+  void WarnNotOpened(const std::vector<DiskRow*>& sources);
   void StartTypeSearch();
   void OnSearchDone();
   void OnLoadImage();

@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QProgressBar>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -14,6 +15,8 @@
 #include "app/LanguageCatalog.h"
 #include "app/SourceTitle.h"
 #include "platform/Clock.h"
+#include "platform/FailureContext.h"
+#include "platform/FailureText.h"
 #include "storage/FormatText.h"
 
 namespace salvora::app {
@@ -149,7 +152,10 @@ bool CScanProcessWnd::OpenEngines() {
   ScanEngines& engines = ScanEngines::Current();
   for (DiskRow* row : sources_) {
     row->engine.reset();
+    platform::ClearFailure();
     row->engine = engines.create ? engines.create(*row, engineMode_) : nullptr;
+    const platform::FailureContext why = platform::LastFailure();
+    row->openFailure = row->engine || why.code == 0 ? std::string() : platform::ReasonInContext(why.code);
     if (!row->engine) return false;
   }
   return true;
@@ -186,16 +192,41 @@ void CScanProcessWnd::Work() {
       model_.BeginSource(i);
     }
     row.engine->SetScanCallbacks(&CScanProcessWnd::ScanProgress, nullptr, this, 100);
+    platform::ClearFailure();
     const int result = row.engine->Scan(nullptr);
+    if (result != 0 && result != ScanCancelled) NoteFailure(row, result);
     std::lock_guard<std::mutex> hold(State().lock);
     if (result == ScanCancelled) break;
-    model_.EndSource(row.engine->GetFoundCount());
+    model_.EndSource(row.engine ? row.engine->GetFoundCount() : 0);
     ShowProgress();
   }
   // Sources never reached keep no engine: nothing of theirs is listed.
   for (size_t i = reached; i < sources_.size(); ++i) sources_[i]->engine.reset();
+  const bool anyListed = std::any_of(sources_.begin(), sources_.end(), [](const DiskRow* row) { return row->engine != nullptr; });
+  ShowFailures(anyListed);
   State().done = true;
-  Finish(1, true);
+  // With nothing to list the main window stays where it was, rather than show an empty result.
+  Finish(1, anyListed);
+}
+
+void CScanProcessWnd::NoteFailure(DiskRow& row, int result) {
+  // Described here, on the worker: what was being read is known only on the thread that read it.
+  failures_.push_back(FormatMessageText(
+      Msg("MSG0722"), {SourceTitle(row), QString::fromStdString(platform::ReasonInContext(result))}));
+  // What it found before the failure is listed, as after a cancel; a source that found nothing
+  // keeps no engine, so it never looks scanned.
+  if (row.engine->GetFoundCount() == 0) row.engine.reset();
+}
+
+void CScanProcessWnd::ShowFailures(bool anyListed) {
+  if (failures_.empty()) return;
+  QString text = failures_.join(u'\n');
+  if (anyListed) text += u'\n' + Msg("MSG0723");
+  Call([this, &text] {
+    SetConcealed(true);
+    CMessageBox::Show(this, CMessageBox::kError, text, 420, 200);
+    SetConcealed(false);
+  });
 }
 
 void CScanProcessWnd::OnCancel() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QStringList>
 #include <vector>
 
 #include "app/CPopUpWnd.h"
@@ -12,8 +13,10 @@ struct DiskRow;
 // Scans each chosen source in order on its worker: every row receives a new engine, and every
 // question (continue a saved scan or start again) is asked, per source and naming it, before the
 // first scan starts. Progress, time left, sectors and the found count follow one model of the
-// whole and the current source; the user may cancel. Closes with 1 when the work ended (also
-// cancelled; 1025 goes to the main window) or 3 when no engine could be made.
+// whole and the current source; the user may cancel. A source whose scan fails is named with its
+// reason in an error box at the end; the others are scanned all the same. Closes with 1 when the
+// work ended (also cancelled or failed; 1025 goes to the main window when something is to be
+// listed) or 3 when no engine could be made.
 class CScanProcessWnd : public CPopUpWnd {
   Q_OBJECT
 
@@ -43,6 +46,10 @@ class CScanProcessWnd : public CPopUpWnd {
   void AskAboutSavedScans();
   bool AskResume(const DiskRow& row);
   void ShowProgress();
+  // A source whose scan failed: its reason, with what was being read, for the end of the work.
+  void NoteFailure(DiskRow& row, int result);
+  // The failed sources in one error box, before the window closes.
+  void ShowFailures(bool anyListed);
   void Finish(int result, bool notify);
 
   static constexpr int kTimeTimer = 7;
@@ -53,6 +60,8 @@ class CScanProcessWnd : public CPopUpWnd {
   ScanProgressModel model_;
   bool clearTime_ = false;
   int timeWeight_ = 100;
+  // Worker only: one line per source whose scan failed.
+  QStringList failures_;
 };
 
 // Creates the marker of a program that was used once (empty, only when missing).

@@ -21,6 +21,9 @@ struct DiskRow {
   uint64_t imageSize = 0;
   char16_t imageLetter = 0;         // image rows: 1001, 1002, ...
   std::unique_ptr<IFileRecoveryParse> engine;
+  // Why no engine could be opened on it at its last scan, with what was being read; empty when
+  // it was opened, or nothing is known.
+  std::string openFailure;
 
   // The letter the row's scan tags its records with.
   char16_t Letter() const { return kind == kImage ? imageLetter : entry.letter; }

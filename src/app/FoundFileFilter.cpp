@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "recovery/EngineTable.h"
 #include "scan/FoundFileIdentity.h"
 
 namespace salvora::app {

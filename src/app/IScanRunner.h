@@ -17,7 +17,8 @@ class IScanRunner {
  public:
   virtual ~IScanRunner() = default;
   // Scans each source in order; every row receives the engine opened on it. 1 when the work
-  // ended (also when cancelled), 3 when no engine could be created for a source.
+  // ended (also when cancelled, or failed on a source: the window named it), 3 when no engine
+  // could be created for a source.
   virtual int RunScan(CMainWnd& owner, const std::vector<DiskRow*>& sources) = 0;
   // Collects the records whose extension occurs in extensions from the rows' engines.
   virtual int RunSearch(CMainWnd& owner, const std::vector<DiskRow*>& sources, const std::string& extensions,

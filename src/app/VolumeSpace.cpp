@@ -3,9 +3,8 @@
 #include <cerrno>
 #include <memory>
 
-#include "fat/FatFreeSpace.h"
-#include "ntfs/NtfsUsageBitmap.h"
 #include "platform/PlatformError.h"
+#include "recovery/EngineTable.h"
 
 namespace salvora::app {
 
@@ -48,9 +47,11 @@ bool CountUnmountedFreeBytes(SectorReader& disk, const DiskSourceEntry& entry, c
   SectorReader reader;
   reader.Attach(std::make_unique<StoppableSource>(*disk.Source(), stop), disk.TotalSectors());
   const int sectorSize = static_cast<int>(entry.bytesPerSector);
-  const bool counted = CountFatFreeBytes(reader, entry.start, entry.length, sectorSize, freeBytes) ||
-                       CountNtfsFreeBytes(reader, entry.start, entry.length, sectorSize, freeBytes);
-  return counted && !stop && freeBytes <= entry.totalBytes;
+  for (const EngineEntry* engine : Engines()) {
+    if (engine->countFree && engine->countFree(reader, entry.start, entry.length, sectorSize, freeBytes))
+      return !stop && freeBytes <= entry.totalBytes;
+  }
+  return false;
 }
 
 void ApplyFreeBytes(DiskSourceEntry& entry, bool counted, uint64_t freeBytes) {

@@ -209,7 +209,7 @@ int CFileTypeRecovery::CarveAt(const uint8_t* sector, int sectorSize, uint64_t s
   FoundFileRecord* record = store_->AppendRecord(number);
   if (!record) return store_->LastWriteError() ? store_->LastWriteError() : kInvalidParameter;
   record->SetDriveLetter(uint16_t(driveLetter_));
-  record->SetEngineKind(uint32_t(EngineKind::FileType));
+  record->SetEngineKind(kFileTypeRecordKind);
   record->SetContentCheck(1);
   record->SetRecordNumber(number);
   record->SetClusterSize(kNoClusterSize);

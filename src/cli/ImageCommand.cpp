@@ -184,13 +184,13 @@ int RunImage(const Args& args) {
   }
   if (rc != 0 && !progress.started) {
     std::fprintf(stderr, "salvora-cli image: cannot copy %s into %s: %s\n", Shown(entry.diskPath).c_str(),
-                 Shown(out).c_str(), Reason(rc).c_str());
+                 Shown(out).c_str(), ReasonText(rc).c_str());
     return kExitBadInput;
   }
   if (rc != 0) {
     std::fprintf(stderr, "salvora-cli image: failed after %llu of %llu sectors: %s; %s is incomplete\n",
                  (unsigned long long)progress.lastSectors, (unsigned long long)entry.length,
-                 Reason(rc).c_str(), Shown(out).c_str());
+                 ReasonText(rc).c_str(), Shown(out).c_str());
     return kExitPartial;
   }
   std::printf("%s: %llu sectors of %u bytes (%s)\n", Shown(out).c_str(), (unsigned long long)entry.length,

@@ -30,6 +30,7 @@
 #include "platform/PlatformError.h"
 #include "recovery/RecordVerdicts.h"
 #include "scan/ContainFailure.h"
+#include "recovery/EngineTable.h"
 #include "scan/FoundFileIdentity.h"
 
 namespace salvora::cli {
@@ -217,7 +218,7 @@ void FinishFile(const WrittenFile& file, const ContentVerdict& verdict, const Ru
   // A file that ran into an unreadable area of a damaged image (its map's bad areas, a chunk
   // that fails its checksum) is damaged where its copy stopped.
   const bool unreadable = IsReadFailure(file.result) && (sourceDamaged || SourceMetUnreadableAreas(options));
-  const std::string failure = unreadable ? DamagedText(file.stoppedAt) : Reason(file.result);
+  const std::string failure = unreadable ? DamagedText(file.stoppedAt) : ReasonText(file.result);
   if (!file.checked && file.partial.empty()) {
     std::printf("%s: %s\n", Shown(item.path).c_str(), failure.c_str());
     return;
@@ -274,12 +275,12 @@ int RunRecover(const Args& args) {
     return kExitBadInput;
   // Checked before DIR is created, so a refused DIR is never made on the medium being recovered.
   if (int rc = CreateFolders(destination); rc != 0) {
-    std::fprintf(stderr, "salvora-cli: cannot create %s: %s\n", Shown(destination).c_str(), Reason(rc).c_str());
+    std::fprintf(stderr, "salvora-cli: cannot create %s: %s\n", Shown(destination).c_str(), ReasonText(rc).c_str());
     return kExitBadInput;
   }
   if (!platform::CanWriteIn(destination)) {
     std::fprintf(stderr, "salvora-cli: cannot write into %s: %s\n", Shown(destination).c_str(),
-                 Reason(platform::LastError()).c_str());
+                 ReasonText(platform::LastError()).c_str());
     return kExitBadInput;
   }
   int rc = session.Scan(options.resume);
@@ -314,7 +315,7 @@ int RunRecover(const Args& args) {
   for (const auto& [key, item] : selection) {
     IFileRecoveryParse& engine = *session.sources()[item.source].engine;
     if (int refused = engine.SetScanCallbacks(nullptr, RecoveryProgress, &counts, 100); refused != 0) {
-      std::fprintf(stderr, "salvora-cli: the engine refused the recovery: %s\n", Reason(refused).c_str());
+      std::fprintf(stderr, "salvora-cli: the engine refused the recovery: %s\n", ReasonText(refused).c_str());
       break;
     }
     WrittenFile file = WriteOne(item, engine, destination, baseSeparators, counts);
@@ -341,11 +342,11 @@ int RunRecover(const Args& args) {
     std::fprintf(stderr, "salvora-cli: recovery cancelled; the %d files written to %s stay there\n",
                  counts.finished - counts.failed, Shown(destination).c_str());
   if (listing != 0)
-    std::fprintf(stderr, "salvora-cli: listing incomplete: %s\n", Reason(listing).c_str());
+    std::fprintf(stderr, "salvora-cli: listing incomplete: %s\n", ReasonText(listing).c_str());
   if (!options.reportPath.empty()) {
     if (int written = report.WriteTo(options.reportPath, options.overwrite); written != 0) {
       std::fprintf(stderr, "salvora-cli: cannot write the report %s: %s\n", Shown(options.reportPath).c_str(),
-                   Reason(written).c_str());
+                   ReasonText(written).c_str());
       if (exitCode == kExitOk) exitCode = kExitPartial;
     }
   }

@@ -12,6 +12,7 @@
 #include "cli/UserText.h"
 #include "output/DfxmlReport.h"
 #include "platform/PlatformError.h"
+#include "recovery/EngineTable.h"
 #include "scan/FoundFileIdentity.h"
 
 namespace salvora::cli {
@@ -158,7 +159,7 @@ int RunScan(const Args& args) {
   for (const auto& item : items) (item.record.IsFolder() ? folders : files)++;
   if (!options.json) std::printf("# %zu files in %zu folders\n", files, folders);
   if (listing != 0) {
-    std::fprintf(stderr, "salvora-cli: listing incomplete: %s\n", Reason(listing).c_str());
+    std::fprintf(stderr, "salvora-cli: listing incomplete: %s\n", ReasonText(listing).c_str());
     return kExitPartial;
   }
   return rc == ScanCancelled ? kExitCancelled : kExitOk;

@@ -105,7 +105,7 @@ int RunSources(const Args& args) {
   else
     PrintTable(enumerator);
   for (const auto& [path, rc] : enumerator.Unreadable())
-    std::fprintf(stderr, "salvora-cli: skipped %s: %s%s\n", Shown(path).c_str(), Reason(rc).c_str(),
+    std::fprintf(stderr, "salvora-cli: skipped %s: %s%s\n", Shown(path).c_str(), ReasonText(rc).c_str(),
                  !platform::MayReadDisks() ? " (reading disks usually needs root)" : "");
   return kExitOk;
 }

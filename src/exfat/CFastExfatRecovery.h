@@ -33,6 +33,8 @@ class OutputFile;
 // deleted file whose chain was cleared from the clusters the allocation bitmap leaves free.
 class CFastExfatRecovery : public StoredFindsEngine, public IScanLog, public IVolumeFacts, public IOpensShared {
  public:
+  // Its records' kind (FoundFileRecord::EngineKind), kept in saved scans.
+  static constexpr uint32_t kRecordKind = 5;
   // A folder holds at most 256 MiB of entries; a longer one is read that far.
   static constexpr uint64_t kMaxDirectoryBytes = 256ull * 1024 * 1024;
   static constexpr uint64_t kReportIntervalMs = 5000;

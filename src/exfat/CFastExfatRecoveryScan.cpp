@@ -122,7 +122,7 @@ int CFastExfatRecovery::WalkFolder(uint32_t id) {
 
 void CFastExfatRecovery::FillCommon(FoundFileRecord& r, const ExfatEntrySet& set) const {
   r.SetDriveLetter(driveLetter_);
-  r.SetEngineKind(uint32_t(EngineKind::FastExfat));
+  r.SetEngineKind(kRecordKind);
   r.SetObjectId(set.FirstCluster());
   r.SetClusterSize(clusterBytes_);
   r.SetCreationTime(set.CreationTime());

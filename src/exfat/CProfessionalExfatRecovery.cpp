@@ -78,7 +78,7 @@ int CProfessionalExfatRecovery::BeginSweep(const std::string& logName) {
   ResetScanState();
   layouts_.clear();
   NewStore();
-  const int rc = logName.empty() ? store_->OpenLog(MakeScanLogName(kProExfatLogPrefix, windowStart_))
+  const int rc = logName.empty() ? store_->OpenLog(MakeScanLogName(kLogPrefix, windowStart_))
                                  : store_->OpenLog(logName);
   ReadBootArea();  // without one, the layouts come from boot sectors met in the sweep
   return rc;

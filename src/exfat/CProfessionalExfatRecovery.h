@@ -45,6 +45,9 @@ struct ExfatClusterLayout {
 // Files are written as they are met; their place in the tree is settled when the sweep ends.
 class CProfessionalExfatRecovery : public StoredFindsEngine, public ISweepEngine {
  public:
+  // Its records' kind and its log's name prefix in a session, kept in saved scans.
+  static constexpr uint32_t kRecordKind = 6;
+  static constexpr char kLogPrefix[] = "Pro_Exfat_";
   // Bounds that keep hostile input from growing the engine's state without limit.
   static constexpr size_t kMaxLayouts = 64;
   static constexpr size_t kMaxFolders = size_t(1) << 20;

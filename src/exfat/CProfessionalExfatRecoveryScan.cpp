@@ -93,7 +93,7 @@ FoundFileRecord CProfessionalExfatRecovery::RecordOf(const ExfatEntrySet& set, u
   const ExfatClusterLayout& l = layouts_[size_t(layout)];
   FoundFileRecord r;
   r.SetDriveLetter(driveLetter_);
-  r.SetEngineKind(uint32_t(EngineKind::DeepExfat));
+  r.SetEngineKind(kRecordKind);
   r.SetFolder(set.IsDirectory());
   r.SetDeleted(set.IsDeleted());
   r.SetContentCheck(1);
@@ -223,7 +223,7 @@ int CProfessionalExfatRecovery::WriteFolders() {
     const ExfatClusterLayout& l = layouts_[size_t(layout)];
     FoundFileRecord r;
     r.SetDriveLetter(driveLetter_);
-    r.SetEngineKind(uint32_t(EngineKind::DeepExfat));
+    r.SetEngineKind(kRecordKind);
     r.SetFolder(true);
     r.SetContentCheck(1);
     r.SetObjectId(cluster);

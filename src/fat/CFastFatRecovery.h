@@ -31,6 +31,8 @@ class FatDirEntry;
 // the allocated clusters for the advanced scan.
 class CFastFatRecovery : public StoredFindsEngine, public IScanLog, public IVolumeFacts, public IOpensShared {
  public:
+  // Its records' kind (FoundFileRecord::EngineKind), kept in saved scans.
+  static constexpr uint32_t kRecordKind = 1;
   static constexpr uint32_t kBootBytes = 4096;
   // The highest data cluster a table entry can name (the values above mark bad clusters and ends).
   static constexpr uint32_t kMaxFat16Cluster = 0xFFF6;

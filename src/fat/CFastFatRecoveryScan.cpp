@@ -148,7 +148,7 @@ int CFastFatRecovery::DirectoryWalk(uint32_t cluster) {
 }
 
 void CFastFatRecovery::FillCommon(FoundFileRecord& r, const FatDirEntry& e, uint32_t cluster) const {
-  TakeFatEntryFacts(r, e, EngineKind::FastFat, driveLetter_, cluster);
+  TakeFatEntryFacts(r, e, kRecordKind, driveLetter_, cluster);
   r.SetClusterSize(geometry_.ClusterBytes());
   r.SetDataAreaStart(geometry_.dataStart);
 }

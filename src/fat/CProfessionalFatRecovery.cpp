@@ -103,7 +103,7 @@ int CProfessionalFatRecovery::BeginProScan(const std::string& scanLogName) {
   ResetScanState();
   NewStore();
   savedFolders_.clear();
-  if (scanLogName.empty()) return store_->OpenLog(MakeScanLogName(kProFatLogPrefix, windowStart_));
+  if (scanLogName.empty()) return store_->OpenLog(MakeScanLogName(kLogPrefix, windowStart_));
   int rc = store_->OpenLog(scanLogName);
   // After a resume the directories met again name folders written before the cut.
   for (const FolderInfo& folder : store_->Folders()) savedFolders_.insert(folder.FolderId());

@@ -42,6 +42,9 @@ struct LongNameFragment {
 // TakeSubdirectoryStart / TakeDirectorySector per sector, FinishProScan); Scan does nothing.
 class CProfessionalFatRecovery : public StoredFindsEngine, public ISweepEngine {
  public:
+  // Its records' kind and its log's name prefix in a session, kept in saved scans.
+  static constexpr uint32_t kRecordKind = 3;
+  static constexpr char kLogPrefix[] = "Pro_Fat_";
   static constexpr uint32_t kBootAreaBytes = 4096;
   static constexpr uint32_t kMaxClusterBytes = 104857600;
   static constexpr uint32_t kHighWordTrials = 256;

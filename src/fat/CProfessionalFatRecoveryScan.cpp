@@ -435,7 +435,7 @@ void CProfessionalFatRecovery::RecordFolder(const FatDirEntry& e, std::string na
     return;
   SavedFolder saved;
   FoundFileRecord& r = saved.record;
-  TakeFatEntryFacts(r, e, EngineKind::DeepFat, driveLetter_, cluster);
+  TakeFatEntryFacts(r, e, kRecordKind, driveLetter_, cluster);
   r.SetFolder(true);
   r.SetDeleted(e.IsDeleted());
   r.SetContentCheck(1);
@@ -452,7 +452,7 @@ void CProfessionalFatRecovery::RecordFile(const FatDirEntry& e, std::string name
                                           uint32_t dirCluster, uint64_t sector, int geometry) {
   PendingFile p;
   FoundFileRecord& r = p.record;
-  TakeFatEntryFacts(r, e, EngineKind::DeepFat, driveLetter_, e.FirstCluster());
+  TakeFatEntryFacts(r, e, kRecordKind, driveLetter_, e.FirstCluster());
   r.SetFolder(false);
   r.SetDeleted(e.IsDeleted());
   r.SetFileSize(e.Size());
@@ -606,7 +606,7 @@ int CProfessionalFatRecovery::WriteKnownDirectories() {
       parent = head.dotDot;
     FoundFileRecord r;
     r.SetDriveLetter(driveLetter_);
-    r.SetEngineKind(uint32_t(EngineKind::DeepFat));
+    r.SetEngineKind(kRecordKind);
     r.SetFolder(true);
     r.SetContentCheck(1);
     r.SetObjectId(cluster);

@@ -4,10 +4,10 @@
 
 namespace salvora {
 
-void TakeFatEntryFacts(FoundFileRecord& r, const FatDirEntry& e, EngineKind kind, char16_t driveLetter,
+void TakeFatEntryFacts(FoundFileRecord& r, const FatDirEntry& e, uint32_t kind, char16_t driveLetter,
                        uint32_t cluster) {
   r.SetDriveLetter(driveLetter);
-  r.SetEngineKind(uint32_t(kind));
+  r.SetEngineKind(kind);
   r.SetObjectId(cluster);
   r.SetCreationTime(FatCreationFileTime(e));
   r.SetAccessTime(FatAccessFileTime(e));

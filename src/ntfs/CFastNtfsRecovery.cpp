@@ -258,7 +258,7 @@ FoundFileRecord CFastNtfsRecovery::BuildFoundRecord(const FileRecordSummary& sum
   r.SetWriteTime(summary.firstName.ModificationTime());
   r.SetAccessTime(summary.firstName.AccessTime());
   r.SetFileSize(summary.firstName.RealSize());
-  r.SetEngineKind(uint32_t(EngineKind::FastNtfs));
+  r.SetEngineKind(kRecordKind);
   r.SetDriveLetter(driveLetter_);
   r.SetClusterSize(kLostFolderClusterSize);
   r.SetDataAreaStart(0);
@@ -277,7 +277,7 @@ void CFastNtfsRecovery::AddLostFolder(uint32_t k, bool unreadable) {
   r.SetFolder(true);
   r.SetObjectId(k);
   r.SetName("LostFolder" + std::to_string(k));
-  r.SetEngineKind(uint32_t(EngineKind::FastNtfs));
+  r.SetEngineKind(kRecordKind);
   r.SetDriveLetter(driveLetter_);
   r.SetClusterSize(kLostFolderClusterSize);
   if (unreadable) r.SetContentCheck(1);

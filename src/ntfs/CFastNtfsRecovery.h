@@ -25,6 +25,8 @@ namespace salvora {
 class CFastNtfsRecovery : public StoredFindsEngine, public IScanLog, public IVolumeFacts, public IOpensShared,
                           public INtfsRecordLookups {
  public:
+  // Its records' kind (FoundFileRecord::EngineKind), kept in saved scans.
+  static constexpr uint32_t kRecordKind = 0;
   static constexpr uint32_t kRootRecord = 5;
   static constexpr uint32_t kLastSystemRecord = 11;
   static constexpr uint32_t kBitmapRecord = 6;

@@ -137,7 +137,7 @@ int CProfessionalNtfsRecovery::BeginScan(const std::string& scanLogName) {
   folderIndex_.clear();
   savedFolders_.clear();
   NewStore();
-  if (scanLogName.empty()) return store_->OpenLog(MakeScanLogName(kProNtfsLogPrefix, volumeStart_));
+  if (scanLogName.empty()) return store_->OpenLog(MakeScanLogName(kLogPrefix, volumeStart_));
   int rc = store_->OpenLog(scanLogName);
   // The folder pass after a resume meets the folders of the files found before it again.
   for (const FolderInfo& folder : store_->Folders()) savedFolders_.insert(folder.FolderId());
@@ -239,7 +239,7 @@ FoundFileRecord CProfessionalNtfsRecovery::BuildFoundRecord(const FileRecordSumm
   r.SetWriteTime(summary.firstName.ModificationTime());
   r.SetAccessTime(summary.firstName.AccessTime());
   r.SetFileSize(summary.firstName.RealSize());
-  r.SetEngineKind(uint32_t(EngineKind::DeepNtfs));
+  r.SetEngineKind(kRecordKind);
   r.SetDriveLetter(driveLetter_);
   r.SetDataAreaStart(0);
   r.SetName(summary.name);
@@ -252,7 +252,7 @@ void CProfessionalNtfsRecovery::AddLostFolder(uint32_t k) {
   r.SetContentCheck(1);
   r.SetObjectId(k);
   r.SetName("LostFolder" + std::to_string(k));
-  r.SetEngineKind(uint32_t(EngineKind::DeepNtfs));
+  r.SetEngineKind(kRecordKind);
   r.SetDriveLetter(driveLetter_);
   r.SetClusterSize(AllocationUnit());
   StoreRecord(r, kRootRecord, 0, true);

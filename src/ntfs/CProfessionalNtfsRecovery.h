@@ -30,6 +30,9 @@ namespace salvora {
 class CProfessionalNtfsRecovery : public StoredFindsEngine, public ISweepEngine, public IDataPlacement,
                                   public INtfsRecordLookups {
  public:
+  // Its records' kind and its log's name prefix in a session, kept in saved scans.
+  static constexpr uint32_t kRecordKind = 2;
+  static constexpr char kLogPrefix[] = "Pro_Ntfs_";
   static constexpr uint32_t kRootRecord = 5;
   static constexpr uint32_t kLastSystemRecord = 11;
   static constexpr size_t kRecordBuffer = 8192;

@@ -6,7 +6,6 @@
 
 #include "ntfs/NtfsBootSector.h"
 #include "platform/ErrorCodes.h"
-#include "scan/SourceIdentity.h"
 
 namespace salvora {
 namespace {
@@ -81,8 +80,5 @@ bool CountNtfsFreeBytes(SectorReader& reader, uint64_t startSector, uint64_t sec
   freeBytes = (clusters - used) * g.ClusterSize();
   return true;
 }
-
-// An unmounted NTFS partition is identified by its free space (see ScanSessionEntry.h).
-[[maybe_unused]] const bool kCounterRegistered = RegisterFreeClusterCounter(&CountNtfsFreeBytes);
 
 }  // namespace salvora

@@ -98,7 +98,7 @@ std::string CarvedFileName(const std::string& path, std::string_view extension, 
 FinishedFile FinishRecoveredFile(const FoundFileRecord& record, const std::string& path) {
   FinishedFile done;
   done.path = path;
-  if (record.EngineKind() == uint32_t(EngineKind::FileType)) {
+  if (record.EngineKind() == kFileTypeRecordKind) {
     const std::string extension = LowerExtensionOf(record.Name());
     uint64_t exifTime = 0;
     const std::string name = CarvedFileName(path, extension, exifTime);

@@ -30,6 +30,8 @@ void ClearFailure() { tContext = {}; }
 
 FailureContext FailureOf(int code) { return code != 0 && tContext.code == code ? tContext : FailureContext{}; }
 
+FailureContext LastFailure() { return tContext; }
+
 std::string DescribeFailure(int code) {
   const FailureContext context = FailureOf(code);
   if (context.code == 0) return {};

@@ -26,6 +26,8 @@ void NoteFailedStructure(int code, std::string_view structure, uint64_t sector);
 void ClearFailure();
 // The context of code, when the last failure noted had that code; an empty one otherwise.
 FailureContext FailureOf(int code);
+// The last failure noted on this thread, for a caller that was told only that something failed.
+FailureContext LastFailure();
 // " (reading the FAT allocation table at sector 32)", or "" when nothing of code is known.
 std::string DescribeFailure(int code);
 

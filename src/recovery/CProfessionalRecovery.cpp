@@ -177,10 +177,6 @@ std::vector<ISweepEngine*> CProfessionalRecovery::SweepEngines() {
   return engines;
 }
 
-bool CProfessionalRecovery::IsDeepLog(ScanCheckpoint::Log log) const {
-  return log != ScanCheckpoint::kFastLog && log != ScanCheckpoint::kFileTypeLog;
-}
-
 int CProfessionalRecovery::BindDeepEngines() {
   carving_.ShareSource(reader_, start_, count_, letter_, sectorSize_);
   TellCarvingClusters();
@@ -194,10 +190,9 @@ int CProfessionalRecovery::BindDeepEngines() {
   for (SweepSlot& slot : sweeps_) begin(*slot.sweep, slot.entry->sweepLogPrefix);
   MeasureContext::Instance().TransportStreamExtents.clear();
   // Where the deep engines' memory begins: a resumed log has already been cut back to it.
-  for (size_t i = 0; i < ScanCheckpoint::kLogCount; ++i) {
-    const auto log = ScanCheckpoint::Log(i);
-    if (!IsDeepLog(log)) continue;
-    if (FoundFileStore* store = StoreOf(log)) deepLogStart_[log] = store->TotalRecords();
+  for (SweepSlot& slot : sweeps_) {
+    FoundFileStore* store = slot.sweep->Store();
+    if (store && store->IsOpen()) slot.memoryStart = store->TotalRecords();
   }
   started_ = true;
   return 0;
@@ -441,8 +436,8 @@ int CProfessionalRecovery::Scan(const char*) {
   replayStopped_ = false;
   pendingDeepSectors_.clear();
   deepSectorsSaved_ = haveCheckpoint_ ? checkpoint_.DeepSectors() : 0;
-  for (size_t i = 0; i < ScanCheckpoint::kLogCount; ++i)
-    deepLogStart_[i] = haveCheckpoint_ ? checkpoint_.ResumeRecords(ScanCheckpoint::Log(i)) : 0;
+  for (SweepSlot& slot : sweeps_)
+    slot.memoryStart = haveCheckpoint_ && slot.entry->sweepLogPrefix ? checkpoint_.ResumeRecords(slot.entry->sweepLogPrefix) : 0;
   // Records written after the checkpoint would be found again by the sweep.
   if (resume_) CutLogsBack();
 
@@ -473,7 +468,7 @@ int CProfessionalRecovery::Scan(const char*) {
 
 IFileRecoveryParse* CProfessionalRecovery::EngineFor(const FoundFileRecord& record) {
   const uint32_t kind = record.EngineKind();
-  if (kind == uint32_t(EngineKind::FileType)) return &carving_;
+  if (kind == kFileTypeRecordKind) return &carving_;
   if (fastEntry_ && fastEntry_->fastKind == kind) return fast_.get();
   SweepSlot* slot = SlotOfKind(kind);
   return slot ? slot->engine.get() : nullptr;
@@ -481,7 +476,7 @@ IFileRecoveryParse* CProfessionalRecovery::EngineFor(const FoundFileRecord& reco
 
 FoundFileStore* CProfessionalRecovery::StoreOf(const FoundFileRecord& record) {
   const uint32_t kind = record.EngineKind();
-  if (kind == uint32_t(EngineKind::FileType)) return carving_.Store();
+  if (kind == kFileTypeRecordKind) return carving_.Store();
   if (fastEntry_ && fastEntry_->fastKind == kind) return fastLog_ ? fastLog_->Store() : nullptr;
   SweepSlot* slot = SlotOfKind(kind);
   return slot ? slot->sweep->Store() : nullptr;

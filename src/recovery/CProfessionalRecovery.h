@@ -112,6 +112,15 @@ class CProfessionalRecovery : public IFileRecoveryParse, public ISavedScanState,
     const EngineEntry* entry = nullptr;
     std::unique_ptr<IFileRecoveryParse> engine;
     ISweepEngine* sweep = nullptr;
+    // Its log's length where the engine's memory of finds began (it writes them when the sweep
+    // ends): what a checkpoint cuts the log back to.
+    uint64_t memoryStart = 0;
+  };
+  // A log the checkpoints keep: the fast engine's, carving's and each sweep engine's.
+  struct KeptLog {
+    const char* prefix = nullptr;
+    FoundFileStore* store = nullptr;  // nullptr when not open
+    uint64_t* memoryStart = nullptr;  // a sweep engine's; nullptr for a log written as found
   };
   // What a swept sector is, and the slot that claimed it (nullptr: carving's).
   struct Claim {
@@ -153,8 +162,6 @@ class CProfessionalRecovery : public IFileRecoveryParse, public ISavedScanState,
   static constexpr size_t kClaimReadBytes = 8192;
   // Carving and the sweep engines, carving first (the order their logs are begun and finished).
   std::vector<ISweepEngine*> SweepEngines();
-  // Whether a checkpoint slot is a sweep engine's log, held in memory until the sweep ends.
-  bool IsDeepLog(ScanCheckpoint::Log log) const;
   SweepPosition Position();
   int ReportProgress();
   // The resume entry's position replaced by the session checkpoint's, when there is a sound one.
@@ -162,8 +169,11 @@ class CProfessionalRecovery : public IFileRecoveryParse, public ISavedScanState,
   void LoadCheckpoint();
   // Cuts each log of the resumed session back to its length at the checkpoint.
   void CutLogsBack();
-  // The store behind a log slot; nullptr when that engine has none open.
-  FoundFileStore* StoreOf(ScanCheckpoint::Log log);
+  // The logs the checkpoints keep, and the fast engine's and carving's stores; nullptr when
+  // not open.
+  std::vector<KeptLog> KeptLogs();
+  FoundFileStore* FastStore();
+  FoundFileStore* CarvedStore();
   // Makes the logs safe and saves the current position with them. The final save also
   // re-describes the source in the catalogue; the checkpoints of a running sweep only move it.
   int SaveCheckpoint(bool final);
@@ -232,10 +242,9 @@ class CProfessionalRecovery : public IFileRecoveryParse, public ISavedScanState,
   uint64_t lastCheckpointMs_ = 0;
   uint64_t checkpoints_ = 0;
   // The deep engines' sectors since their memory began: saved ones, and those since the last
-  // checkpoint; the length of each log when that memory began.
+  // checkpoint.
   std::vector<DeepSectorEntry> pendingDeepSectors_;
   uint64_t deepSectorsSaved_ = 0;
-  uint64_t deepLogStart_[ScanCheckpoint::kLogCount] = {};
   bool deepFinished_ = false;
   bool replayStopped_ = false;
 

@@ -17,12 +17,12 @@ const ResultSet& CProfessionalRecovery::Results() {
     results_.SetVolume(uint32_t(sectorSize_), start_);
     ResultSet::Stores stores;
     if (fastEntry_)
-      stores.fast = {StoreOf(ScanCheckpoint::kFastLog), fastEntry_->fastKind, fastEntry_->clusterRecords};
+      stores.fast = {FastStore(), fastEntry_->fastKind, fastEntry_->clusterRecords};
     for (SweepSlot& slot : sweeps_) {
       FoundFileStore* store = slot.sweep->Store();
       if (store && store->IsOpen()) stores.sweeps.push_back({store, slot.entry->sweepKind, slot.entry->clusterRecords});
     }
-    stores.carved = StoreOf(ScanCheckpoint::kFileTypeLog);
+    stores.carved = CarvedStore();
     // A log that cannot be read to its end still gives what it held; nothing is hidden wrongly.
     results_.Build(stores, [this](const FoundFileRecord& record, uint64_t& sector) {
       return FirstDataSector(record, sector);
@@ -36,7 +36,7 @@ EngineSet CProfessionalRecovery::FoundBy(const FoundFileRecord& record) { return
 FoundFileRecord CProfessionalRecovery::CarvedFolder() const {
   FoundFileRecord folder;
   folder.SetDriveLetter(letter_);
-  folder.SetEngineKind(uint32_t(EngineKind::FileType));
+  folder.SetEngineKind(kFileTypeRecordKind);
   folder.SetFolder(true);
   folder.SetContentCheck(1);
   folder.SetName(kCarvedFolderName);
@@ -74,7 +74,7 @@ int CProfessionalRecovery::ListMerged(const FoundFileRecord* folder, int depth,
   }
   IFileRecoveryParse* engine = EngineFor(*folder);
   if (!engine) return 0;
-  if (folder->EngineKind() == uint32_t(EngineKind::FileType)) {
+  if (folder->EngineKind() == kFileTypeRecordKind) {
     if (!folder->IsFolder()) return 0;
     rc = carving_.ListChildren(nullptr, 0, part);
   } else {
@@ -128,7 +128,7 @@ int CProfessionalRecovery::CountMerged(const FoundFileRecord* folder, int depth,
 int CProfessionalRecovery::FullPathMerged(const FoundFileRecord& record, std::string& path, int maxChars) {
   path.clear();
   const uint32_t kind = record.EngineKind();
-  if (kind == uint32_t(EngineKind::FileType)) {
+  if (kind == kFileTypeRecordKind) {
     if (!record.IsFolder()) path = std::string(kCarvedFolderName) + "\\";
     return 0;
   }
@@ -136,7 +136,7 @@ int CProfessionalRecovery::FullPathMerged(const FoundFileRecord& record, std::st
   if (!engine) return 0;
   SweepSlot* slot = SlotOfKind(kind);
   FoundFileStore* deep = slot ? slot->sweep->Store() : nullptr;
-  FoundFileStore* fast = StoreOf(ScanCheckpoint::kFastLog);
+  FoundFileStore* fast = FastStore();
   if (!deep || !fast) return engine->GetFullPath(&record, path, maxChars);
   // A deep find below a folder the fast scan walked is shown in that folder: its path is the
   // fast folder's, then the deep folders below it.

@@ -10,6 +10,7 @@
 #include "scan/ContainFailure.h"
 #include "scan/DeepSectorLog.h"
 #include "scan/ScanLogCatalogue.h"
+#include "scan/ScanLogName.h"
 
 namespace salvora {
 namespace {
@@ -33,7 +34,7 @@ void CProfessionalRecovery::LoadCheckpoint() {
   checkpoint_ = ScanCheckpoint{};
   if (!resume_) return;
   ScanCheckpoint saved;
-  if (saved.Read(resumeEntry_.SessionFolder()) != 0) return;
+  if (saved.Read(resumeEntry_.SessionFolder(), OldCheckpointSlots()) != 0) return;
   // Written before the entry, and always with the log lengths of its own moment: when the two
   // differ, the process was stopped between them and the checkpoint is the one that matches.
   checkpoint_ = saved;
@@ -41,35 +42,36 @@ void CProfessionalRecovery::LoadCheckpoint() {
   resumeEntry_.SetResume(saved.Position());
 }
 
-FoundFileStore* CProfessionalRecovery::StoreOf(ScanCheckpoint::Log log) {
-  FoundFileStore* store = nullptr;
-  switch (log) {
-    case ScanCheckpoint::kFastLog: store = fastLog_ ? fastLog_->Store() : nullptr; break;
-    case ScanCheckpoint::kFileTypeLog: store = carving_.Store(); break;
-    default:
-      // A sweep engine's log by its prefix; an engine without a slot of its own keeps no checkpoint.
-      for (SweepSlot& slot : sweeps_)
-        if (slot.entry->sweepLogPrefix && std::string_view(slot.entry->sweepLogPrefix) == ScanCheckpoint::Prefix(log))
-          store = slot.sweep->Store();
-      break;
-  }
-  return store && store->IsOpen() ? store : nullptr;
+namespace {
+
+FoundFileStore* IfOpen(FoundFileStore* store) { return store && store->IsOpen() ? store : nullptr; }
+
+}  // namespace
+
+FoundFileStore* CProfessionalRecovery::FastStore() { return IfOpen(fastLog_ ? fastLog_->Store() : nullptr); }
+
+FoundFileStore* CProfessionalRecovery::CarvedStore() { return IfOpen(carving_.Store()); }
+
+std::vector<CProfessionalRecovery::KeptLog> CProfessionalRecovery::KeptLogs() {
+  std::vector<KeptLog> logs{{kFastLogPrefix, FastStore(), nullptr}, {kFileTypeLogPrefix, CarvedStore(), nullptr}};
+  for (SweepSlot& slot : sweeps_)
+    if (slot.entry->sweepLogPrefix)
+      logs.push_back({slot.entry->sweepLogPrefix, IfOpen(slot.sweep->Store()), &slot.memoryStart});
+  return logs;
 }
 
 void CProfessionalRecovery::CutLogsBack() {
   if (!haveCheckpoint_) return;
   auto& catalogue = ScanLogCatalogue::Instance();
-  for (size_t i = 0; i < ScanCheckpoint::kLogCount; ++i) {
-    const auto log = ScanCheckpoint::Log(i);
-    const uint64_t records = checkpoint_.ResumeRecords(log);
-    if (records == ScanCheckpoint::kNoLog) continue;
+  for (const ScanCheckpoint::LogLength& log : checkpoint_.Logs()) {
+    if (log.resumeRecords == ScanCheckpoint::kNoLog) continue;
     std::string name;
-    catalogue.FindLog(sessionFolder_, ScanCheckpoint::Prefix(log), name);
+    catalogue.FindLog(sessionFolder_, log.prefix, name);
     if (name.empty()) continue;
     FoundFileStore store;
     // A log that cannot be cut is still reopened: at worst some finds are listed twice.
     if (store.OpenLogIn(sessionFolder_, name) == 0)
-      store.CutBack(uint32_t(std::min<uint64_t>(records, UINT32_MAX)));
+      store.CutBack(uint32_t(std::min<uint64_t>(log.resumeRecords, UINT32_MAX)));
   }
 }
 
@@ -84,16 +86,14 @@ int CProfessionalRecovery::WriteCheckpointFile() {
     deepSectorsSaved_ += pendingDeepSectors_.size();
     pendingDeepSectors_.clear();
   }
-  // Slots whose engine has no open log keep what the last checkpoint said about them.
+  // Logs whose engine has none open keep what the last checkpoint said about them.
   ScanCheckpoint next = checkpoint_;
-  for (size_t i = 0; i < ScanCheckpoint::kLogCount; ++i) {
-    const auto log = ScanCheckpoint::Log(i);
-    FoundFileStore* store = StoreOf(log);
-    if (!store) continue;
-    if (int rc = store->Sync(); rc != 0) return rc;
-    next.SetRecords(log, store->TotalRecords());
-    const bool inMemory = !deepFinished_ && IsDeepLog(log);
-    next.SetResumeRecords(log, inMemory ? deepLogStart_[log] : store->TotalRecords());
+  for (const KeptLog& log : KeptLogs()) {
+    if (!log.store) continue;
+    if (int rc = log.store->Sync(); rc != 0) return rc;
+    const uint64_t records = log.store->TotalRecords();
+    const bool inMemory = !deepFinished_ && log.memoryStart;
+    next.SetLog(log.prefix, records, inMemory ? *log.memoryStart : records);
   }
   next.SetDeepSectors(deepSectorsSaved_);
   next.SetPosition(position_);
@@ -110,11 +110,9 @@ int CProfessionalRecovery::WriteCheckpointFile() {
 uint64_t CProfessionalRecovery::DeepFindsInMemory() {
   if (deepFinished_) return 0;
   uint64_t held = 0;
-  for (size_t i = 0; i < ScanCheckpoint::kLogCount; ++i) {
-    const auto log = ScanCheckpoint::Log(i);
-    if (!IsDeepLog(log)) continue;
-    if (FoundFileStore* store = StoreOf(log))
-      held += store->TotalRecords() > deepLogStart_[log] ? store->TotalRecords() - deepLogStart_[log] : 0;
+  for (const KeptLog& log : KeptLogs()) {
+    if (log.store && log.memoryStart && log.store->TotalRecords() > *log.memoryStart)
+      held += log.store->TotalRecords() - *log.memoryStart;
   }
   return held;
 }

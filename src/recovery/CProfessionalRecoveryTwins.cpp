@@ -21,7 +21,7 @@ std::string_view ExtensionOf(std::string_view name) {
 const std::unordered_map<uint64_t, CProfessionalRecovery::CarvedCheck>& CProfessionalRecovery::CarvedChecks() {
   if (carvedChecksRead_) return carvedChecks_;
   carvedChecksRead_ = true;
-  FoundFileStore* store = StoreOf(ScanCheckpoint::kFileTypeLog);
+  FoundFileStore* store = CarvedStore();
   if (!store) return carvedChecks_;
   store->Flush();
   FoundFileRecord record;
@@ -56,14 +56,14 @@ std::optional<ContentVerdict> CProfessionalRecovery::CarvedCheckOfCopy(const Fou
                                                                        const std::string& copyPath) {
   // Carving's kept checks are decodes of JPEGs: they stand only for the same check.
   const StructureWalk check = ContentCheckFor(ExtensionOf(record.Name()));
-  if (record.EngineKind() == uint32_t(EngineKind::FileType) || !check || check != ContentCheckFor("jpg"))
+  if (record.EngineKind() == kFileTypeRecordKind || !check || check != ContentCheckFor("jpg"))
     return std::nullopt;
   uint64_t sector = 0;
   if (!FirstDataSector(record, sector)) return std::nullopt;
   const auto& carved = CarvedChecks();
   const auto it = carved.find(sector);
   if (it == carved.end() || it->second.size != record.FileSize()) return std::nullopt;
-  const FoundFileStore* store = StoreOf(ScanCheckpoint::kFileTypeLog);
+  const FoundFileStore* store = CarvedStore();
   const auto verdict = store ? store->FileCheckOf(it->second.number) : std::nullopt;
   if (!verdict || !SameBytesAt(copyPath, sector, record.FileSize())) return std::nullopt;
   return verdict;

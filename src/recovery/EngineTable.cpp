@@ -22,7 +22,9 @@
 #include "ntfs/NtfsBootCopy.h"
 #include "ntfs/NtfsBootSector.h"
 #include "recovery/EngineFactory.h"
-#include "scan/ScanLogName.h"
+#include "ntfs/NtfsUsageBitmap.h"
+#include "fat/FatFreeSpace.h"
+#include "scan/SourceIdentity.h"
 
 namespace salvora {
 namespace {
@@ -118,9 +120,12 @@ const EngineEntry kNtfs{.name = "ntfs",
                         .claimBytes = NtfsRecordBytes,
                         .sweptKinds = {CProfessionalNtfsRecovery::kSweptFileRecord},
                         .clusterGrid = NtfsClusters,
-                        .fastKind = uint32_t(EngineKind::FastNtfs),
-                        .sweepKind = uint32_t(EngineKind::DeepNtfs),
-                        .sweepLogPrefix = kProNtfsLogPrefix};
+                        .fastKind = CFastNtfsRecovery::kRecordKind,
+                        .sweepKind = CProfessionalNtfsRecovery::kRecordKind,
+                        .sweepLogPrefix = CProfessionalNtfsRecovery::kLogPrefix,
+                        .oldCheckpointSlot = 3,
+                        .countFree = CountNtfsFreeBytes,
+                        .freeIdentifiesSource = true};
 const EngineEntry kExfat{.name = "exfat",
                          .title = "exFAT",
                          .kind = SourceKind::Exfat,
@@ -130,9 +135,10 @@ const EngineEntry kExfat{.name = "exfat",
                          .makeSweep = Make<CProfessionalExfatRecovery>,
                          .claims = ExfatClaims,
                          .sweptKinds = {CProfessionalExfatRecovery::kSweptSector},
-                         .fastKind = uint32_t(EngineKind::FastExfat),
-                         .sweepKind = uint32_t(EngineKind::DeepExfat),
-                         .sweepLogPrefix = kProExfatLogPrefix,
+                         .fastKind = CFastExfatRecovery::kRecordKind,
+                         .sweepKind = CProfessionalExfatRecovery::kRecordKind,
+                         .sweepLogPrefix = CProfessionalExfatRecovery::kLogPrefix,
+                         .oldCheckpointSlot = 4,
                          .clusterRecords = true};
 const EngineEntry kFat{.name = "fat",
                        .title = "FAT",
@@ -146,16 +152,28 @@ const EngineEntry kFat{.name = "fat",
                        .sweptKinds = {CProfessionalFatRecovery::kSweptSubdirectoryStart,
                                       CProfessionalFatRecovery::kSweptDirectorySector},
                        .clusterGrid = FatClusters,
-                       .fastKind = uint32_t(EngineKind::FastFat),
-                       .sweepKind = uint32_t(EngineKind::DeepFat),
-                       .sweepLogPrefix = kProFatLogPrefix,
+                       .fastKind = CFastFatRecovery::kRecordKind,
+                       .sweepKind = CProfessionalFatRecovery::kRecordKind,
+                       .sweepLogPrefix = CProfessionalFatRecovery::kLogPrefix,
+                       .oldCheckpointSlot = 2,
+                       .countFree = CountFatFreeBytes,
                        .clusterRecords = true};
 const EngineEntry kExt{.name = "ext", .title = "ext", .kind = SourceKind::Ext, .recognises = IsExtSuperblock,
                        .makeFast = Make<CFastExtRecovery>, .sweptKinds = {}};
 
+// The catalogue, below this floor, tells an unchanged partition by the counters of the entries
+// that say so.
+bool GiveCounter(const EngineEntry& entry) {
+  if (entry.countFree && entry.freeIdentifiesSource) RegisterFreeClusterCounter(entry.countFree);
+  return true;
+}
+
 struct Table {
   std::mutex lock;
   std::vector<const EngineEntry*> entries{&kNtfs, &kFat, &kExfat, &kExt};
+  Table() {
+    for (const EngineEntry* entry : entries) GiveCounter(*entry);
+  }
 };
 
 Table& TheTable() {
@@ -176,7 +194,7 @@ bool RegisterEngine(const EngineEntry& entry) {
   std::lock_guard hold(table.lock);
   if (std::find(table.entries.begin(), table.entries.end(), &entry) == table.entries.end())
     table.entries.push_back(&entry);
-  return true;
+  return GiveCounter(entry);
 }
 
 void UnregisterEngine(const EngineEntry& entry) {
@@ -198,8 +216,24 @@ const EngineEntry* EngineOfSweptKind(SweptKind kind) {
   return nullptr;
 }
 
+FindState StateOf(const FoundFileRecord& record) {
+  const uint32_t kind = record.EngineKind();
+  if (kind == kFileTypeRecordKind) return FindState::Carved;
+  const EngineEntry* entry = EngineOfKind(kind);
+  if (entry && entry->sweepKind == kind) return FindState::Lost;
+  return record.IsDeleted() ? FindState::Deleted : FindState::Live;
+}
+
+ScanCheckpoint::OldSlots OldCheckpointSlots() {
+  ScanCheckpoint::OldSlots slots;
+  for (const EngineEntry* entry : Engines())
+    if (entry->oldCheckpointSlot >= 2 && entry->oldCheckpointSlot <= 4 && entry->sweepLogPrefix)
+      slots[size_t(entry->oldCheckpointSlot - 2)] = entry->sweepLogPrefix;
+  return slots;
+}
+
 std::string RecordKindName(uint32_t recordKind) {
-  if (recordKind == uint32_t(EngineKind::FileType)) return "file-type";
+  if (recordKind == kFileTypeRecordKind) return "file-type";
   const EngineEntry* entry = EngineOfKind(recordKind);
   if (!entry) return "unknown";
   return std::string(entry->fastKind == recordKind ? "fast-" : "deep-") + entry->name;
@@ -212,7 +246,7 @@ std::vector<uint32_t> RecordKinds() {
     if (entry->fastKind != UINT32_MAX) kinds.push_back(entry->fastKind);
   for (const EngineEntry* entry : entries)
     if (entry->sweepKind != UINT32_MAX) kinds.push_back(entry->sweepKind);
-  kinds.push_back(uint32_t(EngineKind::FileType));
+  kinds.push_back(kFileTypeRecordKind);
   return kinds;
 }
 

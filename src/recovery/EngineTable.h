@@ -8,7 +8,10 @@
 #include "platform/ByteView.h"
 #include "platform/RawSource.h"
 #include "scan/IFileRecoveryParse.h"
+#include "scan/FoundFileIdentity.h"
 #include "scan/ISweepEngine.h"
+#include "scan/ScanCheckpoint.h"
+#include "scan/SourceIdentity.h"
 
 namespace salvora {
 
@@ -68,6 +71,13 @@ struct EngineEntry {
   uint32_t sweepKind = UINT32_MAX;
   // The prefix of its sweep engine's log in a session ("Pro_Fat_"); the fast logs share "Fast_".
   const char* sweepLogPrefix = nullptr;
+  // Its sweep log's slot (2 to 4) in checkpoints of versions 2 and 3, which had fixed slots; -1
+  // for an engine that came after them.
+  int oldCheckpointSlot = -1;
+  // The free space of an unmounted volume of its file system (the desktop's disk list), and
+  // whether that figure identifies a saved scan's source (else its first sectors do).
+  FreeClusterCounter countFree = nullptr;
+  bool freeIdentifiesSource = false;
   // Whether its records point at their data by first cluster (FoundFileRecord's cluster fields);
   // otherwise the sweep engine places them (IDataPlacement) and a fast record and a sweep record
   // read from one sector with one record number are one find.
@@ -86,6 +96,10 @@ void UnregisterEngine(const EngineEntry& entry);
 const EngineEntry* EngineOfKind(uint32_t recordKind);
 // The entry the deep-sector log's code belongs to; nullptr for none.
 const EngineEntry* EngineOfSweptKind(SweptKind kind);
+// Live or deleted (a fast engine's record), lost (a sweep engine's) or carved.
+FindState StateOf(const FoundFileRecord& record);
+// The sweep logs' prefixes in the slots of old checkpoints, from the entries that had one.
+ScanCheckpoint::OldSlots OldCheckpointSlots();
 // "fast-fat", "deep-ntfs", "file-type"; "unknown" for a kind no entry makes.
 std::string RecordKindName(uint32_t recordKind);
 // The record kinds of every engine, fast ones first, then the sweep ones, then carving's.

@@ -6,16 +6,10 @@
 
 namespace salvora {
 
-// Which engine produced a record; the coordinator routes per-record operations by it.
-enum class EngineKind : uint32_t {
-  FastNtfs = 0,
-  FastFat = 1,
-  DeepNtfs = 2,
-  DeepFat = 3,
-  FileType = 4,
-  FastExfat = 5,
-  DeepExfat = 6,
-};
+// Which engine produced a record (FoundFileRecord::EngineKind) is kept in saved scans; the
+// coordinator routes per-record operations by it. Each file-system engine's kind is its own (its
+// table entry names it); carving's is here, for the floors that tell a carved file apart.
+inline constexpr uint32_t kFileTypeRecordKind = 4;
 
 inline constexpr int ScanCancelled = kScanCancelled;
 

@@ -14,19 +14,6 @@ bool FatFirstDataSector(const FoundFileRecord& record, uint32_t sectorSize, uint
   return true;
 }
 
-FindState StateOf(const FoundFileRecord& record) {
-  switch (static_cast<EngineKind>(record.EngineKind())) {
-    case EngineKind::FastFat:
-    case EngineKind::FastExfat:
-    case EngineKind::FastNtfs: return record.IsDeleted() ? FindState::Deleted : FindState::Live;
-    case EngineKind::DeepFat:
-    case EngineKind::DeepNtfs:
-    case EngineKind::DeepExfat: return FindState::Lost;
-    case EngineKind::FileType: return FindState::Carved;
-  }
-  return record.IsDeleted() ? FindState::Deleted : FindState::Live;
-}
-
 const char* StateName(FindState state) {
   switch (state) {
     case FindState::Live: return "live";

@@ -27,14 +27,12 @@ bool FatFirstDataSector(const FoundFileRecord& record, uint32_t sectorSize, uint
 // rebuilt from metadata found in free space, or recognised by its content alone.
 enum class FindState { Live, Deleted, Lost, Carved };
 
-FindState StateOf(const FoundFileRecord& record);
 // "live", "deleted", "lost" or "carved".
 const char* StateName(FindState state);
 
-// A set of engines, one bit per EngineKind.
+// A set of engines, one bit per record kind.
 using EngineSet = uint32_t;
 constexpr EngineSet EngineBit(uint32_t kind) { return kind < 31 ? EngineSet(1) << kind : 0; }
-constexpr EngineSet EngineBit(EngineKind kind) { return EngineBit(uint32_t(kind)); }
 constexpr EngineSet kAllEngines = 0x7FFFFFFF;
 
 }  // namespace salvora

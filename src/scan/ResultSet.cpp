@@ -60,7 +60,7 @@ void ResultSet::Clear() {
 }
 
 ResultSet::FlagVector& ResultSet::FlagsOf(uint32_t engineKind) {
-  return flags_[engineKind < kEngineKinds ? engineKind : uint32_t(EngineKind::FileType)];
+  return flags_[engineKind < kEngineKinds ? engineKind : kFileTypeRecordKind];
 }
 
 const ResultSet::FlagVector* ResultSet::FlagsOf(uint32_t engineKind) const {
@@ -196,7 +196,7 @@ int ResultSet::ReadDeepPlaced(const Log& log, const FirstSectorOf& firstSector, 
 }
 
 int ResultSet::ReadCarved(FoundFileStore& store) {
-  FlagVector& flags = FlagsOf(uint32_t(EngineKind::FileType));
+  FlagVector& flags = FlagsOf(kFileTypeRecordKind);
   flags.assign(size_t(store.TotalRecords()) + 1, 0);
   return EachRecord(store, [&](uint32_t n, const FoundFileRecord& record) {
     const uint64_t sector = record.EntrySector();
@@ -207,7 +207,7 @@ int ResultSet::ReadCarved(FoundFileStore& store) {
     for (; it != files_.end() && it->sector == sector; ++it) {
       if (it->size == kNoDataSize || !SameFileByExtension(it->extension, extension)) continue;
       flags[n] |= kHidden;
-      AddFoundBy(*it, EngineBit(EngineKind::FileType));
+      AddFoundBy(*it, EngineBit(kFileTypeRecordKind));
       return;
     }
   });

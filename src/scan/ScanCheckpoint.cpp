@@ -1,5 +1,6 @@
 #include "scan/ScanCheckpoint.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -22,89 +23,126 @@ std::string InFolder(const std::string& folder, const char* name) {
   return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
-}  // namespace
-
-ScanCheckpoint::ScanCheckpoint() {
-  std::memcpy(magic_, kMagic, sizeof magic_);
-  version_.set(kVersion);
-  for (auto& r : records_) r.set(kNoLog);
-  for (auto& r : resumeRecords_) r.set(kNoLog);
-  checksum_.set(ComputeChecksum());
-}
-
-ResumePosition ScanCheckpoint::Position() const {
-  return {position_[0].get(), position_[1].get(), position_[2].get(), position_[3].get(),
-          position_[4].get()};
-}
-
-void ScanCheckpoint::SetPosition(const ResumePosition& p) {
-  position_[0].set(p.rangeStart);
-  position_[1].set(p.rangeLength);
-  position_[2].set(p.rangeSwept);
-  position_[3].set(p.totalSwept);
-  position_[4].set(p.foundBefore);
-}
-
-const char* ScanCheckpoint::Prefix(Log log) {
-  switch (log) {
-    case kFastLog: return kFastLogPrefix;
-    case kFileTypeLog: return kFileTypeLogPrefix;
-    case kProFatLog: return kProFatLogPrefix;
-    case kProNtfsLog: return kProNtfsLogPrefix;
-    case kProExfatLog: return kProExfatLogPrefix;
-    case kLogCount: break;
-  }
-  return "";
-}
-
-uint64_t ScanCheckpoint::ComputeChecksum() const {
+uint64_t Fnv1a(ByteView bytes) {
   uint64_t hash = 14695981039346656037ull;
-  for (size_t i = 0; i < offsetof(ScanCheckpoint, checksum_); ++i)
-    hash = (hash ^ bytes()[i]) * 1099511628211ull;
+  for (size_t i = 0; i < bytes.size(); ++i) hash = (hash ^ bytes.data()[i]) * 1099511628211ull;
   return hash;
 }
 
-int ScanCheckpoint::Read(const std::string& sessionFolder) {
-  std::string data;
-  if (platform::ReadWholeFile(InFolder(sessionFolder, kFileName), data, kSize + 1) != 0)
-    return kInvalidParameter;
-  ScanCheckpoint read;
-  if (data.size() == kVersion2Size) {
-    if (!read.ReadVersion2(data)) return kInvalidParameter;
-    *this = read;
-    return 0;
+// The fields common to every version: magic, position (16) and, when its checksum at checksumAt
+// (the file's last eight bytes) holds, true.
+bool SoundFile(ByteView file, size_t checksumAt) {
+  return file.size() == checksumAt + 8 && file.Equals(0, kMagic, sizeof kMagic) &&
+         file.U64(checksumAt) == Fnv1a(file.Sub(0, checksumAt));
+}
+
+ResumePosition PositionAt(ByteView file) {
+  return {file.U64(16), file.U64(24), file.U64(32), file.U64(40), file.U64(48)};
+}
+
+constexpr size_t kHeaderBytes = 64;
+constexpr size_t kLogBytes = ScanCheckpoint::kPrefixBytes + 16;
+
+}  // namespace
+
+const ScanCheckpoint::LogLength* ScanCheckpoint::Find(std::string_view prefix) const {
+  for (const LogLength& log : logs_)
+    if (log.prefix == prefix) return &log;
+  return nullptr;
+}
+
+uint64_t ScanCheckpoint::Records(std::string_view prefix) const {
+  const LogLength* log = Find(prefix);
+  return log ? log->records : kNoLog;
+}
+
+uint64_t ScanCheckpoint::ResumeRecords(std::string_view prefix) const {
+  const LogLength* log = Find(prefix);
+  return log ? log->resumeRecords : kNoLog;
+}
+
+void ScanCheckpoint::SetLog(std::string_view prefix, uint64_t records, uint64_t resumeRecords) {
+  if (prefix.empty() || prefix.size() >= kPrefixBytes) return;
+  if (auto* log = const_cast<LogLength*>(Find(prefix))) {
+    log->records = records;
+    log->resumeRecords = resumeRecords;
+    return;
   }
-  if (data.size() != kSize) return kInvalidParameter;
-  std::memcpy(read.bytes(), data.data(), kSize);
-  if (std::memcmp(read.magic_, kMagic, sizeof kMagic) != 0 || read.version_.get() != kVersion ||
-      read.checksum_.get() != read.ComputeChecksum())
-    return kInvalidParameter;
-  *this = read;
+  if (logs_.size() < kMaxLogs) logs_.push_back({std::string(prefix), records, resumeRecords});
+}
+
+int ScanCheckpoint::Read(const std::string& sessionFolder, const OldSlots& oldSlots) {
+  std::string data;
+  const size_t largest = kHeaderBytes + kMaxLogs * kLogBytes + 8;
+  if (platform::ReadWholeFile(InFolder(sessionFolder, kFileName), data, largest + 1) != 0) return kInvalidParameter;
+  ScanCheckpoint read;
+  if (!read.Parse(ByteView(data.data(), data.size()), oldSlots)) return kInvalidParameter;
+  *this = std::move(read);
   return 0;
 }
 
-bool ScanCheckpoint::ReadVersion2(const std::string& data) {
-  // Offsets of version 2: position 16, records 56, resume records 88, sectors 120, checksum 128.
-  const ByteView v(data.data(), data.size());
-  constexpr size_t kOldLogs = 4, kChecksumAt = 128;
-  uint64_t hash = 14695981039346656037ull;
-  for (size_t i = 0; i < kChecksumAt; ++i) hash = (hash ^ v.U8(i)) * 1099511628211ull;
-  if (!v.Equals(0, kMagic, sizeof kMagic) || v.U32(8) != 2 || v.U64(kChecksumAt) != hash) return false;
-  for (size_t i = 0; i < 5; ++i) position_[i].set(v.U64(16 + 8 * i));
-  for (size_t i = 0; i < kOldLogs; ++i) {
-    records_[i].set(v.U64(56 + 8 * i));
-    resumeRecords_[i].set(v.U64(88 + 8 * i));
+bool ScanCheckpoint::Parse(ByteView file, const OldSlots& oldSlots) {
+  switch (file.U32(8)) {
+    case 2: return ParseSlots(file, 4, oldSlots);
+    case 3: return ParseSlots(file, 5, oldSlots);
+    case kVersion: break;
+    default: return false;
   }
-  deepSectors_.set(v.U64(120));
-  checksum_.set(ComputeChecksum());
+  const uint32_t count = file.U32(12);
+  if (count > kMaxLogs || !SoundFile(file, kHeaderBytes + count * kLogBytes)) return false;
+  position_ = PositionAt(file);
+  deepSectors_ = file.U64(56);
+  for (size_t i = 0; i < count; ++i) {
+    const ByteView entry = file.Sub(kHeaderBytes + i * kLogBytes, kLogBytes);
+    const ByteView name = entry.Sub(0, kPrefixBytes);
+    const auto end = std::find(name.data(), name.data() + name.size(), uint8_t(0));
+    if (end == name.data() + name.size()) return false;
+    SetLog(std::string_view(reinterpret_cast<const char*>(name.data()), size_t(end - name.data())),
+           entry.U64(kPrefixBytes), entry.U64(kPrefixBytes + 8));
+  }
   return true;
 }
 
-int ScanCheckpoint::Write(const std::string& sessionFolder) {
-  checksum_.set(ComputeChecksum());
+// Fixed slots: the records of every slot at 56, then the resume records, the sector count and
+// the checksum.
+bool ScanCheckpoint::ParseSlots(ByteView file, size_t slots, const OldSlots& oldSlots) {
+  const size_t resumeAt = 56 + 8 * slots, sectorsAt = resumeAt + 8 * slots;
+  if (!SoundFile(file, sectorsAt + 8)) return false;
+  position_ = PositionAt(file);
+  deepSectors_ = file.U64(sectorsAt);
+  for (size_t i = 0; i < slots; ++i) {
+    const std::string_view prefix = i == 0 ? kFastLogPrefix : i == 1 ? kFileTypeLogPrefix : oldSlots[i - 2];
+    const uint64_t records = file.U64(56 + 8 * i), resume = file.U64(resumeAt + 8 * i);
+    if (records != kNoLog || resume != kNoLog) SetLog(prefix, records, resume);
+  }
+  return true;
+}
+
+std::vector<uint8_t> ScanCheckpoint::Encode() const {
+  std::vector<uint8_t> out(kHeaderBytes + logs_.size() * kLogBytes + 8, 0);
+  std::memcpy(out.data(), kMagic, sizeof kMagic);
+  StoreLe32(&out[8], kVersion);
+  StoreLe32(&out[12], uint32_t(logs_.size()));
+  const uint64_t position[] = {position_.rangeStart, position_.rangeLength, position_.rangeSwept,
+                               position_.totalSwept, position_.foundBefore};
+  for (size_t i = 0; i < 5; ++i) StoreLe64(&out[16 + 8 * i], position[i]);
+  StoreLe64(&out[56], deepSectors_);
+  for (size_t i = 0; i < logs_.size(); ++i) {
+    uint8_t* entry = &out[kHeaderBytes + i * kLogBytes];
+    std::memcpy(entry, logs_[i].prefix.data(), logs_[i].prefix.size());
+    StoreLe64(entry + kPrefixBytes, logs_[i].records);
+    StoreLe64(entry + kPrefixBytes + 8, logs_[i].resumeRecords);
+  }
+  const size_t checksumAt = out.size() - 8;
+  StoreLe64(&out[checksumAt], Fnv1a(ByteView(out.data(), checksumAt)));
+  return out;
+}
+
+int ScanCheckpoint::Write(const std::string& sessionFolder) const {
+  const std::vector<uint8_t> bytes = Encode();
   platform::ReplacingFileWriter writer(InFolder(sessionFolder, kFileName));
   if (int rc = writer.Open(); rc != 0) return rc;
-  if (int rc = writer.Write(bytes(), kSize); rc != 0) return rc;
+  if (int rc = writer.Write(bytes.data(), bytes.size()); rc != 0) return rc;
   if (int rc = writer.Sync(); rc != 0) return rc;
   if (int rc = writer.Commit(); rc != 0) return rc;
   return platform::SyncPath(sessionFolder);

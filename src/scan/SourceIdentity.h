@@ -16,10 +16,9 @@ namespace salvora {
 using FreeClusterCounter = bool (*)(SectorReader& reader, uint64_t startSector,
                                     uint64_t sectorCount, int sectorSize, uint64_t& freeBytes);
 
-// The counters tried in order. Each file-system engine, on a floor above this one, registers its
-// own from its own folder (a namespace-scope `RegisterFreeClusterCounter(&CountXFreeBytes)` in the
-// file that defines the counter), so every program that links the engine counts with it. File
-// systems do not overlap, so the order of registration does not matter.
+// The counters tried in order. The engine table, on a floor above this one, registers those of
+// its entries that identify a source by their free space, so every program that links the
+// engines counts with them. File systems do not overlap, so the order does not matter.
 std::span<const FreeClusterCounter> FreeClusterCounters();
 
 // Adds a counter to the table (once; a second registration of the same counter is ignored).

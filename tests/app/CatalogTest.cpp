@@ -114,6 +114,7 @@ TEST(ShippedLanguages, HoldEveryMessageWithItsPlaceholders) {
       {"MSG0701", "%c"}, {"MSG1201", "%c"}, {"MSG0702", "%d"}, {"MSG1202", "%d"}, {"MSG1203", "%s"},
       {"MSG0802", "%s"}, {"MSG0804", "%s%d"}, {"MSG0815", "%s"}, {"MSG1102", "%d%d%d%d"},
       {"MSG1206", "%s"}, {"MSG0230", "%s%d"}, {"MSG0231", "%s%s"}, {"MSG0720", "%d%d"}, {"MSG0721", "%d"},
+      {"MSG0722", "%s%s"},
       {"MSG1222", "%s"}, {"MSG1109", "%s"}, {"MSG1110", "%d%d%d%d%d%d"}, {"MSG0222", "%d"}};
   const char* ids[] = {"MSG0101", "MSG0102", "MSG0201", "MSG0202", "MSG0203", "MSG0204", "MSG0205", "MSG0206", "MSG0207",
                        "MSG0208", "MSG0209", "MSG0210", "MSG0211", "MSG0212", "MSG0213", "MSG0214", "MSG0216", "MSG0217",
@@ -126,7 +127,7 @@ TEST(ShippedLanguages, HoldEveryMessageWithItsPlaceholders) {
                        "MSG0832", "MSG0833", "MSG0834", "MSG0835", "MSG0836", "MSG0837", "MSG0901", "MSG0902", "MSG0903", "MSG0904", "MSG0905", "MSG1101",
                        "MSG1102", "MSG1103", "MSG1201", "MSG1202", "MSG1203", "MSG1204", "MSG1205", "MSG1206", "MSG1207",
                        "MSG1209",
-                       "MSG0230", "MSG0231", "MSG0232", "MSG0720", "MSG0721", "MSG0840", "MSG1220", "MSG1221", "MSG1222",
+                       "MSG0230", "MSG0231", "MSG0232", "MSG0720", "MSG0721", "MSG0722", "MSG0723", "MSG0840", "MSG1220", "MSG1221", "MSG1222",
                        "MSG0307", "MSG0308", "MSG0710", "MSG0711", "MSG0712", "MSG0713", "MSG0714", "MSG0715", "MSG0716",
                        "MSG0906", "MSG0907", "MSG1105", "MSG1106", "MSG1107", "MSG1108", "MSG1109", "MSG1110", "MSG1210",
                        "MSG1211", "MSG1223", "MSG0222"};

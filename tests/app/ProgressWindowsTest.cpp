@@ -12,6 +12,7 @@
 #include "AppTestSupport.h"
 #include "app/AppPaths.h"
 #include "app/CMainWnd.h"
+#include "app/CMessageBox.h"
 #include "app/MessageFormat.h"
 #include "storage/FormatText.h"
 #include "app/CScanProcessWnd.h"
@@ -20,6 +21,9 @@
 #include "app/LanguageCatalog.h"
 #include "app/ScanEngines.h"
 #include "platform/Clock.h"
+#include "platform/ErrorCodes.h"
+#include "platform/FailureContext.h"
+#include "platform/FaultInjection.h"
 #include "ui/CDiskListUI.h"
 
 using namespace salvora;
@@ -37,6 +41,7 @@ struct Script {
   int secondsLeft = 30;
   uint64_t total = 1000;
   bool byEscape = false;  // the user presses Escape rather than the cancel button
+  int failWith = 0;       // after its reports the scan fails with this code, its table unreadable
 };
 
 struct Journal {
@@ -84,6 +89,10 @@ class ScriptedEngine : public IFileRecoveryParse {
       }
       if (int rc = Report(i); rc != 0) return rc;
       found_.push_back(Make(i));
+    }
+    if (script_.failWith != 0) {
+      platform::NoteFailedStructure(script_.failWith, "the FAT allocation table", 32);
+      return script_.failWith;
     }
     // Let the window show the last report before the next source.
     QThread::msleep(20);
@@ -278,6 +287,57 @@ TEST_F(ProgressWindowsTest, NoEngineClosesWithThreeAndWarns) {
   test::Settle();
   EXPECT_EQ(w->CurrentPage(), CMainWnd::kScanPage);
   EXPECT_EQ(Messages(answerer), std::vector<QString>{Msg("MSG0504")});
+}
+
+// A source whose scan fails is named with what was being read, in one error box at the end; the
+// other sources are scanned, and what was found (also before the failure) is listed. A source
+// that failed with nothing found is not listed as scanned.
+TEST_F(ProgressWindowsTest, AFailedSourceIsNamedWithWhatWasReadAndTheOthersAreListed) {
+  scripts[u'E'] = {3, -1};
+  scripts[u'F'] = {2, -1};
+  scripts[u'F'].failWith = kReadFault;
+  scripts[u'G'] = {0, -1};
+  scripts[u'G'].failWith = kInvalidParameter;
+  auto w = Open();
+  Scan(*w, w->DiskList()->topLevelItem(0));
+  EXPECT_EQ(journal.scans[u'G'], 1);
+  const QString reason = QStringLiteral(" (reading the FAT allocation table at sector 32)");
+  const std::vector<QString> shown = Messages(answerer);
+  ASSERT_EQ(shown.size(), 1u);
+  const auto box = std::find_if(answerer.windows.begin(), answerer.windows.end(), [](const test::SeenWindow& seen) {
+    return !seen.message.isEmpty();
+  });
+  EXPECT_EQ(box->skin, QString::fromLatin1(app::CMessageBox::SkinFor(app::CMessageBox::kError)));
+  EXPECT_EQ(shown[0],
+            app::FormatMessageText(Msg("MSG0722"), {QStringLiteral("F: B (FAT32, 64 MB)"), QStringLiteral("Read fault") + reason}) +
+                u'\n' +
+                app::FormatMessageText(Msg("MSG0722"), {QStringLiteral("G: C (FAT32, 64 MB)"), QStringLiteral("Invalid parameter") + reason}) +
+                u'\n' + Msg("MSG0723"));
+  EXPECT_EQ(w->FoundRecords().size(), 5u);
+  EXPECT_NE(w->RowOf(Row(*w, u'F'))->engine, nullptr);
+  EXPECT_EQ(w->RowOf(Row(*w, u'G'))->engine, nullptr);
+}
+
+// The real advanced scan of an image whose start cannot be read: the warning says what was read,
+// and the main window does not go on to an empty list of found files as if it had been scanned.
+TEST_F(ProgressWindowsTest, AnUnreadableSourceSaysWhatWasReadAndIsNotShownAsScanned) {
+  app::ScanEngines::Current() = app::ScanEngines::Defaults();
+  const std::string image = test::FixturePath("fat16-del.img");
+  const std::string hash = test::Sha256File(image);
+  platform::SetFaultPlan(image, {{{0, 16384}}, 0});
+  auto w = Open();
+  QTreeWidgetItem* item = w->AddImageRow(QString::fromStdString(image));
+  w->DiskList()->setCurrentItem(item);
+  test::Click(*w, "BtnScan");
+  test::Settle();
+  platform::ClearFaultPlans();
+  const std::vector<QString> shown = Messages(answerer);
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_TRUE(shown[0].startsWith(Msg("MSG0504") + u'\n'));
+  EXPECT_TRUE(shown[0].endsWith(QStringLiteral("(reading the start of the volume at sector 0)"))) << shown[0].toStdString();
+  EXPECT_EQ(w->CurrentPage(), CMainWnd::kScanPage);
+  EXPECT_EQ(w->RowOf(item)->engine, nullptr);
+  EXPECT_EQ(test::Sha256File(image), hash);
 }
 
 TEST_F(ProgressWindowsTest, TimeTextFollowsWeightAndEstimate) {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <map>
 
+#include "ntfs/CProfessionalNtfsRecovery.h"
 #include "DeepNtfsSupport.h"
 #include "output/OutputFiles.h"
 
@@ -35,7 +36,7 @@ void ExpectOldTree(const DeepScan& scan) {
     auto found = scan.Named(name, false);
     ASSERT_EQ(found.size(), 1u) << name;
     EXPECT_EQ(scan.PathOf(*found[0]), folder) << name;
-    EXPECT_EQ(found[0]->EngineKind(), uint32_t(EngineKind::DeepNtfs));
+    EXPECT_EQ(found[0]->EngineKind(), CProfessionalNtfsRecovery::kRecordKind);
   }
   for (const char* folder : {"Docs", "Reports", "2025", "Old", "Older", "Oldest", "Photos", "Trip", "Day2"})
     EXPECT_EQ(scan.Named(folder, true).size(), 1u) << folder;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "ntfs/CProfessionalNtfsRecovery.h"
 #include "ntfs/ClusterEstimate.h"
 #include "ntfs/MftMap.h"
 #include "scan/ScanLogName.h"
@@ -125,7 +126,7 @@ TEST(DeepNtfsScan, ReportsFilesInUseOrDeletedAndRebuildsTheirFolders) {
   EXPECT_TRUE(scan.Named("Empty", true).empty());
   EXPECT_TRUE(scan.Named("$Secure", false).empty());
   const FoundFileRecord& x = *scan.Named("x.txt", false)[0];
-  EXPECT_EQ(x.EngineKind(), uint32_t(EngineKind::DeepNtfs));
+  EXPECT_EQ(x.EngineKind(), CProfessionalNtfsRecovery::kRecordKind);
   EXPECT_EQ(x.EntrySector(), At(40));
   EXPECT_EQ(x.ObjectId(), 40u);
   EXPECT_EQ(x.FileSize(), 5u);
@@ -172,7 +173,7 @@ TEST(DeepNtfsScan, MftRecordsAddTablesAndAreNotReported) {
 
 TEST(DeepNtfsScan, ScanLogNameCarriesTheVolumeStartAndTheMinute) {
   platform::LocalTime when{2026, 12, 7, 6, 5, 0};
-  EXPECT_EQ(MakeScanLogName(kProNtfsLogPrefix, 0, when), "Pro_Ntfs_0_20261276 5");
+  EXPECT_EQ(MakeScanLogName(CProfessionalNtfsRecovery::kLogPrefix, 0, when), "Pro_Ntfs_0_20261276 5");
 }
 
 TEST(DeepNtfsScan, SlotsWithoutAStoreAnswerQuietly) {

@@ -9,6 +9,10 @@
 #include <set>
 #include <sstream>
 
+#include "ntfs/CProfessionalNtfsRecovery.h"
+#include "ntfs/CFastNtfsRecovery.h"
+#include "fat/CFastFatRecovery.h"
+#include "fat/CProfessionalFatRecovery.h"
 #include "recovery/CProfessionalRecovery.h"
 #include "recovery/EngineFactory.h"
 #include "scan/ScanLogCatalogue.h"
@@ -153,7 +157,7 @@ TEST_F(AdvancedScanImage, FatCardListsDeletedLostAndCarvedFiles) {
   // Deleted files in a folder that still exists: the fast FAT engine, with their folders.
   const Found* deleted = FindPath(all, "/DCIM/100CAM/_MG_0002.JPG");
   ASSERT_NE(deleted, nullptr) << "fast FAT find";
-  EXPECT_EQ(deleted->record.EngineKind(), uint32_t(EngineKind::FastFat));
+  EXPECT_EQ(deleted->record.EngineKind(), CFastFatRecovery::kRecordKind);
   EXPECT_TRUE(deleted->record.IsDeleted());
   ExpectRecovers(*scan.engine, deleted->record, src + "IMG_0002.JPG", out_);
   ASSERT_NE(FindPath(all, "/DCIM/100CAM/_VI_0003.THM"), nullptr);
@@ -163,7 +167,7 @@ TEST_F(AdvancedScanImage, FatCardListsDeletedLostAndCarvedFiles) {
   for (const char* name : {"_EACH.JPG", "Sunset over the bay.jpg", "_OTES.TXT"}) {
     auto named = FindNamed(all, name);
     ASSERT_EQ(named.size(), 1u) << name;
-    EXPECT_EQ(named[0]->record.EngineKind(), uint32_t(EngineKind::DeepFat)) << name;
+    EXPECT_EQ(named[0]->record.EngineKind(), CProfessionalFatRecovery::kRecordKind) << name;
     EXPECT_NE(named[0]->path.find("/LostFolder"), std::string::npos) << named[0]->path;
     lost.push_back(named[0]);
   }
@@ -175,7 +179,7 @@ TEST_F(AdvancedScanImage, FatCardListsDeletedLostAndCarvedFiles) {
     std::string carved = "/Carved files/" + std::to_string(sector) + name.substr(name.rfind('.'));
     const Found* f = FindPath(all, carved);
     ASSERT_NE(f, nullptr) << carved;
-    EXPECT_EQ(f->record.EngineKind(), uint32_t(EngineKind::FileType));
+    EXPECT_EQ(f->record.EngineKind(), kFileTypeRecordKind);
     ExpectRecovers(*scan.engine, f->record, src + name, out_);
   }
 
@@ -188,9 +192,9 @@ TEST_F(AdvancedScanImage, FatCardListsDeletedLostAndCarvedFiles) {
   size_t carved = 0, carvedToo = 0, files = 0;
   for (const auto& f : all) {
     files += f.record.IsFolder() ? 0 : 1;
-    carvedToo += f.record.EngineKind() != uint32_t(EngineKind::FileType) &&
-                 (scan.pro->FoundBy(f.record) & EngineBit(EngineKind::FileType));
-    if (f.record.EngineKind() != uint32_t(EngineKind::FileType) || f.record.IsFolder()) continue;
+    carvedToo += f.record.EngineKind() != kFileTypeRecordKind &&
+                 (scan.pro->FoundBy(f.record) & EngineBit(kFileTypeRecordKind));
+    if (f.record.EngineKind() != kFileTypeRecordKind || f.record.IsFolder()) continue;
     ++carved;
     bool inside = false;
     for (const auto& [start, length] : ranges)
@@ -218,7 +222,7 @@ TEST_F(AdvancedScanImage, SearchListsAPictureThatTwoEnginesFoundOnce) {
   const uint64_t thmSector = FatFirstSector(thm->record, 512);
   EXPECT_EQ(FindPath(all, "/Carved files/" + std::to_string(jpgSector) + ".jpg"), nullptr);
   EXPECT_EQ(FindPath(all, "/Carved files/" + std::to_string(thmSector) + ".jpg"), nullptr);
-  EXPECT_NE(scan.pro->FoundBy(jpg->record) & EngineBit(EngineKind::FileType), 0u);
+  EXPECT_NE(scan.pro->FoundBy(jpg->record) & EngineBit(kFileTypeRecordKind), 0u);
 
   std::vector<FoundFileRecord> found;
   ASSERT_EQ(scan.engine->SearchByExtension("*.jpg|*.thm|*.png|", found), 0);
@@ -286,7 +290,7 @@ TEST_F(AdvancedScanImage, ExtVolumeIsSweptWholeAndItsPhotoCarved) {
   std::vector<const Found*> jpgs;
   auto all = Walk(*scan.engine);
   for (const auto& f : all)
-    if (f.record.EngineKind() == uint32_t(EngineKind::FileType) && f.record.FileSize() == photo.size())
+    if (f.record.EngineKind() == kFileTypeRecordKind && f.record.FileSize() == photo.size())
       jpgs.push_back(&f);
   ASSERT_EQ(jpgs.size(), 1u);
   ExpectRecovers(*scan.engine, jpgs[0]->record, FixturePath("sweep-ext-photo.jpg"), out_);
@@ -306,7 +310,7 @@ TEST_F(AdvancedScanImage, FatVolumeWithFourKibSectorsIsSweptInItsOwnSectors) {
   ExpectRecovers(*scan.engine, fast->record, src + "IMG_0002.JPG", out_);
   auto deep = FindNamed(all, "_EACH.JPG");
   ASSERT_EQ(deep.size(), 1u);
-  EXPECT_EQ(deep[0]->record.EngineKind(), uint32_t(EngineKind::DeepFat));
+  EXPECT_EQ(deep[0]->record.EngineKind(), CProfessionalFatRecovery::kRecordKind);
   ExpectRecovers(*scan.engine, deep[0]->record, src + "BEACH.JPG", out_);
   // Both pictures are carved too, at the sectors (of 4,096 bytes) where the FAT engines put them:
   // so the carved copies are the same files and are not listed again.
@@ -314,10 +318,10 @@ TEST_F(AdvancedScanImage, FatVolumeWithFourKibSectorsIsSweptInItsOwnSectors) {
   ASSERT_EQ(scan.engine->SearchByExtension("*.jpg|", found), 0);
   EXPECT_EQ(found.size(), 2u);
   size_t carved = 0;
-  for (const auto& f : all) carved += f.record.EngineKind() == uint32_t(EngineKind::FileType) ? 1 : 0;
+  for (const auto& f : all) carved += f.record.EngineKind() == kFileTypeRecordKind ? 1 : 0;
   EXPECT_EQ(carved, 0u);
-  EXPECT_NE(scan.pro->FoundBy(fast->record) & EngineBit(EngineKind::FileType), 0u);
-  EXPECT_NE(scan.pro->FoundBy(deep[0]->record) & EngineBit(EngineKind::FileType), 0u);
+  EXPECT_NE(scan.pro->FoundBy(fast->record) & EngineBit(kFileTypeRecordKind), 0u);
+  EXPECT_NE(scan.pro->FoundBy(deep[0]->record) & EngineBit(kFileTypeRecordKind), 0u);
 }
 
 // NTFS volumes formatted over, with 512- and 4,096-byte sectors: the old tree comes back from the
@@ -346,7 +350,7 @@ TEST_P(AdvancedScanNtfs, OldTreeFromTheFreeSpaceInTheImagesSectorSize) {
   for (const auto& [path, original] : c.files) {
     const Found* f = FindPath(all, path);
     ASSERT_NE(f, nullptr) << path << " among " << all.size() << " records";
-    if (f->record.EngineKind() == uint32_t(EngineKind::DeepNtfs)) {
+    if (f->record.EngineKind() == CProfessionalNtfsRecovery::kRecordKind) {
       EXPECT_EQ(f->record.PartitionStart(), 0u) << path;
     }
     ExpectRecovers(*scan.engine, f->record, FixturePath(std::string(c.sources) + "/" + original), out_);
@@ -392,7 +396,7 @@ TEST_F(AdvancedScanImage, FastNtfsResultsOfAFourKibVolumeRecoverThroughTheCoordi
   auto all = Walk(*scan.engine);
   const Found* r = FindPath(all, "/Q/r.bin");
   ASSERT_NE(r, nullptr);
-  EXPECT_EQ(r->record.EngineKind(), uint32_t(EngineKind::FastNtfs));
+  EXPECT_EQ(r->record.EngineKind(), CFastNtfsRecovery::kRecordKind);
   ExpectRecovers(*scan.engine, r->record, FixturePath("ntfs-4k-files.img-src/r.bin"), out_);
   EXPECT_LE(scan.pro->LastPosition().totalSwept, 32u * 1024 * 1024 / 4096);
 }
@@ -422,7 +426,7 @@ std::multiset<std::string> FileNames(const std::vector<Found>& all) {
 size_t DeepRecords(CProfessionalRecovery& pro, const std::vector<Found>& all) {
   size_t n = 0;
   for (const auto& f : all)
-    n += (pro.FoundBy(f.record) & (EngineBit(EngineKind::DeepFat) | EngineBit(EngineKind::DeepNtfs))) != 0;
+    n += (pro.FoundBy(f.record) & (EngineBit(CProfessionalFatRecovery::kRecordKind) | EngineBit(CProfessionalNtfsRecovery::kRecordKind))) != 0;
   return n;
 }
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <map>
 
+#include "fat/CFastFatRecovery.h"
 #include "carving/PlantedImage.h"
 #include "platform/ErrorCodes.h"
 #include "platform/FaultInjection.h"
@@ -142,7 +143,7 @@ TEST_F(BadSectorScanTest, FatTableOnBadSectorsFallsBackToItsCopyOrSweepsEverythi
   Tree firstBad = WalkTree(*Scan(image, {Sectors(layout.FirstFat(), layout.fatSectors)}));
   EXPECT_EQ(firstBad.size(), clean.size());
   for (const auto& [path, record] : clean) {
-    if (record.EngineKind() != uint32_t(EngineKind::FastFat)) continue;
+    if (record.EngineKind() != CFastFatRecovery::kRecordKind) continue;
     EXPECT_TRUE(firstBad.count(path)) << path;
   }
 
@@ -200,7 +201,7 @@ TEST_F(BadSectorScanTest, FatFileAcrossABadStretchFailsAloneWithItsReadError) {
   Tree soundTree = WalkTree(*sound);
   int compared = 0;
   for (const auto& [path, record] : tree) {
-    if (record.IsFolder() || record.EngineKind() != uint32_t(EngineKind::FastFat) ||
+    if (record.IsFolder() || record.EngineKind() != CFastFatRecovery::kRecordKind ||
         path == "/DCIM/100CAM/Long Holiday Picture.jpg" || !soundTree.count(path))
       continue;
     const std::string name = "f" + std::to_string(compared++);

@@ -15,6 +15,8 @@
 #include "recovery/CProfessionalRecovery.h"
 #include "recovery/EngineFactory.h"
 #include "scan/ExtensionLists.h"
+#include "fat/CProfessionalFatRecovery.h"
+#include "ntfs/CProfessionalNtfsRecovery.h"
 #include "scan/ScanCheckpoint.h"
 #include "scan/ScanLogCatalogue.h"
 #include "scan/ScanLogName.h"
@@ -219,16 +221,16 @@ TEST_F(CheckpointTest, KilledSweepResumesFromItsCheckpointWithTheUninterruptedRe
     return f.sector > at.rangeSwept && f.sector < plan.killAt;
   })) << "files found between the checkpoint and the kill";
   EXPECT_GT(at.foundBefore, 0u);
-  EXPECT_EQ(at.foundBefore, checkpoint.Records(ScanCheckpoint::kFileTypeLog) +
-                                checkpoint.Records(ScanCheckpoint::kProFatLog) +
-                                checkpoint.Records(ScanCheckpoint::kProNtfsLog));
-  EXPECT_EQ(checkpoint.Records(ScanCheckpoint::kFastLog), ScanCheckpoint::kNoLog);
+  EXPECT_EQ(at.foundBefore, checkpoint.Records(kFileTypeLogPrefix) +
+                                checkpoint.Records(CProfessionalFatRecovery::kLogPrefix) +
+                                checkpoint.Records(CProfessionalNtfsRecovery::kLogPrefix));
+  EXPECT_EQ(checkpoint.Records(kFastLogPrefix), ScanCheckpoint::kNoLog);
   // What the engines wrote after the checkpoint is on disk too: the precondition of a double.
   std::string carved;
   ScanLogCatalogue::Instance().FindLog(session, kFileTypeLogPrefix, carved);
   ASSERT_FALSE(carved.empty());
   ASSERT_GT(FileSize(session + carved),
-            checkpoint.Records(ScanCheckpoint::kFileTypeLog) * FoundFileRecord::kSize);
+            checkpoint.Records(kFileTypeLogPrefix) * FoundFileRecord::kSize);
 
   const Results resumed = Resume(path, at);
   EXPECT_EQ(resumed.tree, whole.tree);
@@ -252,8 +254,8 @@ TEST_F(CheckpointTest, KilledRightAfterTheFileSystemPassKeepsItsResults) {
   ASSERT_EQ(ScanLogCatalogue::Instance().Entries().size(), 1u);
   ScanCheckpoint checkpoint;
   ASSERT_EQ(checkpoint.Read(ScanLogCatalogue::Instance().Entries()[0].SessionFolder()), 0);
-  EXPECT_NE(checkpoint.Records(ScanCheckpoint::kFastLog), ScanCheckpoint::kNoLog);
-  EXPECT_GT(checkpoint.Records(ScanCheckpoint::kFastLog), 0u);
+  EXPECT_NE(checkpoint.Records(kFastLogPrefix), ScanCheckpoint::kNoLog);
+  EXPECT_GT(checkpoint.Records(kFastLogPrefix), 0u);
   EXPECT_EQ(checkpoint.Position().totalSwept, 0u);
 
   const Results resumed = Resume(path, checkpoint.Position());

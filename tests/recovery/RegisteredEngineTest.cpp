@@ -1,20 +1,25 @@
 // A file system that exists only here, registered in the engine table by one line, goes through
 // the real advanced scan: probed, scanned by its fast engine, swept by its deep one, merged,
-// resumed after a cancel and recovered. Nothing outside this file knows it.
+// resumed after a cancel or a kill, and recovered. Nothing outside this file knows it.
 //
 // Its volumes: sector 0 holds "TOYFS001", an entry count (u32 at 8) and 32-byte entries from 16
 // (name[24], u32 first sector, u32 size); a lost directory is a sector starting "TOYDIR01" with
 // the same count and entries.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <set>
 
 #include "platform/ByteView.h"
+#include "platform/Clock.h"
 #include "recovery/EngineFactory.h"
 #include "recovery/EngineTable.h"
 #include "recovery/SavedScan.h"
+#include "scan/ScanCheckpoint.h"
 #include "scan/ScanLogCatalogue.h"
 #include "scan/ScanLogName.h"
 #include "scan/StoredFindsEngine.h"
@@ -130,9 +135,9 @@ const EngineEntry kToy{
     .clusterRecords = true};
 
 // The image: the volume lists a.txt; a lost directory in the first chunk lists a.txt again and
-// b.bin, one in the last chunk lists c.bin.
+// b.bin, one in the fourth chunk lists c.bin.
 std::string MakeToyImage(const test::TempDir& dir) {
-  std::vector<uint8_t> image(512 * kSector, 0);
+  std::vector<uint8_t> image(1024 * kSector, 0);
   auto put = [&](size_t sector, const char* magic, std::vector<std::tuple<const char*, uint32_t, uint32_t>> entries) {
     uint8_t* s = image.data() + sector * kSector;
     std::memcpy(s, magic, 8);
@@ -205,6 +210,79 @@ TEST(RegisteredEngine, AFileSystemOfOneEntryGoesThroughTheWholeAdvancedScan) {
   EXPECT_EQ(RecordKindName(kDeepKind), "deep-toy");
   engine.reset();
   EXPECT_EQ(test::Sha256File(path), before);
+  UnregisterEngine(kToy);
+}
+
+// Time stands still until the kill plan moves it past the checkpoint interval.
+struct StillClock : platform::Clock {
+  uint64_t ms = 1000000;
+  uint64_t TickMs() override { return ms; }
+  platform::LocalTime Now() override { return {2026, 12, 7, 9, 5, 0, 0}; }
+};
+
+struct KillPlan {
+  StillClock clock;
+  IFileRecoveryParse* engine = nullptr;
+};
+
+// A checkpoint after the first chunk (its lost directory taken), then, once the directory of the
+// fourth chunk is in the log too, the end of the process without a destructor, as SIGKILL.
+int KillAfterFourthChunk(void* user, int percent, int weight, int, uint64_t swept, uint64_t, uint64_t, int) {
+  auto* plan = static_cast<KillPlan*>(user);
+  if (weight != 90 || percent == 100) return 0;
+  if (swept >= 128 && plan->clock.ms == 1000000) plan->clock.ms += 31000;
+  if (swept >= 512) {
+    std::vector<FoundFileRecord> flushed;
+    plan->engine->ListChildren(nullptr, 0, flushed);
+    ::_exit(0);
+  }
+  return 0;
+}
+
+std::multiset<std::string> Names(IFileRecoveryParse& engine) {
+  std::vector<FoundFileRecord> children;
+  engine.ListChildren(nullptr, 0, children);
+  std::multiset<std::string> names;
+  for (const auto& r : children)
+    if (!r.IsFolder()) names.insert(std::string(r.Name()));
+  return names;
+}
+
+// Killed after a checkpoint, the new engine's log is cut back like the built-in ones': what its
+// sweep engine wrote after the checkpoint is found again once, not twice.
+TEST(RegisteredEngine, ItsLogIsCutBackWhenAKilledScanResumes) {
+  RegisterEngine(kToy);
+  test::ScopedDataDir data;
+  test::TempDir dir;
+  ScanLogCatalogue::Instance().Reload();
+  const std::string path = MakeToyImage(dir);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    KillPlan plan;
+    platform::SetClock(&plan.clock);
+    auto engine = EngineFactory::Instance().CreateForImage(path, 0, true);
+    if (!engine) ::_exit(2);
+    plan.engine = engine.get();
+    engine->SetScanCallbacks(KillAfterFourthChunk, nullptr, &plan, 100);
+    engine->Scan(nullptr);
+    ::_exit(3);  // the sweep ended before the kill
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+
+  ScanLogCatalogue::Instance().Reload();
+  ASSERT_EQ(ScanLogCatalogue::Instance().Entries().size(), 1u);
+  ScanCheckpoint checkpoint;
+  ASSERT_EQ(checkpoint.Read(ScanLogCatalogue::Instance().Entries()[0].SessionFolder()), 0);
+  EXPECT_EQ(checkpoint.ResumeRecords("Pro_Toy_"), 0u) << "its finds were still in memory";
+  auto engine = EngineFactory::Instance().CreateForImage(path, 0, true);
+  ASSERT_NE(engine, nullptr);
+  ASSERT_TRUE(SavedScanOf(*engine).resumable);
+  ASSERT_EQ(engine->Scan(nullptr), 0);
+  EXPECT_EQ(Names(*engine), (std::multiset<std::string>{"a.txt", "b.bin", "c.bin"}));
+  engine.reset();
   UnregisterEngine(kToy);
 }
 

@@ -26,7 +26,7 @@ uint32_t AddFile(FoundFileStore& store, uint32_t cluster, uint64_t size) {
   FoundFileRecord* slot = store.AppendRecord(number);
   EXPECT_NE(slot, nullptr);
   slot->SetRecordNumber(number);
-  slot->SetEngineKind(uint32_t(EngineKind::FastFat));
+  slot->SetEngineKind(1);
   slot->SetObjectId(cluster);
   slot->SetFileSize(size);
   store.AddRelation(0, 0, number, cluster, nullptr);
@@ -83,7 +83,7 @@ TEST(FileLayoutLogTest, DamagedOrForeignEntriesAreNeverApplied) {
   const std::string path = dir.path() + "/" + kLog + FileLayoutLog::kSuffix;
   FoundFileRecord record;
   record.SetRecordNumber(1);
-  record.SetEngineKind(uint32_t(EngineKind::FastFat));
+  record.SetEngineKind(1);
   record.SetObjectId(7);
   record.SetFileSize(300);
   const FileLayout layout = Pieces({{4096, 200}, {0, 100}});

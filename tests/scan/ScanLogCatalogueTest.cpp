@@ -49,7 +49,7 @@ TEST(ScanLogNameTest, PadsOnlyTheMinuteWithASpace) {
   EXPECT_EQ(MakeScanLogName(kFastLogPrefix, 2048, t), "Fast_2048_20261279 5");
   t.minute = 45;
   t.hour = 23;
-  EXPECT_EQ(MakeScanLogName(kProNtfsLogPrefix, 0, t), "Pro_Ntfs_0_20261272345");
+  EXPECT_EQ(MakeScanLogName("Pro_Ntfs_", 0, t), "Pro_Ntfs_0_20261272345");
   EXPECT_EQ(MakeScanLogName(kFileTypeLogPrefix, 1ull << 40, t), "File_Type_1099511627776_20261272345");
 }
 
@@ -338,9 +338,9 @@ TEST_F(ScanLogCatalogueTest, FindLogReturnsTheRecordFileWhateverTheListingOrder)
   std::string name;
   EXPECT_EQ(catalogue.FindLog(session, kFastLogPrefix, name), 0);
   EXPECT_EQ(name, "Fast_2048_20261279 5");
-  EXPECT_EQ(catalogue.FindLog(session, kProFatLogPrefix, name), 0);
+  EXPECT_EQ(catalogue.FindLog(session, "Pro_Fat_", name), 0);
   EXPECT_EQ(name, "Pro_Fat_2048_20261279 5");
-  EXPECT_EQ(catalogue.FindLog(session, kProNtfsLogPrefix, name), 0);
+  EXPECT_EQ(catalogue.FindLog(session, "Pro_Ntfs_", name), 0);
   EXPECT_EQ(name, "");
   EXPECT_NE(catalogue.FindLog(Session(9), kFastLogPrefix, name), 0);
 }
