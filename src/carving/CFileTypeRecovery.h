@@ -107,9 +107,10 @@ class CFileTypeRecovery : public IFileRecoveryParse, public ISweepEngine {
   std::optional<FileLayout> SplitJpeg(SectorReader& reader, int sectorSize, uint64_t firstSector,
                                       uint64_t size, const FileLayout& measured, WalkResult& plainDecode) const;
   // The same in the free-space stream from firstSector: whole there, or in two pieces of it.
+  // decoded: the decode of the plain file, whose bytes are those of decodedLayout.
   std::optional<FileLayout> FreeStreamPieces(SectorReader& reader, int sectorSize, uint64_t firstSector,
                                              uint64_t size, const JpegGapBounds& bounds,
-                                             WalkResult& decoded) const;
+                                             WalkResult& decoded, FileLayout& decodedLayout) const;
   // Records the pieces of a JPEG put back together as the record's layout in the store.
   bool KeepSplit(const FoundFileRecord& record, const FileLayout& pieces);
   // Hands the first `bytes` bytes of a record to sink: the pieces of its layout in the store, or

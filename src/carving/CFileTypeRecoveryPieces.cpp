@@ -43,7 +43,8 @@ FileLayout PiecesOf(const FileLayout& stream, const JpegSplit& split) {
 std::optional<FileLayout> CFileTypeRecovery::FreeStreamPieces(SectorReader& reader, int sectorSize,
                                                               uint64_t firstSector, uint64_t size,
                                                               const JpegGapBounds& bounds,
-                                                              WalkResult& decoded) const {
+                                                              WalkResult& decoded,
+                                                              FileLayout& decodedLayout) const {
   const FileLayout stream = free_.From(firstSector, size + bounds.maxGap + kPictureLimit);
   if (stream.Empty()) return std::nullopt;
   LayoutByteSource medium(reader, sectorSize, stream);
@@ -51,12 +52,11 @@ std::optional<FileLayout> CFileTypeRecovery::FreeStreamPieces(SectorReader& read
   // first piece may end as far as the walk got.
   const WalkResult walk = WalkJpeg(medium);
   const uint64_t length = walk.length > 0 && walk.length <= medium.Limit() ? walk.length : size;
-  SplicedByteSource plain(medium, length, length, length);
-  decoded = DecodeJpeg(plain);
-  if (decoded.ok()) return stream.Prefix(length);
-  if (decoded.outcome != WalkResult::Outcome::Broken) return std::nullopt;
-  // Other deleted files' clusters are still in the way: look past them for the rest.
-  const auto split = FindJpegContinuation(medium, length, bounds);
+  // A picture that does not decode so has other deleted files' clusters still in the way: the
+  // search looks past them for the rest, and its decode of the plain file is the verdict.
+  decodedLayout = stream.Prefix(length);
+  const auto split = FindJpegContinuation(medium, length, bounds, &decoded);
+  if (decoded.ok()) return decodedLayout;
   if (!split) return std::nullopt;
   FileLayout pieces = PiecesOf(stream, *split);
   if (pieces.Empty()) return std::nullopt;
@@ -90,8 +90,12 @@ std::optional<FileLayout> CFileTypeRecovery::SplitJpeg(SectorReader& reader, int
   const uint64_t span = size + bounds.maxGap + kPictureLimit;
   if (GapSearchRuns(bounds) && !free_.Contiguous(firstSector, span)) {
     // Allocated clusters lie ahead: the rest of the picture is in the free ones.
-    if (auto pieces = FreeStreamPieces(reader, sectorSize, firstSector, size, bounds, plainDecode)) return pieces;
-    // The verdict is that of the bytes as measured.
+    FileLayout decodedLayout;
+    if (auto pieces = FreeStreamPieces(reader, sectorSize, firstSector, size, bounds, plainDecode, decodedLayout))
+      return pieces;
+    // The verdict is that of the bytes as measured: the search's decode when it read them the
+    // same way (the measured layout through the same kind of source).
+    if (!measured.Empty() && measured == decodedLayout) return std::nullopt;
     if (!measured.Empty()) {
       LayoutByteSource carved(reader, sectorSize, measured);
       plainDecode = DecodeJpeg(carved);

@@ -48,6 +48,7 @@ struct Decoder {
   bool read = false;
   bool known = false;  // the reading was made before the decoder started
   bool rows = false;  // every row is decoded, whatever the reading finds
+  EntropyRowMarks* keep = nullptr;  // where the reading keeps its row marks
   std::jmp_buf jump;
 
   uint64_t Consumed() const {
@@ -170,7 +171,7 @@ WalkResult Run(Decoder& d) {
   // decode breaks, and data whole to its last block that the end marker closes at once is what the
   // decoder measures. The rest (other forms, anything between the data and the end) is decoded.
   if (!d.rows && !d.info.progressive_mode && !d.info.arith_code && !jpeg_has_multiple_scans(&d.info)) {
-    if (!d.known) d.pass = ReadEntropyData(*d.source);
+    if (!d.known) d.pass = ReadEntropyData(*d.source, {.keep = d.keep});
     d.read = true;
     if (d.pass.outcome == EntropyPass::Outcome::BadRow) return WalkResult::BrokenAt(d.pass.offset);
     if (d.pass.outcome == EntropyPass::Outcome::Whole && d.pass.offset) return WalkResult::Measured(d.pass.offset);
@@ -191,11 +192,13 @@ WalkResult Run(Decoder& d) {
   return WalkResult::Measured(d.Consumed());
 }
 
-WalkResult Decode(ByteSource& source, bool rows, const EntropyPass* read = nullptr) {
+WalkResult Decode(ByteSource& source, bool rows, const EntropyPass* read = nullptr,
+                  EntropyRowMarks* keep = nullptr) {
   if (source.U8(0) != 0xFF || source.U8(1) != 0xD8) return WalkResult::None();
   // Kept off the stack frame that setjmp saves, so nothing in it is lost on the jump back.
   auto d = std::make_unique<Decoder>();
   d->rows = rows;
+  d->keep = keep;
   if (read) {
     d->pass = *read;
     d->known = true;
@@ -235,6 +238,17 @@ uint64_t BytesBeforeMarker(ByteSource& source, uint64_t at, uint64_t atMost) {
   return n;
 }
 
+// The decoder holds at most eight bytes past the last bit it took; every whole byte it then meets
+// before the next marker is thrown away with a warning, which breaks the picture.
+constexpr uint64_t kDecoderHolds = 8, kSure = 2 * kDecoderHolds;
+
+// Whether the data holds to its last block and more whole bytes follow than the decoder takes in:
+// the decoder breaks after its last row.
+bool BreaksAfterLastRow(ByteSource& source, const EntropyPass& pass) {
+  return pass.outcome == EntropyPass::Outcome::Whole && pass.offset == 0 &&
+         BytesBeforeMarker(source, pass.dataEnd + 1, kSure) >= kSure;
+}
+
 }  // namespace
 
 WalkResult DecodeJpeg(ByteSource& source) { return Decode(source, false); }
@@ -244,15 +258,25 @@ WalkResult DecodeJpeg(ByteSource& source, const EntropyReading& how) {
   return Decode(source, false, &pass);
 }
 
+WalkResult DecodeJpegKeeping(ByteSource& source, EntropyRowMarks& keep) {
+  return Decode(source, false, nullptr, &keep);
+}
+
+WalkResult DecodeJpegToUnit(ByteSource& source, const EntropyReading& how, uint64_t phase, uint64_t step) {
+  const EntropyPass pass = ReadEntropyData(source, how);
+  // Where the input stands after the last row: past the data's end by what the decoder holds,
+  // stuffed bytes counted twice, the reading's end itself up to eight bytes late.
+  constexpr uint64_t kSlack = 4 * kDecoderHolds;
+  if (step > 0 && BreaksAfterLastRow(source, pass) && pass.dataEnd >= phase + kSlack) {
+    const uint64_t first = (pass.dataEnd - kSlack - phase) / step, last = (pass.dataEnd + kSlack - phase) / step;
+    if (first == last) return WalkResult::BrokenAt(pass.dataEnd);
+  }
+  return Decode(source, false, &pass);
+}
+
 bool JpegDecodesWhole(ByteSource& source, const EntropyReading& how) {
   const EntropyPass pass = ReadEntropyData(source, how);
-  if (pass.outcome == EntropyPass::Outcome::BadRow) return false;
-  // The decoder holds at most eight bytes past the last bit it took; every whole byte it then
-  // meets before the next marker is thrown away with a warning, which breaks the picture.
-  constexpr uint64_t kDecoderHolds = 8, kSure = 2 * kDecoderHolds;
-  if (pass.outcome == EntropyPass::Outcome::Whole && pass.offset == 0 &&
-      BytesBeforeMarker(source, pass.dataEnd + 1, kSure) >= kSure)
-    return false;
+  if (pass.outcome == EntropyPass::Outcome::BadRow || BreaksAfterLastRow(source, pass)) return false;
   return Decode(source, false, &pass).ok();
 }
 

@@ -295,6 +295,13 @@ const EntropyRowMarks::Mark* EntropyRowMarks::Before(uint64_t sameTo) const {
   return it == marks_.begin() ? nullptr : &*(it - 1);
 }
 
+EntropyRowMarks EntropyRowMarks::Upto(uint64_t sameTo) const {
+  EntropyRowMarks same;
+  for (const Mark& m : marks_)
+    if (m.at <= sameTo) same.marks_.push_back(m);
+  return same;
+}
+
 EntropyPass ReadEntropyData(ByteSource& source, const EntropyReading& how) {
   Frame f;
   if (source.U8(0) != kMarker || source.U8(1) != 0xD8 || !ReadHeaders(source, f)) return {};

@@ -48,6 +48,9 @@ class EntropyRowMarks {
   void Add(const Mark& mark);
   // The last mark that read no byte at or past sameTo, or null.
   const Mark* Before(uint64_t sameTo) const;
+  // The marks that read no byte at or past sameTo: those of a reading of another source with the
+  // same first sameTo bytes.
+  EntropyRowMarks Upto(uint64_t sameTo) const;
   bool empty() const { return marks_.empty(); }
 
  private:

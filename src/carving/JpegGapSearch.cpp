@@ -115,8 +115,10 @@ std::vector<JpegPiece> ThroughSplice(const std::vector<JpegPiece>& pieces, uint6
 
 class GapSearch {
  public:
-  GapSearch(ByteSource& medium, const JpegGapBounds& bounds, Spent& spent, size_t pieces = 1)
-      : medium_(medium), bounds_(bounds), spent_(spent), pieces_(pieces) {}
+  // marks: the row marks of the plain file's reading, when already made.
+  GapSearch(ByteSource& medium, const JpegGapBounds& bounds, Spent& spent, size_t pieces = 1,
+            EntropyRowMarks marks = {})
+      : medium_(medium), bounds_(bounds), spent_(spent), pieces_(pieces), marks_(std::move(marks)) {}
 
   std::optional<JpegSplit> Run(uint64_t plainLength, WalkResult* plainDecode);
   // The search once the plain file's decode is known to break.
@@ -132,7 +134,7 @@ class GapSearch {
 
   // A join whose whole does not decode but decodes a unit past the join: the pieces after it.
   std::optional<JpegSplit> SearchOn(uint64_t firstLength, uint64_t secondOffset, const WalkResult& walk,
-                                    const WalkResult& decoded);
+                                    const WalkResult& decoded, EntropyRowMarks marks);
   bool OutOfBounds() const { return spent_.walks >= bounds_.maxWalks || spent_.decodes >= bounds_.maxDecodes; }
 
   ByteSource& medium_;
@@ -194,16 +196,20 @@ std::optional<JpegSplit> GapSearch::TryLayout(uint64_t firstLength, uint64_t sec
                         {{0, firstLength}, {secondOffset, walk.length - firstLength}}};
   // Without a piece after this one, only whether the whole decodes counts.
   if (!more) return JpegDecodesWhole(whole, resume) ? std::optional(split) : std::nullopt;
-  const WalkResult decoded = DecodeJpeg(whole, resume);
+  // The reading keeps the joined file's row marks, for the search of the piece after this one.
+  EntropyRowMarks joined = marks_.Upto(firstLength);
+  // The search on from this join looks at its break only unit by unit.
+  const WalkResult decoded = DecodeJpegToUnit(whole, {.keep = &joined, .from = &marks_, .sameTo = firstLength},
+                                              bounds_.phase, bounds_.step);
   if (walk.ok() && decoded.ok()) return split;
-  return SearchOn(firstLength, secondOffset, walk, decoded);
+  return SearchOn(firstLength, secondOffset, walk, decoded, std::move(joined));
 }
 
 std::optional<JpegSplit> GapSearch::SearchOn(uint64_t firstLength, uint64_t secondOffset, const WalkResult& walk,
-                                             const WalkResult& decoded) {
+                                             const WalkResult& decoded, EntropyRowMarks marks) {
   if (decoded.outcome != WalkResult::Outcome::Broken || decoded.length < firstLength + bounds_.step) return std::nullopt;
   SplicedByteSource joined(medium_, firstLength, secondOffset, kPictureLimit);
-  auto rest = GapSearch(joined, bounds_, spent_, pieces_ + 1).Search(walk.length, decoded);
+  auto rest = GapSearch(joined, bounds_, spent_, pieces_ + 1, std::move(marks)).Search(walk.length, decoded);
   if (!rest) return std::nullopt;
   rest->pieces = ThroughSplice(rest->pieces, firstLength, secondOffset);
   if (rest->pieces.size() < 2) return std::nullopt;
@@ -229,7 +235,7 @@ std::optional<JpegSplit> GapSearch::TryGaps(uint64_t endUnit, int expectedRestar
 std::optional<JpegSplit> GapSearch::Run(uint64_t plainLength, WalkResult* plainDecode) {
   if (!GapSearchRuns(bounds_) || plainLength == 0) return std::nullopt;
   SplicedByteSource plain(medium_, plainLength, plainLength, plainLength);
-  const WalkResult decoded = DecodeJpeg(plain);
+  const WalkResult decoded = DecodeJpegKeeping(plain, marks_);
   if (plainDecode) *plainDecode = decoded;
   if (decoded.outcome != WalkResult::Outcome::Broken) return std::nullopt;
   return Search(plainLength, decoded);
@@ -239,7 +245,8 @@ std::optional<JpegSplit> GapSearch::Search(uint64_t plainLength, const WalkResul
   SplicedByteSource plain(medium_, plainLength, plainLength, plainLength);
   const auto scan = FirstScan(medium_, plainLength);
   if (!scan || Boundary(0) > plainLength) return std::nullopt;
-  ReadEntropyData(plain, {.keep = &marks_});
+  // The plain file's decode, or the join's, read it already: the same bytes need not be read again.
+  if (marks_.empty()) ReadEntropyData(plain, {.keep = &marks_});
   // The whole units of entropy data the first piece may hold: from the unit after the scan's start
   // to the first that does not look like entropy data (or the carved length).
   const uint64_t firstUnit = scan->offset > bounds_.phase ? (scan->offset - bounds_.phase) / bounds_.step + 1 : 0;

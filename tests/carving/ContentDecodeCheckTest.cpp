@@ -272,6 +272,42 @@ TEST(JpegDecodeCheck, DecodesWholeAgreesWithTheDecoderOnBytesBeforeTheEnd) {
   EXPECT_GT(broken, 0);
 }
 
+// The search on from a join looks at where it breaks only unit by unit: the decode it skips after
+// the last row must break in the unit the decoder would, whatever lies before the end marker and
+// however the medium hands the bytes out; a unit boundary near the break leaves it to the decoder.
+TEST(JpegDecodeCheck, BreakAfterTheLastRowIsPlacedInTheDecodersUnit) {
+  const Bytes other = Planted("plain.jpg");
+  int settled = 0, cases = 0;
+  for (const std::string& path : IntactPictures()) {
+    const Bytes good = test::ReadFileBytes(path);
+    for (const size_t n : {16, 17, 40, 3000}) {
+      for (const bool stuffed : {false, true}) {
+        Bytes b = good;
+        Bytes junk(other.begin() + 2000, other.begin() + 2000 + long(n));
+        if (!stuffed) std::replace(junk.begin(), junk.end(), uint8_t(0xFF), uint8_t(0x7F));
+        b.insert(b.end() - 2, junk.begin(), junk.end());
+        for (const uint64_t step : {512, 4096, 32768}) {
+          for (const uint64_t phase : {0, 300}) {
+            SCOPED_TRACE(path + ", " + std::to_string(n) + " bytes, unit " + std::to_string(step));
+            MemoryByteSource a(b.data(), b.size()), c(b.data(), b.size());
+            ChoppedSource d(b.data(), b.size()), e(b.data(), b.size());
+            for (auto [unit, decoder] : {std::pair<ByteSource*, ByteSource*>{&a, &c}, {&d, &e}}) {
+              const WalkResult placed = DecodeJpegToUnit(*unit, {}, phase, step);
+              const WalkResult decoded = DecodeJpeg(*decoder);
+              ASSERT_EQ(placed.outcome, decoded.outcome);
+              if (decoded.outcome != WalkResult::Outcome::Broken) continue;
+              ++cases;
+              settled += placed.length != decoded.length;
+              EXPECT_EQ((placed.length - phase) / step, (decoded.length - phase) / step);
+            }
+          }
+        }
+      }
+    }
+  }
+  EXPECT_GT(settled, cases / 2);  // most were placed without the decoder
+}
+
 // Rewrites the CRC of the chunk at `chunk` so that only the damage inside it remains.
 void FixCrc(Bytes& png, size_t chunk) {
   const uint32_t length = uint32_t(png[chunk]) << 24 | png[chunk + 1] << 16 | png[chunk + 2] << 8 | png[chunk + 3];
