@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "carving/SectorRange.h"
 #include "scan/FileLayout.h"
 
 namespace salvora {
@@ -13,10 +14,7 @@ namespace salvora {
 // source as a layout.
 class FreeSpaceStream {
  public:
-  struct Range {
-    uint64_t first = 0;  // absolute sector
-    uint64_t count = 0;
-  };
+  using Range = SectorRange;
 
   FreeSpaceStream() = default;
   // ranges: the free sectors in increasing order, not overlapping (others are dropped).

@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "carving/SectorRange.h"
+
 #include "carving/StructureWalk.h"
 #include "storage/SectorReader.h"
 
@@ -23,10 +25,7 @@ namespace salvora {
 // fails.
 class JpegDecodeAhead {
  public:
-  struct Range {
-    uint64_t first = 0;  // absolute sector
-    uint64_t count = 0;
-  };
+  using Range = SectorRange;
   // Decodes waiting or done that carving has not asked for: enough to keep every core busy while
   // the sweep searches a broken photo for its second piece, few enough that the scout stays near.
   static constexpr size_t kQueued = 24;

@@ -240,10 +240,7 @@ std::vector<JpegDecodeAhead::Range> CProfessionalRecovery::RangesAhead(Range fir
 FreeSpaceStream CProfessionalRecovery::FreeSpaceOf(const std::vector<JpegDecodeAhead::Range>& ranges) const {
   // A map followed only so far (RangesAhead's bound) leaves the stream's end unknown: none.
   if (ranges.size() >= kMostRangesAhead) return {};
-  std::vector<FreeSpaceStream::Range> free;
-  free.reserve(ranges.size());
-  for (const auto& r : ranges) free.push_back({r.first, r.count});
-  return FreeSpaceStream(std::move(free), sectorSize_);
+  return FreeSpaceStream(ranges, sectorSize_);
 }
 
 CProfessionalRecovery::Claim CProfessionalRecovery::ClaimOf(const uint8_t* sector, size_t bytesLeft) {
