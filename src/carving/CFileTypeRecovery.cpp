@@ -219,10 +219,19 @@ int CFileTypeRecovery::CarveAt(const uint8_t* sector, int sectorSize, uint64_t s
   store_->AddRelation(0, 0, number, 0, nullptr);
   // The walk that measured the file already read its bytes: its finding is the file's verdict.
   // A JPEG's is the decode that looked for its second piece, the very check of its bytes.
-  ContentVerdict verdict = VerdictOfWalk(MeasureContext::Instance().lastWalk, size);
+  const WalkResult& walk = MeasureContext::Instance().lastWalk;
+  ContentVerdict verdict = VerdictOfWalk(walk, size);
   WalkResult decoded = WalkResult::None();
-  auto pieces = code == kTypeJpg && reader ? SplitJpeg(*reader, sectorSize, sectorAddress, size, measured, decoded)
-                                           : std::nullopt;
+  // A photo the file system places here, whose walk ends at its own end marker exactly where the
+  // file system says it ends, in one run, lies as measured: a decode would only give its verdict,
+  // which nobody asked for. A measure cut short (by another file's start) proves nothing: an old
+  // entry's size can be the very hole a newer photo's first piece fills.
+  const bool placed = code == kTypeJpg && placed_ && walk.ok() && walk.length == size && measured.Empty() &&
+                      placed_->Holds(sectorAddress, size, "jpg");
+  if (placed) verdict = ContentVerdict::NotChecked();
+  auto pieces = code == kTypeJpg && reader && !placed
+                    ? SplitJpeg(*reader, sectorSize, sectorAddress, size, measured, decoded)
+                    : std::nullopt;
   const bool wholeJpeg = pieces.has_value();
   if (!pieces && measured.TotalBytes() == size) pieces = measured;
   const bool fileCheck = decoded.outcome != WalkResult::Outcome::NoStructure;

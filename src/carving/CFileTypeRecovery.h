@@ -11,6 +11,7 @@
 #include "carving/JpegDecodeAhead.h"
 #include "carving/JpegGapSearch.h"
 #include "carving/MeasureContext.h"
+#include "scan/FileSystemFiles.h"
 #include "scan/FoundFileStore.h"
 #include "scan/IFileRecoveryParse.h"
 #include "scan/ISweepEngine.h"
@@ -88,6 +89,10 @@ class CFileTypeRecovery : public IFileRecoveryParse, public ISweepEngine {
   // The volume's free clusters, when its allocation map is known: a broken JPEG's rest is looked
   // for there, the allocated clusters skipped. None (the default): the sectors that follow.
   void SetFreeSpace(FreeSpaceStream free);
+  // The photos the file-system pass places, when no verdicts are wanted: a JPEG carved where one
+  // starts, in one run of its size, is that photo and is not decoded (its verdict is left
+  // unchecked). nullptr (the default): every carved JPEG is decoded. Not owned.
+  void SetPlacedFiles(const FileSystemFiles* placed) { placed_ = placed; }
 
   int SectorSize() const { return sectorSize_; }
   char16_t DriveLetter() const { return driveLetter_; }
@@ -125,6 +130,7 @@ class CFileTypeRecovery : public IFileRecoveryParse, public ISweepEngine {
   uint64_t unitStart_ = 0;  // absolute sector of the first cluster
   uint32_t unitBytes_ = 0;  // 0: no file system's clusters known
   JpegDecodeAhead* decodeAhead_ = nullptr;
+  const FileSystemFiles* placed_ = nullptr;
   FreeSpaceStream free_;
   SectorReader reader_;
   WorkBufferLease workBuffer_;

@@ -91,8 +91,13 @@ std::optional<FileLayout> CFileTypeRecovery::SplitJpeg(SectorReader& reader, int
   if (GapSearchRuns(bounds) && !free_.Contiguous(firstSector, span)) {
     // Allocated clusters lie ahead: the rest of the picture is in the free ones.
     FileLayout decodedLayout;
-    if (auto pieces = FreeStreamPieces(reader, sectorSize, firstSector, size, bounds, plainDecode, decodedLayout))
+    if (auto pieces = FreeStreamPieces(reader, sectorSize, firstSector, size, bounds, plainDecode, decodedLayout)) {
+      // Whole in the run from its first sector: kept without a layout, as when decoded ahead.
+      FileLayout plainRun;
+      plainRun.Append(firstSector * sector, size);
+      if (*pieces == plainRun) return std::nullopt;
       return pieces;
+    }
     // The verdict is that of the bytes as measured: the search's decode when it read them the
     // same way (the measured layout through the same kind of source).
     if (!measured.Empty() && measured == decodedLayout) return std::nullopt;

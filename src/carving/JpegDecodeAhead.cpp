@@ -19,8 +19,8 @@ constexpr uint32_t kChunkBytes = 65536;
 }  // namespace
 
 JpegDecodeAhead::JpegDecodeAhead(const SectorReader& reader, int sectorSize, std::vector<Range> ranges,
-                                 unsigned workers)
-    : sectorSize_(sectorSize), ranges_(std::move(ranges)) {
+                                 unsigned workers, const FileSystemFiles* placed)
+    : sectorSize_(sectorSize), ranges_(std::move(ranges)), placed_(placed) {
   reader_.Share(reader);
   if (!ranges_.empty()) askedAt_ = ranges_.front().first;
   if (workers == 0) workers = std::max(1u, std::thread::hardware_concurrency());
@@ -115,7 +115,8 @@ bool JpegDecodeAhead::ScoutRange(SectorReader& reader, const Range& range) {
       if (TestJpeg(sector, int(size_t(got - i) * size_t(sectorSize_))) != kTypeJpg) continue;
       const uint64_t length = Measure(reader, at + i);
       if (length == 0) continue;
-      if (!Queue(at + i, length)) return false;
+      // A photo the file system places, as measured, is carved without a decode.
+      if (!(placed_ && placed_->Holds(at + i, length, "jpg")) && !Queue(at + i, length)) return false;
       next = at + i + (length + uint64_t(sectorSize_) - 1) / uint64_t(sectorSize_);
       break;
     }

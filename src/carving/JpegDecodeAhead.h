@@ -11,6 +11,7 @@
 #include "carving/SectorRange.h"
 
 #include "carving/StructureWalk.h"
+#include "scan/FileSystemFiles.h"
 #include "storage/SectorReader.h"
 
 namespace salvora {
@@ -32,9 +33,11 @@ class JpegDecodeAhead {
   // How far the scout reads beyond the last JPEG carving asked for.
   static constexpr uint64_t kLeadBytes = uint64_t(256) << 20;
 
-  // reader is shared (positioned reads); ranges in sweep order; workers 0: one per core.
+  // reader is shared (positioned reads); ranges in sweep order; workers 0: one per core; placed:
+  // photos carving takes as the file system places them when it measures them so, not decoded
+  // here (nullptr: none). Not owned.
   JpegDecodeAhead(const SectorReader& reader, int sectorSize, std::vector<Range> ranges,
-                  unsigned workers = 0);
+                  unsigned workers = 0, const FileSystemFiles* placed = nullptr);
   ~JpegDecodeAhead();  // stops the scout and waits for the decodes under way
   JpegDecodeAhead(const JpegDecodeAhead&) = delete;
   JpegDecodeAhead& operator=(const JpegDecodeAhead&) = delete;
@@ -72,6 +75,7 @@ class JpegDecodeAhead {
   SectorReader reader_;
   int sectorSize_;
   std::vector<Range> ranges_;
+  const FileSystemFiles* placed_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::map<uint64_t, Decode> decodes_;  // by first sector

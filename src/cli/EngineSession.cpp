@@ -200,7 +200,7 @@ bool EngineSession::CheckSavedScans(ResumeMode resume) const {
   return usable;
 }
 
-int EngineSession::Scan(ResumeMode resume) {
+int EngineSession::Scan(ResumeMode resume, bool verdictsWanted) {
   InstallInterruptHandler();
   // Every question is asked before the first source is read, so a disk of several volumes never
   // stops halfway to ask; a saved scan not wanted is dropped only when its source's turn comes.
@@ -229,6 +229,7 @@ int EngineSession::Scan(ResumeMode resume) {
       ReportResumePoint(*source.engine, source.label);
     else if (saved[i])
       DiscardResumeState(*source.engine);
+    if (IScanVerdicts* verdicts = source.engine->Faces().verdicts) verdicts->SetVerdictsWanted(verdictsWanted);
     ScanProgressState state;
     state.label = Shown(source.label);
     source.engine->SetScanCallbacks(ScanProgress, nullptr, &state, 100);

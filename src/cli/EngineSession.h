@@ -39,7 +39,8 @@ class EngineSession {
   // Opens the engines for text. false with a one-line message.
   bool Open(const std::string& text, bool fast, std::string& error);
   // Scans every source in turn, in a new session folder. 0, -9527 (Ctrl-C) or the first error.
-  int Scan(ResumeMode resume);
+  // Without verdicts wanted, the scan leaves out the checks only a listing's verdicts need.
+  int Scan(ResumeMode resume, bool verdictsWanted = true);
   // Every record below each root, as the browser lists them, depth-first, source by source.
   // 0 or the first listing error (what was listed stays).
   int Walk(std::vector<FoundItem>& items);

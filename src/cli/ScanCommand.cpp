@@ -122,7 +122,7 @@ int RunScan(const Args& args) {
     return kExitBadInput;
   }
   if (!session.CheckSavedScans(options.resume)) return kExitBadInput;
-  int rc = session.Scan(options.resume);
+  int rc = session.Scan(options.resume, !options.noVerify);
   if (rc == ScanCancelled) {
     std::fprintf(stderr, "salvora-cli: scan cancelled; what was found so far is listed\n");
   } else if (rc != 0) {

@@ -113,7 +113,7 @@ class CFastFatRecovery : public StoredFindsEngine, public IScanLog, public IVolu
   int WriteFolderRecord(uint32_t id, const FoundFileRecord& folder);
   void NoteChainless(uint32_t number, uint32_t cluster, uint64_t size, uint32_t written, const std::string& name);
   int PlaceChainlessFiles();
-  bool ChooseLayout(const FatFragmentClaims& claims, uint32_t index, FileLayout& chosen);
+  bool ChooseLayout(const FatFragmentClaims& claims, uint32_t index, SectorReader& reader, FileLayout& chosen) const;
   FileLayout LayoutOfRuns(const std::vector<FatFragmentClaims::Run>& runs, uint64_t size) const;
   int Report(int percent, int remaining);
 

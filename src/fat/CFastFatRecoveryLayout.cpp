@@ -6,6 +6,8 @@
 #include "carving/CheckContent.h"
 #include "carving/LayoutByteSource.h"
 #include "fat/CFastFatRecovery.h"
+#include "scan/ContainFailure.h"
+#include "scan/EveryCore.h"
 #include "scan/ExtensionLists.h"
 
 namespace salvora {
@@ -34,7 +36,8 @@ FileLayout CFastFatRecovery::LayoutOfRuns(const std::vector<FatFragmentClaims::R
 // The claim rule's layout, unless its content fails the format's check and another candidate (the
 // next free clusters whoever claims them, then the contiguous run) passes it. False when the file
 // needs no layout: no answer, or the plain run from its first cluster.
-bool CFastFatRecovery::ChooseLayout(const FatFragmentClaims& claims, uint32_t index, FileLayout& chosen) {
+bool CFastFatRecovery::ChooseLayout(const FatFragmentClaims& claims, uint32_t index, SectorReader& reader,
+                                    FileLayout& chosen) const {
   const Chainless& f = chainless_[index];
   const auto* claimed = claims.RunsOf(index);
   if (!claimed || claimed->size() < 2) return false;
@@ -47,7 +50,7 @@ bool CFastFatRecovery::ChooseLayout(const FatFragmentClaims& claims, uint32_t in
   for (const FileLayout& candidate :
        {chosen, LayoutOfRuns(claims.FreeOnly(file), f.size), LayoutOfRuns(contiguous, f.size)}) {
     if (candidate.Empty()) continue;
-    LayoutByteSource bytes(*reader_, int(geometry_.sectorSize), candidate);
+    LayoutByteSource bytes(reader, int(geometry_.sectorSize), candidate);
     if (CheckContent(f.extension, bytes).intact()) {
       chosen = candidate;
       return true;
@@ -74,11 +77,27 @@ int CFastFatRecovery::PlaceChainlessFiles() {
       },
       kFragmentSkipClusters);
   claims.Place(std::move(files));
+  // Each file's candidates are decoded on a core of its own; the store is written here, in order.
+  std::vector<std::optional<FileLayout>> layouts(chainless_.size());
+  ForEachOnEveryCore(
+      chainless_.size(),
+      [this] {
+        auto reader = std::make_unique<SectorReader>();
+        reader->Share(*reader_);
+        return reader;
+      },
+      [&](size_t i, std::unique_ptr<SectorReader>& reader) {
+        // A file whose check fails outright (memory) keeps its contiguous run.
+        layouts[i] = ContainFailure([&] {
+          FileLayout layout;
+          return ChooseLayout(claims, uint32_t(i), *reader, layout) ? std::optional<FileLayout>(std::move(layout))
+                                                                   : std::nullopt;
+        }, [] { return std::optional<FileLayout>(); });
+      });
   for (uint32_t i = 0; i < chainless_.size(); ++i) {
-    FileLayout layout;
-    if (!ChooseLayout(claims, i, layout)) continue;
+    if (!layouts[i]) continue;
     FoundFileRecord record;
-    if (store_->ReadRecord(chainless_[i].number, record) == 0) store_->SetLayout(record, layout);
+    if (store_->ReadRecord(chainless_[i].number, record) == 0) store_->SetLayout(record, *layouts[i]);
   }
   chainless_.clear();
   return 0;

@@ -43,6 +43,7 @@ CProfessionalRecovery::CProfessionalRecovery() {
   faces_.log = nullptr;
   faces_.saved = this;
   faces_.records = this;
+  faces_.verdicts = this;
   for (const EngineEntry* entry : Engines()) {
     if (!entry->makeSweep) continue;
     SweepSlot slot{entry, entry->makeSweep(), nullptr};
@@ -361,15 +362,22 @@ int CProfessionalRecovery::Sweep(bool mapUsable) {
   std::vector<JpegDecodeAhead::Range> ranges = RangesAhead(range, offset, mapUsable);
   // With the volume's map, carving looks for a broken photo's rest in the free clusters alone.
   if (mapUsable) carving_.SetFreeSpace(FreeSpaceOf(ranges));
-  JpegDecodeAhead ahead(reader_, sectorSize_, std::move(ranges));
+  // A listing without verdicts needs no decode of the photos the file system already places.
+  placedPhotos_ = verdictsWanted_ ? FileSystemFiles() : FastPhotosInOneRun();
+  const FileSystemFiles* placed = placedPhotos_.Count() > 0 ? &placedPhotos_ : nullptr;
+  carving_.SetPlacedFiles(placed);
+  JpegDecodeAhead ahead(reader_, sectorSize_, std::move(ranges), 0, placed);
   carving_.SetDecodeAhead(&ahead);
   struct Unset {
     CFileTypeRecovery& carving;
+    FileSystemFiles& placed;
     ~Unset() {
       carving.SetDecodeAhead(nullptr);
       carving.SetFreeSpace({});
+      carving.SetPlacedFiles(nullptr);
+      placed = FileSystemFiles();
     }
-  } unset{carving_};
+  } unset{carving_, placedPhotos_};
   SectorSweep sweep(reader_, sectorSize_);
   sweep.SetSwept(position_.totalSwept);
   auto handler = [this](const uint8_t* sector, size_t bytesLeft, uint64_t address, uint64_t& skip) {

@@ -12,6 +12,7 @@
 #include "recovery/EngineFactory.h"
 #include "recovery/EngineTable.h"
 #include "scan/DeepSectorLog.h"
+#include "scan/FileSystemFiles.h"
 #include "scan/IFileRecoveryParse.h"
 #include "scan/ISweepEngine.h"
 #include "scan/ResultSet.h"
@@ -38,7 +39,10 @@ namespace salvora {
 // The sweep reaches its engines only through the faces they hand out (ISweepEngine, IScanLog,
 // IVolumeFacts) and the table's entries; it names no file system. Checkpoints and resume live in
 // CProfessionalRecoveryResume.cpp; programs ask about a saved scan through SavedScan.h.
-class CProfessionalRecovery : public IFileRecoveryParse, public ISavedScanState, public IRecordLogs {
+class CProfessionalRecovery : public IFileRecoveryParse,
+                              public ISavedScanState,
+                              public IRecordLogs,
+                              public IScanVerdicts {
  public:
   static constexpr uint32_t kImageDiskNumber = 128;
   static constexpr int kDeepWeight = 90;
@@ -98,6 +102,9 @@ class CProfessionalRecovery : public IFileRecoveryParse, public ISavedScanState,
   // is then not decoded twice). nullopt otherwise (CProfessionalRecoveryTwins.cpp).
   std::optional<ContentVerdict> CarvedCheckOfCopy(const FoundFileRecord& record,
                                                   const std::string& copyPath) override;
+  // Whether the next scans are listed with verdicts (the default): without, carving does not
+  // decode the photos the file-system pass places (IScanVerdicts).
+  void SetVerdictsWanted(bool wanted) override { verdictsWanted_ = wanted; }
   // The engines that found the record's file or folder.
   EngineSet FoundBy(const FoundFileRecord& record) override;
   // The result set of the last scan, built from the engines' logs on first use.
@@ -192,6 +199,9 @@ class CProfessionalRecovery : public IFileRecoveryParse, public ISavedScanState,
   void OfferAgain(const DeepSectorEntry& entry, std::vector<uint8_t>& buffer);
   // Reads what a FILE record needs from address into recordBuffer_; the sectors read (0: none).
   uint32_t ReadRecordSectors(uint64_t address);
+  // The fast engine's deleted files a carved JPEG may be, each in one run from its first
+  // cluster (none when the engine numbers no clusters, or keeps the file in pieces).
+  FileSystemFiles FastPhotosInOneRun();
   // Absolute first data sector of a file-system record, or false when it has none.
   bool FirstDataSector(const FoundFileRecord& record, uint64_t& sector);
   // The merged views (CProfessionalRecoveryResults.cpp).
@@ -224,6 +234,8 @@ class CProfessionalRecovery : public IFileRecoveryParse, public ISavedScanState,
   const EngineEntry* fastEntry_ = nullptr;
   IScanLog* fastLog_ = nullptr;  // the fast engine's log, when it keeps one
   ResultSet results_;
+  bool verdictsWanted_ = true;
+  FileSystemFiles placedPhotos_;  // while sweeping without verdicts wanted
 
   ScanProgressCallback scanCallback_ = nullptr;
   RecoveryProgressCallback recoveryCallback_ = nullptr;

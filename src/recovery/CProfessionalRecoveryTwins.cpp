@@ -1,5 +1,6 @@
-// A file-system file whose bytes carving already decoded in the sweep (a deleted photo, found by
-// both) takes that decode's verdict instead of being decoded again.
+// Deleted photos found by both the file-system pass and carving: a file-system file whose bytes
+// carving already decoded in the sweep takes that decode's verdict instead of being decoded again,
+// and a scan without verdicts wanted tells carving which photos the file system places.
 #include <algorithm>
 #include <cstring>
 
@@ -17,6 +18,27 @@ std::string_view ExtensionOf(std::string_view name) {
 }
 
 }  // namespace
+
+FileSystemFiles CProfessionalRecovery::FastPhotosInOneRun() {
+  // Carving reads JPEGs alone to decide where they lie.
+  FileSystemFiles photos("jpg");
+  FoundFileStore* store = FastStore();
+  // Records placed by their entry say where their data lies only in that structure, whose runs
+  // may be many: only clusters counted from a first cluster give a run.
+  if (!store || !fastEntry_ || !fastEntry_->clusterRecords) return photos;
+  store->Flush();
+  FoundFileRecord record;
+  FileLayout layout;
+  uint64_t sector = 0;
+  for (uint32_t n = 1; n <= store->TotalRecords(); ++n) {
+    if (store->ReadRecord(n, record) != 0) break;
+    if (record.IsFolder() || !record.IsDeleted() || record.FileSize() == 0) continue;
+    if (store->FindLayout(record, layout) || !ClusterFirstSector(record, uint32_t(sectorSize_), sector)) continue;
+    photos.Add(sector, record.FileSize(), record.Name());
+  }
+  photos.Seal();
+  return photos;
+}
 
 const std::unordered_map<uint64_t, CProfessionalRecovery::CarvedCheck>& CProfessionalRecovery::CarvedChecks() {
   if (carvedChecksRead_) return carvedChecks_;

@@ -70,6 +70,17 @@ class IDataPlacement {
   ~IDataPlacement() = default;
 };
 
+// A scan that can leave out the content checks its caller will not show (a listing without
+// verdicts): carving then takes a photo the file-system pass already places as that file, without
+// decoding it. The listing is the same; only those files' verdicts are left to be made later.
+class IScanVerdicts {
+ public:
+  virtual void SetVerdictsWanted(bool wanted) = 0;
+
+ protected:
+  ~IScanVerdicts() = default;
+};
+
 // The capabilities an engine has beyond the fixed interface, each null when it lacks it. An
 // engine fills them in as it is built, so callers reach them without asking its class.
 struct EngineFaces {
@@ -80,6 +91,7 @@ struct EngineFaces {
   IRecordLogs* records = nullptr;
   IDataPlacement* placement = nullptr;
   IOpensShared* shared = nullptr;
+  IScanVerdicts* verdicts = nullptr;
 };
 
 }  // namespace salvora

@@ -23,6 +23,13 @@ struct FoundFileIdentity {
 // records of engines that number clusters from 2 after a data area (the caller knows which).
 bool ClusterFirstSector(const FoundFileRecord& record, uint32_t sectorSize, uint64_t& sector);
 
+// Up to four characters of a name's lower-case extension, packed (0 for none); longer ones differ
+// in their first four often enough for comparisons that only confirm a match made by sector.
+uint32_t ExtensionCode(std::string_view name);
+// Whether a carved file of extension `carved` found where a file-system file of extension
+// `fileSystem` starts is that file (a .thm camera thumbnail is carved as a .jpg).
+bool SameFileByExtension(uint32_t fileSystem, uint32_t carved);
+
 // What a find is, for the user: still on the volume, a deleted entry of the live file system,
 // rebuilt from metadata found in free space, or recognised by its content alone.
 enum class FindState { Live, Deleted, Lost, Carved };

@@ -10,26 +10,6 @@ namespace {
 // its entry: the fast and the deep engine of one file system read the same entry there.
 constexpr uint64_t kNoDataSize = UINT64_MAX;
 
-// Up to four characters of the lower-case extension; longer ones differ in their first four
-// often enough for this comparison, which only ever confirms a match already made by sector.
-uint32_t ExtensionCode(std::string_view name) {
-  const size_t dot = name.rfind('.');
-  if (dot == std::string_view::npos) return 0;
-  uint32_t code = 0;
-  for (size_t i = 0; dot + 1 + i < name.size() && i < 4; ++i) {
-    const char c = name[dot + 1 + i];
-    code |= uint32_t(uint8_t(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c)) << (8 * i);
-  }
-  return code;
-}
-
-constexpr uint32_t kThm = 't' | 'h' << 8 | 'm' << 16;
-constexpr uint32_t kJpg = 'j' | 'p' << 8 | 'g' << 16;
-
-bool SameFileByExtension(uint32_t fileSystem, uint32_t carved) {
-  return fileSystem == carved || (fileSystem == kThm && carved == kJpg);
-}
-
 bool ByIdentity(const auto& a, const auto& b) {
   return a.sector != b.sector ? a.sector < b.sector : a.size < b.size;
 }

@@ -200,6 +200,75 @@ TEST_F(CoordinatorTest, PlacingPhotosInPiecesReportsProgressAndStopsWhenCancelle
   EXPECT_EQ(test::Sha256File(path), before);
 }
 
+// What carving kept of each record it found: its size, its layout (empty for one run), whether
+// it holds a verdict, and whether the listing shows it.
+struct Carved {
+  uint64_t sector = 0, size = 0;
+  FileLayout layout;
+  bool checked = false, shown = false;
+  bool operator==(const Carved& o) const {
+    return sector == o.sector && size == o.size && layout == o.layout && shown == o.shown;
+  }
+};
+
+void PrintTo(const Carved& c, std::ostream* out) {
+  *out << c.sector << "+" << c.size << (c.layout.Empty() ? "" : " in pieces") << (c.shown ? " shown" : "");
+}
+
+std::vector<Carved> ScanKeepingCarved(const std::string& path, bool verdictsWanted, std::map<std::string, uint64_t>& listing) {
+  ScanLogCatalogue::Instance().Reload();
+  auto engine = EngineFactory::Instance().CreateForImage(path, 0, true);
+  auto* pro = static_cast<CProfessionalRecovery*>(engine.get());
+  pro->SetVerdictsWanted(verdictsWanted);
+  EXPECT_EQ(engine->Scan(nullptr), 0);
+  listing = RootListing(*engine);
+  FoundFileRecord any;
+  any.SetEngineKind(kFileTypeRecordKind);
+  FoundFileStore* store = pro->StoreOf(any);
+  std::vector<Carved> carved;
+  FoundFileRecord r;
+  for (uint32_t n = 1; store && n <= store->TotalRecords(); ++n) {
+    if (store->ReadRecord(n, r) != 0) break;
+    Carved c;
+    c.sector = r.EntrySector();
+    c.size = r.FileSize();
+    store->FindLayout(r, c.layout);
+    const auto verdict = store->VerdictOf(n);
+    c.checked = verdict && verdict->checked();
+    c.shown = pro->Results().Shows(r);
+    carved.push_back(c);
+  }
+  return carved;
+}
+
+// Without verdicts, a photo the file system places (a deleted entry's first cluster and size) is
+// not decoded in the sweep; everything else is carved and laid out as with them, so the listing is
+// the same: on cards whose deleted photos lie in pieces, between whole ones, and after a quick
+// format (no entries: nothing is left undecoded).
+TEST_F(CoordinatorTest, WithoutVerdictsOnlyPhotosTheFileSystemPlacesAreLeftUndecoded) {
+  for (const char* card : {"fragcard-fat32", "fragcard-exfat", "fragcard-fat32-qf"}) {
+    SCOPED_TRACE(card);
+    const std::string path = FixturePath(std::string(card) + ".img");
+    const std::string before = test::Sha256File(path);
+    std::map<std::string, uint64_t> checkedListing, uncheckedListing;
+    const auto checked = ScanKeepingCarved(path, true, checkedListing);
+    const auto unchecked = ScanKeepingCarved(path, false, uncheckedListing);
+    EXPECT_EQ(uncheckedListing, checkedListing);
+    ASSERT_EQ(unchecked, checked);
+    size_t undecoded = 0;
+    for (size_t i = 0; i < unchecked.size(); ++i) {
+      if (!checked[i].checked || unchecked[i].checked) continue;
+      ++undecoded;
+      // Only a file the listing shows through its file-system record goes without its decode.
+      EXPECT_FALSE(unchecked[i].shown) << unchecked[i].sector;
+      EXPECT_TRUE(unchecked[i].layout.Empty()) << unchecked[i].sector;
+    }
+    if (std::string(card).find("-qf") != std::string::npos) EXPECT_EQ(undecoded, 0u);
+    else EXPECT_GE(undecoded, 1u);
+    EXPECT_EQ(test::Sha256File(path), before);
+  }
+}
+
 TEST_F(CoordinatorTest, ExtSourceHasNoUsableMapAndIsCarvedWhole) {
   auto engine = EngineFactory::Instance().CreateForImage(FixturePath("ext2.img"), 0, true);
   ASSERT_NE(engine, nullptr);
