@@ -86,6 +86,10 @@ class CFileTypeRecovery : public IFileRecoveryParse, public ISweepEngine {
   // Decodes of the JPEGs ahead of the sweep, made on other threads; nullptr: carving decodes each
   // JPEG itself. Not owned.
   void SetDecodeAhead(JpegDecodeAhead* ahead) { decodeAhead_ = ahead; }
+  // The search for a broken JPEG's pieces as carving makes it for a file measured in one run, for
+  // the decodes made ahead: it reads only through the reader it is given and what does not change
+  // while the sweep runs (the allocation unit, the free space). Valid while this engine lives.
+  JpegDecodeAhead::Search SearchAhead(int sectorSize) const;
   // The volume's free clusters, when its allocation map is known: a broken JPEG's rest is looked
   // for there, the allocated clusters skipped. None (the default): the sectors that follow.
   void SetFreeSpace(FreeSpaceStream free);
@@ -111,6 +115,12 @@ class CFileTypeRecovery : public IFileRecoveryParse, public ISweepEngine {
   // (`measured`: its bytes when measured in the free stream; empty, the run from firstSector).
   std::optional<FileLayout> SplitJpeg(SectorReader& reader, int sectorSize, uint64_t firstSector,
                                       uint64_t size, const FileLayout& measured, WalkResult& plainDecode) const;
+  // The search itself, whatever was decoded ahead.
+  std::optional<FileLayout> SearchPieces(SectorReader& reader, int sectorSize, uint64_t firstSector,
+                                         uint64_t size, const JpegGapBounds& bounds, const FileLayout& measured,
+                                         WalkResult& plainDecode) const;
+  // Where the clusters of the file starting at firstSector begin and how long they are, for the search.
+  JpegGapBounds BoundsAt(int sectorSize, uint64_t firstSector) const;
   // The same in the free-space stream from firstSector: whole there, or in two pieces of it.
   // decoded: the decode of the plain file, whose bytes are those of decodedLayout.
   std::optional<FileLayout> FreeStreamPieces(SectorReader& reader, int sectorSize, uint64_t firstSector,

@@ -63,11 +63,7 @@ std::optional<FileLayout> CFileTypeRecovery::FreeStreamPieces(SectorReader& read
   return pieces;
 }
 
-std::optional<FileLayout> CFileTypeRecovery::SplitJpeg(SectorReader& reader, int sectorSize,
-                                                       uint64_t firstSector, uint64_t size,
-                                                       const FileLayout& measured,
-                                                       WalkResult& plainDecode) const {
-  if (sectorSize <= 0 || size == 0) return std::nullopt;
+JpegGapBounds CFileTypeRecovery::BoundsAt(int sectorSize, uint64_t firstSector) const {
   const uint64_t sector = uint64_t(sectorSize);
   JpegGapBounds bounds;
   bounds.step = sector;
@@ -78,15 +74,49 @@ std::optional<FileLayout> CFileTypeRecovery::SplitJpeg(SectorReader& reader, int
     const uint64_t into = (firstSector - unitStart_) * sector % unitBytes_;
     bounds.phase = into ? unitBytes_ - into : 0;
   }
-  // A picture decoded ahead that decodes cleanly (most do) needs no search for a second piece;
-  // a broken one is searched as before, which decodes it again.
+  return bounds;
+}
+
+JpegDecodeAhead::Search CFileTypeRecovery::SearchAhead(int sectorSize) const {
+  return [this, sectorSize](SectorReader& reader, uint64_t firstSector, uint64_t size,
+                            WalkResult& plainDecode) -> std::optional<std::optional<FileLayout>> {
+    if (sectorSize <= 0 || size == 0) return std::nullopt;
+    const JpegGapBounds bounds = BoundsAt(sectorSize, firstSector);
+    if (!GapSearchRuns(bounds)) return std::nullopt;
+    return SearchPieces(reader, sectorSize, firstSector, size, bounds, FileLayout(), plainDecode);
+  };
+}
+
+std::optional<FileLayout> CFileTypeRecovery::SplitJpeg(SectorReader& reader, int sectorSize,
+                                                       uint64_t firstSector, uint64_t size,
+                                                       const FileLayout& measured,
+                                                       WalkResult& plainDecode) const {
+  if (sectorSize <= 0 || size == 0) return std::nullopt;
+  const JpegGapBounds bounds = BoundsAt(sectorSize, firstSector);
+  // A picture decoded ahead that decodes cleanly (most do) needs no search for a second piece; a
+  // broken one searched ahead, measured in one run as here, has the very answer this search
+  // would give; any other is searched here.
   if (decodeAhead_ && GapSearchRuns(bounds)) {
-    const auto ahead = decodeAhead_->Take(firstSector, size);
-    if (ahead && ahead->outcome != WalkResult::Outcome::Broken) {
-      plainDecode = *ahead;
-      return std::nullopt;
+    if (const auto ahead = decodeAhead_->Take(firstSector, size)) {
+      if (ahead->searched && measured.Empty()) {
+        plainDecode = ahead->decode;
+        return ahead->pieces;
+      }
+      if (!ahead->searched && ahead->decode.outcome != WalkResult::Outcome::Broken) {
+        plainDecode = ahead->decode;
+        return std::nullopt;
+      }
     }
   }
+  return SearchPieces(reader, sectorSize, firstSector, size, bounds, measured, plainDecode);
+}
+
+std::optional<FileLayout> CFileTypeRecovery::SearchPieces(SectorReader& reader, int sectorSize,
+                                                          uint64_t firstSector, uint64_t size,
+                                                          const JpegGapBounds& bounds,
+                                                          const FileLayout& measured,
+                                                          WalkResult& plainDecode) const {
+  const uint64_t sector = uint64_t(sectorSize);
   const uint64_t span = size + bounds.maxGap + kPictureLimit;
   if (GapSearchRuns(bounds) && !free_.Contiguous(firstSector, span)) {
     // Allocated clusters lie ahead: the rest of the picture is in the free ones.

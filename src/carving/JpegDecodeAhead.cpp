@@ -19,8 +19,8 @@ constexpr uint32_t kChunkBytes = 65536;
 }  // namespace
 
 JpegDecodeAhead::JpegDecodeAhead(const SectorReader& reader, int sectorSize, std::vector<Range> ranges,
-                                 unsigned workers, const FileSystemFiles* placed)
-    : sectorSize_(sectorSize), ranges_(std::move(ranges)), placed_(placed) {
+                                 unsigned workers, const FileSystemFiles* placed, Search search)
+    : sectorSize_(sectorSize), ranges_(std::move(ranges)), placed_(placed), search_(std::move(search)) {
   reader_.Share(reader);
   if (!ranges_.empty()) askedAt_ = ranges_.front().first;
   if (workers == 0) workers = std::max(1u, std::thread::hardware_concurrency());
@@ -42,16 +42,16 @@ JpegDecodeAhead::~JpegDecodeAhead() {
   for (std::thread& worker : workers_) worker.join();
 }
 
-std::optional<WalkResult> JpegDecodeAhead::Take(uint64_t sector, uint64_t length) {
+std::optional<JpegDecodeAhead::Answer> JpegDecodeAhead::Take(uint64_t sector, uint64_t length) {
   std::unique_lock<std::mutex> lock(mutex_);
   asked_ = true;
   askedAt_ = std::max(askedAt_, sector);
   DropBefore(sector);
-  std::optional<WalkResult> answer;
+  std::optional<Answer> answer;
   auto it = decodes_.find(sector);
   if (it != decodes_.end() && it->second.length == length) {
     changed_.wait(lock, [&] { return it->second.done || stopping_; });
-    if (it->second.done && !it->second.failed) answer = it->second.result;
+    if (it->second.done && !it->second.failed) answer = std::move(it->second.answer);
   }
   if (it != decodes_.end()) {
     if (it->second.started && !it->second.done) it->second.dropped = true;
@@ -173,8 +173,8 @@ void JpegDecodeAhead::Work() {
     next->second.started = true;
     lock.unlock();
     // A decode that fails outright (memory) is left to carving, which contains its own.
-    const auto result = ContainFailure([&] { return std::optional<WalkResult>(DecodeAt(reader, sector, length)); },
-                                       [] { return std::optional<WalkResult>(); });
+    auto result = ContainFailure([&] { return std::optional<Answer>(Make(reader, sector, length)); },
+                                 [] { return std::optional<Answer>(); });
     lock.lock();
     auto it = decodes_.find(sector);
     if (it == decodes_.end()) continue;
@@ -182,11 +182,25 @@ void JpegDecodeAhead::Work() {
       decodes_.erase(it);
     } else {
       it->second.failed = !result;
-      if (result) it->second.result = *result;
+      if (result) it->second.answer = std::move(*result);
       it->second.done = true;
     }
     changed_.notify_all();
   }
+}
+
+JpegDecodeAhead::Answer JpegDecodeAhead::Make(SectorReader& reader, uint64_t sector, uint64_t length) const {
+  Answer answer;
+  answer.decode = DecodeAt(reader, sector, length);
+  if (answer.decode.outcome != WalkResult::Outcome::Broken || !search_) return answer;
+  // The search decodes the plain file again, as carving's would: its decode is the verdict.
+  WalkResult plain = WalkResult::None();
+  if (auto pieces = search_(reader, sector, length, plain)) {
+    answer.searched = true;
+    answer.pieces = std::move(*pieces);
+    answer.decode = plain;
+  }
+  return answer;
 }
 
 WalkResult JpegDecodeAhead::DecodeAt(SectorReader& reader, uint64_t sector, uint64_t length) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <functional>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -11,6 +12,7 @@
 #include "carving/SectorRange.h"
 
 #include "carving/StructureWalk.h"
+#include "scan/FileLayout.h"
 #include "scan/FileSystemFiles.h"
 #include "storage/SectorReader.h"
 
@@ -33,19 +35,33 @@ class JpegDecodeAhead {
   // How far the scout reads beyond the last JPEG carving asked for.
   static constexpr uint64_t kLeadBytes = uint64_t(256) << 20;
 
+  // Carving's search for the pieces of a broken JPEG measured in one run (`length` bytes from
+  // `sector`): nullopt when it does not search, else its answer (the pieces, or none) with the
+  // decode of the plain file in `plainDecode`. Run on the workers with a reader of their own.
+  using Search = std::function<std::optional<std::optional<FileLayout>>(SectorReader& reader, uint64_t sector,
+                                                                          uint64_t length, WalkResult& plainDecode)>;
+  // What was made ahead for a JPEG: its decode, or when that found it broken and a search was
+  // given, the search's answer and its decode of the plain file.
+  struct Answer {
+    WalkResult decode = WalkResult::None();
+    bool searched = false;
+    std::optional<FileLayout> pieces;
+  };
+
   // reader is shared (positioned reads); ranges in sweep order; workers 0: one per core; placed:
   // photos carving takes as the file system places them when it measures them so, not decoded
-  // here (nullptr: none). Not owned.
+  // here (nullptr: none; not owned); search: how carving looks for a broken photo's pieces
+  // (none: carving searches itself).
   JpegDecodeAhead(const SectorReader& reader, int sectorSize, std::vector<Range> ranges,
-                  unsigned workers = 0, const FileSystemFiles* placed = nullptr);
+                  unsigned workers = 0, const FileSystemFiles* placed = nullptr, Search search = {});
   ~JpegDecodeAhead();  // stops the scout and waits for the decodes under way
   JpegDecodeAhead(const JpegDecodeAhead&) = delete;
   JpegDecodeAhead& operator=(const JpegDecodeAhead&) = delete;
 
-  // The decode of the `length` bytes from `sector` on, if one was made ahead for exactly them;
+  // What was made ahead for the `length` bytes from `sector` on, if it was made for exactly them;
   // nullopt when carving must decode them itself. Carving asks in increasing sector order: what
   // lies before `sector` is dropped, and the scout moves on past it.
-  std::optional<WalkResult> Take(uint64_t sector, uint64_t length);
+  std::optional<Answer> Take(uint64_t sector, uint64_t length);
   // Waits until the scout has gone past `sector` or has nothing left to read.
   void WaitForScout(uint64_t sector);
 
@@ -56,7 +72,7 @@ class JpegDecodeAhead {
     bool done = false;
     bool failed = false;   // the decode could not be made: carving makes it
     bool dropped = false;  // carving went past it while it was decoded
-    WalkResult result = WalkResult::None();
+    Answer answer;
   };
 
   void Scout();
@@ -70,12 +86,15 @@ class JpegDecodeAhead {
   bool Queue(uint64_t sector, uint64_t length);
   void Work();
   WalkResult DecodeAt(SectorReader& reader, uint64_t sector, uint64_t length) const;
+  // The decode, and for a broken photo the search.
+  Answer Make(SectorReader& reader, uint64_t sector, uint64_t length) const;
   void DropBefore(uint64_t sector);
 
   SectorReader reader_;
   int sectorSize_;
   std::vector<Range> ranges_;
   const FileSystemFiles* placed_;
+  Search search_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::map<uint64_t, Decode> decodes_;  // by first sector

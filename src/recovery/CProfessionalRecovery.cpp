@@ -366,8 +366,7 @@ int CProfessionalRecovery::Sweep(bool mapUsable) {
   placedPhotos_ = verdictsWanted_ ? FileSystemFiles() : FastPhotosInOneRun();
   const FileSystemFiles* placed = placedPhotos_.Count() > 0 ? &placedPhotos_ : nullptr;
   carving_.SetPlacedFiles(placed);
-  JpegDecodeAhead ahead(reader_, sectorSize_, std::move(ranges), 0, placed);
-  carving_.SetDecodeAhead(&ahead);
+  // Made before the decodes ahead, so undone after their workers, which read what it undoes.
   struct Unset {
     CFileTypeRecovery& carving;
     FileSystemFiles& placed;
@@ -378,6 +377,9 @@ int CProfessionalRecovery::Sweep(bool mapUsable) {
       placed = FileSystemFiles();
     }
   } unset{carving_, placedPhotos_};
+  // Broken photos are searched for their pieces on the workers too, as carving would.
+  JpegDecodeAhead ahead(reader_, sectorSize_, std::move(ranges), 0, placed, carving_.SearchAhead(sectorSize_));
+  carving_.SetDecodeAhead(&ahead);
   SectorSweep sweep(reader_, sectorSize_);
   sweep.SetSwept(position_.totalSwept);
   auto handler = [this](const uint8_t* sector, size_t bytesLeft, uint64_t address, uint64_t& skip) {

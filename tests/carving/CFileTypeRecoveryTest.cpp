@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "carving/ReaderByteSource.h"
+#include "carving/SizeLimits.h"
+#include "carving/StructureWalks.h"
 #include "platform/Clock.h"
 #include "platform/ErrorCodes.h"
 #include "scan/ScanLogCatalogue.h"
@@ -402,6 +405,61 @@ TEST_F(FileTypeEngineTest, AJpegAroundLiveFilesComesBackWholeFromTheFreeClusters
   EXPECT_EQ(root[0].FileSize(), photo.size());
   const std::string out = dir_.File("out/64.jpg");
   ASSERT_EQ(engine_.RecoverFile(&root[0], out, 0), 0);
+  EXPECT_EQ(test::ReadFileBytes(out), photo);
+}
+
+// A photo in two pieces with another deleted file's clusters between them, all free: the search
+// made ahead on a worker finds the very layout carving's own search finds, and carving takes it.
+TEST_F(FileTypeEngineTest, APhotoSearchedAheadIsLaidOutAsCarvingsOwnSearchLaysItOut) {
+  const Bytes photo = test::ReadFileBytes(test::FixturePath("fragcards/fat32/files/P03.JPG"));
+  const Bytes other = test::ReadFileBytes(test::FixturePath("fragcards/fat32/files/P01.JPG"));
+  constexpr size_t kCluster = 4096, kFirst = 20 * kCluster, kGap = 5 * kCluster;
+  ASSERT_GT(photo.size(), kFirst + kCluster);
+  ASSERT_GT(other.size(), 2 * kCluster + kGap);
+  Bytes image(8 * kCluster, 0);
+  image.insert(image.end(), photo.begin(), photo.begin() + kFirst);
+  image.insert(image.end(), other.begin() + 2 * kCluster, other.begin() + 2 * kCluster + kGap);
+  image.insert(image.end(), photo.begin() + kFirst, photo.end());
+  image.resize(image.size() + 64 * kCluster, 0);
+  OpenImage(image);
+  engine_.SetAllocationUnit(0, kCluster);
+  const uint64_t at = 8 * kCluster / 512;
+
+  // Carving alone.
+  uint64_t skip = 0, found = 0;
+  ASSERT_EQ(Carve(at, skip, found), 0);
+  auto root = Root();
+  ASSERT_EQ(root.size(), 1u);
+  FileLayout own;
+  ASSERT_TRUE(engine_.Store()->FindLayout(root[0], own));
+  EXPECT_EQ(root[0].FileSize(), photo.size());
+  EXPECT_EQ(skip, kFirst / 512);
+
+  // The same search made ahead, for the bytes carving measures.
+  ReaderByteSource carved(reader_, 512, at, kPictureLimit);
+  const uint64_t measured = WalkJpeg(carved).length;
+  {
+    JpegDecodeAhead ahead(reader_, 512, {{at, image.size() / 512 - at}}, 1, nullptr, engine_.SearchAhead(512));
+    ahead.WaitForScout(at);
+    const auto answer = ahead.Take(at, measured);
+    ASSERT_TRUE(answer);
+    ASSERT_TRUE(answer->searched);
+    ASSERT_TRUE(answer->pieces);
+    EXPECT_EQ(*answer->pieces, own);
+  }
+  // Carving given it takes it: a second find, laid out the same.
+  JpegDecodeAhead ahead(reader_, 512, {{at, image.size() / 512 - at}}, 1, nullptr, engine_.SearchAhead(512));
+  engine_.SetDecodeAhead(&ahead);
+  ASSERT_EQ(Carve(at, skip, found), 0);
+  engine_.SetDecodeAhead(nullptr);
+  root = Root();
+  ASSERT_EQ(root.size(), 2u);
+  FileLayout taken;
+  ASSERT_TRUE(engine_.Store()->FindLayout(root[1], taken));
+  EXPECT_EQ(taken, own);
+  EXPECT_EQ(skip, kFirst / 512);
+  const std::string out = dir_.File("out/ahead.jpg");
+  ASSERT_EQ(engine_.RecoverFile(&root[1], out, 0), 0);
   EXPECT_EQ(test::ReadFileBytes(out), photo);
 }
 

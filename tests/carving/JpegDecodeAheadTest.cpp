@@ -54,14 +54,15 @@ TEST(JpegDecodeAhead, AnswersAsCarvingsOwnDecodeOnlyForTheBytesCarvingMeasured) 
   // The bytes carving measured, and the decode carving would make of them, intact or broken.
   const auto first = ahead.Take(at[0], plain.size());
   ASSERT_TRUE(first);
-  EXPECT_TRUE(first->ok());
-  ExpectSame(*first, DecodedAlone(reader, at[0], plain.size()));
+  EXPECT_TRUE(first->decode.ok());
+  ExpectSame(first->decode, DecodedAlone(reader, at[0], plain.size()));
   // Another length than the scout measured (a stop sector cut the file): carving decodes alone.
   EXPECT_FALSE(ahead.Take(at[1], exif.size() - 512));
   const auto broken = ahead.Take(at[2], damaged.size());
   ASSERT_TRUE(broken);
-  EXPECT_EQ(int(broken->outcome), int(WalkResult::Outcome::Broken));
-  ExpectSame(*broken, DecodedAlone(reader, at[2], damaged.size()));
+  EXPECT_EQ(int(broken->decode.outcome), int(WalkResult::Outcome::Broken));
+  EXPECT_FALSE(broken->searched);  // no search given
+  ExpectSame(broken->decode, DecodedAlone(reader, at[2], damaged.size()));
   // Nothing is decoded outside the ranges, nor for a sector asked twice.
   ahead.WaitForScout(at[3]);
   EXPECT_FALSE(ahead.Take(at[3], progressive.size()));
@@ -90,7 +91,7 @@ TEST(JpegDecodeAhead, HostileMediaAndAnAbandonedSweepEndCleanly) {
   ahead.WaitForScout(600);
   for (uint64_t s = 0; s < 600; s += 50) {
     const auto answer = ahead.Take(s, 4096);
-    if (answer) ExpectSame(*answer, DecodedAlone(reader, s, 4096));
+    if (answer) ExpectSame(answer->decode, DecodedAlone(reader, s, 4096));
   }
 }
 
