@@ -6,6 +6,8 @@
 #include <thread>
 #include <vector>
 
+#include "scan/ContainFailure.h"
+
 namespace salvora {
 
 // Calls work(i, state) for every i below count, on up to one thread per core (the caller's among
@@ -21,7 +23,9 @@ void ForEachOnEveryCore(size_t count, MakeState makeState, Work work) {
   };
   const size_t cores = std::max(1u, std::thread::hardware_concurrency());
   std::vector<std::thread> helpers;
-  for (size_t t = 1; t < std::min(cores, count); ++t) helpers.emplace_back(run);
+  // A thread the system will not start leaves its share to the others.
+  for (size_t t = 1; t < std::min(cores, count); ++t)
+    if (!ContainFailure([&] { helpers.emplace_back(run); return true; }, [] { return false; })) break;
   run();
   for (std::thread& helper : helpers) helper.join();
 }

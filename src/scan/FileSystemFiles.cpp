@@ -16,6 +16,7 @@ FileSystemFiles::FileSystemFiles(std::string_view carvedExtension) : carved_(Cod
 
 void FileSystemFiles::Add(uint64_t firstSector, uint64_t size, std::string_view name) {
   const uint32_t extension = ExtensionCode(name);
+  if (files_.size() >= kMostFiles) return;
   if (carved_ == 0 || SameFileByExtension(extension, carved_)) files_.push_back({firstSector, size, extension});
 }
 

@@ -16,6 +16,10 @@ class FileSystemFiles {
   // Keeps only the files a carved file of this extension ("jpg") can be.
   explicit FileSystemFiles(std::string_view carvedExtension);
 
+  // Files kept at most: past it (a volume of very many deleted entries) the others are not kept,
+  // and carving reads them as it reads any file.
+  static constexpr size_t kMostFiles = size_t(1) << 18;
+
   // A file of `size` bytes whose data starts at the absolute `firstSector`, named `name`.
   void Add(uint64_t firstSector, uint64_t size, std::string_view name);
   // Orders what was added; lookups before it find nothing added since.
