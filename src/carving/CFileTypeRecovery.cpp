@@ -227,7 +227,7 @@ int CFileTypeRecovery::CarveAt(const uint8_t* sector, int sectorSize, uint64_t s
   // which nobody asked for. A measure cut short (by another file's start) proves nothing: an old
   // entry's size can be the very hole a newer photo's first piece fills.
   const bool placed = code == kTypeJpg && placed_ && walk.ok() && walk.length == size && measured.Empty() &&
-                      placed_->Holds(sectorAddress, size, "jpg");
+                      placed_->Holds(sectorAddress, size);
   if (placed) verdict = ContentVerdict::NotChecked();
   auto pieces = code == kTypeJpg && reader && !placed
                     ? SplitJpeg(*reader, sectorSize, sectorAddress, size, measured, decoded)

@@ -116,7 +116,7 @@ bool JpegDecodeAhead::ScoutRange(SectorReader& reader, const Range& range) {
       const uint64_t length = Measure(reader, at + i);
       if (length == 0) continue;
       // A photo the file system places, as measured, is carved without a decode.
-      if (!(placed_ && placed_->Holds(at + i, length, "jpg")) && !Queue(at + i, length)) return false;
+      if (!(placed_ && placed_->Holds(at + i, length)) && !Queue(at + i, length)) return false;
       next = at + i + (length + uint64_t(sectorSize_) - 1) / uint64_t(sectorSize_);
       break;
     }

@@ -8,16 +8,15 @@
 namespace salvora {
 namespace {
 
-uint32_t CodeOf(std::string_view extension) { return ExtensionCode("." + std::string(extension)); }
+uint32_t CodeOf(std::string_view extension) { return extension.empty() ? 0 : ExtensionCode("." + std::string(extension)); }
 
 }  // namespace
 
 FileSystemFiles::FileSystemFiles(std::string_view carvedExtension) : carved_(CodeOf(carvedExtension)) {}
 
 void FileSystemFiles::Add(uint64_t firstSector, uint64_t size, std::string_view name) {
-  const uint32_t extension = ExtensionCode(name);
   if (files_.size() >= kMostFiles) return;
-  if (carved_ == 0 || SameFileByExtension(extension, carved_)) files_.push_back({firstSector, size, extension});
+  if (carved_ == 0 || SameFileByExtension(ExtensionCode(name), carved_)) files_.push_back({firstSector, size});
 }
 
 void FileSystemFiles::Seal() {
@@ -35,10 +34,9 @@ std::pair<const FileSystemFiles::File*, const FileSystemFiles::File*> FileSystem
   return {first, last};
 }
 
-bool FileSystemFiles::Holds(uint64_t firstSector, uint64_t size, std::string_view carvedExtension) const {
-  const uint32_t carved = CodeOf(carvedExtension);
+bool FileSystemFiles::Holds(uint64_t firstSector, uint64_t size) const {
   const auto [first, last] = At(firstSector);
-  return std::any_of(first, last, [&](const File& f) { return f.size == size && SameFileByExtension(f.extension, carved); });
+  return std::any_of(first, last, [&](const File& f) { return f.size == size; });
 }
 
 }  // namespace salvora

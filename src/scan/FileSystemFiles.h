@@ -25,15 +25,14 @@ class FileSystemFiles {
   // Orders what was added; lookups before it find nothing added since.
   void Seal();
 
-  // Whether a file of this size and a file-system extension matching the carved one starts there.
-  bool Holds(uint64_t firstSector, uint64_t size, std::string_view carvedExtension) const;
+  // Whether a file of this size, of the kept kind, starts there.
+  bool Holds(uint64_t firstSector, uint64_t size) const;
   size_t Count() const { return files_.size(); }
 
  private:
   struct File {
     uint64_t sector = 0;
     uint64_t size = 0;
-    uint32_t extension = 0;
   };
   // The files starting at firstSector: [first, last).
   std::pair<const File*, const File*> At(uint64_t firstSector) const;
